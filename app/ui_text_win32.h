@@ -1,0 +1,31 @@
+// Texts and message boxes shared by every window-side part of the program.
+#pragma once
+#include <windows.h>
+
+// The English string-table text with this id, in one shared 256-byte buffer
+// that the next call overwrites.
+const char* LoadText(UINT id);
+
+// The text rule: the Japanese form on a Japanese interface, else the English one.
+const char* Pick(const char* english, const char* japanese);
+// Same, with the English form taken from the string table.
+const char* PickId(UINT english_id, const char* japanese);
+
+// A failure box owned by the main window: no caption, exclamation icon, OK.
+void ShowFailure(const char* text);
+// A plain box owned by the main window with a bare text: no caption, no icon.
+void ShowBare(const char* text);
+
+// Shows "Assertion failed: %s, file %s, line %d" and ends the process. Only for
+// checks that neither a file's nor the settings' contents can make fail.
+[[noreturn]] void AssertionFailed(const char* expression, const char* source, int line);
+#define TAPEON_CHECK(expression, source) \
+  ((expression) ? (void)0 : AssertionFailed(#expression, source, __LINE__))
+
+// The status font: a created fixed-pitch Shift-JIS font of height -2h on the
+// large layout, else the stock OEM fixed font. Returns the previous font.
+HFONT SelectStatusFont(HDC dc);
+// Puts the previous font back and deletes a created status font.
+void RestoreStatusFont(HDC dc, HFONT previous);
+// White text on black when the system colours are dark.
+void ApplyTextColours(HDC dc);

@@ -1,0 +1,15 @@
+// The "New file for recording" dialog and the drive measurement.
+#pragma once
+#include <windows.h>
+
+// Dialog procedure of "RecOpen". Result 1: the file was created and the
+// recording format and time limit stored; 0: cancelled.
+INT_PTR CALLBACK NEWFILE(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
+
+// Turns the directory prefix in buffer (260 bytes) into the first "T%u.WAV"
+// name that does not exist yet.
+void MakeDefaultName(char* buffer);
+
+// Measures the drive of path (none: the current drive) into free_bytes,
+// disk_bytes and cluster_bytes; returns free_bytes.
+DWORD MeasureDiskSpace(const char* path);

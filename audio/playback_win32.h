@@ -1,0 +1,12 @@
+// Playback of the current file to the wave output at the playing rate.
+#pragma once
+#include <windows.h>
+#include <mmsystem.h>
+
+void StartPlayback();
+void OnPlayBlockDone(WAVEHDR* header);
+void StopPlayback();
+void ReportReadFailure(int block, DWORD bytes);
+// Whether the wave output accepts MPEG Layer-3 and Ogg Vorbis data.
+bool CanPlayMpegLayer3();
+bool CanPlayOggVorbis();

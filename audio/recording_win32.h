@@ -1,0 +1,10 @@
+// Recording from the wave input into the current file.
+#pragma once
+#include <windows.h>
+#include <mmsystem.h>
+
+// True when the recording runs and is not on standby.
+bool StartRecording();
+void OnRecordBlockFilled(WAVEHDR* header);
+void StopRecording();
+void ReportHeaderFailure();

@@ -1,0 +1,25 @@
+// The transport: the one play or record run, its four wave blocks and the
+// control states around it.
+#pragma once
+#include <windows.h>
+
+#include "sound_files/format_record.h"
+
+void ComputeBufferSizes(const FormatRecord* format);
+bool AllocateDataBlocks();
+void FreeDataBlocks();
+void SetRunControls(int enable);
+void SetIdleControls(int enable);
+void SetRunPriority(int raise);
+void PaceBuffer(DWORD minimum_ms);
+void StartDisplayTimer();
+void PauseTransport();
+void ResumeTransport();
+// Command entry points of the main window (IDM_START, IDM_PAUSE, IDM_STOP).
+void OnStartCommand();
+void OnPauseCommand();
+void OnStopCommand();
+void EndRun();
+void AbandonTransport();
+void RemoveEmptyFile();
+void ShutdownTransport();
