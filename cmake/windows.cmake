@@ -5,7 +5,7 @@ target_compile_options(tapeon_core PRIVATE -O2)
 
 add_executable(TAPEON WIN32 ${WIN32_SOURCES} ${CMAKE_SOURCE_DIR}/resources/tapeon.rc)
 target_compile_options(TAPEON PRIVATE -O2)
-target_compile_definitions(TAPEON PRIVATE WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0501 WINVER=0x0501)
+target_compile_definitions(TAPEON PRIVATE _WIN32_WINNT=0x0501 WINVER=0x0501)
 target_link_libraries(TAPEON PRIVATE tapeon_core winmm comdlg32 shell32 gdi32 user32 kernel32)
 target_link_options(TAPEON PRIVATE -static -static-libgcc -static-libstdc++ -mwindows)
 set_target_properties(TAPEON PROPERTIES OUTPUT_NAME TAPEON SUFFIX .EXE)

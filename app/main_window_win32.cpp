@@ -1,0 +1,466 @@
+#include "app/main_window_win32.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "app/app_state_win32.h"
+#include "app/dialogs_win32.h"
+#include "app/text_rules.h"
+#include "app/ui_text_win32.h"
+#include "audio/newfile_dialog_win32.h"
+#include "audio/playback_win32.h"
+#include "audio/recording_win32.h"
+#include "audio/transport_win32.h"
+#include "meter/meter_win32.h"
+#include "resources/ja_app.h"
+#include "resources/resource_ids.h"
+#include "sound_files/info_dialogs_win32.h"
+#include "sound_files/wave_file_win32.h"
+
+namespace {
+
+// Recording and not paused: the window must not move and the screen saver
+// must not start while samples are being captured.
+bool IsRecordingLive() { return app.running && app.mode == MODE_REC && !app.paused; }
+
+int W() { return app.cell_width; }
+int H() { return app.cell_height; }
+
+// ---- creation and destruction ----
+
+void FreeHeaderBlock(int i) {
+  if (app.header_handle[i]) {
+    if (app.block_header[i]) GlobalUnlock(app.header_handle[i]);
+    GlobalFree(app.header_handle[i]);
+  }
+  app.header_handle[i] = nullptr;
+  app.block_header[i] = nullptr;
+}
+
+// The four 32-byte blocks that hold the system wave headers.
+bool AllocateHeaderBlocks() {
+  for (int i = 0; i < 4; ++i) {
+    app.header_handle[i] = GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, 32);
+    if (!app.header_handle[i]) {
+      ShowFailure(PickId(IDS_HEADER_ALLOC_FAILED, ja::kHeaderAllocFailed));
+      return false;
+    }
+    app.block_header[i] = static_cast<WAVEHDR*>(GlobalLock(app.header_handle[i]));
+    if (!app.block_header[i]) {
+      ShowFailure(PickId(IDS_HEADER_LOCK_FAILED, ja::kHeaderLockFailed));
+      for (int k = i; k >= 0; --k) FreeHeaderBlock(k);
+      return false;
+    }
+  }
+  return true;
+}
+
+LRESULT OnCreate(HWND window, WPARAM wparam, LPARAM lparam) {
+  if (AllocateHeaderBlocks()) DragAcceptFiles(window, TRUE);
+  return DefWindowProcA(window, WM_CREATE, wparam, lparam);
+}
+
+LRESULT OnShutdown(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  DragAcceptFiles(window, FALSE);
+  ShutdownTransport();
+  for (int i = 0; i < 4; ++i) FreeHeaderBlock(i);
+  if (app.button_font) {
+    DeleteObject(app.button_font);
+    app.button_font = nullptr;
+  }
+  CloseMixerMeter();
+  SetRunPriority(0);
+  PostQuitMessage(0);
+  return DefWindowProcA(window, message, wparam, lparam);
+}
+
+// ---- painting ----
+
+void OnPaint(HWND window) {
+  UpdateDarkBackground();
+  PAINTSTRUCT paint;
+  HDC dc = BeginPaint(window, &paint);
+  BitBlt(dc, W(), 13 * H(), 35 * W(), 5 * H(), nullptr, 0, 0, BLACKNESS);
+  BitBlt(dc, W(), H(), 35 * W(), 11 * H(), nullptr, 0, 0, app.dark_background ? BLACKNESS : WHITENESS);
+  ApplyTextColours(dc);
+  DrawFileName(dc);
+  HFONT previous = SelectStatusFont(dc);
+  ShowFormatLine(dc);
+  ShowCapacity(dc);
+  ShowPosition(dc);
+  RestoreStatusFont(dc, previous);
+  DrawMeterLabels(dc);
+  EndPaint(window, &paint);
+}
+
+void OnTimer(HWND window) {
+  HDC dc = GetDC(window);
+  ApplyTextColours(dc);
+  HFONT previous = SelectStatusFont(dc);
+  MeterTick(dc, timeGetTime());
+  RestoreStatusFont(dc, previous);
+  ReleaseDC(window, dc);
+}
+
+// ---- input ----
+
+void OnSetFocus() {
+  if (app.play_button && IsWindowEnabled(app.play_button))
+    SetFocus(app.play_button);
+  else if (app.pause_button && IsWindowEnabled(app.pause_button))
+    SetFocus(app.pause_button);
+}
+
+LRESULT OnSysCommand(HWND window, WPARAM wparam, LPARAM lparam) {
+  UINT command = static_cast<UINT>(wparam) & 0xFFF0;
+  if (app.running && command == SC_SCREENSAVE) return 1;
+  if (IsRecordingLive() && command == SC_MOVE) return 0;
+  return DefWindowProcA(window, WM_SYSCOMMAND, wparam, lparam);
+}
+
+void OnInitMenu() {
+  EnableMenuItem(app.system_menu, SC_MOVE, MF_BYCOMMAND | (IsRecordingLive() ? MF_GRAYED : MF_ENABLED));
+}
+
+// A click strictly inside the meter band clears the peak-hold marks.
+void OnLeftButtonDown(LPARAM lparam) {
+  unsigned x = LOWORD(lparam), y = HIWORD(lparam);
+  if (x > static_cast<unsigned>(W()) && x < static_cast<unsigned>(36 * W()) && y > static_cast<unsigned>(13 * H()) &&
+      y < static_cast<unsigned>(18 * H())) {
+    app.meter.hold_left = 0;
+    app.meter.hold_right = 0;
+  }
+}
+
+// ---- commands ----
+
+// The filter of the open-file dialog: pairs of zero-terminated texts, ended
+// by an empty one.
+std::string OpenFilter() {
+  bool mp3 = CanPlayMpegLayer3();
+  bool ogg = CanPlayOggVorbis();
+  std::string description, pattern;
+  if (mp3 && ogg) {
+    description = Pick("Sound(*.WAV;*.MP3;*.RMP;*.OGG)", ja::kSoundWavMp3Ogg);
+    pattern = "*.WAV;*.MP3;*.RMP;*.OGG";
+  } else if (mp3) {
+    description = Pick("Sound(*.WAV;*.MP3;*.RMP)", ja::kSoundWavMp3);
+    pattern = "*.WAV;*.MP3;*.RMP";
+  } else if (ogg) {
+    description = Pick("Sound(*.WAV;*.OGG)", ja::kSoundWavOgg);
+    pattern = "*.WAV;*.OGG";
+  } else {
+    description = Pick("Sound(*.WAV)", ja::kSoundWav);
+    pattern = "*.WAV";
+  }
+  std::string filter;
+  filter += description + '\0' + pattern + '\0';
+  filter += std::string(Pick("All files (*.*)", ja::kAllFiles)) + '\0' + "*.*" + '\0';
+  return filter + '\0';
+}
+
+// The open-file dialog; true when a file was chosen into file_name.
+bool ChooseFileToPlay(HWND window) {
+  std::string filter = OpenFilter();
+  std::string title = Pick(LoadText(IDS_PLAY_OPEN), ja::kPlayOpen);
+  OPENFILENAMEA dialog;
+  memset(&dialog, 0, sizeof dialog);
+  dialog.lStructSize = 76;  // the size without the Windows 2000 extension
+  dialog.hwndOwner = window;
+  dialog.lpstrFilter = filter.c_str();
+  dialog.nFilterIndex = 1;
+  app.file_name[0] = '\0';
+  dialog.lpstrFile = app.file_name;
+  dialog.nMaxFile = sizeof app.file_name;
+  dialog.lpstrFileTitle = app.file_title;
+  dialog.nMaxFileTitle = sizeof app.file_title;
+  dialog.lpstrTitle = title.c_str();
+  dialog.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
+  return GetOpenFileNameA(&dialog) != 0;
+}
+
+void OnNew() {
+  AbandonTransport();
+  char saved[MAX_PATH];
+  lstrcpyA(saved, app.file_name);
+  INT_PTR result = DialogBoxParamA(app.instance, "RecOpen", app.main_window, NEWFILE, 0);
+  if (result <= 0) lstrcpyA(app.file_name, saved);
+  RefreshFileName();
+  if (result > 0) PrepareForRecord();
+}
+
+void OnOpen(HWND window) {
+  AbandonTransport();
+  char saved[MAX_PATH];
+  lstrcpyA(saved, app.file_name);
+  bool chosen = ChooseFileToPlay(window);
+  if (!chosen) lstrcpyA(app.file_name, saved);
+  RefreshFileName();
+  if (chosen) PrepareForPlay();
+}
+
+void OnInfo() {
+  AbandonTransport();
+  if (DialogBoxParamA(app.instance, "InfoBox", app.main_window, INFOBOX, 0) > 0)
+    DialogBoxParamA(app.instance, "InfoDetail", app.main_window, InfoDetailProc, 0);
+}
+
+void OnOption() {
+  if (DialogBoxParamA(app.instance, "Option", app.main_window, OPTION, 0) > 0) AbandonTransport();
+}
+
+void OnHelp() {
+  std::string path;
+  if (app.windows_version >= 1024) {
+    char module[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, module, sizeof module);
+    path = HelpFilePath(module, app.windows_version);
+  } else {
+    path = HelpFilePath("", app.windows_version);
+  }
+  WinHelpA(app.main_window, path.c_str(), HELP_CONTENTS, 0);
+}
+
+void MoveButton(HWND button, int x) { MoveWindow(button, x, 19 * H(), 11 * W(), 4 * H(), TRUE); }
+
+}  // namespace
+
+// ---- the window procedure ----
+
+LRESULT CALLBACK tapeon::WNDPROC(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_NCCREATE:
+      LocalizeMenu(window);
+      break;
+    case WM_CREATE:
+      return OnCreate(window, wparam, lparam);
+    case WM_DESTROY:
+    case WM_QUERYENDSESSION:
+      return OnShutdown(window, message, wparam, lparam);
+    case WM_SETFOCUS:
+      OnSetFocus();
+      return 0;
+    case WM_PAINT:
+      OnPaint(window);
+      return 0;
+    case WM_WININICHANGE:
+      LayoutMainWindow();
+      return 0;
+    case WM_GETMINMAXINFO:
+      if (IsRecordingLive()) return 0;
+      break;
+    case WM_KEYDOWN:
+      if (wparam == VK_F1) SendMessageA(window, WM_COMMAND, IDM_HELP, 0);
+      return 0;
+    case WM_COMMAND:
+      OnCommand(window, LOWORD(wparam), lparam, HIWORD(wparam));
+      return 0;
+    case WM_SYSCOMMAND:
+      return OnSysCommand(window, wparam, lparam);
+    case WM_TIMER:
+      OnTimer(window);
+      return 0;
+    case WM_INITMENU:
+      OnInitMenu();
+      return 0;
+    case WM_LBUTTONDOWN:
+      OnLeftButtonDown(lparam);
+      break;
+    case WM_DROPFILES:
+      OnDropFiles(reinterpret_cast<HDROP>(wparam));
+      break;
+    case MM_WOM_DONE:
+      OnPlayBlockDone(reinterpret_cast<WAVEHDR*>(lparam));
+      return 0;
+    case MM_WIM_DATA:
+      OnRecordBlockFilled(reinterpret_cast<WAVEHDR*>(lparam));
+      return 0;
+  }
+  return DefWindowProcA(window, message, wparam, lparam);
+}
+
+void OnCommand(HWND window, int id, LPARAM, int code) {
+  switch (id) {
+    case IDM_NEW: OnNew(); break;
+    case IDM_OPEN: OnOpen(window); break;
+    case IDM_INFO: OnInfo(); break;
+    case IDM_EXIT: DestroyWindow(window); break;
+    case IDM_ABOUT: DialogBoxParamA(app.instance, "ABOUT", app.main_window, ABOUTBOX, 0); break;
+    case IDM_HELP: OnHelp(); break;
+    case IDM_OPTION: OnOption(); break;
+    case IDM_START:
+      if (code == 0) OnStartCommand();
+      break;
+    case IDM_STOP:
+      if (code == 0) OnStopCommand();
+      break;
+    case IDM_PAUSE: OnPauseCommand(); break;
+  }
+}
+
+// ---- mode switches ----
+
+void SetStartButtonText(const char* english, const char* japanese) {
+  SetWindowTextA(app.play_button, Pick(english, japanese));
+}
+
+static void EnableStartButton() {
+  EnableWindow(app.play_button, TRUE);
+  if (GetActiveWindow() == app.main_window) SetFocus(app.play_button);
+  EnableMenuItem(app.main_menu, IDM_START, MF_BYCOMMAND | MF_ENABLED);
+}
+
+int PrepareForPlay() {
+  app.mode = MODE_PLAY;
+  SetStartButtonText("Play", ja::kPlay);
+  EnableStartButton();
+  EnableMenuItem(app.main_menu, IDM_INFO, MF_BYCOMMAND | MF_ENABLED);
+  return OpenForPlay();
+}
+
+int PrepareForRecord() {
+  app.mode = MODE_REC;
+  SetStartButtonText("Rec.", ja::kRec);
+  EnableStartButton();
+  EnableWindow(app.pause_button, TRUE);
+  EnableMenuItem(app.main_menu, IDM_PAUSE, MF_BYCOMMAND | MF_ENABLED);
+  EnableMenuItem(app.main_menu, IDM_INFO, MF_BYCOMMAND | MF_GRAYED);
+  return CreateForRecord();
+}
+
+// ---- file name and title ----
+
+void DrawFileName(HDC dc) {
+  HFONT previous = SelectStatusFont(dc);
+  char directory[MAX_PATH];
+  SplitPath(app.file_name, directory, app.file_title, sizeof directory, sizeof app.file_title);
+  if (!PadText(directory, sizeof directory)) MessageBoxA(app.main_window, "bugbug!!", nullptr, MB_ICONWARNING);
+  TextOutA(dc, W(), H(), directory, 35);
+  char name[MAX_PATH];
+  lstrcpynA(name, app.file_title, sizeof name);
+  if (!PadText(name, sizeof name)) MessageBoxA(app.main_window, "bugbug!!", nullptr, MB_ICONWARNING);
+  TextOutA(dc, W(), 4 * H(), name, 35);
+  RestoreStatusFont(dc, previous);
+  SetWindowTextA(app.main_window, WindowTitle(app.file_title, app.windows_version).c_str());
+}
+
+void RefreshFileName() {
+  HDC dc = GetDC(app.main_window);
+  ApplyTextColours(dc);
+  DrawFileName(dc);
+  ReleaseDC(app.main_window, dc);
+}
+
+// ---- set-up routines ----
+
+void LayoutMainWindow() {
+  if (app.windows_version >= 863) {
+    NONCLIENTMETRICSA metrics;
+    memset(&metrics, 0, sizeof metrics);
+    metrics.cbSize = 340;
+    int large = 0;
+    if (SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, 340, &metrics, 0)) {
+      large = -metrics.lfCaptionFont.lfHeight;
+      if (-metrics.lfMenuFont.lfHeight > large) large = -metrics.lfMenuFont.lfHeight;
+    }
+    TEXTMETRICA text;
+    HDC dc = GetDC(app.main_window);
+    GetTextMetricsA(dc, &text);
+    ReleaseDC(app.main_window, dc);
+    if (large >= text.tmAscent * 3 / 2) {
+      app.ui_scale = 2;
+      app.cell_height = app.japanese_ui ? text.tmAscent : text.tmHeight;
+      app.cell_width = 2 * text.tmAveCharWidth;
+    } else {
+      app.ui_scale = 1;
+      app.cell_height = app.japanese_ui ? text.tmAscent / 2 : text.tmHeight / 2;
+      app.cell_width = text.tmAveCharWidth;
+    }
+  }
+  RECT outer, client;
+  GetWindowRect(app.main_window, &outer);
+  GetClientRect(app.main_window, &client);
+  int frame = (outer.bottom - outer.top) - (client.bottom - client.top);
+  SetWindowPos(app.main_window, nullptr, 0, 0, 37 * W(), frame + 24 * H(),
+               SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
+  MoveButton(app.play_button, W());
+  MoveButton(app.stop_button, 13 * W());
+  MoveButton(app.pause_button, 25 * W());
+  CreateButtonFont();
+}
+
+void CreateButtonFont() {
+  if (app.button_font) DeleteObject(app.button_font);
+  LOGFONTA font;
+  memset(&font, 0, sizeof font);
+  font.lfHeight = -2 * H();
+  font.lfCharSet = SHIFTJIS_CHARSET;
+  lstrcpynA(font.lfFaceName, ja::kButtonFontFace, LF_FACESIZE);
+  app.button_font = CreateFontIndirectA(&font);
+  HWND buttons[] = {app.play_button, app.stop_button, app.pause_button};
+  for (HWND button : buttons) SendMessageA(button, WM_SETFONT, reinterpret_cast<WPARAM>(app.button_font), TRUE);
+}
+
+void UpdateDarkBackground() {
+  app.dark_background = IsDarkBackground(GetSysColor(COLOR_WINDOWTEXT), GetSysColor(COLOR_WINDOW)) ? 1 : 0;
+}
+
+void LocalizeMenu(HWND window) {
+  app.main_menu = GetMenu(window);
+  app.system_menu = GetSystemMenu(window, FALSE);
+  if (!app.japanese_ui) return;
+  bool modern = app.windows_version >= 863;
+  const auto& popups = modern ? ja::kMenuPopups : ja::kOldMenuPopups;
+  const auto& items = modern ? ja::kMenuItems : ja::kOldMenuItems;
+  for (const auto& popup : popups) {
+    HMENU handle = GetSubMenu(app.main_menu, popup.id);
+    ModifyMenuA(app.main_menu, popup.id, MF_BYPOSITION | MF_POPUP, reinterpret_cast<UINT_PTR>(handle), popup.text);
+  }
+  for (const auto& item : items) {
+    bool grey = item.id == IDM_INFO || item.id == IDM_START || item.id == IDM_STOP || item.id == IDM_PAUSE;
+    ModifyMenuA(app.main_menu, item.id, MF_BYCOMMAND | (grey ? MF_GRAYED : 0), item.id, item.text);
+  }
+  DrawMenuBar(window);
+}
+
+void SubclassButtons() {
+  HWND buttons[] = {app.play_button, app.stop_button, app.pause_button};
+  for (int i = 0; i < 3; ++i) {
+    app.button_procs[i] = reinterpret_cast<::WNDPROC>(GetWindowLongPtrA(buttons[i], GWLP_WNDPROC));
+    SetWindowLongPtrA(buttons[i], GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CONTROLPROC));
+  }
+}
+
+// Tab moves between the enabled buttons, F1 asks for help; everything else
+// goes to the button's own procedure.
+static LRESULT OnButtonKey(HWND button, WPARAM key) {
+  if (key == VK_F1) {
+    SendMessageA(app.main_window, WM_COMMAND, IDM_HELP, 0);
+  } else if (button == app.play_button) {
+    if (IsWindowEnabled(app.pause_button)) SetFocus(app.pause_button);
+  } else if (button == app.stop_button) {
+    SetFocus(app.pause_button);
+  } else {
+    SetFocus(IsWindowEnabled(app.play_button) ? app.play_button : app.stop_button);
+  }
+  return 0;
+}
+
+LRESULT CALLBACK CONTROLPROC(HWND button, UINT message, WPARAM wparam, LPARAM lparam) {
+  int index = GetDlgCtrlID(button) - IDM_START;
+  if (index < 0 || index > 2) index = 0;
+  if (message == WM_KEYDOWN && (wparam == VK_F1 || wparam == VK_TAB)) return OnButtonKey(button, wparam);
+  return CallWindowProcA(app.button_procs[index], button, message, wparam, lparam);
+}
+
+void OnDropFiles(HDROP drop) {
+  AbandonTransport();
+  UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+  if (count >= 1) {
+    DragQueryFileA(drop, 0, app.file_name, sizeof app.file_name);
+    RefreshFileName();
+    PrepareForPlay();
+  }
+  DragFinish(drop);
+}

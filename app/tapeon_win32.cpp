@@ -1,0 +1,263 @@
+// Process entry, start-up, the message loop and the exit sequence.
+#include <malloc.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "app/app_state_win32.h"
+#include "app/command_line.h"
+#include "app/main_window_win32.h"
+#include "app/settings_win32.h"
+#include "app/tapeon_win32.h"
+#include "app/text_rules.h"
+#include "app/ui_text_win32.h"
+#include "audio/newfile_dialog_win32.h"
+#include "audio/playback_win32.h"
+#include "audio/recording_win32.h"
+#include "resources/ja_app.h"
+#include "resources/resource_ids.h"
+
+AppState app;
+
+namespace {
+
+// The command-line tokens, each in its own block for the whole run. An
+// allocation failure keeps the tokens stored so far.
+void StoreArguments(const std::vector<std::string>& tokens) {
+  app.arg_count = 0;
+  for (const std::string& token : tokens) {
+    if (app.arg_count >= MAX_ARGS - 1) break;
+    char* copy = static_cast<char*>(malloc(token.size() + 1));
+    if (!copy) break;
+    memcpy(copy, token.c_str(), token.size() + 1);
+    app.args[app.arg_count++] = copy;
+  }
+}
+
+std::vector<std::string> StoredArguments() {
+  std::vector<std::string> tokens;
+  for (int k = 0; k < app.arg_count; ++k) tokens.emplace_back(app.args[k]);
+  return tokens;
+}
+
+void ReadCommandLine() {
+  StoreArguments(SplitCommandLine(GetCommandLineA()));
+  std::vector<std::string> tokens = StoredArguments();
+  StartOptions options;
+  ApplyOptions(tokens, app.settings, options);
+  app.force_english = options.force_english;
+  app.play_at_start = options.play_at_start;
+  app.record_at_start = options.record_at_start;
+  int file = FindFileArgument(tokens, 1);
+  if (file >= 0) {
+    lstrcpynA(app.file_name, app.args[file], sizeof app.file_name);
+    app.next_arg = file + 1;
+  } else {
+    app.next_arg = app.arg_count > 1 ? app.arg_count : 1;
+  }
+}
+
+// The interface language from the OEM font's character set, and the layout
+// cells from its metrics.
+void ChooseLanguageAndCells() {
+  HDC screen = GetDC(nullptr);
+  HGDIOBJ previous = SelectObject(screen, GetStockObject(OEM_FIXED_FONT));
+  TEXTMETRICA text;
+  GetTextMetricsA(screen, &text);
+  SelectObject(screen, previous);
+  ReleaseDC(nullptr, screen);
+  app.japanese_ui = (text.tmCharSet == SHIFTJIS_CHARSET && !app.force_english) ? 1 : 0;
+  app.cell_height = app.japanese_ui ? text.tmAscent / 2 : text.tmHeight / 2;
+  app.cell_width = text.tmAveCharWidth;
+  app.half_ascent = text.tmAscent / 2;
+  if (app.cell_height <= 0) app.cell_height = 1;
+  if (app.cell_width <= 0) app.cell_width = 1;
+}
+
+// The text rules follow the system's code page (double-byte or not).
+void FollowSystemCodePage() {
+  CPINFO info;
+  if (!GetCPInfo(CP_ACP, &info) || info.MaxCharSize < 2) {
+    SetActiveCodePage(SingleByteBytes());
+    return;
+  }
+  CodePageBytes bytes = ShiftJisBytes();
+  for (int b = 0; b < 256; ++b) bytes.lead[b] = IsDBCSLeadByte(static_cast<BYTE>(b)) != 0;
+  SetActiveCodePage(bytes);
+}
+
+HWND CreateButton(const char* text, int id, int x, const char* caption) {
+  HWND button = CreateWindowExA(0, "BUTTON", text, WS_CHILD | WS_VISIBLE | WS_DISABLED, x, app.cell_height * 19,
+                                app.cell_width * 11, app.cell_height * 4, app.main_window,
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), app.instance, nullptr);
+  if (!button) MessageBoxA(nullptr, "CreateWindow failed", caption, MB_OK);
+  return button;
+}
+
+// The wave devices and the recording format the input can take.
+void CheckDevices() {
+  if (waveOutGetNumDevs() == 0) {
+    EnableMenuItem(app.main_menu, IDM_OPEN, MF_BYCOMMAND | MF_GRAYED);
+    DragAcceptFiles(app.main_window, FALSE);
+  }
+  app.wave_in_devices = static_cast<int>(waveInGetNumDevs());
+  app.input_formats = 0;
+  if (app.wave_in_devices == 0) {
+    EnableMenuItem(app.main_menu, IDM_NEW, MF_BYCOMMAND | MF_GRAYED);
+  } else {
+    WAVEINCAPSA caps;
+    memset(&caps, 0, sizeof caps);
+    if (waveInGetDevCapsA(WAVE_MAPPER, &caps, sizeof caps) == MMSYSERR_NOERROR ||
+        waveInGetDevCapsA(0, &caps, sizeof caps) == MMSYSERR_NOERROR)
+      app.input_formats = caps.dwFormats;
+  }
+  Settings& s = app.settings;
+  if (!(app.input_formats & 0xAAA)) s.rec_channel = 1;
+  if (!(app.input_formats & 0xCCC)) s.rec_bits = 8;
+  if (!(app.input_formats & 0xFF0))
+    s.rec_freq = 11025;
+  else if (!(app.input_formats & 0xF00) && s.rec_freq == 44100)
+    s.rec_freq = 22050;
+}
+
+void PerformStartAction() {
+  if (app.record_at_start) {
+    if (app.file_name[0] == '\0') MakeDefaultName(app.file_name);
+    char full[MAX_PATH];
+    DWORD length = GetFullPathNameA(app.file_name, sizeof full, full, nullptr);
+    if (length > 0 && length < sizeof full) lstrcpyA(app.file_name, full);
+    RefreshFileName();
+    if (PrepareForRecord()) StartRecording();
+  } else if (app.file_name[0] != '\0') {
+    RefreshFileName();
+    if (PrepareForPlay() && app.play_at_start) StartPlayback();
+  }
+}
+
+}  // namespace
+
+bool RegisterMainClass(HINSTANCE instance) {
+  WNDCLASSA window_class;
+  memset(&window_class, 0, sizeof window_class);
+  window_class.lpfnWndProc = tapeon::WNDPROC;
+  window_class.hInstance = instance;
+  window_class.hIcon = LoadIconA(instance, "icon");
+  window_class.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+  window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  window_class.lpszMenuName = "TapeonMenu";
+  window_class.lpszClassName = "TAPEON";
+  if (RegisterClassA(&window_class)) return true;
+  MessageBoxA(nullptr, "RegisterClass failed", "TAPEON", MB_OK);
+  return false;
+}
+
+bool InitInstance(HINSTANCE instance, int show) {
+  app.instance = instance;
+  DWORD version = GetVersion();
+  app.windows_version = static_cast<WORD>((version & 0xFF) * 256 + ((version >> 8) & 0xFF));
+  app.time_limit_margin = app.windows_version < 863 ? 0.1 : 0.0;
+  FollowSystemCodePage();
+  ReadSettings();
+  ReadCommandLine();
+  ChooseLanguageAndCells();
+
+  app.main_window = CreateWindowExA(
+      0, "TAPEON", "TAPEON", WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, CW_USEDEFAULT, CW_USEDEFAULT,
+      app.cell_width * 37, GetSystemMetrics(SM_CYCAPTION) + GetSystemMetrics(SM_CYMENU) + app.cell_height * 24,
+      nullptr, nullptr, instance, nullptr);
+  if (!app.main_window) {
+    MessageBoxA(nullptr, "CreateWindow failed", "TAPEON", MB_OK);
+    return false;
+  }
+  ShowWindow(app.main_window, show);
+
+  app.play_button = CreateButton(Pick("Play", ja::kPlay), IDM_START, app.cell_width, "play");
+  if (!app.play_button) return false;
+  app.stop_button = CreateButton(Pick("Stop", ja::kStop), IDM_STOP, app.cell_width * 13, "stop");
+  if (!app.stop_button) return false;
+  app.pause_button = CreateButton("Pause", IDM_PAUSE, app.cell_width * 25, "pause");
+  if (!app.pause_button) return false;
+  SubclassButtons();
+  LayoutMainWindow();
+  UpdateWindow(app.main_window);
+
+  CheckDevices();
+  PerformStartAction();
+  return true;
+}
+
+bool FilterKey(HWND window, const MSG& message) {
+  bool control = (GetKeyState(VK_CONTROL) & 0x8000) != 0;
+  int command = 0;
+  switch (message.wParam) {
+    case VK_F1:
+      command = IDM_HELP;
+      break;
+    case 'R':
+      if (control && app.mode == MODE_REC && !app.running) command = IDM_START;
+      break;
+    case 'P':
+      if (control && (app.mode == MODE_REC || app.running))
+        command = IDM_PAUSE;
+      else if (control && app.mode == MODE_PLAY)
+        command = IDM_START;
+      break;
+    case 'S':
+      if (control && app.running) command = IDM_STOP;
+      break;
+  }
+  if (command == 0) return false;
+  SendMessageA(window, WM_COMMAND, command, 0);
+  return true;
+}
+
+void CheckHeap(const char* caption) {
+  _HEAPINFO entry;
+  entry._pentry = nullptr;
+  int walk;
+  while ((walk = _heapwalk(&entry)) == _HEAPOK) {
+  }
+  if (walk == _HEAPBADNODE)
+    MessageBoxA(nullptr, "HEAP BAD NODE", caption, MB_OK);
+  else if (walk == _HEAPEMPTY)
+    MessageBoxA(nullptr, "HEAP EMPTY", caption, MB_OK);
+  else if (walk != _HEAPEND)
+    MessageBoxA(nullptr, "HEAP NOT OK", caption, MB_OK);
+
+  int check = _heapchk();
+  if (check == _HEAPBADNODE || check == _HEAPBADBEGIN)
+    MessageBoxA(nullptr, "HEAP CORRUPT", caption, MB_OK);
+  else if (check == _HEAPEMPTY)
+    MessageBoxA(nullptr, "HEAP EMPTY", caption, MB_OK);
+  else if (check != _HEAPOK)
+    MessageBoxA(nullptr, "HEAP NOT OK", caption, MB_OK);
+}
+
+void PadWithSpaces(char* buffer, size_t size) {
+  if (!PadText(buffer, size)) MessageBoxA(app.main_window, "bugbug!!", nullptr, MB_ICONWARNING);
+}
+
+int FileKind(const char* path) {
+  DWORD attributes = GetFileAttributesA(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES) return 0;
+  return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? 1 : 2;
+}
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR, int show) {
+  SetErrorMode(SEM_NOOPENFILEERRORBOX);
+  if (timeBeginPeriod(1) != TIMERR_NOERROR) MessageBoxA(nullptr, "time", nullptr, MB_OK);
+  CheckHeap("begin");
+  if (!previous && !RegisterMainClass(instance)) return 0;
+  if (!InitInstance(instance, show)) return 0;
+
+  MSG message;
+  while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+    if (message.message == WM_KEYDOWN && FilterKey(app.main_window, message)) continue;
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+  timeEndPeriod(1);
+  SaveSettings();
+  CheckHeap("end");
+  return static_cast<int>(message.wParam);
+}

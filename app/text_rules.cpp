@@ -1,0 +1,123 @@
+#include "app/text_rules.h"
+
+#include <cstring>
+
+namespace {
+
+CodePageBytes MakeShiftJis() {
+  CodePageBytes bytes = {};
+  for (int b = 0; b < 256; ++b) {
+    bytes.lead[b] = (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+    bytes.trail[b] = (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC);
+  }
+  return bytes;
+}
+
+CodePageBytes active = MakeShiftJis();
+
+// Whether the byte at index really leads a double-byte character: the run of
+// possible lead bytes that ends at index has odd length.
+bool IsRealLeadByte(const unsigned char* text, size_t index) {
+  size_t run = 0;
+  size_t k = index + 1;
+  while (k > 0 && active.lead[text[k - 1]]) {
+    ++run;
+    --k;
+  }
+  return run % 2 == 1;
+}
+
+bool IsSeparator(unsigned char c) { return c == '\\' || c == '/' || c == ':'; }
+
+unsigned char UpperSingle(unsigned char c) { return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - 32) : c; }
+
+void CopyCut(char* out, size_t out_size, const char* from, size_t length) {
+  if (out_size == 0) return;
+  if (length > out_size - 1) length = out_size - 1;
+  memcpy(out, from, length);
+  out[length] = '\0';
+}
+
+}  // namespace
+
+CodePageBytes ShiftJisBytes() { return MakeShiftJis(); }
+
+CodePageBytes SingleByteBytes() { return CodePageBytes{}; }
+
+void SetActiveCodePage(const CodePageBytes& bytes) { active = bytes; }
+
+int CharTypeAt(const unsigned char* text, size_t index) {
+  if (index > 0 && IsRealLeadByte(text, index - 1)) return active.trail[text[index]] ? 2 : -1;
+  return active.lead[text[index]] ? 1 : 0;
+}
+
+const char* FindNoCase(const char* text, const char* pattern) {
+  unsigned char upper[261];
+  size_t pattern_length = strlen(pattern);
+  if (pattern_length > 260) return nullptr;
+  const unsigned char* raw_pattern = reinterpret_cast<const unsigned char*>(pattern);
+  for (size_t j = 0; j < pattern_length; ++j)
+    upper[j] = CharTypeAt(raw_pattern, j) == 0 ? UpperSingle(raw_pattern[j]) : raw_pattern[j];
+  upper[pattern_length] = '\0';
+  if (pattern_length == 0) return text;
+
+  const unsigned char* raw_text = reinterpret_cast<const unsigned char*>(text);
+  size_t text_length = strlen(text);
+  size_t i = 0, j = 0;
+  while (i < text_length && j < pattern_length) {
+    int text_type = CharTypeAt(raw_text, i);
+    unsigned char c = text_type == 0 ? UpperSingle(raw_text[i]) : raw_text[i];
+    if (c == upper[j] && text_type == CharTypeAt(upper, j)) {
+      ++i;
+      ++j;
+    } else {
+      i = i - j + 1;
+      j = 0;
+    }
+  }
+  return j == pattern_length ? text + (i - j) : nullptr;
+}
+
+void SplitPath(const char* path, char* directory, char* name, size_t directory_size, size_t name_size) {
+  size_t length = path ? strlen(path) : 0;
+  const unsigned char* raw = reinterpret_cast<const unsigned char*>(path);
+  size_t split = 0;  // bytes of the directory part
+  for (size_t k = length; k > 0; --k) {
+    if (IsSeparator(raw[k - 1]) && CharTypeAt(raw, k - 1) == 0) {
+      split = k;
+      break;
+    }
+  }
+  CopyCut(directory, directory_size, path ? path : "", split);
+  CopyCut(name, name_size, path ? path + split : "", length - split);
+}
+
+bool PadText(char* buffer, size_t size) {
+  if (buffer == nullptr || size == 0) return true;
+  size_t length = strnlen(buffer, size);
+  bool fits = length < size;
+  for (size_t k = length; k + 1 < size; ++k) buffer[k] = ' ';
+  buffer[size - 1] = '\0';
+  return fits;
+}
+
+std::string HelpFilePath(const std::string& module_path, unsigned windows_version) {
+  if (windows_version < 1024) return "TAPEON.hlp";
+  const char* match = FindNoCase(module_path.c_str(), ".EXE");
+  if (match == nullptr) return "TAPEON.HLP";
+  return module_path.substr(0, static_cast<size_t>(match - module_path.c_str())) + ".HLP";
+}
+
+std::string WindowTitle(const std::string& file_title, unsigned windows_version) {
+  if (file_title.empty()) return "TAPEON";
+  if (windows_version < 863) return "TAPEON - " + file_title;
+  return file_title + " - TAPEON";
+}
+
+int Brightness(int red, int green, int blue) { return (299 * red + 587 * green + 114 * blue) / 1000; }
+
+bool IsDarkBackground(uint32_t text_rgb, uint32_t window_rgb) {
+  // COLORREF layout: 0x00BBGGRR.
+  auto brightness = [](uint32_t c) { return Brightness(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); };
+  return brightness(text_rgb) >= brightness(window_rgb);
+}

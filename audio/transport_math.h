@@ -1,0 +1,131 @@
+// Arithmetic of the transport: buffer sizes, the on-memory choice, pacing
+// waits, initial meter strides, the playing rate, the recording limits and the
+// clock corrections of pause and continue. Portable: the Win32 engine feeds it
+// the values it reads from AppState and the devices.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+constexpr uint32_t kSmallDriveLimit = 0x163E00;   // drives this small record and play on memory
+constexpr uint32_t kWaveFileLimit = 0x7FFFFFFF;   // largest WAVE file a recording may write
+constexpr uint32_t kWaveHeaderBytes = 44;         // header of a recording file
+constexpr uint32_t kEndMark = 0x10000000;         // user-word bit of the last block with data
+constexpr uint32_t kMinimumDeltatime = 8;         // shorter buffers cannot be kept up with
+constexpr uint16_t kWindows311 = 0x30B;
+constexpr uint16_t kWindows395 = 0x35F;
+
+// 1 (ON_MEMORY) when the setting asks for it or the drive is very small, else 4.
+int ChooseBufferCount(int on_mem_setting, uint32_t disk_bytes);
+
+// Why a run cannot be sized.
+enum class SizingRefusal {
+  kNone,
+  kFormat,        // zero block size or byte rate: the data cannot be cut into blocks
+  kDeltatime,     // deltatime below kMinimumDeltatime
+  kNoRoom,        // an on-memory block of 0 bytes (empty file or full drive)
+};
+
+struct BufferSizingInput {
+  uint16_t format_tag = 1;
+  uint32_t samples_per_sec = 0;
+  uint32_t avg_bytes_per_sec = 0;
+  uint16_t format_block_align = 0;  // nBlockAlign of the format record
+  int32_t mpeg_block_size = -1;     // nBlockSize of the Layer-3 extension, -1 when the record has none
+  bool shift_down = false;          // key states that tune the MPEG block size
+  bool control_down = false;
+  int buffer_count = 4;
+  uint32_t deltatime = 4096;
+  uint32_t data_total = 0;
+  int mem_size = 15;                // MB
+  unsigned windows_version = 0;
+  int16_t blockalign = 1;           // as the display format left it
+  bool recording = false;
+};
+
+struct BufferSizing {
+  uint32_t unit_size = 0;
+  uint32_t buffer_size = 0;
+  int16_t blockalign = 1;
+  SizingRefusal refusal = SizingRefusal::kNone;
+};
+
+// Bytes of sound per deltatime period (one display unit).
+uint32_t ComputeUnitSize(uint32_t avg_bytes_per_sec, uint32_t samples_per_sec, uint32_t deltatime);
+BufferSizing ComputeBufferSizing(const BufferSizingInput& in);
+
+// One buffer's duration in ms: deltatime / 8 (integer) in the 8000 Hz family,
+// deltatime / 11.025 in the 11025 Hz family (khz a multiple of 11).
+double BufferPeriodMs(uint32_t deltatime, int khz);
+// Recording: 78 % of a buffer, capped at 400 ms, halved below 100 ms.
+uint32_t RecordPacingWait(uint32_t deltatime, int khz);
+// Playback: 88 % of a buffer at the playing rate, capped at 400 ms, two
+// thirds of that when it is short (113 ms, or 50 ms before Windows 3.95).
+uint32_t PlayPacingWait(uint32_t deltatime, int khz, int rate_steps, unsigned windows_version);
+// The handlers wait only for waits above 33 ms.
+inline bool WorthPacing(uint32_t wait_ms) { return wait_ms > 33; }
+
+// Period of the display timer of on-memory runs.
+uint32_t DisplayTimerInterval(uint32_t deltatime, int khz);
+
+// Meter stride at the start of a recording, by sample rate and channels.
+uint32_t InitialRecordStride(uint32_t samples_per_sec, int channels, bool on_memory);
+
+// Costs in ms measured while the first playback block was read and queued.
+struct FirstBlockCosts {
+  uint32_t read = 0, prepare = 0, other = 0, write = 0, meter = 0;
+};
+// Meter stride at the start of a streaming playback: the meter may take what
+// is left of 99 % of a buffer's playing time after the other costs.
+uint32_t InitialPlayStride(uint32_t deltatime, int khz, int rate_steps, const FirstBlockCosts& costs);
+
+// The format handed to the output device at a playing rate.
+struct PlayFormat {
+  uint16_t format_tag = 1;
+  uint32_t samples_per_sec = 0;
+  uint32_t avg_bytes_per_sec = 0;
+  uint16_t block_align = 0;
+};
+// 2^(rate_steps / 120).
+double RateFactor(int rate_steps);
+// Applies the rate (and the halved byte rate of MPEG Layer-3). False, with the
+// format untouched, for a block-coded format (tags 113 to 115) whose block
+// size is 0.
+bool ApplyPlayingRate(PlayFormat& format, int rate_steps);
+
+// Streaming recording time limit: reached when time_limit seconds of sound
+// have been written. The product is taken in 64 bits, so long limits do not
+// wrap round and fire early.
+bool TimeLimitReached(uint32_t time_limit, uint32_t bytes_per_sec, uint32_t data_count);
+// Bytes of a recorded buffer that still fit into a WAVE file of at most
+// 0x7FFFFFFF bytes; a cut count is a multiple of blockalign.
+uint32_t FitIntoWaveFile(uint32_t data_count, uint32_t bytes, int16_t blockalign);
+// The part of a short write that forms whole blocks (a partial block is
+// stepped back over, so the data chunk ends on a block boundary).
+uint32_t WholeBlocks(uint32_t bytes, int16_t blockalign);
+
+// On-memory recording whose memory block came back empty: bytes recorded since
+// mark_ms according to the position, as whole blocks.
+uint32_t EstimateRecordedBytes(double position_ms, double mark_ms, uint32_t bytes_per_sec, int16_t blockalign);
+
+// run_start_time after continuing a paused on-memory playback: the paused time
+// is skipped (280 ms more before Windows 3.95).
+uint32_t ResumePlayStartTime(uint32_t now, uint32_t run_start_time, uint32_t pause_time, unsigned windows_version);
+// run_start_time after continuing a paused on-memory recording: now minus the
+// duration already written. bytes_per_sec must not be 0.
+uint32_t ResumeRecordStartTime(uint32_t now, uint32_t data_total, uint32_t buffer_size, uint32_t bytes_per_sec);
+
+// A recording file with nothing after its 44-byte header.
+bool IsEmptyRecordingFile(int64_t size);
+
+// Block user words: index in the low 16 bits, kEndMark on the last block.
+inline uint32_t MakeUserWord(int index, bool last) { return static_cast<uint32_t>(index) | (last ? kEndMark : 0); }
+inline int BlockIndexOf(uint32_t user_word) { return static_cast<int>(user_word & 0xFFFF); }
+inline bool IsLastBlock(uint32_t user_word) { return (user_word & kEndMark) != 0; }
+
+// Index of the next file of a command-line play list at or after from: the
+// first argument that is not empty and does not begin with "/"; -1 if none.
+int NextPlayListArgument(const char* const* args, int arg_count, int from);
+
+// The position line of an on-memory playback at its end.
+void FormatMemoryPlayPosition(char* out, size_t size, int16_t blockalign, uint32_t buffer_size,
+                              uint32_t bytes_per_sec);
