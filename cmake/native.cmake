@@ -1,6 +1,22 @@
-# Native build of the portable code: unit tests under AddressSanitizer and
-# UndefinedBehaviorSanitizer, libFuzzer targets (clang) and benchmarks.
+# Native builds of the portable code.
+#  - with GCC: unit tests under AddressSanitizer and UndefinedBehaviorSanitizer
+#    (Japanese literals in code page 932, as in TAPEON.EXE) and benchmarks;
+#  - with clang: the libFuzzer targets.
 set(SANITIZE -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+
+if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+  target_compile_options(tapeon_core PRIVATE -g -O1 -fsanitize=fuzzer-no-link,address,undefined)
+  file(GLOB FUZZ_TARGETS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/fuzz/*_fuzz.cpp)
+  foreach(src ${FUZZ_TARGETS})
+    get_filename_component(name ${src} NAME_WE)
+    add_executable(${name} ${src})
+    target_compile_options(${name} PRIVATE -g -O1 -fsanitize=fuzzer,address,undefined)
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+    target_link_libraries(${name} PRIVATE tapeon_core)
+  endforeach()
+  return()
+endif()
+
 target_compile_options(tapeon_core PRIVATE -g -O1 ${SANITIZE})
 target_link_options(tapeon_core PUBLIC ${SANITIZE})
 
@@ -13,21 +29,6 @@ target_compile_definitions(unit_tests PRIVATE TAPEON_SOURCE_DIR="${CMAKE_SOURCE_
 target_link_libraries(unit_tests PRIVATE tapeon_core GTest::gtest GTest::gtest_main)
 include(GoogleTest)
 gtest_discover_tests(unit_tests DISCOVERY_TIMEOUT 60)
-
-# Fuzz targets need clang's libFuzzer.
-if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
-  add_library(tapeon_core_fuzz STATIC ${PORTABLE_SOURCES})
-  target_include_directories(tapeon_core_fuzz PUBLIC ${CMAKE_SOURCE_DIR})
-  target_compile_options(tapeon_core_fuzz PRIVATE -g -O1 -fsanitize=fuzzer-no-link,address,undefined)
-  file(GLOB FUZZ_TARGETS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/fuzz/*_fuzz.cpp)
-  foreach(src ${FUZZ_TARGETS})
-    get_filename_component(name ${src} NAME_WE)
-    add_executable(${name} ${src})
-    target_compile_options(${name} PRIVATE -g -O1 -fsanitize=fuzzer,address,undefined)
-    target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
-    target_link_libraries(${name} PRIVATE tapeon_core_fuzz)
-  endforeach()
-endif()
 
 # Benchmarks: the portable code again, optimised and without sanitizers.
 find_package(benchmark QUIET)

@@ -1,0 +1,101 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/text_rules.h"
+
+namespace {
+
+class TextRules : public ::testing::Test {
+ protected:
+  void SetUp() override { SetActiveCodePage(ShiftJisBytes()); }
+};
+
+TEST_F(TextRules, CharTypeAtFollowsLeadByteRuns) {
+  // "表" is 0x95 0x5C: a lead byte and a trail byte that looks like "\".
+  const char* text = "a\x95\x5C" "b";
+  EXPECT_EQ(CharTypeAt(text, 0), 0);
+  EXPECT_EQ(CharTypeAt(text, 1), 1);
+  EXPECT_EQ(CharTypeAt(text, 2), 2);
+  EXPECT_EQ(CharTypeAt(text, 3), 0);
+  // Two lead-capable bytes in a row: the second is a trail byte.
+  const char* pair = "\x88\x9F";  // "亜"
+  EXPECT_EQ(CharTypeAt(pair, 0), 1);
+  EXPECT_EQ(CharTypeAt(pair, 1), 2);
+  // A lead byte followed by a byte that cannot trail.
+  EXPECT_EQ(CharTypeAt("\x88\x20", 1), -1);
+  SetActiveCodePage(SingleByteBytes());
+  EXPECT_EQ(CharTypeAt(text, 2), 0);
+}
+
+TEST_F(TextRules, FindNoCaseMatchesWholeCharactersOnly) {
+  const char* path = "c:\\tools\\tapeon.exe";
+  EXPECT_EQ(FindNoCase(path, ".EXE"), path + 15);
+  EXPECT_EQ(FindNoCase("abc", "ABCD"), nullptr);
+  // The trail byte 0x5C of "表" equals the pattern "\" but is no match.
+  const char* text = "\x95\x5C" "x";
+  EXPECT_EQ(FindNoCase(text, "\\X"), nullptr);
+  // Double-byte characters are compared exactly, not upper-cased.
+  EXPECT_NE(FindNoCase("\x82\xA0z", "\x82\xA0Z"), nullptr);
+  const char* repeat = "aab";
+  EXPECT_EQ(FindNoCase(repeat, "AB"), repeat + 1);
+}
+
+TEST_F(TextRules, SplitPathEverySeparatorAndDoubleByteNames) {
+  char directory[260], name[260];
+  SplitPath("C:\\dir\\a.wav", directory, name);
+  EXPECT_STREQ(directory, "C:\\dir\\");
+  EXPECT_STREQ(name, "a.wav");
+  SplitPath("dir/b.wav", directory, name);
+  EXPECT_STREQ(directory, "dir/");
+  SplitPath("C:c.wav", directory, name);
+  EXPECT_STREQ(directory, "C:");
+  EXPECT_STREQ(name, "c.wav");
+  SplitPath("plain.wav", directory, name);
+  EXPECT_STREQ(directory, "");
+  EXPECT_STREQ(name, "plain.wav");
+  SplitPath("", directory, name);
+  EXPECT_STREQ(directory, "");
+  EXPECT_STREQ(name, "");
+  // "表.wav" inside a directory: its trail byte is not a separator.
+  SplitPath("C:\\d\\\x95\x5C.wav", directory, name);
+  EXPECT_STREQ(directory, "C:\\d\\");
+  EXPECT_STREQ(name, "\x95\x5C.wav");
+  // Outputs are cut to their sizes.
+  char small[4];
+  SplitPath("C:\\long\\name.wav", small, name, sizeof small);
+  EXPECT_STREQ(small, "C:\\");
+}
+
+TEST_F(TextRules, PadTextFillsToSizeMinusOne) {
+  char text[8] = "ab";
+  EXPECT_TRUE(PadText(text, sizeof text));
+  EXPECT_STREQ(text, "ab     ");
+  char full[8] = "1234567";
+  EXPECT_TRUE(PadText(full, sizeof full));
+  EXPECT_STREQ(full, "1234567");
+  char over[8] = {'1', '2', '3', '4', '5', '6', '7', '8'};
+  EXPECT_FALSE(PadText(over, sizeof over));
+  EXPECT_STREQ(over, "1234567");
+  EXPECT_TRUE(PadText(nullptr, 5));
+}
+
+TEST_F(TextRules, HelpPathRule) {
+  EXPECT_EQ(HelpFilePath("C:\\TOOLS\\TAPEON.EXE", 0x400), "C:\\TOOLS\\TAPEON.HLP");
+  EXPECT_EQ(HelpFilePath("c:\\tools\\tapeon.exe", 0x400), "c:\\tools\\tapeon.HLP");
+  EXPECT_EQ(HelpFilePath("C:\\A.EXE.D\\TAPEON.EXE", 0x601), "C:\\A.HLP");
+  EXPECT_EQ(HelpFilePath("C:\\TOOLS\\TAPEON", 0x601), "TAPEON.HLP");
+  EXPECT_EQ(HelpFilePath("C:\\TOOLS\\TAPEON.EXE", 0x35F), "TAPEON.hlp");
+}
+
+TEST_F(TextRules, TitleAndBrightness) {
+  EXPECT_EQ(WindowTitle("", 0x601), "TAPEON");
+  EXPECT_EQ(WindowTitle("a.wav", 0x35F), "a.wav - TAPEON");
+  EXPECT_EQ(WindowTitle("a.wav", 0x35E), "TAPEON - a.wav");
+  EXPECT_EQ(Brightness(255, 255, 255), 255);
+  EXPECT_FALSE(IsDarkBackground(0x000000, 0xFFFFFF));  // black on white
+  EXPECT_TRUE(IsDarkBackground(0xFFFFFF, 0x000000));   // white on black
+  EXPECT_TRUE(IsDarkBackground(0x808080, 0x808080));   // equal counts as dark
+}
+
+}  // namespace
