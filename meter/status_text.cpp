@@ -1,0 +1,105 @@
+#include "meter/status_text.h"
+
+#include <cstdio>
+
+#include "meter/levels.h"
+
+namespace {
+
+// The Ogg Vorbis tags carry no meaningful bit depth.
+bool IsVorbisTag(uint16_t tag) { return tag >= 0x674F && tag <= 0x6751; }
+
+// Seconds of `bytes` at the byte rate, 0 without a byte rate.
+double Seconds(uint32_t bytes, uint32_t BytesPerSec) {
+  return BytesPerSec == 0 ? 0.0 : static_cast<double>(bytes) / BytesPerSec;
+}
+
+// A non-negative double as an unsigned long, saturating.
+unsigned long ToUnsignedLong(double x) {
+  if (!(x > 0.0)) return 0;
+  if (x >= 4294967295.0) return 4294967295UL;
+  return static_cast<unsigned long>(x);
+}
+
+StatusText SizeAndSeconds(const char* format, uint32_t bytes, uint32_t BytesPerSec) {
+  StatusText out;
+  snprintf(out.text, sizeof out.text, format, static_cast<long>(bytes >> 10), Seconds(bytes, BytesPerSec));
+  return out;
+}
+
+}  // namespace
+
+DisplayFormat MakeDisplayFormat(uint16_t format_tag, uint16_t channels, uint32_t samples_per_sec,
+                                uint32_t avg_bytes_per_sec, uint16_t block_align, uint16_t bits_per_sample) {
+  DisplayFormat d;
+  d.BytesPerSec = avg_bytes_per_sec;
+  d.blockalign = static_cast<int16_t>(block_align);
+  d.khz = static_cast<int>((samples_per_sec + 500u) / 1000u);
+  d.sample_bits = IsVorbisTag(format_tag) ? 0 : bits_per_sample;
+  d.format_tag = format_tag;
+  d.sample_class = SampleClassOf(channels, bits_per_sample);
+  return d;
+}
+
+StatusText FormatRateText(int khz) {
+  StatusText out;
+  snprintf(out.text, sizeof out.text, "%2d kHz  ", khz);
+  return out;
+}
+
+StatusText FormatBitsText(int sample_bits, int khz, uint16_t format_tag, uint32_t BytesPerSec) {
+  StatusText out;
+  if (sample_bits != 0 || khz == 0) {
+    snprintf(out.text, sizeof out.text, "%2d bit  ", sample_bits);
+    return out;
+  }
+  uint64_t bits_per_sec = static_cast<uint64_t>(BytesPerSec) * 8;
+  if (format_tag == 0x32) {
+    snprintf(out.text, sizeof out.text, "%5ld%s ", static_cast<long>(bits_per_sec), "b");
+    return out;
+  }
+  uint64_t kbit = bits_per_sec / 1000;
+  if (kbit > 999) {
+    snprintf(out.text, sizeof out.text, "%3ld%s ", static_cast<long>(BytesPerSec / 1024), "KB/s");
+  } else if (kbit > 99) {
+    snprintf(out.text, sizeof out.text, "%3ld%s ", static_cast<long>(kbit), "kbps");
+  } else {
+    snprintf(out.text, sizeof out.text, "%2ld %s ", static_cast<long>(kbit), "kbps");
+  }
+  return out;
+}
+
+StatusText FormatPositionText(const PositionInputs& in) {
+  if (in.running && in.recording) return SizeAndSeconds("Pos:  %7ld KB %6.0f sec", in.data_count, in.BytesPerSec);
+  if (in.running && !in.on_memory) return SizeAndSeconds("Pos:  %7ld KB %6.0f sec", in.played_bytes, in.BytesPerSec);
+  StatusText out;
+  if (in.running) {
+    // On-memory playback: the time played up to the last pause. A pause_time
+    // from before a continued run counts as no time.
+    double elapsed = static_cast<double>(static_cast<int32_t>(in.pause_time - in.run_start_time));
+    if (elapsed < 0.0) elapsed = 0.0;
+    snprintf(out.text, sizeof out.text, "Pos:  %7lu KB %6.0f sec", ToUnsignedLong(elapsed * in.BytesPerSec / 1024000.0),
+             elapsed / 1000.0);
+    return out;
+  }
+  snprintf(out.text, sizeof out.text, "Pos:        0 KB      0 sec");
+  return out;
+}
+
+StatusText FormatTickPositionText(double position_ms, uint32_t BytesPerSec) {
+  StatusText out;
+  if (position_ms < 0.0) position_ms = 0.0;
+  snprintf(out.text, sizeof out.text, "Pos:  %7lu KB %6.0f sec",
+           ToUnsignedLong(position_ms * BytesPerSec / 1024000.0 + 0.5), position_ms / 1000.0);
+  return out;
+}
+
+StatusText FormatCapacityText(uint32_t BytesPerSec, bool recording, uint32_t free_bytes, uint32_t data_total) {
+  if (BytesPerSec == 0) {
+    StatusText out;
+    snprintf(out.text, sizeof out.text, "Total:      0 KB      0 sec");
+    return out;
+  }
+  if (recording) return SizeAndSeconds("Free: %7ld KB %6.0f sec", free_bytes, BytesPerSec);
+  return SizeAndSeconds("Total:%7ld KB %6.0f sec", data_total, BytesPerSec);
+}

@@ -1,0 +1,47 @@
+// The texts of the status lines above the meter: sample rate, bit depth or bit
+// rate, position, and total size or free space.
+#pragma once
+#include <cstdint>
+
+// A status text, always terminated.
+struct StatusText {
+  char text[96];
+};
+
+// What a new wave format puts into the display fields.
+struct DisplayFormat {
+  uint32_t BytesPerSec = 0;
+  int16_t blockalign = 0;
+  int khz = 0;
+  int sample_bits = 0;
+  uint16_t format_tag = 0;
+  int sample_class = 0;
+};
+// bits_per_sample is 0 for a record too short to hold it.
+DisplayFormat MakeDisplayFormat(uint16_t format_tag, uint16_t channels, uint32_t samples_per_sec,
+                                uint32_t avg_bytes_per_sec, uint16_t block_align, uint16_t bits_per_sample);
+
+// "%2d kHz  ".
+StatusText FormatRateText(int khz);
+// The bit depth, or for compressed formats the bit rate.
+StatusText FormatBitsText(int sample_bits, int khz, uint16_t format_tag, uint32_t BytesPerSec);
+
+struct PositionInputs {
+  bool running = false;
+  bool recording = false;   // mode is MODE_REC
+  bool on_memory = false;   // buffer_count is ON_MEMORY
+  uint32_t data_count = 0;
+  uint32_t played_bytes = 0;
+  uint32_t run_start_time = 0;
+  uint32_t pause_time = 0;
+  uint32_t BytesPerSec = 0;
+};
+// The position line drawn by ShowPosition.
+StatusText FormatPositionText(const PositionInputs& in);
+
+// The position line of the timer tick, from a position in ms.
+StatusText FormatTickPositionText(double position_ms, uint32_t BytesPerSec);
+
+// The capacity line: free space while a recording is prepared or running, the
+// file's size otherwise.
+StatusText FormatCapacityText(uint32_t BytesPerSec, bool recording, uint32_t free_bytes, uint32_t data_total);

@@ -1,0 +1,91 @@
+#include "meter/tick.h"
+
+#include <algorithm>
+#include <cmath>
+
+TickPosition ConvertDevicePosition(bool query_ok, unsigned type, uint32_t value, uint32_t now,
+                                   uint32_t run_start_time, uint32_t BytesPerSec, int khz) {
+  TickPosition position;
+  bool convertible = query_ok && BytesPerSec != 0 && khz != 0;
+  if (convertible && type == TICK_TIME_MS) {
+    position.ms = value;
+  } else if (convertible && type == TICK_TIME_BYTES) {
+    position.ms = value * 1000.0 / BytesPerSec;
+  } else if (convertible && type == TICK_TIME_SAMPLES) {
+    position.ms = khz % 11 != 0 ? value * 1000.0 / (khz * 1000.0) : value * 1000.0 / (khz / 11.0 * 11025.0);
+  } else {
+    // A start time just ahead of the clock counts as no time.
+    int32_t elapsed = static_cast<int32_t>(now - run_start_time);
+    position.ms = elapsed > 0 ? elapsed : 0;
+    position.estimated = true;
+  }
+  return position;
+}
+
+double CompensateStalledPosition(StalledPositionState& state, double position_ms, uint32_t now) {
+  if (position_ms == state.last_position) return position_ms + static_cast<double>(now - state.last_time);
+  state.last_position = position_ms;
+  state.last_time = now;
+  return position_ms;
+}
+
+TickFrame ComputeTickFrame(const TickInputs& in, TickPosition position) {
+  TickFrame frame;
+  frame.position_ms = position.ms;
+  if (in.BytesPerSec == 0) return frame;
+  if (in.recording) {
+    // Frames the converter holds before the device reports them.
+    long long latency_frames;
+    if (in.windows_version < 0x30C) {
+      latency_frames = position.estimated ? 4096 : 1856;
+    } else {
+      latency_frames = position.estimated ? 2432 : 1344;
+    }
+    // What earlier fillings of the memory block already wrote.
+    long long written = static_cast<long long>(in.data_total) - in.buffer_size;
+    if (!position.estimated) frame.position_ms += written * 1000.0 / in.BytesPerSec;
+    long long k = in.khz % 11 != 0 ? in.khz / 8 : in.khz / 11;
+    frame.offset = static_cast<long long>(in.BytesPerSec * frame.position_ms / 1000.0) - in.unit_size -
+                   latency_frames * in.blockalign * k - written;
+    if (in.BytesPerSec * frame.position_ms / 1000.0 > in.free_bytes) frame.position_ms = in.free_bytes * 1000.0 / in.BytesPerSec;
+  } else {
+    if (position.estimated) frame.position_ms *= std::pow(2.0, in.rate_steps / 120.0);
+    frame.offset = static_cast<long long>(in.BytesPerSec * frame.position_ms / 1000.0);
+  }
+  frame.has_offset = true;
+  return frame;
+}
+
+TimeLimitAction CheckTimeLimit(double position_ms, uint32_t time_limit, double time_limit_margin,
+                               bool record_at_start) {
+  if (time_limit == 0) return TIME_LIMIT_NONE;
+  if (position_ms / 1000 < time_limit + time_limit_margin) return TIME_LIMIT_NONE;
+  return record_at_start ? TIME_LIMIT_STOP_AND_EXIT : TIME_LIMIT_PAUSE;
+}
+
+LevelWindow ComputeLevelWindow(long long offset, uint32_t buffer_size, uint32_t unit_size, int blockalign, bool pcm,
+                               long long metered_end) {
+  LevelWindow window;
+  long long g = offset;
+  if (blockalign > 1) g -= g % blockalign;
+  long long remaining = static_cast<long long>(buffer_size) - g;
+  if (remaining <= 0) return window;
+  long long length = unit_size;
+  if (g < 0) {
+    length += g;
+    g = 0;
+  }
+  if (length <= 0) return window;
+  length = std::min(length, remaining);
+  if (pcm && blockalign > 1) length -= length % blockalign;
+  long long end = g + length;
+  if (end > metered_end) {
+    window.start = metered_end;
+  } else {
+    window.start = 0;
+    if (metered_end != 0) return window;
+  }
+  window.end = end;
+  window.measure = true;
+  return window;
+}
