@@ -1,0 +1,57 @@
+// Recognition of an MPEG audio stream and the MPEG Layer-3 wave format record
+// (30 bytes) that the codec is queried and opened with.
+#pragma once
+#include <cstdint>
+#include <vector>
+
+#include "sound_files/analysis_report.h"
+#include "sound_files/byte_source.h"
+
+constexpr uint16_t MPEG_RECORD_SIZE = 30;
+constexpr uint16_t MPEG_CODEC_DELAY = 1393;
+
+// Analyses the stream at the source's present position (the first byte of a
+// raw file, or of the data chunk of a RIFF-wrapped one), leaving the position
+// after the bytes read. data_total is the stream's data length (used for the
+// average byte rate of a stream with a Xing header).
+// Returns ANALYSIS_OK with `record` holding the 30-byte record, or
+// ANALYSIS_NOT_MINE when the stream is not MPEG audio (record left empty).
+// `report` receives the description texts, the message boxes and the
+// allocation point, in order.
+int AnalyzeMpegStream(ByteSource& source, uint32_t data_total, AnalysisReport& report, std::vector<uint8_t>& record);
+
+// One decoded frame header. `value` is the 32-bit header with the layer code
+// already turned into the layer number (code 3 -> 1, 1 -> 3), the form shown
+// in the texts and compared between frames.
+struct MpegHeader {
+  uint32_t value = 0;
+  unsigned sync = 0;         // 12 bits: 0xFFF or 0xFFE
+  unsigned id = 0;           // 1 = MPEG-1
+  unsigned layer = 0;        // layer number 1..3 (0: invalid code)
+  unsigned protection = 0;
+  unsigned bitrate_index = 0;
+  unsigned rate_index = 0;
+  unsigned padding = 0;
+  unsigned private_bit = 0;
+  unsigned channel_mode = 0;  // 3 = single channel
+  unsigned mode_extension = 0;
+  unsigned copyright = 0;
+  unsigned original = 0;
+  unsigned emphasis = 0;
+};
+
+enum MpegVersion { MPEG_1 = 0, MPEG_2 = 1, MPEG_25 = 2 };
+
+// Decodes the four bytes of a header (most significant first). False when the
+// sync, layer code or sample-rate index rules it out as a frame header.
+bool DecodeMpegHeader(uint32_t raw, MpegHeader& header);
+MpegVersion MpegVersionOf(const MpegHeader& header);
+// kbit/s; 0 for index 0 and 15.
+unsigned MpegBitrate(MpegVersion version, unsigned layer, unsigned bitrate_index);
+// Hz; 0 for index 3.
+unsigned MpegSampleRate(MpegVersion version, unsigned rate_index);
+// Frame length in bytes; 0 when the bitrate or the sample rate is 0.
+unsigned MpegFrameLength(MpegVersion version, unsigned layer, unsigned bitrate_kbit, unsigned sample_rate,
+                         unsigned padding);
+// Offset of a Xing header within the frame body (after the 4-byte header).
+unsigned XingOffset(MpegVersion version, bool single_channel);

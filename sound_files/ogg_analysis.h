@@ -1,0 +1,16 @@
+// Recognition of an Ogg Vorbis stream and the Ogg Vorbis wave format record
+// (26 bytes) that the codec is queried and opened with.
+#pragma once
+#include <cstdint>
+#include <vector>
+
+#include "sound_files/analysis_report.h"
+#include "sound_files/byte_source.h"
+
+constexpr uint16_t OGG_RECORD_SIZE = 26;
+
+// Analyses the stream that starts at `offset` of the source (absolute seeks).
+// Returns ANALYSIS_OK with `record` holding the 26-byte record, or
+// ANALYSIS_NOT_MINE when the stream is not Ogg (record left empty). `report`
+// receives the description text and the allocation point, in order.
+int AnalyzeOggStream(ByteSource& source, uint32_t offset, AnalysisReport& report, std::vector<uint8_t>& record);

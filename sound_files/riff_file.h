@@ -1,0 +1,58 @@
+// The open sound file seen as RIFF chunks: a ByteSource that can also enter
+// and leave chunks, keeping two chunk descriptors (the RIFF chunk and one
+// inner chunk, used in turn for "fmt " and "data"). The Windows side carries
+// it on the multimedia file functions; MemoryRiffFile serves tests and fuzzing.
+//
+// Searching is done here, forward only and bounded by the file's length, so
+// that no size field can send it backwards or round in circles; the file
+// itself is only asked to enter a chunk whose header is at the position.
+#pragma once
+#include <cstdint>
+
+#include "sound_files/byte_source.h"
+
+struct ChunkInfo {
+  uint32_t id = 0;
+  uint32_t size = 0;
+  uint32_t form_type = 0;    // RIFF and LIST chunks only
+  uint32_t data_offset = 0;  // first byte after the size field
+};
+
+enum ChunkSlot { RIFF_SLOT = 0, INNER_SLOT = 1 };
+
+class RiffFile : public ByteSource {
+ public:
+  // Enters the chunk whose header starts at the current position and has the
+  // identifier `id` (the caller has checked it), filling the slot. Afterwards
+  // the position is the chunk's first data byte, or for "RIFF" the byte after
+  // the form type. False when the chunk cannot be entered.
+  virtual bool Descend(ChunkSlot slot, uint32_t id) = 0;
+  // Leaves the slot's chunk: the position moves past its data and pad byte.
+  virtual bool Ascend(ChunkSlot slot) = 0;
+  virtual ChunkInfo Chunk(ChunkSlot slot) = 0;
+};
+
+// Finds the first RIFF chunk at the top level, searching from the start of
+// the file, and enters it (RIFF_SLOT). False when there is none.
+bool DescendToRiff(RiffFile& file);
+// Finds the chunk `id` inside the RIFF chunk, searching from the present
+// position, and enters it (INNER_SLOT). False when there is none, or when the
+// present position is not inside the RIFF chunk's declared extent.
+bool DescendToChunk(RiffFile& file, uint32_t id);
+
+// A RiffFile over bytes in memory (not copied).
+class MemoryRiffFile : public RiffFile {
+ public:
+  MemoryRiffFile(const uint8_t* data, size_t size) : source_(data, size) {}
+  uint32_t Read(void* buffer, uint32_t count) override { return source_.Read(buffer, count); }
+  bool Seek(uint32_t offset) override { return source_.Seek(offset); }
+  uint32_t Position() override { return source_.Position(); }
+  uint32_t Size() override { return source_.Size(); }
+  bool Descend(ChunkSlot slot, uint32_t id) override;
+  bool Ascend(ChunkSlot slot) override;
+  ChunkInfo Chunk(ChunkSlot slot) override { return chunks_[slot]; }
+
+ private:
+  MemorySource source_;
+  ChunkInfo chunks_[2];
+};
