@@ -1,0 +1,343 @@
+#include "sound_files/info_fields.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "resources/ja_info.h"
+#include "resources/resource_ids.h"
+
+size_t MemoryFileBytes::ReadAt(uint64_t offset, void* out, size_t count) {
+  if (offset >= size_) return 0;
+  size_t available = size_ - static_cast<size_t>(offset);
+  if (count > available) count = available;
+  std::memcpy(out, data_ + offset, count);
+  return count;
+}
+
+const std::string& DialogTexts::Get(int id) const {
+  static const std::string empty;
+  auto found = texts_.find(id);
+  return found == texts_.end() ? empty : found->second;
+}
+
+namespace {
+
+std::string Format(const char* format, ...) {
+  char text[128];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  return text;
+}
+
+std::string Unsigned(uint64_t value) { return Format("%llu", static_cast<unsigned long long>(value)); }
+
+const char* Pick(const InfoTextMode& mode, const char* english, const char* japanese) {
+  return mode.japanese ? japanese : english;
+}
+
+// Reads little-endian fields one after another from a file; after the first
+// read that runs past the end every further read fails too.
+class Cursor {
+ public:
+  explicit Cursor(FileBytes& file) : file_(file) {}
+  bool ok() const { return ok_; }
+  uint64_t position() const { return position_; }
+  void Seek(uint64_t position) { position_ = position; }
+
+  bool Bytes(uint8_t* out, size_t count) {
+    if (!ok_) return false;
+    if (file_.ReadAt(position_, out, count) != count) {
+      ok_ = false;
+      return false;
+    }
+    position_ += count;
+    return true;
+  }
+  bool U16(uint16_t* value) {
+    uint8_t b[2];
+    if (!Bytes(b, 2)) return false;
+    *value = static_cast<uint16_t>(b[0] | b[1] << 8);
+    return true;
+  }
+  bool U32(uint32_t* value) {
+    uint8_t b[4];
+    if (!Bytes(b, 4)) return false;
+    *value = static_cast<uint32_t>(b[0]) | static_cast<uint32_t>(b[1]) << 8 | static_cast<uint32_t>(b[2]) << 16 |
+             static_cast<uint32_t>(b[3]) << 24;
+    return true;
+  }
+
+ private:
+  FileBytes& file_;
+  uint64_t position_ = 0;
+  bool ok_ = true;
+};
+
+struct ChunkId {
+  uint8_t bytes[4] = {};
+  bool Is(const char* id) const { return std::memcmp(bytes, id, 4) == 0; }
+};
+
+// A chunk or form identifier as readable text: up to the first zero byte,
+// anything but printable ASCII shown as '.'.
+std::string IdText(const uint8_t* bytes, size_t count) {
+  std::string text;
+  for (size_t i = 0; i < count && bytes[i] != 0; ++i)
+    text += (bytes[i] >= 0x20 && bytes[i] < 0x7F) ? static_cast<char>(bytes[i]) : '.';
+  return text;
+}
+
+// RIFF chunks are padded to an even length.
+uint64_t Padded(uint32_t size) { return static_cast<uint64_t>(size) + (size & 1); }
+
+// The format chunk's fields, each shown only when the chunk holds it.
+struct FormatChunk {
+  bool has_rate = false;
+  uint32_t rate = 0;
+  uint32_t bytes_per_sec = 0;
+};
+
+FormatChunk ShowFormatChunk(Cursor& in, uint32_t chunk_size, DetailFields& detail, const InfoTextMode& mode,
+                            FormatNamer namer) {
+  DialogTexts& t = detail.texts;
+  FormatChunk format;
+  auto holds = [&](uint32_t end) { return chunk_size >= end; };
+  uint16_t tag = 0, channels = 0, align = 0, bits = 0, cb_size = 0;
+  uint32_t bytes_per_sec = 0;
+
+  if (!holds(2) || !in.U16(&tag)) return format;
+  t.Set(IDC_DET_TAG, Unsigned(tag));
+  t.Set(IDC_DET_TAG_NAME, namer(tag));
+  if (tag == 0x55) detail.kind = KIND_WAVE_MP3;
+
+  if (!holds(4) || !in.U16(&channels)) return format;
+  t.Set(IDC_DET_CHANNELS, Unsigned(channels));
+  if (channels == 1) t.Set(IDC_DET_CHAN_NOTE, Pick(mode, "monaural", ja::kDetailMonaural));
+  if (channels == 2) t.Set(IDC_DET_CHAN_NOTE, Pick(mode, "stereo", ja::kDetailStereo));
+
+  if (!holds(8) || !in.U32(&format.rate)) return format;
+  format.has_rate = true;
+  t.Set(IDC_DET_RATE, Unsigned(format.rate));
+  if (format.rate != 0)
+    t.Set(IDC_DET_PERIOD, Format(Pick(mode, "%.0fmicroSec", ja::kDetailPeriodFormat), 1000000.0 / format.rate));
+  else
+    t.Set(IDC_DET_PERIOD, Pick(mode, "Inf sec", ja::kDetailInfinitePeriod));
+
+  if (!holds(12) || !in.U32(&bytes_per_sec)) return format;
+  format.bytes_per_sec = bytes_per_sec;
+  t.Set(IDC_DET_BYTES, Unsigned(bytes_per_sec));
+
+  if (!holds(14) || !in.U16(&align)) return format;
+  t.Set(IDC_DET_ALIGN, Unsigned(align));
+  if (!holds(16) || !in.U16(&bits)) return format;
+  t.Set(IDC_DET_BITS, Unsigned(bits));
+
+  if (!holds(18) || !in.U16(&cb_size)) return format;
+  t.Set(IDC_DET_CBSIZE, Unsigned(cb_size));
+  // The MPEG Layer-3 extension, when the chunk really holds all 12 bytes.
+  if (cb_size == 12 && detail.kind == KIND_WAVE_MP3 && holds(30)) {
+    uint16_t id = 0, block = 0, frames = 0, delay = 0;
+    uint32_t flags = 0;
+    if (in.U16(&id) && in.U32(&flags) && in.U16(&block) && in.U16(&frames) && in.U16(&delay)) {
+      t.Set(IDC_DET_TAG_NAME, Format("ID=%u", id));
+      t.Set(IDC_DET_CHAN_NOTE, Format("flags=%04lx", static_cast<unsigned long>(flags)));
+      t.Set(IDC_DET_ALIGN_NOTE, Format("blksiz=%u", block));
+      t.Set(IDC_DET_BITS_NOTE, Format("frames=%u", frames));
+      t.Set(IDC_DET_CBSIZE_NOTE, Format("delay=%u", delay));
+    }
+  }
+  return format;
+}
+
+// The chunk header at the cursor: identifier, then size. Shown in id_control
+// and size_control as far as it could be read.
+bool ShowChunkHeader(Cursor& in, DialogTexts& t, int id_control, int size_control, ChunkId* id, uint32_t* size) {
+  if (!in.Bytes(id->bytes, 4)) return false;
+  t.Set(id_control, IdText(id->bytes, 4));
+  if (!in.U32(size)) return false;
+  t.Set(size_control, Unsigned(*size));
+  return true;
+}
+
+}  // namespace
+
+DialogTexts InfoBoxTexts(const InfoBoxValues& v, const InfoTextMode& mode) {
+  DialogTexts t;
+  if (mode.japanese) {
+    t.Set(IDC_INFO_FREQ_LABEL, ja::kInfoFrequency);
+    t.Set(IDC_INFO_CHAN_LABEL, ja::kInfoChannels);
+    t.Set(IDC_INFO_RATE_LABEL, ja::kInfoBitRate);
+    t.Set(IDC_INFO_TIME_LABEL, ja::kInfoTotalTime);
+    t.Set(IDC_INFO_DETAIL, ja::kInfoDetail);
+  }
+  t.Set(IDC_INFO_FREQ, Format("%dkHz", v.khz));
+  t.Set(IDC_INFO_CHAN, v.stereo ? "2" : "1");
+
+  // Wide arithmetic: a hand-made format may claim any byte rate.
+  uint64_t bits_per_sec = static_cast<uint64_t>(v.bytes_per_sec) * 8;
+  if (v.sample_bits != 0) {
+    t.Set(IDC_INFO_RATE, Format("%5d bit", v.sample_bits));
+    t.Set(IDC_INFO_RATE_LABEL, Pick(mode, "Bits", ja::kInfoBits));
+  } else if (v.format_tag == 0x32) {
+    t.Set(IDC_INFO_RATE, Format("%5llu baud", static_cast<unsigned long long>(bits_per_sec)));
+  } else if (bits_per_sec / 1000 <= 999) {
+    t.Set(IDC_INFO_RATE, Format("%5llu kbps", static_cast<unsigned long long>(bits_per_sec / 1000)));
+  } else {
+    t.Set(IDC_INFO_RATE, Format("%5lu KB/s", static_cast<unsigned long>(v.bytes_per_sec / 1024)));
+  }
+
+  uint16_t tag = v.format_tag;
+  bool compressed_stream = tag == 0x55 || (tag >= 0x71 && tag <= 0x73) || (tag >= 0x674F && tag <= 0x6751);
+  if (compressed_stream) {
+    t.Set(IDC_INFO_TIME_LABEL, Pick(mode, "Data Size", ja::kInfoDataSize));
+    t.Set(IDC_INFO_TIME, Format("%7lu KB", static_cast<unsigned long>(v.data_total / 1024)));
+  } else if (v.bytes_per_sec != 0) {
+    std::string time = Format(Pick(mode, "%6.1f sec", ja::kInfoSecondsFormat),
+                              static_cast<double>(v.data_total) / v.bytes_per_sec);
+    if (mode.japanese && mode.levelwarning) {
+      size_t point = time.find('.');
+      if (point != std::string::npos) time.replace(point, 1, ja::kInfoDecimalPoint);
+    }
+    t.Set(IDC_INFO_TIME, time);
+  } else {
+    t.Set(IDC_INFO_TIME, Format("%6ld sec", 0L));
+  }
+  return t;
+}
+
+std::string TotalTimeText(uint32_t bytes_per_sec, uint64_t data_size, bool data_size_known, const InfoTextMode& mode) {
+  if (bytes_per_sec == 0 || !data_size_known) return Pick(mode, "unknown sec", ja::kDetailUnknownTime);
+  double seconds = static_cast<double>(data_size) / bytes_per_sec;
+  if (mode.levelwarning && seconds < 1.0)
+    return Format(Pick(mode, "%.3f msec", ja::kDetailMillisecondsFormat), static_cast<double>(data_size) * 1000.0 / bytes_per_sec);
+  return Format("%f sec", seconds);
+}
+
+DetailFields ReadDetailFields(FileBytes* file, int64_t file_size, const InfoTextMode& mode, FormatNamer namer) {
+  DetailFields detail;
+  DialogTexts& t = detail.texts;
+  if (mode.levelwarning) t.Set(IDC_DET_SIZE_NOTE, Pick(mode, "FileSize minus 8", ja::kDetailSizeNote));
+  if (mode.japanese) {
+    t.Set(IDC_DET_BYTES_NOTE, ja::kDetailBytesNote);
+    t.Set(IDC_DET_ALIGN_NOTE, ja::kDetailAlignNote);
+    t.Set(IDC_DET_CHAN_NOTE, ja::kDetailChannelNote);
+  }
+  for (int id : {IDC_DET_RIFF_SIZE, IDC_DET_RIFF_TYPE, IDC_DET_CHUNK1_ID, IDC_DET_CHUNK1_SIZE, IDC_DET_TAG,
+                 IDC_DET_CHANNELS, IDC_DET_RATE, IDC_DET_BYTES, IDC_DET_ALIGN, IDC_DET_BITS, IDC_DET_CBSIZE,
+                 IDC_DET_CHUNK2_ID, IDC_DET_CHUNK2_SIZE, IDC_DET_TOTAL_TIME})
+    t.Set(id, "");
+  t.Set(IDC_DET_FILE_SIZE, file_size >= 0 ? Unsigned(static_cast<uint64_t>(file_size)) : "");
+  if (!file) return detail;
+  detail.file_read = true;
+
+  Cursor in(*file);
+  ChunkId riff;
+  size_t got = file->ReadAt(0, riff.bytes, 4);
+  t.Set(IDC_DET_RIFF_ID, got > 0 && riff.bytes[0] == 0xFF ? "FFF" : IdText(riff.bytes, got));
+  if (got < 4 || !riff.Is("RIFF")) {
+    detail.kind = KIND_RAW;
+    return detail;
+  }
+  in.Seek(4);
+
+  uint32_t riff_size = 0;
+  ChunkId form;
+  if (in.U32(&riff_size)) t.Set(IDC_DET_RIFF_SIZE, Unsigned(riff_size));
+  if (in.Bytes(form.bytes, 4)) {
+    t.Set(IDC_DET_RIFF_TYPE, IdText(form.bytes, 4));
+    if (form.Is("RMP3")) detail.kind = KIND_RMP3;
+  }
+
+  FormatChunk format;
+  bool data_known = false;
+  uint32_t data_size = 0;
+  ChunkId first;
+  uint32_t first_size = 0;
+  if (ShowChunkHeader(in, t, IDC_DET_CHUNK1_ID, IDC_DET_CHUNK1_SIZE, &first, &first_size)) {
+    uint64_t after_first = in.position() + Padded(first_size);
+    if (std::memcmp(first.bytes, "fmt", 3) == 0) format = ShowFormatChunk(in, first_size, detail, mode, namer);
+    in.Seek(after_first);
+  }
+
+  ChunkId second;
+  uint32_t second_size = 0;
+  if (ShowChunkHeader(in, t, IDC_DET_CHUNK2_ID, IDC_DET_CHUNK2_SIZE, &second, &second_size)) {
+    uint64_t after_second = in.position() + Padded(second_size);
+    if (second.Is("data")) {
+      data_known = true;
+      data_size = second_size;
+    }
+    uint32_t samples = 0;
+    if (second.Is("fact") && second_size >= 4 && in.U32(&samples)) {
+      t.Set(IDC_DET_SIZE_NOTE, Format("fact=%lu", static_cast<unsigned long>(samples)));
+      if (format.has_rate && format.rate != 0)
+        t.Set(IDC_DET_FACT_TIME, Format("%5f sec", static_cast<double>(samples) / format.rate));
+      else
+        t.Set(IDC_DET_FACT_TIME, Format("%3s sec", "Inf"));
+    }
+    in.Seek(after_second);
+
+    ChunkId third;
+    uint32_t third_size = 0;
+    if (ShowChunkHeader(in, t, IDC_DET_CHUNK3_ID, IDC_DET_CHUNK3_SIZE, &third, &third_size) && third.Is("data")) {
+      data_known = true;
+      data_size = third_size;
+    }
+  }
+
+  t.Set(IDC_DET_TOTAL_TIME, TotalTimeText(format.bytes_per_sec, data_size, data_known, mode));
+  return detail;
+}
+
+std::string StreamTimeText(const std::string& current_time, DetailKind kind, const std::string& chunk1_id,
+                           const std::string& chunk1_size, uint32_t avg_bytes_per_sec, int64_t file_size,
+                           const InfoTextMode& mode) {
+  if (std::strtod(current_time.c_str(), nullptr) != 0.0) return current_time;
+  if (kind == KIND_RMP3 && chunk1_id == "data")
+    return TotalTimeText(avg_bytes_per_sec, std::strtoull(chunk1_size.c_str(), nullptr, 10), true, mode);
+  return TotalTimeText(avg_bytes_per_sec, file_size >= 0 ? static_cast<uint64_t>(file_size) : 0, file_size >= 0, mode);
+}
+
+void ShowMpegAnalysis(DialogTexts& t, DetailKind kind, const AnalysedFormat& format, int64_t file_size,
+                      const InfoTextMode& mode) {
+  t.Set(IDC_DET_BYTES_NOTE, Unsigned(format.nAvgBytesPerSec));
+  t.Set(IDC_DET_PERIOD, Unsigned(format.nSamplesPerSec));
+  if (kind != KIND_WAVE_MP3) {
+    t.Set(IDC_DET_TAG_NAME, Unsigned(format.wFormatTag));
+    t.Set(IDC_DET_CHAN_NOTE, Unsigned(format.nChannels));
+    t.Set(IDC_DET_ALIGN_NOTE, Unsigned(format.nBlockAlign));
+    t.Set(IDC_DET_BITS_NOTE, Unsigned(format.wBitsPerSample));
+    t.Set(IDC_DET_CBSIZE_NOTE, Unsigned(format.cbSize));
+  }
+  t.Set(IDC_DET_TOTAL_TIME, StreamTimeText(t.Get(IDC_DET_TOTAL_TIME), kind, t.Get(IDC_DET_CHUNK1_ID),
+                                           t.Get(IDC_DET_CHUNK1_SIZE), format.nAvgBytesPerSec, file_size, mode));
+}
+
+bool StreamStart(FileBytes& file, DetailKind kind, uint64_t* offset, uint32_t* size) {
+  *offset = 0;
+  *size = 0;
+  if (kind == KIND_RAW || kind == KIND_WAVE) return true;
+  Cursor in(file);
+  ChunkId riff;
+  uint32_t riff_size = 0;
+  if (!in.Bytes(riff.bytes, 4) || !riff.Is("RIFF") || !in.U32(&riff_size)) return false;
+  // Chunks inside the RIFF chunk, after its form type.
+  uint64_t riff_end = 8 + static_cast<uint64_t>(riff_size);
+  in.Seek(12);
+  while (in.position() + 8 <= riff_end) {
+    ChunkId id;
+    uint32_t chunk_size = 0;
+    if (!in.Bytes(id.bytes, 4) || !in.U32(&chunk_size)) return false;
+    if (id.Is("data")) {
+      *offset = in.position();
+      *size = chunk_size;
+      return true;
+    }
+    in.Seek(in.position() + Padded(chunk_size));
+  }
+  return false;
+}

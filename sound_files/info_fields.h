@@ -1,0 +1,114 @@
+// What the file information and detail dialogs show, worked out from the
+// current format and from the file's own bytes. Portable: the dialogs only put
+// these texts into their controls.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <string>
+
+// Random access to the bytes of one file.
+class FileBytes {
+ public:
+  virtual ~FileBytes() = default;
+  // Copies up to count bytes from offset into out; returns how many were
+  // copied (fewer at the end of the file, 0 past it).
+  virtual size_t ReadAt(uint64_t offset, void* out, size_t count) = 0;
+};
+
+// A file held in memory (tests, fuzzing).
+class MemoryFileBytes : public FileBytes {
+ public:
+  MemoryFileBytes(const void* data, size_t size) : data_(static_cast<const uint8_t*>(data)), size_(size) {}
+  size_t ReadAt(uint64_t offset, void* out, size_t count) override;
+
+ private:
+  const uint8_t* data_;
+  size_t size_;
+};
+
+// The texts of a dialog's controls by control id. Controls not listed keep
+// their template text.
+class DialogTexts {
+ public:
+  void Set(int id, std::string text) { texts_[id] = std::move(text); }
+  bool Has(int id) const { return texts_.count(id) != 0; }
+  // The text of a listed control, or an empty text.
+  const std::string& Get(int id) const;
+  const std::map<int, std::string>& All() const { return texts_; }
+
+ private:
+  std::map<int, std::string> texts_;
+};
+
+// The two switches that change how the dialogs word their texts.
+struct InfoTextMode {
+  bool japanese = false;      // japanese_ui
+  bool levelwarning = false;  // the levelwarning setting
+};
+
+// The display values that the open derived from the current format.
+struct InfoBoxValues {
+  int khz = 0;                 // sample rate to the nearest kHz
+  bool stereo = false;         // the channel code's stereo bit
+  int sample_bits = 0;         // 0 for Ogg Vorbis tags
+  uint16_t format_tag = 0;
+  uint32_t bytes_per_sec = 0;  // BytesPerSec
+  uint32_t data_total = 0;
+};
+
+// The texts of the information dialog: the four values and, where they
+// change, the labels (Japanese labels on a Japanese interface).
+DialogTexts InfoBoxTexts(const InfoBoxValues& values, const InfoTextMode& mode);
+
+// How the detail dialog goes on after the WAVE fields: a file without a RIFF
+// header, an "RMP3" RIFF file and a WAVE file of MPEG Layer-3 also get the
+// stream analysis in a text box.
+enum DetailKind { KIND_WAVE = 0, KIND_RAW = 1, KIND_RMP3 = 2, KIND_WAVE_MP3 = 3 };
+
+// Names a format tag for control 177 (the Windows side also asks installed
+// codecs).
+using FormatNamer = std::string (*)(uint16_t tag);
+
+struct DetailFields {
+  DialogTexts texts;
+  DetailKind kind = KIND_WAVE;
+  bool file_read = false;  // false when the file could not be opened at all
+};
+
+// File size as the file system reports it; negative when unknown.
+// file is null when the file cannot be opened.
+DetailFields ReadDetailFields(FileBytes* file, int64_t file_size, const InfoTextMode& mode, FormatNamer namer);
+
+// The total playing time as the detail dialog words it: bytes_per_sec 0 or
+// an unknown data size give "unknown sec".
+std::string TotalTimeText(uint32_t bytes_per_sec, uint64_t data_size, bool data_size_known, const InfoTextMode& mode);
+
+// The format record built by a stream analysis, as the detail dialog reads it.
+struct AnalysedFormat {
+  uint16_t wFormatTag = 0;
+  uint16_t nChannels = 0;
+  uint32_t nSamplesPerSec = 0;
+  uint32_t nAvgBytesPerSec = 0;
+  uint16_t nBlockAlign = 0;
+  uint16_t wBitsPerSample = 0;
+  uint16_t cbSize = 0;
+};
+
+// After an MPEG analysis recognised the stream: its byte and sample rates,
+// for files other than WAVE also its other fields, then the total time.
+void ShowMpegAnalysis(DialogTexts& texts, DetailKind kind, const AnalysedFormat& format, int64_t file_size,
+                      const InfoTextMode& mode);
+
+// The total time of an analysed stream, unless the WAVE fields already gave
+// one: the data chunk's size for an "RMP3" file whose first chunk is the data,
+// else the whole file, at the stream's average byte rate. current_time is the
+// text control 178 shows; returns the text it should show.
+std::string StreamTimeText(const std::string& current_time, DetailKind kind, const std::string& chunk1_id,
+                           const std::string& chunk1_size, uint32_t avg_bytes_per_sec, int64_t file_size,
+                           const InfoTextMode& mode);
+
+// Where a stream analysis starts: the first byte of the RIFF chunk's "data"
+// chunk for the RIFF kinds, 0 for a file without a RIFF header. False when a
+// RIFF file has no data chunk.
+bool StreamStart(FileBytes& file, DetailKind kind, uint64_t* offset, uint32_t* size);
