@@ -7,14 +7,9 @@
 
 #include "resources/ja_info.h"
 #include "resources/resource_ids.h"
-
-size_t MemoryFileBytes::ReadAt(uint64_t offset, void* out, size_t count) {
-  if (offset >= size_) return 0;
-  size_t available = size_ - static_cast<size_t>(offset);
-  if (count > available) count = available;
-  std::memcpy(out, data_ + offset, count);
-  return count;
-}
+#include "sound_files/format_record.h"
+#include "sound_files/mpeg_analysis.h"
+#include "sound_files/ogg_analysis.h"
 
 const std::string& DialogTexts::Get(int id) const {
   static const std::string empty;
@@ -39,18 +34,19 @@ const char* Pick(const InfoTextMode& mode, const char* english, const char* japa
   return mode.japanese ? japanese : english;
 }
 
-// Reads little-endian fields one after another from a file; after the first
-// read that runs past the end every further read fails too.
-class Cursor {
+// Reads the file front to back in small blocks, each decoded through a
+// bounded cursor. After the first block that runs past the end (or past what
+// 32-bit offsets reach) every further read fails too.
+class FileReader {
  public:
-  explicit Cursor(FileBytes& file) : file_(file) {}
+  explicit FileReader(ByteSource& file) : file_(file) {}
   bool ok() const { return ok_; }
   uint64_t position() const { return position_; }
   void Seek(uint64_t position) { position_ = position; }
 
-  bool Bytes(uint8_t* out, size_t count) {
-    if (!ok_) return false;
-    if (file_.ReadAt(position_, out, count) != count) {
+  bool Bytes(uint8_t* out, uint32_t count) {
+    if (!ok_ || position_ + count > 0xFFFFFFFFu || !file_.Seek(static_cast<uint32_t>(position_)) ||
+        !ReadExact(file_, out, count)) {
       ok_ = false;
       return false;
     }
@@ -60,19 +56,18 @@ class Cursor {
   bool U16(uint16_t* value) {
     uint8_t b[2];
     if (!Bytes(b, 2)) return false;
-    *value = static_cast<uint16_t>(b[0] | b[1] << 8);
+    *value = ByteCursor(b, 2).U16LE();
     return true;
   }
   bool U32(uint32_t* value) {
     uint8_t b[4];
     if (!Bytes(b, 4)) return false;
-    *value = static_cast<uint32_t>(b[0]) | static_cast<uint32_t>(b[1]) << 8 | static_cast<uint32_t>(b[2]) << 16 |
-             static_cast<uint32_t>(b[3]) << 24;
+    *value = ByteCursor(b, 4).U32LE();
     return true;
   }
 
  private:
-  FileBytes& file_;
+  ByteSource& file_;
   uint64_t position_ = 0;
   bool ok_ = true;
 };
@@ -101,7 +96,7 @@ struct FormatChunk {
   uint32_t bytes_per_sec = 0;
 };
 
-FormatChunk ShowFormatChunk(Cursor& in, uint32_t chunk_size, DetailFields& detail, const InfoTextMode& mode,
+FormatChunk ShowFormatChunk(FileReader& in, uint32_t chunk_size, DetailFields& detail, const InfoTextMode& mode,
                             FormatNamer namer) {
   DialogTexts& t = detail.texts;
   FormatChunk format;
@@ -155,7 +150,7 @@ FormatChunk ShowFormatChunk(Cursor& in, uint32_t chunk_size, DetailFields& detai
 
 // The chunk header at the cursor: identifier, then size. Shown in id_control
 // and size_control as far as it could be read.
-bool ShowChunkHeader(Cursor& in, DialogTexts& t, int id_control, int size_control, ChunkId* id, uint32_t* size) {
+bool ShowChunkHeader(FileReader& in, DialogTexts& t, int id_control, int size_control, ChunkId* id, uint32_t* size) {
   if (!in.Bytes(id->bytes, 4)) return false;
   t.Set(id_control, IdText(id->bytes, 4));
   if (!in.U32(size)) return false;
@@ -217,7 +212,7 @@ std::string TotalTimeText(uint32_t bytes_per_sec, uint64_t data_size, bool data_
   return Format("%f sec", seconds);
 }
 
-DetailFields ReadDetailFields(FileBytes* file, int64_t file_size, const InfoTextMode& mode, FormatNamer namer) {
+DetailFields ReadDetailFields(ByteSource* file, int64_t file_size, const InfoTextMode& mode, FormatNamer namer) {
   DetailFields detail;
   DialogTexts& t = detail.texts;
   if (mode.levelwarning) t.Set(IDC_DET_SIZE_NOTE, Pick(mode, "FileSize minus 8", ja::kDetailSizeNote));
@@ -234,9 +229,10 @@ DetailFields ReadDetailFields(FileBytes* file, int64_t file_size, const InfoText
   if (!file) return detail;
   detail.file_read = true;
 
-  Cursor in(*file);
+  FileReader in(*file);
   ChunkId riff;
-  size_t got = file->ReadAt(0, riff.bytes, 4);
+  file->Seek(0);
+  uint32_t got = file->Read(riff.bytes, 4);
   t.Set(IDC_DET_RIFF_ID, got > 0 && riff.bytes[0] == 0xFF ? "FFF" : IdText(riff.bytes, got));
   if (got < 4 || !riff.Is("RIFF")) {
     detail.kind = KIND_RAW;
@@ -317,11 +313,11 @@ void ShowMpegAnalysis(DialogTexts& t, DetailKind kind, const AnalysedFormat& for
                                            t.Get(IDC_DET_CHUNK1_SIZE), format.nAvgBytesPerSec, file_size, mode));
 }
 
-bool StreamStart(FileBytes& file, DetailKind kind, uint64_t* offset, uint32_t* size) {
+bool StreamStart(ByteSource& file, DetailKind kind, uint32_t* offset, uint32_t* size) {
   *offset = 0;
   *size = 0;
   if (kind == KIND_RAW || kind == KIND_WAVE) return true;
-  Cursor in(file);
+  FileReader in(file);
   ChunkId riff;
   uint32_t riff_size = 0;
   if (!in.Bytes(riff.bytes, 4) || !riff.Is("RIFF") || !in.U32(&riff_size)) return false;
@@ -333,11 +329,50 @@ bool StreamStart(FileBytes& file, DetailKind kind, uint64_t* offset, uint32_t* s
     uint32_t chunk_size = 0;
     if (!in.Bytes(id.bytes, 4) || !in.U32(&chunk_size)) return false;
     if (id.Is("data")) {
-      *offset = in.position();
+      *offset = static_cast<uint32_t>(in.position());
       *size = chunk_size;
       return true;
     }
     in.Seek(in.position() + Padded(chunk_size));
   }
   return false;
+}
+
+namespace {
+
+AnalysedFormat ReadRecord(const std::vector<uint8_t>& record) {
+  AnalysedFormat f;
+  ByteCursor in(record.data(), record.size());
+  f.wFormatTag = in.U16LE();
+  f.nChannels = in.U16LE();
+  f.nSamplesPerSec = in.U32LE();
+  f.nAvgBytesPerSec = in.U32LE();
+  f.nBlockAlign = in.U16LE();
+  f.wBitsPerSample = in.U16LE();
+  f.cbSize = in.U16LE();
+  return f;
+}
+
+}  // namespace
+
+int AnalyseStream(ByteSource& file, DetailFields& detail, int64_t file_size, const InfoTextMode& mode,
+                  AnalysisReport& report) {
+  std::vector<uint8_t> record;
+  uint32_t start = 0, data_size = 0;
+  if (StreamStart(file, detail.kind, &start, &data_size)) {
+    // A raw stream's data is the whole file.
+    if (detail.kind == KIND_RAW) data_size = file.Size();
+    if (file.Seek(start) && AnalyzeMpegStream(file, data_size, report, record) == ANALYSIS_OK) {
+      ShowMpegAnalysis(detail.texts, detail.kind, ReadRecord(record), file_size, mode);
+      return ANALYSIS_OK;
+    }
+  }
+  if (AnalyzeOggStream(file, 0, report, record) == ANALYSIS_OK) {
+    DialogTexts& t = detail.texts;
+    t.Set(IDC_DET_TOTAL_TIME, StreamTimeText(t.Get(IDC_DET_TOTAL_TIME), detail.kind, t.Get(IDC_DET_CHUNK1_ID),
+                                             t.Get(IDC_DET_CHUNK1_SIZE), ReadRecord(record).nAvgBytesPerSec,
+                                             file_size, mode));
+    return ANALYSIS_OK;
+  }
+  return ANALYSIS_NOT_MINE;
 }

@@ -7,25 +7,8 @@
 #include <map>
 #include <string>
 
-// Random access to the bytes of one file.
-class FileBytes {
- public:
-  virtual ~FileBytes() = default;
-  // Copies up to count bytes from offset into out; returns how many were
-  // copied (fewer at the end of the file, 0 past it).
-  virtual size_t ReadAt(uint64_t offset, void* out, size_t count) = 0;
-};
-
-// A file held in memory (tests, fuzzing).
-class MemoryFileBytes : public FileBytes {
- public:
-  MemoryFileBytes(const void* data, size_t size) : data_(static_cast<const uint8_t*>(data)), size_(size) {}
-  size_t ReadAt(uint64_t offset, void* out, size_t count) override;
-
- private:
-  const uint8_t* data_;
-  size_t size_;
-};
+#include "sound_files/analysis_report.h"
+#include "sound_files/byte_source.h"
 
 // The texts of a dialog's controls by control id. Controls not listed keep
 // their template text.
@@ -76,9 +59,10 @@ struct DetailFields {
   bool file_read = false;  // false when the file could not be opened at all
 };
 
-// File size as the file system reports it; negative when unknown.
-// file is null when the file cannot be opened.
-DetailFields ReadDetailFields(FileBytes* file, int64_t file_size, const InfoTextMode& mode, FormatNamer namer);
+// The RIFF header, the first three chunks and the format chunk's fields, read
+// from the start of the file. file is null when the file cannot be opened;
+// file_size is the size the file system reports, negative when unknown.
+DetailFields ReadDetailFields(ByteSource* file, int64_t file_size, const InfoTextMode& mode, FormatNamer namer);
 
 // The total playing time as the detail dialog words it: bytes_per_sec 0 or
 // an unknown data size give "unknown sec".
@@ -111,4 +95,11 @@ std::string StreamTimeText(const std::string& current_time, DetailKind kind, con
 // Where a stream analysis starts: the first byte of the RIFF chunk's "data"
 // chunk for the RIFF kinds, 0 for a file without a RIFF header. False when a
 // RIFF file has no data chunk.
-bool StreamStart(FileBytes& file, DetailKind kind, uint64_t* offset, uint32_t* size);
+bool StreamStart(ByteSource& file, DetailKind kind, uint32_t* offset, uint32_t* size);
+
+// For every kind but KIND_WAVE: the MPEG analysis from the stream's start,
+// else the Ogg analysis from byte 0, and the fields they change. The report
+// holds the text box's lines and the message boxes, in order. Returns the
+// analysis result (ANALYSIS_NOT_MINE when neither recognised the stream).
+int AnalyseStream(ByteSource& file, DetailFields& detail, int64_t file_size, const InfoTextMode& mode,
+                  AnalysisReport& report);

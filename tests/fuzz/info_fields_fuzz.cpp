@@ -17,10 +17,13 @@ std::string NameFromTable(uint16_t tag) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   InfoTextMode mode{size > 0 && (data[0] & 1), size > 0 && (data[0] & 2)};
-  MemoryFileBytes file(data, size);
+  MemorySource file(data, size);
   DetailFields detail = ReadDetailFields(&file, static_cast<int64_t>(size), mode, NameFromTable);
 
-  uint64_t offset = 0;
+  AnalysisReport report;
+  if (detail.kind != KIND_WAVE) AnalyseStream(file, detail, static_cast<int64_t>(size), mode, report);
+
+  uint32_t offset = 0;
   uint32_t data_size = 0;
   if (StreamStart(file, detail.kind, &offset, &data_size) && size >= 40) {
     AnalysedFormat format;

@@ -9,6 +9,7 @@
 #include "resources/ja_info.h"
 #include "resources/resource_ids.h"
 #include "sound_files/format_names.h"
+#include "sound_files/format_record.h"
 
 namespace {
 
@@ -69,7 +70,7 @@ std::string NameFromTable(uint16_t tag) {
 }
 
 DetailFields Detail(const Bytes& file, InfoTextMode mode = {}) {
-  MemoryFileBytes bytes(file.data(), file.size());
+  MemorySource bytes(file.data(), file.size());
   return ReadDetailFields(&bytes, static_cast<int64_t>(file.size()), mode, NameFromTable);
 }
 
@@ -448,8 +449,8 @@ TEST(InfoStreamStart, FindsTheDataChunkInsideRiff) {
   PutChunk(chunks, "LIST", Bytes{'I', 'N', 'F', 'O', 1});
   PutDataHeader(chunks, 500);
   Bytes file = Riff("RMP3", chunks);
-  MemoryFileBytes bytes(file.data(), file.size());
-  uint64_t offset = 99;
+  MemorySource bytes(file.data(), file.size());
+  uint32_t offset = 99;
   uint32_t size = 99;
   ASSERT_TRUE(StreamStart(bytes, KIND_RMP3, &offset, &size));
   EXPECT_EQ(offset, 12u + 8 + 6 + 8);
@@ -462,11 +463,126 @@ TEST(InfoStreamStart, FindsTheDataChunkInsideRiff) {
   Bytes shorter = file;
   shorter[4] = 12;
   shorter[5] = shorter[6] = shorter[7] = 0;
-  MemoryFileBytes short_bytes(shorter.data(), shorter.size());
+  MemorySource short_bytes(shorter.data(), shorter.size());
   EXPECT_FALSE(StreamStart(short_bytes, KIND_RMP3, &offset, &size));
   Bytes no_data = Riff("RMP3", Bytes{});
-  MemoryFileBytes none(no_data.data(), no_data.size());
+  MemorySource none(no_data.data(), no_data.size());
   EXPECT_FALSE(StreamStart(none, KIND_RMP3, &offset, &size));
+}
+
+// Two frames of a 128 kbit/s 44.1 kHz MPEG-1 Layer III joint-stereo stream
+// (417 bytes each, no padding).
+Bytes MpegFrames() {
+  Bytes frames;
+  for (int i = 0; i < 2; ++i) {
+    Bytes frame = {0xFF, 0xFB, 0x90, 0x64};
+    frame.resize(417);
+    frames.insert(frames.end(), frame.begin(), frame.end());
+  }
+  return frames;
+}
+
+// The first page of an Ogg Vorbis stream as far as it is read.
+Bytes OggHead(uint32_t nominal_bitrate) {
+  Bytes b = {'O', 'g', 'g', 'S'};
+  b.resize(39);
+  b.push_back(2);
+  Put32(b, 44100);
+  Put32(b, 0xFFFFFFFF);
+  Put32(b, nominal_bitrate);
+  Put32(b, 0xFFFFFFFF);
+  b.resize(4000);
+  return b;
+}
+
+struct Analysed {
+  DetailFields detail;
+  int result;
+  AnalysisReport report;
+};
+
+Analysed Analyse(const Bytes& file, InfoTextMode mode = {}) {
+  Analysed a;
+  MemorySource bytes(file.data(), file.size());
+  a.detail = ReadDetailFields(&bytes, static_cast<int64_t>(file.size()), mode, NameFromTable);
+  a.result = AnalyseStream(bytes, a.detail, static_cast<int64_t>(file.size()), mode, a.report);
+  return a;
+}
+
+TEST(InfoStreamAnalysis, RawMpeg) {
+  Bytes file = MpegFrames();
+  file.resize(16000 * 3);
+  Analysed a = Analyse(file);
+  ASSERT_EQ(a.result, ANALYSIS_OK);
+  const DialogTexts& t = a.detail.texts;
+  EXPECT_EQ(t.Get(IDC_DET_RIFF_ID), "FFF");
+  EXPECT_EQ(t.Get(IDC_DET_BYTES_NOTE), "16000");
+  EXPECT_EQ(t.Get(IDC_DET_PERIOD), "44100");
+  EXPECT_EQ(t.Get(IDC_DET_TAG_NAME), "85");
+  EXPECT_EQ(t.Get(IDC_DET_CHAN_NOTE), "2");
+  EXPECT_EQ(t.Get(IDC_DET_ALIGN_NOTE), "1");
+  EXPECT_EQ(t.Get(IDC_DET_BITS_NOTE), "0");
+  EXPECT_EQ(t.Get(IDC_DET_CBSIZE_NOTE), "12");
+  EXPECT_EQ(t.Get(IDC_DET_TOTAL_TIME), "3.000000 sec");
+  for (int id = IDC_DET_RIFF_SIZE; id <= IDC_DET_CHUNK2_SIZE; ++id) EXPECT_EQ(t.Get(id), "") << id;
+  std::string text = a.report.AllText();
+  EXPECT_NE(text.find("SyncHead=fff\r\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("CBR\r\n"), std::string::npos) << text;
+}
+
+TEST(InfoStreamAnalysis, Rmp3UsesTheDataChunkSize) {
+  Bytes chunks;
+  Bytes frames = MpegFrames();
+  frames.resize(8000);
+  PutChunk(chunks, "data", frames);
+  PutChunk(chunks, "LIST", Bytes(20000, 0));
+  Analysed a = Analyse(Riff("RMP3", chunks));
+  ASSERT_EQ(a.result, ANALYSIS_OK);
+  EXPECT_EQ(a.detail.kind, KIND_RMP3);
+  EXPECT_EQ(a.detail.texts.Get(IDC_DET_TOTAL_TIME), "0.500000 sec");
+  EXPECT_EQ(Analyse(Riff("RMP3", chunks), {true, true}).detail.texts.Get(IDC_DET_TOTAL_TIME), "500.000ミリ秒");
+}
+
+TEST(InfoStreamAnalysis, MpegWaveKeepsItsOwnFields) {
+  Bytes file = MpegWave(12);
+  // The data chunk header claims 160000 bytes; give it its first frames.
+  Bytes frames = MpegFrames();
+  file.insert(file.end(), frames.begin(), frames.end());
+  Analysed a = Analyse(file);
+  ASSERT_EQ(a.result, ANALYSIS_OK);
+  EXPECT_EQ(a.detail.kind, KIND_WAVE_MP3);
+  EXPECT_EQ(a.detail.texts.Get(IDC_DET_TAG_NAME), "ID=1");
+  EXPECT_EQ(a.detail.texts.Get(IDC_DET_BYTES_NOTE), "16000");
+  EXPECT_EQ(a.detail.texts.Get(IDC_DET_TOTAL_TIME), "10.000000 sec");
+  EXPECT_NE(a.report.AllText().find("Layer=3"), std::string::npos);
+}
+
+TEST(InfoStreamAnalysis, OggWithAndWithoutNominalBitrate) {
+  Analysed a = Analyse(OggHead(128000), {false, true});
+  ASSERT_EQ(a.result, ANALYSIS_OK);
+  EXPECT_EQ(a.detail.texts.Get(IDC_DET_RIFF_ID), "OggS");
+  EXPECT_EQ(a.detail.texts.Get(IDC_DET_TOTAL_TIME), "250.000 msec") << "4000 bytes at 16000 bytes/s";
+  EXPECT_EQ(Analyse(OggHead(128000), {false, false}).detail.texts.Get(IDC_DET_TOTAL_TIME), "0.250000 sec");
+  EXPECT_EQ(a.report.AllText(), "freq=44100\r\nrate=128000\r\nchannel=2\r\n");
+  // The Ogg analysis leaves the MPEG notes alone.
+  EXPECT_FALSE(a.detail.texts.Has(IDC_DET_BYTES_NOTE));
+
+  Analysed zero = Analyse(OggHead(0));
+  ASSERT_EQ(zero.result, ANALYSIS_OK);
+  EXPECT_EQ(zero.detail.texts.Get(IDC_DET_TOTAL_TIME), "unknown sec");
+  EXPECT_EQ(Analyse(OggHead(0), {true, false}).detail.texts.Get(IDC_DET_TOTAL_TIME), ja::kDetailUnknownTime);
+}
+
+TEST(InfoStreamAnalysis, NeitherKind) {
+  Analysed a = Analyse(Bytes{'a', 'b', 'c', 'd', 'e'});
+  EXPECT_EQ(a.result, ANALYSIS_NOT_MINE);
+  EXPECT_EQ(a.detail.texts.Get(IDC_DET_TOTAL_TIME), "");
+  EXPECT_EQ(a.report.AllText(), "");
+  // An "RMP3" file without a data chunk is tried as Ogg only.
+  Analysed empty = Analyse(Riff("RMP3", Bytes{}));
+  EXPECT_EQ(empty.result, ANALYSIS_NOT_MINE);
+  Analysed nothing = Analyse(Bytes{});
+  EXPECT_EQ(nothing.result, ANALYSIS_NOT_MINE);
 }
 
 }  // namespace
