@@ -1,0 +1,57 @@
+// The About box: version, author, build and the wave devices found.
+#include "app/about_texts.h"
+#include "app/app_state_win32.h"
+#include "app/dialogs_win32.h"
+#include "resources/resource_ids.h"
+
+namespace {
+
+HMENU about_system_menu = nullptr;
+
+// A recording that is taking sound now; the box must not be dragged then.
+bool RecordingNow() { return app.running && app.mode == MODE_REC && !app.paused; }
+
+BOOL OnAboutInit(HWND dialog) {
+  const bool japanese = app.japanese_ui;
+  app.recreate_controls = nullptr;  // no bordered controls here
+  about_system_menu = GetSystemMenu(dialog, FALSE);
+  SetUpThreeD(dialog);
+
+  SetWindowTextA(dialog, "About TAPEON");
+  SetDlgItemTextA(dialog, IDC_ABOUT_VERSION, kAboutVersion);
+  SetDlgItemTextA(dialog, IDC_ABOUT_AUTHOR, AboutAuthorLine(japanese));
+  SetDlgItemTextA(dialog, IDC_ABOUT_BITS, AboutWordSize(japanese));
+  char text[128];
+  FormatCompilerLine(BuildCompilerName(), BuildCompilerVersion(), japanese, text, sizeof text);
+  SetDlgItemTextA(dialog, IDC_ABOUT_COMPILER, text);
+  SetDlgItemTextA(dialog, IDC_ABOUT_FREE, AboutFreeSoftware(japanese));
+  FormatDeviceCounts(static_cast<int>(waveInGetNumDevs()), static_cast<int>(waveOutGetNumDevs()), japanese, text,
+                     sizeof text);
+  SetDlgItemTextA(dialog, IDC_ABOUT_DEVICES, text);
+  return TRUE;
+}
+
+// Result of WM_SYSCOMMAND: TRUE when handled here.
+BOOL OnAboutSysCommand(HWND dialog, WPARAM command) {
+  if ((command & 0xFFF0) == SC_MOVE && RecordingNow()) return TRUE;
+  if (command != IDM_THREE_D) return FALSE;
+  ToggleThreeD(dialog);
+  return TRUE;
+}
+
+}  // namespace
+
+INT_PTR CALLBACK ABOUTBOX(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
+  switch (message) {
+    case WM_INITDIALOG: return OnAboutInit(dialog);
+    case WM_COMMAND:
+      if (LOWORD(wparam) == IDOK || LOWORD(wparam) == IDCANCEL) EndDialog(dialog, 1);
+      return TRUE;
+    case WM_SYSCOMMAND: return OnAboutSysCommand(dialog, wparam);
+    case WM_INITMENU:
+      EnableMenuItem(about_system_menu, SC_MOVE, MF_BYCOMMAND | (RecordingNow() ? MF_GRAYED : MF_ENABLED));
+      return TRUE;
+    case WM_GETMINMAXINFO: return RecordingNow();
+    default: return FALSE;
+  }
+}

@@ -1,0 +1,71 @@
+// The flat or three-dimension look that every dialog offers in its system
+// menu. Edit and scroll-bar borders cannot change in place, so the open
+// dialog's hook re-creates those controls.
+#include "app/app_state_win32.h"
+#include "app/dialogs_win32.h"
+#include "app/ui_text_win32.h"
+#include "resources/ja_dialogs.h"
+#include "resources/resource_ids.h"
+
+namespace {
+
+constexpr WORD THREE_D_VERSION = 863;  // Windows 3.95
+
+void ApplyThreeDStyle(HWND dialog) {
+  LONG style = GetWindowLongA(dialog, GWL_STYLE);
+  style = app.settings.dialog3d ? (style | DS_3DLOOK) : (style & ~static_cast<LONG>(DS_3DLOOK));
+  SetWindowLongA(dialog, GWL_STYLE, style);
+}
+
+UINT ThreeDCheck() { return app.settings.dialog3d ? MF_CHECKED : MF_UNCHECKED; }
+
+}  // namespace
+
+void SetUpThreeD(HWND dialog) {
+  if (app.windows_version < THREE_D_VERSION) return;
+  ApplyThreeDStyle(dialog);
+  if (app.recreate_controls) app.recreate_controls(dialog);
+  HMENU menu = GetSystemMenu(dialog, FALSE);
+  AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+  AppendMenuA(menu, MF_STRING | ThreeDCheck(), IDM_THREE_D, Pick("&Three dimension", ja::kThreeDimension));
+}
+
+void ToggleThreeD(HWND dialog) {
+  app.settings.dialog3d = !app.settings.dialog3d;
+  ApplyThreeDStyle(dialog);
+  if (app.recreate_controls) app.recreate_controls(dialog);
+  RedrawWindow(dialog, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_FRAME | RDW_ALLCHILDREN);
+  CheckMenuItem(GetSystemMenu(dialog, FALSE), IDM_THREE_D, MF_BYCOMMAND | ThreeDCheck());
+}
+
+void RecreateControl(HWND dialog, int id, const char* class_name) {
+  HWND old_control = GetDlgItem(dialog, id);
+  if (!old_control) return;
+  LONG style = GetWindowLongA(old_control, GWL_STYLE);
+  LONG ex_style = GetWindowLongA(old_control, GWL_EXSTYLE);
+  char text[MAX_PATH] = {};
+  GetWindowTextA(old_control, text, sizeof text);
+  // The same place in the dialog's client area, whatever its frame is like.
+  RECT place;
+  GetWindowRect(old_control, &place);
+  MapWindowPoints(HWND_DESKTOP, dialog, reinterpret_cast<POINT*>(&place), 2);
+  bool had_focus = GetFocus() == old_control;
+  HFONT font = reinterpret_cast<HFONT>(SendMessageA(old_control, WM_GETFONT, 0, 0));
+
+  if (app.settings.dialog3d) {
+    ex_style |= WS_EX_CLIENTEDGE;
+    style &= ~static_cast<LONG>(WS_BORDER);
+  } else {
+    ex_style &= ~static_cast<LONG>(WS_EX_CLIENTEDGE);
+    style |= WS_BORDER;
+  }
+  // Made before the old one goes, so a failure leaves the dialog usable.
+  HWND control = CreateWindowExA(ex_style, class_name, text, style, place.left, place.top, place.right - place.left,
+                                 place.bottom - place.top, dialog, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                 app.instance, nullptr);
+  if (!control) return;
+  DestroyWindow(old_control);
+  if (font) SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  if (had_focus) SetFocus(control);
+  UpdateWindow(control);
+}

@@ -1,0 +1,220 @@
+// The Option dialog: playing rate, meter display, on-memory operation and the
+// level report.
+#include <cstdio>
+
+#include "app/app_state_win32.h"
+#include "app/dialogs_win32.h"
+#include "app/option_texts.h"
+#include "app/settings.h"
+#include "app/ui_text_win32.h"
+#include "resources/ja_dialogs.h"
+#include "resources/resource_ids.h"
+
+void OnRateScroll(HWND dialog, int code, int thumb);
+void LayoutOptionDialog(HWND dialog);
+
+namespace {
+
+constexpr WORD THREE_D_VERSION = 863;      // Windows 3.95
+constexpr WORD REDRAW_BAR_VERSION = 778;   // Windows 3.10
+constexpr int MEM_SIZE_DIGITS = 3;
+
+// Dialog state: the rate to put back on Cancel, and the small font of the
+// "monochrome" box in the English interface.
+int rate_at_open = 0;
+HFONT small_font = nullptr;
+
+bool IsChecked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
+
+void SetChecked(HWND dialog, int id, int on) { CheckDlgButton(dialog, id, on ? BST_CHECKED : BST_UNCHECKED); }
+
+void ShowRateTexts(HWND dialog) {
+  char text[32];
+  FormatRatePercent(app.rate_steps, text, sizeof text);
+  SetDlgItemTextA(dialog, IDC_OPT_PERCENT, text);
+  FormatRatePitch(app.rate_steps, app.japanese_ui, app.settings.levelwarning, text, sizeof text);
+  SetDlgItemTextA(dialog, IDC_OPT_PITCH, text);
+}
+
+void SetRateBar(HWND dialog) {
+  HWND bar = GetDlgItem(dialog, IDC_OPT_RATE);
+  SetScrollRange(bar, SB_CTL, RATE_STEPS_MIN, RATE_STEPS_MAX, FALSE);
+  SetScrollPos(bar, SB_CTL, app.rate_steps, TRUE);
+}
+
+// The Option dialog's hook for a change of look: the memory size and the
+// rate bar are made again, in their old places in the keyboard order.
+void RecreateOptionControls(HWND dialog) {
+  RecreateControl(dialog, IDC_OPT_MEMSIZE, "edit");
+  RecreateControl(dialog, IDC_OPT_RATE, "scrollbar");
+  HWND memory = GetDlgItem(dialog, IDC_OPT_MEMSIZE);
+  HWND bar = GetDlgItem(dialog, IDC_OPT_RATE);
+  SetWindowPos(memory, GetDlgItem(dialog, IDC_OPT_MEMLABEL), 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  SetWindowPos(bar, GetDlgItem(dialog, IDC_OPT_RATELABEL), 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  SendMessageA(memory, EM_LIMITTEXT, MEM_SIZE_DIGITS, 0);  // a new edit has no limit
+  SetRateBar(dialog);
+  RedrawWindow(bar, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME);
+  UpdateWindow(bar);
+}
+
+void LocalizeOptionDialog(HWND dialog) {
+  SetWindowTextA(dialog, ja::kOptionTitle);
+  static const struct {
+    int id;
+    const char* text;
+  } kTexts[] = {
+      {IDC_OPT_RATELABEL, ja::kPlayingRate},  {IDC_OPT_PITCHLABEL, ja::kPitch},
+      {IDC_OPT_TIMINGLABEL, ja::kDisplayTiming}, {IDC_OPT_SMOOTH, ja::kSmooth},
+      {IDC_OPT_HOLD_DECAY, ja::kHoldDecay},   {IDC_OPT_HOLD_CONST, ja::kHoldConst},
+      {IDC_OPT_DBDISP, ja::kDbDisplay},       {IDC_OPT_ONMEM, ja::kOnMemory},
+      {IDC_OPT_MEMLABEL, ja::kMaxMemory},     {IDC_OPT_MONOCHROME, ja::kMonochrome},
+      {IDC_OPT_LEVELWARNING, ja::kLevelWarning}, {IDCANCEL, ja::kCancel},
+  };
+  for (const auto& item : kTexts) SetDlgItemTextA(dialog, item.id, item.text);
+}
+
+// The English "monochrome" text is long for its box: a font two thirds of
+// the screen font's height.
+void GiveSmallFont(HWND dialog) {
+  HDC screen = GetDC(nullptr);
+  TEXTMETRICA metrics = {};
+  GetTextMetricsA(screen, &metrics);
+  ReleaseDC(nullptr, screen);
+  LOGFONTA font = {};
+  font.lfHeight = (-2 * metrics.tmHeight) / 3;
+  small_font = CreateFontIndirectA(&font);
+  SendDlgItemMessageA(dialog, IDC_OPT_MONOCHROME, WM_SETFONT, reinterpret_cast<WPARAM>(small_font), TRUE);
+}
+
+void EnableMemoryRows(HWND dialog, bool on) {
+  for (int id : {IDC_OPT_MEMSIZE, IDC_OPT_MEMLABEL, IDC_OPT_MB, IDC_OPT_MEMTIME})
+    EnableWindow(GetDlgItem(dialog, id), on);
+}
+
+int ReadMemSizeField(HWND dialog) {
+  char text[MEM_SIZE_DIGITS + 1] = {};
+  GetDlgItemTextA(dialog, IDC_OPT_MEMSIZE, text, sizeof text);
+  return ParseMemSize(text);
+}
+
+void ShowMemoryTime(HWND dialog) {
+  const Settings& s = app.settings;
+  char text[128];
+  FormatMemoryTime(ReadMemSizeField(dialog), s.rec_freq, s.rec_channel, s.rec_bits, app.japanese_ui, text,
+                   sizeof text);
+  SetDlgItemTextA(dialog, IDC_OPT_MEMTIME, text);
+}
+
+BOOL OnOptionInit(HWND dialog) {
+  Settings& s = app.settings;
+  if (app.windows_version >= THREE_D_VERSION) LayoutOptionDialog(dialog);
+  app.recreate_controls = RecreateOptionControls;
+  SetUpThreeD(dialog);
+  if (app.japanese_ui)
+    LocalizeOptionDialog(dialog);
+  else
+    GiveSmallFont(dialog);
+
+  SetRateBar(dialog);
+  ShowRateTexts(dialog);
+  rate_at_open = app.rate_steps;
+
+  if (s.PeakHold >= 0 && s.PeakHold <= 2)
+    CheckRadioButton(dialog, IDC_OPT_HOLD_OFF, IDC_OPT_HOLD_CONST, IDC_OPT_HOLD_OFF + s.PeakHold);
+
+  HWND timing = GetDlgItem(dialog, IDC_OPT_TIMING);
+  for (int i = 0; i < DELTA_TIME_ENTRIES; ++i)
+    SendMessageA(timing, CB_ADDSTRING, 0,
+                 reinterpret_cast<LPARAM>(DeltaTimeLabel(i, app.japanese_ui, s.levelwarning)));
+  SendMessageA(timing, CB_SETCURSEL, static_cast<WPARAM>(DeltaTimeIndex(s.deltatime)), 0);
+
+  SendDlgItemMessageA(dialog, IDC_OPT_MEMSIZE, EM_LIMITTEXT, MEM_SIZE_DIGITS, 0);
+  char number[16];
+  snprintf(number, sizeof number, "%d", s.MemSize);
+  SetDlgItemTextA(dialog, IDC_OPT_MEMSIZE, number);  // its change notice fills the time line
+
+  SetChecked(dialog, IDC_OPT_ONMEM, s.OnMem);
+  if (!s.OnMem) EnableMemoryRows(dialog, false);
+  SetFocus(GetDlgItem(dialog, s.OnMem ? IDC_OPT_MEMSIZE : IDC_OPT_ONMEM));
+
+  SetChecked(dialog, IDC_OPT_SMOOTH, s.smooth);
+  SetChecked(dialog, IDC_OPT_DBDISP, s.display);
+  SetChecked(dialog, IDC_OPT_MONOCHROME, s.monochrome);
+  SetChecked(dialog, IDC_OPT_LEVELWARNING, s.levelwarning);
+  return FALSE;  // the focus is set
+}
+
+void OnOptionOk(HWND dialog) {
+  Settings& s = app.settings;
+  s.PeakHold = IsChecked(dialog, IDC_OPT_HOLD_DECAY) ? 1 : IsChecked(dialog, IDC_OPT_HOLD_CONST) ? 2 : 0;
+  s.levelwarning = IsChecked(dialog, IDC_OPT_LEVELWARNING);
+  s.smooth = IsChecked(dialog, IDC_OPT_SMOOTH);
+  s.display = IsChecked(dialog, IDC_OPT_DBDISP);
+  s.monochrome = IsChecked(dialog, IDC_OPT_MONOCHROME);
+  LRESULT selected = SendDlgItemMessageA(dialog, IDC_OPT_TIMING, CB_GETCURSEL, 0, 0);
+  if (selected >= 0 && selected < DELTA_TIME_ENTRIES) s.deltatime = DeltaTimeAt(static_cast<int>(selected)).deltatime;
+  s.OnMem = IsChecked(dialog, IDC_OPT_ONMEM);
+  s.MemSize = ReadMemSizeField(dialog);
+  ClampMemSize(s, app.windows_version);
+  EndDialog(dialog, 1);
+}
+
+void OnOptionCommand(HWND dialog, int id, int code) {
+  switch (id) {
+    case IDOK: OnOptionOk(dialog); break;
+    case IDCANCEL:
+      app.rate_steps = rate_at_open;
+      EndDialog(dialog, 0);
+      break;
+    case IDC_OPT_ONMEM: EnableMemoryRows(dialog, IsChecked(dialog, IDC_OPT_ONMEM)); break;
+    case IDC_OPT_MEMSIZE:
+      if (code == EN_CHANGE) ShowMemoryTime(dialog);
+      break;
+    default: break;
+  }
+}
+
+void OnOptionDestroy() {
+  if (small_font) DeleteObject(small_font);
+  small_font = nullptr;
+  app.recreate_controls = nullptr;
+}
+
+}  // namespace
+
+void OnRateScroll(HWND dialog, int code, int thumb) {
+  app.rate_steps = ScrollRateSteps(app.rate_steps, code, thumb);
+  HWND bar = GetDlgItem(dialog, IDC_OPT_RATE);
+  SetScrollPos(bar, SB_CTL, app.rate_steps, TRUE);
+  if (code != SB_THUMBPOSITION && app.windows_version >= REDRAW_BAR_VERSION)
+    RedrawWindow(bar, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME);
+  ShowRateTexts(dialog);
+}
+
+void LayoutOptionDialog(HWND dialog) {
+  int scale = app.ui_scale;
+  TAPEON_CHECK(scale!=0, "TPON_DLG");
+  OptionLayout layout =
+      ComputeOptionLayout(GetSystemMetrics(SM_CXVSCROLL), app.cell_width, app.half_ascent, scale);
+  SetWindowPos(GetDlgItem(dialog, IDC_OPT_TIMING), nullptr, 0, 0, layout.list_width, layout.list_height,
+               SWP_NOMOVE | SWP_NOZORDER);
+  SetWindowPos(GetDlgItem(dialog, IDC_OPT_SMOOTH), nullptr, layout.smooth_x, layout.smooth_y, layout.smooth_width,
+               layout.smooth_height, SWP_NOZORDER);
+}
+
+INT_PTR CALLBACK OPTION(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
+  switch (message) {
+    case WM_INITDIALOG: return OnOptionInit(dialog);
+    case WM_COMMAND: OnOptionCommand(dialog, LOWORD(wparam), HIWORD(wparam)); return TRUE;
+    case WM_HSCROLL: OnRateScroll(dialog, LOWORD(wparam), static_cast<short>(HIWORD(wparam))); return TRUE;
+    case WM_SYSCOMMAND:
+      if (wparam != IDM_THREE_D) return FALSE;
+      ToggleThreeD(dialog);
+      return TRUE;
+    case WM_WININICHANGE:
+      if (app.windows_version >= THREE_D_VERSION) LayoutOptionDialog(dialog);
+      return FALSE;
+    case WM_DESTROY: OnOptionDestroy(); return FALSE;
+    default: return FALSE;
+  }
+}

@@ -1,0 +1,364 @@
+// The "New file for recording" dialog: name, format and time limit of the
+// next recording, with the free space of the target drive.
+#include <cstdio>
+#include <cstring>
+
+#include "app/app_state_win32.h"
+// after windows.h
+#include <commdlg.h>
+
+#include "app/dialogs_win32.h"
+#include "app/ui_text_win32.h"
+#include "audio/newfile_dialog_win32.h"
+#include "audio/newfile_rules.h"
+#include "resources/ja_dialogs.h"
+#include "resources/resource_ids.h"
+
+void ShowFreeSpace(HWND dialog, char* buffer);
+
+namespace {
+
+constexpr int NAME_LIMIT = MAX_PATH - 1;
+constexpr int MINUTES_LIMIT = 15;
+
+// Dialog state: the format to put back on Cancel, and the Japanese font of
+// the "Auto Extention" box.
+int16_t saved_bits = 16, saved_channels = 2;
+uint32_t saved_rate = 44100;
+HFONT auto_extension_font = nullptr;
+
+struct RadioGroup {
+  int first, last;
+};
+constexpr RadioGroup kRateButtons = {IDC_NEW_44K, IDC_NEW_11K};
+constexpr RadioGroup kChannelButtons = {IDC_NEW_STEREO, IDC_NEW_MONO};
+constexpr RadioGroup kBitButtons = {IDC_NEW_16BIT, IDC_NEW_8BIT};
+constexpr RadioGroup kLimitButtons = {IDC_NEW_LIMIT_YES, IDC_NEW_LIMIT_NO};
+
+int PathKind(const char* path, void*) {
+  DWORD attributes = GetFileAttributesA(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES) return KIND_NONE;
+  return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? KIND_DIRECTORY : KIND_FILE;
+}
+
+bool IsChecked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
+
+void Enable(HWND dialog, int id, bool on) { EnableWindow(GetDlgItem(dialog, id), on); }
+
+// Tab reaches a button group through its checked button, so the keyboard
+// still finds a group whose first button is greyed.
+void KeepTabStopOnChecked(HWND dialog, RadioGroup group) {
+  int target = 0;
+  for (int id = group.first; id <= group.last; ++id)
+    if (IsChecked(dialog, id) && IsWindowEnabled(GetDlgItem(dialog, id))) target = id;
+  for (int id = group.first; id <= group.last && !target; ++id)
+    if (IsWindowEnabled(GetDlgItem(dialog, id))) target = id;
+  if (!target) target = group.first;
+  for (int id = group.first; id <= group.last; ++id) {
+    HWND button = GetDlgItem(dialog, id);
+    LONG style = GetWindowLongA(button, GWL_STYLE);
+    style = id == target ? (style | WS_TABSTOP) : (style & ~static_cast<LONG>(WS_TABSTOP));
+    SetWindowLongA(button, GWL_STYLE, style);
+  }
+}
+
+void CheckInGroup(HWND dialog, RadioGroup group, int id) {
+  if (id) CheckRadioButton(dialog, group.first, group.last, id);
+  KeepTabStopOnChecked(dialog, group);
+}
+
+// The new-file dialog's hook for a change of look: both edits are made again
+// behind their labels, with their length limits.
+void RecreateNewFileControls(HWND dialog) {
+  RecreateControl(dialog, IDC_NEW_NAME, "edit");
+  RecreateControl(dialog, IDC_NEW_MINUTES, "edit");
+  SetWindowPos(GetDlgItem(dialog, IDC_NEW_NAME), GetDlgItem(dialog, IDC_NEW_NAMELABEL), 0, 0, 0, 0,
+               SWP_NOMOVE | SWP_NOSIZE);
+  SetWindowPos(GetDlgItem(dialog, IDC_NEW_MINUTES), GetDlgItem(dialog, IDC_NEW_MINLABEL), 0, 0, 0, 0,
+               SWP_NOMOVE | SWP_NOSIZE);
+  SendDlgItemMessageA(dialog, IDC_NEW_NAME, EM_LIMITTEXT, NAME_LIMIT, 0);
+  SendDlgItemMessageA(dialog, IDC_NEW_MINUTES, EM_LIMITTEXT, MINUTES_LIMIT, 0);
+}
+
+void LocalizeNewFileDialog(HWND dialog) {
+  SetWindowTextA(dialog, ja::kNewFileTitle);
+  static const struct {
+    int id;
+    const char* text;
+  } kTexts[] = {
+      {IDC_NEW_BROWSE, ja::kBrowseButton}, {IDC_NEW_LIMITGROUP, ja::kTimeLimit}, {IDC_NEW_LIMIT_YES, ja::kYes},
+      {IDC_NEW_LIMIT_NO, ja::kNo},         {IDC_NEW_MINLABEL, ja::kMinutes},     {IDC_NEW_NAMELABEL, ja::kFileName},
+      {IDC_NEW_FREQGROUP, ja::kFrequency}, {IDC_NEW_CHANGROUP, ja::kChannels},   {IDC_NEW_STEREO, ja::kStereo},
+      {IDC_NEW_MONO, ja::kMonaural},       {IDC_NEW_BITSGROUP, ja::kBits},       {IDC_NEW_AUTOEXT, ja::kAutoExtension},
+  };
+  for (const auto& item : kTexts) SetDlgItemTextA(dialog, item.id, item.text);
+
+  HDC screen = GetDC(nullptr);
+  TEXTMETRICA metrics = {};
+  GetTextMetricsA(screen, &metrics);
+  ReleaseDC(nullptr, screen);
+  LOGFONTA font = {};
+  font.lfHeight = (-2 * metrics.tmHeight) / 3;
+  font.lfCharSet = SHIFTJIS_CHARSET;
+  auto_extension_font = CreateFontIndirectA(&font);
+  SendDlgItemMessageA(dialog, IDC_NEW_AUTOEXT, WM_SETFONT, reinterpret_cast<WPARAM>(auto_extension_font), TRUE);
+}
+
+int RateButton(uint32_t rate) {
+  switch (rate) {
+    case 44100: return IDC_NEW_44K;
+    case 22050: return IDC_NEW_22K;
+    case 11025: return IDC_NEW_11K;
+    default: return 0;
+  }
+}
+
+void ShowFormatButtons(HWND dialog) {
+  FormatButtons buttons = FitFormatToDevice(app.input_formats, app.settings);
+  CheckInGroup(dialog, kChannelButtons,
+               buttons.checked_channels == 2 ? IDC_NEW_STEREO : buttons.checked_channels == 1 ? IDC_NEW_MONO : 0);
+  for (int id : {IDC_NEW_CHANGROUP, IDC_NEW_STEREO, IDC_NEW_MONO}) Enable(dialog, id, buttons.channels_enabled);
+  CheckInGroup(dialog, kBitButtons,
+               buttons.checked_bits == 16 ? IDC_NEW_16BIT : buttons.checked_bits == 8 ? IDC_NEW_8BIT : 0);
+  for (int id : {IDC_NEW_BITSGROUP, IDC_NEW_16BIT, IDC_NEW_8BIT}) Enable(dialog, id, buttons.bits_enabled);
+  for (int id : {IDC_NEW_FREQGROUP, IDC_NEW_44K, IDC_NEW_22K, IDC_NEW_11K})
+    Enable(dialog, id, buttons.frequency_enabled);
+  Enable(dialog, IDC_NEW_44K, buttons.rate44_enabled);
+  CheckInGroup(dialog, kRateButtons, RateButton(buttons.checked_rate));
+  KeepTabStopOnChecked(dialog, kChannelButtons);
+  KeepTabStopOnChecked(dialog, kBitButtons);
+}
+
+void EnableLimitField(HWND dialog, bool on) {
+  Enable(dialog, IDC_NEW_MINUTES, on);
+  Enable(dialog, IDC_NEW_MINLABEL, on);
+}
+
+void RefreshFreeSpace(HWND dialog) {
+  char buffer[160];
+  ShowFreeSpace(dialog, buffer);
+}
+
+BOOL OnNewFileInit(HWND dialog) {
+  Settings& s = app.settings;
+  app.recreate_controls = RecreateNewFileControls;
+  SetUpThreeD(dialog);
+  if (app.japanese_ui) LocalizeNewFileDialog(dialog);
+  saved_rate = s.rec_freq;
+  saved_channels = s.rec_channel;
+  saved_bits = s.rec_bits;
+
+  char minutes[32];
+  FormatLimitMinutes(s.EndTime, minutes, sizeof minutes);
+  SendDlgItemMessageA(dialog, IDC_NEW_MINUTES, EM_LIMITTEXT, MINUTES_LIMIT, 0);
+  SetDlgItemTextA(dialog, IDC_NEW_MINUTES, minutes);
+  CheckInGroup(dialog, kLimitButtons, s.time_limit ? IDC_NEW_LIMIT_YES : IDC_NEW_LIMIT_NO);
+  if (!s.time_limit) EnableLimitField(dialog, false);
+
+  ShowFormatButtons(dialog);
+
+  app.record_drive[0] = '\0';
+  SendDlgItemMessageA(dialog, IDC_NEW_NAME, EM_LIMITTEXT, NAME_LIMIT, 0);
+  MeasureDiskSpace(nullptr);
+  RefreshFreeSpace(dialog);
+  SetFocus(GetDlgItem(dialog, IDC_NEW_NAME));
+  CheckDlgButton(dialog, IDC_NEW_AUTOEXT, s.AutoExtention ? BST_CHECKED : BST_UNCHECKED);
+  return FALSE;  // the focus is set
+}
+
+// A new drive in the name field is measured once.
+void OnNameChanged(HWND dialog) {
+  char start[3] = {};
+  GetDlgItemTextA(dialog, IDC_NEW_NAME, start, sizeof start);
+  if (strcmp(start, app.record_drive) == 0) return;
+  memcpy(app.record_drive, start, sizeof start);
+  MeasureDiskSpace(app.record_drive[1] == ':' ? app.record_drive : nullptr);
+  RefreshFreeSpace(dialog);
+}
+
+// The browse dialog; a chosen name goes into the name field.
+void Browse(HWND dialog, const BrowseStart& start) {
+  char file[MAX_PATH];
+  snprintf(file, sizeof file, "%s", start.file);
+  char title[256] = {};
+  char filter[96];
+  // Description and pattern pairs, each ending in a zero byte, the list in two.
+  size_t used = 0;
+  for (const char* piece : {Pick("Sound(*.WAV)", ja::kSoundFilter), "*.WAV",
+                            Pick("All files (*.*)", ja::kAllFilesFilter), "*.*"}) {
+    size_t length = strlen(piece) + 1;
+    memcpy(filter + used, piece, length);
+    used += length;
+  }
+  filter[used] = '\0';
+
+  OPENFILENAMEA dialog_setup = {};
+  dialog_setup.lStructSize = sizeof dialog_setup;
+  dialog_setup.hwndOwner = dialog;
+  dialog_setup.lpstrFilter = filter;
+  dialog_setup.nFilterIndex = 1;
+  dialog_setup.lpstrFile = file;
+  dialog_setup.nMaxFile = sizeof file;
+  dialog_setup.lpstrFileTitle = title;
+  dialog_setup.nMaxFileTitle = sizeof title;
+  dialog_setup.lpstrInitialDir = start.directory[0] ? start.directory : nullptr;
+  dialog_setup.lpstrTitle = Pick("Browse", ja::kBrowseTitle);
+  dialog_setup.Flags = OFN_HIDEREADONLY;
+  if (GetSaveFileNameA(&dialog_setup)) {
+    SetDlgItemTextA(dialog, IDC_NEW_NAME, file);
+    SetFocus(GetDlgItem(dialog, IDC_NEW_NAME));
+  } else if (app.record_drive[1] != ':') {
+    MeasureDiskSpace(nullptr);
+    RefreshFreeSpace(dialog);
+  }
+}
+
+void OnBrowseButton(HWND dialog) {
+  char text[MAX_PATH] = {};
+  GetDlgItemTextA(dialog, IDC_NEW_NAME, text, sizeof text);
+  Browse(dialog, BrowseStartForText(text, text[0] ? PathKind(text, nullptr) : KIND_NONE));
+}
+
+void SayCannotCreate(HWND dialog) {
+  MessageBoxA(dialog, Pick("File cannot create.\nfile name ?", ja::kCannotCreate),
+              Pick("RecOpen", ja::kNewFileTitle), MB_ICONEXCLAMATION | MB_OK);
+}
+
+bool MayOverwrite(HWND dialog, const char* name) {
+  char question[MAX_PATH + 128];
+  snprintf(question, sizeof question, Pick("%s\nThis file is exist.\n\nOverwrite?", ja::kOverwrite), name);
+  return MessageBoxA(dialog, question, Pick("RecOpen", ja::kNewFileTitle), MB_YESNO | MB_ICONEXCLAMATION) == IDYES;
+}
+
+// Creating the file once proves that the name can be written.
+bool CreateEmptyFile(const char* name) {
+  char path[MAX_PATH];
+  snprintf(path, sizeof path, "%s", name);
+  HMMIO file = mmioOpenA(path, nullptr, MMIO_CREATE | MMIO_WRITE);
+  if (!file) return false;
+  mmioClose(file, 0);
+  return true;
+}
+
+bool InputTakesFormat() {
+  const Settings& s = app.settings;
+  WAVEFORMATEX format = {};
+  format.wFormatTag = WAVE_FORMAT_PCM;
+  format.nChannels = static_cast<WORD>(s.rec_channel);
+  format.nSamplesPerSec = s.rec_freq;
+  format.nBlockAlign = static_cast<WORD>(s.rec_bits / 8 * s.rec_channel);
+  format.nAvgBytesPerSec = s.rec_freq * format.nBlockAlign;
+  format.wBitsPerSample = static_cast<WORD>(s.rec_bits);
+  return waveInOpen(nullptr, WAVE_MAPPER, &format, 0, 0, WAVE_FORMAT_QUERY) == MMSYSERR_NOERROR;
+}
+
+void OnNewFileOk(HWND dialog) {
+  char name[RECORD_NAME_SIZE] = {};
+  GetDlgItemTextA(dialog, IDC_NEW_NAME, name, sizeof name);
+  RecordNameResult resolved = ResolveRecordName(name, app.settings.AutoExtention, PathKind, nullptr);
+  if (resolved.outcome == RecordNameOutcome::BROWSE) {
+    Browse(dialog, resolved.browse);
+    return;
+  }
+  if (resolved.outcome == RecordNameOutcome::TOO_LONG) {
+    SayCannotCreate(dialog);
+    return;
+  }
+  if (resolved.kind == KIND_FILE && !MayOverwrite(dialog, name)) return;
+  if (!CreateEmptyFile(name)) {
+    SayCannotCreate(dialog);
+    return;
+  }
+  if (!InputTakesFormat()) {
+    MessageBoxA(dialog, PickId(IDS_NO_SUPPORT, ja::kNoSupportFormat), nullptr, MB_ICONEXCLAMATION | MB_OK);
+    return;
+  }
+  DWORD length = GetFullPathNameA(name, sizeof app.file_name, app.file_name, nullptr);
+  if (length == 0 || length >= sizeof app.file_name) snprintf(app.file_name, sizeof app.file_name, "%s", name);
+
+  char minutes[MINUTES_LIMIT + 1] = {};
+  GetDlgItemTextA(dialog, IDC_NEW_MINUTES, minutes, sizeof minutes);
+  app.settings.EndTime = ParseLimitMinutes(minutes);
+  app.settings.time_limit = IsChecked(dialog, IDC_NEW_LIMIT_YES) ? app.settings.EndTime : 0;
+  EndDialog(dialog, 1);
+}
+
+void OnNewFileCancel(HWND dialog) {
+  app.settings.rec_freq = saved_rate;
+  app.settings.rec_channel = saved_channels;
+  app.settings.rec_bits = saved_bits;
+  EndDialog(dialog, 0);
+}
+
+void ChooseFormat(HWND dialog, RadioGroup group, int id) {
+  Settings& s = app.settings;
+  switch (id) {
+    case IDC_NEW_44K: s.rec_freq = 44100; break;
+    case IDC_NEW_22K: s.rec_freq = 22050; break;
+    case IDC_NEW_11K: s.rec_freq = 11025; break;
+    case IDC_NEW_STEREO: s.rec_channel = 2; break;
+    case IDC_NEW_MONO: s.rec_channel = 1; break;
+    case IDC_NEW_16BIT: s.rec_bits = 16; break;
+    case IDC_NEW_8BIT: s.rec_bits = 8; break;
+    default: break;
+  }
+  CheckInGroup(dialog, group, id);
+  RefreshFreeSpace(dialog);
+}
+
+void OnNewFileCommand(HWND dialog, int id, int code) {
+  switch (id) {
+    case IDOK: OnNewFileOk(dialog); break;
+    case IDCANCEL: OnNewFileCancel(dialog); break;
+    case IDC_NEW_BROWSE: OnBrowseButton(dialog); break;
+    case IDC_NEW_NAME:
+      if (code == EN_CHANGE) OnNameChanged(dialog);
+      break;
+    case IDC_NEW_44K:
+    case IDC_NEW_22K:
+    case IDC_NEW_11K: ChooseFormat(dialog, kRateButtons, id); break;
+    case IDC_NEW_STEREO:
+    case IDC_NEW_MONO: ChooseFormat(dialog, kChannelButtons, id); break;
+    case IDC_NEW_16BIT:
+    case IDC_NEW_8BIT: ChooseFormat(dialog, kBitButtons, id); break;
+    case IDC_NEW_LIMIT_YES:
+    case IDC_NEW_LIMIT_NO:
+      CheckInGroup(dialog, kLimitButtons, id);
+      EnableLimitField(dialog, id == IDC_NEW_LIMIT_YES);
+      break;
+    case IDC_NEW_AUTOEXT: app.settings.AutoExtention = IsChecked(dialog, IDC_NEW_AUTOEXT); break;
+    default: break;
+  }
+}
+
+void OnNewFileDestroy() {
+  if (auto_extension_font) DeleteObject(auto_extension_font);
+  auto_extension_font = nullptr;
+  app.recreate_controls = nullptr;
+}
+
+}  // namespace
+
+void ShowFreeSpace(HWND dialog, char* buffer) {
+  char current[MAX_PATH] = {};
+  GetCurrentDirectoryA(sizeof current, current);
+  const Settings& s = app.settings;
+  FormatFreeSpace(FreeSpaceDriveLetter(app.record_drive, current), app.free_bytes, s.rec_freq, s.rec_channel,
+                  s.rec_bits, app.japanese_ui, s.levelwarning, buffer, 160);
+  SetDlgItemTextA(dialog, IDC_NEW_FREESPACE, buffer);
+}
+
+void MakeDefaultName(char* buffer) { MakeNumberedName(buffer, MAX_PATH, PathKind, nullptr); }
+
+INT_PTR CALLBACK NEWFILE(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
+  switch (message) {
+    case WM_INITDIALOG: return OnNewFileInit(dialog);
+    case WM_COMMAND: OnNewFileCommand(dialog, LOWORD(wparam), HIWORD(wparam)); return TRUE;
+    case WM_SYSCOMMAND:
+      if (wparam != IDM_THREE_D) return FALSE;
+      ToggleThreeD(dialog);
+      return TRUE;
+    case WM_DESTROY: OnNewFileDestroy(); return FALSE;
+    default: return FALSE;
+  }
+}
