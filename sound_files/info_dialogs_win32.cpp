@@ -1,0 +1,184 @@
+// The file information dialog and the detail dialog. What they show is
+// worked out by the portable info_fields; here it is put into the controls.
+#include "sound_files/info_dialogs_win32.h"
+
+#include "app/app_state_win32.h"
+#include "app/dialogs_win32.h"
+#include "resources/resource_ids.h"
+#include "sound_files/format_names_win32.h"
+#include "sound_files/info_fields.h"
+
+namespace {
+
+// The detail dialog reads the file itself, apart from the transport's
+// multimedia file handle.
+class PlainFile : public ByteSource {
+ public:
+  explicit PlainFile(const char* name)
+      : file_(CreateFileA(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                          FILE_ATTRIBUTE_NORMAL, nullptr)) {}
+  ~PlainFile() override {
+    if (is_open()) CloseHandle(file_);
+  }
+  PlainFile(const PlainFile&) = delete;
+  PlainFile& operator=(const PlainFile&) = delete;
+  bool is_open() const { return file_ != INVALID_HANDLE_VALUE; }
+
+  uint32_t Read(void* buffer, uint32_t count) override {
+    DWORD got = 0;
+    if (!ReadFile(file_, buffer, count, &got, nullptr)) return 0;
+    position_ += got;
+    return got;
+  }
+  bool Seek(uint32_t offset) override {
+    LONG high = 0;  // offsets up to 4 GB, taken without a sign
+    if (SetFilePointer(file_, static_cast<LONG>(offset), &high, FILE_BEGIN) == INVALID_SET_FILE_POINTER &&
+        GetLastError() != NO_ERROR)
+      return false;
+    position_ = offset;
+    return true;
+  }
+  uint32_t Position() override { return position_; }
+  uint32_t Size() override {
+    DWORD size = GetFileSize(file_, nullptr);
+    return size == INVALID_FILE_SIZE ? 0 : size;
+  }
+
+ private:
+  HANDLE file_;
+  uint32_t position_ = 0;
+};
+
+InfoTextMode CurrentTextMode() { return {app.japanese_ui != 0, app.settings.levelwarning != 0}; }
+
+void ShowTexts(HWND dialog, const DialogTexts& texts) {
+  for (const auto& [id, text] : texts.All()) SetDlgItemTextA(dialog, id, text.c_str());
+}
+
+// The size the file system reports; negative when the file is not there.
+int64_t FileSystemSize(const char* name) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(name, GetFileExInfoStandard, &data)) return -1;
+  return static_cast<int64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+}
+
+std::string NameOfTag(uint16_t tag) { return FormatTagName(tag); }
+
+// Both dialogs: no controls to re-create, and the three-dimension item.
+void SetUpDialogLook(HWND dialog) {
+  app.recreate_controls = nullptr;
+  SetUpThreeD(dialog);
+}
+
+INT_PTR OnInfoBoxInit(HWND dialog) {
+  SetUpDialogLook(dialog);
+  InfoBoxValues values;
+  values.khz = app.khz;
+  values.stereo = (app.meter.sample_class & 2) != 0;
+  values.sample_bits = app.sample_bits;
+  values.format_tag = app.format_tag;
+  values.bytes_per_sec = app.BytesPerSec;
+  values.data_total = app.data_total;
+  ShowTexts(dialog, InfoBoxTexts(values, CurrentTextMode()));
+  SetFocus(GetDlgItem(dialog, IDOK));
+  return FALSE;  // the focus is set
+}
+
+INT_PTR OnInfoBoxCommand(HWND dialog, int id) {
+  if (id == IDOK || id == IDCANCEL) EndDialog(dialog, 0);
+  if (id == IDC_INFO_DETAIL) EndDialog(dialog, 1);
+  return TRUE;
+}
+
+// Appends the analysis texts to the text box and shows its message boxes.
+void ReplayAnalysis(HWND text_box, const AnalysisReport& report) {
+  for (const AnalysisNote& note : report.notes()) {
+    if (note.kind == AnalysisNote::TEXT) {
+      int end = GetWindowTextLengthA(text_box);
+      SendMessageA(text_box, EM_SETSEL, end, end);
+      SendMessageA(text_box, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(note.text.c_str()));
+    } else if (note.kind == AnalysisNote::BOX) {
+      MessageBoxA(note.owned ? app.main_window : nullptr, note.text.c_str(),
+                  note.caption.empty() ? nullptr : note.caption.c_str(), MB_OK);
+    }
+  }
+}
+
+// A read-only text box to the right of the template's controls; the dialog
+// grows to hold it. The dialog's own font units place it just past the
+// template's 160 x 170 units.
+HWND AddTextBox(HWND dialog) {
+  RECT units = {0, 0, 4, 4};
+  MapDialogRect(dialog, &units);
+  int u = units.right;   // four horizontal dialog units: one character width
+  int v = units.bottom;  // four vertical dialog units: half a character height
+  int scroll = GetSystemMetrics(SM_CXVSCROLL);
+  int height = (170 * v + 170) / 4;
+  HWND box = CreateWindowExA(0, "edit", "",
+                             WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_READONLY, 40 * u,
+                             0, scroll + 150, height + 8, dialog, reinterpret_cast<HMENU>(static_cast<INT_PTR>(-1)),
+                             app.instance, nullptr);
+  SetWindowPos(dialog, nullptr, 0, 0, 40 * u + scroll + 2 * GetSystemMetrics(SM_CXDLGFRAME) + 152,
+               height + GetSystemMetrics(SM_CYCAPTION) + 2 * GetSystemMetrics(SM_CYDLGFRAME) + 9,
+               SWP_NOMOVE | SWP_NOACTIVATE | SWP_NOZORDER);
+  return box;
+}
+
+INT_PTR OnInfoDetailInit(HWND dialog) {
+  SetUpDialogLook(dialog);
+  InfoTextMode mode = CurrentTextMode();
+  int64_t file_size = FileSystemSize(app.file_name);
+  PlainFile file(app.file_name);
+  DetailFields detail = ReadDetailFields(file.is_open() ? &file : nullptr, file_size, mode, NameOfTag);
+
+  ShowTexts(dialog, detail.texts);
+
+  // Files other than WAVE: the MPEG or Ogg analysis in a text box, then the
+  // fields it changes.
+  if (detail.file_read && detail.kind != KIND_WAVE) {
+    HWND text_box = AddTextBox(dialog);
+    AnalysisReport report;
+    AnalyseStream(file, detail, file_size, mode, report);
+    ReplayAnalysis(text_box, report);
+    ShowTexts(dialog, detail.texts);
+  }
+  return TRUE;
+}
+
+INT_PTR OnInfoDetailCommand(HWND dialog, int id) {
+  // The text box's notifications come here too; only OK and Cancel close.
+  if (id == IDOK || id == IDCANCEL) EndDialog(dialog, 1);
+  return TRUE;
+}
+
+INT_PTR OnSystemCommand(HWND dialog, WPARAM command) {
+  if (command != IDM_THREE_D) return FALSE;
+  ToggleThreeD(dialog);
+  return TRUE;
+}
+
+}  // namespace
+
+INT_PTR CALLBACK INFOBOX(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
+  switch (message) {
+    case WM_INITDIALOG:
+      return OnInfoBoxInit(dialog);
+    case WM_COMMAND:
+      return OnInfoBoxCommand(dialog, LOWORD(wparam));
+    case WM_SYSCOMMAND:
+      return OnSystemCommand(dialog, wparam);
+  }
+  return FALSE;
+}
+
+INT_PTR CALLBACK InfoDetailProc(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
+  switch (message) {
+    case WM_INITDIALOG:
+      return OnInfoDetailInit(dialog);
+    case WM_COMMAND:
+      return OnInfoDetailCommand(dialog, LOWORD(wparam));
+    case WM_SYSCOMMAND:
+      return OnSystemCommand(dialog, wparam);
+  }
+  return FALSE;
+}
