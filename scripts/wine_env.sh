@@ -1,0 +1,201 @@
+# Headless Windows environment for running TAPEON and its tests under Wine.
+# Source this file, then:
+#   wine_env_start      X display (Xvfb) and sound server (PulseAudio with a null
+#                       sink) when none is running, and a ready Wine prefix
+#   wine_env_run LOG [VAR=VALUE...] EXE [ARGS...]
+#                       runs a Windows program (with the given variables, e.g.
+#                       LC_ALL=ja_JP.UTF-8 for Japanese) with its output in LOG
+#                       and returns its exit code
+#   wine_env_devices    prints "waveout N wavein M" for the prefix
+#   wine_env_stop       ends what wine_env_start started, and the prefix's
+#                       Wine processes
+# Settings (environment):
+#   TAPEON_WINEPREFIX   prefix to use (default <repo>/build/wineprefix)
+#   DISPLAY             reused when an X server answers on it
+# Wine's helper processes inherit the standard handles of the program that
+# started them and keep them open; every Wine command here therefore writes
+# into files, never into a pipe of the caller.
+
+_WINE_ENV_REPO=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+_wine_env_log() { echo "wine_env: $*" >&2; }
+
+# Starts Xvfb on the first free display number from 99 on.
+_wine_env_start_display() {
+  if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+    return 0
+  fi
+  local n pid i
+  for n in $(seq 99 140); do
+    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp -noreset \
+      </dev/null >"$_WINE_ENV_STATE/xvfb.log" 2>&1 &
+    pid=$!
+    for i in $(seq 1 100); do
+      if DISPLAY=":$n" xdpyinfo >/dev/null 2>&1; then
+        export DISPLAY=":$n"
+        _WINE_ENV_XVFB_PID=$pid
+        return 0
+      fi
+      kill -0 "$pid" 2>/dev/null || break
+      sleep 0.1
+    done
+    kill "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null
+  done
+  _wine_env_log "could not start Xvfb"
+  tail -n 20 "$_WINE_ENV_STATE/xvfb.log" >&2
+  return 1
+}
+
+# Starts PulseAudio with a null sink as default sink and its monitor as default
+# source, so that what is played can be recorded again.
+_wine_env_start_sound() {
+  if timeout 5 pactl info >/dev/null 2>&1; then
+    return 0
+  fi
+  if [ -n "${PULSE_SERVER:-}" ]; then
+    _wine_env_log "no sound server at PULSE_SERVER=$PULSE_SERVER; starting one"
+    unset PULSE_SERVER
+  fi
+  if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+    export XDG_RUNTIME_DIR="$_WINE_ENV_STATE/runtime"
+    mkdir -p "$XDG_RUNTIME_DIR"
+    chmod 700 "$XDG_RUNTIME_DIR"
+  fi
+  local pid i
+  pulseaudio -n --daemonize=no --exit-idle-time=-1 --log-target=stderr \
+    --load=module-native-protocol-unix \
+    --load="module-null-sink sink_name=tapeon_null" \
+    </dev/null >"$_WINE_ENV_STATE/pulse.log" 2>&1 &
+  pid=$!
+  for i in $(seq 1 100); do
+    if timeout 5 pactl info >/dev/null 2>&1; then
+      _WINE_ENV_PULSE_PID=$pid
+      pactl set-default-sink tapeon_null >/dev/null 2>&1
+      pactl set-default-source tapeon_null.monitor >/dev/null 2>&1
+      return 0
+    fi
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill "$pid" 2>/dev/null
+  wait "$pid" 2>/dev/null
+  _wine_env_log "could not start PulseAudio"
+  tail -n 20 "$_WINE_ENV_STATE/pulse.log" >&2
+  return 1
+}
+
+# The probe program, built from its source when missing or older.
+_wine_env_probe() {
+  local src="$_WINE_ENV_REPO/scripts/wine_probe.c" exe="$WINEPREFIX/wine_probe.exe"
+  if [ ! -f "$exe" ] || [ "$src" -nt "$exe" ]; then
+    i686-w64-mingw32-gcc -O2 -o "$exe" "$src" -lwinmm -lgdi32 -luser32 || return 1
+  fi
+  echo "$exe"
+}
+
+# Creates the prefix once: no window manager is assumed ("Managed"="N", or Wine
+# waits for one at every window hide), and the font caches of both languages
+# are built, which takes many seconds on first use.
+_wine_env_prepare_prefix() {
+  mkdir -p "$(dirname "$WINEPREFIX")"
+  (
+    flock 9
+    [ -f "$WINEPREFIX/.tapeon-ready" ] && exit 0
+    _wine_env_log "preparing Wine prefix $WINEPREFIX (once)"
+    WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i </dev/null >"$_WINE_ENV_STATE/wineboot.log" 2>&1 || exit 1
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f \
+      </dev/null >>"$_WINE_ENV_STATE/wineboot.log" 2>&1 || exit 1
+    probe=$(_wine_env_probe) || exit 1
+    wine "$probe" warm </dev/null >>"$_WINE_ENV_STATE/wineboot.log" 2>&1 || exit 1
+    LC_ALL=ja_JP.UTF-8 wine "$probe" warm </dev/null >>"$_WINE_ENV_STATE/wineboot.log" 2>&1 || exit 1
+    wineserver -k </dev/null >/dev/null 2>&1
+    wineserver -w </dev/null >/dev/null 2>&1
+    touch "$WINEPREFIX/.tapeon-ready"
+  ) 9>"$WINEPREFIX.lock"
+}
+
+wine_env_devices() {
+  local probe out
+  probe=$(_wine_env_probe) || return 1
+  out=$(mktemp)
+  wine "$probe" devices </dev/null >"$out" 2>/dev/null
+  tr -d '\r' <"$out"
+  rm -f "$out"
+}
+
+wine_env_start() {
+  # A nested start (a script run by a script that already started the
+  # environment for this prefix) uses what is there and stops nothing.
+  local prefix="${TAPEON_WINEPREFIX:-$_WINE_ENV_REPO/build/wineprefix}"
+  if [ "${TAPEON_WINE_ENV_ACTIVE:-}" = "$prefix" ] && [ -n "${DISPLAY:-}" ]; then
+    _WINE_ENV_NESTED=1
+    return 0
+  fi
+  _WINE_ENV_NESTED=0
+  _WINE_ENV_XVFB_PID=
+  _WINE_ENV_PULSE_PID=
+  export WINEPREFIX="$prefix" WINEARCH=win32 WINEDEBUG=-all
+  mkdir -p "$(dirname "$WINEPREFIX")"
+  _WINE_ENV_STATE=$(mktemp -d "${TMPDIR:-/tmp}/tapeon-wine-env.XXXXXX")
+  _wine_env_start_display || { wine_env_stop; return 1; }
+  _wine_env_start_sound || { wine_env_stop; return 1; }
+  _wine_env_prepare_prefix || {
+    _wine_env_log "preparing the prefix failed"
+    tail -n 20 "$_WINE_ENV_STATE/wineboot.log" >&2
+    wine_env_stop
+    return 1
+  }
+  # Keep the prefix's server and system processes up between programs.
+  wineserver -p </dev/null >/dev/null 2>&1
+  local devices
+  devices=$(wine_env_devices)
+  case "$devices" in
+    "waveout 0"*|"")
+      _wine_env_log "no wave output device under Wine ($devices)"
+      wine_env_stop
+      return 1 ;;
+  esac
+  export TAPEON_WINE_ENV_ACTIVE="$WINEPREFIX"
+  return 0
+}
+
+wine_env_run() {
+  local log=$1
+  shift
+  local -a vars=()
+  while [ $# -gt 0 ] && [[ "$1" == [A-Za-z_]*=* ]]; do
+    vars+=("$1")
+    shift
+  done
+  env "${vars[@]}" wine "$@" </dev/null >"$log" 2>&1
+}
+
+wine_env_stop() {
+  if [ "${_WINE_ENV_NESTED:-0}" = 1 ]; then
+    return 0
+  fi
+  if [ -n "${WINEPREFIX:-}" ]; then
+    wineserver -k </dev/null >/dev/null 2>&1
+    wineserver -w </dev/null >/dev/null 2>&1
+  fi
+  if [ -n "${_WINE_ENV_PULSE_PID:-}" ]; then
+    kill "$_WINE_ENV_PULSE_PID" 2>/dev/null
+    wait "$_WINE_ENV_PULSE_PID" 2>/dev/null
+    _WINE_ENV_PULSE_PID=
+  fi
+  if [ -n "${_WINE_ENV_XVFB_PID:-}" ]; then
+    kill "$_WINE_ENV_XVFB_PID" 2>/dev/null
+    wait "$_WINE_ENV_XVFB_PID" 2>/dev/null
+    _WINE_ENV_XVFB_PID=
+    unset DISPLAY
+  fi
+  unset TAPEON_WINE_ENV_ACTIVE
+  if [ -n "${_WINE_ENV_STATE:-}" ] && [ -d "$_WINE_ENV_STATE" ]; then
+    case "${XDG_RUNTIME_DIR:-}" in "$_WINE_ENV_STATE"/*) unset XDG_RUNTIME_DIR ;; esac
+    rm -rf "$_WINE_ENV_STATE"
+  fi
+  _WINE_ENV_STATE=
+  return 0
+}

@@ -1,0 +1,598 @@
+#include "driver.h"
+
+#include <mmsystem.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+#include "menu_probe.h"
+
+namespace e2e {
+
+namespace {
+
+constexpr DWORD kMessageTimeoutMs = 5000;
+
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+std::string Environment(const char* name) {
+  char value[1024];
+  DWORD length = GetEnvironmentVariableA(name, value, sizeof value);
+  if (length == 0 || length >= sizeof value) return "";
+  return value;
+}
+
+std::string FullPath(const std::string& path) {
+  char full[MAX_PATH * 2];
+  DWORD length = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
+  if (length == 0 || length >= sizeof full) return path;
+  return full;
+}
+
+void RemoveTree(const std::string& dir) {
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((dir + "\\*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      std::string name = found.cFileName;
+      if (name == "." || name == "..") continue;
+      std::string path = dir + "\\" + name;
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveTree(path);
+      } else {
+        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(path.c_str());
+      }
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+  }
+  RemoveDirectoryA(dir.c_str());
+}
+
+struct WindowSearch {
+  DWORD pid;
+  std::string class_name;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectWindow(HWND window, LPARAM parameter) {
+  auto* search = reinterpret_cast<WindowSearch*>(parameter);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  if (pid == search->pid && IsWindowVisible(window) && ClassName(window) == search->class_name) {
+    search->found.push_back(window);
+  }
+  return TRUE;
+}
+
+std::vector<HWND> TopLevelWindows(DWORD pid, const std::string& class_name) {
+  WindowSearch search{pid, class_name, {}};
+  EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+bool SendWithTimeout(HWND window, UINT message, WPARAM wparam, LPARAM lparam, DWORD_PTR* result) {
+  DWORD_PTR answer = 0;
+  LRESULT ok = SendMessageTimeoutA(window, message, wparam, lparam, SMTO_ABORTIFHUNG, kMessageTimeoutMs,
+                                   &answer);
+  if (result) *result = answer;
+  return ok != 0;
+}
+
+}  // namespace
+
+// ---- The test run ---------------------------------------------------------
+
+bool JapaneseSession() { return ExpectedCells().japanese_ui; }
+
+bool SoundSession() { return waveOutGetNumDevs() > 0; }
+
+std::string Pick(const std::string& english, const std::string& japanese) {
+  return JapaneseSession() ? japanese : english;
+}
+
+std::string ModuleDir() {
+  char path[MAX_PATH * 2];
+  DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+  std::string dir(path, length);
+  size_t slash = dir.find_last_of("\\/");
+  return slash == std::string::npos ? "." : dir.substr(0, slash);
+}
+
+std::string TapeonPath() {
+  std::string configured = Environment("TAPEON_EXE");
+  if (!configured.empty()) return configured;
+  return FullPath(ModuleDir() + "\\..\\..\\TAPEON.EXE");
+}
+
+std::string FixturesDir() {
+  std::string configured = Environment("TAPEON_FIXTURES");
+  if (!configured.empty()) return configured;
+  return FullPath(ModuleDir() + "\\..\\..\\fixtures");
+}
+
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeout_ms) {
+  DWORD start = GetTickCount();
+  for (;;) {
+    if (condition()) return true;
+    if (GetTickCount() - start >= timeout_ms) return false;
+    Sleep(20);
+  }
+}
+
+Cells ExpectedCells(bool force_english) {
+  Cells cells;
+  HDC dc = GetDC(nullptr);
+  TEXTMETRICA oem{};
+  TEXTMETRICA own{};
+  HGDIOBJ previous = SelectObject(dc, GetStockObject(OEM_FIXED_FONT));
+  GetTextMetricsA(dc, &oem);
+  SelectObject(dc, previous);
+  GetTextMetricsA(dc, &own);  // the default font of a device context
+  ReleaseDC(nullptr, dc);
+
+  cells.japanese_ui = oem.tmCharSet == SHIFTJIS_CHARSET && !force_english;
+  cells.height = cells.japanese_ui ? oem.tmAscent / 2 : oem.tmHeight / 2;
+  cells.width = oem.tmAveCharWidth;
+
+  DWORD version = GetVersion();
+  unsigned windows_version = LOBYTE(LOWORD(version)) * 256 + HIBYTE(LOWORD(version));
+  if (windows_version >= 863) {
+    NONCLIENTMETRICSA metrics{};
+    metrics.cbSize = 340;  // the structure without the padded border field
+    int large = 0;
+    if (SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, 340, &metrics, 0)) {
+      large = std::max(-metrics.lfCaptionFont.lfHeight, -metrics.lfMenuFont.lfHeight);
+    }
+    if (large >= own.tmAscent * 3 / 2) {
+      cells.scale = 2;
+      cells.height = cells.japanese_ui ? own.tmAscent : own.tmHeight;
+      cells.width = 2 * own.tmAveCharWidth;
+    } else {
+      cells.scale = 1;
+      cells.height = cells.japanese_ui ? own.tmAscent / 2 : own.tmHeight / 2;
+      cells.width = own.tmAveCharWidth;
+    }
+  }
+  return cells;
+}
+
+// ---- Files ------------------------------------------------------------------
+
+TempDir::TempDir() {
+  static LONG counter = 0;
+  char base[MAX_PATH];
+  GetTempPathA(sizeof base, base);
+  for (;;) {
+    char name[64];
+    snprintf(name, sizeof name, "tapeon-e2e-%lu-%ld-%lu", GetCurrentProcessId(),
+             InterlockedIncrement(&counter), GetTickCount());
+    path_ = std::string(base) + name;
+    if (CreateDirectoryA(path_.c_str(), nullptr)) break;
+  }
+}
+
+TempDir::~TempDir() { RemoveTree(path_); }
+
+bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::optional<std::string> ReadFileBytes(const std::string& path) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+  std::string bytes;
+  char buffer[65536];
+  DWORD got = 0;
+  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
+  CloseHandle(file);
+  return bytes;
+}
+
+bool WriteFileBytes(const std::string& path, const std::string& bytes) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+            written == bytes.size();
+  CloseHandle(file);
+  return ok;
+}
+
+std::vector<std::pair<std::string, std::string>> IniSection(const std::string& path,
+                                                             const std::string& section) {
+  std::vector<std::pair<std::string, std::string>> entries;
+  auto bytes = ReadFileBytes(path);
+  if (!bytes) return entries;
+  bool inside = false;
+  size_t start = 0;
+  while (start < bytes->size()) {
+    size_t end = bytes->find('\n', start);
+    if (end == std::string::npos) end = bytes->size();
+    std::string line = bytes->substr(start, end - start);
+    start = end + 1;
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
+    size_t first = line.find_first_not_of(' ');
+    if (first == std::string::npos) continue;
+    line = line.substr(first);
+    if (line[0] == '[') {
+      size_t close = line.find(']');
+      inside = close != std::string::npos && Lower(line.substr(1, close - 1)) == Lower(section);
+      continue;
+    }
+    if (!inside || line[0] == ';') continue;
+    size_t equals = line.find('=');
+    if (equals == std::string::npos) continue;
+    entries.emplace_back(line.substr(0, equals), line.substr(equals + 1));
+  }
+  return entries;
+}
+
+std::optional<std::string> IniValue(const std::string& path, const std::string& key, const std::string& section) {
+  for (const auto& [name, value] : IniSection(path, section)) {
+    if (Lower(name) == Lower(key)) return value;
+  }
+  return std::nullopt;
+}
+
+// ---- Windows of any process ----------------------------------------------------
+
+std::string WindowText(HWND window) {
+  DWORD_PTR length = 0;
+  if (!window || !SendWithTimeout(window, WM_GETTEXTLENGTH, 0, 0, &length)) return "";
+  std::string text(length + 1, '\0');
+  DWORD_PTR copied = 0;
+  if (!SendWithTimeout(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]), &copied)) return "";
+  text.resize(std::min<size_t>(copied, length));
+  return text;
+}
+
+std::string ClassName(HWND window) {
+  char name[256];
+  int length = GetClassNameA(window, name, sizeof name);
+  return std::string(name, length > 0 ? length : 0);
+}
+
+HWND Control(HWND dialog, int id) { return dialog ? GetDlgItem(dialog, id) : nullptr; }
+
+std::string ControlText(HWND dialog, int id) { return WindowText(Control(dialog, id)); }
+
+bool ControlEnabled(HWND dialog, int id) {
+  HWND control = Control(dialog, id);
+  return control && IsWindowEnabled(control);
+}
+
+bool ControlVisible(HWND dialog, int id) {
+  HWND control = Control(dialog, id);
+  return control && IsWindowVisible(control);
+}
+
+int CheckState(HWND dialog, int id) {
+  HWND control = Control(dialog, id);
+  DWORD_PTR state = 0;
+  if (!control || !SendWithTimeout(control, BM_GETCHECK, 0, 0, &state)) return -1;
+  return static_cast<int>(state);
+}
+
+bool SetControlText(HWND dialog, int id, const std::string& text) {
+  HWND control = Control(dialog, id);
+  return control && SendWithTimeout(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), nullptr);
+}
+
+bool SetCheck(HWND dialog, int id, bool checked) {
+  int state = CheckState(dialog, id);
+  if (state < 0) return false;
+  if ((state == BST_CHECKED) == checked) return true;
+  if (!SendWithTimeout(Control(dialog, id), BM_CLICK, 0, 0, nullptr)) return false;
+  return (CheckState(dialog, id) == BST_CHECKED) == checked;
+}
+
+bool PressButton(HWND dialog, int id) {
+  HWND button = Control(dialog, id);
+  if (!button || !IsWindowEnabled(button)) return false;
+  return PostMessageA(button, BM_CLICK, 0, 0) != 0;
+}
+
+bool PostKey(HWND window, UINT virtual_key) {
+  LPARAM scan = static_cast<LPARAM>(MapVirtualKeyA(virtual_key, 0)) << 16;
+  return PostMessageA(window, WM_KEYDOWN, virtual_key, scan | 1) &&
+         PostMessageA(window, WM_KEYUP, virtual_key, scan | 1 | (1u << 30) | (1u << 31));
+}
+
+std::vector<ControlInfo> Controls(HWND dialog) {
+  std::vector<ControlInfo> controls;
+  for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    ControlInfo info;
+    info.window = child;
+    info.id = GetDlgCtrlID(child);
+    info.class_name = ClassName(child);
+    info.text = WindowText(child);
+    info.style = GetWindowLongA(child, GWL_STYLE);
+    info.enabled = IsWindowEnabled(child);
+    info.visible = IsWindowVisible(child);
+    controls.push_back(info);
+  }
+  return controls;
+}
+
+MessageBoxInfo ReadMessageBox(HWND box) {
+  MessageBoxInfo info;
+  info.window = box;
+  info.caption = WindowText(box);
+  std::string fallback_text;
+  for (const ControlInfo& control : Controls(box)) {
+    std::string kind = Lower(control.class_name);
+    if (kind == "button" && control.visible) {
+      info.buttons.emplace_back(control.id, control.text);
+    } else if (kind == "static") {
+      if ((control.style & SS_TYPEMASK) == SS_ICON) {
+        info.has_icon = true;
+      } else if (control.id == 0xFFFF) {
+        info.text = control.text;
+      } else if (fallback_text.empty()) {
+        fallback_text = control.text;
+      }
+    }
+  }
+  if (info.text.empty()) info.text = fallback_text;
+  return info;
+}
+
+std::optional<MenuItem> FindMenuItem(const std::vector<MenuItem>& items, UINT id) {
+  for (const MenuItem& item : items) {
+    if (!item.popup() && !item.separator() && item.id == id) return item;
+  }
+  return std::nullopt;
+}
+
+std::vector<MenuItem> MenuPopups(const std::vector<MenuItem>& items) {
+  std::vector<MenuItem> popups;
+  for (const MenuItem& item : items) {
+    if (item.level == 0 && item.popup()) popups.push_back(item);
+  }
+  return popups;
+}
+
+// ---- The program ---------------------------------------------------------------
+
+Tapeon::Tapeon(const LaunchOptions& options) {
+  std::string program = options.program.empty() ? TapeonPath() : options.program;
+
+  // The environment block: ours with USERPROFILE and the given variables
+  // replaced, sorted by name as Windows expects.
+  std::vector<std::string> variables;
+  std::vector<std::pair<std::string, std::string>> replaced = options.environment;
+  if (!options.without_profile && !options.profile_dir.empty()) {
+    replaced.emplace_back("USERPROFILE", options.profile_dir);
+  }
+  LPCH current = GetEnvironmentStringsA();
+  for (const char* entry = current; *entry; entry += strlen(entry) + 1) {
+    std::string text = entry;
+    size_t equals = text.find('=', 1);
+    std::string name = Lower(text.substr(0, equals));
+    bool drop = options.without_profile && name == "userprofile";
+    for (const auto& [key, value] : replaced) drop = drop || Lower(key) == name;
+    if (!drop) variables.push_back(text);
+  }
+  FreeEnvironmentStringsA(current);
+  for (const auto& [key, value] : replaced) variables.push_back(key + "=" + value);
+  std::sort(variables.begin(), variables.end(),
+            [](const std::string& a, const std::string& b) { return Lower(a) < Lower(b); });
+  std::string block;
+  for (const std::string& variable : variables) block += variable + '\0';
+  block += '\0';
+
+  std::string command_line = "\"" + program + "\"";
+  if (!options.arguments.empty()) command_line += " " + options.arguments;
+  std::vector<char> command(command_line.begin(), command_line.end());
+  command.push_back('\0');
+  std::string working_dir = options.working_dir.empty() ? options.profile_dir : options.working_dir;
+
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info{};
+  if (CreateProcessA(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, &block[0],
+                     working_dir.empty() ? nullptr : working_dir.c_str(), &startup, &info)) {
+    process_ = info.hProcess;
+    pid_ = info.dwProcessId;
+    CloseHandle(info.hThread);
+  }
+}
+
+Tapeon::~Tapeon() {
+  if (!process_) return;
+  if (WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) {
+    TerminateProcess(process_, 1);
+    WaitForSingleObject(process_, kTimeoutMs);
+  }
+  CloseHandle(process_);
+}
+
+HWND Tapeon::WaitForMainWindow(DWORD timeout_ms) {
+  if (!process_) return nullptr;
+  WaitUntil(
+      [&] {
+        std::vector<HWND> windows = TopLevelWindows(pid_, "TAPEON");
+        if (!windows.empty()) main_window_ = windows.front();
+        return main_window_ != nullptr || Exited();
+      },
+      timeout_ms);
+  // Let it finish its start-up (buttons, menu, start action) first.
+  if (main_window_) WaitForInputIdle(process_, timeout_ms);
+  return main_window_;
+}
+
+std::string Tapeon::Title() { return WindowText(main_window_); }
+
+SIZE Tapeon::ClientSize() {
+  RECT client{};
+  GetClientRect(main_window_, &client);
+  return SIZE{client.right - client.left, client.bottom - client.top};
+}
+
+RECT Tapeon::WindowRect() {
+  RECT outer{};
+  GetWindowRect(main_window_, &outer);
+  return outer;
+}
+
+LONG Tapeon::Style() { return GetWindowLongA(main_window_, GWL_STYLE); }
+
+HWND Tapeon::Button(int id) { return Control(main_window_, id); }
+
+std::string Tapeon::ButtonText(int id) { return WindowText(Button(id)); }
+
+bool Tapeon::ButtonEnabled(int id) {
+  HWND button = Button(id);
+  return button && IsWindowEnabled(button);
+}
+
+bool Tapeon::PostCommand(int id, int notification) {
+  return main_window_ && PostMessageA(main_window_, WM_COMMAND, MAKEWPARAM(id, notification), 0) != 0;
+}
+
+bool Tapeon::TypeKey(UINT virtual_key, bool ctrl) {
+  if (!main_window_) return false;
+  SetForegroundWindow(main_window_);
+  WaitUntil([&] { return GetForegroundWindow() == main_window_; }, 2000);
+  std::vector<INPUT> inputs;
+  auto key = [&](UINT code, bool up) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = static_cast<WORD>(code);
+    input.ki.wScan = static_cast<WORD>(MapVirtualKeyA(code, 0));
+    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    inputs.push_back(input);
+  };
+  if (ctrl) key(VK_CONTROL, false);
+  key(virtual_key, false);
+  key(virtual_key, true);
+  if (ctrl) key(VK_CONTROL, true);
+  return SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)) == inputs.size();
+}
+
+bool Tapeon::InjectProbe() {
+  if (probe_function_) return true;
+  std::string path = ModuleDir() + "\\menu_probe.dll";
+  // The local copy gives the offset of ReadMenus inside the module.
+  HMODULE local = LoadLibraryA(path.c_str());
+  if (!local) return false;
+  auto local_function = reinterpret_cast<UINT_PTR>(GetProcAddress(local, "ReadMenus"));
+  if (!local_function) return false;
+  UINT_PTR offset = local_function - reinterpret_cast<UINT_PTR>(local);
+
+  void* remote_path = VirtualAllocEx(process_, nullptr, path.size() + 1, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  if (!remote_path) return false;
+  DWORD remote_module = 0;
+  if (WriteProcessMemory(process_, remote_path, path.c_str(), path.size() + 1, nullptr)) {
+    // LoadLibraryA has the shape of a thread procedure and the same address
+    // in every process.
+    auto load_library = reinterpret_cast<LPTHREAD_START_ROUTINE>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "LoadLibraryA")));
+    HANDLE thread = CreateRemoteThread(process_, nullptr, 0, load_library, remote_path, 0, nullptr);
+    if (thread) {
+      if (WaitForSingleObject(thread, kTimeoutMs) == WAIT_OBJECT_0) GetExitCodeThread(thread, &remote_module);
+      CloseHandle(thread);
+    }
+  }
+  VirtualFreeEx(process_, remote_path, 0, MEM_RELEASE);
+  if (!remote_module) return false;
+  probe_function_ = remote_module + offset;
+  return true;
+}
+
+std::vector<MenuItem> Tapeon::ReadMenus(HWND window, uint32_t which) {
+  std::vector<MenuItem> items;
+  if (!process_ || !window || !InjectProbe()) return items;
+  auto request = std::make_unique<menu_probe::Request>();
+  request->window = static_cast<uint32_t>(reinterpret_cast<UINT_PTR>(window));
+  request->which = which;
+  void* remote = VirtualAllocEx(process_, nullptr, sizeof *request, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  if (!remote) return items;
+  DWORD result = menu_probe::kNoMenu;
+  if (WriteProcessMemory(process_, remote, request.get(), sizeof *request, nullptr)) {
+    HANDLE thread = CreateRemoteThread(process_, nullptr, 0, reinterpret_cast<LPTHREAD_START_ROUTINE>(probe_function_),
+                                       remote, 0, nullptr);
+    if (thread) {
+      if (WaitForSingleObject(thread, kTimeoutMs) == WAIT_OBJECT_0) GetExitCodeThread(thread, &result);
+      CloseHandle(thread);
+    }
+    if (result == menu_probe::kNoMenu ||
+        !ReadProcessMemory(process_, remote, request.get(), sizeof *request, nullptr)) {
+      request->count = 0;
+    }
+  }
+  VirtualFreeEx(process_, remote, 0, MEM_RELEASE);
+  for (uint32_t i = 0; i < request->count && i < menu_probe::kMaxItems; ++i) {
+    const menu_probe::Item& raw = request->items[i];
+    MenuItem item;
+    item.level = raw.level;
+    item.position = raw.position;
+    item.id = raw.id;
+    item.state = raw.state;
+    item.text.assign(raw.text, strnlen(raw.text, menu_probe::kTextBytes));
+    items.push_back(item);
+  }
+  return items;
+}
+
+std::vector<MenuItem> Tapeon::MainMenu() { return ReadMenus(main_window_, menu_probe::kMenuBar); }
+
+std::vector<MenuItem> Tapeon::SystemMenu() { return ReadMenus(main_window_, menu_probe::kSystemMenu); }
+
+std::vector<MenuItem> Tapeon::SystemMenuOf(HWND window) { return ReadMenus(window, menu_probe::kSystemMenu); }
+
+std::vector<HWND> Tapeon::Dialogs() { return process_ ? TopLevelWindows(pid_, "#32770") : std::vector<HWND>{}; }
+
+HWND Tapeon::WaitForDialog(const std::string& caption, DWORD timeout_ms) {
+  HWND found = nullptr;
+  WaitUntil(
+      [&] {
+        for (HWND dialog : Dialogs()) {
+          if (caption.empty() || WindowText(dialog) == caption) {
+            found = dialog;
+            return true;
+          }
+        }
+        return Exited();
+      },
+      timeout_ms);
+  return found;
+}
+
+bool Tapeon::WaitForNoDialog(DWORD timeout_ms) {
+  return WaitUntil([&] { return Dialogs().empty(); }, timeout_ms);
+}
+
+std::optional<MessageBoxInfo> Tapeon::AnswerMessageBox(int button_id, DWORD timeout_ms) {
+  HWND box = WaitForDialog("", timeout_ms);
+  if (!box) return std::nullopt;
+  MessageBoxInfo info = ReadMessageBox(box);
+  if (!PressButton(box, button_id)) return std::nullopt;
+  WaitUntil([&] { return !IsWindow(box) || !IsWindowVisible(box); }, timeout_ms);
+  return info;
+}
+
+bool Tapeon::Close() { return main_window_ && PostMessageA(main_window_, WM_CLOSE, 0, 0) != 0; }
+
+bool Tapeon::WaitForExit(DWORD timeout_ms) {
+  return process_ && WaitForSingleObject(process_, timeout_ms) == WAIT_OBJECT_0;
+}
+
+bool Tapeon::Exited() { return !process_ || WaitForSingleObject(process_, 0) == WAIT_OBJECT_0; }
+
+DWORD Tapeon::ExitCode() {
+  DWORD code = STILL_ACTIVE;
+  if (process_) GetExitCodeProcess(process_, &code);
+  return code;
+}
+
+std::optional<DWORD> Tapeon::CloseAndWait(DWORD timeout_ms) {
+  if (!Close() || !WaitForExit(timeout_ms)) return std::nullopt;
+  return ExitCode();
+}
+
+}  // namespace e2e

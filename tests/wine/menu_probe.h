@@ -1,0 +1,31 @@
+// Request block shared by the driver and menu_probe.dll. The driver writes it
+// into TAPEON's memory, starts ReadMenus there on a thread of its own, and
+// reads the block back. Wine does not let one process read another's menus,
+// so the reading has to happen inside the program.
+#pragma once
+#include <cstdint>
+
+namespace menu_probe {
+
+constexpr uint32_t kMenuBar = 0;     // GetMenu(window)
+constexpr uint32_t kSystemMenu = 1;  // GetSystemMenu(window, FALSE)
+constexpr uint32_t kMaxItems = 96;
+constexpr uint32_t kTextBytes = 128;
+constexpr uint32_t kNoMenu = 0xFFFFFFFFu;  // thread result when the window has no such menu
+
+struct Item {
+  int32_t level;     // 0 for the items of the menu itself, 1 inside their popups, ...
+  int32_t position;  // position inside its own menu
+  uint32_t id;       // command id; 0xFFFFFFFF for a popup
+  uint32_t state;    // MF_GRAYED, MF_DISABLED, MF_CHECKED, MF_POPUP, MF_SEPARATOR, ...
+  char text[kTextBytes];  // the item's text as the program set it (ANSI bytes)
+};
+
+struct Request {
+  uint32_t window;  // the window whose menu is read
+  uint32_t which;   // kMenuBar or kSystemMenu
+  uint32_t count;   // items written
+  Item items[kMaxItems];
+};
+
+}  // namespace menu_probe
