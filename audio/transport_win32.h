@@ -5,7 +5,9 @@
 
 #include "sound_files/format_record.h"
 
-void ComputeBufferSizes(const FormatRecord* format);
+// Sizes the buffers of a run for this format; false (after a message) when
+// the format or the buffer time setting cannot be run.
+bool ComputeBufferSizes(const FormatRecord* format);
 bool AllocateDataBlocks();
 void FreeDataBlocks();
 void SetRunControls(int enable);

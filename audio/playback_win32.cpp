@@ -1,0 +1,360 @@
+// Playback of the current file at the playing rate: streaming through four
+// buffers refilled from the file, or one memory block queued once.
+#include "audio/playback_win32.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "app/app_state_win32.h"
+#include "app/main_window_win32.h"
+#include "app/ui_text_win32.h"
+#include "audio/recording_win32.h"
+#include "audio/transport_internal_win32.h"
+#include "audio/transport_math.h"
+#include "audio/transport_win32.h"
+#include "meter/meter_win32.h"
+#include "resources/ja_audio.h"
+#include "resources/resource_ids.h"
+#include "sound_files/wave_file_win32.h"
+
+namespace {
+
+constexpr UINT_PTR kDisplayTimer = 1;
+constexpr WORD kTagMpegLayer3 = 0x55;
+
+// Buffers written to the output device and not yet returned. When a file
+// turns out shorter than its data chunk said, no block carries the end mark,
+// and the run ends when the last queued block is back.
+int queued_blocks = 0;
+
+bool OnMemory() { return app.buffer_count == ON_MEMORY; }
+
+DWORD Elapsed(DWORD since) { return timeGetTime() - since; }
+
+// Refuses a failed open of the output device with its message.
+void ReportOpenFailure(MMRESULT result) {
+  switch (result) {
+    case MMSYSERR_BADDEVICEID:
+      ShowFailure(PickId(IDS_CANT_OPEN_WAVEOUT, ja::audio::kBadDeviceId));
+      break;
+    case MMSYSERR_ALLOCATED:
+      ShowFailure(PickId(IDS_CANT_OPEN_WAVEOUT, ja::audio::kOutputInUse));
+      break;
+    case MMSYSERR_NOMEM:
+      ShowFailure(PickId(IDS_NO_MEMORY, ja::audio::kNoMemory));
+      break;
+    case WAVERR_BADFORMAT:
+      ShowFailure(PickId(IDS_NO_SUPPORT, ja::audio::kNoPlayDriver));
+      break;
+    default:
+      ShowFailure(PickId(IDS_CANT_OPEN_WAVEOUT, ja::audio::kCantOpenWaveOut));
+      break;
+  }
+}
+
+// Applies the playing rate to the format record; false when the format
+// cannot be played at a rate (a block-coded format without a block size).
+bool ApplyRateToFormat() {
+  WaveFormatHeader& wf = app.pFormat->wf;
+  PlayFormat format;
+  format.format_tag = wf.wFormatTag;
+  format.samples_per_sec = wf.nSamplesPerSec;
+  format.avg_bytes_per_sec = wf.nAvgBytesPerSec;
+  format.block_align = wf.nBlockAlign;
+  if (!ApplyPlayingRate(format, app.rate_steps)) return false;
+  wf.nSamplesPerSec = format.samples_per_sec;
+  wf.nAvgBytesPerSec = format.avg_bytes_per_sec;
+  return true;
+}
+
+MMRESULT OpenOutputDevice() {
+  for (;;) {
+    const MMRESULT result =
+        waveOutOpen(&app.wave_out, WAVE_MAPPER, reinterpret_cast<const WAVEFORMATEX*>(app.pFormat),
+                    reinterpret_cast<DWORD_PTR>(app.main_window), 0, CALLBACK_WINDOW);
+    if (result == WAVERR_BADFORMAT && app.pFormat->wf.nSamplesPerSec == 48000) {
+      app.pFormat->wf.nSamplesPerSec = 44100;
+      continue;
+    }
+    if (result != MMSYSERR_NOERROR) app.wave_out = nullptr;
+    return result;
+  }
+}
+
+// The end of a run when its last block is back.
+void FinishPlayback() {
+  if (OnMemory()) {
+    KillTimer(app.main_window, kDisplayTimer);
+  } else {
+    for (int i = 0; i < 4; ++i) {
+      WAVEHDR* header = app.block_header[i];
+      if (header->lpData) {
+        waveOutUnprepareHeader(app.wave_out, header, sizeof(WAVEHDR));
+        header->lpData = nullptr;
+      }
+    }
+  }
+  CloseOutputDevice();
+  queued_blocks = 0;
+  EndRun();
+  SetRunPriority(0);
+  if (app.settings.levelwarning) ShowLevelReport(app.main_window);
+
+  if (!app.play_at_start) return;
+  const int next = NextPlayListArgument(app.args, app.arg_count, app.next_arg);
+  if (next < 0) {
+    app.next_arg = app.arg_count;
+    SendMessageA(app.main_window, WM_CLOSE, 0, 0);
+    return;
+  }
+  lstrcpynA(app.file_name, app.args[next], sizeof app.file_name);
+  app.next_arg = next + 1;
+  RefreshFileName();
+  PostMessageA(app.main_window, WM_COMMAND, IDM_START, 0);
+}
+
+// Refills a returned block from the file and queues it again. A read that
+// comes up short means the file is shorter than its data chunk: what was read
+// is played and nothing more is read.
+void RefillBlock(WAVEHDR* header, int index, DWORD bytes) {
+  const LONG got = mmioRead(app.file_mmio, app.block_data[index], static_cast<LONG>(bytes));
+  if (got < static_cast<LONG>(bytes)) {
+    app.data_count = 0;
+    bytes = got > 0 ? static_cast<DWORD>(got) : 0;
+    if (app.format_tag == 1) bytes = WholeBlocks(bytes, app.blockalign);
+    app.block_length[index] = bytes;
+    if (bytes == 0) return;
+  }
+  header->lpData = app.block_data[index];
+  header->dwBufferLength = app.block_length[index];
+  header->dwFlags = 0;
+  if (app.data_count == 0) header->dwUser |= END_MARK;
+  if (waveOutPrepareHeader(app.wave_out, header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
+    header->lpData = nullptr;
+    return;
+  }
+  if (waveOutWrite(app.wave_out, header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
+    waveOutUnprepareHeader(app.wave_out, header, sizeof(WAVEHDR));
+    header->lpData = nullptr;
+    return;
+  }
+  ++queued_blocks;
+}
+
+}  // namespace
+
+void StartPlayback() {
+  app.meter.max_level = 0;
+  app.meter.over_count = 0;
+  if (!HeaderBlocksReady()) return;
+  if (!app.file_mmio || !app.pFormat) {
+    CloseCurrentFile();
+    if (!OpenForPlay()) return;
+  }
+  app.buffer_count = ChooseBufferCount(app.settings.OnMem, app.disk_bytes);
+  app.played_bytes = 0;
+  if (!ComputeBufferSizes(app.pFormat)) {
+    FreeFormatRecord();
+    CloseCurrentFile();
+    return;
+  }
+  if (!ApplyRateToFormat()) {
+    ShowFailure(PickId(IDS_NO_SUPPORT, ja::audio::kNoPlayDriver));
+    FreeFormatRecord();
+    CloseCurrentFile();
+    return;
+  }
+
+  const MMRESULT opened = OpenOutputDevice();
+  FreeFormatRecord();
+  if (opened != MMSYSERR_NOERROR) {
+    ReportOpenFailure(opened);
+    CloseCurrentFile();
+    return;
+  }
+
+  if (OnMemory()) ShowMeterMessage(PickId(IDS_READING_FILE, ja::audio::kReadingFile));
+  SetIdleControls(0);
+  if (!AllocateDataBlocks()) {
+    CloseOutputDevice();
+    SetIdleControls(1);
+    return;
+  }
+
+  app.current_block = 0;
+  queued_blocks = 0;
+  if (app.format_tag != 1 && app.windows_version >= kWindows395) OpenMixerMeter();
+
+  FirstBlockCosts costs;
+  {
+    HCURSOR previous = OnMemory() ? SetCursor(LoadCursor(nullptr, IDC_WAIT)) : nullptr;
+    const DWORD t0 = timeGetTime();
+    for (int i = 0; i < app.buffer_count; ++i) {
+      app.block_length[i] = 0;
+      app.block_header[i]->lpData = nullptr;
+    }
+    for (int i = 0; i < app.buffer_count; ++i) {
+      const DWORD bytes = app.data_count <= app.buffer_size ? app.data_count : app.buffer_size;
+      app.data_count -= bytes;
+      app.block_length[i] = bytes;
+      const LONG got = bytes > 0 ? mmioRead(app.file_mmio, app.block_data[i], static_cast<LONG>(bytes)) : 0;
+      if (got != static_cast<LONG>(bytes)) {
+        app.running = 0;
+        SetRunPriority(0);
+        if (OnMemory()) {
+          SetCursor(previous);
+          ShowMeterMessage(nullptr);
+        }
+        ReportReadFailure(i, bytes);
+        return;
+      }
+      if (i == 0) costs.read = Elapsed(t0);
+    }
+    if (OnMemory()) {
+      app.block_length[1] = 0;
+      SetCursor(previous);
+    }
+  }
+
+  const DWORD t1 = timeGetTime();
+  app.running = 1;
+  app.paused = 0;
+  SetRunPriority(1);
+
+  MainWindowDc window_dc;
+  HDC dc = window_dc.get();
+  for (int i = 0; i < app.buffer_count && app.block_length[i] > 0; ++i) {
+    WAVEHDR* header = app.block_header[i];
+    ZeroMemory(header, sizeof(WAVEHDR));
+    header->lpData = app.block_data[i];
+    header->dwBufferLength = app.block_length[i];
+    const bool last = (i < 3 && app.block_length[i + 1] == 0) || (i == 3 && app.data_count == 0);
+    header->dwUser = MakeUserWord(i, last);
+    if (waveOutPrepareHeader(app.wave_out, header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
+      header->lpData = nullptr;
+      ReportHeaderFailure();
+      CloseCurrentFile();
+      app.running = 0;
+      SetRunPriority(0);
+      queued_blocks = 0;
+      return;
+    }
+    costs.prepare = Elapsed(t1);
+    DWORD mark = timeGetTime();
+
+    if (OnMemory()) {
+      app.timer_interval = DisplayTimerInterval(app.settings.deltatime, app.khz);
+      app.run_start_time = app.pause_time = timeGetTime();
+      ShowMeterMessage(nullptr);
+      app.meter.metered_end = 0;
+      app.meter.meter_stride = 1;
+      MeterTick(dc, app.run_start_time);
+      DrawMeterLabels(dc);
+    } else if (i == 0) {
+      app.meter.meter_stride = 1;
+      const DWORD before = timeGetTime();
+      costs.other = before - mark;
+      MeasureLevels(dc, 0, static_cast<long>(app.block_length[0]));
+      costs.meter = Elapsed(before);
+    }
+
+    const DWORD before_write = timeGetTime();
+    if (waveOutWrite(app.wave_out, header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
+      ShowFailure(PickId(IDS_WAVEOUTWRITE_FAILED, ja::audio::kWaveOutWriteFailed));
+      waveOutUnprepareHeader(app.wave_out, header, sizeof(WAVEHDR));
+      header->lpData = nullptr;
+      CloseOutputDevice();
+      queued_blocks = 0;
+      FreeDataBlocks();
+      SetRunPriority(0);
+      CloseCurrentFile();
+      SetIdleControls(1);
+      app.running = 0;
+      return;
+    }
+    ++queued_blocks;
+    costs.write = Elapsed(before_write);
+
+    if (OnMemory()) {
+      SetTimer(app.main_window, kDisplayTimer, app.timer_interval, nullptr);
+      app.run_start_time = app.pause_time = timeGetTime();
+    } else if (i == 0) {
+      app.meter.meter_stride = InitialPlayStride(app.settings.deltatime, app.khz, app.rate_steps, costs);
+    }
+  }
+  SetRunControls(1);
+  app.stopping = 0;
+}
+
+void OnPlayBlockDone(WAVEHDR* header) {
+  if (app.stopping != 0) return;
+  if (!IsOwnHeader(header)) return;
+
+  const DWORD wait = PlayPacingWait(app.settings.deltatime, app.khz, app.rate_steps, app.windows_version);
+  if (WorthPacing(wait) && app.format_tag != kTagMpegLayer3) PaceBuffer(wait);
+  const DWORD start = timeGetTime();
+
+  const int index = BlockIndexOf(static_cast<uint32_t>(header->dwUser));
+  if (index > 3) return;
+  const bool last = IsLastBlock(static_cast<uint32_t>(header->dwUser));
+  app.current_block = (app.current_block + 1) % 4;
+  app.played_bytes += app.block_length[index];
+  if (queued_blocks > 0) --queued_blocks;
+
+  const DWORD bytes = app.data_count < app.buffer_size ? app.data_count : app.buffer_size;
+  app.block_length[index] = bytes;
+
+  if (!app.wave_out) return;
+  waveOutUnprepareHeader(app.wave_out, header, sizeof(WAVEHDR));
+  header->lpData = nullptr;
+
+  {
+    MainWindowDc window_dc;
+    HDC dc = window_dc.get();
+    if (OnMemory()) {
+      char text[64];
+      FormatMemoryPlayPosition(text, sizeof text, app.blockalign, app.buffer_size, app.BytesPerSec);
+      TextOutA(dc, 9 * app.cell_width, 7 * app.cell_height, text, lstrlenA(text));
+    } else {
+      ShowPosition(dc);
+    }
+    app.data_count -= bytes;
+
+    if (!last) {
+      MeasureLevels(dc, app.current_block, static_cast<long>(app.block_length[app.current_block]));
+      if (bytes > 0) {
+        RefillBlock(header, index, bytes);
+        AdaptStride(start, dc);
+      }
+      if (queued_blocks > 0) return;
+    }
+  }
+  FinishPlayback();
+}
+
+void StopPlayback() {
+  app.play_at_start = 0;
+  if (OnMemory()) KillTimer(app.main_window, kDisplayTimer);
+  SetRunControls(0);
+  app.stopping = 1;
+  CloseOutputDevice();
+  queued_blocks = 0;
+  SetRunPriority(0);
+  CloseCurrentFile();
+  if (app.settings.levelwarning) ShowLevelReport(app.main_window);
+  SetIdleControls(1);
+  FreeDataBlocks();
+  app.running = 0;
+}
+
+void ReportReadFailure(int block, DWORD bytes) {
+  char format[256];
+  lstrcpynA(format, PickId(IDS_CANT_READ_DATA, ja::audio::kCantReadData), sizeof format);
+  char text[300];
+  snprintf(text, sizeof text, format, block, static_cast<long>(bytes));
+  ShowFailure(text);
+  FreeDataBlocks();
+  CloseCurrentFile();
+  CloseOutputDevice();
+  SetIdleControls(1);
+}

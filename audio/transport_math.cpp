@@ -1,0 +1,225 @@
+#include "audio/transport_math.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+constexpr uint16_t kTagMpegLayer3 = 0x55;
+constexpr uint32_t kMemoryLimitWithoutSize = 0x80000;  // MemSize 0
+// Buffers beyond this cannot be allocated anyway; larger deltatimes are refused
+// rather than wrapped round.
+constexpr uint64_t kLargestBuffer = 0x40000000;
+
+uint32_t Nearest(double x) { return static_cast<uint32_t>(x + 0.5); }
+
+}  // namespace
+
+int ChooseBufferCount(int on_mem_setting, uint32_t disk_bytes) {
+  return (on_mem_setting != 0 || disk_bytes <= kSmallDriveLimit) ? 1 : 4;
+}
+
+uint32_t ComputeUnitSize(uint32_t avg, uint32_t sps, uint32_t deltatime) {
+  uint64_t unit;
+  if (avg % 11025 == 0) {
+    unit = static_cast<uint64_t>(avg / 11025) * deltatime;
+  } else if (sps == 12000) {
+    unit = static_cast<uint64_t>(avg / 8000.0 * deltatime + 0.5);
+  } else if (avg % 8000 == 0) {
+    unit = static_cast<uint64_t>(avg / 8000) * deltatime;
+  } else if (sps % 11025 == 0) {
+    unit = static_cast<uint64_t>(avg / 11025.0 * deltatime + 0.5);
+  } else {
+    unit = static_cast<uint64_t>(avg / 8000.0 * deltatime + 0.5);
+  }
+  return unit > kLargestBuffer ? static_cast<uint32_t>(kLargestBuffer + 1) : static_cast<uint32_t>(unit);
+}
+
+BufferSizing ComputeBufferSizing(const BufferSizingInput& in) {
+  BufferSizing out;
+  out.blockalign = in.blockalign;
+  if (in.deltatime < kMinimumDeltatime) {
+    out.refusal = SizingRefusal::kDeltatime;
+    return out;
+  }
+  if (in.avg_bytes_per_sec == 0) {
+    out.refusal = SizingRefusal::kFormat;
+    return out;
+  }
+  out.unit_size = ComputeUnitSize(in.avg_bytes_per_sec, in.samples_per_sec, in.deltatime);
+  if (out.unit_size == 0 || out.unit_size > kLargestBuffer) {
+    out.refusal = SizingRefusal::kDeltatime;
+    return out;
+  }
+
+  if (in.buffer_count != 1) {
+    const bool mpeg = in.format_tag == kTagMpegLayer3;
+    if (mpeg) {
+      int block = in.mpeg_block_size >= 0 ? in.mpeg_block_size : in.format_block_align;
+      if (in.shift_down) block += 1;
+      if (in.control_down) block = 512;
+      out.blockalign = static_cast<int16_t>(block);
+    }
+    if (out.blockalign <= 0) {
+      out.refusal = SizingRefusal::kFormat;
+      return out;
+    }
+    const uint32_t align = static_cast<uint32_t>(out.blockalign);
+    uint32_t size = out.unit_size;
+    if (size % align != 0) {
+      size -= size % align;
+      if (size % 2 != 0) size += align;
+      if (mpeg && (size / align) % 2 != 0) size += align;
+    }
+    out.buffer_size = size;
+    if (size == 0) out.refusal = SizingRefusal::kDeltatime;
+    return out;
+  }
+
+  if (out.blockalign <= 0) {
+    out.refusal = SizingRefusal::kFormat;
+    return out;
+  }
+  const uint64_t limit =
+      in.mem_size <= 0 ? kMemoryLimitWithoutSize : static_cast<uint64_t>(in.mem_size) * 1048576;
+  uint32_t size = in.data_total < limit ? in.data_total : static_cast<uint32_t>(limit);
+  // A recording's memory block ends on a frame boundary, so a full block never
+  // leaves half a frame in the file.
+  if (in.recording) size -= size % static_cast<uint32_t>(out.blockalign);
+  if (in.windows_version <= kWindows311 && (size & 0xFFFF) == 0 && size > in.format_block_align) {
+    size -= in.format_block_align;
+  }
+  out.buffer_size = size;
+  if (size == 0) out.refusal = SizingRefusal::kNoRoom;
+  return out;
+}
+
+double BufferPeriodMs(uint32_t deltatime, int khz) {
+  if (khz % 11 != 0) return static_cast<double>(deltatime / 8);
+  return deltatime / 11.025;
+}
+
+uint32_t RecordPacingWait(uint32_t deltatime, int khz) {
+  uint32_t wait = static_cast<uint32_t>(BufferPeriodMs(deltatime, khz) * 0.78 + 0.5);
+  if (wait > 400) wait = 400;
+  if (wait < 100) wait /= 2;
+  return wait;
+}
+
+uint32_t PlayPacingWait(uint32_t deltatime, int khz, int rate_steps, unsigned windows_version) {
+  double scaled = BufferPeriodMs(deltatime, khz) * std::pow(2.0, -rate_steps / 120.0) * 0.88;
+  uint32_t wait = scaled >= 400.0 ? 400 : Nearest(scaled);
+  if (wait > 400) wait = 400;
+  const uint32_t short_wait = windows_version < kWindows395 ? 50 : 113;
+  if (wait <= short_wait) wait = static_cast<uint32_t>(wait * 0.66);
+  return wait;
+}
+
+uint32_t DisplayTimerInterval(uint32_t deltatime, int khz) {
+  if (khz % 11 != 0) return deltatime / 8;
+  return static_cast<uint32_t>(static_cast<uint64_t>(deltatime) * 1000 / 11025);
+}
+
+uint32_t InitialRecordStride(uint32_t samples_per_sec, int channels, bool on_memory) {
+  if (on_memory) return 1;
+  uint32_t stride;
+  if (samples_per_sec >= 48000) {
+    stride = 10;
+  } else if (samples_per_sec >= 44100) {
+    stride = 8;
+  } else if (samples_per_sec >= 32000) {
+    stride = 6;
+  } else if (samples_per_sec >= 16000) {
+    stride = 4;
+  } else {
+    stride = 2;
+  }
+  return channels == 2 ? stride * 2 : stride;
+}
+
+uint32_t InitialPlayStride(uint32_t deltatime, int khz, int rate_steps, const FirstBlockCosts& costs) {
+  const double d = BufferPeriodMs(deltatime, khz);
+  const double available = Nearest(d * std::pow(2.0, -rate_steps / 120.0) * 0.99);
+  const double other = static_cast<double>(costs.read) + costs.prepare + costs.other + costs.write;
+  const double spare = std::trunc(available - other * 1.15);
+  if (spare <= 0.0) return 65535;
+  const double stride = costs.meter * 2.9 / spare + 0.95;
+  if (stride >= 65535.0) return 65535;
+  const uint32_t result = static_cast<uint32_t>(stride);
+  return result == 0 ? 1 : result;
+}
+
+double RateFactor(int rate_steps) { return std::pow(2.0, rate_steps / 120.0); }
+
+bool ApplyPlayingRate(PlayFormat& format, int rate_steps) {
+  const double f = RateFactor(rate_steps);
+  const uint16_t tag = format.format_tag;
+  const bool block_coded = tag >= 113 && tag <= 115;
+  if (block_coded && format.block_align == 0) return false;
+
+  const uint32_t rate = Nearest(f * format.samples_per_sec);
+  uint32_t avg;
+  if (block_coded) {
+    avg = Nearest(f * (format.avg_bytes_per_sec / format.block_align)) * format.block_align;
+  } else if (tag == 1 || tag == 6 || tag == 7) {
+    avg = rate * format.block_align;
+  } else {
+    avg = Nearest(f * format.avg_bytes_per_sec);
+  }
+  if (tag == kTagMpegLayer3) avg >>= 1;
+  format.samples_per_sec = rate;
+  format.avg_bytes_per_sec = avg;
+  return true;
+}
+
+bool TimeLimitReached(uint32_t time_limit, uint32_t bytes_per_sec, uint32_t data_count) {
+  return time_limit != 0 && static_cast<uint64_t>(time_limit) * bytes_per_sec <= data_count;
+}
+
+uint32_t FitIntoWaveFile(uint32_t data_count, uint32_t bytes, int16_t blockalign) {
+  const uint64_t end = static_cast<uint64_t>(data_count) + bytes + kWaveHeaderBytes;
+  if (end <= kWaveFileLimit) return bytes;
+  const uint64_t used = static_cast<uint64_t>(data_count) + kWaveHeaderBytes;
+  uint32_t room = used >= kWaveFileLimit ? 0 : static_cast<uint32_t>(kWaveFileLimit - used);
+  return WholeBlocks(room, blockalign);
+}
+
+uint32_t WholeBlocks(uint32_t bytes, int16_t blockalign) {
+  if (blockalign <= 1) return bytes;
+  return bytes - bytes % static_cast<uint32_t>(blockalign);
+}
+
+uint32_t EstimateRecordedBytes(double position_ms, double mark_ms, uint32_t bytes_per_sec, int16_t blockalign) {
+  if (!(position_ms > mark_ms)) return 0;
+  const double bytes = (position_ms - mark_ms) * bytes_per_sec / 1000.0;
+  const uint32_t n = bytes >= 4294967295.0 ? 0xFFFFFFFFu : static_cast<uint32_t>(bytes);
+  return WholeBlocks(n, blockalign);
+}
+
+uint32_t ResumePlayStartTime(uint32_t now, uint32_t run_start_time, uint32_t pause_time, unsigned windows_version) {
+  uint32_t start = now + run_start_time - pause_time;
+  if (windows_version < kWindows395) start -= 280;
+  return start;
+}
+
+uint32_t ResumeRecordStartTime(uint32_t now, uint32_t data_total, uint32_t buffer_size, uint32_t bytes_per_sec) {
+  const uint64_t written_ms = static_cast<uint64_t>(data_total - buffer_size) * 1000 / bytes_per_sec;
+  return now - static_cast<uint32_t>(written_ms);
+}
+
+bool IsEmptyRecordingFile(int64_t size) { return size >= 0 && size <= kWaveHeaderBytes; }
+
+int NextPlayListArgument(const char* const* args, int arg_count, int from) {
+  for (int i = from < 0 ? 0 : from; i < arg_count; ++i) {
+    const char* arg = args[i];
+    if (arg != nullptr && arg[0] != '\0' && arg[0] != '/') return i;
+  }
+  return -1;
+}
+
+void FormatMemoryPlayPosition(char* out, size_t size, int16_t blockalign, uint32_t buffer_size,
+                              uint32_t bytes_per_sec) {
+  const uint32_t kilobytes = (static_cast<uint32_t>(blockalign) + buffer_size) >> 10;
+  const double seconds = bytes_per_sec != 0 ? static_cast<double>(buffer_size) / bytes_per_sec : 0.0;
+  snprintf(out, size, "Pos:  %7ld KB %6.0f sec", static_cast<long>(kilobytes), seconds);
+}

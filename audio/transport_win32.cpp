@@ -1,0 +1,460 @@
+// The transport: data areas of a run, control states, priority, pacing, the
+// display timer of on-memory runs, pause and continue, and the ends of a run.
+#include "audio/transport_win32.h"
+
+#include <cstdio>
+
+#include "app/app_state_win32.h"
+#include "app/ui_text_win32.h"
+#include "audio/playback_win32.h"
+#include "audio/recording_win32.h"
+#include "audio/transport_internal_win32.h"
+#include "audio/transport_math.h"
+#include "meter/meter_win32.h"
+#include "resources/ja_audio.h"
+#include "resources/resource_ids.h"
+
+namespace {
+
+constexpr UINT_PTR kDisplayTimer = 1;
+constexpr UINT kShareableMemory = GMEM_MOVEABLE | GMEM_DDESHARE;  // 0x2002
+
+bool screensaver_switched_off = false;
+
+bool Active() { return GetActiveWindow() == app.main_window; }
+
+void EnableCommand(UINT id, bool enable) {
+  if (app.main_menu) EnableMenuItem(app.main_menu, id, MF_BYCOMMAND | (enable ? MF_ENABLED : MF_GRAYED));
+}
+
+void EnableButton(HWND button, bool enable) {
+  if (button) EnableWindow(button, enable ? TRUE : FALSE);
+}
+
+// Unlocks and frees data area i and forgets it.
+void ReleaseDataBlock(int i) {
+  if (!app.data_handle[i]) return;
+  if (app.block_data[i] && GlobalUnlock(app.data_handle[i])) ShowBare("GlobalUnlock");
+  if (GlobalFree(app.data_handle[i])) ShowBare("GlobalFree");
+  app.data_handle[i] = nullptr;
+  app.block_data[i] = nullptr;
+}
+
+void UnprepareInputHeaders() {
+  for (WAVEHDR* header : app.block_header) {
+    if (header && (header->dwFlags & WHDR_PREPARED)) waveInUnprepareHeader(app.wave_in, header, sizeof(WAVEHDR));
+  }
+}
+
+void UnprepareOutputHeaders() {
+  for (WAVEHDR* header : app.block_header) {
+    if (header && (header->dwFlags & WHDR_PREPARED)) waveOutUnprepareHeader(app.wave_out, header, sizeof(WAVEHDR));
+  }
+}
+
+// Writes a streaming recording's buffers that hold sound when the window
+// closes in the middle of it, oldest first, so nothing captured is lost.
+void WriteInputBuffersAtShutdown() {
+  if (app.discard_input || !app.file_mmio) return;
+  for (int k = 0; k < 4; ++k) {
+    WAVEHDR* header = app.block_header[(app.current_block + k) % 4];
+    if (!header || !header->lpData || header->dwBytesRecorded == 0) continue;
+    const DWORD bytes = FitIntoWaveFile(app.data_count, header->dwBytesRecorded, app.blockalign);
+    if (bytes == 0) break;
+    const LONG written = mmioWrite(app.file_mmio, header->lpData, static_cast<LONG>(bytes));
+    if (written <= 0) break;
+    const DWORD whole = WholeBlocks(static_cast<DWORD>(written), app.blockalign);
+    if (whole < static_cast<DWORD>(written)) mmioSeek(app.file_mmio, -static_cast<LONG>(written - whole), SEEK_CUR);
+    app.data_count += whole;
+    if (static_cast<DWORD>(written) != bytes) break;
+  }
+}
+
+void ShutdownPlayback() {
+  if (app.buffer_count == ON_MEMORY) KillTimer(app.main_window, kDisplayTimer);
+  app.stopping = 1;
+  CloseOutputDevice();
+  CloseCurrentFile();
+  if (app.settings.levelwarning) ShowLevelReport(nullptr);
+  FreeDataBlocks();
+  app.running = 0;
+}
+
+void ShutdownRecording() {
+  SetRunPriority(0);
+  if (app.buffer_count == ON_MEMORY) KillTimer(app.main_window, kDisplayTimer);
+  app.stopping = 2;
+  waveInReset(app.wave_in);
+  if (app.buffer_count == STREAMING) {
+    WriteInputBuffersAtShutdown();
+  } else if (!app.paused) {
+    WAVEHDR* memory = nullptr;
+    for (WAVEHDR* header : app.block_header) {
+      if (header && header->lpData == app.block_data[0] && (header->dwFlags & WHDR_PREPARED)) memory = header;
+    }
+    if (memory && memory->dwBytesRecorded > 0 && app.file_mmio) {
+      WaitCursor wait;
+      const LONG written = mmioWrite(app.file_mmio, memory->lpData, static_cast<LONG>(memory->dwBytesRecorded));
+      if (written > 0) app.data_count += static_cast<DWORD>(written);
+    }
+  }
+  CloseInputDevice();
+  if (app.file_mmio) {
+    mmioAscend(app.file_mmio, &app.inner_chunk, 0);
+    mmioAscend(app.file_mmio, &app.riff_chunk, 0);
+  }
+  RestoreScreenSaver();
+  if (app.settings.levelwarning) ShowLevelReport(nullptr);
+  FreeDataBlocks();
+  app.running = 0;
+}
+
+}  // namespace
+
+// ---- shared pieces ----
+
+MainWindowDc::MainWindowDc() : dc_(GetDC(app.main_window)), previous_font_(nullptr) {
+  ApplyTextColours(dc_);
+  previous_font_ = SelectStatusFont(dc_);
+}
+
+MainWindowDc::~MainWindowDc() {
+  RestoreStatusFont(dc_, previous_font_);
+  ReleaseDC(app.main_window, dc_);
+}
+
+WaitCursor::WaitCursor() : previous_(SetCursor(LoadCursor(nullptr, IDC_WAIT))) {}
+WaitCursor::~WaitCursor() { SetCursor(previous_); }
+
+bool HeaderBlocksReady() {
+  for (WAVEHDR* header : app.block_header) {
+    if (!header) {
+      ShowFailure(PickId(IDS_HEADER_ALLOC_FAILED, ja::audio::kHeaderMissing));
+      return false;
+    }
+  }
+  return true;
+}
+
+bool IsOwnHeader(const WAVEHDR* header) {
+  if (!header) return false;
+  for (WAVEHDR* own : app.block_header) {
+    if (own == header) return true;
+  }
+  return false;
+}
+
+void SetPauseButtonText(const char* text) {
+  if (app.pause_button) SetWindowTextA(app.pause_button, text);
+}
+
+void SwitchScreenSaverOff() {
+  BOOL active = FALSE;
+  SystemParametersInfoA(SPI_GETSCREENSAVEACTIVE, 0, &active, 0);
+  app.saved_screensaver = active;
+  SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, FALSE, nullptr, 0);
+  screensaver_switched_off = true;
+}
+
+void RestoreScreenSaver() {
+  if (!screensaver_switched_off) return;
+  SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, static_cast<UINT>(app.saved_screensaver), nullptr, 0);
+  screensaver_switched_off = false;
+}
+
+void CloseCurrentFile() {
+  if (app.file_mmio) mmioClose(app.file_mmio, 0);
+  app.file_mmio = nullptr;
+}
+
+void CloseInputDevice() {
+  if (!app.wave_in) return;
+  app.stopping = 2;  // the notices of the reset are ignored
+  waveInReset(app.wave_in);
+  UnprepareInputHeaders();
+  waveInClose(app.wave_in);
+  app.wave_in = nullptr;
+}
+
+void CloseOutputDevice() {
+  if (!app.wave_out) return;
+  if (app.stopping == 0) app.stopping = 1;
+  waveOutReset(app.wave_out);
+  UnprepareOutputHeaders();
+  waveOutClose(app.wave_out);
+  app.wave_out = nullptr;
+}
+
+// ---- interface ----
+
+bool ComputeBufferSizes(const FormatRecord* format) {
+  BufferSizingInput in;
+  in.format_tag = format->wf.wFormatTag;
+  in.samples_per_sec = format->wf.nSamplesPerSec;
+  in.avg_bytes_per_sec = format->wf.nAvgBytesPerSec;
+  in.format_block_align = format->wf.nBlockAlign;
+  // nBlockSize sits 6 bytes into the Layer-3 extension, which needs 12 bytes.
+  if (app.format_size >= 30 && format->cbSize >= 12) {
+    const uint8_t* extension = format->extension;
+    in.mpeg_block_size = extension[6] | (extension[7] << 8);
+  }
+  in.shift_down = (GetKeyState(VK_SHIFT) & 0x8000) != 0;
+  in.control_down = (GetKeyState(VK_CONTROL) & 0x8000) != 0;
+  in.buffer_count = app.buffer_count;
+  in.deltatime = app.settings.deltatime;
+  in.data_total = app.data_total;
+  in.mem_size = app.settings.MemSize;
+  in.windows_version = app.windows_version;
+  in.blockalign = app.blockalign;
+  in.recording = app.mode == MODE_REC;
+
+  const BufferSizing sizing = ComputeBufferSizing(in);
+  switch (sizing.refusal) {
+    case SizingRefusal::kNone:
+      break;
+    case SizingRefusal::kFormat:
+      ShowFailure(app.mode == MODE_REC ? PickId(IDS_NO_SUPPORT, ja::audio::kCantRecordFormat)
+                                       : PickId(IDS_NO_SUPPORT, ja::audio::kNoPlayDriver));
+      return false;
+    case SizingRefusal::kDeltatime:
+      ShowFailure(Pick(en::audio::kBadDeltatime, ja::audio::kBadDeltatime));
+      return false;
+    case SizingRefusal::kNoRoom:
+      if (app.mode == MODE_REC) {
+        ShowFailure(PickId(IDS_DISK_FULL, ja::audio::kDiskFull));
+      } else {
+        ShowFailure(PickId(IDS_NOT_ENOUGH_MEMORY, ja::audio::kNotEnoughMemory));
+      }
+      return false;
+  }
+  app.unit_size = sizing.unit_size;
+  app.buffer_size = sizing.buffer_size;
+  app.blockalign = sizing.blockalign;
+  return true;
+}
+
+bool AllocateDataBlocks() {
+  const bool on_memory = app.buffer_count == ON_MEMORY;
+  const int count = on_memory ? 2 : 4;
+  HCURSOR previous = on_memory ? SetCursor(LoadCursor(nullptr, IDC_WAIT)) : nullptr;
+  for (int i = 0; i < count; ++i) {
+    const DWORD size = (on_memory && i == 1) ? app.unit_size : app.buffer_size;
+    HGLOBAL handle = GlobalAlloc(kShareableMemory, size);
+    if (!handle) {
+      for (int k = i - 1; k >= 0; --k) ReleaseDataBlock(k);
+      ShowFailure(PickId(IDS_NOT_ENOUGH_MEMORY, ja::audio::kNotEnoughMemory));
+      CloseCurrentFile();
+      if (on_memory) SetCursor(previous);
+      return false;
+    }
+    char* data = static_cast<char*>(GlobalLock(handle));
+    if (!data) {
+      char format[256];
+      lstrcpynA(format, PickId(IDS_DATA_LOCK_FAILED, ja::audio::kDataLockFailed), sizeof format);
+      char text[300];
+      snprintf(text, sizeof text, format, i, static_cast<long>(app.buffer_size));
+      ShowFailure(text);
+      GlobalFree(handle);
+      for (int k = i - 1; k >= 0; --k) ReleaseDataBlock(k);
+      CloseCurrentFile();
+      if (on_memory) SetCursor(previous);
+      return false;
+    }
+    app.data_handle[i] = handle;
+    app.block_data[i] = data;
+    FillSilence(i, size);
+  }
+  if (on_memory) SetCursor(previous);
+  return true;
+}
+
+void FreeDataBlocks() {
+  for (int i = 0; i < 4; ++i) ReleaseDataBlock(i);
+}
+
+void SetRunControls(int enable) {
+  EnableButton(app.stop_button, enable);
+  EnableButton(app.pause_button, enable);
+  EnableCommand(IDM_STOP, enable);
+  EnableCommand(IDM_PAUSE, enable);
+  if (enable && Active() && app.pause_button) SetFocus(app.pause_button);
+}
+
+void SetIdleControls(int enable) {
+  if (enable) {
+    if (app.mode == MODE_PLAY) {
+      if (app.play_button) SetWindowTextA(app.play_button, Pick(en::audio::kPlay, ja::audio::kPlay));
+    } else {
+      EnableButton(app.pause_button, true);
+      EnableCommand(IDM_PAUSE, true);
+    }
+  }
+  EnableButton(app.play_button, enable);
+  if (enable && Active() && app.play_button) SetFocus(app.play_button);
+  EnableCommand(IDM_START, enable);
+  EnableCommand(IDM_OPTION, enable);
+  // Without an output device there is nothing to open files for.
+  const bool can_play = waveOutGetNumDevs() > 0;
+  EnableCommand(IDM_OPEN, enable && can_play);
+  if (app.main_window) DragAcceptFiles(app.main_window, (enable && can_play) ? TRUE : FALSE);
+  EnableCommand(IDM_NEW, enable && app.wave_in_devices > 0);
+  if (app.mode == MODE_PLAY) EnableCommand(IDM_INFO, enable);
+}
+
+void SetRunPriority(int raise) {
+  SetPriorityClass(GetCurrentProcess(), raise ? REALTIME_PRIORITY_CLASS : NORMAL_PRIORITY_CLASS);
+  SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_NORMAL);
+}
+
+void PaceBuffer(DWORD minimum_ms) {
+  DWORD now = timeGetTime();
+  while (now - app.pacing_mark < minimum_ms) {
+    Sleep(1);
+    now = timeGetTime();
+  }
+  app.pacing_mark = now;
+}
+
+void StartDisplayTimer() {
+  app.timer_interval = DisplayTimerInterval(app.settings.deltatime, app.khz);
+  SetTimer(app.main_window, kDisplayTimer, app.timer_interval, nullptr);
+  app.run_start_time = app.pause_time = timeGetTime();
+}
+
+void PauseTransport() {
+  if (app.buffer_count == ON_MEMORY) {
+    KillTimer(app.main_window, kDisplayTimer);
+    app.pause_time = timeGetTime();
+  }
+  SetPauseButtonText(en::audio::kCont);
+  SetRunPriority(0);
+  if (app.mode == MODE_PLAY) {
+    waveOutPause(app.wave_out);
+  } else {
+    waveInReset(app.wave_in);
+    waveInStart(app.wave_in);
+  }
+  app.paused = 1;
+  SetFocus(app.main_window);
+  if (app.pause_button) SetFocus(app.pause_button);
+}
+
+void ResumeTransport() {
+  if (app.buffer_count == ON_MEMORY) {
+    SetTimer(app.main_window, kDisplayTimer, app.timer_interval, nullptr);
+    const DWORD now = timeGetTime();
+    if (app.mode == MODE_PLAY) {
+      app.run_start_time = ResumePlayStartTime(now, app.run_start_time, app.pause_time, app.windows_version);
+    } else {
+      app.meter.metered_end = 0;
+      // A run never starts with a zero byte rate (ComputeBufferSizes).
+      if (app.BytesPerSec != 0) {
+        app.run_start_time = ResumeRecordStartTime(now, app.data_total, app.buffer_size, app.BytesPerSec);
+      }
+    }
+  }
+  if (app.mode == MODE_PLAY) {
+    SetRunPriority(1);
+    waveOutRestart(app.wave_out);
+  } else {
+    waveInReset(app.wave_in);
+    SetRunPriority(1);
+    waveInStart(app.wave_in);
+  }
+  SetPauseButtonText(en::audio::kPause);
+  app.paused = 0;
+}
+
+void OnStartCommand() {
+  if (app.running) return;
+  app.meter.hold_left = app.meter.hold_right = 0;
+  app.discard_input = 0;
+  if (app.mode == MODE_PLAY) {
+    StartPlayback();
+  } else if (app.mode == MODE_REC) {
+    StartRecording();
+  }
+}
+
+void OnPauseCommand() {
+  if (!app.running) {
+    if (app.mode != MODE_REC) return;
+    app.meter.hold_left = app.meter.hold_right = 0;
+    app.discard_input = 1;
+    StartRecording();
+    return;
+  }
+  if (app.stopping) return;  // the run is ending
+  if (app.paused) {
+    ResumeTransport();
+  } else {
+    PauseTransport();
+  }
+}
+
+void OnStopCommand() {
+  if (!app.running || app.stopping) return;
+  if (app.paused) {
+    SetPauseButtonText(en::audio::kPause);
+    app.paused = 0;
+  }
+  if (app.mode == MODE_PLAY) {
+    StopPlayback();
+  } else {
+    StopRecording();
+  }
+}
+
+void EndRun() {
+  SetRunControls(0);
+  FreeDataBlocks();
+  if (app.mode == MODE_REC && app.running) RestoreScreenSaver();
+  app.running = 0;
+  // A run that ended while paused leaves no "Cont" behind for the next one.
+  if (app.paused) {
+    app.paused = 0;
+    SetPauseButtonText(en::audio::kPause);
+  }
+  if (app.file_mmio) {
+    mmioAscend(app.file_mmio, &app.inner_chunk, 0);
+    mmioAscend(app.file_mmio, &app.riff_chunk, 0);
+    CloseCurrentFile();
+  }
+  if (app.mode != MODE_REC) {
+    SetIdleControls(1);
+    return;
+  }
+  if (app.data_count == 0) {
+    RemoveEmptyFile();
+  } else {
+    app.mode = MODE_PLAY;
+    app.data_total = app.data_count;
+  }
+  SetIdleControls(1);
+}
+
+void AbandonTransport() {
+  if (!app.file_mmio) return;
+  CloseCurrentFile();
+  if (app.mode == MODE_REC && app.data_count == 0) RemoveEmptyFile();
+  if (app.mode == MODE_PLAY) CloseOutputDevice();
+  if (app.mode == MODE_REC) CloseInputDevice();
+  SetRunPriority(0);
+}
+
+void RemoveEmptyFile() {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(app.file_name, GetFileExInfoStandard, &data)) return;
+  if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return;
+  const int64_t size = (static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  if (IsEmptyRecordingFile(size)) DeleteFileA(app.file_name);
+}
+
+void ShutdownTransport() {
+  if (app.wave_out && app.mode == MODE_PLAY && app.running) {
+    ShutdownPlayback();
+  } else if (app.wave_in && app.mode == MODE_REC && app.running) {
+    ShutdownRecording();
+  }
+  AbandonTransport();
+}
