@@ -191,15 +191,21 @@ void OnRateScroll(HWND dialog, int code, int thumb) {
   ShowRateTexts(dialog);
 }
 
+// The list and the "Smth" box follow the scroll-arrow width, measured in the
+// dialog's own character cells.
 void LayoutOptionDialog(HWND dialog) {
-  int scale = app.ui_scale;
-  TAPEON_CHECK(scale!=0, "TPON_DLG");
-  OptionLayout layout =
-      ComputeOptionLayout(GetSystemMetrics(SM_CXVSCROLL), app.cell_width, app.half_ascent, scale);
-  SetWindowPos(GetDlgItem(dialog, IDC_OPT_TIMING), nullptr, 0, 0, layout.list_width, layout.list_height,
+  RECT cell = {0, 0, 4, 8};
+  MapDialogRect(dialog, &cell);
+  OptionLayout layout = ComputeOptionLayout(GetSystemMetrics(SM_CXVSCROLL), cell.right);
+  RECT list = {0, 0, 0, layout.list_height};
+  MapDialogRect(dialog, &list);
+  SetWindowPos(GetDlgItem(dialog, IDC_OPT_TIMING), nullptr, 0, 0, layout.list_width, list.bottom,
                SWP_NOMOVE | SWP_NOZORDER);
-  SetWindowPos(GetDlgItem(dialog, IDC_OPT_SMOOTH), nullptr, layout.smooth_x, layout.smooth_y, layout.smooth_width,
-               layout.smooth_height, SWP_NOZORDER);
+  RECT smooth = {layout.smooth_x, layout.smooth_y, layout.smooth_x + layout.smooth_width,
+                 layout.smooth_y + layout.smooth_height};
+  MapDialogRect(dialog, &smooth);
+  SetWindowPos(GetDlgItem(dialog, IDC_OPT_SMOOTH), nullptr, smooth.left, smooth.top, smooth.right - smooth.left,
+               smooth.bottom - smooth.top, SWP_NOZORDER);
 }
 
 INT_PTR CALLBACK OPTION(HWND dialog, UINT message, WPARAM wparam, LPARAM) {

@@ -89,22 +89,15 @@ void FormatMemoryTime(int megabytes, uint32_t rec_freq, int rec_channel, int rec
            static_cast<unsigned long>(rec_freq / 1000), rec_bits, channels, static_cast<long>(seconds));
 }
 
-OptionLayout ComputeOptionLayout(int scroll_arrow_width, int cell_width, int half_ascent, int ui_scale) {
-  const int s = ui_scale, w = cell_width, a = half_ascent;
-  int arrow = 2 * w / s + 1;
-  if (scroll_arrow_width > arrow) arrow = scroll_arrow_width;
+OptionLayout ComputeOptionLayout(int arrow_metric, int char_width) {
+  int arrow = 2 * char_width + 1;
+  if (arrow_metric > arrow) arrow = arrow_metric;
   OptionLayout layout;
-  layout.list_width = 7 * w / s + arrow;
-  layout.list_height = 13 * a / s;
-  if (4 * w >= arrow) {
-    layout.smooth_x = (156 * w / 4) / s;
-    layout.smooth_y = static_cast<int>((38 * a / 3.55) / s);
-    layout.smooth_width = (38 * w / 4) / s;
-  } else {
-    layout.smooth_x = (125 * w / 4) / s;
-    layout.smooth_y = static_cast<int>((50 * a / 3.55) / s);
-    layout.smooth_width = (25 * w / 4) / s;
-  }
-  layout.smooth_height = (12 * a / 4) / s;
+  layout.list_width = 7 * char_width + arrow;
+  layout.list_height = 46;
+  if (4 * char_width >= arrow)
+    layout = {layout.list_width, layout.list_height, 156, 38, 38, 12};
+  else
+    layout = {layout.list_width, layout.list_height, 125, 50, 25, 12};
   return layout;
 }

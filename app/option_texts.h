@@ -55,10 +55,14 @@ void FormatMemoryTime(int megabytes, uint32_t rec_freq, int rec_channel, int rec
                       char* out, size_t size);
 
 // Where the display-timing list and the "Smth" box go for the current
-// metrics; all values in pixels of the dialog's client area.
+// metrics. char_width is the pixel width of one character of the dialog
+// (4 horizontal dialog units), arrow_metric the
+// system's scroll-arrow width. The list gets room for seven characters and
+// its arrow; when the arrow is wider than four characters the list reaches
+// into the "Smth" box's place, and the box moves to the peak-hold row.
 struct OptionLayout {
-  int list_width, list_height;
-  int smooth_x, smooth_y, smooth_width, smooth_height;
+  int list_width;                    // pixels
+  int list_height;                   // dialog units
+  int smooth_x, smooth_y, smooth_width, smooth_height;  // dialog units
 };
-// ui_scale must not be 0.
-OptionLayout ComputeOptionLayout(int scroll_arrow_width, int cell_width, int half_ascent, int ui_scale);
+OptionLayout ComputeOptionLayout(int arrow_metric, int char_width);

@@ -103,26 +103,24 @@ TEST(DialogsOption, MemorySizeIsClampedOnOk) {
   EXPECT_EQ(2, settings.MemSize);
 }
 
-TEST(DialogsOption, LayoutFollowsCellsAndScrollArrows) {
-  // Small cells: the "Smth" box stays beside the list.
-  OptionLayout layout = ComputeOptionLayout(16, 8, 6, 1);
+TEST(DialogsOption, LayoutMakesRoomForTheListArrow) {
+  // Narrow arrows: the list gets seven characters and at least two
+  // characters of arrow; "Smth" stays beside it.
+  OptionLayout layout = ComputeOptionLayout(16, 8);
   EXPECT_EQ(7 * 8 + 17, layout.list_width);
-  EXPECT_EQ(78, layout.list_height);
-  EXPECT_EQ(312, layout.smooth_x);
-  EXPECT_EQ(64, layout.smooth_y);  // 38 * 6 / 3.55 = 64.2
-  EXPECT_EQ(76, layout.smooth_width);
-  EXPECT_EQ(18, layout.smooth_height);
-  // Wide scroll arrows: the box moves to the peak-hold row.
-  layout = ComputeOptionLayout(40, 8, 6, 1);
-  EXPECT_EQ(56 + 40, layout.list_width);
-  EXPECT_EQ(250, layout.smooth_x);
-  EXPECT_EQ(84, layout.smooth_y);  // 50 * 6 / 3.55 = 84.5
-  EXPECT_EQ(50, layout.smooth_width);
-  // The large layout halves everything.
-  layout = ComputeOptionLayout(16, 16, 12, 2);
-  EXPECT_EQ(56 + 17, layout.list_width);
-  EXPECT_EQ(78, layout.list_height);
-  EXPECT_EQ(312, layout.smooth_x);
+  EXPECT_EQ(46, layout.list_height);
+  EXPECT_EQ(156, layout.smooth_x);
+  EXPECT_EQ(38, layout.smooth_y);
+  EXPECT_EQ(38, layout.smooth_width);
+  EXPECT_EQ(12, layout.smooth_height);
+  EXPECT_EQ(156, ComputeOptionLayout(32, 8).smooth_x);  // exactly four characters
+  // An arrow wider than four characters: "Smth" moves to the peak-hold row.
+  layout = ComputeOptionLayout(33, 8);
+  EXPECT_EQ(56 + 33, layout.list_width);
+  EXPECT_EQ(125, layout.smooth_x);
+  EXPECT_EQ(50, layout.smooth_y);
+  EXPECT_EQ(25, layout.smooth_width);
+  EXPECT_EQ(12, layout.smooth_height);
 }
 
 TEST(DialogsAbout, CompilerLineFollowsTheVersionRule) {
