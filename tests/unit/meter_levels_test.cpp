@@ -1,6 +1,7 @@
 // Peak scan of the four sample classes, stride limits, clip test and holds.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -74,6 +75,55 @@ TEST(MeterScan, LongBlocksFindThePeakAnywhere) {
         SCOPED_TRACE(testing::Message() << "class " << sample_class << " frames " << frames << " at " << peak_frame);
         EXPECT_EQ(peaks.left, wide ? 1000u : 100u);
         EXPECT_EQ(peaks.right, stereo ? (wide ? 2000u : 50u) : 0u);
+      }
+    }
+  }
+}
+
+// The examined positions written out plainly, for comparison.
+ChannelPeaks ReferencePeaks(int sample_class, const std::vector<uint8_t>& d, uint32_t stride) {
+  ChannelPeaks p;
+  auto byte_level = [](uint8_t b) { return static_cast<uint32_t>(b >= 128 ? b - 128 : 128 - b); };
+  auto word_level = [&](size_t i) {
+    int s = static_cast<int16_t>(static_cast<uint16_t>(d[2 * i] | d[2 * i + 1] << 8));
+    return static_cast<uint32_t>(s < 0 ? -s : s);
+  };
+  size_t n = d.size();
+  switch (sample_class) {
+    case 0:
+      for (size_t i = 0; i < n; i += stride) p.left = std::max(p.left, byte_level(d[i]));
+      break;
+    case 1:
+      for (size_t i = 0; i < n / 2; i += stride) p.left = std::max(p.left, word_level(i));
+      break;
+    case 2:
+      for (size_t i = 0; i + 1 < n; i += 2 * stride) {
+        p.left = std::max(p.left, byte_level(d[i]));
+        p.right = std::max(p.right, byte_level(d[i + 1]));
+      }
+      break;
+    case 3:
+      for (size_t i = 0; i + 1 < n / 2; i += 2 * stride) {
+        p.left = std::max(p.left, word_level(i));
+        p.right = std::max(p.right, word_level(i + 1));
+      }
+      break;
+  }
+  return p;
+}
+
+TEST(MeterScan, AgreesWithPlainScanOnRandomBlocks) {
+  uint32_t seed = 1;
+  auto next = [&seed] { return (seed = seed * 1103515245u + 12345u) >> 16; };
+  for (int round = 0; round < 400; ++round) {
+    std::vector<uint8_t> data(round < 300 ? round : next() % 20000);
+    for (auto& b : data) b = static_cast<uint8_t>(next());
+    for (int sample_class = 0; sample_class < 4; ++sample_class) {
+      for (uint32_t stride : {1u, 2u, 3u, 7u}) {
+        ChannelPeaks got = Scan(sample_class, data, stride);
+        ChannelPeaks want = ReferencePeaks(sample_class, data, stride);
+        ASSERT_EQ(got.left, want.left) << "size " << data.size() << " class " << sample_class << " stride " << stride;
+        ASSERT_EQ(got.right, want.right) << "size " << data.size() << " class " << sample_class << " stride " << stride;
       }
     }
   }
