@@ -37,10 +37,9 @@ bool DescendToRiff(RiffFile& file) {
 }
 
 bool DescendToChunk(RiffFile& file, uint32_t id) {
-  const ChunkInfo riff = file.Chunk(RIFF_SLOT);
-  const uint64_t start = file.Position();
-  if (start < riff.data_offset || start >= static_cast<uint64_t>(riff.data_offset) + riff.size) return false;
-  return FindChunkFrom(file, start, id, 8) && file.Descend(INNER_SLOT, id);
+  // The RIFF size is not trusted as a bound: a wrong one must not hide the
+  // chunks after it (a size of 0 never gets here, it is offered for repair).
+  return FindChunkFrom(file, file.Position(), id, 8) && file.Descend(INNER_SLOT, id);
 }
 
 bool MemoryRiffFile::Descend(ChunkSlot slot, uint32_t id) {

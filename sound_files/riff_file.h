@@ -36,8 +36,8 @@ class RiffFile : public ByteSource {
 // the file, and enters it (RIFF_SLOT). False when there is none.
 bool DescendToRiff(RiffFile& file);
 // Finds the chunk `id` inside the RIFF chunk, searching from the present
-// position, and enters it (INNER_SLOT). False when there is none, or when the
-// present position is not inside the RIFF chunk's declared extent.
+// position up to the end of the file, and enters it (INNER_SLOT). False when
+// there is none.
 bool DescendToChunk(RiffFile& file, uint32_t id);
 
 // A RiffFile over bytes in memory (not copied).

@@ -1,0 +1,22 @@
+#include "audio/disk_space.h"
+
+std::string DiskRootFor(bool has_path, const std::string& path, unsigned windows_version,
+                        const std::string& current_directory) {
+  if (windows_version < 0x400) return has_path ? path : std::string();
+  if (has_path && path.size() >= 2 && path[1] == ':') return path.substr(0, 1) + ":\\";
+  if (current_directory.size() >= 2 && current_directory[1] == ':') return current_directory.substr(0, 3);
+  return current_directory;
+}
+
+DriveFigures ComputeDriveFigures(uint32_t sectors_per_cluster, uint32_t bytes_per_sector, uint32_t free_clusters,
+                                 uint32_t total_clusters) {
+  DriveFigures figures;
+  const uint64_t cluster = static_cast<uint64_t>(sectors_per_cluster) * bytes_per_sector;
+  if (cluster == 0) return figures;
+  // A cluster above the cap still counts as the cap (limit 0 below).
+  figures.cluster_bytes = cluster > DRIVE_BYTES_CAP ? DRIVE_BYTES_CAP : static_cast<uint32_t>(cluster);
+  const uint64_t limit = DRIVE_BYTES_CAP / figures.cluster_bytes;
+  figures.disk_bytes = total_clusters > limit ? DRIVE_BYTES_CAP : static_cast<uint32_t>(total_clusters * cluster);
+  figures.free_bytes = free_clusters > limit ? DRIVE_BYTES_CAP : static_cast<uint32_t>(free_clusters * cluster);
+  return figures;
+}

@@ -1,0 +1,44 @@
+// Japanese texts of opening, creating and repairing sound files (Shift-JIS in
+// the binary).
+#pragma once
+
+namespace ja::files {
+
+// Opening for play.
+inline constexpr char kFileNameMissing[] = "ファイル名が未入力。";
+inline constexpr char kCantOpenFile[] = "ファイルを開けません。";
+inline constexpr char kNotRiffFile[] = "指定したファイルは、RIFFファイルではありません。";
+inline constexpr char kNotWaveFile[] = "指定したファイルは、WAVEファイルではありません。";
+inline constexpr char kRecover[] = "WAVEファイルが壊れています。\n修復を試みますか？";
+inline constexpr char kCantRecover[] = "修復失敗";
+inline constexpr char kNoDataInRiff[] = "RIFFファイルにデータ チャンクがありません。";
+inline constexpr char kFileDestroyed[] = "WAVEファイルが壊れています。";
+inline constexpr char kCantReadFmt[] = "形式チャンクを読み取れません。";
+inline constexpr char kBadDeviceId[] = "範囲外のデバイスIDが指定されました。";
+inline constexpr char kOutputInUse[] = "他のソフトが再生回路を使っています。";
+inline constexpr char kQueryNoMemory[] = "メモリの割り当てができません。";
+inline constexpr char kNoPlayDriver[] = "この形式を再生できるドライバがありません。";
+inline constexpr char kCantOpenOutput[] = "音声出力デバイスを開けません。";
+inline constexpr char kNoDataInWave[] = "WAVEファイルにデータ チャンクがありません。";
+inline constexpr char kDataEmpty[] = "データ チャンクが空です。";
+
+// Allocating the format record.
+inline constexpr char kRecordNoMemory[] = "極度のメモリ不足です。";
+inline constexpr char kRecordLockFailed[] = "メモリのロックに失敗しました。";
+
+// Creating for record.
+inline constexpr char kCantCreateRiff[] = "RIFFチャンクが作成できません";
+inline constexpr char kCantCreateFmt[] = "FMTチャンクが作成できません";
+inline constexpr char kCantWriteFmt[] = "形式チャンクに書き込めません";
+inline constexpr char kCantCreateData[] = "データチャンクを作成できません";
+
+// Results of asking the input device whether it records the format.
+inline constexpr char kInBadId[] = "デバイスIDがおかしい";
+inline constexpr char kInAllocated[] = "すでに割り当てられている";
+inline constexpr char kInNoDriver[] = "ドライバが無い";
+inline constexpr char kInNoMemory[] = "メモリの割り当て等ができない";
+inline constexpr char kInBadFormat[] = "サウンドドライバは、この形式を録音できません。";
+inline constexpr char kInSync[] = "WAVE_ALLOWSYNCを指定してない";
+inline constexpr char kInUnknown[] = "不明なエラー";
+
+}  // namespace ja::files

@@ -1,0 +1,192 @@
+#include "sound_files/sound_file_open.h"
+
+#include "resources/ja_sound_files.h"
+#include "resources/resource_ids.h"
+#include "sound_files/format_record.h"
+#include "sound_files/mpeg_analysis.h"
+#include "sound_files/ogg_analysis.h"
+
+namespace {
+
+constexpr uint32_t kWave = FourCC("WAVE");
+constexpr uint32_t kFmt = FourCC("fmt ");
+constexpr uint32_t kData = FourCC("data");
+
+// Plausibility limits of a format record.
+constexpr uint32_t kSmallestFormat = 14;  // the common header: tag to block align
+constexpr uint32_t kLargestFormat = 65535;
+constexpr uint32_t kLowestRate = 500;  // rounds to 1 kHz at least
+constexpr uint32_t kHighestRate = 1000000;
+constexpr uint32_t kHighestByteRate = 0x7FFFFFFF;
+
+constexpr uint32_t kQueryBadFormat = 32;
+
+// The data chunk's size, cut to what the file holds after its header.
+uint32_t DataInFile(RiffFile& file, const ChunkInfo& data) {
+  const uint32_t length = file.Size();
+  const uint32_t available = data.data_offset <= length ? length - data.data_offset : 0;
+  return data.size < available ? data.size : available;
+}
+
+void IdentifyRawStream(RiffFile& file, SoundFileIdentity& id) {
+  const uint32_t length = file.Size();
+  id.analysed_data_total = length;
+  file.Seek(0);
+  if (AnalyzeMpegStream(file, length, id.report, id.format) == ANALYSIS_OK) {
+    id.kind = SoundKind::RAW_MPEG;
+    return;
+  }
+  id.report.Clear();
+  if (AnalyzeOggStream(file, 0, id.report, id.format) == ANALYSIS_OK) {
+    id.kind = SoundKind::OGG;
+    return;
+  }
+  id.report.Clear();
+  id.failure = OpenFailure::NOT_RIFF;
+}
+
+void IdentifyWrappedStream(RiffFile& file, SoundFileIdentity& id) {
+  if (!DescendToChunk(file, kData)) {
+    id.failure = OpenFailure::NO_DATA_IN_RIFF;
+    return;
+  }
+  id.analysed_data_total = DataInFile(file, file.Chunk(INNER_SLOT));
+  if (AnalyzeMpegStream(file, id.analysed_data_total, id.report, id.format) != ANALYSIS_OK) {
+    id.report.Clear();
+    id.failure = OpenFailure::NOT_WAVE;  // Ogg is not looked for inside RIFF
+    return;
+  }
+  id.kind = SoundKind::RIFF_MPEG;
+  // Back to the top, inside the RIFF chunk again, for the data search later.
+  file.Ascend(INNER_SLOT);
+  file.Ascend(RIFF_SLOT);
+  file.Seek(0);
+  DescendToRiff(file);
+}
+
+void IdentifyWave(RiffFile& file, SoundFileIdentity& id) {
+  id.kind = SoundKind::RIFF_WAVE;
+  if (!DescendToChunk(file, kFmt)) {
+    id.failure = OpenFailure::NO_FMT;
+    return;
+  }
+  const uint32_t size = file.Chunk(INNER_SLOT).size;
+  // A chunk too short for the common header, or too long for a record, is
+  // refused before anything is allocated.
+  if (size < kSmallestFormat || size > kLargestFormat) {
+    id.failure = OpenFailure::SHORT_FMT;
+    return;
+  }
+  id.report.Allocate(static_cast<uint16_t>(size));
+  id.format.assign(size, 0);
+  if (!ReadExact(file, id.format.data(), size)) {
+    id.format.clear();
+    id.failure = OpenFailure::SHORT_FMT;
+    return;
+  }
+  file.Ascend(INNER_SLOT);
+}
+
+}  // namespace
+
+SoundFileIdentity IdentifySoundFile(RiffFile& file) {
+  SoundFileIdentity id;
+  file.Seek(0);
+  if (!DescendToRiff(file)) {
+    IdentifyRawStream(file, id);
+  } else {
+    id.riff = true;
+    const ChunkInfo riff = file.Chunk(RIFF_SLOT);
+    if (riff.size == 0)
+      id.failure = OpenFailure::DAMAGED;
+    else if (riff.form_type != kWave)
+      IdentifyWrappedStream(file, id);
+    else
+      IdentifyWave(file, id);
+  }
+  if (id.failure == OpenFailure::NONE) id.failure = CheckPlayableFormat(id.format);
+  return id;
+}
+
+OpenFailure CheckPlayableFormat(const std::vector<uint8_t>& format) {
+  if (format.size() < kSmallestFormat || format.size() > kLargestFormat) return OpenFailure::SHORT_FMT;
+  ByteCursor cursor(format.data(), format.size());
+  const uint16_t tag = cursor.U16LE();
+  const uint16_t channels = cursor.U16LE();
+  const uint32_t rate = cursor.U32LE();
+  const uint32_t byte_rate = cursor.U32LE();
+  const uint16_t block_align = cursor.U16LE();
+  cursor.U16LE();  // wBitsPerSample
+  const uint16_t extension = cursor.U16LE();
+  // The extension must lie inside the record, or a codec would read past it.
+  if (cursor.ok() && tag != WAVE_TAG_PCM && 18u + extension > format.size()) return OpenFailure::SHORT_FMT;
+  if (channels == 0 || block_align == 0 || byte_rate == 0 || byte_rate > kHighestByteRate || rate < kLowestRate ||
+      rate > kHighestRate)
+    return OpenFailure::UNSUPPORTED;
+  return OpenFailure::NONE;
+}
+
+OpenFailure LocateSoundData(RiffFile& file, bool riff, uint32_t& data_total) {
+  if (riff) {
+    if (!DescendToChunk(file, kData)) return OpenFailure::NO_DATA_IN_WAVE;
+    data_total = DataInFile(file, file.Chunk(INNER_SLOT));
+  } else {
+    data_total = file.Size();
+    file.Seek(0);
+  }
+  return data_total == 0 ? OpenFailure::DATA_EMPTY : OpenFailure::NONE;
+}
+
+FailureText OpenFailureText(OpenFailure failure) {
+  namespace ja = ja::files;
+  switch (failure) {
+    case OpenFailure::NONE:
+      break;
+    case OpenFailure::NOT_RIFF:
+      return {IDS_NOT_WAVE, nullptr, ja::kNotRiffFile};
+    case OpenFailure::NOT_WAVE:
+      return {IDS_NOT_WAVE, nullptr, ja::kNotWaveFile};
+    case OpenFailure::DAMAGED:
+      return {IDS_RECOVER, nullptr, ja::kRecover};
+    case OpenFailure::NO_DATA_IN_RIFF:
+      return {IDS_NO_DATA, nullptr, ja::kNoDataInRiff};
+    case OpenFailure::NO_FMT:
+      return {IDS_FILE_DESTROYED, nullptr, ja::kFileDestroyed};
+    case OpenFailure::SHORT_FMT:
+      return {IDS_CANT_READ_FMT, nullptr, ja::kCantReadFmt};
+    case OpenFailure::UNSUPPORTED:
+      return {IDS_NO_SUPPORT, nullptr, ja::kNoPlayDriver};
+    case OpenFailure::NO_DATA_IN_WAVE:
+      return {IDS_NO_DATA, nullptr, ja::kNoDataInWave};
+    case OpenFailure::DATA_EMPTY:
+      return {IDS_DATA_EMPTY, nullptr, ja::kDataEmpty};
+  }
+  return {-1, "", ""};
+}
+
+QueryStep NextPlayQueryStep(unsigned result, const std::vector<uint8_t>& format, unsigned windows_version) {
+  if (result != kQueryBadFormat || format.size() < kSmallestFormat) return QueryStep::GIVE_UP;
+  ByteCursor cursor(format.data(), format.size());
+  const uint16_t tag = cursor.U16LE();
+  const uint16_t channels = cursor.U16LE();
+  const uint32_t rate = cursor.U32LE();
+  if (rate == 48000) return QueryStep::RETRY_44100;
+  if (windows_version > 0x30B || tag == WAVE_TAG_PCM || channels == 1) return QueryStep::GIVE_UP;
+  return QueryStep::RETRY_MONO;
+}
+
+FailureText PlayQueryFailureText(unsigned result) {
+  namespace ja = ja::files;
+  switch (result) {
+    case 2:
+      return {IDS_CANT_OPEN_WAVEOUT, nullptr, ja::kBadDeviceId};
+    case 4:
+      return {IDS_CANT_OPEN_WAVEOUT, nullptr, ja::kOutputInUse};
+    case 7:
+      return {IDS_NO_MEMORY, nullptr, ja::kQueryNoMemory};
+    case kQueryBadFormat:
+      return {IDS_NO_SUPPORT, nullptr, ja::kNoPlayDriver};
+    default:
+      return {IDS_CANT_OPEN_WAVEOUT, nullptr, ja::kCantOpenOutput};
+  }
+}

@@ -1,0 +1,47 @@
+#include "sound_files/wave_create.h"
+
+#include "resources/ja_sound_files.h"
+#include "resources/resource_ids.h"
+#include "sound_files/byte_source.h"
+#include "sound_files/format_record.h"
+
+std::vector<uint8_t> MakeRecordingFormat(uint32_t rec_freq, uint16_t rec_channel, uint16_t rec_bits) {
+  const uint16_t block_align = static_cast<uint16_t>(rec_channel * (rec_bits / 8));
+  std::vector<uint8_t> record;
+  record.reserve(RECORDING_FORMAT_SIZE);
+  LittleEndianWriter out(record);
+  out.U16(WAVE_TAG_PCM);
+  out.U16(rec_channel);
+  out.U32(rec_freq);
+  out.U32(block_align * rec_freq);
+  out.U16(block_align);
+  out.U16(rec_bits);
+  return record;
+}
+
+uint32_t RecordingCapacity(uint32_t free_bytes, uint32_t cluster_bytes) {
+  const uint64_t room = static_cast<uint64_t>(free_bytes) + cluster_bytes;
+  if (room <= WAVE_HEADER_SIZE) return 0;
+  const uint64_t capacity = room - WAVE_HEADER_SIZE;
+  return capacity > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<uint32_t>(capacity);
+}
+
+FailureText RecordQueryFailureText(unsigned result) {
+  namespace ja = ja::files;
+  switch (result) {
+    case 2:
+      return {-1, "bad id", ja::kInBadId};
+    case 4:
+      return {-1, "allocated", ja::kInAllocated};
+    case 6:
+      return {-1, "no driver", ja::kInNoDriver};
+    case 7:
+      return {-1, "nomem", ja::kInNoMemory};
+    case 32:
+      return {IDS_NO_SUPPORT, nullptr, ja::kInBadFormat};
+    case 35:
+      return {-1, "err_sync", ja::kInSync};
+    default:
+      return {-1, "? error ?", ja::kInUnknown};
+  }
+}

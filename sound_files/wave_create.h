@@ -1,0 +1,23 @@
+// Creating a recording file, apart from the Windows calls: the 16-byte PCM
+// format record, the capacity left on the drive, and the texts for the input
+// device's answer to the format query.
+#pragma once
+#include <cstdint>
+#include <vector>
+
+#include "sound_files/sound_file_open.h"
+
+constexpr uint16_t RECORDING_FORMAT_SIZE = 16;
+constexpr uint32_t WAVE_HEADER_SIZE = 44;
+
+// The PCM record (no cbSize) for the recording settings.
+std::vector<uint8_t> MakeRecordingFormat(uint32_t rec_freq, uint16_t rec_channel, uint16_t rec_bits);
+
+// The most sound data the drive can take after the 44-byte header: free bytes
+// plus one cluster (the last one is partly used by the header) minus 44; 0
+// when that is not positive.
+uint32_t RecordingCapacity(uint32_t free_bytes, uint32_t cluster_bytes);
+
+// The text for a refused recording query (english_id -1: the fixed English
+// text is used).
+FailureText RecordQueryFailureText(unsigned result);

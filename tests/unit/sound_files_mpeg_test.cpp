@@ -1,0 +1,331 @@
+// MPEG audio stream analysis: recognition, the 30-byte record, the texts, the
+// second-frame comparison and the Xing frame count.
+#include <gtest/gtest.h>
+
+#include "sound_files/format_record.h"
+#include "sound_files/mpeg_analysis.h"
+#include "tests/unit/sound_files_test_bytes.h"
+
+namespace {
+
+struct Analysis {
+  int result;
+  Bytes record;
+  AnalysisReport report;
+};
+
+Analysis Analyze(const Bytes& stream, uint32_t data_total = 0) {
+  MemorySource source(stream);
+  Analysis a;
+  a.result = AnalyzeMpegStream(source, data_total ? data_total : static_cast<uint32_t>(stream.size()), a.report,
+                               a.record);
+  return a;
+}
+
+std::vector<std::string> Boxes(const AnalysisReport& report) {
+  std::vector<std::string> boxes;
+  for (const AnalysisNote& note : report.notes())
+    if (note.kind == AnalysisNote::BOX) boxes.push_back(note.text);
+  return boxes;
+}
+
+Bytes TwoFrames(const FrameSpec& first, const FrameSpec& second, Bytes first_body = {}) {
+  Bytes b = Frame(first, std::move(first_body));
+  Append(b, Frame(second));
+  return b;
+}
+
+const char kDefaultFields[] =
+    "SyncHead=fff\r\nID=1\r\nLayer=3\r\nErrorProtect=1\r\nBitRate=9\r\nSampleRate=0\r\nPadding=0\r\nExtension=0\r\n"
+    "Channel=0\r\nModExtension=0\r\nCopyright=0\r\nOriginal=1\r\nEmphasis=0\r\n";
+
+TEST(SoundFilesMpeg, Cbr128At44100GivesTheLayer3RecordFieldByField) {
+  FrameSpec f;
+  Analysis a = Analyze(TwoFrames(f, f));
+  ASSERT_EQ(a.result, ANALYSIS_OK);
+  ASSERT_EQ(a.record.size(), 30u);
+  RecordFields r = Fields(a.record);
+  EXPECT_EQ(r.tag, 0x55);
+  EXPECT_EQ(r.channels, 2);
+  EXPECT_EQ(r.rate, 44100u);
+  EXPECT_EQ(r.avg, 16000u);
+  EXPECT_EQ(r.align, 1);
+  EXPECT_EQ(r.bits, 0);
+  EXPECT_EQ(r.cb_size, 12);
+  EXPECT_EQ(GetU16(a.record, 18), 1);       // wID
+  EXPECT_EQ(GetU32(a.record, 20), 0u);      // fdwFlags: no padding
+  EXPECT_EQ(GetU16(a.record, 24), 417);     // nBlockSize
+  EXPECT_EQ(GetU16(a.record, 26), 1);       // nFramesPerBlock
+  EXPECT_EQ(GetU16(a.record, 28), 1393);    // nCodecDelay
+
+  f.padding = 1;
+  a = Analyze(TwoFrames(f, f));
+  ASSERT_EQ(a.result, ANALYSIS_OK);
+  EXPECT_EQ(GetU16(a.record, 24), 418);
+  EXPECT_EQ(GetU32(a.record, 20), 1u);
+}
+
+TEST(SoundFilesMpeg, TextsOfAConstantRateStreamAreExact) {
+  FrameSpec f;
+  Analysis a = Analyze(TwoFrames(f, f));
+  EXPECT_EQ(a.report.AllText(),
+            std::string(kDefaultFields) + "ID=1\r\nFlags=0\r\nBlock=417\r\nFrame=1\r\nDelay=1393\r\n" + "CBR\r\n");
+  // The record is allocated after the header fields and before the record's own text.
+  const auto& notes = a.report.notes();
+  ASSERT_GE(notes.size(), 3u);
+  EXPECT_EQ(notes[0].kind, AnalysisNote::TEXT);
+  EXPECT_EQ(notes[1].kind, AnalysisNote::ALLOCATE);
+  EXPECT_EQ(notes[1].size, 30);
+  EXPECT_EQ(notes[2].text, "ID=1\r\nFlags=0\r\nBlock=417\r\nFrame=1\r\nDelay=1393\r\n");
+  EXPECT_TRUE(Boxes(a.report).empty());
+}
+
+TEST(SoundFilesMpeg, Mpeg2At22050And64kbitGivesBlock208) {
+  FrameSpec f;
+  f.id = 0;
+  f.bitrate_index = 8;  // 64 kbit/s in the 8..160 row
+  Analysis a = Analyze(TwoFrames(f, f));
+  ASSERT_EQ(a.result, ANALYSIS_OK);
+  RecordFields r = Fields(a.record);
+  EXPECT_EQ(r.rate, 22050u);
+  EXPECT_EQ(r.avg, 8000u);
+  EXPECT_EQ(GetU16(a.record, 24), 208);
+}
+
+TEST(SoundFilesMpeg, VersionsLayersAndTables) {
+  // MPEG-2.5 (sync 0xFFE): 8..160 row for every layer, 11025/12000/8000 Hz.
+  FrameSpec f;
+  f.sync = 0xFFE;
+  f.id = 0;
+  f.bitrate_index = 14;
+  f.rate_index = 2;
+  Analysis a = Analyze(TwoFrames(f, f));
+  ASSERT_EQ(a.result, ANALYSIS_OK);
+  EXPECT_EQ(Fields(a.record).rate, 8000u);
+  EXPECT_EQ(Fields(a.record).avg, 160u * 125);
+  EXPECT_EQ(GetU16(a.record, 24), 72000 * 160 / 8000);
+
+  // Layer I, MPEG-1, 448 kbit/s at 32 kHz with padding: (168 + 1) * 4.
+  FrameSpec l1;
+  l1.layer = 1;
+  l1.bitrate_index = 14;
+  l1.rate_index = 2;
+  l1.padding = 1;
+  a = Analyze(TwoFrames(l1, l1));
+  ASSERT_EQ(a.result, ANALYSIS_OK);
+  EXPECT_EQ(GetU16(a.record, 24), 676);
+  EXPECT_NE(a.report.AllText().find("Layer=1\r\n"), std::string::npos);
+
+  // Layer II, MPEG-1, 384 kbit/s at 48 kHz: 144000 * 384 / 48000.
+  FrameSpec l2;
+  l2.layer = 2;
+  l2.bitrate_index = 14;
+  l2.rate_index = 1;
+  a = Analyze(TwoFrames(l2, l2));
+  ASSERT_EQ(a.result, ANALYSIS_OK);
+  EXPECT_EQ(GetU16(a.record, 24), 1152);
+  EXPECT_EQ(Fields(a.record).avg, 48000u);
+
+  EXPECT_EQ(MpegBitrate(MPEG_2, 1, 14), 256u);
+  EXPECT_EQ(MpegBitrate(MPEG_2, 3, 1), 8u);
+  EXPECT_EQ(MpegBitrate(MPEG_1, 3, 15), 0u);
+  EXPECT_EQ(MpegSampleRate(MPEG_2, 1), 24000u);
+  EXPECT_EQ(MpegSampleRate(MPEG_1, 3), 0u);
+}
+
+TEST(SoundFilesMpeg, ChannelModes) {
+  for (unsigned mode = 0; mode < 4; ++mode) {
+    FrameSpec f;
+    f.channel_mode = mode;
+    Analysis a = Analyze(TwoFrames(f, f));
+    ASSERT_EQ(a.result, ANALYSIS_OK);
+    EXPECT_EQ(Fields(a.record).channels, mode == 3 ? 1 : 2) << "mode " << mode;
+  }
+}
+
+TEST(SoundFilesMpeg, HeadersDifferingOnlyInPaddingAndBit5AreConstantRate) {
+  FrameSpec first, second;
+  second.padding = 1;
+  second.mode_extension = 2;  // bit 5
+  Analysis a = Analyze(TwoFrames(first, second));
+  ASSERT_EQ(a.result, ANALYSIS_OK);
+  EXPECT_NE(a.report.AllText().find("CBR\r\n"), std::string::npos);
+  EXPECT_EQ(a.report.AllText().find("VBR"), std::string::npos);
+}
+
+TEST(SoundFilesMpeg, XingExampleGivesTheAverageByteRate) {
+  FrameSpec first, second;
+  first.bitrate_index = 5;  // 64 kbit/s Xing frame
+  second.bitrate_index = 9;  // 128 kbit/s, no padding: 417 / 16000 s per frame
+  Analysis a = Analyze(TwoFrames(first, second, XingBody(32, 0x0F, 1000)), 4000000);
+  ASSERT_EQ(a.result, ANALYSIS_OK);
+  EXPECT_EQ(Fields(a.record).avg, 153477u);
+  std::string second_fields = kDefaultFields;
+  std::string first_fields = second_fields;
+  first_fields.replace(first_fields.find("BitRate=9"), 9, "BitRate=5");
+  EXPECT_EQ(a.report.AllText(), first_fields + "ID=1\r\nFlags=0\r\nBlock=208\r\nFrame=1\r\nDelay=1393\r\n" + "VBR\r\n" +
+                                    second_fields + "    c000\r\n" + "avg=16000\r\n" + "Xing\r\ntime=26.062500\r\n" +
+                                    "avg=153477 data=4000000 time=26.062500");
+  EXPECT_TRUE(Boxes(a.report).empty());
+}
+
+TEST(SoundFilesMpeg, VariableRateRaisesTheByteRateToTheSecondFrames) {
+  FrameSpec first, second;
+  second.bitrate_index = 11;  // 192 kbit/s
+  Analysis a = Analyze(TwoFrames(first, second));
+  ASSERT_EQ(a.result, ANALYSIS_OK);
+  EXPECT_EQ(Fields(a.record).avg, 24000u);
+  EXPECT_NE(a.report.AllText().find("avg=24000\r\n"), std::string::npos);
+  // A slower second frame does not lower it.
+  a = Analyze(TwoFrames(second, first));
+  EXPECT_EQ(Fields(a.record).avg, 24000u);
+}
+
+TEST(SoundFilesMpeg, XingPositionsFollowVersionAndChannels) {
+  struct Case {
+    unsigned id, sync, mode, offset;
+  } cases[] = {{1, 0xFFF, 3, 17}, {1, 0xFFF, 0, 32}, {0, 0xFFF, 3, 9}, {0, 0xFFE, 1, 17}};
+  for (const Case& c : cases) {
+    FrameSpec f;
+    f.id = c.id;
+    f.sync = c.sync;
+    f.channel_mode = c.mode;
+    Analysis a = Analyze(TwoFrames(f, f, XingBody(c.offset, 3, 10)));
+    EXPECT_NE(a.report.AllText().find("Xing\r\ntime="), std::string::npos) << c.offset;
+    // One byte off, the tag is not seen.
+    a = Analyze(TwoFrames(f, f, XingBody(c.offset + 1, 3, 10)));
+    EXPECT_EQ(a.report.AllText().find("Xing"), std::string::npos) << c.offset;
+  }
+}
+
+TEST(SoundFilesMpeg, MissingXingFlagsAreReportedOnceEachWithoutOwner) {
+  FrameSpec f;
+  Analysis a = Analyze(TwoFrames(f, f, XingBody(32, 0, 100)));
+  ASSERT_EQ(a.result, ANALYSIS_OK);
+  std::vector<const AnalysisNote*> boxes;
+  for (const AnalysisNote& note : a.report.notes())
+    if (note.kind == AnalysisNote::BOX) boxes.push_back(&note);
+  ASSERT_EQ(boxes.size(), 2u);
+  for (const AnalysisNote* box : boxes) {
+    EXPECT_EQ(box->text, "FLAG ERROR");
+    EXPECT_EQ(box->caption, "Xing");
+    EXPECT_FALSE(box->owned);
+  }
+  a = Analyze(TwoFrames(f, f, XingBody(32, 1, 100)));
+  EXPECT_EQ(Boxes(a.report).size(), 1u);
+  // The frame count is read regardless: 100 frames of 417/16000 s.
+  EXPECT_NE(a.report.AllText().find("time=2.606250"), std::string::npos);
+}
+
+TEST(SoundFilesMpeg, BadOrMissingSecondFrameKeepsTheFirstFramesRecord) {
+  FrameSpec f;
+  Bytes one = Frame(f);
+  struct Case {
+    Bytes tail;
+    const char* box;
+  } cases[] = {
+      {{}, "read"},
+      {{0xFE, 0xFB, 0x90, 0x04}, "fff"},
+      {{0x12, 0x34, 0x56, 0x78}, "fff"},
+      {{0xFF, 0xF9, 0x90, 0x04}, "layer"},
+      {{0xFF, 0xFB, 0x9C, 0x04}, "rate"},
+  };
+  for (const Case& c : cases) {
+    Bytes stream = one;
+    Append(stream, c.tail);
+    Analysis a = Analyze(stream);
+    ASSERT_EQ(a.result, ANALYSIS_OK) << c.box;
+    EXPECT_EQ(Boxes(a.report), std::vector<std::string>{c.box});
+    EXPECT_EQ(Fields(a.record).avg, 16000u);
+    EXPECT_EQ(a.report.AllText().find("BR\r\n"), std::string::npos);
+  }
+}
+
+TEST(SoundFilesMpeg, Id3TagIsSkippedAndTheSearchStartsAfterIt) {
+  FrameSpec f;
+  Bytes stream = Id3Tag(2035);
+  ASSERT_EQ(stream.size(), 2045u);
+  Append(stream, TwoFrames(f, f));
+  SeekSpy spy(stream);
+  AnalysisReport report;
+  Bytes record;
+  ASSERT_EQ(AnalyzeMpegStream(spy, static_cast<uint32_t>(stream.size()), report, record), ANALYSIS_OK);
+  ASSERT_FALSE(spy.seeks.empty());
+  EXPECT_EQ(spy.seeks.front(), 2045u);
+  EXPECT_EQ(Fields(record).avg, 16000u);
+
+  // Zero padding after the tag: four bytes at a time, then to the first 0xFF.
+  Bytes padded = Id3Tag(2035);
+  padded.resize(padded.size() + 6, 0);
+  Append(padded, TwoFrames(f, f));
+  SeekSpy spy2(padded);
+  report.Clear();
+  ASSERT_EQ(AnalyzeMpegStream(spy2, static_cast<uint32_t>(padded.size()), report, record), ANALYSIS_OK);
+  EXPECT_EQ(spy2.seeks, (std::vector<uint32_t>{2045, 2049, 2051}));
+}
+
+TEST(SoundFilesMpeg, ThingsThatAreNotMpegAudio) {
+  FrameSpec f;
+  Bytes later = {0, 0, 0};
+  Append(later, TwoFrames(f, f));
+  FrameSpec free_format = f, forbidden = f, bad_layer = f, bad_rate = f;
+  free_format.bitrate_index = 0;
+  forbidden.bitrate_index = 15;
+  bad_layer.layer = 0;
+  bad_rate.rate_index = 3;
+  Bytes id3_past_end = Id3Tag(100);
+  id3_past_end[6] = 0x7F;  // size far beyond the file
+  Bytes id3_only_ff_late = Id3Tag(20);
+  Append(id3_only_ff_late, {0, 0, 0, 0, 0xFF, 0x00, 0x00, 0x00});  // 0xFF, but no header
+
+  const Bytes streams[] = {{},
+                           {0xFF, 0xFB},
+                           later,
+                           TwoFrames(free_format, f),
+                           TwoFrames(forbidden, f),
+                           TwoFrames(bad_layer, f),
+                           TwoFrames(bad_rate, f),
+                           id3_past_end,
+                           {'I', 'D', '3', 4, 0},
+                           id3_only_ff_late,
+                           Pattern(500, 0)};
+  for (size_t i = 0; i < std::size(streams); ++i) {
+    Analysis a = Analyze(streams[i]);
+    EXPECT_EQ(a.result, ANALYSIS_NOT_MINE) << "stream " << i;
+    EXPECT_TRUE(a.record.empty());
+    EXPECT_TRUE(a.report.notes().empty()) << "stream " << i;
+  }
+}
+
+TEST(SoundFilesMpeg, ReadsFromThePresentPositionAndStopsAfterTheSecondHeader) {
+  FrameSpec f;
+  Bytes stream = Pattern(100);
+  const Bytes frames = TwoFrames(f, f);
+  Append(stream, frames);
+  MemorySource source(stream);
+  source.Seek(100);
+  AnalysisReport report;
+  Bytes record;
+  ASSERT_EQ(AnalyzeMpegStream(source, 5000, report, record), ANALYSIS_OK);
+  EXPECT_EQ(source.Position(), 100u + 417 + 4);
+}
+
+TEST(SoundFilesMpeg, SecondFrameWithoutBitrateSkipsTheXingTime) {
+  FrameSpec first, second;
+  second.bitrate_index = 0;
+  Analysis a = Analyze(TwoFrames(first, second, XingBody(32, 3, 1000)));
+  ASSERT_EQ(a.result, ANALYSIS_OK);
+  EXPECT_EQ(Fields(a.record).avg, 16000u);
+  EXPECT_EQ(a.report.AllText().find("time="), std::string::npos);
+}
+
+TEST(SoundFilesMpeg, XingFrameCountOfZeroKeepsTheFrameRate) {
+  FrameSpec f;
+  Analysis a = Analyze(TwoFrames(f, f, XingBody(32, 3, 0)), 4000000);
+  ASSERT_EQ(a.result, ANALYSIS_OK);
+  EXPECT_EQ(Fields(a.record).avg, 16000u);
+  EXPECT_NE(a.report.AllText().find("Xing\r\ntime=0.000000\r\n"), std::string::npos);
+  EXPECT_EQ(a.report.AllText().find("avg="), std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,192 @@
+// Repair of unfinished recordings: the two sizes written, files left alone,
+// and recordings cut off anywhere.
+#include <gtest/gtest.h>
+
+#include "sound_files/sound_file_open.h"
+#include "sound_files/wave_repair.h"
+#include "tests/unit/sound_files_test_bytes.h"
+
+namespace {
+
+int Repair(MemoryFile& file) { return RepairWaveFile(file, file.bytes.size()); }
+
+TEST(SoundFilesRepair, FortyFourBytesIsNotRepairableFortyFiveIs) {
+  MemoryFile header(UnfinishedRecording(1, 11025, 8, {}));
+  ASSERT_EQ(header.bytes.size(), 44u);
+  const Bytes before = header.bytes;
+  EXPECT_EQ(Repair(header), 1);
+  EXPECT_EQ(header.bytes, before);
+
+  MemoryFile one(UnfinishedRecording(1, 11025, 8, {0x80}));
+  EXPECT_EQ(Repair(one), 0);
+  EXPECT_EQ(GetU32(one.bytes, 40), 1u);
+  EXPECT_EQ(GetU32(one.bytes, 4), 37u);  // odd, but the pad byte is not in the file
+}
+
+TEST(SoundFilesRepair, CutOffSixteenBitStereoKeepsWholeBlocks) {
+  const Bytes data = Pattern(1001);
+  MemoryFile file(UnfinishedRecording(2, 44100, 16, data));
+  EXPECT_EQ(Repair(file), 0);
+  EXPECT_EQ(GetU32(file.bytes, 40), 1000u);
+  EXPECT_EQ(GetU32(file.bytes, 4), 1036u);
+  EXPECT_EQ(file.bytes.size(), 1045u);
+  EXPECT_EQ(Bytes(file.bytes.begin() + 44, file.bytes.end()), data);  // the odd byte stays
+}
+
+TEST(SoundFilesRepair, OddDataWithItsPadByteInTheFile) {
+  // 8-bit mono, 101 data bytes and a pad byte after them.
+  Bytes bytes = UnfinishedRecording(1, 11025, 8, Pattern(101));
+  bytes.push_back(0);
+  MemoryFile file(bytes);
+  EXPECT_EQ(Repair(file), 0);
+  // Everything after the data header counts as data: 102 bytes, even.
+  EXPECT_EQ(GetU32(file.bytes, 40), 102u);
+  EXPECT_EQ(GetU32(file.bytes, 4), 138u);
+  // With a 2-byte block and 3 bytes after the header: D = 2, R = 38.
+  MemoryFile odd(UnfinishedRecording(1, 11025, 16, Pattern(3)));
+  EXPECT_EQ(Repair(odd), 0);
+  EXPECT_EQ(GetU32(odd.bytes, 40), 2u);
+  EXPECT_EQ(GetU32(odd.bytes, 4), 38u);
+}
+
+TEST(SoundFilesRepair, TagsWhoseDataIsKeptWhole) {
+  for (uint16_t tag : {2, 0x73, 0x674F, 0x6750, 0x6751}) {
+    Bytes bytes = UnfinishedRecording(2, 22050, 16, Pattern(1003));
+    bytes[20] = static_cast<uint8_t>(tag);
+    bytes[21] = static_cast<uint8_t>(tag >> 8);
+    bytes[32] = 0;
+    bytes[33] = 4;  // block align 1024
+    MemoryFile file(bytes);
+    EXPECT_EQ(Repair(file), 0) << tag;
+    EXPECT_EQ(GetU32(file.bytes, 40), 1003u) << tag;
+    EXPECT_EQ(GetU32(file.bytes, 4), 1039u) << tag;
+  }
+}
+
+TEST(SoundFilesRepair, BlockAlignZeroCountsAsOne) {
+  Bytes bytes = UnfinishedRecording(2, 22050, 16, Pattern(1003));
+  bytes[32] = bytes[33] = 0;
+  MemoryFile file(bytes);
+  EXPECT_EQ(Repair(file), 0);
+  EXPECT_EQ(GetU32(file.bytes, 40), 1003u);
+}
+
+TEST(SoundFilesRepair, FactChunkIsKeptAndTheSizesAfterItChange) {
+  Bytes format = CodecFormat(2, 1, 8000, 4096, 256, 4);
+  PutU16(format, 0);  // 18-byte format chunk
+  Bytes bytes;
+  PutTag(bytes, "RIFF");
+  PutU32(bytes, 0);
+  PutTag(bytes, "WAVE");
+  Append(bytes, Chunk("fmt ", format));
+  Append(bytes, Chunk("fact", {0x39, 0x30, 0, 0}));
+  PutTag(bytes, "data");
+  PutU32(bytes, 0);
+  Append(bytes, Pattern(777));
+  MemoryFile file(bytes);
+  RepairPlan plan = PlanWaveRepair(file, file.bytes.size());
+  ASSERT_TRUE(plan.repairable);
+  EXPECT_TRUE(plan.has_fact);
+  EXPECT_EQ(plan.data_size_offset, 32u + 18 + 4);
+  EXPECT_EQ(plan.data_size, 777u);
+  EXPECT_EQ(Repair(file), 0);
+  EXPECT_EQ(GetU32(file.bytes, 54), 777u);
+  EXPECT_EQ(GetU32(file.bytes, 4), 777u + 18 + 4 + 28);
+  // Only the two size fields differ.
+  size_t differing = 0;
+  for (size_t i = 0; i < bytes.size(); ++i) differing += bytes[i] != file.bytes[i];
+  EXPECT_LE(differing, 8u);
+  EXPECT_EQ(GetU32(file.bytes, 46), 12345u);
+}
+
+TEST(SoundFilesRepair, CorrectFileGetsTheSameSizesAgain) {
+  const Bytes good = WaveFile(PcmFormat(2, 44100, 16), Pattern(4000));
+  MemoryFile file(good);
+  EXPECT_EQ(Repair(file), 0);
+  EXPECT_EQ(file.bytes, good);
+}
+
+TEST(SoundFilesRepair, UnrepairableFilesAreLeftByteForByte) {
+  Bytes list_first;
+  PutTag(list_first, "RIFF");
+  PutU32(list_first, 0);
+  PutTag(list_first, "WAVE");
+  Append(list_first, Chunk("LIST", Pattern(20)));
+  Append(list_first, Chunk("fmt ", PcmFormat(1, 8000, 8)));
+  Append(list_first, Chunk("data", Pattern(50)));
+
+  Bytes not_riff = UnfinishedRecording(1, 8000, 8, Pattern(50));
+  not_riff[0] = 'r';
+  Bytes junk_after_fmt = UnfinishedRecording(1, 8000, 8, Pattern(50));
+  junk_after_fmt[36] = 'j';
+  Bytes huge_fmt = UnfinishedRecording(1, 8000, 8, Pattern(50));
+  huge_fmt[16] = 0xF0;
+  huge_fmt[17] = huge_fmt[18] = huge_fmt[19] = 0xFF;  // 20 + F wraps in 32 bits
+  Bytes tiny_fmt = UnfinishedRecording(1, 8000, 8, Pattern(50));
+  tiny_fmt[16] = 4;
+  Bytes fmt_past_end = UnfinishedRecording(1, 8000, 8, Pattern(50));
+  fmt_past_end[16] = 200;
+  Bytes rmp3 = Riff("RMP3", Chunk("data", Pattern(100)), 0);
+
+  // A fact chunk whose size puts the data size field past the end.
+  Bytes huge_fact;
+  PutTag(huge_fact, "RIFF");
+  PutU32(huge_fact, 0);
+  PutTag(huge_fact, "WAVE");
+  Append(huge_fact, Chunk("fmt ", PcmFormat(1, 8000, 8)));
+  PutTag(huge_fact, "fact");
+  PutU32(huge_fact, 0xFFFFFFF0u);
+  Append(huge_fact, Pattern(60));
+
+  const Bytes files[] = {list_first, not_riff, junk_after_fmt, huge_fmt, tiny_fmt,   fmt_past_end,
+                         rmp3,       huge_fact, {},           Pattern(44), Pattern(45)};
+  for (size_t i = 0; i < std::size(files); ++i) {
+    MemoryFile file(files[i]);
+    EXPECT_EQ(Repair(file), 1) << "file " << i;
+    EXPECT_EQ(file.bytes, files[i]) << "file " << i;
+  }
+}
+
+TEST(SoundFilesRepair, WriteFailureIsNotASuccess) {
+  MemoryFile file(UnfinishedRecording(2, 44100, 16, Pattern(400)));
+  file.refuse_writes = true;
+  EXPECT_EQ(Repair(file), 1);
+}
+
+// A recording cut off at any byte repairs to a file that opens and holds every
+// whole block written; cut inside the header it stays as it was.
+TEST(SoundFilesRepair, RecordingCutOffAnywhereOpensWithEveryWholeBlock) {
+  struct Format {
+    uint16_t channels, bits;
+  } formats[] = {{2, 16}, {1, 8}, {2, 8}, {1, 16}};
+  for (const Format& f : formats) {
+    const unsigned block = f.channels * f.bits / 8;
+    const Bytes full = UnfinishedRecording(f.channels, 22050, f.bits, Pattern(203));
+    for (size_t cut = 0; cut <= full.size(); ++cut) {
+      MemoryFile file(Bytes(full.begin(), full.begin() + cut));
+      const int result = Repair(file);
+      if (cut <= 44) {
+        EXPECT_EQ(result, 1) << cut;
+        EXPECT_EQ(file.bytes, Bytes(full.begin(), full.begin() + cut)) << cut;
+        continue;
+      }
+      ASSERT_EQ(result, 0) << cut;
+      const uint32_t whole = static_cast<uint32_t>((cut - 44) / block * block);
+      MemoryRiffFile riff(file.bytes.data(), file.bytes.size());
+      SoundFileIdentity id = IdentifySoundFile(riff);
+      ASSERT_EQ(id.failure, OpenFailure::NONE) << cut;
+      uint32_t data_total = 0;
+      const OpenFailure located = LocateSoundData(riff, id.riff, data_total);
+      if (whole == 0) {
+        EXPECT_EQ(located, OpenFailure::DATA_EMPTY) << cut;
+      } else {
+        ASSERT_EQ(located, OpenFailure::NONE) << cut;
+        EXPECT_EQ(data_total, whole) << cut;
+        EXPECT_EQ(riff.Position(), 44u);
+        EXPECT_TRUE(std::equal(file.bytes.begin() + 44, file.bytes.begin() + 44 + whole, full.begin() + 44));
+      }
+    }
+  }
+}
+
+}  // namespace
