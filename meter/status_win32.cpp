@@ -1,0 +1,160 @@
+// The status lines above the meter and the display timer's tick of on-memory
+// runs.
+#include <cstring>
+
+#include "app/app_state_win32.h"
+#include "app/ui_text_win32.h"
+#include "meter/meter_styles.h"
+#include "meter/meter_win32.h"
+#include "meter/status_text.h"
+#include "meter/tick.h"
+#include "resources/resource_ids.h"
+
+namespace {
+
+int W() { return app.cell_width; }
+int H() { return app.cell_height; }
+
+void Write(HDC dc, int x, int y, const StatusText& text) {
+  TextOutA(dc, x, y, text.text, static_cast<int>(strlen(text.text)));
+}
+
+void ClearMeterArea(HDC dc) {
+  MeterRect area = MeterArea(W(), H());
+  BitBlt(dc, area.x, area.y, area.width, area.height, nullptr, 0, 0, BLACKNESS);
+}
+
+void Post(UINT command) { PostMessageA(app.main_window, WM_COMMAND, command, 0); }
+
+// The device's position as the portable tick wants it.
+TickPosition QueryDevicePosition(DWORD now) {
+  const bool recording = app.mode == MODE_REC;
+  MMTIME time = {};
+  time.wType = TIME_MS;
+  // Systems before 4.00 know the shorter record.
+  UINT size = app.windows_version >= 0x400 ? sizeof time : 10;
+  MMRESULT result = recording ? waveInGetPosition(app.wave_in, &time, size) : waveOutGetPosition(app.wave_out, &time, size);
+  DWORD value = time.wType == TIME_SAMPLES ? time.u.sample : time.wType == TIME_BYTES ? time.u.cb : time.u.ms;
+  return ConvertDevicePosition(result == MMSYSERR_NOERROR, time.wType, value, now, app.run_start_time, app.BytesPerSec,
+                               app.khz);
+}
+
+void ApplyTimeLimit(double position_ms) {
+  switch (CheckTimeLimit(position_ms, app.settings.time_limit, app.time_limit_margin, app.record_at_start != 0)) {
+    case TIME_LIMIT_NONE:
+      break;
+    case TIME_LIMIT_STOP_AND_EXIT:
+      Post(IDM_STOP);
+      Post(IDM_EXIT);
+      break;
+    case TIME_LIMIT_PAUSE:
+      Post(IDM_PAUSE);
+      app.settings.time_limit += app.settings.EndTime;
+      break;
+  }
+}
+
+void Tick(HDC dc, DWORD now, DWORD start) {
+  static StalledPositionState stalled;
+  const bool recording = app.mode == MODE_REC;
+  TickPosition position = QueryDevicePosition(now);
+  if (app.windows_version < 0x30C) position.ms = CompensateStalledPosition(stalled, position.ms, now);
+
+  TickInputs in;
+  in.recording = recording;
+  in.windows_version = app.windows_version;
+  in.rate_steps = app.rate_steps;
+  in.BytesPerSec = app.BytesPerSec;
+  in.khz = app.khz;
+  in.blockalign = app.blockalign;
+  in.unit_size = app.unit_size;
+  in.buffer_size = app.buffer_size;
+  in.data_total = app.data_total;
+  in.free_bytes = app.free_bytes;
+  TickFrame frame = ComputeTickFrame(in, position);
+  app.meter.position_ms = frame.position_ms;
+
+  Write(dc, 9 * W(), 7 * H(), FormatTickPositionText(frame.position_ms, app.BytesPerSec));
+  if (recording) ApplyTimeLimit(frame.position_ms);
+
+  // Without a byte rate there is no telling where in the memory block the
+  // sound is: the meter waits.
+  if (!frame.has_offset || app.block_data[0] == nullptr) return;
+  LevelWindow window = ComputeLevelWindow(frame.offset, app.buffer_size, app.unit_size, app.blockalign,
+                                          app.format_tag == WAVE_TAG_PCM, app.meter.metered_end);
+  if (!window.measure) return;
+  char* monitor = app.block_data[1];
+  app.block_data[1] = app.block_data[0] + window.start;
+  MeasureLevels(dc, 1, static_cast<long>(window.end - window.start));
+  app.block_data[1] = monitor;
+  AdaptStride(start, dc);
+  app.meter.metered_end = static_cast<long>(window.end);
+}
+
+}  // namespace
+
+void MeterTick(HDC dc, DWORD now) {
+  static int reentry_guard = 1;
+  DWORD start = timeGetTime();
+  if (!app.running || reentry_guard != 1) return;
+  ++reentry_guard;
+  Tick(dc, now, start);
+  --reentry_guard;
+}
+
+void ShowFormatLine(HDC dc) {
+  Write(dc, W(), 7 * H(), FormatRateText(app.khz));
+  Write(dc, W(), 10 * H(), FormatBitsText(app.sample_bits, app.khz, app.format_tag, app.BytesPerSec));
+}
+
+void ShowCapacity(HDC dc) {
+  Write(dc, 9 * W(), 10 * H(), FormatCapacityText(app.BytesPerSec, app.mode == MODE_REC, app.free_bytes, app.data_total));
+}
+
+void ShowPosition(HDC dc) {
+  PositionInputs in;
+  in.running = app.running != 0;
+  in.recording = app.mode == MODE_REC;
+  in.on_memory = app.buffer_count == ON_MEMORY;
+  in.data_count = app.data_count;
+  in.played_bytes = app.played_bytes;
+  in.run_start_time = app.run_start_time;
+  in.pause_time = app.pause_time;
+  in.BytesPerSec = app.BytesPerSec;
+  Write(dc, 9 * W(), 7 * H(), FormatPositionText(in));
+}
+
+void SetDisplayFormat(const FormatRecord* format) {
+  if (format == nullptr) return;
+  // A record of 14 bytes ends before the bits per sample.
+  bool has_bits = !(format == app.pFormat && app.format_size != 0 && app.format_size < 16);
+  DisplayFormat d = MakeDisplayFormat(format->wf.wFormatTag, format->wf.nChannels, format->wf.nSamplesPerSec,
+                                      format->wf.nAvgBytesPerSec, format->wf.nBlockAlign,
+                                      has_bits ? format->wBitsPerSample : 0);
+  app.BytesPerSec = d.BytesPerSec;
+  app.blockalign = d.blockalign;
+  app.khz = d.khz;
+  app.sample_bits = d.sample_bits;
+  app.format_tag = d.format_tag;
+  app.meter.sample_class = d.sample_class;
+  if (!app.main_window) return;
+  HDC dc = GetDC(app.main_window);
+  ApplyTextColours(dc);
+  HFONT previous = SelectStatusFont(dc);
+  ClearMeterArea(dc);
+  ShowFormatLine(dc);
+  ShowPosition(dc);
+  RestoreStatusFont(dc, previous);
+  ReleaseDC(app.main_window, dc);
+}
+
+void RefreshCapacity() {
+  if (!app.main_window) return;
+  HDC dc = GetDC(app.main_window);
+  ApplyTextColours(dc);
+  HFONT previous = SelectStatusFont(dc);
+  ShowCapacity(dc);
+  RestoreStatusFont(dc, previous);
+  DrawMeterLabels(dc);
+  ReleaseDC(app.main_window, dc);
+}
