@@ -138,28 +138,28 @@ OpenFailure LocateSoundData(RiffFile& file, bool riff, uint32_t& data_total) {
 }
 
 FailureText OpenFailureText(OpenFailure failure) {
-  namespace ja = ja::files;
+  namespace jf = ja::files;
   switch (failure) {
     case OpenFailure::NONE:
       break;
     case OpenFailure::NOT_RIFF:
-      return {IDS_NOT_WAVE, nullptr, ja::kNotRiffFile};
+      return {IDS_NOT_WAVE, nullptr, jf::kNotRiffFile};
     case OpenFailure::NOT_WAVE:
-      return {IDS_NOT_WAVE, nullptr, ja::kNotWaveFile};
+      return {IDS_NOT_WAVE, nullptr, jf::kNotWaveFile};
     case OpenFailure::DAMAGED:
-      return {IDS_RECOVER, nullptr, ja::kRecover};
+      return {IDS_RECOVER, nullptr, jf::kRecover};
     case OpenFailure::NO_DATA_IN_RIFF:
-      return {IDS_NO_DATA, nullptr, ja::kNoDataInRiff};
+      return {IDS_NO_DATA, nullptr, jf::kNoDataInRiff};
     case OpenFailure::NO_FMT:
-      return {IDS_FILE_DESTROYED, nullptr, ja::kFileDestroyed};
+      return {IDS_FILE_DESTROYED, nullptr, jf::kFileDestroyed};
     case OpenFailure::SHORT_FMT:
-      return {IDS_CANT_READ_FMT, nullptr, ja::kCantReadFmt};
+      return {IDS_CANT_READ_FMT, nullptr, jf::kCantReadFmt};
     case OpenFailure::UNSUPPORTED:
-      return {IDS_NO_SUPPORT, nullptr, ja::kNoPlayDriver};
+      return {IDS_NO_SUPPORT, nullptr, jf::kNoPlayDriver};
     case OpenFailure::NO_DATA_IN_WAVE:
-      return {IDS_NO_DATA, nullptr, ja::kNoDataInWave};
+      return {IDS_NO_DATA, nullptr, jf::kNoDataInWave};
     case OpenFailure::DATA_EMPTY:
-      return {IDS_DATA_EMPTY, nullptr, ja::kDataEmpty};
+      return {IDS_DATA_EMPTY, nullptr, jf::kDataEmpty};
   }
   return {-1, "", ""};
 }
@@ -176,17 +176,17 @@ QueryStep NextPlayQueryStep(unsigned result, const std::vector<uint8_t>& format,
 }
 
 FailureText PlayQueryFailureText(unsigned result) {
-  namespace ja = ja::files;
+  namespace jf = ja::files;
   switch (result) {
     case 2:
-      return {IDS_CANT_OPEN_WAVEOUT, nullptr, ja::kBadDeviceId};
+      return {IDS_CANT_OPEN_WAVEOUT, nullptr, jf::kBadDeviceId};
     case 4:
-      return {IDS_CANT_OPEN_WAVEOUT, nullptr, ja::kOutputInUse};
+      return {IDS_CANT_OPEN_WAVEOUT, nullptr, jf::kOutputInUse};
     case 7:
-      return {IDS_NO_MEMORY, nullptr, ja::kQueryNoMemory};
+      return {IDS_NO_MEMORY, nullptr, jf::kQueryNoMemory};
     case kQueryBadFormat:
-      return {IDS_NO_SUPPORT, nullptr, ja::kNoPlayDriver};
+      return {IDS_NO_SUPPORT, nullptr, jf::kNoPlayDriver};
     default:
-      return {IDS_CANT_OPEN_WAVEOUT, nullptr, ja::kCantOpenOutput};
+      return {IDS_CANT_OPEN_WAVEOUT, nullptr, jf::kCantOpenOutput};
   }
 }

@@ -27,21 +27,21 @@ uint32_t RecordingCapacity(uint32_t free_bytes, uint32_t cluster_bytes) {
 }
 
 FailureText RecordQueryFailureText(unsigned result) {
-  namespace ja = ja::files;
+  namespace jf = ja::files;
   switch (result) {
     case 2:
-      return {-1, "bad id", ja::kInBadId};
+      return {-1, "bad id", jf::kInBadId};
     case 4:
-      return {-1, "allocated", ja::kInAllocated};
+      return {-1, "allocated", jf::kInAllocated};
     case 6:
-      return {-1, "no driver", ja::kInNoDriver};
+      return {-1, "no driver", jf::kInNoDriver};
     case 7:
-      return {-1, "nomem", ja::kInNoMemory};
+      return {-1, "nomem", jf::kInNoMemory};
     case 32:
-      return {IDS_NO_SUPPORT, nullptr, ja::kInBadFormat};
+      return {IDS_NO_SUPPORT, nullptr, jf::kInBadFormat};
     case 35:
-      return {-1, "err_sync", ja::kInSync};
+      return {-1, "err_sync", jf::kInSync};
     default:
-      return {-1, "? error ?", ja::kInUnknown};
+      return {-1, "? error ?", jf::kInUnknown};
   }
 }

@@ -1,0 +1,28 @@
+// The drive measurement: one free-space query, the arithmetic is portable.
+#include <windows.h>
+
+#include <string>
+
+#include "app/app_state_win32.h"
+#include "audio/disk_space.h"
+#include "audio/newfile_dialog_win32.h"
+
+DWORD MeasureDiskSpace(const char* path) {
+  std::string root;
+  const char* asked = path;  // before Windows 4.0 the path goes as it is
+  if (app.windows_version >= 0x400) {
+    char current[MAX_PATH] = "";
+    if (!(path && path[0] && path[1] == ':')) GetCurrentDirectoryA(sizeof current, current);
+    root = DiskRootFor(path != nullptr, path ? path : "", app.windows_version, current);
+    asked = root.c_str();
+  }
+  DWORD sectors_per_cluster = 0, bytes_per_sector = 0, free_clusters = 0, total_clusters = 0;
+  if (!GetDiskFreeSpaceA(asked, &sectors_per_cluster, &bytes_per_sector, &free_clusters, &total_clusters))
+    sectors_per_cluster = bytes_per_sector = free_clusters = total_clusters = 0;
+  const DriveFigures figures =
+      ComputeDriveFigures(sectors_per_cluster, bytes_per_sector, free_clusters, total_clusters);
+  app.free_bytes = figures.free_bytes;
+  app.disk_bytes = figures.disk_bytes;
+  app.cluster_bytes = figures.cluster_bytes;
+  return app.free_bytes;
+}

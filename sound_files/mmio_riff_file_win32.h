@@ -1,0 +1,23 @@
+// The current file (file_mmio) as a RiffFile for the portable parsers: reads
+// and seeks through mmioRead/mmioSeek, and enters and leaves chunks with
+// mmioDescend/mmioAscend into app.riff_chunk and app.inner_chunk.
+#pragma once
+#include <windows.h>
+#include <mmsystem.h>
+
+#include "sound_files/riff_file.h"
+
+class MmioRiffFile : public RiffFile {
+ public:
+  explicit MmioRiffFile(HMMIO file) : file_(file) {}
+  uint32_t Read(void* buffer, uint32_t count) override;
+  bool Seek(uint32_t offset) override;
+  uint32_t Position() override;
+  uint32_t Size() override;
+  bool Descend(ChunkSlot slot, uint32_t id) override;
+  bool Ascend(ChunkSlot slot) override;
+  ChunkInfo Chunk(ChunkSlot slot) override;
+
+ private:
+  HMMIO file_;
+};

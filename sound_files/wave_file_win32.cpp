@@ -1,0 +1,240 @@
+// Opening the current file for playing and creating it for recording, with
+// the multimedia file functions and the device format queries.
+#include "sound_files/wave_file_win32.h"
+
+#include <mmsystem.h>
+
+#include <cstring>
+#include <vector>
+
+#include "app/app_state_win32.h"
+#include "app/ui_text_win32.h"
+#include "audio/newfile_dialog_win32.h"
+#include "audio/transport_win32.h"
+#include "meter/meter_win32.h"
+#include "resources/ja_sound_files.h"
+#include "resources/resource_ids.h"
+#include "sound_files/analysis_replay_win32.h"
+#include "sound_files/mmio_riff_file_win32.h"
+#include "sound_files/repair_win32.h"
+#include "sound_files/sound_file_open.h"
+#include "sound_files/wave_create.h"
+
+namespace jf = ja::files;
+
+namespace {
+
+const char* MessageFor(const FailureText& text) {
+  return text.english_id >= 0 ? PickId(static_cast<UINT>(text.english_id), text.japanese)
+                              : Pick(text.english, text.japanese);
+}
+
+void CloseCurrentFile() {
+  if (app.file_mmio) mmioClose(app.file_mmio, 0);
+  app.file_mmio = nullptr;
+}
+
+// The record as the portable checks see it.
+std::vector<uint8_t> CurrentRecord() {
+  if (!app.pFormat) return {};
+  const uint8_t* bytes = reinterpret_cast<const uint8_t*>(app.pFormat);
+  return std::vector<uint8_t>(bytes, bytes + app.format_size);
+}
+
+// Asks whether a file whose recording never closed should be repaired. True
+// when it was and the open can start again.
+enum class RepairOutcome { REPAIRED, DECLINED, FAILED };
+RepairOutcome OfferRepair() {
+  const int answer = MessageBoxA(app.main_window, MessageFor(OpenFailureText(OpenFailure::DAMAGED)), nullptr,
+                                 MB_YESNO);
+  CloseCurrentFile();
+  if (answer != IDYES) return RepairOutcome::DECLINED;
+  if (RepairWave() == 0) return RepairOutcome::REPAIRED;
+  ShowFailure(Pick("cant recover", jf::kCantRecover));
+  return RepairOutcome::FAILED;
+}
+
+// The output device query with its 48000-to-44100 and mono fallbacks. False
+// after the failure message (record and file still to be released).
+bool QueryOutputDevice() {
+  for (;;) {
+    const MMRESULT result = waveOutOpen(nullptr, WAVE_MAPPER, reinterpret_cast<LPCWAVEFORMATEX>(app.pFormat), 0, 0,
+                                        WAVE_FORMAT_QUERY);
+    if (result == MMSYSERR_NOERROR) return true;
+    RefreshCapacity();
+    switch (NextPlayQueryStep(result, CurrentRecord(), app.windows_version)) {
+      case QueryStep::RETRY_44100:
+        app.pFormat->wf.nSamplesPerSec = 44100;
+        continue;
+      case QueryStep::RETRY_MONO:
+        app.pFormat->wf.nChannels = 1;
+        continue;
+      case QueryStep::GIVE_UP:
+        ShowFailure(MessageFor(PlayQueryFailureText(result)));
+        return false;
+    }
+  }
+}
+
+int FailAfterRecord(const FailureText& text) {
+  ShowFailure(MessageFor(text));
+  FreeFormatRecord();
+  CloseCurrentFile();
+  return 0;
+}
+
+}  // namespace
+
+WORD AllocFormatRecord(WORD size) {
+  FreeFormatRecord();
+  // The block is never shorter than the fields every reader may look at, and
+  // zeroed, so a short chunk's missing fields (bits, cbSize) read as 0.
+  const UINT bytes = size < sizeof(FormatRecord) ? sizeof(FormatRecord) : size;
+  app.hFormat = LocalAlloc(LMEM_MOVEABLE | LMEM_ZEROINIT, bytes);
+  if (!app.hFormat) {
+    ShowFailure(PickId(IDS_NO_MEMORY, jf::kRecordNoMemory));
+    CloseCurrentFile();
+    return 0;
+  }
+  app.pFormat = static_cast<FormatRecord*>(LocalLock(app.hFormat));
+  if (!app.pFormat) {
+    LocalFree(app.hFormat);
+    app.hFormat = nullptr;
+    ShowFailure(PickId(IDS_MEMORY_LOCK_FAILED, jf::kRecordLockFailed));
+    CloseCurrentFile();
+    return 0;
+  }
+  app.format_size = size;
+  return size;
+}
+
+void FreeFormatRecord() {
+  if (app.hFormat) {
+    LocalUnlock(app.hFormat);
+    LocalFree(app.hFormat);
+  }
+  app.hFormat = nullptr;
+  app.pFormat = nullptr;
+  app.format_size = 0;
+}
+
+int OpenForPlay() {
+  if (!app.file_name[0]) {
+    ShowFailure(PickId(IDS_FILE_NAME, jf::kFileNameMissing));
+    return 0;
+  }
+  for (;;) {
+    app.file_mmio = mmioOpenA(app.file_name, nullptr, MMIO_ALLOCBUF | MMIO_READ);
+    if (!app.file_mmio) {
+      ShowFailure(PickId(IDS_CANT_OPEN_FILE, jf::kCantOpenFile));
+      return 0;
+    }
+    app.data_total = 0;
+    app.BytesPerSec = 0;
+    MmioRiffFile file(app.file_mmio);
+    SoundFileIdentity id = IdentifySoundFile(file);
+
+    if (id.failure == OpenFailure::DAMAGED) {
+      const RepairOutcome outcome = OfferRepair();
+      if (outcome == RepairOutcome::REPAIRED) continue;  // open the repaired file afresh
+      return 0;
+    }
+    if (id.kind != SoundKind::RIFF_WAVE) app.data_total = app.data_count = id.analysed_data_total;
+
+    const ReplayResult replay = ReplayAnalysis(id.report, nullptr, id.format);
+    if (replay == ReplayResult::ABORTED) return 0;
+    if (id.failure != OpenFailure::NONE) {
+      // A record that was allocated for this file goes; one from before stays.
+      ShowFailure(MessageFor(OpenFailureText(id.failure)));
+      if (replay == ReplayResult::RECORD) FreeFormatRecord();
+      CloseCurrentFile();
+      return 0;
+    }
+
+    SetDisplayFormat(app.pFormat);
+    const DWORD khz_of_file = (app.pFormat->wf.nSamplesPerSec + 500) / 1000;
+    if (!QueryOutputDevice()) {
+      FreeFormatRecord();
+      CloseCurrentFile();
+      return 0;
+    }
+    // The query may have passed only at 44100; the record keeps the file's
+    // rate, and the playback start makes the same step when it opens.
+    if (app.pFormat->wf.nSamplesPerSec == 44100 && khz_of_file == 48) app.pFormat->wf.nSamplesPerSec = 48000;
+
+    uint32_t data_total = 0;
+    const OpenFailure located = LocateSoundData(file, id.riff, data_total);
+    if (located == OpenFailure::NO_DATA_IN_WAVE) return FailAfterRecord(OpenFailureText(located));
+    app.data_total = app.data_count = data_total;
+    MeasureDiskSpace(app.file_name);
+    if (located == OpenFailure::DATA_EMPTY) return FailAfterRecord(OpenFailureText(located));
+    RefreshCapacity();
+    return 1;
+  }
+}
+
+namespace {
+
+int FailCreate(const char* message, bool free_record) {
+  ShowFailure(message);
+  if (free_record) FreeFormatRecord();
+  AbandonTransport();
+  return 0;
+}
+
+}  // namespace
+
+int CreateForRecord() {
+  if (!app.file_name[0]) {
+    ShowFailure(PickId(IDS_FILE_NAME, jf::kFileNameMissing));
+    return 0;
+  }
+  app.file_mmio = mmioOpenA(app.file_name, nullptr, MMIO_CREATE | MMIO_WRITE);
+  if (!app.file_mmio) {
+    ShowFailure(PickId(IDS_CANT_OPEN_FILE, jf::kCantOpenFile));
+    return 0;
+  }
+  // Nothing recorded yet: a failure below leaves an empty file for the
+  // transport clean-up to remove.
+  app.data_count = 0;
+
+  app.riff_chunk = MMCKINFO();
+  app.riff_chunk.fccType = mmioFOURCC('W', 'A', 'V', 'E');
+  app.riff_chunk.cksize = 0;
+  if (mmioCreateChunk(app.file_mmio, &app.riff_chunk, MMIO_CREATERIFF) != MMSYSERR_NOERROR)
+    return FailCreate(PickId(IDS_CANT_CREATE_RIFF, jf::kCantCreateRiff), false);
+
+  app.inner_chunk = MMCKINFO();
+  app.inner_chunk.ckid = mmioFOURCC('f', 'm', 't', ' ');
+  app.inner_chunk.cksize = RECORDING_FORMAT_SIZE;
+  if (mmioCreateChunk(app.file_mmio, &app.inner_chunk, 0) != MMSYSERR_NOERROR)
+    return FailCreate(PickId(IDS_CANT_CREATE_FMT, jf::kCantCreateFmt), false);
+
+  if (!AllocFormatRecord(RECORDING_FORMAT_SIZE)) return 0;
+  const Settings& s = app.settings;
+  const std::vector<uint8_t> record =
+      MakeRecordingFormat(s.rec_freq, static_cast<uint16_t>(s.rec_channel), static_cast<uint16_t>(s.rec_bits));
+  std::memcpy(app.pFormat, record.data(), record.size());
+
+  if (mmioWrite(app.file_mmio, reinterpret_cast<const char*>(app.pFormat), RECORDING_FORMAT_SIZE) !=
+      RECORDING_FORMAT_SIZE)
+    return FailCreate(PickId(IDS_CANT_WRITE_FMT, jf::kCantWriteFmt), true);
+
+  SetDisplayFormat(app.pFormat);
+  const MMRESULT query =
+      waveInOpen(nullptr, WAVE_MAPPER, reinterpret_cast<LPCWAVEFORMATEX>(app.pFormat), 0, 0, WAVE_FORMAT_QUERY);
+  if (query != MMSYSERR_NOERROR) return FailCreate(MessageFor(RecordQueryFailureText(query)), true);
+
+  mmioAscend(app.file_mmio, &app.inner_chunk, 0);
+  app.inner_chunk = MMCKINFO();
+  app.inner_chunk.ckid = mmioFOURCC('d', 'a', 't', 'a');
+  app.inner_chunk.cksize = 0;
+  if (mmioCreateChunk(app.file_mmio, &app.inner_chunk, 0) != MMSYSERR_NOERROR)
+    return FailCreate(PickId(IDS_CANT_CREATE_DATA, jf::kCantCreateData), true);
+
+  MeasureDiskSpace(app.file_name);
+  app.data_total = RecordingCapacity(app.free_bytes, app.cluster_bytes);
+  RefreshCapacity();
+  app.data_count = 0;
+  return 1;
+}
