@@ -242,6 +242,9 @@ bool CreateEmptyFile(const char* name) {
 
 bool InputTakesFormat() {
   const Settings& s = app.settings;
+  // Only a hand-edited settings file holds these; some drivers accept the
+  // query anyway, but no buffer can be sized for them.
+  if (s.rec_freq == 0 || s.rec_channel <= 0 || s.rec_bits / 8 <= 0) return false;
   WAVEFORMATEX format = {};
   format.wFormatTag = WAVE_FORMAT_PCM;
   format.nChannels = static_cast<WORD>(s.rec_channel);
