@@ -8,6 +8,7 @@
 #include <commdlg.h>
 
 #include "app/dialogs_win32.h"
+#include "app/tapeon_win32.h"
 #include "app/ui_text_win32.h"
 #include "audio/newfile_dialog_win32.h"
 #include "audio/newfile_rules.h"
@@ -35,11 +36,7 @@ constexpr RadioGroup kChannelButtons = {IDC_NEW_STEREO, IDC_NEW_MONO};
 constexpr RadioGroup kBitButtons = {IDC_NEW_16BIT, IDC_NEW_8BIT};
 constexpr RadioGroup kLimitButtons = {IDC_NEW_LIMIT_YES, IDC_NEW_LIMIT_NO};
 
-int PathKind(const char* path, void*) {
-  DWORD attributes = GetFileAttributesA(path);
-  if (attributes == INVALID_FILE_ATTRIBUTES) return KIND_NONE;
-  return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? KIND_DIRECTORY : KIND_FILE;
-}
+int PathKind(const char* path, void*) { return FileKind(path); }
 
 bool IsChecked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
 

@@ -520,3 +520,43 @@ TEST_F(DialogsNewFile, HandEditedFormatIsRefusedWithAMessage) {
   ASSERT_FALSE(app->Exited());
   CloseAndExpectExit(*app);
 }
+
+TEST_F(DialogsNewFile, RecordingGoesIntoTheNewFileAndTheAboutBoxStaysPut) {
+  TempDir dir;
+  ASSERT_TRUE(WriteFileBytes(dir.File("TAPEON.INI"), "[TAPEON]\r\nlevelwarning=0\r\n"));
+  auto app = Start(dir);
+  HWND dialog = OpenDialog(*app, IDM_NEW, NewFileTitle());
+  ASSERT_NE(dialog, nullptr);
+  ASSERT_TRUE(SetControlText(dialog, IDC_NEW_NAME, "session.wav"));
+  PressAndWaitGone(dialog, IDOK);
+  ASSERT_TRUE(WaitUntil([&] { return app->ButtonEnabled(IDM_START); }));
+
+  ASSERT_TRUE(app->PostCommand(IDM_START));
+  ASSERT_TRUE(WaitUntil([&] { return app->ButtonEnabled(IDM_STOP); })) << "the recording did not start";
+  // While the recording takes sound the About box offers no Move.
+  dialog = OpenDialog(*app, IDM_ABOUT, "About TAPEON");
+  ASSERT_NE(dialog, nullptr);
+  SendMessageA(dialog, WM_INITMENU, 0, 0);
+  auto move = FindMenuItem(app->SystemMenuOf(dialog), SC_MOVE);
+  ASSERT_TRUE(move);
+  EXPECT_TRUE(move->grey());
+  PressAndWaitGone(dialog, IDOK);
+
+  Sleep(3000);
+  ASSERT_TRUE(app->PostCommand(IDM_STOP));
+  ASSERT_TRUE(WaitUntil([&] { return !app->ButtonEnabled(IDM_STOP); }));
+  auto bytes = ReadFileBytes(dir.File("session.wav"));
+  ASSERT_TRUE(bytes);
+  EXPECT_GT(bytes->size(), 44u + 44100u) << "seconds of 44.1 kHz 16-bit stereo expected";
+  EXPECT_EQ(bytes->substr(0, 4), "RIFF");
+
+  // Idle again: Move is back.
+  dialog = OpenDialog(*app, IDM_ABOUT, "About TAPEON");
+  ASSERT_NE(dialog, nullptr);
+  SendMessageA(dialog, WM_INITMENU, 0, 0);
+  move = FindMenuItem(app->SystemMenuOf(dialog), SC_MOVE);
+  ASSERT_TRUE(move);
+  EXPECT_FALSE(move->grey());
+  PressAndWaitGone(dialog, IDOK);
+  CloseAndExpectExit(*app);
+}
