@@ -211,11 +211,11 @@ std::vector<Style> Styles() {
   };
 }
 
-std::string IniText(const Style& style, int levelwarning) {
+std::string IniText(const Style& style, int levelwarning, int on_memory) {
   char text[256];
   snprintf(text, sizeof text,
-           "[TAPEON]\r\ndisplay=%d\r\nsmooth=%d\r\nmonochrome=%d\r\nPeakHold=1\r\nlevelwarning=%d\r\nOnMem=0\r\n",
-           style.display, style.smooth, style.monochrome, levelwarning);
+           "[TAPEON]\r\ndisplay=%d\r\nsmooth=%d\r\nmonochrome=%d\r\nPeakHold=1\r\nlevelwarning=%d\r\nOnMem=%d\r\n",
+           style.display, style.smooth, style.monochrome, levelwarning, on_memory);
   return text;
 }
 
@@ -223,8 +223,8 @@ std::string IniText(const Style& style, int levelwarning) {
 class MeterRecording {
  public:
   MeterRecording(const Style& style, int levelwarning, const std::string& extra_arguments = "",
-                 double left_amplitude = 0.5) {
-    WriteFileBytes(dir_.File("TAPEON.INI"), IniText(style, levelwarning));
+                 double left_amplitude = 0.5, int on_memory = 0) {
+    WriteFileBytes(dir_.File("TAPEON.INI"), IniText(style, levelwarning, on_memory));
     EXPECT_TRUE(WriteTwoToneWave(dir_.File("tone.wav"), 30, left_amplitude));
     // The sink's monitor needs a moment after a new stream starts.
     player_ = std::make_unique<HostScript>(dir_, "play", engine_test::PlayCommand(dir_.File("tone.wav")));
@@ -279,14 +279,7 @@ class MeterRecording {
 
 class MeterStyles : public testing::TestWithParam<int> {};
 
-TEST_P(MeterStyles, RecordingDrawsTheTwoChannels) {
-  if (!SoundSession()) GTEST_SKIP() << "no wave devices in this run";
-  const Style style = Styles()[GetParam()];
-  const Cells cells = ExpectedCells();
-  MeterRecording recording(style, 0);
-  ASSERT_NE(recording.window(), nullptr);
-  Picture picture = recording.WaitForMeter(cells);
-  SaveScreenshot(picture, style.name);
+void CheckMeterPicture(const Style& style, const Picture& picture, const Cells& cells) {
   ASSERT_FALSE(picture.pixels.empty());
 
   const int w = cells.width, h = cells.height;
@@ -307,8 +300,32 @@ TEST_P(MeterStyles, RecordingDrawsTheTwoChannels) {
   EXPECT_EQ(picture.Count(RGB(0, 0, 0), 15 * h + h / 2, 2 * w, 26 * w), 24 * w) << "gap between the rows";
 }
 
+TEST_P(MeterStyles, RecordingDrawsTheTwoChannels) {
+  if (!SoundSession()) GTEST_SKIP() << "no wave devices in this run";
+  const Style style = Styles()[GetParam()];
+  const Cells cells = ExpectedCells();
+  MeterRecording recording(style, 0);
+  ASSERT_NE(recording.window(), nullptr);
+  Picture picture = recording.WaitForMeter(cells);
+  SaveScreenshot(picture, style.name);
+  CheckMeterPicture(style, picture, cells);
+}
+
 INSTANTIATE_TEST_SUITE_P(FourStylesAndMonochrome, MeterStyles, testing::Range(0, 5),
                          [](const testing::TestParamInfo<int>& info) { return std::string(Styles()[info.param].name); });
+
+// On-memory recording: no buffer comes back until the end, so the display
+// timer's tick meters the stretch of the memory block behind the position.
+TEST(MeterOnMemory, TimerTickMetersTheMemoryBlock) {
+  if (!SoundSession()) GTEST_SKIP() << "no wave devices in this run";
+  const Style style = Styles()[0];
+  const Cells cells = ExpectedCells();
+  MeterRecording recording(style, 0, "", 0.5, 1);
+  ASSERT_NE(recording.window(), nullptr);
+  Picture picture = recording.WaitForMeter(cells);
+  SaveScreenshot(picture, "db_leds_on_memory");
+  CheckMeterPicture(style, picture, cells);
+}
 
 // A mono 8-bit recording: one bar of three rows, 8-bit level units, and the
 // "Monaural" caption.
