@@ -96,8 +96,11 @@ void CheckTimeLimit() {
 void HandleFilledBlock(WAVEHDR* header) {
   if (OnMemory() && app.current_block == 0) KillTimer(app.main_window, kDisplayTimer);
 
+  // Only full buffers are paced. Buffers a reset hands back (pause, continue)
+  // come all at once and must go back to the device at once: while it has
+  // none, what it captures is lost.
   const DWORD wait = RecordPacingWait(app.settings.deltatime, app.khz);
-  if (WorthPacing(wait)) PaceBuffer(wait);
+  if (WorthPacing(wait) && header->dwBytesRecorded >= header->dwBufferLength) PaceBuffer(wait);
   const DWORD start = timeGetTime();
 
   const int index = BlockIndexOf(static_cast<uint32_t>(header->dwUser));
