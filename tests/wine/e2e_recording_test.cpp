@@ -310,4 +310,82 @@ TEST_F(Recording, KilledStreamingRecordingIsRepairedWithEveryWholeBlock) {
   ExpectContinuousRamp(*w);
 }
 
+// A small file system mounted for the test and given a drive letter, so a
+// recording can fill it. Needs the host's mount (root); skipped without it.
+class RecordingDiskFull : public Recording {
+ protected:
+  void TearDown() override {
+    if (letter_ == 0) return;
+    HostScript unmount(dir_, "unmount",
+                       std::string("rm -f \"$WINEPREFIX/dosdevices/") + static_cast<char>(tolower(letter_)) +
+                           ":\"; umount '" + HostPath(mount_) + "'");
+    unmount.Wait(10000);
+  }
+
+  // Mounts `kilobytes` of tmpfs with `filler` bytes taken; returns the drive root.
+  std::string MountSmallDrive(int kilobytes, long filler) {
+    DWORD used = GetLogicalDrives();
+    char letter = 0;
+    for (char c = 'Q'; c <= 'Y' && !letter; ++c)
+      if (!(used & (1u << (c - 'A')))) letter = c;
+    if (!letter) return "";
+    mount_ = dir_.File("small");
+    CreateDirectoryA(mount_.c_str(), nullptr);
+    const std::string where = HostPath(mount_);
+    HostScript mount(dir_, "mount",
+                     "mount -t tmpfs -o size=" + std::to_string(kilobytes) + "k tmpfs '" + where +
+                         "' && head -c " + std::to_string(filler) + " /dev/zero > '" + where +
+                         "/filler' && ln -sfn '" + where + "' \"$WINEPREFIX/dosdevices/" +
+                         static_cast<char>(tolower(letter)) + ":\"");
+    if (!mount.Wait(10000) || mount.Status() != 0) return "";
+    letter_ = letter;
+    return std::string(1, letter) + ":\\";
+  }
+
+  void RecordUntilFull(bool on_memory) {
+    const std::string root = on_memory ? MountSmallDrive(1024, 0) : MountSmallDrive(3072, 1800 * 1024);
+    if (root.empty()) GTEST_SKIP() << "cannot mount a small file system here";
+    ULARGE_INTEGER free_bytes{};
+    ASSERT_TRUE(GetDiskFreeSpaceExA(root.c_str(), &free_bytes, nullptr, nullptr)) << root;
+    ASSERT_LT(free_bytes.QuadPart, 2u * 1048576);
+
+    ASSERT_TRUE(WriteSettings(dir_, {{"OnMem", "0"}, {"levelwarning", "0"}}));
+    ASSERT_NO_FATAL_FAILURE(StartSignal());
+    const std::string path = root + "full.wav";
+    auto app = Launch(dir_, path + " /R/S/H/44");
+    ASSERT_TRUE(WaitUntil([&] { return app->ButtonEnabled(IDM_STOP); }, 5000));
+    if (on_memory) {
+      // The memory block is sized to the free space at the start; something
+      // else takes part of it before the block is written.
+      HostScript take(dir_, "take", "head -c 307200 /dev/zero > '" + HostPath(mount_) + "/taken'");
+      ASSERT_TRUE(take.Wait(10000));
+    }
+    std::optional<MessageBoxInfo> box = app->AnswerMessageBox(IDOK, 20000);
+    ASSERT_TRUE(box) << "no message when the drive was full";
+    EXPECT_EQ(box->text, Pick("Disk Full or I/O Error!\nRecording Stop.", ja::audio::kDiskFull));
+    EXPECT_TRUE(box->has_icon);
+    ASSERT_TRUE(WaitForIdle(*app, PlayText())) << "the recording must become the current file";
+
+    std::optional<Wave> w = ReadWave(path);
+    ASSERT_TRUE(w);
+    ExpectHeader(*w, 2, 16);
+    EXPECT_GT(w->data_size, 500000u);
+    ExpectContinuousRamp(*w);
+
+    // The file opens and plays.
+    ASSERT_TRUE(app->PostCommand(IDM_START));
+    EXPECT_TRUE(WaitUntil([&] { return app->ButtonEnabled(IDM_STOP); }, 5000)) << "the full file does not play";
+    EXPECT_TRUE(app->Dialogs().empty());
+    ASSERT_TRUE(app->PostCommand(IDM_STOP));
+    ASSERT_TRUE(WaitForIdle(*app, PlayText()));
+    EXPECT_EQ(app->CloseAndWait(), std::optional<DWORD>(0));
+  }
+
+  std::string mount_;
+  char letter_ = 0;
+};
+
+TEST_F(RecordingDiskFull, StreamingKeepsEverySampleWritten) { RecordUntilFull(false); }
+TEST_F(RecordingDiskFull, OnMemoryKeepsEverySampleWritten) { RecordUntilFull(true); }
+
 }  // namespace
