@@ -15,6 +15,8 @@
 #include "resources/ja_dialogs.h"
 #include "resources/resource_ids.h"
 
+// buffer: FREE_SPACE_TEXT_SIZE bytes for the composed line.
+constexpr size_t FREE_SPACE_TEXT_SIZE = 160;
 void ShowFreeSpace(HWND dialog, char* buffer);
 
 namespace {
@@ -132,7 +134,7 @@ void EnableLimitField(HWND dialog, bool on) {
 }
 
 void RefreshFreeSpace(HWND dialog) {
-  char buffer[160];
+  char buffer[FREE_SPACE_TEXT_SIZE];
   ShowFreeSpace(dialog, buffer);
 }
 
@@ -344,7 +346,7 @@ void ShowFreeSpace(HWND dialog, char* buffer) {
   GetCurrentDirectoryA(sizeof current, current);
   const Settings& s = app.settings;
   FormatFreeSpace(FreeSpaceDriveLetter(app.record_drive, current), app.free_bytes, s.rec_freq, s.rec_channel,
-                  s.rec_bits, app.japanese_ui, s.levelwarning, buffer, 160);
+                  s.rec_bits, app.japanese_ui, s.levelwarning, buffer, FREE_SPACE_TEXT_SIZE);
   SetDlgItemTextA(dialog, IDC_NEW_FREESPACE, buffer);
 }
 
