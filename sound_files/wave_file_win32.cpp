@@ -123,6 +123,7 @@ int OpenForPlay() {
     ShowFailure(PickId(IDS_FILE_NAME, jf::kFileNameMissing));
     return 0;
   }
+  CloseCurrentFile();  // there is only ever one sound file open
   for (;;) {
     app.file_mmio = mmioOpenA(app.file_name, nullptr, MMIO_ALLOCBUF | MMIO_READ);
     if (!app.file_mmio) {
@@ -189,6 +190,7 @@ int CreateForRecord() {
     ShowFailure(PickId(IDS_FILE_NAME, jf::kFileNameMissing));
     return 0;
   }
+  CloseCurrentFile();  // there is only ever one sound file open
   app.file_mmio = mmioOpenA(app.file_name, nullptr, MMIO_CREATE | MMIO_WRITE);
   if (!app.file_mmio) {
     ShowFailure(PickId(IDS_CANT_OPEN_FILE, jf::kCantOpenFile));

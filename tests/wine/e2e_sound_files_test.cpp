@@ -1,0 +1,223 @@
+// End-to-end tests of opening sound files for playing, their refusals and the
+// repair of an unfinished recording (TAPEON started with the file on its
+// command line), and of creating a recording file through the real
+// multimedia file functions (tool_sound_create). Texts are checked in the
+// language of the run. Needs the files of tests/fixtures/sound_files.sh in
+// FixturesDir().
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <mmsystem.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "driver.h"
+#include "resources/ja_app.h"
+#include "resources/ja_sound_files.h"
+#include "resources/resource_ids.h"
+
+using namespace e2e;
+
+namespace {
+
+std::string Fixture(const std::string& name) { return FixturesDir() + "\\" + name; }
+
+uint32_t U32At(const std::string& bytes, size_t at) {
+  if (bytes.size() < at + 4) return 0xFFFFFFFFu;
+  const auto* b = reinterpret_cast<const unsigned char*>(bytes.data() + at);
+  return b[0] | b[1] << 8 | b[2] << 16 | static_cast<uint32_t>(b[3]) << 24;
+}
+
+// Whether a message box shows an icon: Wine's box template always holds the
+// icon control, which has no icon set when the box has none.
+bool ShowsIcon(HWND box) {
+  for (const ControlInfo& control : Controls(box))
+    if ((control.style & SS_TYPEMASK) == SS_ICON && control.visible &&
+        SendMessageA(control.window, STM_GETICON, 0, 0) != 0)
+      return true;
+  return false;
+}
+
+class SoundFilesE2E : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!FileExists(Fixture("files_s16_44k.wav")))
+      GTEST_SKIP() << "no fixtures in " << FixturesDir() << "; make them with tests/fixtures/sound_files.sh";
+  }
+
+  // Starts TAPEON with the file on its command line.
+  bool Launch(const std::string& file) {
+    LaunchOptions options;
+    options.profile_dir = dir_.path();
+    options.arguments = "\"" + file + "\"";
+    app_ = std::make_unique<Tapeon>(options);
+    return app_->started() && app_->WaitForMainWindow();
+  }
+
+  // Play mode reached: no message box came up, Start is enabled and says Play.
+  void ExpectPlayMode(const std::string& what) {
+    HWND box = app_->WaitForDialog("", 2000);
+    if (box) {
+      ADD_FAILURE() << what << ": box \"" << ReadMessageBox(box).text << "\"";
+      app_->AnswerMessageBox(IDOK, 2000);
+      return;
+    }
+    EXPECT_TRUE(app_->ButtonEnabled(IDM_START)) << what;
+    EXPECT_EQ(app_->ButtonText(IDM_START), Pick("Play", ja::kPlay)) << what;
+  }
+
+  // The failure box that stops the open: exact text, exclamation icon, OK.
+  void ExpectFailureBox(const std::string& what, const std::string& text) {
+    HWND window = app_->WaitForDialog("", 5000);
+    ASSERT_TRUE(window) << what << ": no message box";
+    EXPECT_TRUE(ShowsIcon(window)) << what;
+    std::optional<MessageBoxInfo> box = app_->AnswerMessageBox(IDOK, 5000);
+    ASSERT_TRUE(box) << what << ": no message box";
+    EXPECT_EQ(box->text, text) << what;
+    ASSERT_EQ(box->buttons.size(), 1u) << what;
+    EXPECT_EQ(box->buttons[0].first, IDOK) << what;
+    EXPECT_TRUE(app_->WaitForNoDialog(1500)) << what << ": a second box";
+  }
+
+  TempDir dir_;
+  std::unique_ptr<Tapeon> app_;
+};
+
+TEST_F(SoundFilesE2E, WaveMpegAndRiffWrappedMpegReachPlayMode) {
+  if (!SoundSession()) GTEST_SKIP() << "no wave output in this run";
+  for (const char* name : {"files_s16_44k.wav", "files_u8_mono.wav", "files_s16_48k.wav", "files_cbr128.mp3",
+                           "files_id3.mp3", "files_cbr128.rmp"}) {
+    ASSERT_TRUE(Launch(Fixture(name))) << name;
+    ExpectPlayMode(name);
+    app_->CloseAndWait();
+  }
+}
+
+TEST_F(SoundFilesE2E, OggFollowsTheCodecProbe) {
+  if (!SoundSession()) GTEST_SKIP() << "no wave output in this run";
+  // The same question TAPEON asks: can the wave mapper play this format?
+  const unsigned char record[26] = {0x4F, 0x67, 2,    0,    0x44, 0xAC, 0,    0,    0x80, 0x3E, 0, 0, 4,
+                                    0,    16,   0,    8,    0,    0x14, 0x12, 0x00, 0x20, 0x31, 0x10, 0x00, 0x20};
+  const bool codec = waveOutOpen(nullptr, WAVE_MAPPER, reinterpret_cast<const WAVEFORMATEX*>(record), 0, 0,
+                                 WAVE_FORMAT_QUERY) == MMSYSERR_NOERROR;
+  std::printf("[ Ogg Vorbis ] the wave mapper %s the format\n", codec ? "takes" : "refuses");
+  ASSERT_TRUE(Launch(Fixture("files_vorbis.ogg")));
+  if (codec)
+    ExpectPlayMode("ogg");
+  else
+    ExpectFailureBox("ogg", Pick("No support this format", ja::files::kNoPlayDriver));
+}
+
+TEST_F(SoundFilesE2E, RefusedFilesGetTheirMessage) {
+  struct Case {
+    const char* name;
+    const char* english;
+    const char* japanese;
+    bool after_query;  // the message comes after the output device query
+  } cases[] = {
+      {"files_not_riff.wav", "This file is not WAVE file", ja::files::kNotRiffFile, false},
+      {"files_empty.wav", "This file is not WAVE file", ja::files::kNotRiffFile, false},
+      {"files_noise.rmp", "This file is not WAVE file", ja::files::kNotWaveFile, false},
+      {"files_no_fmt.wav", "File destroyed", ja::files::kFileDestroyed, false},
+      {"files_short_fmt.wav", "cant read FMT", ja::files::kCantReadFmt, false},
+      {"files_no_data.wav", "no data", ja::files::kNoDataInWave, true},
+      {"files_empty_data.wav", "data empty", ja::files::kDataEmpty, true},
+  };
+  for (const Case& c : cases) {
+    if (c.after_query && !SoundSession()) continue;
+    ASSERT_TRUE(Launch(Fixture(c.name))) << c.name;
+    ExpectFailureBox(c.name, Pick(c.english, c.japanese));
+    // The file was not touched.
+    app_->CloseAndWait();
+  }
+}
+
+TEST_F(SoundFilesE2E, UnfinishedRecordingIsRepairedOnYes) {
+  if (!SoundSession()) GTEST_SKIP() << "no wave output in this run";
+  const std::string file = dir_.File("unfinished.wav");
+  std::optional<std::string> original = ReadFileBytes(Fixture("files_unfinished.wav"));
+  ASSERT_TRUE(original && WriteFileBytes(file, *original));
+  ASSERT_TRUE(Launch(file));
+  HWND window = app_->WaitForDialog("", 5000);
+  ASSERT_TRUE(window);
+  EXPECT_FALSE(ShowsIcon(window));
+  std::optional<MessageBoxInfo> box = app_->AnswerMessageBox(IDYES, 5000);
+  ASSERT_TRUE(box);
+  EXPECT_EQ(box->text, Pick("File destroyed. Recover?", ja::files::kRecover));
+  ASSERT_EQ(box->buttons.size(), 2u);
+  EXPECT_TRUE((box->buttons[0].first == IDYES && box->buttons[1].first == IDNO) ||
+              (box->buttons[0].first == IDNO && box->buttons[1].first == IDYES));
+  ExpectPlayMode("repaired");
+  app_->CloseAndWait();
+  std::optional<std::string> repaired = ReadFileBytes(file);
+  ASSERT_TRUE(repaired);
+  ASSERT_EQ(repaired->size(), original->size());
+  EXPECT_EQ(U32At(*repaired, 4), 1036u);
+  EXPECT_EQ(U32At(*repaired, 40), 1000u);
+  EXPECT_EQ(repaired->substr(44), original->substr(44));
+}
+
+TEST_F(SoundFilesE2E, UnfinishedRecordingIsLeftAloneOnNo) {
+  const std::string file = dir_.File("unfinished.wav");
+  std::optional<std::string> original = ReadFileBytes(Fixture("files_unfinished.wav"));
+  ASSERT_TRUE(original && WriteFileBytes(file, *original));
+  ASSERT_TRUE(Launch(file));
+  ASSERT_TRUE(app_->AnswerMessageBox(IDNO, 5000));
+  EXPECT_TRUE(app_->WaitForNoDialog(1500));
+  app_->CloseAndWait();
+  EXPECT_EQ(ReadFileBytes(file), original);
+}
+
+TEST_F(SoundFilesE2E, UnrepairableFileSaysCantRecoverAndStaysAsItWas) {
+  // An "RMP3" file whose RIFF size is 0: offered, but its first chunk is no "fmt ".
+  std::string bytes("RIFF\0\0\0\0RMP3data", 16);
+  bytes += std::string("\x40\0\0\0", 4) + std::string(64, '\0');
+  const std::string file = dir_.File("broken.rmp");
+  ASSERT_TRUE(WriteFileBytes(file, bytes));
+  ASSERT_TRUE(Launch(file));
+  std::optional<MessageBoxInfo> offer = app_->AnswerMessageBox(IDYES, 5000);
+  ASSERT_TRUE(offer);
+  EXPECT_EQ(offer->text, Pick("File destroyed. Recover?", ja::files::kRecover));
+  ExpectFailureBox("cant recover", Pick("cant recover", ja::files::kCantRecover));
+  app_->CloseAndWait();
+  EXPECT_EQ(ReadFileBytes(file), bytes);
+}
+
+// The create's 44-byte header, then the sizes the two ascends write, with the
+// pad byte after odd data counted only in the RIFF size.
+TEST_F(SoundFilesE2E, CreateWritesTheHeaderAndTheAscendsTheSizes) {
+  if (!SoundSession()) GTEST_SKIP() << "no wave devices in this run";
+  const std::string tool = ModuleDir() + "\\tool_sound_create.exe";
+  ASSERT_TRUE(FileExists(tool));
+  for (uint32_t n : {101u, 100u}) {
+    const std::string file = dir_.File("rec" + std::to_string(n) + ".wav");
+    std::string command = "\"" + tool + "\" \"" + file + "\" " + std::to_string(n);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
+    ASSERT_EQ(WaitForSingleObject(process.hProcess, kTimeoutMs), WAIT_OBJECT_0);
+    DWORD code = 1;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    ASSERT_EQ(code, 0u) << "tool_sound_create " << n;
+
+    const std::string header("RIFF\0\0\0\0WAVEfmt \x10\0\0\0\x01\0\x01\0\x11\x2B\0\0\x11\x2B\0\0\x01\0\x08\0data\0\0\0\0",
+                             44);
+    EXPECT_EQ(ReadFileBytes(file + ".created"), header);
+
+    std::optional<std::string> closed = ReadFileBytes(file);
+    ASSERT_TRUE(closed);
+    ASSERT_EQ(closed->size(), 44 + n + (n & 1));
+    EXPECT_EQ(U32At(*closed, 40), n);
+    EXPECT_EQ(U32At(*closed, 4), 36 + n + (n & 1));
+    EXPECT_EQ(closed->substr(0, 4), "RIFF");
+    if (n & 1) EXPECT_EQ(closed->back(), '\0');
+  }
+}
+
+}  // namespace

@@ -1,0 +1,112 @@
+// Runs the recording file's create and close through the real multimedia file
+// functions, outside TAPEON, so that the bytes on disk can be checked at each
+// step:
+//   tool_sound_create OUT.WAV DATA_BYTES
+// 1. CreateForRecord (8-bit mono, 11025 Hz) and a copy of the file as it is
+//    then into OUT.WAV.created;
+// 2. DATA_BYTES bytes written with mmioWrite, the data and RIFF chunks closed
+//    with two mmioAscend calls, the file closed;
+// 3. OpenForPlay on the result: its data length is printed.
+// Prints "created", "closed", "opened DATA_TOTAL" as it goes; exit code 0 when
+// every step worked, 2 when the input device refused the format (no sound).
+//
+// The sound-file sources are compiled into this program directly; the status
+// display, the transport clean-up and the texts are small stand-ins here.
+#include <windows.h>
+#include <mmsystem.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "app/app_state_win32.h"
+#include "app/ui_text_win32.h"
+#include "audio/transport_win32.h"
+#include "meter/meter_win32.h"
+
+#include "audio/disk_space_win32.cpp"
+#include "sound_files/analysis_win32.cpp"
+#include "sound_files/mmio_riff_file_win32.cpp"
+#include "sound_files/repair_win32.cpp"
+#include "sound_files/wave_file_win32.cpp"
+
+AppState app;
+
+namespace {
+std::string last_failure;
+}
+
+const char* LoadText(UINT id) {
+  static char text[32];
+  std::snprintf(text, sizeof text, "string %u", id);
+  return text;
+}
+const char* Pick(const char* english, const char*) { return english; }
+const char* PickId(UINT id, const char*) { return LoadText(id); }
+void ShowFailure(const char* text) {
+  last_failure = text;
+  std::fprintf(stderr, "failure: %s\n", text);
+}
+void ShowBare(const char* text) { ShowFailure(text); }
+void SetDisplayFormat(const FormatRecord*) {}
+void RefreshCapacity() {}
+void AbandonTransport() {
+  if (app.file_mmio) mmioClose(app.file_mmio, 0);
+  app.file_mmio = nullptr;
+}
+
+namespace {
+
+bool CopyFileNow(const std::string& from, const std::string& to) {
+  HANDLE in = CreateFileA(from.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                          nullptr);
+  if (in == INVALID_HANDLE_VALUE) return false;
+  char buffer[4096];
+  DWORD got = 0;
+  std::string bytes;
+  while (ReadFile(in, buffer, sizeof buffer, &got, nullptr) && got) bytes.append(buffer, got);
+  CloseHandle(in);
+  HANDLE out = CreateFileA(to.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (out == INVALID_HANDLE_VALUE) return false;
+  DWORD put = 0;
+  const bool ok = WriteFile(out, bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr) && put == bytes.size();
+  CloseHandle(out);
+  return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: tool_sound_create OUT.WAV DATA_BYTES\n");
+    return 1;
+  }
+  GetFullPathNameA(argv[1], sizeof app.file_name, app.file_name, nullptr);
+  const long data_bytes = std::atol(argv[2]);
+  app.windows_version = 0x400;
+  app.mode = MODE_REC;
+  app.settings.rec_freq = 11025;
+  app.settings.rec_channel = 1;
+  app.settings.rec_bits = 8;
+
+  if (!CreateForRecord()) return last_failure == "bad id" || last_failure == "no driver" ? 2 : 1;
+  std::printf("created capacity=%lu\n", static_cast<unsigned long>(app.data_total));
+  if (!CopyFileNow(app.file_name, std::string(app.file_name) + ".created")) return 1;
+
+  std::string samples(static_cast<size_t>(data_bytes), '\0');
+  for (size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<char>(0x80 + (i % 32));
+  if (mmioWrite(app.file_mmio, samples.data(), data_bytes) != data_bytes) return 1;
+  if (mmioAscend(app.file_mmio, &app.inner_chunk, 0) != MMSYSERR_NOERROR) return 1;
+  if (mmioAscend(app.file_mmio, &app.riff_chunk, 0) != MMSYSERR_NOERROR) return 1;
+  mmioClose(app.file_mmio, 0);
+  app.file_mmio = nullptr;
+  FreeFormatRecord();
+  std::printf("closed\n");
+
+  app.mode = MODE_PLAY;
+  if (!OpenForPlay()) return 1;
+  std::printf("opened %lu\n", static_cast<unsigned long>(app.data_total));
+  AbandonTransport();
+  FreeFormatRecord();
+  return 0;
+}
