@@ -128,11 +128,24 @@ TEST_F(SoundFilesE2E, RefusedFilesGetTheirMessage) {
   };
   for (const Case& c : cases) {
     if (c.after_query && !SoundSession()) continue;
+    const std::optional<std::string> before = ReadFileBytes(Fixture(c.name));
     ASSERT_TRUE(Launch(Fixture(c.name))) << c.name;
     ExpectFailureBox(c.name, Pick(c.english, c.japanese));
-    // The file was not touched.
     app_->CloseAndWait();
+    EXPECT_EQ(ReadFileBytes(Fixture(c.name)), before) << c.name << " was changed";
   }
+}
+
+TEST_F(SoundFilesE2E, NoSoundWaveFileIsRefusedByTheOutputQuery) {
+  if (SoundSession()) GTEST_SKIP() << "wave output exists in this run";
+  ASSERT_TRUE(Launch(Fixture("files_s16_44k.wav")));
+  std::optional<MessageBoxInfo> box = app_->AnswerMessageBox(IDOK, 5000);
+  ASSERT_TRUE(box);
+  // No device: a bad device id or no driver, depending on the system.
+  if (JapaneseSession())
+    EXPECT_TRUE(box->text == ja::files::kBadDeviceId || box->text == ja::files::kCantOpenOutput) << box->text;
+  else
+    EXPECT_EQ(box->text, "can't open WaveOut device");
 }
 
 TEST_F(SoundFilesE2E, UnfinishedRecordingIsRepairedOnYes) {
