@@ -140,7 +140,9 @@ int OpenForPlay() {
       if (outcome == RepairOutcome::REPAIRED) continue;  // open the repaired file afresh
       return 0;
     }
-    if (id.kind != SoundKind::RIFF_WAVE) app.data_total = app.data_count = id.analysed_data_total;
+    // A stream's analysis worked with its length (the whole file, or the data
+    // chunk of a wrapped one).
+    if (!id.riff || id.kind == SoundKind::RIFF_MPEG) app.data_total = app.data_count = id.analysed_data_total;
 
     const ReplayResult replay = ReplayAnalysis(id.report, nullptr, id.format);
     if (replay == ReplayResult::ABORTED) return 0;
