@@ -1,0 +1,352 @@
+// End-to-end tests of playback: TAPEON plays into the sound server's null
+// sink while the host records the sink's monitor (parec). Wine's own output
+// path loses a little, measured with a minimal player: the first 0.3 to 1.9 s
+// of a new stream, lone skips of 1 to 5 frames, rare underruns of 5 to 15 ms
+// and the last 0.1 s of a file. Anything else that differs is the program's.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "driver.h"
+#include "engine_signal.h"
+#include "audio/transport_math.h"
+#include "meter/level_report.h"
+#include "resources/resource_ids.h"
+
+using namespace e2e;
+using namespace engine_test;
+
+namespace {
+
+constexpr long kRate = 44100;
+constexpr long kStartLoss = kRate * 19 / 10;  // at most 1.9 s lost when a stream starts
+constexpr long kEndLoss = kRate * 15 / 100;   // the last 0.1 s, and some room
+constexpr long kLoneSkip = 5;                 // frames
+constexpr long kUnderrun = kRate * 15 / 1000;
+
+// What came back of a played ramp.
+struct PlayedRamp {
+  long first = -1, last = -1;  // first and last ramp index heard
+  int skips = 0, underruns = 0;
+  long longest_silence = 0;    // inside the ramp, frames
+  long resumed_jump = 0;       // after the longest silence: frames left out
+  std::vector<std::string> faults;
+};
+
+PlayedRamp CheckPlayedRamp(const std::string& raw) {
+  PlayedRamp r;
+  const size_t frames = raw.size() / 4;
+  const uint8_t* data = reinterpret_cast<const uint8_t*>(raw.data());
+  long prev = -1;
+  long silence = 0;
+  for (size_t k = 0; k < frames; ++k) {
+    int16_t left, right;
+    std::memcpy(&left, data + 4 * k, 2);
+    std::memcpy(&right, data + 4 * k + 2, 2);
+    const long v = RampIndex(left, right);
+    if (v < 0) {
+      if (left != 0 || right != 0) {
+        if (r.faults.size() < 10)
+          r.faults.push_back("frame " + std::to_string(k) + " is neither ramp nor silence: " + std::to_string(left) +
+                             "," + std::to_string(right));
+        else
+          r.faults.push_back("");
+      }
+      if (prev >= 0) ++silence;
+      continue;
+    }
+    if (prev < 0) {
+      r.first = v;
+      prev = v;
+      continue;
+    }
+    const long jump = v - prev - 1;
+    if (jump < 0) {
+      r.faults.push_back("frame " + std::to_string(k) + ": " + std::to_string(prev) + " then " + std::to_string(v) +
+                         " (repeated or out of order)");
+    } else if (silence > 0) {
+      if (silence > r.longest_silence) {
+        r.longest_silence = silence;
+        r.resumed_jump = jump;
+      }
+      if (silence <= kUnderrun) {
+        ++r.underruns;
+        if (jump > kUnderrun) r.faults.push_back("frame " + std::to_string(k) + ": " + std::to_string(jump) +
+                                                 " frames lost at an underrun");
+      }
+    } else if (jump > 0) {
+      if (v <= kStartLoss) {
+        // still the start of the stream
+      } else if (jump <= kLoneSkip) {
+        ++r.skips;
+      } else {
+        r.faults.push_back("frame " + std::to_string(k) + ": " + std::to_string(jump) + " frames lost after " +
+                           std::to_string(prev));
+      }
+    }
+    silence = 0;
+    prev = v;
+    r.last = v;
+  }
+  return r;
+}
+
+std::string Describe(const PlayedRamp& r) {
+  std::string text = "first " + std::to_string(r.first) + ", last " + std::to_string(r.last) + ", skips " +
+                     std::to_string(r.skips) + ", underruns " + std::to_string(r.underruns);
+  for (size_t k = 0; k < r.faults.size() && k < 8; ++k) text += "\n  " + r.faults[k];
+  return text;
+}
+
+// The left channel of a raw capture.
+std::vector<int16_t> LeftChannel(const std::string& raw) {
+  std::vector<int16_t> left(raw.size() / 4);
+  for (size_t k = 0; k < left.size(); ++k) std::memcpy(&left[k], raw.data() + 4 * k, 2);
+  return left;
+}
+
+class Playback : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!SoundSession()) GTEST_SKIP() << "no sound devices in this run";
+  }
+
+  void StartCapture() {
+    capture_ = std::make_unique<HostScript>(dir_, "capture", CaptureCommand(raw_));
+    ASSERT_TRUE(capture_->started());
+    ASSERT_TRUE(WaitUntil([&] { return FileSize(raw_) > 0; }, 5000)) << "parec does not record";
+  }
+
+  std::string StopCapture() {
+    Sleep(400);
+    capture_->Stop();
+    std::optional<std::string> raw = ReadFileBytes(raw_);
+    return raw ? *raw : "";
+  }
+
+  // Plays `file` with /P (the program ends with the file) and returns what the
+  // sink heard.
+  std::string PlayToTheEnd(const std::string& file, DWORD timeout_ms = 30000) {
+    StartCapture();
+    auto app = Launch(dir_, file + " /P");
+    EXPECT_TRUE(app->WaitForExit(timeout_ms)) << "TAPEON must close after the last file of /P";
+    EXPECT_EQ(app->ExitCode(), 0u);
+    return StopCapture();
+  }
+
+  // Sets the playing rate in the Option dialog.
+  static void SetRate(Tapeon& app, int steps) {
+    ASSERT_TRUE(app.PostCommand(IDM_OPTION));
+    HWND dialog = app.WaitForDialog();
+    ASSERT_NE(dialog, nullptr);
+    HWND bar = Control(dialog, IDC_OPT_RATE);
+    ASSERT_NE(bar, nullptr);
+    DWORD_PTR result = 0;
+    SendMessageTimeoutA(dialog, WM_HSCROLL, MAKEWPARAM(SB_THUMBPOSITION, static_cast<WORD>(static_cast<short>(steps))),
+                        reinterpret_cast<LPARAM>(bar), SMTO_ABORTIFHUNG, 5000, &result);
+    ASSERT_TRUE(PressButton(dialog, IDOK));
+    ASSERT_TRUE(app.WaitForNoDialog());
+  }
+
+  void ExpectWholeRamp(const std::string& raw, long frames) {
+    PlayedRamp r = CheckPlayedRamp(raw);
+    std::printf("heard: %s\n", Describe(r).c_str());
+    ASSERT_GE(r.first, 0) << "nothing of the file was heard";
+    EXPECT_TRUE(r.faults.empty()) << Describe(r);
+    EXPECT_LE(r.first, kStartLoss) << Describe(r);
+    EXPECT_GE(r.last, frames - 1 - kEndLoss) << Describe(r);
+    EXPECT_LE(r.last, frames - 1);
+    EXPECT_LE(r.skips, 20) << Describe(r);
+    EXPECT_LE(r.underruns, 5) << Describe(r);
+  }
+
+  TempDir dir_;
+  std::string raw_ = dir_.File("heard.raw");
+  std::unique_ptr<HostScript> capture_;
+};
+
+class PlaybackModes : public Playback, public ::testing::WithParamInterface<bool> {
+ protected:
+  void SetUp() override {
+    Playback::SetUp();
+    ASSERT_TRUE(WriteSettings(dir_, {{"OnMem", GetParam() ? "1" : "0"}, {"levelwarning", "0"}}));
+  }
+};
+
+TEST_P(PlaybackModes, PcmComesBackSampleForSample) {
+  const long frames = 6 * kRate;
+  const std::string file = dir_.File("ramp.wav");
+  ASSERT_TRUE(WriteRampWave(file, frames));
+  ExpectWholeRamp(PlayToTheEnd(file), frames);
+}
+
+TEST_P(PlaybackModes, FileShorterThanOneBufferPlaysAndEnds) {
+  const std::string file = dir_.File("short.wav");
+  ASSERT_TRUE(WriteRampWave(file, 12000));  // 48000 bytes, less than one 65536-byte buffer
+  auto app = Launch(dir_, file + " /P");
+  EXPECT_TRUE(app->WaitForExit(10000)) << "the run must end with its only block";
+}
+
+TEST_P(PlaybackModes, PauseAndContResumeWhereItPaused) {
+  const long frames = 6 * kRate;
+  const std::string file = dir_.File("ramp.wav");
+  ASSERT_TRUE(WriteRampWave(file, frames));
+  StartCapture();
+  auto app = Launch(dir_, file);
+  ASSERT_TRUE(app->PostCommand(IDM_START));
+  ASSERT_TRUE(WaitUntil([&] { return app->ButtonEnabled(IDM_PAUSE); }, 5000));
+  Sleep(2500);
+  ASSERT_TRUE(app->PostCommand(IDM_PAUSE));
+  ASSERT_TRUE(WaitUntil([&] { return app->ButtonText(IDM_PAUSE) == "Cont"; }, 5000));
+  Sleep(1500);
+  ASSERT_TRUE(app->PostCommand(IDM_PAUSE));
+  ASSERT_TRUE(WaitUntil([&] { return app->ButtonText(IDM_PAUSE) == "Pause"; }, 5000));
+  ASSERT_TRUE(WaitForIdle(*app, PlayText(), 15000));
+  EXPECT_EQ(app->CloseAndWait(), std::optional<DWORD>(0));
+  PlayedRamp r = CheckPlayedRamp(StopCapture());
+  EXPECT_TRUE(r.faults.empty()) << Describe(r);
+  EXPECT_GT(r.longest_silence, kRate) << "the pause must be heard as silence";
+  EXPECT_LE(r.resumed_jump, kUnderrun) << "playing must go on where it paused";
+  EXPECT_GE(r.last, frames - 1 - kEndLoss) << Describe(r);
+}
+
+TEST_P(PlaybackModes, StopEndsAtOnce) {
+  const long frames = 8 * kRate;
+  const std::string file = dir_.File("ramp.wav");
+  ASSERT_TRUE(WriteRampWave(file, frames));
+  StartCapture();
+  auto app = Launch(dir_, file);
+  ASSERT_TRUE(app->PostCommand(IDM_START));
+  ASSERT_TRUE(WaitUntil([&] { return app->ButtonEnabled(IDM_STOP); }, 5000));
+  Sleep(2500);
+  ASSERT_TRUE(app->PostCommand(IDM_STOP));
+  EXPECT_TRUE(WaitForIdle(*app, PlayText(), 1000)) << "Stop must end the run at once";
+  Sleep(1500);
+  PlayedRamp r = CheckPlayedRamp(StopCapture());
+  EXPECT_TRUE(r.faults.empty()) << Describe(r);
+  EXPECT_GT(r.last, 0);
+  EXPECT_LT(r.last, static_cast<long>(4.5 * kRate)) << "sound went on after Stop";
+  // The file stays the current file and plays again.
+  ASSERT_TRUE(app->PostCommand(IDM_START));
+  EXPECT_TRUE(WaitUntil([&] { return app->ButtonEnabled(IDM_STOP); }, 5000));
+  ASSERT_TRUE(app->PostCommand(IDM_STOP));
+  EXPECT_TRUE(WaitForIdle(*app, PlayText(), 2000));
+  EXPECT_EQ(app->CloseAndWait(), std::optional<DWORD>(0));
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, PlaybackModes, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return info.param ? "OnMemory" : "Streaming";
+                         });
+
+std::string Fixture(const std::string& name) { return FixturesDir() + "\\" + name; }
+
+class PlaybackRate : public Playback, public ::testing::WithParamInterface<int> {};
+
+TEST_P(PlaybackRate, ToneComesBackAtTheShiftedPitch) {
+  const std::string tone = Fixture("engine_sine440_22k.wav");
+  if (!FileExists(tone)) GTEST_SKIP() << "make the fixtures with tests/fixtures/engine.sh";
+  ASSERT_TRUE(WriteSettings(dir_, {{"OnMem", "0"}, {"levelwarning", "0"}}));
+  const int steps = GetParam();
+  StartCapture();
+  auto app = Launch(dir_, tone);
+  ASSERT_NO_FATAL_FAILURE(SetRate(*app, steps));
+  ASSERT_TRUE(app->PostCommand(IDM_START));
+  ASSERT_TRUE(WaitUntil([&] { return app->ButtonEnabled(IDM_STOP); }, 5000));
+  ASSERT_TRUE(WaitForIdle(*app, PlayText(), 15000));
+  EXPECT_EQ(app->CloseAndWait(), std::optional<DWORD>(0));
+  const double heard = MeasureFrequency(LeftChannel(StopCapture()), kRate);
+  const double expected = 440.0 * RateFactor(steps);
+  EXPECT_NEAR(heard, expected, expected * 0.01);
+}
+
+INSTANTIATE_TEST_SUITE_P(Steps, PlaybackRate, ::testing::Values(120, -120, 0),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                           return info.param > 0 ? "OctaveUp" : info.param < 0 ? "OctaveDown" : "Unchanged";
+                         });
+
+TEST_F(Playback, Mp3PlaysThroughTheSystemCodec) {
+  const std::string mp3 = Fixture("engine_tone440.mp3");
+  if (!FileExists(mp3)) GTEST_SKIP() << "make the fixtures with tests/fixtures/engine.sh";
+  ASSERT_TRUE(WriteSettings(dir_, {{"OnMem", "0"}, {"levelwarning", "0"}}));
+  const double heard = MeasureFrequency(LeftChannel(PlayToTheEnd(mp3)), kRate);
+  EXPECT_NEAR(heard, 440.0, 4.4);
+}
+
+TEST_F(Playback, Mp3OnMemoryPlaysToo) {
+  const std::string mp3 = Fixture("engine_tone440.mp3");
+  if (!FileExists(mp3)) GTEST_SKIP() << "make the fixtures with tests/fixtures/engine.sh";
+  ASSERT_TRUE(WriteSettings(dir_, {{"OnMem", "1"}, {"levelwarning", "0"}}));
+  const double heard = MeasureFrequency(LeftChannel(PlayToTheEnd(mp3)), kRate);
+  EXPECT_NEAR(heard, 440.0, 4.4);
+}
+
+// Three files and an option between them: they play in order and the program
+// closes after the third.
+TEST_F(Playback, PlayListPlaysInOrderAndCloses) {
+  ASSERT_TRUE(WriteSettings(dir_, {{"OnMem", "0"}, {"levelwarning", "0"}}));
+  for (const char* name : {"a.wav", "b.wav", "c.wav"}) ASSERT_TRUE(WriteRampWave(dir_.File(name), kRate));
+  auto app = Launch(dir_, dir_.File("a.wav") + " /P " + dir_.File("b.wav") + " /x " + dir_.File("c.wav"));
+  std::vector<std::string> titles;
+  WaitUntil(
+      [&] {
+        if (app->Exited()) return true;
+        std::string title = app->Title();
+        if (!title.empty() && (titles.empty() || titles.back() != title)) titles.push_back(title);
+        return false;
+      },
+      30000);
+  ASSERT_TRUE(app->Exited()) << "TAPEON must close after the third file";
+  EXPECT_EQ(app->ExitCode(), 0u);
+  std::vector<std::string> expected = {"a.wav - TAPEON", "b.wav - TAPEON", "c.wav - TAPEON"};
+  EXPECT_EQ(titles, expected);
+}
+
+TEST_F(Playback, StopDuringThePlayListEndsItAndStaysOpen) {
+  ASSERT_TRUE(WriteSettings(dir_, {{"OnMem", "0"}, {"levelwarning", "0"}}));
+  for (const char* name : {"a.wav", "b.wav", "c.wav"}) ASSERT_TRUE(WriteRampWave(dir_.File(name), 3 * kRate));
+  // A blank does not end a file name on the command line; the options do.
+  auto app = Launch(dir_, dir_.File("a.wav") + " /P " + dir_.File("b.wav") + " /P " + dir_.File("c.wav"));
+  ASSERT_TRUE(WaitUntil([&] { return app->Title() == "b.wav - TAPEON" && app->ButtonEnabled(IDM_STOP); }, 15000));
+  Sleep(500);
+  ASSERT_TRUE(app->PostCommand(IDM_STOP));
+  ASSERT_TRUE(WaitForIdle(*app, PlayText(), 2000));
+  Sleep(4000);
+  EXPECT_FALSE(app->Exited()) << "stopping ends the list, not the program";
+  EXPECT_EQ(app->Title(), "b.wav - TAPEON");
+  EXPECT_TRUE(app->ButtonEnabled(IDM_START));
+  EXPECT_EQ(app->CloseAndWait(), std::optional<DWORD>(0));
+}
+
+// With levelwarning on every end of a run reports the level; off, none.
+TEST_F(Playback, LevelReportAtEachEndOfARun) {
+  ASSERT_TRUE(WriteSettings(dir_, {{"OnMem", "0"}, {"levelwarning", "1"}}));
+  const std::string file = dir_.File("ramp.wav");
+  ASSERT_TRUE(WriteRampWave(file, 2 * kRate));
+  auto app = Launch(dir_, file);
+  const LevelReport expected = ComposeLevelReport(kRampBase + kRampPeriod - 1, 0, 3, 1, JapaneseSession());
+
+  ASSERT_TRUE(app->PostCommand(IDM_START));  // to the end
+  std::optional<MessageBoxInfo> box = app->AnswerMessageBox(IDOK, 15000);
+  ASSERT_TRUE(box) << "no report at the end of the file";
+  EXPECT_EQ(box->caption, expected.caption);
+  EXPECT_EQ(box->text, expected.text);
+  ASSERT_TRUE(WaitForIdle(*app, PlayText()));
+
+  ASSERT_TRUE(app->PostCommand(IDM_START));  // stopped
+  ASSERT_TRUE(WaitUntil([&] { return app->ButtonEnabled(IDM_STOP); }, 5000));
+  Sleep(1200);
+  ASSERT_TRUE(app->PostCommand(IDM_STOP));
+  box = app->AnswerMessageBox(IDOK, 5000);
+  ASSERT_TRUE(box) << "no report after Stop";
+  EXPECT_EQ(box->caption, expected.caption);
+  ASSERT_TRUE(WaitForIdle(*app, PlayText()));
+  EXPECT_EQ(app->CloseAndWait(), std::optional<DWORD>(0));
+
+  ASSERT_TRUE(WriteSettings(dir_, {{"OnMem", "0"}, {"levelwarning", "0"}}));
+  auto quiet = Launch(dir_, file + " /P");
+  EXPECT_TRUE(quiet->WaitForExit(15000)) << "without levelwarning the run ends without a box";
+}
+
+}  // namespace
