@@ -96,23 +96,42 @@ _wine_env_probe() {
 }
 
 # Creates the prefix once: no window manager is assumed ("Managed"="N", or Wine
-# waits for one at every window hide), and the font caches of both languages
-# are built, which takes many seconds on first use.
+# waits for one at every window hide), Wine's own fonts are installed, and the
+# font caches of both languages are built, which takes many seconds on first
+# use. Each step is marked as done, so an older prefix gets the later steps.
 _wine_env_prepare_prefix() {
   mkdir -p "$(dirname "$WINEPREFIX")"
   (
     flock 9
-    [ -f "$WINEPREFIX/.tapeon-ready" ] && exit 0
-    _wine_env_log "preparing Wine prefix $WINEPREFIX (once)"
-    WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i </dev/null >"$_WINE_ENV_STATE/wineboot.log" 2>&1 || exit 1
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f \
-      </dev/null >>"$_WINE_ENV_STATE/wineboot.log" 2>&1 || exit 1
-    probe=$(_wine_env_probe) || exit 1
-    wine "$probe" warm </dev/null >>"$_WINE_ENV_STATE/wineboot.log" 2>&1 || exit 1
-    LC_ALL=ja_JP.UTF-8 wine "$probe" warm </dev/null >>"$_WINE_ENV_STATE/wineboot.log" 2>&1 || exit 1
+    log="$_WINE_ENV_STATE/wineboot.log"
+    if [ -f "$WINEPREFIX/.tapeon-ready" ] &&
+       { [ -f "$WINEPREFIX/.tapeon-fonts" ] || [ ! -d /usr/share/wine/fonts ]; }; then
+      exit 0
+    fi
+    if [ ! -f "$WINEPREFIX/.tapeon-created" ] && [ ! -f "$WINEPREFIX/.tapeon-ready" ]; then
+      _wine_env_log "preparing Wine prefix $WINEPREFIX (once)"
+      WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i </dev/null >"$log" 2>&1 || exit 1
+      wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >>"$log" 2>&1 || exit 1
+      touch "$WINEPREFIX/.tapeon-created"
+    fi
+    # Tahoma, Marlett (the caption buttons) and the bitmap system fonts are
+    # looked for in the prefix's Fonts folder only.
+    if [ ! -f "$WINEPREFIX/.tapeon-fonts" ] && [ -d /usr/share/wine/fonts ]; then
+      for font in /usr/share/wine/fonts/*; do
+        ln -sf "$font" "$WINEPREFIX/drive_c/windows/Fonts/"
+      done
+      wineboot -u </dev/null >>"$log" 2>&1 || exit 1
+      touch "$WINEPREFIX/.tapeon-fonts"
+    fi
+    if [ ! -f "$WINEPREFIX/.tapeon-ready" ]; then
+      probe=$(_wine_env_probe) || exit 1
+      wine "$probe" warm </dev/null >>"$log" 2>&1 || exit 1
+      env LC_ALL=ja_JP.UTF-8 wine "$probe" warm </dev/null >>"$log" 2>&1 || exit 1
+      touch "$WINEPREFIX/.tapeon-ready"
+    fi
     wineserver -k </dev/null >/dev/null 2>&1
     wineserver -w </dev/null >/dev/null 2>&1
-    touch "$WINEPREFIX/.tapeon-ready"
+    exit 0
   ) 9>"$WINEPREFIX.lock"
 }
 

@@ -1,0 +1,37 @@
+#!/bin/bash
+# Builds TAPEON.EXE and runs it under Wine in the current directory:
+#   ./run.sh [TAPEON options]
+# e.g. ./run.sh /R/T0.1 records six seconds into T0.WAV here and exits.
+# Without a display or sound server, a headless one is started for the run
+# and stopped afterwards. The exit code is TAPEON's.
+set -uo pipefail
+
+repo=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+build="$repo/build/win32"
+
+"$repo/scripts/setup.sh" || exit 1
+if [ ! -f "$build/build.ninja" ]; then
+  cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-i686.cmake" \
+    -DCMAKE_BUILD_TYPE=Release >"$build.configure.log" 2>&1 || {
+    cat "$build.configure.log"
+    exit 1
+  }
+fi
+ninja -C "$build" TAPEON >"$build.build.log" 2>&1 || {
+  tail -n 50 "$build.build.log"
+  exit 1
+}
+
+source "$repo/scripts/wine_env.sh"
+wine_env_start || exit 1
+trap wine_env_stop EXIT
+
+log=$(mktemp "${TMPDIR:-/tmp}/tapeon-run.XXXXXX")
+wine_env_run "$log" "$build/TAPEON.EXE" "$@"
+status=$?
+# Wine's own diagnostics, if any, for the curious; TAPEON itself prints nothing.
+if [ -s "$log" ]; then
+  grep -v -e '^ALSA lib' "$log" >&2
+fi
+rm -f "$log"
+exit $status

@@ -1,0 +1,203 @@
+#!/bin/bash
+# Builds everything and runs every test:
+#   native unit tests (GCC, AddressSanitizer + UndefinedBehaviorSanitizer),
+#   each fuzz target (clang, libFuzzer) for a bounded time, then under Wine
+#   the end-to-end tests in English, in Japanese and without a sound server.
+# Ends with "N passed, N failed, N skipped" and a non-zero status on failure.
+# Logs are kept in build/test-logs/.
+set -uo pipefail
+
+repo=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+cd "$repo"
+logs="$repo/build/test-logs"
+mkdir -p "$logs"
+FUZZ_SECONDS=${TAPEON_FUZZ_SECONDS:-15}
+E2E_TIMEOUT=${TAPEON_E2E_TIMEOUT:-1800}
+
+passed=0
+failed=0
+skipped=0
+failures=()
+started=$SECONDS
+
+step() { echo; echo "== $* ($((SECONDS - started)) s)"; }
+record_failure() {
+  failed=$((failed + 1))
+  failures+=("$1")
+  echo "FAILED: $1"
+}
+finish() {
+  echo
+  if [ ${#failures[@]} -gt 0 ]; then
+    echo "Failures:"
+    printf '  %s\n' "${failures[@]}"
+  fi
+  echo "Total time $((SECONDS - started)) s; logs in $logs"
+  echo "$passed passed, $failed failed, $skipped skipped"
+  [ "$failed" -eq 0 ]
+  exit
+}
+
+# Adds the counts of a GoogleTest run from its output (brief or full); a run
+# that ended without its summary (crash, time-out) counts as one failure.
+count_gtest() {
+  local name=$1 log=$2 status=$3
+  local ran ok skip bad
+  ran=$(sed -n 's/^\[==========\] \([0-9]*\) tests\? from .* ran\..*/\1/p' "$log" | tail -n 1)
+  ok=$(sed -n 's/^\[  PASSED  \] \([0-9]*\) tests\?\..*/\1/p' "$log" | tail -n 1)
+  skip=$(sed -n 's/^\[  SKIPPED \] \([0-9]*\) tests\?[.,].*/\1/p' "$log" | tail -n 1)
+  if [ -z "$ran" ]; then
+    record_failure "$name: ended with status $status before its summary"
+    return
+  fi
+  ok=${ok:-0}
+  skip=${skip:-0}
+  bad=$((ran - ok - skip))
+  passed=$((passed + ok))
+  skipped=$((skipped + skip))
+  if [ "$bad" -gt 0 ]; then
+    failed=$((failed + bad))
+    while read -r test; do failures+=("$name: $test"); done \
+      < <(sed -n 's/^\[  FAILED  \] \([A-Za-z0-9_./]*\) (.*/\1/p' "$log" | sort -u)
+  elif [ "$status" -ne 0 ]; then
+    record_failure "$name: ended with status $status"
+  fi
+}
+
+step "Setup"
+if ! "$repo/scripts/setup.sh" >"$logs/setup.log" 2>&1; then
+  tail -n 30 "$logs/setup.log"
+  record_failure "setup"
+  finish
+fi
+
+# ---- Native builds: unit tests (GCC, sanitizers), fuzz targets (clang) -----------
+step "Native build (build/native)"
+native_ok=1
+if ! { cmake -S . -B build/native -G Ninja -DCMAKE_CXX_COMPILER=g++ -DCMAKE_C_COMPILER=gcc \
+         >"$logs/native-configure.log" 2>&1 &&
+       ninja -C build/native >"$logs/native-build.log" 2>&1; }; then
+  tail -n 40 "$logs/native-configure.log" "$logs/native-build.log" 2>/dev/null
+  record_failure "native build"
+  native_ok=0
+fi
+
+if [ $native_ok = 1 ]; then
+  step "Unit tests (ctest)"
+  (cd build/native && ctest -j2 --timeout 600 --output-on-failure) >"$logs/ctest.log" 2>&1
+  ctest_status=$?
+  # From the summary line on: the counts and the names of failed tests.
+  sed -n '/tests passed, /,$p' "$logs/ctest.log"
+  summary=$(grep -E '[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$logs/ctest.log" | tail -n 1)
+  if [ -n "$summary" ]; then
+    total=$(echo "$summary" | sed 's/.* out of \([0-9]*\).*/\1/')
+    bad=$(echo "$summary" | sed 's/.*passed, \([0-9]*\) tests\? failed.*/\1/')
+    not_run=$(grep -c -E '\*\*\*Skipped|Not Run' "$logs/ctest.log")
+    passed=$((passed + total - bad - not_run))
+    skipped=$((skipped + not_run))
+    if [ "$bad" -gt 0 ]; then
+      failed=$((failed + bad))
+      while read -r test; do failures+=("unit: $test"); done \
+        < <(sed -n 's/^[[:space:]]*[0-9]* - \([^ ]*\) (\(Failed\|Timeout\|SEGFAULT\|Subprocess aborted\|Exception\|Child aborted\).*/\1/p' "$logs/ctest.log")
+    fi
+  else
+    tail -n 30 "$logs/ctest.log"
+    record_failure "unit tests: ctest ended with status $ctest_status and no summary"
+  fi
+fi
+
+step "Fuzz build (build/fuzz)"
+fuzz_ok=1
+if ! { cmake -S . -B build/fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang \
+         >"$logs/fuzz-configure.log" 2>&1 &&
+       ninja -C build/fuzz >"$logs/fuzz-build.log" 2>&1; }; then
+  tail -n 40 "$logs/fuzz-configure.log" "$logs/fuzz-build.log" 2>/dev/null
+  record_failure "fuzz build"
+  fuzz_ok=0
+fi
+
+if [ $fuzz_ok = 1 ]; then
+  step "Fuzzing (${FUZZ_SECONDS} s per target)"
+  for src in tests/fuzz/*_fuzz.cpp; do
+    [ -e "$src" ] || continue
+    name=$(basename "$src" .cpp)
+    exe="build/fuzz/$name"
+    if [ ! -x "$exe" ]; then
+      record_failure "fuzz $name: not built"
+      continue
+    fi
+    work="build/fuzz/work/$name"
+    mkdir -p "$work" build/fuzz/artifacts
+    seeds=()
+    [ -d "tests/fuzz/corpus/$name" ] && seeds=("tests/fuzz/corpus/$name")
+    if timeout $((FUZZ_SECONDS + 120)) "$exe" -max_total_time="$FUZZ_SECONDS" -timeout=10 -rss_limit_mb=2048 \
+         -artifact_prefix="build/fuzz/artifacts/$name-" "$work" "${seeds[@]}" \
+         >"$logs/fuzz-$name.log" 2>&1; then
+      passed=$((passed + 1))
+      echo "fuzz $name: ok ($(grep -o 'Done [0-9]* runs' "$logs/fuzz-$name.log" | tail -n 1))"
+    else
+      tail -n 40 "$logs/fuzz-$name.log"
+      record_failure "fuzz $name (artifacts in build/fuzz/artifacts)"
+    fi
+  done
+fi
+
+# ---- Windows build and end-to-end tests under Wine ------------------------------
+step "Windows build (build/win32)"
+if ! { cmake -S . -B build/win32 -G Ninja -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-i686.cmake" \
+         >"$logs/win32-configure.log" 2>&1 &&
+       ninja -C build/win32 >"$logs/win32-build.log" 2>&1; }; then
+  tail -n 40 "$logs/win32-configure.log" "$logs/win32-build.log" 2>/dev/null
+  record_failure "Windows build"
+  finish
+fi
+
+step "Wine environment"
+source "$repo/scripts/wine_env.sh"
+if ! wine_env_start; then
+  record_failure "Wine environment"
+  finish
+fi
+trap wine_env_stop EXIT
+
+step "Fixtures"
+fixtures="$repo/build/win32/fixtures"
+rm -rf "$fixtures"
+mkdir -p "$fixtures"
+for script in tests/fixtures/*.sh; do
+  [ -e "$script" ] || continue
+  name=$(basename "$script" .sh)
+  if bash "$script" "$fixtures" >"$logs/fixtures-$name.log" 2>&1; then
+    echo "fixtures $name: ok"
+  else
+    tail -n 20 "$logs/fixtures-$name.log"
+    record_failure "fixtures $name"
+  fi
+done
+
+e2e="$repo/build/win32/tests/wine/e2e_tests.exe"
+run_e2e() {
+  local name=$1 filter=$2
+  shift 2
+  local log="$logs/e2e-$name.log"
+  step "End-to-end tests: $name"
+  if [ ! -f "$e2e" ]; then
+    echo "no end-to-end tests built"
+    return
+  fi
+  timeout "$E2E_TIMEOUT" env "$@" wine "$e2e" --gtest_brief=1 --gtest_filter="$filter" </dev/null >"$log" 2>&1
+  local status=$?
+  tr -d '\r' <"$log" | grep -v -e '^ALSA lib' -e '^Running main() from' >"$log.txt"
+  cat "$log.txt"
+  count_gtest "e2e $name" "$log.txt" "$status"
+}
+run_e2e english '-*NoSound*' LC_ALL=en_US.UTF-8
+run_e2e japanese '-*NoSound*' LC_ALL=ja_JP.UTF-8
+# The sound server out of reach (and ALSA off, in case the machine has a card):
+# Wine then offers no wave devices.
+run_e2e no-sound '*NoSound*' LC_ALL=en_US.UTF-8 PULSE_SERVER=unix:/nonexistent WINEDLLOVERRIDES=winealsa.drv=d
+
+step "Stopping the Wine environment"
+wine_env_stop
+trap - EXIT
+finish
