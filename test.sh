@@ -58,7 +58,7 @@ count_gtest() {
   if [ "$bad" -gt 0 ]; then
     failed=$((failed + bad))
     while read -r test; do failures+=("$name: $test"); done \
-      < <(sed -n 's/^\[  FAILED  \] \([A-Za-z0-9_./]*\) (.*/\1/p' "$log" | sort -u)
+      < <(sed -n 's/^\[  FAILED  \] \([A-Za-z_][^ ,]*\.[^ ,]*\)[ ,].*/\1/p' "$log" | sort -u)
   elif [ "$status" -ne 0 ]; then
     record_failure "$name: ended with status $status"
   fi
@@ -70,6 +70,22 @@ if ! "$repo/scripts/setup.sh" >"$logs/setup.log" 2>&1; then
   record_failure "setup"
   finish
 fi
+
+# ---- Fixtures: sound files made by real encoders, for native and Wine tests ------
+step "Fixtures (build/fixtures)"
+export TAPEON_FIXTURES="$repo/build/fixtures"
+rm -rf "$TAPEON_FIXTURES"
+mkdir -p "$TAPEON_FIXTURES"
+for script in tests/fixtures/*.sh; do
+  [ -e "$script" ] || continue
+  name=$(basename "$script" .sh)
+  if bash "$script" "$TAPEON_FIXTURES" >"$logs/fixtures-$name.log" 2>&1; then
+    echo "fixtures $name: ok"
+  else
+    tail -n 20 "$logs/fixtures-$name.log"
+    record_failure "fixtures $name"
+  fi
+done
 
 # ---- Native builds: unit tests (GCC, sanitizers), fuzz targets (clang) -----------
 step "Native build (build/native)"
@@ -160,20 +176,17 @@ if ! wine_env_start; then
 fi
 trap wine_env_stop EXIT
 
-step "Fixtures"
-fixtures="$repo/build/win32/fixtures"
-rm -rf "$fixtures"
-mkdir -p "$fixtures"
-for script in tests/fixtures/*.sh; do
-  [ -e "$script" ] || continue
-  name=$(basename "$script" .sh)
-  if bash "$script" "$fixtures" >"$logs/fixtures-$name.log" 2>&1; then
-    echo "fixtures $name: ok"
+# The sound path itself: a tone played must come back through the recording.
+loopback="$repo/build/win32/tests/wine/tool_wave_loopback.exe"
+if [ -f "$loopback" ]; then
+  if wine_env_run "$logs/loopback.log" "$loopback" 1; then
+    passed=$((passed + 1))
+    echo "sound loopback: $(tr -d '\r' <"$logs/loopback.log" | tail -n 1)"
   else
-    tail -n 20 "$logs/fixtures-$name.log"
-    record_failure "fixtures $name"
+    cat "$logs/loopback.log"
+    record_failure "sound loopback of the Wine environment"
   fi
-done
+fi
 
 e2e="$repo/build/win32/tests/wine/e2e_tests.exe"
 run_e2e() {

@@ -135,6 +135,17 @@ _wine_env_prepare_prefix() {
   ) 9>"$WINEPREFIX.lock"
 }
 
+# True when a wineserver runs for the prefix: it works inside a directory
+# named after the prefix's device and inode numbers.
+_wine_env_server_running() {
+  local name proc
+  name=$(printf 'server-%x-%x' $(stat -c '%d %i' "$WINEPREFIX" 2>/dev/null)) || return 1
+  for proc in /proc/[0-9]*; do
+    case "$(readlink "$proc/cwd" 2>/dev/null)" in */"$name") return 0 ;; esac
+  done
+  return 1
+}
+
 wine_env_devices() {
   local probe out
   probe=$(_wine_env_probe) || return 1
@@ -166,8 +177,15 @@ wine_env_start() {
     wine_env_stop
     return 1
   }
-  # Keep the prefix's server and system processes up between programs.
-  wineserver -p </dev/null >/dev/null 2>&1
+  # Keep the prefix's server and system processes up between programs. A
+  # server that was already running belongs to someone else (another run on
+  # the same prefix): it is used and left alone at the stop.
+  _WINE_ENV_OWN_SERVER=1
+  if _wine_env_server_running; then
+    _WINE_ENV_OWN_SERVER=0
+  else
+    wineserver -p </dev/null >/dev/null 2>&1
+  fi
   local devices
   devices=$(wine_env_devices)
   case "$devices" in
@@ -195,7 +213,7 @@ wine_env_stop() {
   if [ "${_WINE_ENV_NESTED:-0}" = 1 ]; then
     return 0
   fi
-  if [ -n "${WINEPREFIX:-}" ]; then
+  if [ -n "${WINEPREFIX:-}" ] && [ "${_WINE_ENV_OWN_SERVER:-1}" = 1 ]; then
     wineserver -k </dev/null >/dev/null 2>&1
     wineserver -w </dev/null >/dev/null 2>&1
   fi

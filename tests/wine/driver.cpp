@@ -111,8 +111,10 @@ std::string TapeonPath() {
 
 std::string FixturesDir() {
   std::string configured = Environment("TAPEON_FIXTURES");
+  // A Unix path (as the native tests take it) lies on Wine's drive Z:.
+  if (!configured.empty() && configured[0] == '/') configured = "Z:" + configured;
   if (!configured.empty()) return configured;
-  return FullPath(ModuleDir() + "\\..\\..\\fixtures");
+  return FullPath(ModuleDir() + "\\..\\..\\..\\fixtures");
 }
 
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeout_ms) {
