@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <mmsystem.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -144,6 +145,18 @@ void ExpectLayout(Tapeon& app, const Cells& cells) {
     EXPECT_EQ(rect.right - rect.left, 11 * cells.width) << "button " << ids[i];
     EXPECT_EQ(rect.bottom - rect.top, 4 * cells.height) << "button " << ids[i];
   }
+}
+
+// A silent PCM WAVE file (11025 Hz, 8 bits, mono) of the given length.
+std::string SilentWave(int seconds) {
+  auto le32 = [](uint32_t v) {
+    return std::string{static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
+                       static_cast<char>(v >> 24)};
+  };
+  auto le16 = [](uint16_t v) { return std::string{static_cast<char>(v), static_cast<char>(v >> 8)}; };
+  uint32_t data = 11025u * static_cast<uint32_t>(seconds);
+  return "RIFF" + le32(36 + data) + "WAVEfmt " + le32(16) + le16(1) + le16(1) + le32(11025) + le32(11025) +
+         le16(1) + le16(8) + "data" + le32(data) + std::string(data, '\x80');
 }
 
 }  // namespace
@@ -391,4 +404,24 @@ TEST(Shell, HostileCommandLinesNeverEndTheProgram) {
     EXPECT_EQ(CloseExpectingSuccess(app), "");
     EXPECT_TRUE(FileExists(dir.File("TAPEON.INI")));
   }
+}
+
+TEST(Shell, KeyboardShortcutsStartAndStopPlayback) {
+  if (!SoundSession()) GTEST_SKIP() << "needs wave devices";
+  TempDir dir;
+  ASSERT_TRUE(WriteFileBytes(dir.File("quiet.wav"), SilentWave(30)));
+  auto app = Start(dir, dir.File("quiet.wav"));
+  ASSERT_TRUE(WaitUntil([&] { return app->ButtonEnabled(IDM_START); })) << "the file was not opened for playing";
+  EXPECT_EQ(app->Title(), "quiet.wav - TAPEON");
+  EXPECT_FALSE(app->ButtonEnabled(IDM_STOP));
+
+  // Ctrl+P plays a file opened for playing, Ctrl+S stops it; the keys work
+  // while a push button has the focus.
+  ASSERT_TRUE(app->TypeKey('P', true));
+  EXPECT_TRUE(WaitUntil([&] { return app->ButtonEnabled(IDM_STOP) && !app->ButtonEnabled(IDM_START); }))
+      << "Ctrl+P did not start playback";
+  ASSERT_TRUE(app->TypeKey('S', true));
+  EXPECT_TRUE(WaitUntil([&] { return !app->ButtonEnabled(IDM_STOP) && app->ButtonEnabled(IDM_START); }))
+      << "Ctrl+S did not stop playback";
+  EXPECT_EQ(CloseExpectingSuccess(*app), "");
 }
