@@ -20,7 +20,13 @@ namespace {
 
 constexpr long kRate = 44100;
 
-std::string Fixture(const std::string& name) { return FixturesDir() + "\\" + name; }
+// A Windows path: a "/" would end the file name on TAPEON's command line.
+std::string Fixture(const std::string& name) {
+  std::string path = FixturesDir() + "\\" + name;
+  for (char& c : path)
+    if (c == '/') c = '\\';
+  return path;
+}
 
 class EngineBadInput : public ::testing::Test {
  protected:

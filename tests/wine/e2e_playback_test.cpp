@@ -240,7 +240,13 @@ INSTANTIATE_TEST_SUITE_P(Modes, PlaybackModes, ::testing::Values(false, true),
                            return info.param ? "OnMemory" : "Streaming";
                          });
 
-std::string Fixture(const std::string& name) { return FixturesDir() + "\\" + name; }
+// A Windows path: a "/" would end the file name on TAPEON's command line.
+std::string Fixture(const std::string& name) {
+  std::string path = FixturesDir() + "\\" + name;
+  for (char& c : path)
+    if (c == '/') c = '\\';
+  return path;
+}
 
 class PlaybackRate : public Playback, public ::testing::WithParamInterface<int> {};
 
