@@ -104,6 +104,8 @@ _wine_env_prepare_prefix() {
   (
     flock 9
     log="$_WINE_ENV_STATE/wineboot.log"
+    running_before=0
+    [ -d "$WINEPREFIX" ] && _wine_env_server_running && running_before=1
     if [ -f "$WINEPREFIX/.tapeon-ready" ] &&
        { [ -f "$WINEPREFIX/.tapeon-fonts" ] || [ ! -d /usr/share/wine/fonts ]; }; then
       exit 0
@@ -129,8 +131,11 @@ _wine_env_prepare_prefix() {
       env LC_ALL=ja_JP.UTF-8 wine "$probe" warm </dev/null >>"$log" 2>&1 || exit 1
       touch "$WINEPREFIX/.tapeon-ready"
     fi
-    wineserver -k </dev/null >/dev/null 2>&1
-    wineserver -w </dev/null >/dev/null 2>&1
+    # Stop the server the preparation started (not one that was running).
+    if [ "$running_before" = 0 ]; then
+      wineserver -k </dev/null >/dev/null 2>&1
+      wineserver -w </dev/null >/dev/null 2>&1
+    fi
     exit 0
   ) 9>"$WINEPREFIX.lock"
 }
