@@ -12,7 +12,7 @@ cd "$repo"
 logs="$repo/build/test-logs"
 mkdir -p "$logs"
 FUZZ_SECONDS=${TAPEON_FUZZ_SECONDS:-15}
-E2E_TIMEOUT=${TAPEON_E2E_TIMEOUT:-1800}
+E2E_TIMEOUT=${TAPEON_E2E_TIMEOUT:-1200}
 
 passed=0
 failed=0
