@@ -3,6 +3,11 @@ set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I${CMAKE_SOURCE_DIR}/resources -I${CMAKE_
 enable_language(RC)
 target_compile_options(tapeon_core PRIVATE -O2)
 
+# windres reports no dependencies: rebuild the resources when any of their parts changes.
+file(GLOB RESOURCE_PARTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/*.rc ${CMAKE_SOURCE_DIR}/resources/*.h
+     ${CMAKE_SOURCE_DIR}/resources/*.ico)
+set_source_files_properties(${CMAKE_SOURCE_DIR}/resources/tapeon.rc PROPERTIES OBJECT_DEPENDS "${RESOURCE_PARTS}")
+
 add_executable(TAPEON WIN32 ${WIN32_SOURCES} ${CMAKE_SOURCE_DIR}/resources/tapeon.rc)
 target_compile_options(TAPEON PRIVATE -O2)
 target_compile_definitions(TAPEON PRIVATE _WIN32_WINNT=0x0501 WINVER=0x0501)
