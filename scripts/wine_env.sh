@@ -106,7 +106,7 @@ _wine_env_prepare_prefix() {
     log="$_WINE_ENV_STATE/wineboot.log"
     running_before=0
     [ -d "$WINEPREFIX" ] && _wine_env_server_running && running_before=1
-    if [ -f "$WINEPREFIX/.tapeon-ready" ] &&
+    if [ -f "$WINEPREFIX/.tapeon-ready" ] && [ -f "$WINEPREFIX/.tapeon-system-font" ] &&
        { [ -f "$WINEPREFIX/.tapeon-fonts" ] || [ ! -d /usr/share/wine/fonts ]; }; then
       exit 0
     fi
@@ -124,6 +124,12 @@ _wine_env_prepare_prefix() {
       done
       wineboot -u </dev/null >>"$log" 2>&1 || exit 1
       touch "$WINEPREFIX/.tapeon-fonts"
+    fi
+    # Wine's bitmap "System" font for code page 932 has no kanji, so Japanese
+    # dialogs (font "System") would show boxes: take a TrueType font with them.
+    if [ ! -f "$WINEPREFIX/.tapeon-system-font" ]; then
+      wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v System /d IPAGothic /f </dev/null >>"$log" 2>&1 || exit 1
+      touch "$WINEPREFIX/.tapeon-system-font"
     fi
     if [ ! -f "$WINEPREFIX/.tapeon-ready" ]; then
       probe=$(_wine_env_probe) || exit 1
