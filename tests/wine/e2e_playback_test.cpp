@@ -274,6 +274,7 @@ TEST_P(PlaybackRate, ToneComesBackAtTheShiftedPitch) {
   ASSERT_TRUE(WaitForIdle(*app, PlayText(), 15000));
   EXPECT_EQ(app->CloseAndWait(), std::optional<DWORD>(0));
   const double heard = MeasureFrequency(LeftChannel(StopCapture()), kRate);
+  std::printf("heard %.2f Hz\n", heard);
   const double expected = 440.0 * RateFactor(steps);
   EXPECT_NEAR(heard, expected, expected * 0.01);
 }
@@ -288,6 +289,7 @@ TEST_F(Playback, Mp3PlaysThroughTheSystemCodec) {
   if (!FileExists(mp3)) GTEST_SKIP() << "make the fixtures with tests/fixtures/engine.sh";
   ASSERT_TRUE(WriteSettings(dir_, {{"OnMem", "0"}, {"levelwarning", "0"}}));
   const double heard = MeasureFrequency(LeftChannel(PlayToTheEnd(mp3)), kRate);
+  std::printf("heard %.2f Hz\n", heard);
   EXPECT_NEAR(heard, 440.0, 4.4);
 }
 
@@ -296,6 +298,7 @@ TEST_F(Playback, Mp3OnMemoryPlaysToo) {
   if (!FileExists(mp3)) GTEST_SKIP() << "make the fixtures with tests/fixtures/engine.sh";
   ASSERT_TRUE(WriteSettings(dir_, {{"OnMem", "1"}, {"levelwarning", "0"}}));
   const double heard = MeasureFrequency(LeftChannel(PlayToTheEnd(mp3)), kRate);
+  std::printf("heard %.2f Hz\n", heard);
   EXPECT_NEAR(heard, 440.0, 4.4);
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 #include <windows.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -225,24 +226,30 @@ inline std::vector<size_t> StairBreaks(const uint8_t* data, size_t bytes) {
   return breaks;
 }
 
-// Frequency of the left channel of 16-bit stereo data at `rate`, from the
-// rising zero crossings of the part louder than a tenth of full scale.
+// Frequency of the left channel of 16-bit stereo data at `rate`: the median
+// period between rising zero crossings (placed between samples by linear
+// interpolation) in the loud parts. The median ignores the few periods that a
+// skip or an underrun of the sound server cuts short or stretches.
 inline double MeasureFrequency(const std::vector<int16_t>& left, uint32_t rate) {
-  size_t first = 0, last = 0;
-  long crossings = 0;
+  std::vector<double> periods;
+  double previous = -1.0;
   for (size_t k = 1; k < left.size(); ++k) {
-    if (left[k - 1] < 0 && left[k] >= 0 && std::abs(left[k - 1]) < 20000) {
-      // Only crossings inside loud stretches: a crossing of silence is noise.
-      bool loud = false;
-      for (size_t j = k; j < left.size() && j < k + rate / 100; ++j) loud = loud || left[j] > 3000;
-      if (!loud) continue;
-      if (crossings == 0) first = k;
-      last = k;
-      ++crossings;
+    if (!(left[k - 1] < 0 && left[k] >= 0 && std::abs(left[k - 1]) < 20000)) continue;
+    // Only crossings inside loud stretches: a crossing of silence is noise.
+    bool loud = false;
+    for (size_t j = k; j < left.size() && j < k + rate / 100; ++j) loud = loud || left[j] > 3000;
+    if (!loud) {
+      previous = -1.0;
+      continue;
     }
+    const double at = static_cast<double>(k - 1) +
+                      static_cast<double>(-left[k - 1]) / static_cast<double>(left[k] - left[k - 1]);
+    if (previous >= 0.0 && at - previous < rate / 50.0) periods.push_back(at - previous);
+    previous = at;
   }
-  if (crossings < 3 || last == first) return 0.0;
-  return static_cast<double>(crossings - 1) * rate / static_cast<double>(last - first);
+  if (periods.size() < 3) return 0.0;
+  std::nth_element(periods.begin(), periods.begin() + periods.size() / 2, periods.end());
+  return rate / periods[periods.size() / 2];
 }
 
 // ---- The host's sound tools ---------------------------------------------------
