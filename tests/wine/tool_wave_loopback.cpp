@@ -31,8 +31,8 @@ WAVEFORMATEX Pcm16() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  double seconds = argc > 1 ? atof(argv[1]) : 1.0;
-  if (seconds <= 0 || seconds > 30) seconds = 1.0;
+  double seconds = argc > 1 ? atof(argv[1]) : 3.0;
+  if (seconds <= 0 || seconds > 30) seconds = 3.0;
   printf("devices out %u in %u\n", waveOutGetNumDevs(), waveInGetNumDevs());
   fflush(stdout);
 
