@@ -177,9 +177,9 @@ fi
 trap wine_env_stop EXIT
 
 # The sound path itself: a tone played must come back through the recording.
-# A sound server that has just started may drop the first second or two of its
-# first stream, so the tone lasts three seconds and a silent first try is
-# repeated once.
+# Wine's capture from the null sink may miss the first second or more of a
+# stream (more so on a server that has just started), so the tone lasts three
+# seconds and a silent first try is repeated once.
 loopback="$repo/build/win32/tests/wine/tool_wave_loopback.exe"
 if [ -f "$loopback" ]; then
   if wine_env_run "$logs/loopback.log" "$loopback" 3 ||

@@ -20,28 +20,37 @@ _WINE_ENV_REPO=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 _wine_env_log() { echo "wine_env: $*" >&2; }
 
+# Waits up to ten seconds for a server just started as PID to answer COMMAND;
+# a server that dies or does not answer is ended and the call fails.
+_wine_env_await() {
+  local pid=$1 i
+  shift
+  for i in $(seq 1 100); do
+    "$@" >/dev/null 2>&1 && return 0
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill "$pid" 2>/dev/null
+  wait "$pid" 2>/dev/null
+  return 1
+}
+
 # Starts Xvfb on the first free display number from 99 on.
 _wine_env_start_display() {
   if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
     return 0
   fi
-  local n pid i
+  local n pid
   for n in $(seq 99 140); do
     [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
     Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp -noreset \
       </dev/null >"$_WINE_ENV_STATE/xvfb.log" 2>&1 &
     pid=$!
-    for i in $(seq 1 100); do
-      if DISPLAY=":$n" xdpyinfo >/dev/null 2>&1; then
-        export DISPLAY=":$n"
-        _WINE_ENV_XVFB_PID=$pid
-        return 0
-      fi
-      kill -0 "$pid" 2>/dev/null || break
-      sleep 0.1
-    done
-    kill "$pid" 2>/dev/null
-    wait "$pid" 2>/dev/null
+    if _wine_env_await "$pid" env DISPLAY=":$n" xdpyinfo; then
+      export DISPLAY=":$n"
+      _WINE_ENV_XVFB_PID=$pid
+      return 0
+    fi
   done
   _wine_env_log "could not start Xvfb"
   tail -n 20 "$_WINE_ENV_STATE/xvfb.log" >&2
@@ -63,24 +72,18 @@ _wine_env_start_sound() {
     mkdir -p "$XDG_RUNTIME_DIR"
     chmod 700 "$XDG_RUNTIME_DIR"
   fi
-  local pid i
+  local pid
   pulseaudio -n --daemonize=no --exit-idle-time=-1 --log-target=stderr \
     --load=module-native-protocol-unix \
     --load="module-null-sink sink_name=tapeon_null" \
     </dev/null >"$_WINE_ENV_STATE/pulse.log" 2>&1 &
   pid=$!
-  for i in $(seq 1 100); do
-    if timeout 5 pactl info >/dev/null 2>&1; then
-      _WINE_ENV_PULSE_PID=$pid
-      pactl set-default-sink tapeon_null >/dev/null 2>&1
-      pactl set-default-source tapeon_null.monitor >/dev/null 2>&1
-      return 0
-    fi
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  kill "$pid" 2>/dev/null
-  wait "$pid" 2>/dev/null
+  if _wine_env_await "$pid" timeout 5 pactl info; then
+    _WINE_ENV_PULSE_PID=$pid
+    pactl set-default-sink tapeon_null >/dev/null 2>&1
+    pactl set-default-source tapeon_null.monitor >/dev/null 2>&1
+    return 0
+  fi
   _wine_env_log "could not start PulseAudio"
   tail -n 20 "$_WINE_ENV_STATE/pulse.log" >&2
   return 1
