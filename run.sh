@@ -11,8 +11,10 @@ build="$repo/build/win32"
 
 "$repo/scripts/setup.sh" || exit 1
 if [ ! -f "$build/build.ninja" ]; then
+  # Configured as test.sh does: the build directory is shared, and the build
+  # type would otherwise depend on which script ran first.
   cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-i686.cmake" \
-    -DCMAKE_BUILD_TYPE=Release >"$build.configure.log" 2>&1 || {
+    >"$build.configure.log" 2>&1 || {
     cat "$build.configure.log"
     exit 1
   }
