@@ -26,6 +26,8 @@ constexpr WORD kTagMpegLayer3 = 0x55;
 // turns out shorter than its data chunk said, no block carries the end mark,
 // and the run ends when the last queued block is back.
 int queued_blocks = 0;
+// The pause before a returned block is refilled, fixed for the run (0: none).
+DWORD pacing_wait = 0;
 
 bool OnMemory() { return app.buffer_count == ON_MEMORY; }
 
@@ -183,6 +185,9 @@ void StartPlayback() {
 
   app.current_block = 0;
   queued_blocks = 0;
+  // Layer-3 blocks are not paced: the codec asks for them at its own pace.
+  pacing_wait = PlayPacingWait(app.settings.deltatime, app.khz, app.rate_steps, app.windows_version);
+  if (!WorthPacing(pacing_wait) || app.format_tag == kTagMpegLayer3) pacing_wait = 0;
   if (app.format_tag != 1 && app.windows_version >= kWindows395) OpenMixerMeter();
 
   FirstBlockCosts costs;
@@ -290,8 +295,7 @@ void OnPlayBlockDone(WAVEHDR* header) {
   if (app.stopping != 0) return;
   if (!IsOwnHeader(header)) return;
 
-  const DWORD wait = PlayPacingWait(app.settings.deltatime, app.khz, app.rate_steps, app.windows_version);
-  if (WorthPacing(wait) && app.format_tag != kTagMpegLayer3) PaceBuffer(wait);
+  if (pacing_wait != 0) PaceBuffer(pacing_wait);
   const DWORD start = timeGetTime();
 
   const int index = BlockIndexOf(static_cast<uint32_t>(header->dwUser));

@@ -23,6 +23,8 @@ constexpr UINT_PTR kDisplayTimer = 1;
 int queued_blocks = 0;
 // The handler is running (a message box inside it lets messages through).
 int handler_depth = 0;
+// The pause before a full block is handled, fixed for the run (0: none).
+DWORD pacing_wait = 0;
 
 bool OnMemory() { return app.buffer_count == ON_MEMORY; }
 
@@ -99,8 +101,7 @@ void HandleFilledBlock(WAVEHDR* header) {
   // Only full buffers are paced. Buffers a reset hands back (pause, continue)
   // come all at once and must go back to the device at once: while it has
   // none, what it captures is lost.
-  const DWORD wait = RecordPacingWait(app.settings.deltatime, app.khz);
-  if (WorthPacing(wait) && header->dwBytesRecorded >= header->dwBufferLength) PaceBuffer(wait);
+  if (pacing_wait != 0 && header->dwBytesRecorded >= header->dwBufferLength) PaceBuffer(pacing_wait);
   const DWORD start = timeGetTime();
 
   const int index = BlockIndexOf(static_cast<uint32_t>(header->dwUser));
@@ -215,6 +216,8 @@ bool StartRecording() {
     return false;
   }
   app.data_total = app.buffer_size;
+  pacing_wait = RecordPacingWait(app.settings.deltatime, app.khz);
+  if (!WorthPacing(pacing_wait)) pacing_wait = 0;
 
   const MMRESULT opened = waveInOpen(&app.wave_in, WAVE_MAPPER, reinterpret_cast<const WAVEFORMATEX*>(app.pFormat),
                                      reinterpret_cast<DWORD_PTR>(app.main_window), 0, CALLBACK_WINDOW);
