@@ -85,18 +85,8 @@ MMRESULT OpenOutputDevice() {
 
 // The end of a run when its last block is back.
 void FinishPlayback() {
-  if (OnMemory()) {
-    KillTimer(app.main_window, kDisplayTimer);
-  } else {
-    for (int i = 0; i < 4; ++i) {
-      WAVEHDR* header = app.block_header[i];
-      if (header->lpData) {
-        waveOutUnprepareHeader(app.wave_out, header, sizeof(WAVEHDR));
-        header->lpData = nullptr;
-      }
-    }
-  }
-  CloseOutputDevice();
+  if (OnMemory()) KillTimer(app.main_window, kDisplayTimer);
+  CloseOutputDevice();  // unprepares the headers still prepared
   queued_blocks = 0;
   EndRun();
   SetRunPriority(0);
@@ -113,6 +103,18 @@ void FinishPlayback() {
   app.next_arg = next + 1;
   RefreshFileName();
   PostMessageA(app.main_window, WM_COMMAND, IDM_START, 0);
+}
+
+// Undoes a start that failed once the output device was open: the device is
+// closed first, so no block it still holds comes back while a message shows.
+void AbandonStart() {
+  CloseOutputDevice();
+  queued_blocks = 0;
+  FreeDataBlocks();
+  CloseCurrentFile();
+  SetRunPriority(0);
+  SetIdleControls(1);
+  app.running = 0;
 }
 
 // Refills a returned block from the file and queues it again. A read that
@@ -178,8 +180,7 @@ void StartPlayback() {
   if (OnMemory()) ShowMeterMessage(PickId(IDS_READING_FILE, ja::audio::kReadingFile));
   SetIdleControls(0);
   if (!AllocateDataBlocks()) {
-    CloseOutputDevice();
-    SetIdleControls(1);
+    AbandonStart();
     return;
   }
 
@@ -204,8 +205,6 @@ void StartPlayback() {
       app.block_length[i] = bytes;
       const LONG got = bytes > 0 ? mmioRead(app.file_mmio, app.block_data[i], static_cast<LONG>(bytes)) : 0;
       if (got != static_cast<LONG>(bytes)) {
-        app.running = 0;
-        SetRunPriority(0);
         if (OnMemory()) {
           SetCursor(previous);
           ShowMeterMessage(nullptr);
@@ -236,12 +235,9 @@ void StartPlayback() {
     const bool last = (i < 3 && app.block_length[i + 1] == 0) || (i == 3 && app.data_count == 0);
     header->dwUser = MakeUserWord(i, last);
     if (waveOutPrepareHeader(app.wave_out, header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
-      header->lpData = nullptr;
-      ReportHeaderFailure();
-      CloseCurrentFile();
-      app.running = 0;
-      SetRunPriority(0);
-      queued_blocks = 0;
+      AbandonStart();
+      if (OnMemory()) ShowMeterMessage(nullptr);
+      ShowFailure(PickId(IDS_HEADER_FAILED, ja::audio::kHeaderFailed));
       return;
     }
     costs.prepare = Elapsed(t1);
@@ -265,16 +261,8 @@ void StartPlayback() {
 
     const DWORD before_write = timeGetTime();
     if (waveOutWrite(app.wave_out, header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
+      AbandonStart();
       ShowFailure(PickId(IDS_WAVEOUTWRITE_FAILED, ja::audio::kWaveOutWriteFailed));
-      waveOutUnprepareHeader(app.wave_out, header, sizeof(WAVEHDR));
-      header->lpData = nullptr;
-      CloseOutputDevice();
-      queued_blocks = 0;
-      FreeDataBlocks();
-      SetRunPriority(0);
-      CloseCurrentFile();
-      SetIdleControls(1);
-      app.running = 0;
       return;
     }
     ++queued_blocks;
@@ -356,9 +344,6 @@ void ReportReadFailure(int block, DWORD bytes) {
   lstrcpynA(format, PickId(IDS_CANT_READ_DATA, ja::audio::kCantReadData), sizeof format);
   char text[300];
   snprintf(text, sizeof text, format, block, static_cast<long>(bytes));
+  AbandonStart();
   ShowFailure(text);
-  FreeDataBlocks();
-  CloseCurrentFile();
-  CloseOutputDevice();
-  SetIdleControls(1);
 }

@@ -336,12 +336,8 @@ void StopRecording() {
 
 void ReportHeaderFailure() {
   ShowFailure(PickId(IDS_HEADER_FAILED, ja::audio::kHeaderFailed));
-  if (app.buffer_count == ON_MEMORY) ShowMeterMessage(nullptr);
-  if (app.mode == MODE_PLAY) {
-    CloseOutputDevice();
-  } else {
-    CloseInputDevice();
-  }
+  if (OnMemory()) ShowMeterMessage(nullptr);
+  CloseInputDevice();
   queued_blocks = 0;
   FreeDataBlocks();
   SetIdleControls(1);
