@@ -12,8 +12,6 @@ constexpr int MODE_PLAY = 1;
 constexpr int MODE_REC = 2;
 constexpr int ON_MEMORY = 1;
 constexpr int STREAMING = 4;
-constexpr DWORD END_MARK = 0x10000000;
-constexpr DWORD SMALL_DRIVE_LIMIT = 0x163E00;
 constexpr int MAX_ARGS = 256;
 
 // Mixer functions looked up at run time (the mixer is optional).

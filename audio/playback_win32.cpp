@@ -19,9 +19,6 @@
 
 namespace {
 
-constexpr UINT_PTR kDisplayTimer = 1;
-constexpr WORD kTagMpegLayer3 = 0x55;
-
 // Buffers written to the output device and not yet returned. When a file
 // turns out shorter than its data chunk said, no block carries the end mark,
 // and the run ends when the last queued block is back.

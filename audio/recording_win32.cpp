@@ -15,8 +15,6 @@
 
 namespace {
 
-constexpr UINT_PTR kDisplayTimer = 1;
-
 // Buffers handed to the input device and not yet returned; a run whose
 // buffers are all back (for example after a failed re-queue) must still end
 // on a stop.

@@ -3,6 +3,9 @@
 #include <windows.h>
 #include <mmsystem.h>
 
+// The window timer that drives the display of on-memory runs.
+constexpr UINT_PTR kDisplayTimer = 1;
+
 // A device context of the main window set up for the status lines and the
 // meter (text colours and status font); released when it goes out of scope.
 class MainWindowDc {

@@ -5,7 +5,6 @@
 
 namespace {
 
-constexpr uint16_t kTagMpegLayer3 = 0x55;
 constexpr uint32_t kMemoryLimitWithoutSize = 0x80000;  // MemSize 0
 // Buffers beyond this cannot be allocated anyway; larger deltatimes are refused
 // rather than wrapped round.
@@ -16,7 +15,7 @@ uint32_t Nearest(double x) { return static_cast<uint32_t>(x + 0.5); }
 }  // namespace
 
 int ChooseBufferCount(int on_mem_setting, uint32_t disk_bytes) {
-  return (on_mem_setting != 0 || disk_bytes <= kSmallDriveLimit) ? 1 : 4;
+  return (on_mem_setting != 0 || disk_bytes <= SMALL_DRIVE_LIMIT) ? 1 : 4;
 }
 
 uint32_t ComputeUnitSize(uint32_t avg, uint32_t sps, uint32_t deltatime) {

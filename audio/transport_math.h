@@ -6,13 +6,14 @@
 #include <cstddef>
 #include <cstdint>
 
-constexpr uint32_t kSmallDriveLimit = 0x163E00;   // drives this small record and play on memory
+constexpr uint32_t SMALL_DRIVE_LIMIT = 0x163E00;  // drives this small record and play on memory
 constexpr uint32_t kWaveFileLimit = 0x7FFFFFFF;   // largest WAVE file a recording may write
 constexpr uint32_t kWaveHeaderBytes = 44;         // header of a recording file
-constexpr uint32_t kEndMark = 0x10000000;         // user-word bit of the last block with data
+constexpr uint32_t END_MARK = 0x10000000;         // user-word bit of the last block with data
 constexpr uint32_t kMinimumDeltatime = 8;         // shorter buffers cannot be kept up with
 constexpr uint16_t kWindows311 = 0x30B;
 constexpr uint16_t kWindows395 = 0x35F;
+constexpr uint16_t kTagMpegLayer3 = 0x55;
 
 // 1 (ON_MEMORY) when the setting asks for it or the drive is very small, else 4.
 int ChooseBufferCount(int on_mem_setting, uint32_t disk_bytes);
@@ -117,10 +118,10 @@ uint32_t ResumeRecordStartTime(uint32_t now, uint32_t data_total, uint32_t buffe
 // A recording file with nothing after its 44-byte header.
 bool IsEmptyRecordingFile(int64_t size);
 
-// Block user words: index in the low 16 bits, kEndMark on the last block.
-inline uint32_t MakeUserWord(int index, bool last) { return static_cast<uint32_t>(index) | (last ? kEndMark : 0); }
+// Block user words: index in the low 16 bits, END_MARK on the last block.
+inline uint32_t MakeUserWord(int index, bool last) { return static_cast<uint32_t>(index) | (last ? END_MARK : 0); }
 inline int BlockIndexOf(uint32_t user_word) { return static_cast<int>(user_word & 0xFFFF); }
-inline bool IsLastBlock(uint32_t user_word) { return (user_word & kEndMark) != 0; }
+inline bool IsLastBlock(uint32_t user_word) { return (user_word & END_MARK) != 0; }
 
 // Index of the next file of a command-line play list at or after from: the
 // first argument that is not empty and does not begin with "/"; -1 if none.

@@ -16,7 +16,6 @@
 
 namespace {
 
-constexpr UINT_PTR kDisplayTimer = 1;
 constexpr UINT kShareableMemory = GMEM_MOVEABLE | GMEM_DDESHARE;  // 0x2002
 
 bool screensaver_switched_off = false;
