@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <limits>
 
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "16-bit samples are read in host byte order");
 
@@ -38,19 +39,18 @@ constexpr size_t kVectorBytes = 16;
 constexpr size_t kStepBytes = 4 * kVectorBytes;
 
 // Lane-wise extremes of the first `bytes` bytes of data (a multiple of
-// kStepBytes, above 0), read as vectors of the given element type. No vector
-// crosses a function boundary, so targets without vector registers keep their
-// calling convention.
+// kStepBytes), read as vectors of the given element type. The maxima start at
+// the element's lowest value and the minima at its highest, so every step is
+// loaded once. No vector crosses a function boundary, so targets without
+// vector registers keep their calling convention.
 template <class Vector, class Element>
 void LaneExtremes(const uint8_t* data, size_t bytes, Element (&high)[kVectorBytes / sizeof(Element)],
                   Element (&low)[kVectorBytes / sizeof(Element)]) {
-  Vector h0, h1, h2, h3;
-  memcpy(&h0, data, kVectorBytes);
-  memcpy(&h1, data + 16, kVectorBytes);
-  memcpy(&h2, data + 32, kVectorBytes);
-  memcpy(&h3, data + 48, kVectorBytes);
-  Vector l0 = h0, l1 = h1, l2 = h2, l3 = h3;
-  for (size_t i = kStepBytes; i < bytes; i += kStepBytes) {
+  Vector h0 = Vector{} + std::numeric_limits<Element>::min();
+  Vector l0 = Vector{} + std::numeric_limits<Element>::max();
+  Vector h1 = h0, h2 = h0, h3 = h0;
+  Vector l1 = l0, l2 = l0, l3 = l0;
+  for (size_t i = 0; i < bytes; i += kStepBytes) {
     Vector v0, v1, v2, v3;
     memcpy(&v0, data + i, kVectorBytes);
     memcpy(&v1, data + i + 16, kVectorBytes);
