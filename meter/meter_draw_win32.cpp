@@ -125,12 +125,16 @@ void DrawMeterLabels(HDC dc) {
   SetTextColor(dc, previous_colour);
 }
 
+void ClearMeterArea(HDC dc) {
+  MeterRect area = MeterArea(app.cell_width, app.cell_height);
+  BitBlt(dc, area.x, area.y, area.width, area.height, nullptr, 0, 0, BLACKNESS);
+}
+
 void ShowMeterMessage(const char* text) {
   if (!app.main_window) return;
   const int w = app.cell_width, h = app.cell_height;
   HDC dc = GetDC(app.main_window);
-  MeterRect area = MeterArea(w, h);
-  BitBlt(dc, area.x, area.y, area.width, area.height, nullptr, 0, 0, BLACKNESS);
+  ClearMeterArea(dc);
   if (text) {
     HFONT previous = SelectStatusFont(dc);
     SetTextColor(dc, kCaptionYellow);

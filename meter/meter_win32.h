@@ -19,6 +19,8 @@ DWORD MeasureLevels(HDC dc, int block, long bytes);
 void DrawChannelMeter(HDC dc, DWORD level, int row_y, int row_height, DWORD delta);
 void AdaptStride(DWORD start, HDC dc);
 void DrawMeterLabels(HDC dc);
+// Blacks out the meter area: (w, 13h), 35w by 5h.
+void ClearMeterArea(HDC dc);
 void ShowMeterMessage(const char* text);
 
 // Level report at the end of a run (levelwarning on).

@@ -4,7 +4,6 @@
 
 #include "app/app_state_win32.h"
 #include "app/ui_text_win32.h"
-#include "meter/meter_styles.h"
 #include "meter/meter_win32.h"
 #include "meter/status_text.h"
 #include "meter/tick.h"
@@ -17,11 +16,6 @@ int H() { return app.cell_height; }
 
 void Write(HDC dc, int x, int y, const StatusText& text) {
   TextOutA(dc, x, y, text.text, static_cast<int>(strlen(text.text)));
-}
-
-void ClearMeterArea(HDC dc) {
-  MeterRect area = MeterArea(W(), H());
-  BitBlt(dc, area.x, area.y, area.width, area.height, nullptr, 0, 0, BLACKNESS);
 }
 
 void Post(UINT command) { PostMessageA(app.main_window, WM_COMMAND, command, 0); }
