@@ -69,6 +69,7 @@ LRESULT OnShutdown(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     DeleteObject(app.button_font);
     app.button_font = nullptr;
   }
+  ReleaseStatusFont();
   CloseMixerMeter();
   SetRunPriority(0);
   PostQuitMessage(0);

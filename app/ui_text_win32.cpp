@@ -29,20 +29,38 @@ void AssertionFailed(const char* expression, const char* source, int line) {
   abort();
 }
 
-HFONT SelectStatusFont(HDC dc) {
-  if (app.ui_scale == 2) {
-    LOGFONTA font = {};
-    font.lfHeight = -2 * app.cell_height;
-    font.lfCharSet = SHIFTJIS_CHARSET;
-    font.lfPitchAndFamily = FIXED_PITCH;
-    return static_cast<HFONT>(SelectObject(dc, CreateFontIndirectA(&font)));
-  }
-  return static_cast<HFONT>(SelectObject(dc, GetStockObject(OEM_FIXED_FONT)));
+namespace {
+
+// The large layout's status font, made once for its cell height: it is
+// selected for every buffer and every display tick.
+HFONT large_status_font = nullptr;
+int large_status_font_height = 0;
+
+HFONT LargeStatusFont() {
+  if (large_status_font && large_status_font_height == app.cell_height) return large_status_font;
+  ReleaseStatusFont();
+  LOGFONTA font = {};
+  font.lfHeight = -2 * app.cell_height;
+  font.lfCharSet = SHIFTJIS_CHARSET;
+  font.lfPitchAndFamily = FIXED_PITCH;
+  large_status_font = CreateFontIndirectA(&font);
+  large_status_font_height = app.cell_height;
+  return large_status_font;
 }
 
-void RestoreStatusFont(HDC dc, HFONT previous) {
-  HGDIOBJ current = SelectObject(dc, previous);
-  if (app.ui_scale == 2) DeleteObject(current);
+}  // namespace
+
+HFONT SelectStatusFont(HDC dc) {
+  HFONT font = app.ui_scale == 2 ? LargeStatusFont() : nullptr;
+  if (!font) font = static_cast<HFONT>(GetStockObject(OEM_FIXED_FONT));
+  return static_cast<HFONT>(SelectObject(dc, font));
+}
+
+void RestoreStatusFont(HDC dc, HFONT previous) { SelectObject(dc, previous); }
+
+void ReleaseStatusFont() {
+  if (large_status_font) DeleteObject(large_status_font);
+  large_status_font = nullptr;
 }
 
 void ApplyTextColours(HDC dc) {

@@ -22,10 +22,13 @@ void ShowBare(const char* text);
 #define TAPEON_CHECK(expression, source) \
   ((expression) ? (void)0 : AssertionFailed(#expression, source, __LINE__))
 
-// The status font: a created fixed-pitch Shift-JIS font of height -2h on the
-// large layout, else the stock OEM fixed font. Returns the previous font.
+// The status font: a fixed-pitch Shift-JIS font of height -2h on the large
+// layout (made once per cell height), else the stock OEM fixed font. Returns
+// the previous font.
 HFONT SelectStatusFont(HDC dc);
-// Puts the previous font back and deletes a created status font.
+// Puts the previous font back.
 void RestoreStatusFont(HDC dc, HFONT previous);
+// Deletes the large layout's status font (when the main window goes).
+void ReleaseStatusFont();
 // White text on black when the system colours are dark.
 void ApplyTextColours(HDC dc);
