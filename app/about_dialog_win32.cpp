@@ -34,9 +34,7 @@ BOOL OnAboutInit(HWND dialog) {
 // Result of WM_SYSCOMMAND: TRUE when handled here.
 BOOL OnAboutSysCommand(HWND dialog, WPARAM command) {
   if ((command & 0xFFF0) == SC_MOVE && RecordingNow()) return TRUE;
-  if (command != IDM_THREE_D) return FALSE;
-  ToggleThreeD(dialog);
-  return TRUE;
+  return OnThreeDCommand(dialog, command);
 }
 
 }  // namespace

@@ -38,6 +38,25 @@ void ToggleThreeD(HWND dialog) {
   CheckMenuItem(GetSystemMenu(dialog, FALSE), IDM_THREE_D, MF_BYCOMMAND | ThreeDCheck());
 }
 
+BOOL OnThreeDCommand(HWND dialog, WPARAM command) {
+  if (command != IDM_THREE_D) return FALSE;
+  ToggleThreeD(dialog);
+  return TRUE;
+}
+
+HFONT GiveSmallFont(HWND dialog, int id, BYTE charset) {
+  HDC screen = GetDC(nullptr);
+  TEXTMETRICA metrics = {};
+  GetTextMetricsA(screen, &metrics);
+  ReleaseDC(nullptr, screen);
+  LOGFONTA font = {};
+  font.lfHeight = (-2 * metrics.tmHeight) / 3;
+  font.lfCharSet = charset;
+  HFONT small = CreateFontIndirectA(&font);
+  SendDlgItemMessageA(dialog, id, WM_SETFONT, reinterpret_cast<WPARAM>(small), TRUE);
+  return small;
+}
+
 void RecreateControl(HWND dialog, int id, const char* class_name) {
   HWND old_control = GetDlgItem(dialog, id);
   if (!old_control) return;

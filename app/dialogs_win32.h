@@ -13,5 +13,11 @@ INT_PTR CALLBACK ABOUTBOX(HWND dialog, UINT message, WPARAM wparam, LPARAM lpara
 void SetUpThreeD(HWND dialog);
 // WM_SYSCOMMAND 100: flips dialog3d and redraws the dialog in the new look.
 void ToggleThreeD(HWND dialog);
+// A dialog's WM_SYSCOMMAND: TRUE after ToggleThreeD for the "Three dimension"
+// item, FALSE for every other command (the system carries it out).
+BOOL OnThreeDCommand(HWND dialog, WPARAM command);
 // Re-creates one bordered control with the current look.
 void RecreateControl(HWND dialog, int id, const char* class_name);
+// Gives control id a font two thirds of the screen font's height, for a text
+// that is long for its box. The caller deletes the font when the dialog goes.
+HFONT GiveSmallFont(HWND dialog, int id, BYTE charset);

@@ -73,19 +73,6 @@ void LocalizeOptionDialog(HWND dialog) {
   for (const auto& item : kTexts) SetDlgItemTextA(dialog, item.id, item.text);
 }
 
-// The English "monochrome" text is long for its box: a font two thirds of
-// the screen font's height.
-void GiveSmallFont(HWND dialog) {
-  HDC screen = GetDC(nullptr);
-  TEXTMETRICA metrics = {};
-  GetTextMetricsA(screen, &metrics);
-  ReleaseDC(nullptr, screen);
-  LOGFONTA font = {};
-  font.lfHeight = (-2 * metrics.tmHeight) / 3;
-  small_font = CreateFontIndirectA(&font);
-  SendDlgItemMessageA(dialog, IDC_OPT_MONOCHROME, WM_SETFONT, reinterpret_cast<WPARAM>(small_font), TRUE);
-}
-
 void EnableMemoryRows(HWND dialog, bool on) {
   for (int id : {IDC_OPT_MEMSIZE, IDC_OPT_MEMLABEL, IDC_OPT_MB, IDC_OPT_MEMTIME})
     EnableWindow(GetDlgItem(dialog, id), on);
@@ -113,7 +100,7 @@ BOOL OnOptionInit(HWND dialog) {
   if (app.japanese_ui)
     LocalizeOptionDialog(dialog);
   else
-    GiveSmallFont(dialog);
+    small_font = GiveSmallFont(dialog, IDC_OPT_MONOCHROME, ANSI_CHARSET);  // the English text is long
 
   SetRateBar(dialog);
   ShowRateTexts(dialog);
@@ -213,10 +200,7 @@ INT_PTR CALLBACK OPTION(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
     case WM_INITDIALOG: return OnOptionInit(dialog);
     case WM_COMMAND: OnOptionCommand(dialog, LOWORD(wparam), HIWORD(wparam)); return TRUE;
     case WM_HSCROLL: OnRateScroll(dialog, LOWORD(wparam), static_cast<short>(HIWORD(wparam))); return TRUE;
-    case WM_SYSCOMMAND:
-      if (wparam != IDM_THREE_D) return FALSE;
-      ToggleThreeD(dialog);
-      return TRUE;
+    case WM_SYSCOMMAND: return OnThreeDCommand(dialog, wparam);
     case WM_WININICHANGE:
       if (app.windows_version >= THREE_D_VERSION) LayoutOptionDialog(dialog);
       return FALSE;

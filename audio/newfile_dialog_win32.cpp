@@ -91,16 +91,7 @@ void LocalizeNewFileDialog(HWND dialog) {
       {IDC_NEW_MONO, ja::kMonaural},       {IDC_NEW_BITSGROUP, ja::kBits},       {IDC_NEW_AUTOEXT, ja::kAutoExtension},
   };
   for (const auto& item : kTexts) SetDlgItemTextA(dialog, item.id, item.text);
-
-  HDC screen = GetDC(nullptr);
-  TEXTMETRICA metrics = {};
-  GetTextMetricsA(screen, &metrics);
-  ReleaseDC(nullptr, screen);
-  LOGFONTA font = {};
-  font.lfHeight = (-2 * metrics.tmHeight) / 3;
-  font.lfCharSet = SHIFTJIS_CHARSET;
-  auto_extension_font = CreateFontIndirectA(&font);
-  SendDlgItemMessageA(dialog, IDC_NEW_AUTOEXT, WM_SETFONT, reinterpret_cast<WPARAM>(auto_extension_font), TRUE);
+  auto_extension_font = GiveSmallFont(dialog, IDC_NEW_AUTOEXT, SHIFTJIS_CHARSET);
 }
 
 int RateButton(uint32_t rate) {
@@ -356,10 +347,7 @@ INT_PTR CALLBACK NEWFILE(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
   switch (message) {
     case WM_INITDIALOG: return OnNewFileInit(dialog);
     case WM_COMMAND: OnNewFileCommand(dialog, LOWORD(wparam), HIWORD(wparam)); return TRUE;
-    case WM_SYSCOMMAND:
-      if (wparam != IDM_THREE_D) return FALSE;
-      ToggleThreeD(dialog);
-      return TRUE;
+    case WM_SYSCOMMAND: return OnThreeDCommand(dialog, wparam);
     case WM_DESTROY: OnNewFileDestroy(); return FALSE;
     default: return FALSE;
   }
