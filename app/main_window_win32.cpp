@@ -6,6 +6,7 @@
 
 #include "app/app_state_win32.h"
 #include "app/dialogs_win32.h"
+#include "app/tapeon_win32.h"
 #include "app/text_rules.h"
 #include "app/ui_text_win32.h"
 #include "audio/newfile_dialog_win32.h"
@@ -336,11 +337,11 @@ void DrawFileName(HDC dc) {
   HFONT previous = SelectStatusFont(dc);
   char directory[MAX_PATH];
   SplitPath(app.file_name, directory, app.file_title, sizeof directory, sizeof app.file_title);
-  if (!PadText(directory, sizeof directory)) MessageBoxA(app.main_window, "bugbug!!", nullptr, MB_ICONWARNING);
+  PadWithSpaces(directory, sizeof directory);
   TextOutA(dc, W(), H(), directory, 35);
   char name[MAX_PATH];
   lstrcpynA(name, app.file_title, sizeof name);
-  if (!PadText(name, sizeof name)) MessageBoxA(app.main_window, "bugbug!!", nullptr, MB_ICONWARNING);
+  PadWithSpaces(name, sizeof name);
   TextOutA(dc, W(), 4 * H(), name, 35);
   RestoreStatusFont(dc, previous);
   SetWindowTextA(app.main_window, WindowTitle(app.file_title, app.windows_version).c_str());
