@@ -34,15 +34,10 @@ void StoreArguments(const std::vector<std::string>& tokens) {
   }
 }
 
-std::vector<std::string> StoredArguments() {
-  std::vector<std::string> tokens;
-  for (int k = 0; k < app.arg_count; ++k) tokens.emplace_back(app.args[k]);
-  return tokens;
-}
-
 void ReadCommandLine() {
-  StoreArguments(SplitCommandLine(GetCommandLineA()));
-  std::vector<std::string> tokens = StoredArguments();
+  std::vector<std::string> tokens = SplitCommandLine(GetCommandLineA());
+  StoreArguments(tokens);
+  tokens.resize(static_cast<size_t>(app.arg_count));  // only the stored tokens count
   StartOptions options;
   ApplyOptions(tokens, app.settings, options);
   app.force_english = options.force_english;
