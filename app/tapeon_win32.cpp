@@ -76,8 +76,12 @@ void FollowSystemCodePage() {
     SetActiveCodePage(SingleByteBytes());
     return;
   }
+  // The lead-byte ranges come in pairs, ended by a pair of zeros.
   CodePageBytes bytes = ShiftJisBytes();
-  for (int b = 0; b < 256; ++b) bytes.lead[b] = IsDBCSLeadByte(static_cast<BYTE>(b)) != 0;
+  for (bool& lead : bytes.lead) lead = false;
+  for (int k = 0; k + 1 < MAX_LEADBYTES && info.LeadByte[k] != 0; k += 2) {
+    for (int b = info.LeadByte[k]; b <= info.LeadByte[k + 1]; ++b) bytes.lead[b] = true;
+  }
   SetActiveCodePage(bytes);
 }
 
