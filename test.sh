@@ -64,6 +64,19 @@ count_gtest() {
   fi
 }
 
+# Configures and builds one tree with its logs in $logs/NAME-*.log; on failure
+# shows their ends and records LABEL. Usage: build_tree LABEL NAME DIR CMAKE-OPTIONS...
+build_tree() {
+  local label=$1 name=$2 dir=$3
+  shift 3
+  if ! { cmake -S . -B "$dir" -G Ninja "$@" >"$logs/$name-configure.log" 2>&1 &&
+         ninja -C "$dir" >"$logs/$name-build.log" 2>&1; }; then
+    tail -n 40 "$logs/$name-configure.log" "$logs/$name-build.log" 2>/dev/null
+    record_failure "$label"
+    return 1
+  fi
+}
+
 step "Setup"
 if ! "$repo/scripts/setup.sh" >"$logs/setup.log" 2>&1; then
   tail -n 30 "$logs/setup.log"
@@ -90,13 +103,7 @@ done
 # ---- Native builds: unit tests (GCC, sanitizers), fuzz targets (clang) -----------
 step "Native build (build/native)"
 native_ok=1
-if ! { cmake -S . -B build/native -G Ninja -DCMAKE_CXX_COMPILER=g++ -DCMAKE_C_COMPILER=gcc \
-         >"$logs/native-configure.log" 2>&1 &&
-       ninja -C build/native >"$logs/native-build.log" 2>&1; }; then
-  tail -n 40 "$logs/native-configure.log" "$logs/native-build.log" 2>/dev/null
-  record_failure "native build"
-  native_ok=0
-fi
+build_tree "native build" native build/native -DCMAKE_CXX_COMPILER=g++ -DCMAKE_C_COMPILER=gcc || native_ok=0
 
 if [ $native_ok = 1 ]; then
   step "Unit tests (ctest)"
@@ -124,13 +131,7 @@ fi
 
 step "Fuzz build (build/fuzz)"
 fuzz_ok=1
-if ! { cmake -S . -B build/fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang \
-         >"$logs/fuzz-configure.log" 2>&1 &&
-       ninja -C build/fuzz >"$logs/fuzz-build.log" 2>&1; }; then
-  tail -n 40 "$logs/fuzz-configure.log" "$logs/fuzz-build.log" 2>/dev/null
-  record_failure "fuzz build"
-  fuzz_ok=0
-fi
+build_tree "fuzz build" fuzz build/fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang || fuzz_ok=0
 
 if [ $fuzz_ok = 1 ]; then
   step "Fuzzing (${FUZZ_SECONDS} s per target)"
@@ -160,13 +161,7 @@ fi
 
 # ---- Windows build and end-to-end tests under Wine ------------------------------
 step "Windows build (build/win32)"
-if ! { cmake -S . -B build/win32 -G Ninja -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-i686.cmake" \
-         >"$logs/win32-configure.log" 2>&1 &&
-       ninja -C build/win32 >"$logs/win32-build.log" 2>&1; }; then
-  tail -n 40 "$logs/win32-configure.log" "$logs/win32-build.log" 2>/dev/null
-  record_failure "Windows build"
-  finish
-fi
+build_tree "Windows build" win32 build/win32 -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-i686.cmake" || finish
 
 step "Wine environment"
 source "$repo/scripts/wine_env.sh"
