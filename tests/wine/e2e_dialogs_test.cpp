@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "driver.h"
+#include "e2e_helpers.h"
 // after windows.h
 #include <mmsystem.h>
 #include "resources/resource_ids.h"
@@ -19,22 +20,6 @@ namespace {
 
 const std::string kThreeDEnglish = "&Three dimension";
 const std::string kThreeDJapanese = "３Ｄ表示(\x1E" "T\x1F" "ｻ)";
-
-std::unique_ptr<Tapeon> Start(const TempDir& dir, const std::string& arguments = "") {
-  LaunchOptions options;
-  options.arguments = arguments;
-  options.profile_dir = dir.path();
-  auto app = std::make_unique<Tapeon>(options);
-  EXPECT_TRUE(app->started()) << "could not start " << TapeonPath();
-  EXPECT_NE(app->WaitForMainWindow(), nullptr) << "no main window; exit code " << app->ExitCode();
-  return app;
-}
-
-void CloseAndExpectExit(Tapeon& app) {
-  std::optional<DWORD> code = app.CloseAndWait();
-  ASSERT_TRUE(code) << "the program did not end after WM_CLOSE";
-  EXPECT_EQ(*code, 0u);
-}
 
 std::string OptionTitle() { return Pick("Option", "オプション設定"); }
 std::string NewFileTitle() { return Pick("New file for recording", "録音用ファイルの新規作成"); }
@@ -136,11 +121,9 @@ TEST(DialogsOption, ControlsShowTheSettings) {
   EXPECT_EQ(SendMessageA(timing, CB_GETLBTEXTLEN, 3, 0), static_cast<LRESULT>(Pick("1/3 sec", "1/3秒").size()));
 
   PressAndWaitGone(dialog, IDCANCEL);
-  CloseAndExpectExit(*app);
+  EXPECT_EQ(CloseExpectingSuccess(*app), "");
   std::string ini = dir.File("TAPEON.INI");
-  EXPECT_EQ(IniValue(ini, "PeakHold"), "2");
-  EXPECT_EQ(IniValue(ini, "deltatime"), "1024");
-  EXPECT_EQ(IniValue(ini, "MemSize"), "40");
+  ExpectIniValues(ini, {{"PeakHold", "2"}, {"deltatime", "1024"}, {"MemSize", "40"}});
 }
 
 TEST(DialogsOption, OkStoresEveryChangeAndTheRateStays) {
@@ -178,16 +161,12 @@ TEST(DialogsOption, OkStoresEveryChangeAndTheRateStays) {
   EXPECT_EQ(ComboSelection(dialog, IDC_OPT_TIMING), 0);
   PressAndWaitGone(dialog, IDCANCEL);
 
-  CloseAndExpectExit(*app);
+  EXPECT_EQ(CloseExpectingSuccess(*app), "");
   std::string ini = dir.File("TAPEON.INI");
-  EXPECT_EQ(IniValue(ini, "PeakHold"), "0");
-  EXPECT_EQ(IniValue(ini, "deltatime"), "32768");
-  EXPECT_EQ(IniValue(ini, "smooth"), "1");
-  EXPECT_EQ(IniValue(ini, "display"), "0");
-  EXPECT_EQ(IniValue(ini, "monochrome"), "1");
-  EXPECT_EQ(IniValue(ini, "levelwarning"), "0");
-  EXPECT_EQ(IniValue(ini, "OnMem"), "1");
-  EXPECT_EQ(IniValue(ini, "MemSize"), "255");
+  ExpectIniValues(ini, {
+      {"PeakHold", "0"}, {"deltatime", "32768"}, {"smooth", "1"}, {"display", "0"}, {"monochrome", "1"},
+      {"levelwarning", "0"}, {"OnMem", "1"}, {"MemSize", "255"},
+  });
 }
 
 TEST(DialogsOption, CancelRestoresTheRateAndDropsOtherChanges) {
@@ -212,7 +191,7 @@ TEST(DialogsOption, CancelRestoresTheRateAndDropsOtherChanges) {
   ScrollRate(dialog, SB_LINELEFT, 10);
   EXPECT_EQ(ControlText(dialog, IDC_OPT_PITCH), Pick(" -1.5", " -1.5半音"));
   PressAndWaitGone(dialog, IDCANCEL);
-  CloseAndExpectExit(*app);
+  EXPECT_EQ(CloseExpectingSuccess(*app), "");
   EXPECT_EQ(IniValue(dir.File("TAPEON.INI"), "smooth"), "0");
 }
 
@@ -228,10 +207,9 @@ TEST(DialogsOption, LettersAndBrokenFormatsNeverEndTheProgram) {
   ASSERT_TRUE(SetControlText(dialog, IDC_OPT_MEMSIZE, "ab"));
   PressAndWaitGone(dialog, IDOK);
   ASSERT_FALSE(app->Exited());
-  CloseAndExpectExit(*app);
+  EXPECT_EQ(CloseExpectingSuccess(*app), "");
   std::string ini = dir.File("TAPEON.INI");
-  EXPECT_EQ(IniValue(ini, "MemSize"), "2");
-  EXPECT_EQ(IniValue(ini, "deltatime"), "4000");
+  ExpectIniValues(ini, {{"MemSize", "2"}, {"deltatime", "4000"}});
 }
 
 // ---- The three-dimension look ----------------------------------------------------
@@ -310,7 +288,7 @@ TEST(DialogsThreeD, SystemMenuItemTogglesEveryDialogAndPersists) {
   ASSERT_TRUE(PostMessageA(dialog, WM_SYSCOMMAND, IDM_THREE_D, 0));
   ASSERT_TRUE(WaitUntil([&] { auto now = ThreeDItem(*app, dialog); return now && !now->checked(); }));
   PressAndWaitGone(dialog, IDOK);
-  CloseAndExpectExit(*app);
+  EXPECT_EQ(CloseExpectingSuccess(*app), "");
   EXPECT_EQ(IniValue(dir.File("TAPEON.INI"), "dialog3d"), "0");
 }
 
@@ -342,7 +320,7 @@ TEST(DialogsAbout, ShowsVersionBuildAndDeviceCounts) {
   ASSERT_TRUE(move);
   EXPECT_FALSE(move->grey());
   PressAndWaitGone(dialog, IDOK);
-  CloseAndExpectExit(*app);
+  EXPECT_EQ(CloseExpectingSuccess(*app), "");
 }
 
 // ---- New recording file dialog -------------------------------------------------------
@@ -377,7 +355,7 @@ TEST_F(DialogsNewFile, EmptyNameCreatesTheFirstFreeNumberedFile) {
   EXPECT_TRUE(app->ButtonEnabled(IDM_START));
   EXPECT_TRUE(app->ButtonEnabled(IDM_PAUSE));
   EXPECT_NE(app->Title().find("T2.WAV"), std::string::npos) << app->Title();
-  CloseAndExpectExit(*app);
+  EXPECT_EQ(CloseExpectingSuccess(*app), "");
 }
 
 TEST_F(DialogsNewFile, ExistingFileIsOverwrittenOnlyAfterYes) {
@@ -403,7 +381,7 @@ TEST_F(DialogsNewFile, ExistingFileIsOverwrittenOnlyAfterYes) {
   ASSERT_TRUE(WaitGone(dialog));
   EXPECT_NE(ReadFileBytes(dir.File("take.WAV")), "keep me");
   EXPECT_TRUE(WaitUntil([&] { return app->ButtonText(IDM_START) == Pick("Rec.", "録音"); }));
-  CloseAndExpectExit(*app);
+  EXPECT_EQ(CloseExpectingSuccess(*app), "");
   EXPECT_EQ(IniValue(dir.File("TAPEON.INI"), "AutoExtention"), "1");
 }
 
@@ -435,7 +413,7 @@ TEST_F(DialogsNewFile, NamesThatCannotBeCreatedKeepTheDialogOpen) {
   PressAndWaitGone(dialog, IDCANCEL);
   EXPECT_EQ(app->ButtonText(IDM_START), Pick("Play", "再生"));
   EXPECT_FALSE(app->ButtonEnabled(IDM_START));
-  CloseAndExpectExit(*app);
+  EXPECT_EQ(CloseExpectingSuccess(*app), "");
 }
 
 TEST_F(DialogsNewFile, TimeLimitAndFormatAreStored) {
@@ -466,12 +444,9 @@ TEST_F(DialogsNewFile, TimeLimitAndFormatAreStored) {
     ASSERT_TRUE(SetControlText(dialog, IDC_NEW_NAME, "limit.wav"));
     PressAndWaitGone(dialog, IDOK);
     EXPECT_TRUE(FileExists(dir.File("limit.wav")));
-    CloseAndExpectExit(*app);
+    EXPECT_EQ(CloseExpectingSuccess(*app), "");
     std::string ini = dir.File("TAPEON.INI");
-    EXPECT_EQ(IniValue(ini, "EndTime"), c.end_time);
-    EXPECT_EQ(IniValue(ini, "seigen"), c.seigen);
-    EXPECT_EQ(IniValue(ini, "freq"), "22050");
-    EXPECT_EQ(IniValue(ini, "channel"), "1");
+    ExpectIniValues(ini, {{"EndTime", c.end_time}, {"seigen", c.seigen}, {"freq", "22050"}, {"channel", "1"}});
   }
 }
 
@@ -488,9 +463,8 @@ TEST_F(DialogsNewFile, CancelPutsTheFormatBack) {
   EXPECT_TRUE(Checked(dialog, IDC_NEW_44K));
   EXPECT_TRUE(Checked(dialog, IDC_NEW_16BIT));
   PressAndWaitGone(dialog, IDCANCEL);
-  CloseAndExpectExit(*app);
-  EXPECT_EQ(IniValue(dir.File("TAPEON.INI"), "freq"), "44100");
-  EXPECT_EQ(IniValue(dir.File("TAPEON.INI"), "bits"), "16");
+  EXPECT_EQ(CloseExpectingSuccess(*app), "");
+  ExpectIniValues(dir.File("TAPEON.INI"), {{"freq", "44100"}, {"bits", "16"}});
 }
 
 TEST_F(DialogsNewFile, HandEditedFormatIsRefusedWithAMessage) {
@@ -518,7 +492,7 @@ TEST_F(DialogsNewFile, HandEditedFormatIsRefusedWithAMessage) {
   ASSERT_TRUE(AnswerBoxOver(*app, dialog, IDYES));
   ASSERT_TRUE(WaitGone(dialog));
   ASSERT_FALSE(app->Exited());
-  CloseAndExpectExit(*app);
+  EXPECT_EQ(CloseExpectingSuccess(*app), "");
 }
 
 TEST_F(DialogsNewFile, RecordingGoesIntoTheNewFileAndTheAboutBoxStaysPut) {
@@ -558,5 +532,5 @@ TEST_F(DialogsNewFile, RecordingGoesIntoTheNewFileAndTheAboutBoxStaysPut) {
   ASSERT_TRUE(move);
   EXPECT_FALSE(move->grey());
   PressAndWaitGone(dialog, IDOK);
-  CloseAndExpectExit(*app);
+  EXPECT_EQ(CloseExpectingSuccess(*app), "");
 }

@@ -2,6 +2,7 @@
 // buttons, the settings file written at exit, command-line options, the two
 // languages, a system without wave devices, and bad input.
 #include "driver.h"
+#include "e2e_helpers.h"
 
 #include <gtest/gtest.h>
 #include <mmsystem.h>
@@ -15,17 +16,6 @@
 using namespace e2e;
 
 namespace {
-
-// Starts TAPEON with its own profile directory and waits until its window is up.
-std::unique_ptr<Tapeon> Start(const TempDir& dir, const std::string& arguments = "") {
-  LaunchOptions options;
-  options.arguments = arguments;
-  options.profile_dir = dir.path();
-  auto app = std::make_unique<Tapeon>(options);
-  EXPECT_TRUE(app->started()) << "could not start " << TapeonPath();
-  EXPECT_NE(app->WaitForMainWindow(), nullptr) << "no main window; exit code " << app->ExitCode();
-  return app;
-}
 
 // Brings the program to a quiet main window, answering every message box it
 // shows on the way with its first button; returns the boxes' texts.
@@ -43,11 +33,19 @@ std::vector<std::string> SettleAnsweringBoxes(Tapeon& app) {
   return texts;
 }
 
-std::string CloseExpectingSuccess(Tapeon& app) {
-  std::optional<DWORD> code = app.CloseAndWait();
-  if (!code) return "the program did not end after WM_CLOSE";
-  if (*code != 0) return "exit code " + std::to_string(*code);
-  return "";
+// Starts TAPEON on a profile directory and command line that may be hostile,
+// answers every box it shows, and checks that it is still running and then
+// ends with exit code 0.
+void ExpectToOutliveItsStart(const TempDir& dir, const std::string& arguments) {
+  LaunchOptions options;
+  options.profile_dir = dir.path();
+  options.arguments = arguments;
+  Tapeon app(options);
+  ASSERT_TRUE(app.started());
+  SettleAnsweringBoxes(app);
+  ASSERT_FALSE(app.Exited()) << "exit code " << app.ExitCode();
+  ASSERT_NE(app.main_window(), nullptr);
+  EXPECT_EQ(CloseExpectingSuccess(app), "");
 }
 
 // The recording format the program falls back to from the input device's
@@ -236,63 +234,39 @@ TEST(Shell, FirstRunWritesEveryKeyWithItsDefault) {
 }
 
 TEST(Shell, CommandLineOptionsPersistInSettings) {
-  {
+  // Rates that the settings file cannot hold are used but not saved: the
+  // file keeps its earlier lines.
+  const std::string kept = "[TAPEON]\r\nfreq=22050\r\nEndTime=600\r\nseigen=1\r\n";
+  const std::vector<std::pair<std::string, std::string>> kept_values = {
+      {"freq", "22050"}, {"EndTime", "600"}, {"seigen", "1"}};
+  const struct {
+    std::string arguments;
+    std::string settings;  // the settings file before the run; none when empty
+    std::vector<std::pair<std::string, std::string>> expected;
+  } cases[] = {
+      {"/M /O /T1.5 /22", "", {{"channel", "1"}, {"bits", "8"}, {"EndTime", "90"}, {"seigen", "1"}, {"freq", "22050"}}},
+      // Options need no blanks between them, ignore case, and later ones win.
+      {"/m/s/o/h/t2/1", "", {{"channel", "2"}, {"bits", "16"}, {"EndTime", "120"}, {"seigen", "1"}, {"freq", "11025"}}},
+      {"/48000", kept, kept_values},
+      {"/5", kept, kept_values},
+      {"/96", kept, kept_values},
+      {"/8", kept, kept_values},
+      // "/48" is read by its first digit: 44100 Hz, which is saved.
+      {"/48", "[TAPEON]\r\nfreq=22050\r\n", {{"freq", "44100"}}},
+      // Settings read from the file survive a run: a hand-set MemSize beyond
+      // the range comes back clamped, other values unchanged.
+      {"", "[TAPEON]\r\nMemSize=300\r\nPeakHold=2\r\ndeltatime=1024\r\nlevelwarning=0\r\n",
+       {{"MemSize", "255"}, {"PeakHold", "2"}, {"deltatime", "1024"}, {"levelwarning", "0"}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE("command line \"" + c.arguments + "\"");
     TempDir dir;
-    auto app = Start(dir, "/M /O /T1.5 /22");
+    if (!c.settings.empty()) {
+      ASSERT_TRUE(WriteFileBytes(dir.File("TAPEON.INI"), c.settings));
+    }
+    auto app = Start(dir, c.arguments);
     ASSERT_EQ(CloseExpectingSuccess(*app), "");
-    std::string ini = dir.File("TAPEON.INI");
-    EXPECT_EQ(IniValue(ini, "channel"), "1");
-    EXPECT_EQ(IniValue(ini, "bits"), "8");
-    EXPECT_EQ(IniValue(ini, "EndTime"), "90");
-    EXPECT_EQ(IniValue(ini, "seigen"), "1");
-    EXPECT_EQ(IniValue(ini, "freq"), "22050");
-  }
-  {
-    // Options need no blanks between them, ignore case, and later ones win.
-    TempDir dir;
-    auto app = Start(dir, "/m/s/o/h/t2/1");
-    ASSERT_EQ(CloseExpectingSuccess(*app), "");
-    std::string ini = dir.File("TAPEON.INI");
-    EXPECT_EQ(IniValue(ini, "channel"), "2");
-    EXPECT_EQ(IniValue(ini, "bits"), "16");
-    EXPECT_EQ(IniValue(ini, "EndTime"), "120");
-    EXPECT_EQ(IniValue(ini, "seigen"), "1");
-    EXPECT_EQ(IniValue(ini, "freq"), "11025");
-  }
-  for (const char* rate : {"/48000", "/5", "/96", "/8"}) {
-    // Rates that the settings file cannot hold are used but not saved: the
-    // file keeps its earlier line.
-    SCOPED_TRACE(rate);
-    TempDir dir;
-    ASSERT_TRUE(WriteFileBytes(dir.File("TAPEON.INI"), "[TAPEON]\r\nfreq=22050\r\nEndTime=600\r\nseigen=1\r\n"));
-    auto app = Start(dir, rate);
-    ASSERT_EQ(CloseExpectingSuccess(*app), "");
-    std::string ini = dir.File("TAPEON.INI");
-    EXPECT_EQ(IniValue(ini, "freq"), "22050");
-    EXPECT_EQ(IniValue(ini, "EndTime"), "600");
-    EXPECT_EQ(IniValue(ini, "seigen"), "1");
-  }
-  {
-    // "/48" is read by its first digit: 44100 Hz, which is saved.
-    TempDir dir;
-    ASSERT_TRUE(WriteFileBytes(dir.File("TAPEON.INI"), "[TAPEON]\r\nfreq=22050\r\n"));
-    auto app = Start(dir, "/48");
-    ASSERT_EQ(CloseExpectingSuccess(*app), "");
-    EXPECT_EQ(IniValue(dir.File("TAPEON.INI"), "freq"), "44100");
-  }
-  {
-    // Settings read from the file survive a run: a hand-set MemSize beyond
-    // the range comes back clamped, other values unchanged.
-    TempDir dir;
-    ASSERT_TRUE(WriteFileBytes(dir.File("TAPEON.INI"),
-                               "[TAPEON]\r\nMemSize=300\r\nPeakHold=2\r\ndeltatime=1024\r\nlevelwarning=0\r\n"));
-    auto app = Start(dir);
-    ASSERT_EQ(CloseExpectingSuccess(*app), "");
-    std::string ini = dir.File("TAPEON.INI");
-    EXPECT_EQ(IniValue(ini, "MemSize"), "255");
-    EXPECT_EQ(IniValue(ini, "PeakHold"), "2");
-    EXPECT_EQ(IniValue(ini, "deltatime"), "1024");
-    EXPECT_EQ(IniValue(ini, "levelwarning"), "0");
+    ExpectIniValues(dir.File("TAPEON.INI"), c.expected);
   }
 }
 
@@ -332,9 +306,7 @@ TEST(ShellNoSound, OpenAndNewAreGreyAndRecordingFormatFallsBack) {
   for (int id : {IDM_START, IDM_STOP, IDM_PAUSE}) EXPECT_FALSE(app->ButtonEnabled(id)) << id;
   ASSERT_EQ(CloseExpectingSuccess(*app), "");
   std::string ini = dir.File("TAPEON.INI");
-  EXPECT_EQ(IniValue(ini, "bits"), "8");
-  EXPECT_EQ(IniValue(ini, "channel"), "1");
-  EXPECT_EQ(IniValue(ini, "freq"), "11025");
+  ExpectIniValues(ini, {{"bits", "8"}, {"channel", "1"}, {"freq", "11025"}});
 }
 
 TEST(Shell, DamagedSettingsFileNeverEndsTheProgram) {
@@ -354,14 +326,7 @@ TEST(Shell, DamagedSettingsFileNeverEndsTheProgram) {
     SCOPED_TRACE("settings file " + std::to_string(i));
     TempDir dir;
     ASSERT_TRUE(WriteFileBytes(dir.File("TAPEON.INI"), files[i]));
-    LaunchOptions options;
-    options.profile_dir = dir.path();
-    Tapeon app(options);
-    ASSERT_TRUE(app.started());
-    SettleAnsweringBoxes(app);
-    ASSERT_FALSE(app.Exited()) << "exit code " << app.ExitCode();
-    ASSERT_NE(app.main_window(), nullptr);
-    EXPECT_EQ(CloseExpectingSuccess(app), "");
+    ASSERT_NO_FATAL_FAILURE(ExpectToOutliveItsStart(dir, ""));
     auto memsize = IniValue(dir.File("TAPEON.INI"), "MemSize");
     ASSERT_TRUE(memsize);
     int value = atoi(memsize->c_str());
@@ -393,15 +358,7 @@ TEST(Shell, HostileCommandLinesNeverEndTheProgram) {
   for (size_t i = 0; i < lines.size(); ++i) {
     SCOPED_TRACE("command line " + std::to_string(i) + ": " + lines[i].substr(0, 60));
     TempDir dir;
-    LaunchOptions options;
-    options.profile_dir = dir.path();
-    options.arguments = lines[i];
-    Tapeon app(options);
-    ASSERT_TRUE(app.started());
-    SettleAnsweringBoxes(app);
-    ASSERT_FALSE(app.Exited()) << "exit code " << app.ExitCode();
-    ASSERT_NE(app.main_window(), nullptr);
-    EXPECT_EQ(CloseExpectingSuccess(app), "");
+    ASSERT_NO_FATAL_FAILURE(ExpectToOutliveItsStart(dir, lines[i]));
     EXPECT_TRUE(FileExists(dir.File("TAPEON.INI")));
   }
 }

@@ -1,0 +1,48 @@
+// Steps and checks that several end-to-end test files share: GoogleTest
+// expectations on top of the driver.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "driver.h"
+
+namespace e2e {
+
+// Starts TAPEON with its own profile directory and waits until its window is up.
+inline std::unique_ptr<Tapeon> Start(const TempDir& dir, const std::string& arguments = "") {
+  LaunchOptions options;
+  options.arguments = arguments;
+  options.profile_dir = dir.path();
+  auto app = std::make_unique<Tapeon>(options);
+  EXPECT_TRUE(app->started()) << "could not start " << TapeonPath();
+  EXPECT_NE(app->WaitForMainWindow(), nullptr) << "no main window; exit code " << app->ExitCode();
+  return app;
+}
+
+// Closes the program: "" when it ended with exit code 0, else what went wrong
+// (compare with "" in EXPECT_EQ, or in ASSERT_EQ when the test needs its end).
+inline std::string CloseExpectingSuccess(Tapeon& app) {
+  std::optional<DWORD> code = app.CloseAndWait();
+  if (!code) return "the program did not end after WM_CLOSE";
+  if (*code != 0) return "exit code " + std::to_string(*code);
+  return "";
+}
+
+// Each control of the dialog shows the text given for its id.
+inline void ExpectControlTexts(HWND dialog, std::initializer_list<std::pair<int, std::string>> expected) {
+  for (const auto& [id, text] : expected) EXPECT_EQ(ControlText(dialog, id), text) << "control " << id;
+}
+
+// Each key of the settings file has the value given for it.
+inline void ExpectIniValues(const std::string& path,
+                            const std::vector<std::pair<std::string, std::string>>& expected) {
+  for (const auto& [key, value] : expected) EXPECT_EQ(IniValue(path, key), value) << key;
+}
+
+}  // namespace e2e
