@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "driver.h"
+#include "e2e_helpers.h"
 #include "resources/ja_info.h"
 #include "resources/resource_ids.h"
 
@@ -27,6 +28,8 @@ std::string Fixture(const std::string& name) { return FixturesDir() + "\\" + nam
 void PauseForScreenshot() {
   if (const char* ms = std::getenv("TAPEON_INFO_PAUSE_MS")) Sleep(static_cast<DWORD>(std::atoi(ms)));
 }
+
+std::string UnknownTime() { return Pick("unknown sec", ja::kDetailUnknownTime); }
 
 std::string Seconds(double seconds) {
   char text[64];
@@ -78,11 +81,8 @@ class InfoDialogs : public ::testing::Test {
   HWND OpenInfo(const std::string& file, bool levelwarning = true) {
     std::string ini = std::string("[TAPEON]\r\nlevelwarning=") + (levelwarning ? "1" : "0") + "\r\n";
     WriteFileBytes(dir_.File("TAPEON.INI"), ini);
-    LaunchOptions options;
-    options.profile_dir = dir_.path();
-    options.arguments = "\"" + file + "\"";
-    app_ = std::make_unique<Tapeon>(options);
-    if (!app_->started() || !app_->WaitForMainWindow()) return nullptr;
+    app_ = Start(dir_, "\"" + file + "\"");
+    if (!app_->main_window()) return nullptr;
     // The open runs at start-up. A message sent to the main window is taken
     // only when the program waits for input: in its message loop (the open
     // is done) or under a message box of the open (which then exists).
@@ -114,6 +114,14 @@ class InfoDialogs : public ::testing::Test {
     return app_->WaitForDialog("Wave Detail");
   }
 
+  // Opens Info on the file and presses Detail: the detail dialog, or nullptr
+  // (after a failure) when either dialog did not come.
+  HWND OpenInfoAndDetail(const std::string& file, bool levelwarning = true) {
+    HWND info = OpenInfo(file, levelwarning);
+    EXPECT_NE(info, nullptr) << "no information dialog";
+    return info ? OpenDetail(info) : nullptr;
+  }
+
   void CloseDetail(HWND detail) {
     PauseForScreenshot();
     PressButton(detail, IDOK);
@@ -123,7 +131,7 @@ class InfoDialogs : public ::testing::Test {
         ADD_FAILURE() << "still open: \"" << box.caption << "\" " << box.text;
       }
     }
-    EXPECT_EQ(app_->CloseAndWait().value_or(999), 0u);
+    EXPECT_EQ(CloseExpectingSuccess(*app_), "");
   }
 
   TempDir dir_;
@@ -134,45 +142,51 @@ class InfoDialogs : public ::testing::Test {
 TEST_F(InfoDialogs, PcmWave) {
   HWND info = OpenInfo(Fixture("info_pcm.wav"));
   ASSERT_NE(info, nullptr);
-  EXPECT_EQ(ControlText(info, IDC_INFO_FREQ_LABEL), Pick("Frequency", ja::kInfoFrequency));
-  EXPECT_EQ(ControlText(info, IDC_INFO_CHAN_LABEL), Pick("Channels", ja::kInfoChannels));
-  EXPECT_EQ(ControlText(info, IDC_INFO_TIME_LABEL), Pick("Total Time", ja::kInfoTotalTime));
-  EXPECT_EQ(ControlText(info, IDC_INFO_DETAIL), Pick("&Detail", ja::kInfoDetail));
+  ExpectControlTexts(info, {
+      {IDC_INFO_FREQ_LABEL, Pick("Frequency", ja::kInfoFrequency)},
+      {IDC_INFO_CHAN_LABEL, Pick("Channels", ja::kInfoChannels)},
+      {IDC_INFO_TIME_LABEL, Pick("Total Time", ja::kInfoTotalTime)},
+      {IDC_INFO_DETAIL, Pick("&Detail", ja::kInfoDetail)},
+  });
   if (opened_) {
-    EXPECT_EQ(ControlText(info, IDC_INFO_RATE_LABEL), Pick("Bits", ja::kInfoBits));
-    EXPECT_EQ(ControlText(info, IDC_INFO_FREQ), "44kHz");
-    EXPECT_EQ(ControlText(info, IDC_INFO_CHAN), "2");
-    EXPECT_EQ(ControlText(info, IDC_INFO_RATE), "   16 bit");
-    EXPECT_EQ(ControlText(info, IDC_INFO_TIME), Pick("   1.0 sec", "   1点0 秒"));
+    ExpectControlTexts(info, {
+        {IDC_INFO_RATE_LABEL, Pick("Bits", ja::kInfoBits)},
+        {IDC_INFO_FREQ, "44kHz"},
+        {IDC_INFO_CHAN, "2"},
+        {IDC_INFO_RATE, "   16 bit"},
+        {IDC_INFO_TIME, Pick("   1.0 sec", "   1点0 秒")},
+    });
   }
 
   HWND detail = OpenDetail(info);
   ASSERT_NE(detail, nullptr);
   EXPECT_EQ(TextBox(detail), nullptr) << "a WAVE file gets no text box";
-  EXPECT_EQ(ControlText(detail, IDC_DET_FILE_SIZE), "176444");
-  EXPECT_EQ(ControlText(detail, IDC_DET_RIFF_ID), "RIFF");
-  EXPECT_EQ(ControlText(detail, IDC_DET_RIFF_SIZE), "176436");
-  EXPECT_EQ(ControlText(detail, IDC_DET_SIZE_NOTE), Pick("FileSize minus 8", ja::kDetailSizeNote));
-  EXPECT_EQ(ControlText(detail, IDC_DET_RIFF_TYPE), "WAVE");
-  EXPECT_EQ(ControlText(detail, IDC_DET_CHUNK1_ID), "fmt ");
-  EXPECT_EQ(ControlText(detail, IDC_DET_CHUNK1_SIZE), "16");
-  EXPECT_EQ(ControlText(detail, IDC_DET_TAG), "1");
-  EXPECT_EQ(ControlText(detail, IDC_DET_TAG_NAME), "PCM");
-  EXPECT_EQ(ControlText(detail, IDC_DET_CHANNELS), "2");
-  EXPECT_EQ(ControlText(detail, IDC_DET_CHAN_NOTE), Pick("stereo", ja::kDetailStereo));
-  EXPECT_EQ(ControlText(detail, IDC_DET_RATE), "44100");
-  EXPECT_EQ(ControlText(detail, IDC_DET_PERIOD), Pick("23microSec", "23 ﾏｲｸﾛ秒"));
-  EXPECT_EQ(ControlText(detail, IDC_DET_BYTES), "176400");
-  EXPECT_EQ(ControlText(detail, IDC_DET_BYTES_NOTE), Pick("Sample*Block", ja::kDetailBytesNote));
-  EXPECT_EQ(ControlText(detail, IDC_DET_ALIGN), "4");
-  EXPECT_EQ(ControlText(detail, IDC_DET_ALIGN_NOTE), Pick("Ch * Bits / 8", ja::kDetailAlignNote));
-  EXPECT_EQ(ControlText(detail, IDC_DET_BITS), "16");
-  EXPECT_EQ(ControlText(detail, IDC_DET_CBSIZE), "");
-  EXPECT_EQ(ControlText(detail, IDC_DET_CBSIZE_NOTE), "PCM:0 AD:32");
-  EXPECT_EQ(ControlText(detail, IDC_DET_CHUNK2_ID), "data");
-  EXPECT_EQ(ControlText(detail, IDC_DET_CHUNK2_SIZE), "176400");
-  EXPECT_EQ(ControlText(detail, IDC_DET_CHUNK3_SIZE), "RS-fCS-20");
-  EXPECT_EQ(ControlText(detail, IDC_DET_TOTAL_TIME), "1.000000 sec");
+  ExpectControlTexts(detail, {
+      {IDC_DET_FILE_SIZE, "176444"},
+      {IDC_DET_RIFF_ID, "RIFF"},
+      {IDC_DET_RIFF_SIZE, "176436"},
+      {IDC_DET_SIZE_NOTE, Pick("FileSize minus 8", ja::kDetailSizeNote)},
+      {IDC_DET_RIFF_TYPE, "WAVE"},
+      {IDC_DET_CHUNK1_ID, "fmt "},
+      {IDC_DET_CHUNK1_SIZE, "16"},
+      {IDC_DET_TAG, "1"},
+      {IDC_DET_TAG_NAME, "PCM"},
+      {IDC_DET_CHANNELS, "2"},
+      {IDC_DET_CHAN_NOTE, Pick("stereo", ja::kDetailStereo)},
+      {IDC_DET_RATE, "44100"},
+      {IDC_DET_PERIOD, Pick("23microSec", "23 ﾏｲｸﾛ秒")},
+      {IDC_DET_BYTES, "176400"},
+      {IDC_DET_BYTES_NOTE, Pick("Sample*Block", ja::kDetailBytesNote)},
+      {IDC_DET_ALIGN, "4"},
+      {IDC_DET_ALIGN_NOTE, Pick("Ch * Bits / 8", ja::kDetailAlignNote)},
+      {IDC_DET_BITS, "16"},
+      {IDC_DET_CBSIZE, ""},
+      {IDC_DET_CBSIZE_NOTE, "PCM:0 AD:32"},
+      {IDC_DET_CHUNK2_ID, "data"},
+      {IDC_DET_CHUNK2_SIZE, "176400"},
+      {IDC_DET_CHUNK3_SIZE, "RS-fCS-20"},
+      {IDC_DET_TOTAL_TIME, "1.000000 sec"},
+  });
   CloseDetail(detail);
 }
 
@@ -202,51 +216,51 @@ TEST_F(InfoDialogs, HalfSecondWithoutLevelWarning) {
 }
 
 TEST_F(InfoDialogs, AdpcmWithFact) {
-  HWND info = OpenInfo(Fixture("info_adpcm.wav"));
-  ASSERT_NE(info, nullptr);
-  HWND detail = OpenDetail(info);
+  HWND detail = OpenInfoAndDetail(Fixture("info_adpcm.wav"));
   ASSERT_NE(detail, nullptr);
   EXPECT_EQ(TextBox(detail), nullptr);
-  EXPECT_EQ(ControlText(detail, IDC_DET_TAG_NAME), "MS-ADPCM");
-  EXPECT_EQ(ControlText(detail, IDC_DET_CHAN_NOTE), Pick("monaural", ja::kDetailMonaural));
-  EXPECT_EQ(ControlText(detail, IDC_DET_CBSIZE), "32");
-  EXPECT_EQ(ControlText(detail, IDC_DET_CHUNK2_ID), "fact");
-  EXPECT_EQ(ControlText(detail, IDC_DET_SIZE_NOTE), "fact=22050");
-  EXPECT_EQ(ControlText(detail, IDC_DET_FACT_TIME), "1.000000 sec");
-  EXPECT_EQ(ControlText(detail, IDC_DET_CHUNK3_ID), "data");
+  ExpectControlTexts(detail, {
+      {IDC_DET_TAG_NAME, "MS-ADPCM"},
+      {IDC_DET_CHAN_NOTE, Pick("monaural", ja::kDetailMonaural)},
+      {IDC_DET_CBSIZE, "32"},
+      {IDC_DET_CHUNK2_ID, "fact"},
+      {IDC_DET_SIZE_NOTE, "fact=22050"},
+      {IDC_DET_FACT_TIME, "1.000000 sec"},
+      {IDC_DET_CHUNK3_ID, "data"},
+  });
   CloseDetail(detail);
 }
 
 TEST_F(InfoDialogs, ListChunkFirst) {
-  HWND info = OpenInfo(Fixture("info_list.wav"));
-  ASSERT_NE(info, nullptr);
-  HWND detail = OpenDetail(info);
+  HWND detail = OpenInfoAndDetail(Fixture("info_list.wav"));
   ASSERT_NE(detail, nullptr);
   EXPECT_EQ(TextBox(detail), nullptr);
-  EXPECT_EQ(ControlText(detail, IDC_DET_CHUNK1_ID), "LIST");
-  EXPECT_EQ(ControlText(detail, IDC_DET_CHUNK2_ID), "fmt ");
-  EXPECT_EQ(ControlText(detail, IDC_DET_CHUNK3_ID), "data");
-  EXPECT_EQ(ControlText(detail, IDC_DET_TAG), "");
-  EXPECT_EQ(ControlText(detail, IDC_DET_TOTAL_TIME), Pick("unknown sec", ja::kDetailUnknownTime));
+  ExpectControlTexts(detail, {
+      {IDC_DET_CHUNK1_ID, "LIST"},
+      {IDC_DET_CHUNK2_ID, "fmt "},
+      {IDC_DET_CHUNK3_ID, "data"},
+      {IDC_DET_TAG, ""},
+      {IDC_DET_TOTAL_TIME, UnknownTime()},
+  });
   CloseDetail(detail);
 }
 
 TEST_F(InfoDialogs, MpegLayer3Wave) {
-  HWND info = OpenInfo(Fixture("info_mp3.wav"));
-  ASSERT_NE(info, nullptr);
-  HWND detail = OpenDetail(info);
+  HWND detail = OpenInfoAndDetail(Fixture("info_mp3.wav"));
   ASSERT_NE(detail, nullptr);
   HWND box = TextBox(detail);
   ASSERT_NE(box, nullptr) << "an MPEG Layer-3 WAVE gets the text box";
   EXPECT_NE(WindowText(box).find("SyncHead=fff"), std::string::npos) << WindowText(box);
-  EXPECT_EQ(ControlText(detail, IDC_DET_TAG), "85");
-  EXPECT_EQ(ControlText(detail, IDC_DET_TAG_NAME), "ID=1");
-  EXPECT_EQ(ControlText(detail, IDC_DET_CHAN_NOTE), "flags=0002");
-  EXPECT_EQ(ControlText(detail, IDC_DET_ALIGN_NOTE), "blksiz=417");
-  EXPECT_EQ(ControlText(detail, IDC_DET_BITS_NOTE), "frames=1");
-  EXPECT_EQ(ControlText(detail, IDC_DET_CBSIZE_NOTE), "delay=1393");
-  EXPECT_EQ(ControlText(detail, IDC_DET_BYTES_NOTE), "16000");
-  EXPECT_EQ(ControlText(detail, IDC_DET_PERIOD), "44100");
+  ExpectControlTexts(detail, {
+      {IDC_DET_TAG, "85"},
+      {IDC_DET_TAG_NAME, "ID=1"},
+      {IDC_DET_CHAN_NOTE, "flags=0002"},
+      {IDC_DET_ALIGN_NOTE, "blksiz=417"},
+      {IDC_DET_BITS_NOTE, "frames=1"},
+      {IDC_DET_CBSIZE_NOTE, "delay=1393"},
+      {IDC_DET_BYTES_NOTE, "16000"},
+      {IDC_DET_PERIOD, "44100"},
+  });
   CloseDetail(detail);
 }
 
@@ -270,20 +284,20 @@ TEST_F(InfoDialogs, RawMpeg) {
   GetWindowRect(detail, &dialog_rect);
   GetWindowRect(box, &box_rect);
   EXPECT_LE(box_rect.right, dialog_rect.right);
-  EXPECT_EQ(ControlText(detail, IDC_DET_RIFF_ID), "FFF");
-  EXPECT_EQ(ControlText(detail, IDC_DET_RIFF_SIZE), "");
-  EXPECT_EQ(ControlText(detail, IDC_DET_CHUNK2_SIZE), "");
-  EXPECT_EQ(ControlText(detail, IDC_DET_TAG_NAME), "85");
-  EXPECT_EQ(ControlText(detail, IDC_DET_CHAN_NOTE), "2");
-  EXPECT_EQ(ControlText(detail, IDC_DET_BYTES_NOTE), "16000");
-  EXPECT_EQ(ControlText(detail, IDC_DET_TOTAL_TIME), Seconds(FileSize(file) / 16000.0));
+  ExpectControlTexts(detail, {
+      {IDC_DET_RIFF_ID, "FFF"},
+      {IDC_DET_RIFF_SIZE, ""},
+      {IDC_DET_CHUNK2_SIZE, ""},
+      {IDC_DET_TAG_NAME, "85"},
+      {IDC_DET_CHAN_NOTE, "2"},
+      {IDC_DET_BYTES_NOTE, "16000"},
+      {IDC_DET_TOTAL_TIME, Seconds(FileSize(file) / 16000.0)},
+  });
   CloseDetail(detail);
 }
 
 TEST_F(InfoDialogs, Id3TaggedMpeg) {
-  HWND info = OpenInfo(Fixture("info_id3.mp3"));
-  ASSERT_NE(info, nullptr);
-  HWND detail = OpenDetail(info);
+  HWND detail = OpenInfoAndDetail(Fixture("info_id3.mp3"));
   ASSERT_NE(detail, nullptr);
   EXPECT_EQ(ControlText(detail, IDC_DET_RIFF_ID), "ID3.");
   ASSERT_NE(TextBox(detail), nullptr);
@@ -292,9 +306,7 @@ TEST_F(InfoDialogs, Id3TaggedMpeg) {
 }
 
 TEST_F(InfoDialogs, Rmp3) {
-  HWND info = OpenInfo(Fixture("info.rmp"));
-  ASSERT_NE(info, nullptr);
-  HWND detail = OpenDetail(info);
+  HWND detail = OpenInfoAndDetail(Fixture("info.rmp"));
   ASSERT_NE(detail, nullptr);
   ASSERT_NE(TextBox(detail), nullptr);
   EXPECT_EQ(ControlText(detail, IDC_DET_RIFF_TYPE), "RMP3");
@@ -307,9 +319,7 @@ TEST_F(InfoDialogs, Rmp3) {
 TEST_F(InfoDialogs, OggWithAndWithoutNominalBitrate) {
   // Without the level report: the file is shorter than a second.
   std::string file = Fixture("info.ogg");
-  HWND info = OpenInfo(file, false);
-  ASSERT_NE(info, nullptr);
-  HWND detail = OpenDetail(info);
+  HWND detail = OpenInfoAndDetail(file, false);
   ASSERT_NE(detail, nullptr);
   ASSERT_NE(TextBox(detail), nullptr);
   EXPECT_EQ(WindowText(TextBox(detail)), "freq=44100\r\nrate=128000\r\nchannel=2\r\n");
@@ -317,11 +327,9 @@ TEST_F(InfoDialogs, OggWithAndWithoutNominalBitrate) {
   EXPECT_EQ(ControlText(detail, IDC_DET_TOTAL_TIME), Seconds(FileSize(file) / 16000.0));
   CloseDetail(detail);
 
-  HWND info0 = OpenInfo(Fixture("info_nobitrate.ogg"));
-  ASSERT_NE(info0, nullptr);
-  HWND detail0 = OpenDetail(info0);
+  HWND detail0 = OpenInfoAndDetail(Fixture("info_nobitrate.ogg"));
   ASSERT_NE(detail0, nullptr);
-  EXPECT_EQ(ControlText(detail0, IDC_DET_TOTAL_TIME), Pick("unknown sec", ja::kDetailUnknownTime));
+  EXPECT_EQ(ControlText(detail0, IDC_DET_TOTAL_TIME), UnknownTime());
   CloseDetail(detail0);
 }
 
@@ -335,7 +343,7 @@ TEST_F(InfoDialogs, OkAndCancelEndTheInformationDialog) {
   ASSERT_NE(info, nullptr);
   PressButton(info, IDOK);
   EXPECT_TRUE(app_->WaitForNoDialog()) << "OK must not lead to the detail dialog";
-  EXPECT_EQ(app_->CloseAndWait().value_or(999), 0u);
+  EXPECT_EQ(CloseExpectingSuccess(*app_), "");
 }
 
 TEST_F(InfoDialogs, ThreeDimensionItemInBothDialogs) {
@@ -396,9 +404,7 @@ TEST_F(InfoDialogs, TagsOutsideTheTableAreNamedByTheCodecOrUnknown) {
     SCOPED_TRACE(tag);
     std::string path = dir_.File("tag.wav");
     ASSERT_TRUE(WriteFileBytes(path, WaveOfTag(tag)));
-    HWND info = OpenInfo(path);
-    ASSERT_NE(info, nullptr);
-    HWND detail = OpenDetail(info);
+    HWND detail = OpenInfoAndDetail(path);
     ASSERT_NE(detail, nullptr);
     EXPECT_EQ(ControlText(detail, IDC_DET_TAG), std::to_string(tag));
     EXPECT_EQ(ControlText(detail, IDC_DET_TAG_NAME), CodecNameOf(tag));
@@ -417,12 +423,12 @@ TEST_F(InfoDialogs, DamagedFilesNeverEndTheProgram) {
   struct Case {
     const char* name;
     std::string bytes;
-    const char* total_time;
+    std::string total_time;
   } cases[] = {
-      {"truncated in the format chunk", good.substr(0, 30), "unknown sec"},
+      {"truncated in the format chunk", good.substr(0, 30), UnknownTime()},
       {"truncated after the data size", good.substr(0, 44), "0.018141 sec"},
-      {"format chunk past the end", huge_fmt, "unknown sec"},
-      {"fact chunk with a sample rate of 0", fact_without_rate, "unknown sec"},
+      {"format chunk past the end", huge_fmt, UnknownTime()},
+      {"fact chunk with a sample rate of 0", fact_without_rate, UnknownTime()},
       {"empty file", "", ""},
       {"three bytes", "RIF", ""},
   };
@@ -430,13 +436,9 @@ TEST_F(InfoDialogs, DamagedFilesNeverEndTheProgram) {
     SCOPED_TRACE(c.name);
     std::string path = dir_.File("damaged.wav");
     ASSERT_TRUE(WriteFileBytes(path, c.bytes));
-    HWND info = OpenInfo(path, false);
-    ASSERT_NE(info, nullptr);
-    HWND detail = OpenDetail(info);
+    HWND detail = OpenInfoAndDetail(path, false);
     ASSERT_NE(detail, nullptr);
-    EXPECT_EQ(ControlText(detail, IDC_DET_TOTAL_TIME), Pick(c.total_time, std::string(c.total_time) == "unknown sec"
-                                                                               ? ja::kDetailUnknownTime
-                                                                               : c.total_time));
+    EXPECT_EQ(ControlText(detail, IDC_DET_TOTAL_TIME), c.total_time);
     if (std::string(c.name) == "fact chunk with a sample rate of 0") {
       EXPECT_EQ(ControlText(detail, IDC_DET_FACT_TIME), "Inf sec");
       EXPECT_EQ(ControlText(detail, IDC_DET_SIZE_NOTE), "fact=1000");
@@ -461,7 +463,7 @@ TEST_F(InfoDialogs, StartPlaysAfterInfo) {
   EXPECT_TRUE(app_->Dialogs().empty()) << "a message came up at Start";
   EXPECT_TRUE(app_->ButtonEnabled(IDM_STOP)) << "playback ended at once";
   app_->PostCommand(IDM_STOP);
-  EXPECT_EQ(app_->CloseAndWait().value_or(999), 0u);
+  EXPECT_EQ(CloseExpectingSuccess(*app_), "");
 }
 
 }  // namespace
