@@ -3,11 +3,9 @@
 #include <cstdio>
 
 #include "meter/levels.h"
+#include "sound_files/format_record.h"
 
 namespace {
-
-// The Ogg Vorbis tags carry no meaningful bit depth.
-bool IsVorbisTag(uint16_t tag) { return tag >= 0x674F && tag <= 0x6751; }
 
 // Seconds of `bytes` at the byte rate, 0 without a byte rate.
 double Seconds(uint32_t bytes, uint32_t BytesPerSec) {
@@ -35,7 +33,8 @@ DisplayFormat MakeDisplayFormat(uint16_t format_tag, uint16_t channels, uint32_t
   d.BytesPerSec = avg_bytes_per_sec;
   d.blockalign = static_cast<int16_t>(block_align);
   d.khz = static_cast<int>((samples_per_sec + 500u) / 1000u);
-  d.sample_bits = IsVorbisTag(format_tag) ? 0 : bits_per_sample;
+  // The Ogg Vorbis tags carry no meaningful bit depth.
+  d.sample_bits = IsOggVorbisTag(format_tag) ? 0 : bits_per_sample;
   d.format_tag = format_tag;
   d.sample_class = SampleClassOf(channels, bits_per_sample);
   return d;

@@ -1,6 +1,7 @@
 #include "sound_files/wave_repair.h"
 
 #include "sound_files/byte_source.h"
+#include "sound_files/format_record.h"
 
 namespace {
 
@@ -10,7 +11,7 @@ constexpr uint32_t kSmallestFormat = 14;
 
 // Tags whose data is kept whole rather than cut to whole blocks.
 bool KeepsEveryByte(uint16_t tag) {
-  return tag == 2 || tag == 0x73 || (tag >= 0x674F && tag <= 0x6751);
+  return tag == 2 || tag == 0x73 || IsOggVorbisTag(tag);
 }
 
 bool ReadTag(RandomAccessFile& file, uint64_t offset, const char* tag) {
