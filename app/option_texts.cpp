@@ -1,10 +1,10 @@
 #include "app/option_texts.h"
 
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "audio/transport_math.h"
 #include "resources/ja_dialogs.h"
 
 namespace {
@@ -41,7 +41,7 @@ int ScrollRateSteps(int steps, int code, int thumb) {
 }
 
 void FormatRatePercent(int steps, char* out, size_t size) {
-  snprintf(out, size, "%.1f%%", 100.0 * std::pow(2.0, steps / 120.0));
+  snprintf(out, size, "%.1f%%", 100.0 * RateFactor(steps));
 }
 
 void FormatRatePitch(int steps, bool japanese, bool levelwarning, char* out, size_t size) {

@@ -106,7 +106,7 @@ uint32_t RecordPacingWait(uint32_t deltatime, int khz) {
 }
 
 uint32_t PlayPacingWait(uint32_t deltatime, int khz, int rate_steps, unsigned windows_version) {
-  double scaled = BufferPeriodMs(deltatime, khz) * std::pow(2.0, -rate_steps / 120.0) * 0.88;
+  double scaled = BufferPeriodMs(deltatime, khz) * RateFactor(-rate_steps) * 0.88;
   uint32_t wait = scaled >= 400.0 ? 400 : Nearest(scaled);
   if (wait > 400) wait = 400;
   const uint32_t short_wait = windows_version < kWindows395 ? 50 : 113;
@@ -138,7 +138,7 @@ uint32_t InitialRecordStride(uint32_t samples_per_sec, int channels, bool on_mem
 
 uint32_t InitialPlayStride(uint32_t deltatime, int khz, int rate_steps, const FirstBlockCosts& costs) {
   const double d = BufferPeriodMs(deltatime, khz);
-  const double available = Nearest(d * std::pow(2.0, -rate_steps / 120.0) * 0.99);
+  const double available = Nearest(d * RateFactor(-rate_steps) * 0.99);
   const double other = static_cast<double>(costs.read) + costs.prepare + costs.other + costs.write;
   const double spare = std::trunc(available - other * 1.15);
   if (spare <= 0.0) return 65535;
