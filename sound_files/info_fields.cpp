@@ -1,7 +1,5 @@
 #include "sound_files/info_fields.h"
 
-#include <cstdarg>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -19,16 +17,7 @@ const std::string& DialogTexts::Get(int id) const {
 
 namespace {
 
-std::string Format(const char* format, ...) {
-  char text[128];
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(text, sizeof text, format, args);
-  va_end(args);
-  return text;
-}
-
-std::string Unsigned(uint64_t value) { return Format("%llu", static_cast<unsigned long long>(value)); }
+std::string Unsigned(uint64_t value) { return FormatText("%llu", static_cast<unsigned long long>(value)); }
 
 const char* Pick(const InfoTextMode& mode, const char* english, const char* japanese) {
   return mode.japanese ? japanese : english;
@@ -118,7 +107,7 @@ FormatChunk ShowFormatChunk(FileReader& in, uint32_t chunk_size, DetailFields& d
   format.has_rate = true;
   t.Set(IDC_DET_RATE, Unsigned(format.rate));
   if (format.rate != 0)
-    t.Set(IDC_DET_PERIOD, Format(Pick(mode, "%.0fmicroSec", ja::kDetailPeriodFormat), 1000000.0 / format.rate));
+    t.Set(IDC_DET_PERIOD, FormatText(Pick(mode, "%.0fmicroSec", ja::kDetailPeriodFormat), 1000000.0 / format.rate));
   else
     t.Set(IDC_DET_PERIOD, Pick(mode, "Inf sec", ja::kDetailInfinitePeriod));
 
@@ -138,11 +127,11 @@ FormatChunk ShowFormatChunk(FileReader& in, uint32_t chunk_size, DetailFields& d
     uint16_t id = 0, block = 0, frames = 0, delay = 0;
     uint32_t flags = 0;
     if (in.U16(&id) && in.U32(&flags) && in.U16(&block) && in.U16(&frames) && in.U16(&delay)) {
-      t.Set(IDC_DET_TAG_NAME, Format("ID=%u", id));
-      t.Set(IDC_DET_CHAN_NOTE, Format("flags=%04lx", static_cast<unsigned long>(flags)));
-      t.Set(IDC_DET_ALIGN_NOTE, Format("blksiz=%u", block));
-      t.Set(IDC_DET_BITS_NOTE, Format("frames=%u", frames));
-      t.Set(IDC_DET_CBSIZE_NOTE, Format("delay=%u", delay));
+      t.Set(IDC_DET_TAG_NAME, FormatText("ID=%u", id));
+      t.Set(IDC_DET_CHAN_NOTE, FormatText("flags=%04lx", static_cast<unsigned long>(flags)));
+      t.Set(IDC_DET_ALIGN_NOTE, FormatText("blksiz=%u", block));
+      t.Set(IDC_DET_BITS_NOTE, FormatText("frames=%u", frames));
+      t.Set(IDC_DET_CBSIZE_NOTE, FormatText("delay=%u", delay));
     }
   }
   return format;
@@ -169,29 +158,29 @@ DialogTexts InfoBoxTexts(const InfoBoxValues& v, const InfoTextMode& mode) {
     t.Set(IDC_INFO_TIME_LABEL, ja::kInfoTotalTime);
     t.Set(IDC_INFO_DETAIL, ja::kInfoDetail);
   }
-  t.Set(IDC_INFO_FREQ, Format("%dkHz", v.khz));
+  t.Set(IDC_INFO_FREQ, FormatText("%dkHz", v.khz));
   t.Set(IDC_INFO_CHAN, v.stereo ? "2" : "1");
 
   // Wide arithmetic: a hand-made format may claim any byte rate.
   uint64_t bits_per_sec = static_cast<uint64_t>(v.bytes_per_sec) * 8;
   if (v.sample_bits != 0) {
-    t.Set(IDC_INFO_RATE, Format("%5d bit", v.sample_bits));
+    t.Set(IDC_INFO_RATE, FormatText("%5d bit", v.sample_bits));
     t.Set(IDC_INFO_RATE_LABEL, Pick(mode, "Bits", ja::kInfoBits));
   } else if (v.format_tag == 0x32) {
-    t.Set(IDC_INFO_RATE, Format("%5llu baud", static_cast<unsigned long long>(bits_per_sec)));
+    t.Set(IDC_INFO_RATE, FormatText("%5llu baud", static_cast<unsigned long long>(bits_per_sec)));
   } else if (bits_per_sec / 1000 <= 999) {
-    t.Set(IDC_INFO_RATE, Format("%5llu kbps", static_cast<unsigned long long>(bits_per_sec / 1000)));
+    t.Set(IDC_INFO_RATE, FormatText("%5llu kbps", static_cast<unsigned long long>(bits_per_sec / 1000)));
   } else {
-    t.Set(IDC_INFO_RATE, Format("%5lu KB/s", static_cast<unsigned long>(v.bytes_per_sec / 1024)));
+    t.Set(IDC_INFO_RATE, FormatText("%5lu KB/s", static_cast<unsigned long>(v.bytes_per_sec / 1024)));
   }
 
   uint16_t tag = v.format_tag;
   bool compressed_stream = tag == WAVE_TAG_MPEGLAYER3 || (tag >= 0x71 && tag <= 0x73) || IsOggVorbisTag(tag);
   if (compressed_stream) {
     t.Set(IDC_INFO_TIME_LABEL, Pick(mode, "Data Size", ja::kInfoDataSize));
-    t.Set(IDC_INFO_TIME, Format("%7lu KB", static_cast<unsigned long>(v.data_total / 1024)));
+    t.Set(IDC_INFO_TIME, FormatText("%7lu KB", static_cast<unsigned long>(v.data_total / 1024)));
   } else if (v.bytes_per_sec != 0) {
-    std::string time = Format(Pick(mode, "%6.1f sec", ja::kInfoSecondsFormat),
+    std::string time = FormatText(Pick(mode, "%6.1f sec", ja::kInfoSecondsFormat),
                               static_cast<double>(v.data_total) / v.bytes_per_sec);
     if (mode.japanese && mode.levelwarning) {
       size_t point = time.find('.');
@@ -199,7 +188,7 @@ DialogTexts InfoBoxTexts(const InfoBoxValues& v, const InfoTextMode& mode) {
     }
     t.Set(IDC_INFO_TIME, time);
   } else {
-    t.Set(IDC_INFO_TIME, Format("%6ld sec", 0L));
+    t.Set(IDC_INFO_TIME, FormatText("%6ld sec", 0L));
   }
   return t;
 }
@@ -208,8 +197,8 @@ std::string TotalTimeText(uint32_t bytes_per_sec, uint64_t data_size, bool data_
   if (bytes_per_sec == 0 || !data_size_known) return Pick(mode, "unknown sec", ja::kDetailUnknownTime);
   double seconds = static_cast<double>(data_size) / bytes_per_sec;
   if (mode.levelwarning && seconds < 1.0)
-    return Format(Pick(mode, "%.3f msec", ja::kDetailMillisecondsFormat), static_cast<double>(data_size) * 1000.0 / bytes_per_sec);
-  return Format("%f sec", seconds);
+    return FormatText(Pick(mode, "%.3f msec", ja::kDetailMillisecondsFormat), static_cast<double>(data_size) * 1000.0 / bytes_per_sec);
+  return FormatText("%f sec", seconds);
 }
 
 DetailFields ReadDetailFields(ByteSource* file, int64_t file_size, const InfoTextMode& mode, FormatNamer namer) {
@@ -269,11 +258,11 @@ DetailFields ReadDetailFields(ByteSource* file, int64_t file_size, const InfoTex
     }
     uint32_t samples = 0;
     if (second.Is("fact") && second_size >= 4 && in.U32(&samples)) {
-      t.Set(IDC_DET_SIZE_NOTE, Format("fact=%lu", static_cast<unsigned long>(samples)));
+      t.Set(IDC_DET_SIZE_NOTE, FormatText("fact=%lu", static_cast<unsigned long>(samples)));
       if (format.has_rate && format.rate != 0)
-        t.Set(IDC_DET_FACT_TIME, Format("%5f sec", static_cast<double>(samples) / format.rate));
+        t.Set(IDC_DET_FACT_TIME, FormatText("%5f sec", static_cast<double>(samples) / format.rate));
       else
-        t.Set(IDC_DET_FACT_TIME, Format("%3s sec", "Inf"));
+        t.Set(IDC_DET_FACT_TIME, FormatText("%3s sec", "Inf"));
     }
     in.Seek(after_second);
 
