@@ -16,3 +16,8 @@ enum class ReplayResult {
 };
 
 ReplayResult ReplayAnalysis(const AnalysisReport& report, HWND output, const std::vector<uint8_t>& record);
+
+// Shows one TEXT or BOX note: a text is appended to the output edit control
+// (when there is one), a box is a plain message box. ALLOCATE notes are the
+// caller's.
+void ShowAnalysisNote(const AnalysisNote& note, HWND output);

@@ -10,22 +10,26 @@
 #include "sound_files/ogg_analysis.h"
 #include "sound_files/wave_file_win32.h"
 
+void ShowAnalysisNote(const AnalysisNote& note, HWND output) {
+  if (note.kind == AnalysisNote::TEXT && output) {
+    const int end = GetWindowTextLengthA(output);
+    SendMessageA(output, EM_SETSEL, end, end);
+    SendMessageA(output, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(note.text.c_str()));
+  } else if (note.kind == AnalysisNote::BOX) {
+    MessageBoxA(note.owned ? app.main_window : nullptr, note.text.c_str(),
+                note.caption.empty() ? nullptr : note.caption.c_str(), MB_OK);
+  }
+}
+
 ReplayResult ReplayAnalysis(const AnalysisReport& report, HWND output, const std::vector<uint8_t>& record) {
   bool allocated = false;
   for (const AnalysisNote& note : report.notes()) {
-    switch (note.kind) {
-      case AnalysisNote::TEXT:
-        if (output) SendMessageA(output, EM_REPLACESEL, 0, reinterpret_cast<LPARAM>(note.text.c_str()));
-        break;
-      case AnalysisNote::BOX:
-        MessageBoxA(note.owned ? app.main_window : nullptr, note.text.c_str(),
-                    note.caption.empty() ? nullptr : note.caption.c_str(), MB_OK);
-        break;
-      case AnalysisNote::ALLOCATE:
-        if (!AllocFormatRecord(note.size)) return ReplayResult::ABORTED;
-        allocated = true;
-        break;
+    if (note.kind != AnalysisNote::ALLOCATE) {
+      ShowAnalysisNote(note, output);
+      continue;
     }
+    if (!AllocFormatRecord(note.size)) return ReplayResult::ABORTED;
+    allocated = true;
   }
   if (!allocated) return ReplayResult::NO_RECORD;
   const size_t bytes = record.size() < app.format_size ? record.size() : app.format_size;

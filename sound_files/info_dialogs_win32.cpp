@@ -5,6 +5,7 @@
 #include "app/app_state_win32.h"
 #include "app/dialogs_win32.h"
 #include "resources/resource_ids.h"
+#include "sound_files/analysis_replay_win32.h"
 #include "sound_files/format_names_win32.h"
 #include "sound_files/info_fields.h"
 
@@ -90,20 +91,6 @@ INT_PTR OnInfoBoxCommand(HWND dialog, int id) {
   return TRUE;
 }
 
-// Appends the analysis texts to the text box and shows its message boxes.
-void ReplayAnalysis(HWND text_box, const AnalysisReport& report) {
-  for (const AnalysisNote& note : report.notes()) {
-    if (note.kind == AnalysisNote::TEXT) {
-      int end = GetWindowTextLengthA(text_box);
-      SendMessageA(text_box, EM_SETSEL, end, end);
-      SendMessageA(text_box, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(note.text.c_str()));
-    } else if (note.kind == AnalysisNote::BOX) {
-      MessageBoxA(note.owned ? app.main_window : nullptr, note.text.c_str(),
-                  note.caption.empty() ? nullptr : note.caption.c_str(), MB_OK);
-    }
-  }
-}
-
 // A read-only text box to the right of the template's controls; the dialog
 // grows to hold it. The dialog's own font units place it just past the
 // template's 160 x 170 units.
@@ -139,7 +126,9 @@ INT_PTR OnInfoDetailInit(HWND dialog) {
     HWND text_box = AddTextBox(dialog);
     AnalysisReport report;
     AnalyseStream(file, detail, file_size, mode, report);
-    ReplayAnalysis(text_box, report);
+    // The dialog only describes the file: the record the analysis built is
+    // not taken.
+    for (const AnalysisNote& note : report.notes()) ShowAnalysisNote(note, text_box);
     ShowTexts(dialog, detail.texts);
   }
   return TRUE;
