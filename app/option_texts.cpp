@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "app/settings.h"
 #include "audio/transport_math.h"
 #include "resources/ja_dialogs.h"
 
@@ -78,7 +79,7 @@ void FormatMemoryTime(int megabytes, uint32_t rec_freq, int rec_channel, int rec
                       char* out, size_t size) {
   // Only a hand-edited settings file holds such a format; the time cannot be
   // computed, so say so rather than divide by zero.
-  if (rec_freq == 0 || rec_channel <= 0 || rec_bits / 8 <= 0) {
+  if (!IsUsableRecordingFormat(rec_freq, rec_channel, rec_bits)) {
     snprintf(out, size, "%s", japanese ? ja::kMemoryTimeUnknown : "Recording format invalid");
     return;
   }

@@ -45,6 +45,10 @@ void ClampMemSize(Settings& settings, unsigned windows_version) {
 
 bool IsStoredRecordingRate(uint32_t rate) { return rate == 11025 || rate == 22050 || rate == 44100; }
 
+bool IsUsableRecordingFormat(uint32_t rec_freq, int rec_channel, int rec_bits) {
+  return rec_freq != 0 && rec_channel > 0 && rec_bits / 8 > 0;
+}
+
 void ParseSettings(Settings& s, unsigned windows_version, SettingsLookup lookup, void* context) {
   for (const SettingsKey& key : SettingsReadOrder()) {
     std::string name = key.key;

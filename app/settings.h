@@ -50,3 +50,7 @@ std::vector<std::pair<std::string, std::string>> SettingsToWrite(const Settings&
 
 // 11025, 22050 and 44100 are the only rates kept in the file.
 bool IsStoredRecordingRate(uint32_t rate);
+
+// A recording format whose byte counts can be worked out: a rate, channels
+// and at least 8 bits. Only a hand-edited settings file holds another.
+bool IsUsableRecordingFormat(uint32_t rec_freq, int rec_channel, int rec_bits);

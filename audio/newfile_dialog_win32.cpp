@@ -234,7 +234,7 @@ bool InputTakesFormat() {
   const Settings& s = app.settings;
   // Only a hand-edited settings file holds these; some drivers accept the
   // query anyway, but no buffer can be sized for them.
-  if (s.rec_freq == 0 || s.rec_channel <= 0 || s.rec_bits / 8 <= 0) return false;
+  if (!IsUsableRecordingFormat(s.rec_freq, s.rec_channel, s.rec_bits)) return false;
   WAVEFORMATEX format = {};
   format.wFormatTag = WAVE_FORMAT_PCM;
   format.nChannels = static_cast<WORD>(s.rec_channel);

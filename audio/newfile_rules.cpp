@@ -136,7 +136,7 @@ void FormatFreeSpace(char drive, uint32_t free_bytes, uint32_t rec_freq, int rec
                      bool japanese, bool levelwarning, char* out, size_t size) {
   char text[128];
   double kilobytes = free_bytes / 1024.0;
-  if (rec_freq == 0 || rec_channel <= 0 || rec_bits / 8 <= 0) {
+  if (!IsUsableRecordingFormat(rec_freq, rec_channel, rec_bits)) {
     // A hand-edited format: the seconds cannot be computed, the space can.
     snprintf(text, sizeof text, japanese ? ja::kFreeSpaceOnlyFormat : "%c:Drive free space %.1f KB", drive,
              kilobytes);
