@@ -96,13 +96,9 @@ void OnPaint(HWND window) {
   EndPaint(window, &paint);
 }
 
-void OnTimer(HWND window) {
-  HDC dc = GetDC(window);
-  ApplyTextColours(dc);
-  HFONT previous = SelectStatusFont(dc);
-  MeterTick(dc, timeGetTime());
-  RestoreStatusFont(dc, previous);
-  ReleaseDC(window, dc);
+void OnTimer() {
+  MainWindowDc dc;
+  MeterTick(dc.get(), timeGetTime());
 }
 
 // ---- input ----
@@ -261,7 +257,7 @@ LRESULT CALLBACK tapeon::WNDPROC(HWND window, UINT message, WPARAM wparam, LPARA
     case WM_SYSCOMMAND:
       return OnSysCommand(window, wparam, lparam);
     case WM_TIMER:
-      OnTimer(window);
+      OnTimer();
       return 0;
     case WM_INITMENU:
       OnInitMenu();

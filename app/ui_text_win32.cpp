@@ -69,3 +69,13 @@ void ApplyTextColours(HDC dc) {
     SetBkColor(dc, RGB(0, 0, 0));
   }
 }
+
+MainWindowDc::MainWindowDc() : dc_(GetDC(app.main_window)), previous_font_(nullptr) {
+  ApplyTextColours(dc_);
+  previous_font_ = SelectStatusFont(dc_);
+}
+
+MainWindowDc::~MainWindowDc() {
+  RestoreStatusFont(dc_, previous_font_);
+  ReleaseDC(app.main_window, dc_);
+}

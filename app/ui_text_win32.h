@@ -32,3 +32,18 @@ void RestoreStatusFont(HDC dc, HFONT previous);
 void ReleaseStatusFont();
 // White text on black when the system colours are dark.
 void ApplyTextColours(HDC dc);
+
+// A device context of the main window set up for the status lines and the
+// meter (text colours and status font); released when it goes out of scope.
+class MainWindowDc {
+ public:
+  MainWindowDc();
+  ~MainWindowDc();
+  MainWindowDc(const MainWindowDc&) = delete;
+  MainWindowDc& operator=(const MainWindowDc&) = delete;
+  HDC get() const { return dc_; }
+
+ private:
+  HDC dc_;
+  HFONT previous_font_;
+};

@@ -6,21 +6,6 @@
 // The window timer that drives the display of on-memory runs.
 constexpr UINT_PTR kDisplayTimer = 1;
 
-// A device context of the main window set up for the status lines and the
-// meter (text colours and status font); released when it goes out of scope.
-class MainWindowDc {
- public:
-  MainWindowDc();
-  ~MainWindowDc();
-  MainWindowDc(const MainWindowDc&) = delete;
-  MainWindowDc& operator=(const MainWindowDc&) = delete;
-  HDC get() const { return dc_; }
-
- private:
-  HDC dc_;
-  HFONT previous_font_;
-};
-
 // The wait cursor while it lives.
 class WaitCursor {
  public:

@@ -112,16 +112,6 @@ void ShutdownRecording() {
 
 // ---- shared pieces ----
 
-MainWindowDc::MainWindowDc() : dc_(GetDC(app.main_window)), previous_font_(nullptr) {
-  ApplyTextColours(dc_);
-  previous_font_ = SelectStatusFont(dc_);
-}
-
-MainWindowDc::~MainWindowDc() {
-  RestoreStatusFont(dc_, previous_font_);
-  ReleaseDC(app.main_window, dc_);
-}
-
 WaitCursor::WaitCursor() : previous_(SetCursor(LoadCursor(nullptr, IDC_WAIT))) {}
 WaitCursor::~WaitCursor() { SetCursor(previous_); }
 
