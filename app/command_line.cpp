@@ -129,8 +129,10 @@ void ApplyOptions(const std::vector<std::string>& tokens, Settings& settings, St
   }
 }
 
-int FindFileArgument(const std::vector<std::string>& tokens, int start) {
-  for (size_t k = start < 1 ? 1 : static_cast<size_t>(start); k < tokens.size(); ++k)
-    if (!tokens[k].empty() && tokens[k][0] != '/') return static_cast<int>(k);
+int FindFileArgument(const char* const* args, int arg_count, int from) {
+  for (int i = from < 0 ? 0 : from; i < arg_count; ++i) {
+    const char* arg = args[i];
+    if (arg != nullptr && arg[0] != '\0' && arg[0] != '/') return i;
+  }
   return -1;
 }

@@ -33,6 +33,7 @@ void ApplyOptions(const std::vector<std::string>& tokens, Settings& settings, St
 // after the slash), or 0 when it changes nothing.
 uint32_t RateOption(const char* digits);
 
-// Index of the first file argument at or after start (not empty, not an
-// option), or -1.
-int FindFileArgument(const std::vector<std::string>& tokens, int start);
+// Index of the first file argument (not empty, not an option) among
+// args[from..arg_count-1], or -1. Start-up looks from 1 (after the program
+// path), a command-line play list from the argument after the last file.
+int FindFileArgument(const char* const* args, int arg_count, int from);

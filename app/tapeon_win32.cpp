@@ -43,7 +43,7 @@ void ReadCommandLine() {
   app.force_english = options.force_english;
   app.play_at_start = options.play_at_start;
   app.record_at_start = options.record_at_start;
-  int file = FindFileArgument(tokens, 1);
+  int file = FindFileArgument(app.args, app.arg_count, 1);
   if (file >= 0) {
     lstrcpynA(app.file_name, app.args[file], sizeof app.file_name);
     app.next_arg = file + 1;

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "app/app_state_win32.h"
+#include "app/command_line.h"
 #include "app/main_window_win32.h"
 #include "app/ui_text_win32.h"
 #include "audio/recording_win32.h"
@@ -90,7 +91,7 @@ void FinishPlayback() {
   if (app.settings.levelwarning) ShowLevelReport(app.main_window);
 
   if (!app.play_at_start) return;
-  const int next = NextPlayListArgument(app.args, app.arg_count, app.next_arg);
+  const int next = FindFileArgument(app.args, app.arg_count, app.next_arg);
   if (next < 0) {
     app.next_arg = app.arg_count;
     SendMessageA(app.main_window, WM_CLOSE, 0, 0);

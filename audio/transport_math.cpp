@@ -208,14 +208,6 @@ uint32_t ResumeRecordStartTime(uint32_t now, uint32_t data_total, uint32_t buffe
 
 bool IsEmptyRecordingFile(int64_t size) { return size >= 0 && size <= kWaveHeaderBytes; }
 
-int NextPlayListArgument(const char* const* args, int arg_count, int from) {
-  for (int i = from < 0 ? 0 : from; i < arg_count; ++i) {
-    const char* arg = args[i];
-    if (arg != nullptr && arg[0] != '\0' && arg[0] != '/') return i;
-  }
-  return -1;
-}
-
 void FormatMemoryPlayPosition(char* out, size_t size, int16_t blockalign, uint32_t buffer_size,
                               uint32_t bytes_per_sec) {
   const uint32_t kilobytes = (static_cast<uint32_t>(blockalign) + buffer_size) >> 10;

@@ -123,10 +123,6 @@ inline uint32_t MakeUserWord(int index, bool last) { return static_cast<uint32_t
 inline int BlockIndexOf(uint32_t user_word) { return static_cast<int>(user_word & 0xFFFF); }
 inline bool IsLastBlock(uint32_t user_word) { return (user_word & END_MARK) != 0; }
 
-// Index of the next file of a command-line play list at or after from: the
-// first argument that is not empty and does not begin with "/"; -1 if none.
-int NextPlayListArgument(const char* const* args, int arg_count, int from);
-
 // The position line of an on-memory playback at its end.
 void FormatMemoryPlayPosition(char* out, size_t size, int16_t blockalign, uint32_t buffer_size,
                               uint32_t bytes_per_sec);

@@ -90,9 +90,12 @@ TEST(CommandLineOptions, ApplyChangesSettingsAndFlags) {
 
 TEST(CommandLineOptions, FileArgumentSkipsOptionsAndEmptyTokens) {
   Tokens tokens = Split("prog /P a.wav /x b.wav");
-  EXPECT_EQ(FindFileArgument(tokens, 1), 2);
-  EXPECT_EQ(FindFileArgument(tokens, 3), 4);
-  EXPECT_EQ(FindFileArgument(tokens, 5), -1);
+  std::vector<const char*> args;
+  for (const std::string& token : tokens) args.push_back(token.c_str());
+  const int count = static_cast<int>(args.size());
+  EXPECT_EQ(FindFileArgument(args.data(), count, 1), 2);
+  EXPECT_EQ(FindFileArgument(args.data(), count, 3), 4);
+  EXPECT_EQ(FindFileArgument(args.data(), count, 5), -1);
 }
 
 }  // namespace

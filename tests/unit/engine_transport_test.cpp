@@ -2,6 +2,7 @@
 // playing rate, recording limits and the clock corrections.
 #include <gtest/gtest.h>
 
+#include "app/command_line.h"
 #include "audio/transport_math.h"
 
 namespace {
@@ -338,11 +339,11 @@ TEST(EngineBlocks, UserWordCarriesIndexAndEndMark) {
 
 TEST(EnginePlayList, NextFileSkipsOptionsAndEmptyArguments) {
   const char* args[] = {"prog", "a.wav", "/x", "", nullptr, "b.wav", "/P"};
-  EXPECT_EQ(NextPlayListArgument(args, 7, 1), 1);
-  EXPECT_EQ(NextPlayListArgument(args, 7, 2), 5);
-  EXPECT_EQ(NextPlayListArgument(args, 7, 6), -1);
-  EXPECT_EQ(NextPlayListArgument(args, 7, 7), -1);
-  EXPECT_EQ(NextPlayListArgument(args, 5, 2), -1);
+  EXPECT_EQ(FindFileArgument(args, 7, 1), 1);
+  EXPECT_EQ(FindFileArgument(args, 7, 2), 5);
+  EXPECT_EQ(FindFileArgument(args, 7, 6), -1);
+  EXPECT_EQ(FindFileArgument(args, 7, 7), -1);
+  EXPECT_EQ(FindFileArgument(args, 5, 2), -1);
 }
 
 TEST(EnginePlayList, OnMemoryPositionLine) {
