@@ -1,7 +1,5 @@
 #include "sound_files/mpeg_analysis.h"
 
-#include <new>
-
 #include "sound_files/format_record.h"
 
 namespace {
@@ -167,8 +165,9 @@ int AnalyzeMpegStream(ByteSource& source, uint32_t data_total, AnalysisReport& r
   const unsigned sample_rate = MpegSampleRate(version, first.rate_index);
   const unsigned frame_length = MpegFrameLength(version, first.layer, bitrate, sample_rate, first.padding);
   // A free-format or forbidden bitrate index gives no byte rate and no frame
-  // length to read by: such a stream is not taken for MPEG audio.
-  if (bitrate == 0 || frame_length < 4) return ANALYSIS_NOT_MINE;
+  // length to read by: such a stream is not taken for MPEG audio. (The tables
+  // give no frame longer than kLongestFrame.)
+  if (bitrate == 0 || frame_length < 4 || frame_length > kLongestFrame) return ANALYSIS_NOT_MINE;
 
   report.Text(HeaderFieldsText(first));
   report.Allocate(MPEG_RECORD_SIZE);
@@ -183,19 +182,10 @@ int AnalyzeMpegStream(ByteSource& source, uint32_t data_total, AnalysisReport& r
                          static_cast<unsigned short>(1), static_cast<unsigned short>(MPEG_CODEC_DELAY)));
 
   // The rest of the first frame: the Xing header is looked for in it.
-  const unsigned body_size = frame_length - 4;
-  uint8_t* body = body_size <= kLongestFrame ? new (std::nothrow) uint8_t[body_size]() : nullptr;
-  if (!body) {
-    // Without the frame body there is no Xing test; the first frame's values
-    // are enough to play the stream.
-    report.Box(FormatText("memerr size=%d", static_cast<int>(body_size)));
-    record = Serialize(r);
-    return ANALYSIS_OK;
-  }
-  const uint32_t body_read = source.Read(body, body_size);
+  uint8_t body[kLongestFrame];
+  const uint32_t body_read = source.Read(body, frame_length - 4);
 
   auto finish = [&]() {
-    delete[] body;
     record = Serialize(r);
     return ANALYSIS_OK;
   };
