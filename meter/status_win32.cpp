@@ -120,11 +120,10 @@ void ShowPosition(HDC dc) {
 
 void SetDisplayFormat(const FormatRecord* format) {
   if (format == nullptr) return;
-  // A record of 14 bytes ends before the bits per sample.
-  bool has_bits = !(format == app.pFormat && app.format_size != 0 && app.format_size < 16);
+  // A record of 14 bytes ends before the bits per sample; AllocFormatRecord
+  // zero-fills past it, so they read 0.
   DisplayFormat d = MakeDisplayFormat(format->wf.wFormatTag, format->wf.nChannels, format->wf.nSamplesPerSec,
-                                      format->wf.nAvgBytesPerSec, format->wf.nBlockAlign,
-                                      has_bits ? format->wBitsPerSample : 0);
+                                      format->wf.nAvgBytesPerSec, format->wf.nBlockAlign, format->wBitsPerSample);
   app.BytesPerSec = d.BytesPerSec;
   app.blockalign = d.blockalign;
   app.khz = d.khz;
