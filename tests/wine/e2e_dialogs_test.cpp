@@ -78,10 +78,6 @@ void SelectCombo(HWND dialog, int id, int index) {
 
 bool Checked(HWND dialog, int id) { return CheckState(dialog, id) == BST_CHECKED; }
 
-std::optional<MenuItem> ThreeDItem(Tapeon& app, HWND dialog) {
-  return FindMenuItem(app.SystemMenuOf(dialog), IDM_THREE_D);
-}
-
 // What the test process sees of the shared sound setup.
 int InputDevices() { return static_cast<int>(waveInGetNumDevs()); }
 
@@ -232,9 +228,8 @@ TEST(DialogsThreeD, SystemMenuItemTogglesEveryDialogAndPersists) {
   GetWindowRect(memory, &before);
   EXPECT_TRUE(GetWindowLongA(memory, GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
   ScrollRate(dialog, SB_LINERIGHT, 3);
-  ASSERT_TRUE(PostMessageA(dialog, WM_SYSCOMMAND, IDM_THREE_D, 0));
+  ASSERT_TRUE(SwitchThreeD(*app, dialog, false));
   ASSERT_TRUE(WaitUntil([&] { return Control(dialog, IDC_OPT_MEMSIZE) != memory; }));
-  ASSERT_TRUE(WaitUntil([&] { auto now = ThreeDItem(*app, dialog); return now && !now->checked(); }));
   memory = Control(dialog, IDC_OPT_MEMSIZE);
   // An edit draws a plain border itself (it takes WS_BORDER out of its style).
   EXPECT_FALSE(GetWindowLongA(memory, GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
@@ -249,8 +244,12 @@ TEST(DialogsThreeD, SystemMenuItemTogglesEveryDialogAndPersists) {
   // The keyboard order is kept: each re-created control follows its label.
   std::vector<ControlInfo> order = Controls(dialog);
   for (size_t i = 0; i + 1 < order.size(); ++i) {
-    if (order[i].id == IDC_OPT_MEMLABEL) EXPECT_EQ(order[i + 1].id, IDC_OPT_MEMSIZE);
-    if (order[i].id == IDC_OPT_RATELABEL) EXPECT_EQ(order[i + 1].id, IDC_OPT_RATE);
+    if (order[i].id == IDC_OPT_MEMLABEL) {
+      EXPECT_EQ(order[i + 1].id, IDC_OPT_MEMSIZE);
+    }
+    if (order[i].id == IDC_OPT_RATELABEL) {
+      EXPECT_EQ(order[i + 1].id, IDC_OPT_RATE);
+    }
   }
   PressAndWaitGone(dialog, IDCANCEL);
 
@@ -263,16 +262,14 @@ TEST(DialogsThreeD, SystemMenuItemTogglesEveryDialogAndPersists) {
     ASSERT_TRUE(item);
     EXPECT_FALSE(item->checked());
     EXPECT_FALSE(GetWindowLongA(Control(dialog, IDC_NEW_NAME), GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
-    ASSERT_TRUE(PostMessageA(dialog, WM_SYSCOMMAND, IDM_THREE_D, 0));
-    ASSERT_TRUE(WaitUntil([&] { auto now = ThreeDItem(*app, dialog); return now && now->checked(); }));
+    ASSERT_TRUE(SwitchThreeD(*app, dialog, true));
     EXPECT_TRUE(GetWindowLongA(Control(dialog, IDC_NEW_NAME), GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
     EXPECT_TRUE(GetWindowLongA(Control(dialog, IDC_NEW_MINUTES), GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
     PressAndWaitGone(dialog, IDCANCEL);
     // And off again for the About box below.
     dialog = OpenDialog(*app, IDM_NEW, NewFileTitle());
     ASSERT_NE(dialog, nullptr);
-    ASSERT_TRUE(PostMessageA(dialog, WM_SYSCOMMAND, IDM_THREE_D, 0));
-    ASSERT_TRUE(WaitUntil([&] { auto now = ThreeDItem(*app, dialog); return now && !now->checked(); }));
+    ASSERT_TRUE(SwitchThreeD(*app, dialog, false));
     PressAndWaitGone(dialog, IDCANCEL);
   }
 
@@ -283,10 +280,8 @@ TEST(DialogsThreeD, SystemMenuItemTogglesEveryDialogAndPersists) {
   ASSERT_TRUE(item);
   EXPECT_EQ(item->text, item_text);
   EXPECT_FALSE(item->checked());
-  ASSERT_TRUE(PostMessageA(dialog, WM_SYSCOMMAND, IDM_THREE_D, 0));
-  ASSERT_TRUE(WaitUntil([&] { auto now = ThreeDItem(*app, dialog); return now && now->checked(); }));
-  ASSERT_TRUE(PostMessageA(dialog, WM_SYSCOMMAND, IDM_THREE_D, 0));
-  ASSERT_TRUE(WaitUntil([&] { auto now = ThreeDItem(*app, dialog); return now && !now->checked(); }));
+  ASSERT_TRUE(SwitchThreeD(*app, dialog, true));
+  ASSERT_TRUE(SwitchThreeD(*app, dialog, false));
   PressAndWaitGone(dialog, IDOK);
   EXPECT_EQ(CloseExpectingSuccess(*app), "");
   EXPECT_EQ(IniValue(dir.File("TAPEON.INI"), "dialog3d"), "0");

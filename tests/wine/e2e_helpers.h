@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "driver.h"
+#include "resources/resource_ids.h"
 
 namespace e2e {
 
@@ -32,6 +33,21 @@ inline std::string CloseExpectingSuccess(Tapeon& app) {
   if (!code) return "the program did not end after WM_CLOSE";
   if (*code != 0) return "exit code " + std::to_string(*code);
   return "";
+}
+
+// The three-dimension item of a dialog's system menu, if it has one.
+inline std::optional<MenuItem> ThreeDItem(Tapeon& app, HWND dialog) {
+  return FindMenuItem(app.SystemMenuOf(dialog), IDM_THREE_D);
+}
+
+// Picks that item as the system menu does and waits until its mark shows the
+// look switched on or off; false when either does not happen.
+inline bool SwitchThreeD(Tapeon& app, HWND dialog, bool on) {
+  if (!PostMessageA(dialog, WM_SYSCOMMAND, IDM_THREE_D, 0)) return false;
+  return WaitUntil([&] {
+    std::optional<MenuItem> item = ThreeDItem(app, dialog);
+    return item && item->checked() == on;
+  });
 }
 
 // Each control of the dialog shows the text given for its id.

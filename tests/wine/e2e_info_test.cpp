@@ -349,20 +349,16 @@ TEST_F(InfoDialogs, OkAndCancelEndTheInformationDialog) {
 TEST_F(InfoDialogs, ThreeDimensionItemInBothDialogs) {
   HWND info = OpenInfo(Fixture("info.mp3"));
   ASSERT_NE(info, nullptr);
-  std::optional<MenuItem> item = FindMenuItem(app_->SystemMenuOf(info), IDM_THREE_D);
+  std::optional<MenuItem> item = ThreeDItem(*app_, info);
   ASSERT_TRUE(item.has_value());
   EXPECT_TRUE(item->checked());
   HWND detail = OpenDetail(info);
   ASSERT_NE(detail, nullptr);
-  item = FindMenuItem(app_->SystemMenuOf(detail), IDM_THREE_D);
+  item = ThreeDItem(*app_, detail);
   ASSERT_TRUE(item.has_value());
   EXPECT_TRUE(item->checked());
   // The item switches the look off, and the mark follows.
-  PostMessageA(detail, WM_SYSCOMMAND, IDM_THREE_D, 0);
-  EXPECT_TRUE(WaitUntil([&] {
-    std::optional<MenuItem> now = FindMenuItem(app_->SystemMenuOf(detail), IDM_THREE_D);
-    return now && !now->checked();
-  }));
+  EXPECT_TRUE(SwitchThreeD(*app_, detail, false));
   CloseDetail(detail);
 }
 
