@@ -343,6 +343,17 @@ MessageBoxInfo ReadMessageBox(HWND box) {
   return info;
 }
 
+std::optional<MessageBoxInfo> AnswerBox(HWND box, int button_id, DWORD timeout_ms) {
+  MessageBoxInfo info = ReadMessageBox(box);
+  if (!PressButton(box, button_id)) return std::nullopt;
+  WaitGone(box, timeout_ms);
+  return info;
+}
+
+bool WaitGone(HWND window, DWORD timeout_ms) {
+  return WaitUntil([&] { return !IsWindow(window) || !IsWindowVisible(window); }, timeout_ms);
+}
+
 std::optional<MenuItem> FindMenuItem(const std::vector<MenuItem>& items, UINT id) {
   for (const MenuItem& item : items) {
     if (!item.popup() && !item.separator() && item.id == id) return item;
@@ -572,10 +583,7 @@ bool Tapeon::WaitForNoDialog(DWORD timeout_ms) {
 std::optional<MessageBoxInfo> Tapeon::AnswerMessageBox(int button_id, DWORD timeout_ms) {
   HWND box = WaitForDialog("", timeout_ms);
   if (!box) return std::nullopt;
-  MessageBoxInfo info = ReadMessageBox(box);
-  if (!PressButton(box, button_id)) return std::nullopt;
-  WaitUntil([&] { return !IsWindow(box) || !IsWindowVisible(box); }, timeout_ms);
-  return info;
+  return AnswerBox(box, button_id, timeout_ms);
 }
 
 bool Tapeon::Close() { return main_window_ && PostMessageA(main_window_, WM_CLOSE, 0, 0) != 0; }

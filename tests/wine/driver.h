@@ -112,6 +112,11 @@ struct MessageBoxInfo {
   bool has_icon = false;
 };
 MessageBoxInfo ReadMessageBox(HWND box);
+// Reads the box, presses the button with that id and waits until the box is
+// gone; nullopt when the button cannot be pressed.
+std::optional<MessageBoxInfo> AnswerBox(HWND box, int button_id, DWORD timeout_ms = kTimeoutMs);
+// Waits until the window is destroyed or hidden.
+bool WaitGone(HWND window, DWORD timeout_ms = kTimeoutMs);
 
 // ---- Menus read inside the program ---------------------------------------------
 

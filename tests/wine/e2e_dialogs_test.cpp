@@ -46,14 +46,7 @@ HWND WaitForOtherDialog(Tapeon& app, HWND known, DWORD timeout_ms = kTimeoutMs) 
 std::optional<MessageBoxInfo> AnswerBoxOver(Tapeon& app, HWND dialog, int button_id) {
   HWND box = WaitForOtherDialog(app, dialog);
   if (!box) return std::nullopt;
-  MessageBoxInfo info = ReadMessageBox(box);
-  if (!PressButton(box, button_id)) return std::nullopt;
-  WaitUntil([&] { return !IsWindow(box) || !IsWindowVisible(box); });
-  return info;
-}
-
-bool WaitGone(HWND dialog) {
-  return WaitUntil([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); });
+  return AnswerBox(box, button_id);
 }
 
 void PressAndWaitGone(HWND dialog, int id) {
