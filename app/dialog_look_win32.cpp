@@ -4,12 +4,11 @@
 #include "app/app_state_win32.h"
 #include "app/dialogs_win32.h"
 #include "app/ui_text_win32.h"
+#include "app/windows_version.h"
 #include "resources/ja_dialogs.h"
 #include "resources/resource_ids.h"
 
 namespace {
-
-constexpr WORD THREE_D_VERSION = 863;  // Windows 3.95
 
 void ApplyThreeDStyle(HWND dialog) {
   LONG style = GetWindowLongA(dialog, GWL_STYLE);
@@ -22,7 +21,7 @@ UINT ThreeDCheck() { return app.settings.dialog3d ? MF_CHECKED : MF_UNCHECKED; }
 }  // namespace
 
 void SetUpThreeD(HWND dialog) {
-  if (app.windows_version < THREE_D_VERSION) return;
+  if (app.windows_version < kWindows395) return;
   ApplyThreeDStyle(dialog);
   if (app.recreate_controls) app.recreate_controls(dialog);
   HMENU menu = GetSystemMenu(dialog, FALSE);

@@ -9,6 +9,7 @@
 #include "app/tapeon_win32.h"
 #include "app/text_rules.h"
 #include "app/ui_text_win32.h"
+#include "app/windows_version.h"
 #include "audio/newfile_dialog_win32.h"
 #include "audio/playback_win32.h"
 #include "audio/recording_win32.h"
@@ -210,7 +211,7 @@ void OnOption() {
 
 void OnHelp() {
   std::string path;
-  if (app.windows_version >= 1024) {
+  if (app.windows_version >= kWindows400) {
     char module[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, module, sizeof module);
     path = HelpFilePath(module, app.windows_version);
@@ -353,7 +354,7 @@ void RefreshFileName() {
 // ---- set-up routines ----
 
 void LayoutMainWindow() {
-  if (app.windows_version >= 863) {
+  if (app.windows_version >= kWindows395) {
     NONCLIENTMETRICSA metrics;
     memset(&metrics, 0, sizeof metrics);
     metrics.cbSize = 340;
@@ -408,7 +409,7 @@ void LocalizeMenu(HWND window) {
   app.main_menu = GetMenu(window);
   app.system_menu = GetSystemMenu(window, FALSE);
   if (!app.japanese_ui) return;
-  bool modern = app.windows_version >= 863;
+  bool modern = app.windows_version >= kWindows395;
   const auto& popups = modern ? ja::kMenuPopups : ja::kOldMenuPopups;
   const auto& items = modern ? ja::kMenuItems : ja::kOldMenuItems;
   for (const auto& popup : popups) {

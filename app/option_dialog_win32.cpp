@@ -7,6 +7,7 @@
 #include "app/option_texts.h"
 #include "app/settings.h"
 #include "app/ui_text_win32.h"
+#include "app/windows_version.h"
 #include "resources/ja_dialogs.h"
 #include "resources/resource_ids.h"
 
@@ -15,8 +16,6 @@ void LayoutOptionDialog(HWND dialog);
 
 namespace {
 
-constexpr WORD THREE_D_VERSION = 863;      // Windows 3.95
-constexpr WORD REDRAW_BAR_VERSION = 778;   // Windows 3.10
 constexpr int MEM_SIZE_DIGITS = 3;
 
 // Dialog state: the rate to put back on Cancel, and the small font of the
@@ -94,7 +93,7 @@ void ShowMemoryTime(HWND dialog) {
 
 BOOL OnOptionInit(HWND dialog) {
   Settings& s = app.settings;
-  if (app.windows_version >= THREE_D_VERSION) LayoutOptionDialog(dialog);
+  if (app.windows_version >= kWindows395) LayoutOptionDialog(dialog);
   app.recreate_controls = RecreateOptionControls;
   SetUpThreeD(dialog);
   if (app.japanese_ui)
@@ -173,7 +172,7 @@ void OnRateScroll(HWND dialog, int code, int thumb) {
   app.rate_steps = ScrollRateSteps(app.rate_steps, code, thumb);
   HWND bar = GetDlgItem(dialog, IDC_OPT_RATE);
   SetScrollPos(bar, SB_CTL, app.rate_steps, TRUE);
-  if (code != SB_THUMBPOSITION && app.windows_version >= REDRAW_BAR_VERSION)
+  if (code != SB_THUMBPOSITION && app.windows_version >= kWindows310)
     RedrawWindow(bar, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME);
   ShowRateTexts(dialog);
 }
@@ -202,7 +201,7 @@ INT_PTR CALLBACK OPTION(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
     case WM_HSCROLL: OnRateScroll(dialog, LOWORD(wparam), static_cast<short>(HIWORD(wparam))); return TRUE;
     case WM_SYSCOMMAND: return OnThreeDCommand(dialog, wparam);
     case WM_WININICHANGE:
-      if (app.windows_version >= THREE_D_VERSION) LayoutOptionDialog(dialog);
+      if (app.windows_version >= kWindows395) LayoutOptionDialog(dialog);
       return FALSE;
     case WM_DESTROY: OnOptionDestroy(); return FALSE;
     default: return FALSE;

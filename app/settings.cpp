@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "app/windows_version.h"
+
 namespace {
 
 const SettingsKey kKeys[] = {
@@ -40,7 +42,7 @@ const std::vector<SettingsKey>& SettingsReadOrder() {
 void ClampMemSize(Settings& settings, unsigned windows_version) {
   if (settings.MemSize < 2) settings.MemSize = 2;
   if (settings.MemSize > 255) settings.MemSize = 255;
-  if (windows_version <= 779 && settings.MemSize > 15) settings.MemSize = 15;
+  if (windows_version <= kWindows311 && settings.MemSize > 15) settings.MemSize = 15;
 }
 
 bool IsStoredRecordingRate(uint32_t rate) { return rate == 11025 || rate == 22050 || rate == 44100; }
@@ -52,7 +54,7 @@ bool IsUsableRecordingFormat(uint32_t rec_freq, int rec_channel, int rec_bits) {
 void ParseSettings(Settings& s, unsigned windows_version, SettingsLookup lookup, void* context) {
   for (const SettingsKey& key : SettingsReadOrder()) {
     std::string name = key.key;
-    if (name == "dialog3d" && windows_version < 863) continue;
+    if (name == "dialog3d" && windows_version < kWindows395) continue;
     std::string text = Value(lookup, context, key);
     int number = atoi(text.c_str());
     if (name == "smooth") s.smooth = number;
@@ -86,7 +88,7 @@ std::vector<std::pair<std::string, std::string>> SettingsToWrite(const Settings&
   out.emplace_back("monochrome", Format("%lld", s.monochrome));
   out.emplace_back("PeakHold", Format("%lld", s.PeakHold));
   out.emplace_back("deltatime", Format("%lld", s.deltatime));
-  if (windows_version >= 863) out.emplace_back("dialog3d", Format("%lld", s.dialog3d));
+  if (windows_version >= kWindows395) out.emplace_back("dialog3d", Format("%lld", s.dialog3d));
   out.emplace_back("bits", Format("%lld", s.rec_bits));
   out.emplace_back("channel", Format("%lld", s.rec_channel));
   if (IsStoredRecordingRate(s.rec_freq)) out.emplace_back("freq", Format("%lld", s.rec_freq));

@@ -11,6 +11,7 @@
 #include "app/tapeon_win32.h"
 #include "app/text_rules.h"
 #include "app/ui_text_win32.h"
+#include "app/windows_version.h"
 #include "audio/newfile_dialog_win32.h"
 #include "audio/playback_win32.h"
 #include "audio/recording_win32.h"
@@ -154,7 +155,7 @@ bool InitInstance(HINSTANCE instance, int show) {
   app.instance = instance;
   DWORD version = GetVersion();
   app.windows_version = static_cast<WORD>((version & 0xFF) * 256 + ((version >> 8) & 0xFF));
-  app.time_limit_margin = app.windows_version < 863 ? 0.1 : 0.0;
+  app.time_limit_margin = app.windows_version < kWindows395 ? 0.1 : 0.0;
   FollowSystemCodePage();
   ReadSettings();
   ReadCommandLine();

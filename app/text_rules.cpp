@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "app/windows_version.h"
+
 namespace {
 
 CodePageBytes MakeShiftJis() {
@@ -102,7 +104,7 @@ bool PadText(char* buffer, size_t size) {
 }
 
 std::string HelpFilePath(const std::string& module_path, unsigned windows_version) {
-  if (windows_version < 1024) return "TAPEON.hlp";
+  if (windows_version < kWindows400) return "TAPEON.hlp";
   const char* match = FindNoCase(module_path.c_str(), ".EXE");
   if (match == nullptr) return "TAPEON.HLP";
   return module_path.substr(0, static_cast<size_t>(match - module_path.c_str())) + ".HLP";
@@ -110,7 +112,7 @@ std::string HelpFilePath(const std::string& module_path, unsigned windows_versio
 
 std::string WindowTitle(const std::string& file_title, unsigned windows_version) {
   if (file_title.empty()) return "TAPEON";
-  if (windows_version < 863) return "TAPEON - " + file_title;
+  if (windows_version < kWindows395) return "TAPEON - " + file_title;
   return file_title + " - TAPEON";
 }
 

@@ -1,8 +1,10 @@
 #include "audio/disk_space.h"
 
+#include "app/windows_version.h"
+
 std::string DiskRootFor(bool has_path, const std::string& path, unsigned windows_version,
                         const std::string& current_directory) {
-  if (windows_version < 0x400) return has_path ? path : std::string();
+  if (windows_version < kWindows400) return has_path ? path : std::string();
   if (has_path && path.size() >= 2 && path[1] == ':') return path.substr(0, 1) + ":\\";
   if (current_directory.size() >= 2 && current_directory[1] == ':') return current_directory.substr(0, 3);
   return current_directory;

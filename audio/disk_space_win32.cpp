@@ -4,13 +4,14 @@
 #include <string>
 
 #include "app/app_state_win32.h"
+#include "app/windows_version.h"
 #include "audio/disk_space.h"
 #include "audio/newfile_dialog_win32.h"
 
 DWORD MeasureDiskSpace(const char* path) {
   std::string root;
   const char* asked = path;  // before Windows 4.0 the path goes as it is
-  if (app.windows_version >= 0x400) {
+  if (app.windows_version >= kWindows400) {
     char current[MAX_PATH] = "";
     if (!(path && path[0] && path[1] == ':')) GetCurrentDirectoryA(sizeof current, current);
     root = DiskRootFor(path != nullptr, path ? path : "", app.windows_version, current);

@@ -6,13 +6,13 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "app/windows_version.h"
+
 constexpr uint32_t SMALL_DRIVE_LIMIT = 0x163E00;  // drives this small record and play on memory
 constexpr uint32_t kWaveFileLimit = 0x7FFFFFFF;   // largest WAVE file a recording may write
 constexpr uint32_t kWaveHeaderBytes = 44;         // header of a recording file
 constexpr uint32_t END_MARK = 0x10000000;         // user-word bit of the last block with data
 constexpr uint32_t kMinimumDeltatime = 8;         // shorter buffers cannot be kept up with
-constexpr uint16_t kWindows311 = 0x30B;
-constexpr uint16_t kWindows395 = 0x35F;
 constexpr uint16_t kTagMpegLayer3 = 0x55;
 
 // 1 (ON_MEMORY) when the setting asks for it or the drive is very small, else 4.
