@@ -13,6 +13,7 @@
 #include "app/ui_text_win32.h"
 #include "app/windows_version.h"
 #include "audio/newfile_dialog_win32.h"
+#include "audio/newfile_rules.h"
 #include "audio/playback_win32.h"
 #include "audio/recording_win32.h"
 #include "resources/ja_app.h"
@@ -112,11 +113,11 @@ void CheckDevices() {
       app.input_formats = caps.dwFormats;
   }
   Settings& s = app.settings;
-  if (!(app.input_formats & 0xAAA)) s.rec_channel = 1;
-  if (!(app.input_formats & 0xCCC)) s.rec_bits = 8;
-  if (!(app.input_formats & 0xFF0))
+  if (!(app.input_formats & FORMATS_STEREO)) s.rec_channel = 1;
+  if (!(app.input_formats & FORMATS_16BIT)) s.rec_bits = 8;
+  if (!(app.input_formats & FORMATS_22K_OR_44K))
     s.rec_freq = 11025;
-  else if (!(app.input_formats & 0xF00) && s.rec_freq == 44100)
+  else if (!(app.input_formats & FORMATS_44K) && s.rec_freq == 44100)
     s.rec_freq = 22050;
 }
 
