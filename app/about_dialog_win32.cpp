@@ -2,14 +2,12 @@
 #include "app/about_texts.h"
 #include "app/app_state_win32.h"
 #include "app/dialogs_win32.h"
+#include "app/main_window_win32.h"
 #include "resources/resource_ids.h"
 
 namespace {
 
 HMENU about_system_menu = nullptr;
-
-// A recording that is taking sound now; the box must not be dragged then.
-bool RecordingNow() { return app.running && app.mode == MODE_REC && !app.paused; }
 
 BOOL OnAboutInit(HWND dialog) {
   const bool japanese = app.japanese_ui;
@@ -33,7 +31,7 @@ BOOL OnAboutInit(HWND dialog) {
 
 // Result of WM_SYSCOMMAND: TRUE when handled here.
 BOOL OnAboutSysCommand(HWND dialog, WPARAM command) {
-  if ((command & 0xFFF0) == SC_MOVE && RecordingNow()) return TRUE;
+  if ((command & 0xFFF0) == SC_MOVE && IsRecordingLive()) return TRUE;
   return OnThreeDCommand(dialog, command);
 }
 
@@ -47,9 +45,9 @@ INT_PTR CALLBACK ABOUTBOX(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
       return TRUE;
     case WM_SYSCOMMAND: return OnAboutSysCommand(dialog, wparam);
     case WM_INITMENU:
-      EnableMenuItem(about_system_menu, SC_MOVE, MF_BYCOMMAND | (RecordingNow() ? MF_GRAYED : MF_ENABLED));
+      EnableMenuItem(about_system_menu, SC_MOVE, MF_BYCOMMAND | (IsRecordingLive() ? MF_GRAYED : MF_ENABLED));
       return TRUE;
-    case WM_GETMINMAXINFO: return RecordingNow();
+    case WM_GETMINMAXINFO: return IsRecordingLive();
     default: return FALSE;
   }
 }

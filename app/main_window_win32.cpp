@@ -22,10 +22,6 @@
 
 namespace {
 
-// Recording and not paused: the window must not move and the screen saver
-// must not start while samples are being captured.
-bool IsRecordingLive() { return app.running && app.mode == MODE_REC && !app.paused; }
-
 int W() { return app.cell_width; }
 int H() { return app.cell_height; }
 
@@ -299,6 +295,8 @@ void OnCommand(HWND window, int id, LPARAM, int code) {
 }
 
 // ---- mode switches ----
+
+bool IsRecordingLive() { return app.running && app.mode == MODE_REC && !app.paused; }
 
 void SetStartButtonText(const char* english, const char* japanese) {
   SetWindowTextA(app.play_button, Pick(english, japanese));
