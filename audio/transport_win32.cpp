@@ -3,6 +3,7 @@
 #include "audio/transport_win32.h"
 
 #include <cstdio>
+#include <optional>
 
 #include "app/app_state_win32.h"
 #include "app/ui_text_win32.h"
@@ -225,35 +226,31 @@ bool ComputeBufferSizes(const FormatRecord* format) {
 bool AllocateDataBlocks() {
   const bool on_memory = app.buffer_count == ON_MEMORY;
   const int count = on_memory ? 2 : 4;
-  HCURSOR previous = on_memory ? SetCursor(LoadCursor(nullptr, IDC_WAIT)) : nullptr;
+  std::optional<WaitCursor> wait;
+  if (on_memory) wait.emplace();
   for (int i = 0; i < count; ++i) {
     const DWORD size = (on_memory && i == 1) ? app.unit_size : app.buffer_size;
     HGLOBAL handle = GlobalAlloc(kShareableMemory, size);
-    if (!handle) {
-      for (int k = i - 1; k >= 0; --k) ReleaseDataBlock(k);
-      ShowFailure(PickId(IDS_NOT_ENOUGH_MEMORY, ja::audio::kNotEnoughMemory));
-      CloseCurrentFile();
-      if (on_memory) SetCursor(previous);
-      return false;
-    }
-    char* data = static_cast<char*>(GlobalLock(handle));
+    char* data = handle ? static_cast<char*>(GlobalLock(handle)) : nullptr;
     if (!data) {
-      char format[256];
-      lstrcpynA(format, PickId(IDS_DATA_LOCK_FAILED, ja::audio::kDataLockFailed), sizeof format);
-      char text[300];
-      snprintf(text, sizeof text, format, i, static_cast<long>(app.buffer_size));
-      ShowFailure(text);
-      GlobalFree(handle);
+      if (!handle) {
+        ShowFailure(PickId(IDS_NOT_ENOUGH_MEMORY, ja::audio::kNotEnoughMemory));
+      } else {
+        char format[256];
+        lstrcpynA(format, PickId(IDS_DATA_LOCK_FAILED, ja::audio::kDataLockFailed), sizeof format);
+        char text[300];
+        snprintf(text, sizeof text, format, i, static_cast<long>(app.buffer_size));
+        ShowFailure(text);
+        GlobalFree(handle);
+      }
       for (int k = i - 1; k >= 0; --k) ReleaseDataBlock(k);
       CloseCurrentFile();
-      if (on_memory) SetCursor(previous);
       return false;
     }
     app.data_handle[i] = handle;
     app.block_data[i] = data;
     FillSilence(i, size);
   }
-  if (on_memory) SetCursor(previous);
   return true;
 }
 
