@@ -39,9 +39,10 @@ constexpr size_t kVectorBytes = 16;
 constexpr size_t kStepBytes = 4 * kVectorBytes;
 
 // Lane-wise extremes of the first `bytes` bytes of data (a multiple of
-// kStepBytes), read as vectors of the given element type. The maxima start at
-// the element's lowest value and the minima at its highest, so every step is
-// loaded once. No vector crosses a function boundary, so targets without
+// kStepBytes, above 0), read as vectors of the given element type. The maxima
+// start at the element's lowest value and the minima at its highest, so every
+// step is loaded once (and no step at all would leave them reading as full
+// scale). No vector crosses a function boundary, so targets without
 // vector registers keep their calling convention.
 template <class Vector, class Element>
 void LaneExtremes(const uint8_t* data, size_t bytes, Element (&high)[kVectorBytes / sizeof(Element)],
