@@ -1,5 +1,7 @@
 #include "audio/disk_space.h"
 
+#include <algorithm>
+
 #include "app/windows_version.h"
 
 std::string DiskRootFor(bool has_path, const std::string& path, unsigned windows_version,
@@ -15,10 +17,10 @@ DriveFigures ComputeDriveFigures(uint32_t sectors_per_cluster, uint32_t bytes_pe
   DriveFigures figures;
   const uint64_t cluster = static_cast<uint64_t>(sectors_per_cluster) * bytes_per_sector;
   if (cluster == 0) return figures;
-  // A cluster above the cap still counts as the cap (limit 0 below).
-  figures.cluster_bytes = cluster > DRIVE_BYTES_CAP ? DRIVE_BYTES_CAP : static_cast<uint32_t>(cluster);
-  const uint64_t limit = DRIVE_BYTES_CAP / figures.cluster_bytes;
-  figures.disk_bytes = total_clusters > limit ? DRIVE_BYTES_CAP : static_cast<uint32_t>(total_clusters * cluster);
-  figures.free_bytes = free_clusters > limit ? DRIVE_BYTES_CAP : static_cast<uint32_t>(free_clusters * cluster);
+  // Each product fits in 64 bits (both factors are below 2^32).
+  auto capped = [](uint64_t bytes) { return static_cast<uint32_t>(std::min<uint64_t>(bytes, DRIVE_BYTES_CAP)); };
+  figures.cluster_bytes = capped(cluster);
+  figures.disk_bytes = capped(total_clusters * cluster);
+  figures.free_bytes = capped(free_clusters * cluster);
   return figures;
 }

@@ -6,6 +6,7 @@
 #include <map>
 #include <string>
 
+#include "audio/disk_space.h"
 #include "audio/newfile_rules.h"
 
 namespace {
@@ -216,6 +217,17 @@ TEST(DialogsNewFile, DriveLetterComesFromTheTypedDriveOrTheCurrentDirectory) {
   EXPECT_EQ('C', FreeSpaceDriveLetter("", "C:\\work"));
   EXPECT_EQ('C', FreeSpaceDriveLetter("1:", "C:\\work"));
   EXPECT_EQ('?', FreeSpaceDriveLetter("", ""));
+}
+
+TEST(DialogsNewFile, DriveWithAClusterBeyondTheCapShowsTheCap) {
+  // 65536 sectors of 65536 bytes: a 4 GB cluster, which wraps to 0 in 32 bits.
+  DriveFigures f = ComputeDriveFigures(65536, 65536, 1, 1);
+  EXPECT_EQ(f.cluster_bytes, DRIVE_BYTES_CAP);
+  EXPECT_EQ(f.free_bytes, DRIVE_BYTES_CAP);
+  EXPECT_EQ(f.disk_bytes, DRIVE_BYTES_CAP);
+  f = ComputeDriveFigures(49152, 65536, 0, 1);  // one 3 GB cluster, none free
+  EXPECT_EQ(f.free_bytes, 0u);
+  EXPECT_EQ(f.disk_bytes, DRIVE_BYTES_CAP);
 }
 
 TEST(DialogsNewFile, FormatButtonsFollowTheInputDevice) {
