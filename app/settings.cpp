@@ -8,20 +8,6 @@
 
 namespace {
 
-const SettingsKey kKeys[] = {
-    {"smooth", "0"},      {"monochrome", "0"},    {"PeakHold", "1"}, {"deltatime", "4096"},
-    {"OnMem", "0"},       {"MemSize", "15"},      {"dialog3d", "1"}, {"bits", "16"},
-    {"channel", "2"},     {"freq", "44100"},      {"display", "1"},  {"AutoExtention", "0"},
-    {"EndTime", "3600"},  {"seigen", "0"},        {"levelwarning", "1"},
-};
-
-// The value as the program reads it: at most 31 characters count.
-std::string Value(SettingsLookup lookup, void* context, const SettingsKey& key) {
-  std::string text = lookup(key.key, key.default_text, context);
-  if (text.size() > 31) text.resize(31);
-  return text;
-}
-
 uint32_t ToUnsigned(const std::string& text) { return static_cast<uint32_t>(strtoul(text.c_str(), nullptr, 10)); }
 
 int16_t ToShort(const std::string& text) { return static_cast<int16_t>(strtol(text.c_str(), nullptr, 10)); }
@@ -33,11 +19,6 @@ std::string Format(const char* format, long long value) {
 }
 
 }  // namespace
-
-const std::vector<SettingsKey>& SettingsReadOrder() {
-  static const std::vector<SettingsKey> keys(std::begin(kKeys), std::end(kKeys));
-  return keys;
-}
 
 void ClampMemSize(Settings& settings, unsigned windows_version) {
   if (settings.MemSize < 2) settings.MemSize = 2;
@@ -52,31 +33,30 @@ bool IsUsableRecordingFormat(uint32_t rec_freq, int rec_channel, int rec_bits) {
 }
 
 void ParseSettings(Settings& s, unsigned windows_version, SettingsLookup lookup, void* context) {
-  for (const SettingsKey& key : SettingsReadOrder()) {
-    std::string name = key.key;
-    if (name == "dialog3d" && windows_version < kWindows395) continue;
-    std::string text = Value(lookup, context, key);
-    int number = atoi(text.c_str());
-    if (name == "smooth") s.smooth = number;
-    else if (name == "monochrome") s.monochrome = number;
-    else if (name == "PeakHold") s.PeakHold = number;
-    else if (name == "deltatime") s.deltatime = ToUnsigned(text);
-    else if (name == "OnMem") s.OnMem = number;
-    else if (name == "MemSize") {
-      s.MemSize = number;
-      ClampMemSize(s, windows_version);
-    } else if (name == "dialog3d") s.dialog3d = number;
-    else if (name == "bits") s.rec_bits = ToShort(text);
-    else if (name == "channel") s.rec_channel = ToShort(text);
-    else if (name == "freq") {
-      s.rec_freq = ToUnsigned(text);
-      if (!IsStoredRecordingRate(s.rec_freq)) s.rec_freq = 44100;
-    } else if (name == "display") s.display = number;
-    else if (name == "AutoExtention") s.AutoExtention = number;
-    else if (name == "EndTime") s.EndTime = ToUnsigned(text);
-    else if (name == "seigen") s.time_limit = ToUnsigned(text) != 0 ? s.EndTime : 0;
-    else if (name == "levelwarning") s.levelwarning = number;
-  }
+  // The value of one key as the program reads it: at most 31 characters count.
+  auto text = [&](const char* key, const char* default_text) {
+    std::string value = lookup(key, default_text, context);
+    if (value.size() > 31) value.resize(31);
+    return value;
+  };
+  auto number = [&](const char* key, const char* default_text) { return atoi(text(key, default_text).c_str()); };
+  s.smooth = number("smooth", "0");
+  s.monochrome = number("monochrome", "0");
+  s.PeakHold = number("PeakHold", "1");
+  s.deltatime = ToUnsigned(text("deltatime", "4096"));
+  s.OnMem = number("OnMem", "0");
+  s.MemSize = number("MemSize", "15");
+  ClampMemSize(s, windows_version);
+  if (windows_version >= kWindows395) s.dialog3d = number("dialog3d", "1");
+  s.rec_bits = ToShort(text("bits", "16"));
+  s.rec_channel = ToShort(text("channel", "2"));
+  s.rec_freq = ToUnsigned(text("freq", "44100"));
+  if (!IsStoredRecordingRate(s.rec_freq)) s.rec_freq = 44100;
+  s.display = number("display", "1");
+  s.AutoExtention = number("AutoExtention", "0");
+  s.EndTime = ToUnsigned(text("EndTime", "3600"));
+  s.time_limit = ToUnsigned(text("seigen", "0")) != 0 ? s.EndTime : 0;
+  s.levelwarning = number("levelwarning", "1");
 }
 
 std::vector<std::pair<std::string, std::string>> SettingsToWrite(const Settings& s, unsigned windows_version) {

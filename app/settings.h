@@ -25,21 +25,13 @@ struct Settings {
   int levelwarning = 1;
 };
 
-// One key of the settings file with the text used when the key is missing.
-struct SettingsKey {
-  const char* key;
-  const char* default_text;
-};
-
-// The keys in reading order. "dialog3d" is read only from Windows 3.95 on.
-const std::vector<SettingsKey>& SettingsReadOrder();
-
 // Looks up the text of a key; returns the default text when the key is missing.
 // The caller gives at most 31 characters of each value (a 32-byte buffer).
 using SettingsLookup = std::string (*)(const char* key, const char* default_text, void* context);
 
 // Fills settings from the key texts, in the order and with the conversions of
-// the settings file, then corrects MemSize and freq.
+// the settings file, and corrects MemSize and freq. "dialog3d" is read only
+// from Windows 3.95 on.
 void ParseSettings(Settings& settings, unsigned windows_version, SettingsLookup lookup, void* context);
 
 // MemSize into 2..255 megabytes, 2..15 on Windows 3.11 and earlier.
