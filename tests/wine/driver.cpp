@@ -110,12 +110,16 @@ std::string TapeonPath() {
 }
 
 std::string FixturesDir() {
-  std::string configured = Environment("TAPEON_FIXTURES");
+  std::string dir = Environment("TAPEON_FIXTURES");
   // A Unix path (as the native tests take it) lies on Wine's drive Z:.
-  if (!configured.empty() && configured[0] == '/') configured = "Z:" + configured;
-  if (!configured.empty()) return configured;
-  return FullPath(ModuleDir() + "\\..\\..\\..\\fixtures");
+  if (!dir.empty() && dir[0] == '/') dir = "Z:" + dir;
+  if (dir.empty()) dir = FullPath(ModuleDir() + "\\..\\..\\..\\fixtures");
+  for (char& c : dir)
+    if (c == '/') c = '\\';
+  return dir;
 }
+
+std::string FixturePath(const std::string& name) { return FixturesDir() + "\\" + name; }
 
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeout_ms) {
   DWORD start = GetTickCount();

@@ -31,8 +31,10 @@ std::string Pick(const std::string& english, const std::string& japanese);
 std::string ModuleDir();    // directory of the running test program
 std::string TapeonPath();   // TAPEON_EXE, else TAPEON.EXE two levels above ModuleDir()
 // TAPEON_FIXTURES (a Unix path is taken as one on Z:), else build\fixtures
-// (three levels above ModuleDir(), where test.sh puts them).
+// (three levels above ModuleDir(), where test.sh puts them). Always with
+// backslashes: a "/" would end a file name on TAPEON's command line.
 std::string FixturesDir();
+std::string FixturePath(const std::string& name);  // a file in FixturesDir()
 
 // Calls condition every 20 ms until it is true or timeout_ms have passed.
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeout_ms = kTimeoutMs);

@@ -20,14 +20,6 @@ namespace {
 
 constexpr long kRate = 44100;
 
-// A Windows path: a "/" would end the file name on TAPEON's command line.
-std::string Fixture(const std::string& name) {
-  std::string path = FixturesDir() + "\\" + name;
-  for (char& c : path)
-    if (c == '/') c = '\\';
-  return path;
-}
-
 class EngineBadInput : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -224,7 +216,7 @@ TEST_F(EngineBadInput, FileThatDisappearedIsReportedAtTheStart) {
 }
 
 TEST_F(EngineBadInput, Mp3WhoseLaterFramesAreGarbageEnds) {
-  const std::string mp3 = Fixture("engine_garbage.mp3");
+  const std::string mp3 = FixturePath("engine_garbage.mp3");
   if (!FileExists(mp3)) GTEST_SKIP() << "make the fixtures with tests/fixtures/engine.sh";
   for (const char* on_memory : {"0", "1"}) {
     SCOPED_TRACE(std::string("OnMem=") + on_memory);

@@ -21,7 +21,6 @@ using namespace e2e;
 
 namespace {
 
-std::string Fixture(const std::string& name) { return FixturesDir() + "\\" + name; }
 
 // Set TAPEON_INFO_PAUSE_MS to keep each dialog on screen that long (for a
 // screenshot taken from outside).
@@ -72,7 +71,7 @@ bool HasDialogWindow(DWORD pid) {
 class InfoDialogs : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!FileExists(Fixture("info_pcm.wav")))
+    if (!FileExists(FixturePath("info_pcm.wav")))
       GTEST_SKIP() << "no fixtures in " << FixturesDir() << "; make them with tests/fixtures/info.sh";
   }
 
@@ -140,7 +139,7 @@ class InfoDialogs : public ::testing::Test {
 };
 
 TEST_F(InfoDialogs, PcmWave) {
-  HWND info = OpenInfo(Fixture("info_pcm.wav"));
+  HWND info = OpenInfo(FixturePath("info_pcm.wav"));
   ASSERT_NE(info, nullptr);
   ExpectControlTexts(info, {
       {IDC_INFO_FREQ_LABEL, Pick("Frequency", ja::kInfoFrequency)},
@@ -191,7 +190,7 @@ TEST_F(InfoDialogs, PcmWave) {
 }
 
 TEST_F(InfoDialogs, HalfSecondInMilliseconds) {
-  HWND info = OpenInfo(Fixture("info_half.wav"));
+  HWND info = OpenInfo(FixturePath("info_half.wav"));
   ASSERT_NE(info, nullptr);
   if (opened_) {
     EXPECT_EQ(ControlText(info, IDC_INFO_TIME), Pick("   0.5 sec", "   0点5 秒"));
@@ -203,7 +202,7 @@ TEST_F(InfoDialogs, HalfSecondInMilliseconds) {
 }
 
 TEST_F(InfoDialogs, HalfSecondWithoutLevelWarning) {
-  HWND info = OpenInfo(Fixture("info_half.wav"), false);
+  HWND info = OpenInfo(FixturePath("info_half.wav"), false);
   ASSERT_NE(info, nullptr);
   if (opened_) {
     EXPECT_EQ(ControlText(info, IDC_INFO_TIME), Pick("   0.5 sec", "   0.5 秒"));
@@ -216,7 +215,7 @@ TEST_F(InfoDialogs, HalfSecondWithoutLevelWarning) {
 }
 
 TEST_F(InfoDialogs, AdpcmWithFact) {
-  HWND detail = OpenInfoAndDetail(Fixture("info_adpcm.wav"));
+  HWND detail = OpenInfoAndDetail(FixturePath("info_adpcm.wav"));
   ASSERT_NE(detail, nullptr);
   EXPECT_EQ(TextBox(detail), nullptr);
   ExpectControlTexts(detail, {
@@ -232,7 +231,7 @@ TEST_F(InfoDialogs, AdpcmWithFact) {
 }
 
 TEST_F(InfoDialogs, ListChunkFirst) {
-  HWND detail = OpenInfoAndDetail(Fixture("info_list.wav"));
+  HWND detail = OpenInfoAndDetail(FixturePath("info_list.wav"));
   ASSERT_NE(detail, nullptr);
   EXPECT_EQ(TextBox(detail), nullptr);
   ExpectControlTexts(detail, {
@@ -246,7 +245,7 @@ TEST_F(InfoDialogs, ListChunkFirst) {
 }
 
 TEST_F(InfoDialogs, MpegLayer3Wave) {
-  HWND detail = OpenInfoAndDetail(Fixture("info_mp3.wav"));
+  HWND detail = OpenInfoAndDetail(FixturePath("info_mp3.wav"));
   ASSERT_NE(detail, nullptr);
   HWND box = TextBox(detail);
   ASSERT_NE(box, nullptr) << "an MPEG Layer-3 WAVE gets the text box";
@@ -265,7 +264,7 @@ TEST_F(InfoDialogs, MpegLayer3Wave) {
 }
 
 TEST_F(InfoDialogs, RawMpeg) {
-  std::string file = Fixture("info.mp3");
+  std::string file = FixturePath("info.mp3");
   HWND info = OpenInfo(file);
   ASSERT_NE(info, nullptr);
   if (opened_) {
@@ -297,7 +296,7 @@ TEST_F(InfoDialogs, RawMpeg) {
 }
 
 TEST_F(InfoDialogs, Id3TaggedMpeg) {
-  HWND detail = OpenInfoAndDetail(Fixture("info_id3.mp3"));
+  HWND detail = OpenInfoAndDetail(FixturePath("info_id3.mp3"));
   ASSERT_NE(detail, nullptr);
   EXPECT_EQ(ControlText(detail, IDC_DET_RIFF_ID), "ID3.");
   ASSERT_NE(TextBox(detail), nullptr);
@@ -306,7 +305,7 @@ TEST_F(InfoDialogs, Id3TaggedMpeg) {
 }
 
 TEST_F(InfoDialogs, Rmp3) {
-  HWND detail = OpenInfoAndDetail(Fixture("info.rmp"));
+  HWND detail = OpenInfoAndDetail(FixturePath("info.rmp"));
   ASSERT_NE(detail, nullptr);
   ASSERT_NE(TextBox(detail), nullptr);
   EXPECT_EQ(ControlText(detail, IDC_DET_RIFF_TYPE), "RMP3");
@@ -318,7 +317,7 @@ TEST_F(InfoDialogs, Rmp3) {
 
 TEST_F(InfoDialogs, OggWithAndWithoutNominalBitrate) {
   // Without the level report: the file is shorter than a second.
-  std::string file = Fixture("info.ogg");
+  std::string file = FixturePath("info.ogg");
   HWND detail = OpenInfoAndDetail(file, false);
   ASSERT_NE(detail, nullptr);
   ASSERT_NE(TextBox(detail), nullptr);
@@ -327,14 +326,14 @@ TEST_F(InfoDialogs, OggWithAndWithoutNominalBitrate) {
   EXPECT_EQ(ControlText(detail, IDC_DET_TOTAL_TIME), Seconds(FileSize(file) / 16000.0));
   CloseDetail(detail);
 
-  HWND detail0 = OpenInfoAndDetail(Fixture("info_nobitrate.ogg"));
+  HWND detail0 = OpenInfoAndDetail(FixturePath("info_nobitrate.ogg"));
   ASSERT_NE(detail0, nullptr);
   EXPECT_EQ(ControlText(detail0, IDC_DET_TOTAL_TIME), UnknownTime());
   CloseDetail(detail0);
 }
 
 TEST_F(InfoDialogs, OkAndCancelEndTheInformationDialog) {
-  HWND info = OpenInfo(Fixture("info_pcm.wav"));
+  HWND info = OpenInfo(FixturePath("info_pcm.wav"));
   ASSERT_NE(info, nullptr);
   PostMessageA(info, WM_COMMAND, IDCANCEL, 0);  // Escape
   EXPECT_TRUE(app_->WaitForNoDialog());
@@ -347,7 +346,7 @@ TEST_F(InfoDialogs, OkAndCancelEndTheInformationDialog) {
 }
 
 TEST_F(InfoDialogs, ThreeDimensionItemInBothDialogs) {
-  HWND info = OpenInfo(Fixture("info.mp3"));
+  HWND info = OpenInfo(FixturePath("info.mp3"));
   ASSERT_NE(info, nullptr);
   std::optional<MenuItem> item = ThreeDItem(*app_, info);
   ASSERT_TRUE(item.has_value());
@@ -447,7 +446,7 @@ TEST_F(InfoDialogs, DamagedFilesNeverEndTheProgram) {
 
 // Info closes the current file first; the next Start opens it again and plays.
 TEST_F(InfoDialogs, StartPlaysAfterInfo) {
-  HWND info = OpenInfo(Fixture("info_pcm.wav"));
+  HWND info = OpenInfo(FixturePath("info_pcm.wav"));
   ASSERT_NE(info, nullptr);
   PressButton(info, IDOK);
   ASSERT_TRUE(app_->WaitForNoDialog());

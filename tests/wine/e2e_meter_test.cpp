@@ -353,7 +353,7 @@ TEST(MeterMono, EightBitMonoDrawsOneTallBar) {
 // every finished buffer; either way the playback goes on to its end.
 TEST(MeterMixer, CompressedPlaybackShowsMixerLevelsOrItsNotice) {
   if (!SoundSession()) GTEST_SKIP() << "no wave devices in this run";
-  const std::string mp3 = FixturesDir() + "\\engine_tone440.mp3";
+  const std::string mp3 = FixturePath("engine_tone440.mp3");
   if (!FileExists(mp3)) GTEST_SKIP() << "no " << mp3 << "; make it with tests/fixtures/engine.sh";
   TempDir dir;
   WriteFileBytes(dir.File("TAPEON.INI"), "[TAPEON]\r\nlevelwarning=0\r\n");

@@ -251,18 +251,10 @@ INSTANTIATE_TEST_SUITE_P(Modes, PlaybackModes, ::testing::Values(false, true),
                            return info.param ? "OnMemory" : "Streaming";
                          });
 
-// A Windows path: a "/" would end the file name on TAPEON's command line.
-std::string Fixture(const std::string& name) {
-  std::string path = FixturesDir() + "\\" + name;
-  for (char& c : path)
-    if (c == '/') c = '\\';
-  return path;
-}
-
 class PlaybackRate : public Playback, public ::testing::WithParamInterface<int> {};
 
 TEST_P(PlaybackRate, ToneComesBackAtTheShiftedPitch) {
-  const std::string tone = Fixture("engine_sine440_22k.wav");
+  const std::string tone = FixturePath("engine_sine440_22k.wav");
   if (!FileExists(tone)) GTEST_SKIP() << "make the fixtures with tests/fixtures/engine.sh";
   ASSERT_TRUE(WriteSettings(dir_, {{"OnMem", "0"}, {"levelwarning", "0"}}));
   const int steps = GetParam();
@@ -285,7 +277,7 @@ INSTANTIATE_TEST_SUITE_P(Steps, PlaybackRate, ::testing::Values(120, -120, 0),
                          });
 
 TEST_F(Playback, Mp3PlaysThroughTheSystemCodec) {
-  const std::string mp3 = Fixture("engine_tone440.mp3");
+  const std::string mp3 = FixturePath("engine_tone440.mp3");
   if (!FileExists(mp3)) GTEST_SKIP() << "make the fixtures with tests/fixtures/engine.sh";
   ASSERT_TRUE(WriteSettings(dir_, {{"OnMem", "0"}, {"levelwarning", "0"}}));
   const double heard = MeasureFrequency(LeftChannel(PlayToTheEnd(mp3)), kRate);
@@ -294,7 +286,7 @@ TEST_F(Playback, Mp3PlaysThroughTheSystemCodec) {
 }
 
 TEST_F(Playback, Mp3OnMemoryPlaysToo) {
-  const std::string mp3 = Fixture("engine_tone440.mp3");
+  const std::string mp3 = FixturePath("engine_tone440.mp3");
   if (!FileExists(mp3)) GTEST_SKIP() << "make the fixtures with tests/fixtures/engine.sh";
   ASSERT_TRUE(WriteSettings(dir_, {{"OnMem", "1"}, {"levelwarning", "0"}}));
   const double heard = MeasureFrequency(LeftChannel(PlayToTheEnd(mp3)), kRate);

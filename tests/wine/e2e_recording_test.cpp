@@ -133,7 +133,9 @@ TEST_P(RecordingPause, WritesNothingUntilCont) {
   auto app = Launch(dir_, path + " /R/S/H/44");
   ASSERT_TRUE(WaitUntil([&] { return app->ButtonEnabled(IDM_STOP); }, 5000));
   // A streaming file grows buffer by buffer; an on-memory one only at the pause.
-  if (!on_memory) ASSERT_TRUE(WaitUntil([&] { return FileSize(path) >= 44 + 3 * 65536; }, 10000));
+  if (!on_memory) {
+    ASSERT_TRUE(WaitUntil([&] { return FileSize(path) >= 44 + 3 * 65536; }, 10000));
+  }
   Sleep(on_memory ? 3000 : 200);
   const long long size_at_pause = FileSize(path);
   ASSERT_TRUE(app->PostCommand(IDM_PAUSE));

@@ -23,7 +23,6 @@ using namespace e2e;
 
 namespace {
 
-std::string Fixture(const std::string& name) { return FixturesDir() + "\\" + name; }
 
 uint32_t U32At(const std::string& bytes, size_t at) {
   if (bytes.size() < at + 4) return 0xFFFFFFFFu;
@@ -44,7 +43,7 @@ bool ShowsIcon(HWND box) {
 class SoundFilesE2E : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!FileExists(Fixture("files_s16_44k.wav")))
+    if (!FileExists(FixturePath("files_s16_44k.wav")))
       GTEST_SKIP() << "no fixtures in " << FixturesDir() << "; make them with tests/fixtures/sound_files.sh";
   }
 
@@ -90,7 +89,7 @@ TEST_F(SoundFilesE2E, WaveMpegAndRiffWrappedMpegReachPlayMode) {
   if (!SoundSession()) GTEST_SKIP() << "no wave output in this run";
   for (const char* name : {"files_s16_44k.wav", "files_u8_mono.wav", "files_s16_48k.wav", "files_cbr128.mp3",
                            "files_id3.mp3", "files_cbr128.rmp"}) {
-    ASSERT_TRUE(Launch(Fixture(name))) << name;
+    ASSERT_TRUE(Launch(FixturePath(name))) << name;
     ExpectPlayMode(name);
     app_->CloseAndWait();
   }
@@ -104,7 +103,7 @@ TEST_F(SoundFilesE2E, OggFollowsTheCodecProbe) {
   const bool codec = waveOutOpen(nullptr, WAVE_MAPPER, reinterpret_cast<const WAVEFORMATEX*>(record), 0, 0,
                                  WAVE_FORMAT_QUERY) == MMSYSERR_NOERROR;
   std::printf("[ Ogg Vorbis ] the wave mapper %s the format\n", codec ? "takes" : "refuses");
-  ASSERT_TRUE(Launch(Fixture("files_vorbis.ogg")));
+  ASSERT_TRUE(Launch(FixturePath("files_vorbis.ogg")));
   if (codec)
     ExpectPlayMode("ogg");
   else
@@ -128,17 +127,17 @@ TEST_F(SoundFilesE2E, RefusedFilesGetTheirMessage) {
   };
   for (const Case& c : cases) {
     if (c.after_query && !SoundSession()) continue;
-    const std::optional<std::string> before = ReadFileBytes(Fixture(c.name));
-    ASSERT_TRUE(Launch(Fixture(c.name))) << c.name;
+    const std::optional<std::string> before = ReadFileBytes(FixturePath(c.name));
+    ASSERT_TRUE(Launch(FixturePath(c.name))) << c.name;
     ExpectFailureBox(c.name, Pick(c.english, c.japanese));
     app_->CloseAndWait();
-    EXPECT_EQ(ReadFileBytes(Fixture(c.name)), before) << c.name << " was changed";
+    EXPECT_EQ(ReadFileBytes(FixturePath(c.name)), before) << c.name << " was changed";
   }
 }
 
 TEST_F(SoundFilesE2E, NoSoundWaveFileIsRefusedByTheOutputQuery) {
   if (SoundSession()) GTEST_SKIP() << "wave output exists in this run";
-  ASSERT_TRUE(Launch(Fixture("files_s16_44k.wav")));
+  ASSERT_TRUE(Launch(FixturePath("files_s16_44k.wav")));
   std::optional<MessageBoxInfo> box = app_->AnswerMessageBox(IDOK, 5000);
   ASSERT_TRUE(box);
   // No device: a bad device id or no driver, depending on the system.
@@ -151,7 +150,7 @@ TEST_F(SoundFilesE2E, NoSoundWaveFileIsRefusedByTheOutputQuery) {
 TEST_F(SoundFilesE2E, UnfinishedRecordingIsRepairedOnYes) {
   if (!SoundSession()) GTEST_SKIP() << "no wave output in this run";
   const std::string file = dir_.File("unfinished.wav");
-  std::optional<std::string> original = ReadFileBytes(Fixture("files_unfinished.wav"));
+  std::optional<std::string> original = ReadFileBytes(FixturePath("files_unfinished.wav"));
   ASSERT_TRUE(original && WriteFileBytes(file, *original));
   ASSERT_TRUE(Launch(file));
   HWND window = app_->WaitForDialog("", 5000);
@@ -175,7 +174,7 @@ TEST_F(SoundFilesE2E, UnfinishedRecordingIsRepairedOnYes) {
 
 TEST_F(SoundFilesE2E, UnfinishedRecordingIsLeftAloneOnNo) {
   const std::string file = dir_.File("unfinished.wav");
-  std::optional<std::string> original = ReadFileBytes(Fixture("files_unfinished.wav"));
+  std::optional<std::string> original = ReadFileBytes(FixturePath("files_unfinished.wav"));
   ASSERT_TRUE(original && WriteFileBytes(file, *original));
   ASSERT_TRUE(Launch(file));
   ASSERT_TRUE(app_->AnswerMessageBox(IDNO, 5000));
@@ -229,7 +228,9 @@ TEST_F(SoundFilesE2E, CreateWritesTheHeaderAndTheAscendsTheSizes) {
     EXPECT_EQ(U32At(*closed, 40), n);
     EXPECT_EQ(U32At(*closed, 4), 36 + n + (n & 1));
     EXPECT_EQ(closed->substr(0, 4), "RIFF");
-    if (n & 1) EXPECT_EQ(closed->back(), '\0');
+    if (n & 1) {
+      EXPECT_EQ(closed->back(), '\0');
+    }
   }
 }
 
