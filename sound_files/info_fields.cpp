@@ -351,12 +351,12 @@ int AnalyseStream(ByteSource& file, DetailFields& detail, int64_t file_size, con
   if (StreamStart(file, detail.kind, &start, &data_size)) {
     // A raw stream's data is the whole file.
     if (detail.kind == KIND_RAW) data_size = file.Size();
-    if (file.Seek(start) && AnalyzeMpegStream(file, data_size, report, record) == ANALYSIS_OK) {
+    if (file.Seek(start) && AnalyzeMpeg(file, data_size, report, record) == ANALYSIS_OK) {
       ShowMpegAnalysis(detail.texts, detail.kind, ReadRecord(record), file_size, mode);
       return ANALYSIS_OK;
     }
   }
-  if (AnalyzeOggStream(file, 0, report, record) == ANALYSIS_OK) {
+  if (AnalyzeOgg(file, 0, report, record) == ANALYSIS_OK) {
     DialogTexts& t = detail.texts;
     t.Set(IDC_DET_TOTAL_TIME, StreamTimeText(t.Get(IDC_DET_TOTAL_TIME), detail.kind, t.Get(IDC_DET_CHUNK1_ID),
                                              t.Get(IDC_DET_CHUNK1_SIZE), ReadRecord(record).nAvgBytesPerSec,

@@ -18,7 +18,7 @@ bool ReadAt(ByteSource& source, uint32_t start, uint32_t offset, uint8_t* bytes,
 
 }  // namespace
 
-int AnalyzeOggStream(ByteSource& source, uint32_t offset, AnalysisReport& report, std::vector<uint8_t>& record) {
+int AnalyzeOgg(ByteSource& source, uint32_t offset, AnalysisReport& report, std::vector<uint8_t>& record) {
   record.clear();
   uint8_t capture[4];
   if (!ReadAt(source, offset, 0, capture, 4)) return ANALYSIS_NOT_MINE;

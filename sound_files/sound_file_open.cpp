@@ -32,12 +32,12 @@ void IdentifyRawStream(RiffFile& file, SoundFileIdentity& id) {
   const uint32_t length = file.Size();
   id.analysed_data_total = length;
   file.Seek(0);
-  if (AnalyzeMpegStream(file, length, id.report, id.format) == ANALYSIS_OK) {
+  if (AnalyzeMpeg(file, length, id.report, id.format) == ANALYSIS_OK) {
     id.kind = SoundKind::RAW_MPEG;
     return;
   }
   id.report.Clear();
-  if (AnalyzeOggStream(file, 0, id.report, id.format) == ANALYSIS_OK) {
+  if (AnalyzeOgg(file, 0, id.report, id.format) == ANALYSIS_OK) {
     id.kind = SoundKind::OGG;
     return;
   }
@@ -51,7 +51,7 @@ void IdentifyWrappedStream(RiffFile& file, SoundFileIdentity& id) {
     return;
   }
   id.analysed_data_total = DataInFile(file, file.Chunk(INNER_SLOT));
-  if (AnalyzeMpegStream(file, id.analysed_data_total, id.report, id.format) != ANALYSIS_OK) {
+  if (AnalyzeMpeg(file, id.analysed_data_total, id.report, id.format) != ANALYSIS_OK) {
     id.report.Clear();
     id.failure = OpenFailure::NOT_WAVE;  // Ogg is not looked for inside RIFF
     return;

@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   AnalysisReport report;
   std::vector<uint8_t> record;
   const uint32_t data_total = size >= 4 ? static_cast<uint32_t>(data[size - 1]) << 16 | data[size - 2] : 0;
-  const int result = AnalyzeMpegStream(source, data_total, report, record);
+  const int result = AnalyzeMpeg(source, data_total, report, record);
   if (result == ANALYSIS_OK) {
     if (record.size() != MPEG_RECORD_SIZE) __builtin_trap();
     // Recognised streams always have a byte rate and a block size.

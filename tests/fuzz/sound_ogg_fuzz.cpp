@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (uint32_t offset : {0u, size > 0 ? static_cast<uint32_t>(data[0]) : 0u}) {
     AnalysisReport report;
     std::vector<uint8_t> record;
-    const int result = AnalyzeOggStream(source, offset, report, record);
+    const int result = AnalyzeOgg(source, offset, report, record);
     if (result == ANALYSIS_OK && (record.size() != OGG_RECORD_SIZE || offset + 52ull > size)) __builtin_trap();
     if (result == ANALYSIS_NOT_MINE && !record.empty()) __builtin_trap();
   }

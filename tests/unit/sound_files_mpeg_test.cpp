@@ -17,7 +17,7 @@ struct Analysis {
 Analysis Analyze(const Bytes& stream, uint32_t data_total = 0) {
   MemorySource source(stream);
   Analysis a;
-  a.result = AnalyzeMpegStream(source, data_total ? data_total : static_cast<uint32_t>(stream.size()), a.report,
+  a.result = AnalyzeMpeg(source, data_total ? data_total : static_cast<uint32_t>(stream.size()), a.report,
                                a.record);
   return a;
 }
@@ -249,7 +249,7 @@ TEST(SoundFilesMpeg, Id3TagIsSkippedAndTheSearchStartsAfterIt) {
   SeekSpy spy(stream);
   AnalysisReport report;
   Bytes record;
-  ASSERT_EQ(AnalyzeMpegStream(spy, static_cast<uint32_t>(stream.size()), report, record), ANALYSIS_OK);
+  ASSERT_EQ(AnalyzeMpeg(spy, static_cast<uint32_t>(stream.size()), report, record), ANALYSIS_OK);
   ASSERT_FALSE(spy.seeks.empty());
   EXPECT_EQ(spy.seeks.front(), 2045u);
   EXPECT_EQ(Fields(record).avg, 16000u);
@@ -260,7 +260,7 @@ TEST(SoundFilesMpeg, Id3TagIsSkippedAndTheSearchStartsAfterIt) {
   Append(padded, TwoFrames(f, f));
   SeekSpy spy2(padded);
   report.Clear();
-  ASSERT_EQ(AnalyzeMpegStream(spy2, static_cast<uint32_t>(padded.size()), report, record), ANALYSIS_OK);
+  ASSERT_EQ(AnalyzeMpeg(spy2, static_cast<uint32_t>(padded.size()), report, record), ANALYSIS_OK);
   EXPECT_EQ(spy2.seeks, (std::vector<uint32_t>{2045, 2049, 2051}));
 }
 
@@ -306,7 +306,7 @@ TEST(SoundFilesMpeg, ReadsFromThePresentPositionAndStopsAfterTheSecondHeader) {
   source.Seek(100);
   AnalysisReport report;
   Bytes record;
-  ASSERT_EQ(AnalyzeMpegStream(source, 5000, report, record), ANALYSIS_OK);
+  ASSERT_EQ(AnalyzeMpeg(source, 5000, report, record), ANALYSIS_OK);
   EXPECT_EQ(source.Position(), 100u + 417 + 4);
 }
 

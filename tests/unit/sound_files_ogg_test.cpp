@@ -12,7 +12,7 @@ TEST(SoundFilesOgg, StereoAt44100With128000GivesTheVorbisRecord) {
   MemorySource source(stream);
   AnalysisReport report;
   Bytes record;
-  ASSERT_EQ(AnalyzeOggStream(source, 0, report, record), ANALYSIS_OK);
+  ASSERT_EQ(AnalyzeOgg(source, 0, report, record), ANALYSIS_OK);
   ASSERT_EQ(record.size(), 26u);
   RecordFields r = Fields(record);
   EXPECT_EQ(r.tag, 0x674F);
@@ -39,7 +39,7 @@ TEST(SoundFilesOgg, BitrateIsDividedAsASignedNumber) {
     MemorySource source(stream);
     AnalysisReport report;
     Bytes record;
-    ASSERT_EQ(AnalyzeOggStream(source, 0, report, record), ANALYSIS_OK);
+    ASSERT_EQ(AnalyzeOgg(source, 0, report, record), ANALYSIS_OK);
     EXPECT_EQ(Fields(record).avg, c.avg) << c.nominal;
     EXPECT_EQ(Fields(record).align, 2);
   }
@@ -52,7 +52,7 @@ TEST(SoundFilesOgg, FixedOffsetsAreReadWhateverThePageHolds) {
   MemorySource source(stream);
   AnalysisReport report;
   Bytes record;
-  ASSERT_EQ(AnalyzeOggStream(source, 0, report, record), ANALYSIS_OK);
+  ASSERT_EQ(AnalyzeOgg(source, 0, report, record), ANALYSIS_OK);
   EXPECT_EQ(Fields(record).channels, stream[39]);
   EXPECT_EQ(Fields(record).rate, GetU32(stream, 40));
 }
@@ -63,9 +63,9 @@ TEST(SoundFilesOgg, StreamAtAnOffset) {
   MemorySource source(file);
   AnalysisReport report;
   Bytes record;
-  ASSERT_EQ(AnalyzeOggStream(source, 123, report, record), ANALYSIS_OK);
+  ASSERT_EQ(AnalyzeOgg(source, 123, report, record), ANALYSIS_OK);
   EXPECT_EQ(Fields(record).rate, 48000u);
-  EXPECT_EQ(AnalyzeOggStream(source, 0, report, record), ANALYSIS_NOT_MINE);
+  EXPECT_EQ(AnalyzeOgg(source, 0, report, record), ANALYSIS_NOT_MINE);
 }
 
 TEST(SoundFilesOgg, NotOggOrCutShort) {
@@ -78,14 +78,14 @@ TEST(SoundFilesOgg, NotOggOrCutShort) {
     MemorySource source(stream);
     AnalysisReport report;
     Bytes record;
-    EXPECT_EQ(AnalyzeOggStream(source, 0, report, record), ANALYSIS_NOT_MINE);
+    EXPECT_EQ(AnalyzeOgg(source, 0, report, record), ANALYSIS_NOT_MINE);
     EXPECT_TRUE(report.notes().empty());
     EXPECT_TRUE(record.empty());
   }
   MemorySource source(cut);
   AnalysisReport report;
   Bytes record;
-  EXPECT_EQ(AnalyzeOggStream(source, 0xFFFFFFF0u, report, record), ANALYSIS_NOT_MINE);
+  EXPECT_EQ(AnalyzeOgg(source, 0xFFFFFFF0u, report, record), ANALYSIS_NOT_MINE);
 }
 
 }  // namespace

@@ -25,7 +25,7 @@
 #include "meter/meter_win32.h"
 
 #include "audio/disk_space_win32.cpp"
-#include "sound_files/analysis_win32.cpp"
+#include "sound_files/analysis_replay_win32.cpp"
 #include "sound_files/mmio_riff_file_win32.cpp"
 #include "sound_files/repair_win32.cpp"
 #include "sound_files/wave_file_win32.cpp"
