@@ -80,7 +80,7 @@ void OnPaint(HWND window) {
   UpdateDarkBackground();
   PAINTSTRUCT paint;
   HDC dc = BeginPaint(window, &paint);
-  BitBlt(dc, W(), 13 * H(), 35 * W(), 5 * H(), nullptr, 0, 0, BLACKNESS);
+  ClearMeterArea(dc);
   BitBlt(dc, W(), H(), 35 * W(), 11 * H(), nullptr, 0, 0, app.dark_background ? BLACKNESS : WHITENESS);
   ApplyTextColours(dc);
   DrawFileName(dc);

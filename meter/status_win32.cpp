@@ -131,14 +131,10 @@ void SetDisplayFormat(const FormatRecord* format) {
   app.format_tag = d.format_tag;
   app.meter.sample_class = d.sample_class;
   if (!app.main_window) return;
-  HDC dc = GetDC(app.main_window);
-  ApplyTextColours(dc);
-  HFONT previous = SelectStatusFont(dc);
-  ClearMeterArea(dc);
-  ShowFormatLine(dc);
-  ShowPosition(dc);
-  RestoreStatusFont(dc, previous);
-  ReleaseDC(app.main_window, dc);
+  MainWindowDc dc;
+  ClearMeterArea(dc.get());
+  ShowFormatLine(dc.get());
+  ShowPosition(dc.get());
 }
 
 void RefreshCapacity() {

@@ -1,7 +1,8 @@
 #include "meter/tick.h"
 
 #include <algorithm>
-#include <cmath>
+
+#include "audio/transport_math.h"
 
 TickPosition ConvertDevicePosition(bool query_ok, unsigned type, uint32_t value, uint32_t now,
                                    uint32_t run_start_time, uint32_t BytesPerSec, int khz) {
@@ -49,7 +50,7 @@ TickFrame ComputeTickFrame(const TickInputs& in, TickPosition position) {
                    latency_frames * in.blockalign * k - written;
     if (in.BytesPerSec * frame.position_ms / 1000.0 > in.free_bytes) frame.position_ms = in.free_bytes * 1000.0 / in.BytesPerSec;
   } else {
-    if (position.estimated) frame.position_ms *= std::pow(2.0, in.rate_steps / 120.0);
+    if (position.estimated) frame.position_ms *= RateFactor(in.rate_steps);
     frame.offset = static_cast<long long>(in.BytesPerSec * frame.position_ms / 1000.0);
   }
   frame.has_offset = true;

@@ -140,12 +140,6 @@ INT_PTR OnInfoDetailCommand(HWND dialog, int id) {
   return TRUE;
 }
 
-INT_PTR OnSystemCommand(HWND dialog, WPARAM command) {
-  if (command != IDM_THREE_D) return FALSE;
-  ToggleThreeD(dialog);
-  return TRUE;
-}
-
 }  // namespace
 
 INT_PTR CALLBACK INFOBOX(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
@@ -155,7 +149,7 @@ INT_PTR CALLBACK INFOBOX(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
     case WM_COMMAND:
       return OnInfoBoxCommand(dialog, LOWORD(wparam));
     case WM_SYSCOMMAND:
-      return OnSystemCommand(dialog, wparam);
+      return OnThreeDCommand(dialog, wparam);
   }
   return FALSE;
 }
@@ -167,7 +161,7 @@ INT_PTR CALLBACK InfoDetailProc(HWND dialog, UINT message, WPARAM wparam, LPARAM
     case WM_COMMAND:
       return OnInfoDetailCommand(dialog, LOWORD(wparam));
     case WM_SYSCOMMAND:
-      return OnSystemCommand(dialog, wparam);
+      return OnThreeDCommand(dialog, wparam);
   }
   return FALSE;
 }
