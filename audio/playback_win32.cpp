@@ -31,25 +31,12 @@ bool OnMemory() { return app.buffer_count == ON_MEMORY; }
 
 DWORD Elapsed(DWORD since) { return timeGetTime() - since; }
 
-// Refuses a failed open of the output device with its message.
+// Refuses a failed open of the output device with its message: that of the
+// open's format query, except that a device in use is named as sound in use.
 void ReportOpenFailure(MMRESULT result) {
-  switch (result) {
-    case MMSYSERR_BADDEVICEID:
-      ShowFailure(PickId(IDS_CANT_OPEN_WAVEOUT, ja::audio::kBadDeviceId));
-      break;
-    case MMSYSERR_ALLOCATED:
-      ShowFailure(PickId(IDS_CANT_OPEN_WAVEOUT, ja::audio::kOutputInUse));
-      break;
-    case MMSYSERR_NOMEM:
-      ShowFailure(PickId(IDS_NO_MEMORY, ja::audio::kNoMemory));
-      break;
-    case WAVERR_BADFORMAT:
-      ShowFailure(PickId(IDS_NO_SUPPORT, ja::audio::kNoPlayDriver));
-      break;
-    default:
-      ShowFailure(PickId(IDS_CANT_OPEN_WAVEOUT, ja::audio::kCantOpenWaveOut));
-      break;
-  }
+  FailureText text = PlayQueryFailureText(result);
+  if (result == MMSYSERR_ALLOCATED) text.japanese = ja::audio::kOutputInUse;
+  ShowFailure(FailureMessage(text));
 }
 
 // Applies the playing rate to the format record; false when the format

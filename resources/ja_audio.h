@@ -24,11 +24,9 @@ inline constexpr char kReentered[] = "再入";
 inline constexpr char kCantRecordFormat[] = "サウンドドライバは、この形式を録音できません。";
 
 // Playback.
-inline constexpr char kBadDeviceId[] = "範囲外のデバイスIDが指定されました。";
+// The open names a device in use differently from the format query.
 inline constexpr char kOutputInUse[] = "他のソフトがサウンドを使っています。";
-inline constexpr char kNoMemory[] = "メモリの割り当てができません。";
 inline constexpr char kNoPlayDriver[] = "この形式を再生できるドライバがありません。";
-inline constexpr char kCantOpenWaveOut[] = "音声出力デバイスを開けません。";
 inline constexpr char kReadingFile[] = "ファイル読み込み中";
 inline constexpr char kWaveOutWriteFailed[] = "デバイスへの出力に失敗しました。";
 inline constexpr char kCantReadData[] = "データチャンクを読み取れません。%d %ld";

@@ -22,12 +22,12 @@
 
 namespace jf = ja::files;
 
-namespace {
-
-const char* MessageFor(const FailureText& text) {
+const char* FailureMessage(const FailureText& text) {
   return text.english_id >= 0 ? PickId(static_cast<UINT>(text.english_id), text.japanese)
                               : Pick(text.english, text.japanese);
 }
+
+namespace {
 
 void CloseCurrentFile() {
   if (app.file_mmio) mmioClose(app.file_mmio, 0);
@@ -45,7 +45,7 @@ std::vector<uint8_t> CurrentRecord() {
 // when it was and the open can start again.
 enum class RepairOutcome { REPAIRED, DECLINED, FAILED };
 RepairOutcome OfferRepair() {
-  const int answer = MessageBoxA(app.main_window, MessageFor(OpenFailureText(OpenFailure::DAMAGED)), nullptr,
+  const int answer = MessageBoxA(app.main_window, FailureMessage(OpenFailureText(OpenFailure::DAMAGED)), nullptr,
                                  MB_YESNO);
   CloseCurrentFile();
   if (answer != IDYES) return RepairOutcome::DECLINED;
@@ -70,14 +70,14 @@ bool QueryOutputDevice() {
         app.pFormat->wf.nChannels = 1;
         continue;
       case QueryStep::GIVE_UP:
-        ShowFailure(MessageFor(PlayQueryFailureText(result)));
+        ShowFailure(FailureMessage(PlayQueryFailureText(result)));
         return false;
     }
   }
 }
 
 int FailAfterRecord(const FailureText& text) {
-  ShowFailure(MessageFor(text));
+  ShowFailure(FailureMessage(text));
   FreeFormatRecord();
   CloseCurrentFile();
   return 0;
@@ -148,7 +148,7 @@ int OpenForPlay() {
     if (replay == ReplayResult::ABORTED) return 0;
     if (id.failure != OpenFailure::NONE) {
       // A record that was allocated for this file goes; one from before stays.
-      ShowFailure(MessageFor(OpenFailureText(id.failure)));
+      ShowFailure(FailureMessage(OpenFailureText(id.failure)));
       if (replay == ReplayResult::RECORD) FreeFormatRecord();
       CloseCurrentFile();
       return 0;
@@ -227,7 +227,7 @@ int CreateForRecord() {
   SetDisplayFormat(app.pFormat);
   const MMRESULT query =
       waveInOpen(nullptr, WAVE_MAPPER, reinterpret_cast<LPCWAVEFORMATEX>(app.pFormat), 0, 0, WAVE_FORMAT_QUERY);
-  if (query != MMSYSERR_NOERROR) return FailCreate(MessageFor(RecordQueryFailureText(query)), true);
+  if (query != MMSYSERR_NOERROR) return FailCreate(FailureMessage(RecordQueryFailureText(query)), true);
 
   mmioAscend(app.file_mmio, &app.inner_chunk, 0);
   app.inner_chunk = MMCKINFO();

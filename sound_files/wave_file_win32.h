@@ -2,6 +2,8 @@
 #pragma once
 #include <windows.h>
 
+#include "sound_files/sound_file_open.h"
+
 // 1 when the file is open, playable and positioned at its data; 0 when not
 // (a message has been shown).
 int OpenForPlay();
@@ -13,3 +15,5 @@ int CreateForRecord();
 WORD AllocFormatRecord(WORD size);
 // Unlocks and frees the format record, if any.
 void FreeFormatRecord();
+// A failure text in the language of the interface.
+const char* FailureMessage(const FailureText& text);
