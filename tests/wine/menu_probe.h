@@ -1,7 +1,8 @@
-// Request block shared by the driver and menu_probe.dll. The driver writes it
-// into TAPEON's memory, starts ReadMenus there on a thread of its own, and
-// reads the block back. Wine does not let one process read another's menus,
-// so the reading has to happen inside the program.
+// Request blocks shared by the driver and menu_probe.dll. The driver writes one
+// into TAPEON's memory, starts the probe's function there on a thread of its
+// own, and reads the block back. Wine does not let one process read another's
+// menus, so the reading has to happen inside the program; what the program
+// hands to the wave device can likewise only be seen from inside.
 #pragma once
 #include <cstdint>
 
@@ -26,6 +27,14 @@ struct Request {
   uint32_t which;   // kMenuBar or kSystemMenu
   uint32_t count;   // items written
   Item items[kMaxItems];
+};
+
+// WatchPlayback: from then on, the bytes of every buffer the program hands to
+// waveOutWrite (and the device accepts) are appended to the file at `path`, in
+// the order of the calls. The thread result is 1 when the watch is in place.
+constexpr uint32_t kPathBytes = 260;
+struct WatchRequest {
+  char path[kPathBytes];
 };
 
 }  // namespace menu_probe
