@@ -185,6 +185,10 @@ class Tapeon {
   // output device are appended to the file at `path`, in order (the probe
   // takes the program's waveOutWrite). False when the watch could not be set.
   bool WatchPlayback(const std::string& path);
+  // Likewise the bytes of every buffer the wave input device gives back to
+  // the main window, before the program handles it (the probe subclasses the
+  // window).
+  bool WatchRecording(const std::string& path);
 
   // Visible dialogs and message boxes (class #32770) of the process.
   std::vector<HWND> Dialogs();
@@ -208,6 +212,7 @@ class Tapeon {
   // Runs the probe's `function` inside the program on a copy of `block`, and
   // copies the block back; result is the function's thread result.
   bool CallProbe(const char* function, void* block, size_t size, DWORD& result);
+  bool Watch(const char* function, const std::string& path);
 
   HANDLE process_ = nullptr;
   DWORD pid_ = 0;

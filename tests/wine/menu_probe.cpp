@@ -34,6 +34,32 @@ HANDLE watch_file = INVALID_HANDLE_VALUE;
 // Runs on the program's own thread, in place of waveOutWrite. The data area is
 // not touched again before the device gives the buffer back (a message to the
 // same thread), so writing it after the call still writes what was played.
+WNDPROC program_window_procedure = nullptr;
+HANDLE recording_file = INVALID_HANDLE_VALUE;
+
+// Subclass of the program's main window: what the input device hands over
+// is written before the program's own procedure handles it.
+LRESULT CALLBACK WatchedWindowProcedure(HWND window, UINT message, WPARAM w, LPARAM l) {
+  if (message == MM_WIM_DATA && recording_file != INVALID_HANDLE_VALUE) {
+    auto* header = reinterpret_cast<const WAVEHDR*>(l);
+    DWORD written = 0;
+    if (header && header->lpData)
+      WriteFile(recording_file, header->lpData, header->dwBytesRecorded, &written, nullptr);
+  }
+  return CallWindowProcA(program_window_procedure, window, message, w, l);
+}
+
+// Opens `path` for a watch, replacing the file `current` wrote into.
+bool OpenWatchFile(menu_probe::WatchRequest* request, HANDLE* current) {
+  request->path[menu_probe::kPathBytes - 1] = 0;
+  HANDLE file = CreateFileA(request->path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  HANDLE previous = InterlockedExchangePointer(current, file);
+  if (previous != INVALID_HANDLE_VALUE) CloseHandle(previous);
+  return true;
+}
+
 MMRESULT WINAPI WatchedWaveOutWrite(HWAVEOUT device, LPWAVEHDR header, UINT size) {
   const MMRESULT result = real_wave_out_write(device, header, size);
   if (result == MMSYSERR_NOERROR && header && header->lpData && watch_file != INVALID_HANDLE_VALUE) {
@@ -68,13 +94,7 @@ void** ImportSlot(HMODULE module, const char* dll, const char* function) {
 }  // namespace
 
 extern "C" __declspec(dllexport) DWORD WINAPI WatchPlayback(void* parameter) {
-  auto* request = static_cast<menu_probe::WatchRequest*>(parameter);
-  request->path[menu_probe::kPathBytes - 1] = 0;
-  HANDLE file = CreateFileA(request->path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return 0;
-  HANDLE previous = InterlockedExchangePointer(&watch_file, file);
-  if (previous != INVALID_HANDLE_VALUE) CloseHandle(previous);
+  if (!OpenWatchFile(static_cast<menu_probe::WatchRequest*>(parameter), &watch_file)) return 0;
   if (real_wave_out_write) return 1;
   void** slot = ImportSlot(GetModuleHandleA(nullptr), "winmm.dll", "waveOutWrite");
   DWORD protection = 0;
@@ -83,6 +103,16 @@ extern "C" __declspec(dllexport) DWORD WINAPI WatchPlayback(void* parameter) {
   InterlockedExchangePointer(slot, reinterpret_cast<void*>(&WatchedWaveOutWrite));
   VirtualProtect(slot, sizeof *slot, protection, &protection);
   return 1;
+}
+
+extern "C" __declspec(dllexport) DWORD WINAPI WatchRecording(void* parameter) {
+  auto* request = static_cast<menu_probe::WatchRequest*>(parameter);
+  if (!OpenWatchFile(request, &recording_file)) return 0;
+  if (program_window_procedure) return 1;
+  HWND window = reinterpret_cast<HWND>(static_cast<UINT_PTR>(request->window));
+  program_window_procedure = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WatchedWindowProcedure)));
+  return program_window_procedure ? 1 : 0;
 }
 
 extern "C" __declspec(dllexport) DWORD WINAPI ReadMenus(void* parameter) {

@@ -35,6 +35,12 @@ struct Request {
 constexpr uint32_t kPathBytes = 260;
 struct WatchRequest {
   char path[kPathBytes];
+  uint32_t window;  // WatchRecording: the program's main window
 };
+
+// WatchRecording: from then on, the bytes of every buffer the wave input
+// device gives back to the window (MM_WIM_DATA, dwBytesRecorded of them) are
+// appended to the file at `path`, before the program sees them. The thread
+// result is 1 when the watch is in place.
 
 }  // namespace menu_probe
