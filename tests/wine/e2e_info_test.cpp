@@ -99,7 +99,7 @@ class InfoDialogs : public ::testing::Test {
       }
       settled = 0;
       opened_ = false;
-      app_->AnswerMessageBox(IDOK, 5000);
+      app_->AnswerMessageBox(IDOK, kTimeoutMs);
       app_->WaitForNoDialog(2000);
     }
     app_->PostCommand(IDM_INFO);
@@ -124,7 +124,7 @@ class InfoDialogs : public ::testing::Test {
   void CloseDetail(HWND detail) {
     PauseForScreenshot();
     PressButton(detail, IDOK);
-    if (!app_->WaitForNoDialog(5000)) {
+    if (!app_->WaitForNoDialog(kTimeoutMs)) {
       for (HWND left : app_->Dialogs()) {
         MessageBoxInfo box = ReadMessageBox(left);
         ADD_FAILURE() << "still open: \"" << box.caption << "\" " << box.text;
@@ -466,7 +466,7 @@ TEST_F(InfoDialogs, StartPlaysAfterInfo) {
   if (!opened_) GTEST_SKIP() << "the file could not be opened for playing in this build";
   if (!SoundSession()) GTEST_SKIP() << "no wave output device in this run";
   app_->PostCommand(IDM_START);
-  EXPECT_TRUE(WaitUntil([&] { return app_->ButtonEnabled(IDM_STOP); }, 5000)) << "playback did not start";
+  EXPECT_TRUE(WaitUntil([&] { return app_->ButtonEnabled(IDM_STOP); }, kTimeoutMs)) << "playback did not start";
   Sleep(500);
   EXPECT_TRUE(app_->Dialogs().empty()) << "a message came up at Start";
   EXPECT_TRUE(app_->ButtonEnabled(IDM_STOP)) << "playback ended at once";

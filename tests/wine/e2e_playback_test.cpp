@@ -57,7 +57,7 @@ class Playback : public ::testing::Test {
   void StartCapture() {
     capture_ = std::make_unique<HostScript>(dir_, "capture", CaptureCommand(raw_));
     ASSERT_TRUE(capture_->started());
-    ASSERT_TRUE(WaitUntil([&] { return FileSize(raw_) > 0; }, 5000)) << "parec does not record";
+    ASSERT_TRUE(WaitUntil([&] { return FileSize(raw_) > 0; }, kTimeoutMs)) << "parec does not record";
   }
 
   std::string StopCapture() {
@@ -144,7 +144,7 @@ TEST_P(PlaybackModes, FileShorterThanOneBufferPlaysAndEnds) {
   const std::string file = dir_.File("short.wav");
   ASSERT_TRUE(WriteRampWave(file, 12000));  // 48000 bytes, less than one 65536-byte buffer
   auto app = Launch(dir_, file + " /P");
-  EXPECT_TRUE(app->WaitForExit(10000)) << "the run must end with its only block";
+  EXPECT_TRUE(app->WaitForExit(kTimeoutMs)) << "the run must end with its only block";
 }
 
 TEST_P(PlaybackModes, PauseAndContResumeWhereItPaused) {
@@ -223,8 +223,8 @@ TEST_P(PlaybackRate, ToneComesBackAtTheShiftedPitch) {
   auto app = Launch(dir_, tone);
   ASSERT_NO_FATAL_FAILURE(SetRate(*app, steps));
   ASSERT_TRUE(app->PostCommand(IDM_START));
-  ASSERT_TRUE(WaitUntil([&] { return app->ButtonEnabled(IDM_STOP); }, 5000));
-  ASSERT_TRUE(WaitForIdle(*app, PlayText(), 15000));
+  ASSERT_TRUE(WaitUntil([&] { return app->ButtonEnabled(IDM_STOP); }, kTimeoutMs));
+  ASSERT_TRUE(WaitForIdle(*app, PlayText(), kTimeoutMs));
   EXPECT_EQ(app->CloseAndWait(), std::optional<DWORD>(0));
   const double heard = MeasureFrequency(LeftChannel(StopCapture()), kRate);
   std::printf("heard %.2f Hz\n", heard);
@@ -281,7 +281,7 @@ TEST_F(Playback, StopDuringThePlayListEndsItAndStaysOpen) {
   for (const char* name : {"a.wav", "b.wav", "c.wav"}) ASSERT_TRUE(WriteRampWave(dir_.File(name), 3 * kRate));
   // A blank does not end a file name on the command line; the options do.
   auto app = Launch(dir_, dir_.File("a.wav") + " /P " + dir_.File("b.wav") + " /P " + dir_.File("c.wav"));
-  ASSERT_TRUE(WaitUntil([&] { return app->Title() == "b.wav - TAPEON" && app->ButtonEnabled(IDM_STOP); }, 15000));
+  ASSERT_TRUE(WaitUntil([&] { return app->Title() == "b.wav - TAPEON" && app->ButtonEnabled(IDM_STOP); }, kTimeoutMs));
   Sleep(500);
   ASSERT_TRUE(app->PostCommand(IDM_STOP));
   ASSERT_TRUE(WaitForIdle(*app, PlayText(), 2000));
@@ -301,17 +301,17 @@ TEST_F(Playback, LevelReportAtEachEndOfARun) {
   const LevelReport expected = ComposeLevelReport(kRampBase + kRampPeriod - 1, 0, 3, 1, JapaneseSession());
 
   ASSERT_TRUE(app->PostCommand(IDM_START));  // to the end
-  std::optional<MessageBoxInfo> box = app->AnswerMessageBox(IDOK, 15000);
+  std::optional<MessageBoxInfo> box = app->AnswerMessageBox(IDOK, kTimeoutMs);
   ASSERT_TRUE(box) << "no report at the end of the file";
   EXPECT_EQ(box->caption, expected.caption);
   EXPECT_EQ(box->text, expected.text);
   ASSERT_TRUE(WaitForIdle(*app, PlayText()));
 
   ASSERT_TRUE(app->PostCommand(IDM_START));  // stopped
-  ASSERT_TRUE(WaitUntil([&] { return app->ButtonEnabled(IDM_STOP); }, 5000));
+  ASSERT_TRUE(WaitUntil([&] { return app->ButtonEnabled(IDM_STOP); }, kTimeoutMs));
   Sleep(1200);
   ASSERT_TRUE(app->PostCommand(IDM_STOP));
-  box = app->AnswerMessageBox(IDOK, 5000);
+  box = app->AnswerMessageBox(IDOK, kTimeoutMs);
   ASSERT_TRUE(box) << "no report after Stop";
   EXPECT_EQ(box->caption, expected.caption);
   ASSERT_TRUE(WaitForIdle(*app, PlayText()));
@@ -319,7 +319,7 @@ TEST_F(Playback, LevelReportAtEachEndOfARun) {
 
   ASSERT_TRUE(WriteSettings(dir_, {{"OnMem", "0"}, {"levelwarning", "0"}}));
   auto quiet = Launch(dir_, file + " /P");
-  EXPECT_TRUE(quiet->WaitForExit(15000)) << "without levelwarning the run ends without a box";
+  EXPECT_TRUE(quiet->WaitForExit(kTimeoutMs)) << "without levelwarning the run ends without a box";
 }
 
 }  // namespace

@@ -94,10 +94,10 @@ class SoundFilesE2E : public ::testing::Test {
 
   // The failure box that stops the open: exact text, exclamation icon, OK.
   void ExpectFailureBox(const std::string& what, const std::string& text) {
-    HWND window = app_->WaitForDialog("", 5000);
+    HWND window = app_->WaitForDialog("", kTimeoutMs);
     ASSERT_TRUE(window) << what << ": no message box";
     EXPECT_TRUE(ShowsIcon(window)) << what;
-    std::optional<MessageBoxInfo> box = app_->AnswerMessageBox(IDOK, 5000);
+    std::optional<MessageBoxInfo> box = app_->AnswerMessageBox(IDOK, kTimeoutMs);
     ASSERT_TRUE(box) << what << ": no message box";
     EXPECT_EQ(box->text, text) << what;
     EXPECT_EQ(box->caption, NoCaptionTitle()) << what;
@@ -188,7 +188,7 @@ TEST_F(SoundFilesE2E, RefusedFilesGetTheirMessage) {
 TEST_F(SoundFilesE2E, NoSoundWaveFileIsRefusedByTheOutputQuery) {
   if (SoundSession()) GTEST_SKIP() << "wave output exists in this run";
   ASSERT_TRUE(Launch(FixturePath("files_s16_44k.wav")));
-  std::optional<MessageBoxInfo> box = app_->AnswerMessageBox(IDOK, 5000);
+  std::optional<MessageBoxInfo> box = app_->AnswerMessageBox(IDOK, kTimeoutMs);
   ASSERT_TRUE(box);
   // No device: a bad device id or no driver, depending on the system.
   if (JapaneseSession())
@@ -203,10 +203,10 @@ TEST_F(SoundFilesE2E, UnfinishedRecordingIsRepairedOnYes) {
   std::optional<std::string> original = ReadFileBytes(FixturePath("files_unfinished.wav"));
   ASSERT_TRUE(original && WriteFileBytes(file, *original));
   ASSERT_TRUE(Launch(file));
-  HWND window = app_->WaitForDialog("", 5000);
+  HWND window = app_->WaitForDialog("", kTimeoutMs);
   ASSERT_TRUE(window);
   EXPECT_FALSE(ShowsIcon(window));
-  std::optional<MessageBoxInfo> box = app_->AnswerMessageBox(IDYES, 5000);
+  std::optional<MessageBoxInfo> box = app_->AnswerMessageBox(IDYES, kTimeoutMs);
   ASSERT_TRUE(box);
   EXPECT_EQ(box->text, Pick("File destroyed. Recover?", ja::files::kRecover));
   EXPECT_EQ(box->caption, NoCaptionTitle());
@@ -228,7 +228,7 @@ TEST_F(SoundFilesE2E, UnfinishedRecordingIsLeftAloneOnNo) {
   std::optional<std::string> original = ReadFileBytes(FixturePath("files_unfinished.wav"));
   ASSERT_TRUE(original && WriteFileBytes(file, *original));
   ASSERT_TRUE(Launch(file));
-  ASSERT_TRUE(app_->AnswerMessageBox(IDNO, 5000));
+  ASSERT_TRUE(app_->AnswerMessageBox(IDNO, kTimeoutMs));
   EXPECT_TRUE(app_->WaitForNoDialog(1500));
   app_->CloseAndWait();
   EXPECT_EQ(ReadFileBytes(file), original);
@@ -248,7 +248,7 @@ TEST_F(SoundFilesE2E, UnrepairableFileSaysCantRecoverAndStaysAsItWas) {
     const std::string file = dir_.File("broken.wav");
     ASSERT_TRUE(WriteFileBytes(file, bytes));
     ASSERT_TRUE(Launch(file));
-    std::optional<MessageBoxInfo> offer = app_->AnswerMessageBox(IDYES, 5000);
+    std::optional<MessageBoxInfo> offer = app_->AnswerMessageBox(IDYES, kTimeoutMs);
     ASSERT_TRUE(offer);
     EXPECT_EQ(offer->text, Pick("File destroyed. Recover?", ja::files::kRecover));
     ExpectFailureBox("cant recover", Pick("cant recover", ja::files::kCantRecover));
