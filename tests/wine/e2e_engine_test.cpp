@@ -97,7 +97,8 @@ INSTANTIATE_TEST_SUITE_P(Settings, EngineBadRecordingFormat,
                            return std::string("Channels") + info.param.first + "Bits" + info.param.second;
                          });
 
-// Formats whose block size or byte rate is 0 cannot be cut into buffers.
+// Formats whose block size is 0 cannot be cut into buffers. (A byte rate of 0
+// can: buffers are then sized from the sample rate, and the device decides.)
 class EngineBadPlayFormat : public EngineBadInput,
                             public ::testing::WithParamInterface<std::tuple<int, int, int>> {};
 
@@ -127,8 +128,7 @@ TEST_P(EngineBadPlayFormat, IsRefusedWithAMessage) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, EngineBadPlayFormat,
-                         ::testing::Values(std::make_tuple(1, 0, 176400), std::make_tuple(1, 4, 0),
-                                           std::make_tuple(113, 0, 8000)),
+                         ::testing::Values(std::make_tuple(1, 0, 176400), std::make_tuple(113, 0, 8000)),
                          [](const auto& info) {
                            return "Tag" + std::to_string(std::get<0>(info.param)) + "Align" +
                                   std::to_string(std::get<1>(info.param)) + "Rate" +
