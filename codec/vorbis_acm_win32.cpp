@@ -250,7 +250,10 @@ LRESULT OnStreamConvert(const ACMDRVSTREAMINSTANCE* stream, ACMDRVSTREAMHEADER* 
   // next call.
   if (header->fdwConvert & ACM_STREAMCONVERTF_START) decoder->Reset();
   DecodeResult r = decoder->Convert(header->pbSrc, header->cbSrcLength, header->pbDst, header->cbDstLength);
-  if (decoder->failed()) {
+  // A stream that cannot be decoded from its start fails its first
+  // conversions, which the player reports. One that fails later (a damaged
+  // link of a chained file) plays on in silence to its end.
+  if (decoder->failed() && !decoder->decoded_any()) {
     header->cbSrcLengthUsed = header->cbSrcLength;
     header->cbDstLengthUsed = 0;
     return ACMERR_NOTPOSSIBLE;

@@ -38,6 +38,8 @@ class VorbisDecoder {
   // The stream cannot be decoded: its first packets are no Vorbis headers,
   // or no page was found in the first kMaxSearchBytes.
   bool failed() const { return state_ == State::kFailed; }
+  // Some PCM has been decoded since the start of the stream.
+  bool decoded_any() const { return audio_out_ > 0; }
   // All three Vorbis headers have been read (audio may follow).
   bool has_headers() const { return state_ == State::kAudio; }
   // Bytes of PCM decoded but not handed out yet.
