@@ -5,13 +5,17 @@
 // and the last 0.1 s of a file. Anything else that differs is the program's.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "driver.h"
 #include "engine_signal.h"
 #include "audio/transport_math.h"
 #include "meter/level_report.h"
+#include "resources/ja_audio.h"
 #include "resources/resource_ids.h"
 
 using namespace e2e;
@@ -359,6 +363,172 @@ TEST_F(Playback, LevelReportAtEachEndOfARun) {
   ASSERT_TRUE(WriteSettings(dir_, {{"OnMem", "0"}, {"levelwarning", "0"}}));
   auto quiet = Launch(dir_, file + " /P");
   EXPECT_TRUE(quiet->WaitForExit(15000)) << "without levelwarning the run ends without a box";
+}
+
+// ---- Ogg Vorbis through the codec driver (vorbis.acm) ----------------------------
+
+constexpr double kToneSeconds = 4.0;  // the tones of tests/fixtures/codec.sh
+
+// Seconds of tone in the left channel of a capture: the 10 ms stretches in
+// which it is loud.
+double LoudSeconds(const std::vector<int16_t>& left) {
+  constexpr size_t kWindow = kRate / 100;
+  size_t loud = 0;
+  for (size_t at = 0; at + kWindow <= left.size(); at += kWindow) {
+    int peak = 0;
+    for (size_t k = at; k < at + kWindow; ++k) peak = std::max(peak, std::abs(static_cast<int>(left[k])));
+    if (peak > 3000) ++loud;
+  }
+  return loud / 100.0;
+}
+
+class OggPlayback : public Playback {
+ protected:
+  void SetUp() override {
+    Playback::SetUp();
+    if (IsSkipped()) return;
+    if (!OggCodecSession()) GTEST_SKIP() << "the Ogg Vorbis codec driver is not installed in this run";
+    if (!FileExists(FixturePath("codec_tone44.ogg"))) GTEST_SKIP() << "make the fixtures with tests/fixtures/codec.sh";
+  }
+};
+
+struct OggTone {
+  const char* file;
+  int steps;
+  bool on_memory;
+};
+
+class OggTones : public OggPlayback, public ::testing::WithParamInterface<OggTone> {};
+
+// oggenc's 440 Hz tones, 44.1 kHz stereo and 22.05 kHz mono, are heard at
+// 440 Hz, an octave up at +120 and down at -120, whole, streaming and on memory.
+TEST_P(OggTones, ToneComesBackWholeAtItsPitch) {
+  const OggTone& t = GetParam();
+  ASSERT_TRUE(WriteSettings(dir_, {{"OnMem", t.on_memory ? "1" : "0"}, {"levelwarning", "0"}}));
+  StartCapture();
+  auto app = Launch(dir_, FixturePath(t.file));
+  if (t.steps != 0) {
+    ASSERT_NO_FATAL_FAILURE(SetRate(*app, t.steps));
+  }
+  ASSERT_TRUE(app->PostCommand(IDM_START));
+  ASSERT_TRUE(WaitUntil([&] { return app->ButtonEnabled(IDM_STOP); }, 5000));
+  ASSERT_TRUE(WaitForIdle(*app, PlayText(), 20000));
+  EXPECT_EQ(app->CloseAndWait(), std::optional<DWORD>(0));
+  const std::vector<int16_t> left = LeftChannel(StopCapture());
+  const double factor = RateFactor(t.steps);
+  const double heard = MeasureFrequency(left, kRate);
+  const double seconds = LoudSeconds(left);
+  std::printf("heard %.2f Hz for %.2f s\n", heard, seconds);
+  EXPECT_NEAR(heard, 440.0 * factor, 440.0 * factor * 0.01);
+  EXPECT_GE(seconds, kToneSeconds / factor - static_cast<double>(kStartLoss + kEndLoss) / kRate);
+  EXPECT_LE(seconds, kToneSeconds / factor + 0.2) << "more tone than the file holds";
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, OggTones,
+                         ::testing::Values(OggTone{"codec_tone44.ogg", 0, false}, OggTone{"codec_tone22.ogg", 0, true},
+                                           OggTone{"codec_tone44.ogg", 120, true},
+                                           OggTone{"codec_tone22.ogg", -120, false}),
+                         [](const ::testing::TestParamInfo<OggTone>& info) {
+                           const OggTone& t = info.param;
+                           return std::string(t.file[10] == '4' ? "Stereo44k" : "Mono22k") +
+                                  (t.steps > 0 ? "OctaveUp" : t.steps < 0 ? "OctaveDown" : "") +
+                                  (t.on_memory ? "OnMemory" : "Streaming");
+                         });
+
+// Pause holds the playback and Cont goes on without playing anything twice.
+TEST_F(OggPlayback, PauseAndContGoOn) {
+  ASSERT_TRUE(WriteSettings(dir_, {{"OnMem", "0"}, {"levelwarning", "0"}}));
+  StartCapture();
+  auto app = Launch(dir_, FixturePath("codec_tone44.ogg"));
+  ASSERT_TRUE(app->PostCommand(IDM_START));
+  ASSERT_TRUE(WaitUntil([&] { return app->ButtonEnabled(IDM_PAUSE); }, 5000));
+  const DWORD started = GetTickCount();
+  Sleep(1500);
+  ASSERT_TRUE(app->PostCommand(IDM_PAUSE));
+  ASSERT_TRUE(WaitUntil([&] { return app->ButtonText(IDM_PAUSE) == "Cont"; }, 5000));
+  Sleep(1500);
+  ASSERT_TRUE(app->PostCommand(IDM_PAUSE));
+  ASSERT_TRUE(WaitUntil([&] { return app->ButtonText(IDM_PAUSE) == "Pause"; }, 5000));
+  ASSERT_TRUE(WaitForIdle(*app, PlayText(), 15000));
+  EXPECT_GE(GetTickCount() - started, 5000u) << "the pause must hold the playback";
+  EXPECT_EQ(app->CloseAndWait(), std::optional<DWORD>(0));
+  const double seconds = LoudSeconds(LeftChannel(StopCapture()));
+  std::printf("heard %.2f s of tone\n", seconds);
+  EXPECT_LE(seconds, kToneSeconds + 0.2) << "tone played twice";
+  EXPECT_GE(seconds, kToneSeconds - static_cast<double>(kStartLoss + kEndLoss) / kRate);
+}
+
+TEST_F(OggPlayback, StopEndsAtOnce) {
+  ASSERT_TRUE(WriteSettings(dir_, {{"OnMem", "0"}, {"levelwarning", "0"}}));
+  StartCapture();
+  auto app = Launch(dir_, FixturePath("codec_tone22.ogg"));
+  ASSERT_TRUE(app->PostCommand(IDM_START));
+  ASSERT_TRUE(WaitUntil([&] { return app->ButtonEnabled(IDM_STOP); }, 5000));
+  Sleep(1500);
+  ASSERT_TRUE(app->PostCommand(IDM_STOP));
+  EXPECT_TRUE(WaitForIdle(*app, PlayText(), 1000)) << "Stop must end the run at once";
+  Sleep(1500);
+  const double seconds = LoudSeconds(LeftChannel(StopCapture()));
+  EXPECT_LT(seconds, 2.5) << "sound went on after Stop";
+  EXPECT_EQ(app->CloseAndWait(), std::optional<DWORD>(0));
+}
+
+// A /P list of a WAVE, an MP3 and an Ogg file plays all three in turn (a blank
+// does not end a file name on the command line; the options do).
+TEST_F(OggPlayback, PlayListMixesWaveMp3AndOgg) {
+  ASSERT_TRUE(WriteSettings(dir_, {{"OnMem", "0"}, {"levelwarning", "0"}}));
+  const char* names[] = {"engine_sine440_22k.wav", "engine_tone440.mp3", "codec_tone22.ogg"};
+  auto app = Launch(dir_, FixturePath(names[0]) + " /P " + FixturePath(names[1]) + " /P " + FixturePath(names[2]));
+  std::vector<std::string> titles;
+  WaitUntil(
+      [&] {
+        if (app->Exited()) return true;
+        std::string title = app->Title();
+        if (!title.empty() && (titles.empty() || titles.back() != title)) titles.push_back(title);
+        return false;
+      },
+      40000);
+  ASSERT_TRUE(app->Exited()) << "TAPEON must close after the third file; titles: " << ::testing::PrintToString(titles);
+  EXPECT_EQ(app->ExitCode(), 0u);
+  std::vector<std::string> expected;
+  for (const char* name : names) expected.push_back(std::string(name) + " - TAPEON");
+  EXPECT_EQ(titles, expected);
+}
+
+// The level report at the end of an Ogg run is the one of an MP3 run: both
+// take their levels from the mixer.
+TEST_F(OggPlayback, LevelReportAsForMp3) {
+  ASSERT_TRUE(WriteSettings(dir_, {{"OnMem", "0"}, {"levelwarning", "1"}}));
+  std::vector<MessageBoxInfo> reports;
+  for (const char* name : {"engine_tone440.mp3", "codec_tone22.ogg"}) {
+    auto app = Launch(dir_, FixturePath(name));
+    ASSERT_TRUE(app->PostCommand(IDM_START)) << name;
+    std::optional<MessageBoxInfo> box = app->AnswerMessageBox(IDOK, 15000);
+    ASSERT_TRUE(box) << "no report at the end of " << name;
+    reports.push_back(*box);
+    ASSERT_TRUE(WaitForIdle(*app, PlayText())) << name;
+    EXPECT_EQ(app->CloseAndWait(), std::optional<DWORD>(0));
+  }
+  EXPECT_EQ(reports[1].caption, reports[0].caption);
+  EXPECT_EQ(reports[1].text, reports[0].text);
+}
+
+// Damaged files: without valid headers the start fails with the program's
+// message; a bad page or a cut file plays what it can to the end.
+TEST_F(OggPlayback, DamagedFilesNeverHang) {
+  ASSERT_TRUE(WriteSettings(dir_, {{"OnMem", "0"}, {"levelwarning", "0"}}));
+  auto app = Launch(dir_, FixturePath("codec_bad_setup.ogg"));
+  ASSERT_TRUE(app->PostCommand(IDM_START));
+  std::optional<MessageBoxInfo> box = app->AnswerMessageBox(IDOK, 10000);
+  ASSERT_TRUE(box) << "no message for a stream without valid headers";
+  EXPECT_EQ(box->text, Pick("failed WaveOutWrite", ja::audio::kWaveOutWriteFailed));
+  EXPECT_TRUE(WaitForIdle(*app, PlayText()));
+  EXPECT_EQ(app->CloseAndWait(), std::optional<DWORD>(0));
+  for (const char* name : {"codec_bad_page.ogg", "codec_cut.ogg"}) {
+    auto played = Launch(dir_, FixturePath(name) + " /P");
+    EXPECT_TRUE(played->WaitForExit(15000)) << name << " must play to its end";
+    EXPECT_EQ(played->ExitCode(), 0u) << name;
+  }
 }
 
 }  // namespace
