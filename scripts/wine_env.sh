@@ -7,6 +7,9 @@
 #                       LC_ALL=ja_JP.UTF-8 for Japanese) with its output in LOG
 #                       and returns its exit code
 #   wine_env_devices    prints "waveout N wavein M" for the prefix
+#   wine_env_codec      installs the Ogg Vorbis codec driver into the prefix,
+#                       or removes it with TAPEON_CODEC=0 (wine_env_start does
+#                       the same)
 #   wine_env_stop       ends what wine_env_start started, and the prefix's
 #                       Wine processes
 # Settings (environment):
@@ -156,7 +159,7 @@ _wine_env_prepare_prefix() {
 # system32 and the value "msacm.vorbis" under Drivers32, where the audio
 # compression manager looks for installable drivers. The manager keeps what
 # it learnt of a driver under DriverCache; that is dropped on every change.
-_wine_env_codec() {
+wine_env_codec() {
   local dll="$_WINE_ENV_REPO/build/win32/codec/vorbis.acm"
   local target="$WINEPREFIX/drive_c/windows/system32/vorbis.acm"
   local drivers='HKLM\Software\Microsoft\Windows NT\CurrentVersion\Drivers32'
@@ -226,7 +229,7 @@ wine_env_start() {
   else
     wineserver -p </dev/null >/dev/null 2>&1
   fi
-  _wine_env_codec || _wine_env_log "could not install the Ogg Vorbis codec driver"
+  wine_env_codec || _wine_env_log "could not install the Ogg Vorbis codec driver"
   local devices
   devices=$(wine_env_devices)
   case "$devices" in
