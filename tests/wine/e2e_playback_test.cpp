@@ -519,6 +519,58 @@ TEST_F(OggPlayback, LevelReportAsForMp3) {
   EXPECT_EQ(reports[1], reports[0]);
 }
 
+// The conversion itself, through the audio compression manager as the wave
+// mapper makes it (tool_acm_decode): the samples oggdec gives, to the last
+// bit but the rounding of the x87 floating-point unit (the 32-bit build of
+// libvorbis), in blocks of TAPEON's size and in one block.
+TEST(OggCodec, ConversionAgreesWithOggdec) {
+  if (!OggCodecSession()) GTEST_SKIP() << "the Ogg Vorbis codec driver is not installed in this run";
+  const std::optional<std::string> reference = ReadFileBytes(FixturePath("codec_tone44.raw"));
+  if (!reference) GTEST_SKIP() << "make the fixtures with tests/fixtures/codec.sh";
+  const std::string tool = ModuleDir() + "\\tool_acm_decode.exe";
+  TempDir dir;
+  for (const char* block : {"8192", "65536"}) {
+    const std::string out = dir.File(std::string("out") + block + ".raw");
+    std::string command = "\"" + tool + "\" \"" + FixturePath("codec_tone44.ogg") + "\" \"" + out + "\" " + block;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
+    ASSERT_EQ(WaitForSingleObject(process.hProcess, kTimeoutMs), WAIT_OBJECT_0);
+    DWORD code = 1;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    ASSERT_EQ(code, 0u) << "blocks of " << block;
+    const std::optional<std::string> pcm = ReadFileBytes(out);
+    ASSERT_TRUE(pcm);
+    // A block that completes no page gives one silent frame (the driver's
+    // answer to Wine's mapper, which refuses an empty conversion).
+    auto frame = [](const std::string& bytes, size_t k, int channel) {
+      int16_t v;
+      std::memcpy(&v, bytes.data() + 4 * k + 2 * channel, 2);
+      return static_cast<int>(v);
+    };
+    size_t at = 0, silent = 0, matched = 0;
+    for (size_t k = 0; k < reference->size() / 4 && at < pcm->size() / 4; ++at) {
+      const bool close = std::abs(frame(*pcm, at, 0) - frame(*reference, k, 0)) <= 1 &&
+                         std::abs(frame(*pcm, at, 1) - frame(*reference, k, 1)) <= 1;
+      if (close) {
+        ++k;
+        ++matched;
+      } else if (frame(*pcm, at, 0) == 0 && frame(*pcm, at, 1) == 0) {
+        ++silent;
+      } else {
+        ADD_FAILURE() << "blocks of " << block << ": frame " << k << " differs";
+        break;
+      }
+    }
+    EXPECT_EQ(matched, reference->size() / 4) << "blocks of " << block;
+    EXPECT_EQ(pcm->size(), reference->size() + 4 * silent) << "blocks of " << block;
+    EXPECT_LE(silent, 2u) << "blocks of " << block;
+  }
+}
+
 // Damaged files: without valid headers the start fails with the program's
 // message; a bad page or a cut file plays what it can to the end.
 TEST_F(OggPlayback, DamagedFilesNeverHang) {
