@@ -43,4 +43,5 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 # libogg and libvorbis for i686 MinGW, built once into build/codec-libs.
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-"$repo/codec/build_libs.sh" "$repo/build/codec-libs"
+"$repo/codec/build_libs.sh" "$repo/build/codec-libs" ||
+  echo "setup: without libogg/libvorbis for MinGW the Ogg Vorbis codec driver is not built"
