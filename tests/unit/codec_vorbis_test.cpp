@@ -124,7 +124,6 @@ TEST_F(CodecVorbis, SmallDestinationsGetEverythingInTurn) {
   pcm.insert(pcm.end(), out.begin(), out.begin() + r.produced);
   while ((r = decoder.Convert(nullptr, 0, out.data(), out.size())).produced > 0) {
     EXPECT_EQ(r.produced % 4, 0u);
-    EXPECT_LE(r.produced, decoder.EstimateOutput(0) + r.produced);
     pcm.insert(pcm.end(), out.begin(), out.begin() + r.produced);
   }
   EXPECT_TRUE(pcm == reference);
