@@ -10,6 +10,7 @@ repo=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 build="$repo/build/win32"
 
 "$repo/scripts/setup.sh" || exit 1
+mkdir -p "$repo/build" || exit 1
 if [ ! -f "$build/build.ninja" ]; then
   # Configured as test.sh does: the build directory is shared, and the build
   # type would otherwise depend on which script ran first.

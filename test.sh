@@ -2,7 +2,8 @@
 # Builds everything and runs every test:
 #   native unit tests (GCC, AddressSanitizer + UndefinedBehaviorSanitizer),
 #   each fuzz target (clang, libFuzzer) for a bounded time, then under Wine
-#   the end-to-end tests in English, in Japanese and without a sound server.
+#   the end-to-end tests in English, in Japanese and without a sound server,
+#   and last the README's first command, ./run.sh /R/T0.1, from another directory.
 # Ends with "N passed, N failed, N skipped" and a non-zero status on failure.
 # Logs are kept in build/test-logs/.
 set -uo pipefail
@@ -217,4 +218,15 @@ run_e2e no-sound '*NoSound*' LC_ALL=en_US.UTF-8 PULSE_SERVER=unix:/nonexistent W
 step "Stopping the Wine environment"
 wine_env_stop
 trap - EXIT
+
+# The README's first command, as a user runs it (after the suite's own Wine
+# environment is gone, so run.sh starts and stops its own).
+step "The first command (run.sh)"
+while read -r line; do
+  echo "$line"
+  case "$line" in
+    "first command "*": ok "*) passed=$((passed + 1)) ;;
+    "first command "*": FAILED"*) record_failure "${line%%: FAILED*}" ;;
+  esac
+done < <(bash "$repo/tests/scripts/first_command.sh" 2>&1)
 finish

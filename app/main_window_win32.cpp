@@ -209,7 +209,9 @@ void OnHelp() {
   std::string path;
   if (app.windows_version >= kWindows400) {
     char module[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, module, sizeof module);
+    // The last byte stays 0: a path that fills the buffer comes back without
+    // its terminating zero on Windows XP and older.
+    GetModuleFileNameA(nullptr, module, sizeof module - 1);
     path = HelpFilePath(module, app.windows_version);
   } else {
     path = HelpFilePath("", app.windows_version);

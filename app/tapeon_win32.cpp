@@ -91,7 +91,7 @@ HWND CreateButton(const char* text, int id, int x, const char* caption) {
   HWND button = CreateWindowExA(0, "BUTTON", text, WS_CHILD | WS_VISIBLE | WS_DISABLED, x, app.cell_height * 19,
                                 app.cell_width * 11, app.cell_height * 4, app.main_window,
                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), app.instance, nullptr);
-  if (!button) MessageBoxA(nullptr, "CreateWindow failed", caption, MB_OK);
+  if (!button) ShowMessageBox(nullptr, "CreateWindow failed", caption, MB_OK);
   return button;
 }
 
@@ -148,7 +148,7 @@ bool RegisterMainClass(HINSTANCE instance) {
   window_class.lpszMenuName = "TapeonMenu";
   window_class.lpszClassName = "TAPEON";
   if (RegisterClassA(&window_class)) return true;
-  MessageBoxA(nullptr, "RegisterClass failed", "TAPEON", MB_OK);
+  ShowMessageBox(nullptr, "RegisterClass failed", "TAPEON", MB_OK);
   return false;
 }
 
@@ -167,7 +167,7 @@ bool InitInstance(HINSTANCE instance, int show) {
       app.cell_width * 37, GetSystemMetrics(SM_CYCAPTION) + GetSystemMetrics(SM_CYMENU) + app.cell_height * 24,
       nullptr, nullptr, instance, nullptr);
   if (!app.main_window) {
-    MessageBoxA(nullptr, "CreateWindow failed", "TAPEON", MB_OK);
+    ShowMessageBox(nullptr, "CreateWindow failed", "TAPEON", MB_OK);
     return false;
   }
   ShowWindow(app.main_window, show);
@@ -219,23 +219,23 @@ void CheckHeap(const char* caption) {
   while ((walk = _heapwalk(&entry)) == _HEAPOK) {
   }
   if (walk == _HEAPBADNODE)
-    MessageBoxA(nullptr, "HEAP BAD NODE", caption, MB_OK);
+    ShowMessageBox(nullptr, "HEAP BAD NODE", caption, MB_OK);
   else if (walk == _HEAPEMPTY)
-    MessageBoxA(nullptr, "HEAP EMPTY", caption, MB_OK);
+    ShowMessageBox(nullptr, "HEAP EMPTY", caption, MB_OK);
   else if (walk != _HEAPEND)
-    MessageBoxA(nullptr, "HEAP NOT OK", caption, MB_OK);
+    ShowMessageBox(nullptr, "HEAP NOT OK", caption, MB_OK);
 
   int check = _heapchk();
   if (check == _HEAPBADNODE || check == _HEAPBADBEGIN)
-    MessageBoxA(nullptr, "HEAP CORRUPT", caption, MB_OK);
+    ShowMessageBox(nullptr, "HEAP CORRUPT", caption, MB_OK);
   else if (check == _HEAPEMPTY)
-    MessageBoxA(nullptr, "HEAP EMPTY", caption, MB_OK);
+    ShowMessageBox(nullptr, "HEAP EMPTY", caption, MB_OK);
   else if (check != _HEAPOK)
-    MessageBoxA(nullptr, "HEAP NOT OK", caption, MB_OK);
+    ShowMessageBox(nullptr, "HEAP NOT OK", caption, MB_OK);
 }
 
 void PadWithSpaces(char* buffer, size_t size) {
-  if (!PadText(buffer, size)) MessageBoxA(app.main_window, "bugbug!!", nullptr, MB_ICONWARNING);
+  if (!PadText(buffer, size)) ShowMessageBox(app.main_window, "bugbug!!", nullptr, MB_ICONWARNING);
 }
 
 int FileKind(const char* path) {
@@ -246,7 +246,7 @@ int FileKind(const char* path) {
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR, int show) {
   SetErrorMode(SEM_NOOPENFILEERRORBOX);
-  if (timeBeginPeriod(1) != TIMERR_NOERROR) MessageBoxA(nullptr, "time", nullptr, MB_OK);
+  if (timeBeginPeriod(1) != TIMERR_NOERROR) ShowMessageBox(nullptr, "time", nullptr, MB_OK);
   CheckHeap("begin");
   if (!previous && !RegisterMainClass(instance)) return 0;
   if (!InitInstance(instance, show)) return 0;

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "app/app_state_win32.h"
+#include "resources/ja_app.h"
 
 const char* LoadText(UINT id) {
   static char buffer[256];
@@ -18,14 +19,28 @@ const char* PickId(UINT english_id, const char* japanese) {
   return app.japanese_ui ? japanese : LoadText(english_id);
 }
 
-void ShowFailure(const char* text) { MessageBoxA(app.main_window, text, nullptr, MB_ICONEXCLAMATION | MB_OK); }
+namespace {
 
-void ShowBare(const char* text) { MessageBoxA(app.main_window, text, nullptr, MB_OK); }
+// Japanese Windows runs on code page 932; the Japanese caption is in it too.
+constexpr UINT kJapaneseCodePage = 932;
+
+}  // namespace
+
+int ShowMessageBox(HWND owner, const char* text, const char* caption, UINT style) {
+  // The caption Windows gives a box without one follows the system's language,
+  // not the program's (/E keeps it), so the test is the system's code page.
+  if (!caption) caption = GetACP() == kJapaneseCodePage ? ja::kErrorCaption : "Error";
+  return MessageBoxA(owner, text, caption, style);
+}
+
+void ShowFailure(const char* text) { ShowMessageBox(app.main_window, text, nullptr, MB_ICONEXCLAMATION | MB_OK); }
+
+void ShowBare(const char* text) { ShowMessageBox(app.main_window, text, nullptr, MB_OK); }
 
 void AssertionFailed(const char* expression, const char* source, int line) {
   char text[512];
   snprintf(text, sizeof text, "Assertion failed: %s, file %s, line %d", expression, source, line);
-  MessageBoxA(nullptr, text, nullptr, MB_OK | MB_ICONHAND);
+  ShowMessageBox(nullptr, text, nullptr, MB_OK | MB_ICONHAND);
   abort();
 }
 

@@ -11,6 +11,11 @@ const char* Pick(const char* english, const char* japanese);
 // Same, with the English form taken from the string table.
 const char* PickId(UINT english_id, const char* japanese);
 
+// Every message box of the program goes through here. A box without a caption
+// (null) is titled "Error", "エラー" on a Japanese system, as Windows titles
+// it; Wine would take string 0 of the program's string table instead.
+int ShowMessageBox(HWND owner, const char* text, const char* caption, UINT style);
+
 // A failure box owned by the main window: no caption, exclamation icon, OK.
 void ShowFailure(const char* text);
 // A plain box owned by the main window with a bare text: no caption, no icon.

@@ -210,14 +210,14 @@ void OnBrowseButton(HWND dialog) {
 }
 
 void SayCannotCreate(HWND dialog) {
-  MessageBoxA(dialog, Pick("File cannot create.\nfile name ?", ja::kCannotCreate),
-              Pick("RecOpen", ja::kNewFileTitle), MB_ICONEXCLAMATION | MB_OK);
+  ShowMessageBox(dialog, Pick("File cannot create.\nfile name ?", ja::kCannotCreate),
+                 Pick("RecOpen", ja::kNewFileTitle), MB_ICONEXCLAMATION | MB_OK);
 }
 
 bool MayOverwrite(HWND dialog, const char* name) {
   char question[MAX_PATH + 128];
   snprintf(question, sizeof question, Pick("%s\nThis file is exist.\n\nOverwrite?", ja::kOverwrite), name);
-  return MessageBoxA(dialog, question, Pick("RecOpen", ja::kNewFileTitle), MB_YESNO | MB_ICONEXCLAMATION) == IDYES;
+  return ShowMessageBox(dialog, question, Pick("RecOpen", ja::kNewFileTitle), MB_YESNO | MB_ICONEXCLAMATION) == IDYES;
 }
 
 // Creating the file once proves that the name can be written.
@@ -263,7 +263,7 @@ void OnNewFileOk(HWND dialog) {
     return;
   }
   if (!InputTakesFormat()) {
-    MessageBoxA(dialog, PickId(IDS_NO_SUPPORT, ja::kNoSupportFormat), nullptr, MB_ICONEXCLAMATION | MB_OK);
+    ShowMessageBox(dialog, PickId(IDS_NO_SUPPORT, ja::kNoSupportFormat), nullptr, MB_ICONEXCLAMATION | MB_OK);
     return;
   }
   DWORD length = GetFullPathNameA(name, sizeof app.file_name, app.file_name, nullptr);

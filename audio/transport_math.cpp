@@ -41,11 +41,16 @@ BufferSizing ComputeBufferSizing(const BufferSizingInput& in) {
     out.refusal = SizingRefusal::kDeltatime;
     return out;
   }
-  if (in.avg_bytes_per_sec == 0) {
+  // A format without a byte rate (an Ogg Vorbis stream whose encoder gave no
+  // nominal bitrate) is sized by its decoded rate, samples times block size:
+  // exact for PCM, more than a compressed stream needs.
+  uint64_t avg = in.avg_bytes_per_sec;
+  if (avg == 0) avg = static_cast<uint64_t>(in.samples_per_sec) * in.format_block_align;
+  if (avg == 0 || avg > 0xFFFFFFFFu) {
     out.refusal = SizingRefusal::kFormat;
     return out;
   }
-  out.unit_size = ComputeUnitSize(in.avg_bytes_per_sec, in.samples_per_sec, in.deltatime);
+  out.unit_size = ComputeUnitSize(static_cast<uint32_t>(avg), in.samples_per_sec, in.deltatime);
   if (out.unit_size == 0 || out.unit_size > kLargestBuffer) {
     out.refusal = SizingRefusal::kDeltatime;
     return out;

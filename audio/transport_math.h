@@ -21,7 +21,7 @@ int ChooseBufferCount(int on_mem_setting, uint32_t disk_bytes);
 // Why a run cannot be sized.
 enum class SizingRefusal {
   kNone,
-  kFormat,        // zero block size or byte rate: the data cannot be cut into blocks
+  kFormat,        // zero block size, or no byte rate at all: the data cannot be cut into blocks
   kDeltatime,     // deltatime below kMinimumDeltatime
   kNoRoom,        // an on-memory block of 0 bytes (empty file or full drive)
 };

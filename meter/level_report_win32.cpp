@@ -1,5 +1,6 @@
 // The level report box at the end of a run.
 #include "app/app_state_win32.h"
+#include "app/ui_text_win32.h"
 #include "meter/level_report.h"
 #include "meter/meter_win32.h"
 
@@ -11,5 +12,5 @@ void ShowLevelReport(HWND owner) {
   UINT style = MB_OK;
   if (report.verdict == LEVEL_OVER) style = MB_ICONEXCLAMATION;
   if (report.verdict == LEVEL_UNDER) style = MB_ICONINFORMATION;
-  MessageBoxA(owner, report.text.c_str(), report.caption, style);
+  ShowMessageBox(owner, report.text.c_str(), report.caption, style);
 }

@@ -27,7 +27,13 @@ void FillMeter(HDC dc, const MeterFills& fills) {
     }
     if (brush == nullptr || brush_colour != f.colour) {
       HBRUSH next = CreateSolidBrush(f.colour);
-      HGDIOBJ replaced = SelectObject(dc, next);
+      HGDIOBJ replaced = next ? SelectObject(dc, next) : nullptr;
+      if (replaced == nullptr) {
+        // No brush in this colour: the fill is left out, and the brush that
+        // stays selected is neither deleted nor taken for the original.
+        if (next) DeleteObject(next);
+        continue;
+      }
       if (brush == nullptr) {
         original = replaced;
       } else {

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "meter/levels.h"
+#include "meter/tick.h"
 #include "sound_files/format_record.h"
 
 namespace {
@@ -73,10 +74,12 @@ StatusText FormatPositionText(const PositionInputs& in) {
   if (in.running && !in.on_memory) return SizeAndSeconds("Pos:  %7ld KB %6.0f sec", in.played_bytes, in.BytesPerSec);
   StatusText out;
   if (in.running) {
-    // On-memory playback: the time played up to the last pause. A pause_time
-    // from before a continued run counts as no time.
+    // On-memory playback: the time played up to the last pause, in the file
+    // (the clock runs slower or faster at a rate). A pause_time from before a
+    // continued run counts as no time.
     double elapsed = static_cast<double>(static_cast<int32_t>(in.pause_time - in.run_start_time));
     if (elapsed < 0.0) elapsed = 0.0;
+    elapsed = FileTimeOfPlayback(elapsed, in.rate_steps);
     snprintf(out.text, sizeof out.text, "Pos:  %7lu KB %6.0f sec", ToUnsignedLong(elapsed * in.BytesPerSec / 1024000.0),
              elapsed / 1000.0);
     return out;

@@ -35,8 +35,9 @@ struct PositionInputs {
   uint32_t run_start_time = 0;
   uint32_t pause_time = 0;
   uint32_t BytesPerSec = 0;
+  int rate_steps = 0;       // the playing rate, in tenths of a semitone
 };
-// The position line drawn by ShowPosition.
+// The position line drawn by ShowPosition. Playback shows time in the file.
 StatusText FormatPositionText(const PositionInputs& in);
 
 // The position line of the timer tick, from a position in ms.

@@ -115,6 +115,7 @@ void ShowPosition(HDC dc) {
   in.run_start_time = app.run_start_time;
   in.pause_time = app.pause_time;
   in.BytesPerSec = app.BytesPerSec;
+  in.rate_steps = app.rate_steps;
   Write(dc, 9 * W(), 7 * H(), FormatPositionText(in));
 }
 

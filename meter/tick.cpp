@@ -7,13 +7,14 @@
 TickPosition ConvertDevicePosition(bool query_ok, unsigned type, uint32_t value, uint32_t now,
                                    uint32_t run_start_time, uint32_t BytesPerSec, int khz) {
   TickPosition position;
-  bool convertible = query_ok && BytesPerSec != 0 && khz != 0;
-  if (convertible && type == TICK_TIME_MS) {
+  if (query_ok && type == TICK_TIME_MS) {
     position.ms = value;
-  } else if (convertible && type == TICK_TIME_BYTES) {
+  } else if (query_ok && type == TICK_TIME_BYTES && BytesPerSec != 0) {
     position.ms = value * 1000.0 / BytesPerSec;
-  } else if (convertible && type == TICK_TIME_SAMPLES) {
+    position.file_time = true;
+  } else if (query_ok && type == TICK_TIME_SAMPLES && khz != 0) {
     position.ms = khz % 11 != 0 ? value * 1000.0 / (khz * 1000.0) : value * 1000.0 / (khz / 11.0 * 11025.0);
+    position.file_time = true;
   } else {
     // A start time just ahead of the clock counts as no time.
     int32_t elapsed = static_cast<int32_t>(now - run_start_time);
@@ -30,9 +31,14 @@ double CompensateStalledPosition(StalledPositionState& state, double position_ms
   return position_ms;
 }
 
+double FileTimeOfPlayback(double clock_ms, int rate_steps) { return clock_ms * RateFactor(rate_steps); }
+
 TickFrame ComputeTickFrame(const TickInputs& in, TickPosition position) {
   TickFrame frame;
   frame.position_ms = position.ms;
+  // A playback shows time in the file, as the streaming position does; the
+  // device opened at the rate counts its ms as the clock does.
+  if (!in.recording && !position.file_time) frame.position_ms = FileTimeOfPlayback(position.ms, in.rate_steps);
   if (in.BytesPerSec == 0) return frame;
   if (in.recording) {
     // Frames the converter holds before the device reports them.
@@ -50,7 +56,6 @@ TickFrame ComputeTickFrame(const TickInputs& in, TickPosition position) {
                    latency_frames * in.blockalign * k - written;
     if (in.BytesPerSec * frame.position_ms / 1000.0 > in.free_bytes) frame.position_ms = in.free_bytes * 1000.0 / in.BytesPerSec;
   } else {
-    if (position.estimated) frame.position_ms *= RateFactor(in.rate_steps);
     frame.offset = static_cast<long long>(in.BytesPerSec * frame.position_ms / 1000.0);
   }
   frame.has_offset = true;

@@ -12,13 +12,19 @@ constexpr unsigned TICK_TIME_BYTES = 0x0004;
 struct TickPosition {
   double ms = 0.0;
   bool estimated = false;  // elapsed clock time instead of a device position
+  // Counted in the file's bytes or samples. Otherwise the ms run with the
+  // clock (the device's ms too), faster or slower than the file at a rate.
+  bool file_time = false;
 };
 
-// The device's answer as ms. A failed query, an unknown type, or a format
-// without a byte rate or sample rate to convert with falls back to the time
-// since the run started.
+// The device's answer as ms. A failed query, an unknown type, or bytes or
+// samples without a byte rate or sample rate to convert them with fall back
+// to the time since the run started.
 TickPosition ConvertDevicePosition(bool query_ok, unsigned type, uint32_t value, uint32_t now,
                                    uint32_t run_start_time, uint32_t BytesPerSec, int khz);
+
+// Time played in the file after clock_ms of playback at the playing rate.
+double FileTimeOfPlayback(double clock_ms, int rate_steps);
 
 // Very old systems report a position that does not move between their
 // updates; the tick then adds the clock time since it last saw it change.
@@ -49,7 +55,7 @@ struct TickFrame {
 
 // Steps from the device position to the displayed position and the offset:
 // a recording adds what earlier memory blocks already wrote and looks back by
-// the device's latency; a playback with an estimated position follows the rate.
+// the device's latency; a playback position in clock time follows the rate.
 TickFrame ComputeTickFrame(const TickInputs& in, TickPosition position);
 
 enum TimeLimitAction { TIME_LIMIT_NONE, TIME_LIMIT_PAUSE, TIME_LIMIT_STOP_AND_EXIT };

@@ -3,7 +3,9 @@
 # main window and writes it as PNG:
 #   scripts/screenshot.sh OUTPUT.png [english|japanese] [TAPEON options]
 # TAPEON runs in a scratch directory with its own profile, so no settings
-# file of yours is touched. Build TAPEON.EXE first (./run.sh or ./test.sh),
+# file of yours is touched. With /R among the options a tone (louder on the
+# left) is played into the sound server first, so the picture shows the
+# recording's meter moving. Build TAPEON.EXE first (./run.sh or ./test.sh),
 # or set TAPEON_EXE to the program to show.
 set -uo pipefail
 
@@ -31,10 +33,19 @@ kill_tree() {
 }
 cleanup() {
   [ -n "${tapeon_pid:-}" ] && kill_tree "$tapeon_pid"
+  [ -n "${tone_pid:-}" ] && kill_tree "$tone_pid"
   wine_env_stop
   rm -rf "$scratch"
 }
 trap cleanup EXIT
+
+recording=0
+case "$*" in */[Rr]*) recording=1 ;; esac
+if [ "$recording" = 1 ]; then
+  sox -n -r 44100 -b 16 -c 2 "$scratch/tone.wav" synth 60 sine 440 tremolo 3 60 remix 1v0.9 1v0.03 2>/dev/null &&
+    { paplay "$scratch/tone.wav" </dev/null >/dev/null 2>&1 & tone_pid=$!; }
+  sleep 1
+fi
 
 # USERPROFILE must be set inside Wine (Wine replaces the Unix variable), so
 # the program is started from a batch file that sets it.
@@ -57,6 +68,6 @@ if [ -z "$window" ]; then
   cat "$scratch/wine.log" >&2
   exit 1
 fi
-sleep 1  # let it paint
+sleep $((1 + 2 * recording))  # let it paint (and a recording's meter move)
 import -window "$window" "$output" || exit 1
 echo "screenshot: $output"

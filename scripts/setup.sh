@@ -7,7 +7,7 @@ PACKAGES=(
   g++-mingw-w64-i686 binutils-mingw-w64-i686 cmake ninja-build make g++ clang libclang-rt-14-dev
   googletest libgtest-dev libbenchmark-dev
   wine wine32:i386 fonts-wine fonts-ipafont-gothic xvfb pulseaudio pulseaudio-utils x11-utils xdotool
-  sox lame vorbis-tools imagemagick python3
+  sox lame vorbis-tools imagemagick python3 locales
   libogg-dev libvorbis-dev dpkg-dev xz-utils
 )
 
@@ -45,3 +45,19 @@ fi
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 "$repo/codec/build_libs.sh" "$repo/build/codec-libs" ||
   echo "setup: without libogg/libvorbis for MinGW the Ogg Vorbis codec driver is not built"
+
+# The English and Japanese sessions run under these locales. Wine takes the
+# Windows code page from the locale's name, but converts command-line
+# arguments and file names with the Unix locale's own character set, so a
+# Japanese file name only arrives intact when the locale really exists.
+LOCALES=(en_US.UTF-8 ja_JP.UTF-8)
+for l in "${LOCALES[@]}"; do
+  if ! locale -a 2>/dev/null | grep -qix "${l/UTF-8/utf8}"; then
+    grep -qx "$l UTF-8" /etc/locale.gen 2>/dev/null || echo "$l UTF-8" >>/etc/locale.gen
+    NEED_LOCALES=1
+  fi
+done
+if [ -n "${NEED_LOCALES:-}" ]; then
+  echo "setup: generating locales ${LOCALES[*]}"
+  locale-gen >/dev/null
+fi

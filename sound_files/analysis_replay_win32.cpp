@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "app/app_state_win32.h"
+#include "app/ui_text_win32.h"
 #include "sound_files/analysis_replay_win32.h"
 #include "sound_files/wave_file_win32.h"
 
@@ -12,7 +13,7 @@ void ShowAnalysisNote(const AnalysisNote& note, HWND output) {
     SendMessageA(output, EM_SETSEL, end, end);
     SendMessageA(output, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(note.text.c_str()));
   } else if (note.kind == AnalysisNote::BOX) {
-    MessageBoxA(note.owned ? app.main_window : nullptr, note.text.c_str(),
+    ShowMessageBox(note.owned ? app.main_window : nullptr, note.text.c_str(),
                 note.caption.empty() ? nullptr : note.caption.c_str(), MB_OK);
   }
 }

@@ -25,6 +25,12 @@ uint32_t MmioRiffFile::Position() {
 }
 
 uint32_t MmioRiffFile::Size() {
+  // mmioSeek counts in LONG, so from 2 GB on the end of the file is past what
+  // it can tell; the file system knows. Beyond 4 GB only the first 4 GB count,
+  // as data lengths are 32-bit.
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (name_ && GetFileAttributesExA(name_, GetFileExInfoStandard, &data))
+    return data.nFileSizeHigh != 0 ? 0xFFFFFFFFu : data.nFileSizeLow;
   const LONG position = mmioSeek(file_, 0, SEEK_CUR);
   const LONG end = mmioSeek(file_, 0, SEEK_END);
   mmioSeek(file_, position, SEEK_SET);

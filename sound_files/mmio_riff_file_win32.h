@@ -9,7 +9,8 @@
 
 class MmioRiffFile : public RiffFile {
  public:
-  explicit MmioRiffFile(HMMIO file) : file_(file) {}
+  // `name` is the file's name, for its size.
+  MmioRiffFile(HMMIO file, const char* name) : file_(file), name_(name) {}
   uint32_t Read(void* buffer, uint32_t count) override;
   bool Seek(uint32_t offset) override;
   uint32_t Position() override;
@@ -20,4 +21,5 @@ class MmioRiffFile : public RiffFile {
 
  private:
   HMMIO file_;
+  const char* name_;
 };

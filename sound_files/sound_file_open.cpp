@@ -14,6 +14,8 @@ constexpr uint32_t kData = FourCC("data");
 
 // Plausibility limits of a format record.
 constexpr uint32_t kSmallestFormat = 14;  // the common header: tag to block align
+constexpr uint32_t kCbSizeOffset = 16;
+constexpr uint32_t kFormatWithCbSize = 18;
 constexpr uint32_t kLargestFormat = 65535;
 constexpr uint32_t kLowestRate = 500;  // rounds to 1 kHz at least
 constexpr uint32_t kHighestRate = 1000000;
@@ -84,6 +86,11 @@ void IdentifyWave(RiffFile& file, SoundFileIdentity& id) {
     id.failure = OpenFailure::SHORT_FMT;
     return;
   }
+  // A chunk that ends inside the cbSize field has no extension. Its odd byte
+  // is cleared: the record is handed on in a zeroed block of at least 18
+  // bytes, where that byte would read as an extension length of up to 255,
+  // and a codec would copy that much from past the record.
+  if (size > kCbSizeOffset && size < kFormatWithCbSize) id.format[kCbSizeOffset] = 0;
   file.Ascend(INNER_SLOT);
 }
 
@@ -120,7 +127,9 @@ OpenFailure CheckPlayableFormat(const std::vector<uint8_t>& format) {
   const uint16_t extension = cursor.U16LE();
   // The extension must lie inside the record, or a codec would read past it.
   if (cursor.ok() && tag != WAVE_TAG_PCM && 18u + extension > format.size()) return OpenFailure::SHORT_FMT;
-  if (channels == 0 || block_align == 0 || byte_rate == 0 || byte_rate > kHighestByteRate || rate < kLowestRate ||
+  // A byte rate of 0 is left to the device query: an Ogg Vorbis encoder that
+  // gives no nominal bitrate writes a valid file with it.
+  if (channels == 0 || block_align == 0 || byte_rate > kHighestByteRate || rate < kLowestRate ||
       rate > kHighestRate)
     return OpenFailure::UNSUPPORTED;
   return OpenFailure::NONE;

@@ -45,7 +45,7 @@ std::vector<uint8_t> CurrentRecord() {
 // when it was and the open can start again.
 enum class RepairOutcome { REPAIRED, DECLINED, FAILED };
 RepairOutcome OfferRepair() {
-  const int answer = MessageBoxA(app.main_window, FailureMessage(OpenFailureText(OpenFailure::DAMAGED)), nullptr,
+  const int answer = ShowMessageBox(app.main_window, FailureMessage(OpenFailureText(OpenFailure::DAMAGED)), nullptr,
                                  MB_YESNO);
   CloseCurrentFile();
   if (answer != IDYES) return RepairOutcome::DECLINED;
@@ -132,7 +132,7 @@ int OpenForPlay() {
     }
     app.data_total = 0;
     app.BytesPerSec = 0;
-    MmioRiffFile file(app.file_mmio);
+    MmioRiffFile file(app.file_mmio, app.file_name);
     SoundFileIdentity id = IdentifySoundFile(file);
 
     if (id.failure == OpenFailure::DAMAGED) {

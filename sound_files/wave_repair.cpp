@@ -61,9 +61,10 @@ RepairPlan PlanWaveRepair(RandomAccessFile& file, uint64_t length) {
     if (!ReadU32(file, 24 + F, fact_size)) return plan;
     K = fact_size;
     plan.has_fact = true;
-  } else if (!ReadTag(file, 20 + F, "data")) {
-    return plan;
   }
+  // The data size is written only behind a data chunk's id: after a fact
+  // chunk another chunk (a LIST) may stand there, whose size it would spoil.
+  if (!ReadTag(file, plan.has_fact ? 28 + F + K : 20 + F, "data")) return plan;
 
   const uint64_t P = plan.has_fact ? 32 + F + K : 24 + F;
   // The size field must lie in the file; then the data length below is not

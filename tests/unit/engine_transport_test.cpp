@@ -125,8 +125,13 @@ TEST(EngineBufferSizes, UnusableFormatsAndSettingsAreRefused) {
   in.data_total = 1000;
   EXPECT_EQ(ComputeBufferSizing(in).refusal, SizingRefusal::kFormat);
 
+  // Without a byte rate the decoded rate sizes the buffers; without that
+  // either there is nothing to size by.
   in = Pcm(44100, 2, 16);
   in.avg_bytes_per_sec = 0;
+  EXPECT_EQ(ComputeBufferSizing(in).refusal, SizingRefusal::kNone);
+  EXPECT_EQ(ComputeBufferSizing(in).buffer_size, 65536u);
+  in.format_block_align = 0;
   EXPECT_EQ(ComputeBufferSizing(in).refusal, SizingRefusal::kFormat);
 
   EXPECT_EQ(ComputeBufferSizing(Mpeg(16000, 0)).refusal, SizingRefusal::kFormat);

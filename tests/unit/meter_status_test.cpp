@@ -69,6 +69,12 @@ TEST(MeterStatusPosition, PositionTexts) {
   EXPECT_STREQ(FormatPositionText(memory).text, "Pos:     1058 KB      6 sec");  // 6144 ms
   memory.run_start_time = 20000;  // a continued run: no negative time
   EXPECT_STREQ(FormatPositionText(memory).text, "Pos:        0 KB      0 sec");
+  // At a rate: time in the file, as streaming shows it (6 s of clock at
+  // double speed are 12 s of the file).
+  memory.run_start_time = 4000;
+  memory.pause_time = 10000;
+  memory.rate_steps = 120;
+  EXPECT_STREQ(FormatPositionText(memory).text, "Pos:     2067 KB     12 sec");
   // Without a byte rate the seconds are 0.
   rec.BytesPerSec = 0;
   EXPECT_STREQ(FormatPositionText(rec).text, "Pos:     1024 KB      0 sec");

@@ -38,6 +38,8 @@ TEST(MeterTickPosition, ZeroRatesFallBackToTheClock) {
   EXPECT_TRUE(no_bytes.estimated);
   EXPECT_DOUBLE_EQ(no_bytes.ms, 2000.0);
   EXPECT_TRUE(ConvertDevicePosition(true, TICK_TIME_SAMPLES, 100, 3000, 1000, 176400, 0).estimated);
+  // The device's ms need neither.
+  EXPECT_DOUBLE_EQ(ConvertDevicePosition(true, TICK_TIME_MS, 1234, 3000, 1000, 0, 0).ms, 1234.0);
 }
 
 TEST(MeterTickPosition, StalledPositionOnOldSystems) {
@@ -62,16 +64,27 @@ TickInputs Playing(int rate_steps = 0) {
   return in;
 }
 
-TEST(MeterTickFrame, PlayingFollowsTheRateOnlyWhenEstimated) {
+// Playback positions are in file time, as streaming shows them: the clock and
+// the device's ms run with the rate, its bytes and samples count the file.
+TEST(MeterTickFrame, PlayingShowsFileTimeAtAnyRate) {
   TickPosition estimated{1000.0, true};
   TickFrame doubled = ComputeTickFrame(Playing(120), estimated);
   EXPECT_DOUBLE_EQ(doubled.position_ms, 2000.0);
   EXPECT_EQ(doubled.offset, 352800);
   EXPECT_TRUE(doubled.has_offset);
   EXPECT_NEAR(ComputeTickFrame(Playing(-120), estimated).position_ms, 500.0, 1e-9);
-  TickFrame device = ComputeTickFrame(Playing(120), TickPosition{1000.0, false});
-  EXPECT_DOUBLE_EQ(device.position_ms, 1000.0);
-  EXPECT_EQ(device.offset, 176400);
+  TickPosition device_ms = ConvertDevicePosition(true, TICK_TIME_MS, 1000, 0, 0, 176400, 44);
+  TickFrame device = ComputeTickFrame(Playing(120), device_ms);
+  EXPECT_DOUBLE_EQ(device.position_ms, 2000.0);
+  EXPECT_EQ(device.offset, 352800);
+  TickPosition bytes = ConvertDevicePosition(true, TICK_TIME_BYTES, 352800, 0, 0, 176400, 44);
+  EXPECT_DOUBLE_EQ(ComputeTickFrame(Playing(120), bytes).position_ms, 2000.0);
+  TickPosition samples = ConvertDevicePosition(true, TICK_TIME_SAMPLES, 88200, 0, 0, 176400, 44);
+  EXPECT_DOUBLE_EQ(ComputeTickFrame(Playing(120), samples).position_ms, 2000.0);
+  // Without a byte rate too; recordings have no rate.
+  TickInputs no_rate = Playing(120);
+  no_rate.BytesPerSec = 0;
+  EXPECT_DOUBLE_EQ(ComputeTickFrame(no_rate, device_ms).position_ms, 2000.0);
 }
 
 TickInputs Recording(unsigned version, int khz = 44) {

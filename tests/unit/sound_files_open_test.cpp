@@ -180,7 +180,7 @@ TEST(SoundFilesOpen, ImplausibleFormatsAreRefusedBeforeAnyDeviceSeesThem) {
       {"rate 499", 4, 499, 4, OpenFailure::UNSUPPORTED},
       {"rate 500", 4, 500, 4, OpenFailure::NONE},
       {"rate 1000001", 4, 1000001, 4, OpenFailure::UNSUPPORTED},
-      {"byte rate 0", 8, 0, 4, OpenFailure::UNSUPPORTED},
+      {"byte rate 0", 8, 0, 4, OpenFailure::NONE},  // the device decides
       {"byte rate negative", 8, 0x80000000u, 4, OpenFailure::UNSUPPORTED},
       {"block align 0", 12, 0, 2, OpenFailure::UNSUPPORTED},
   };
@@ -202,8 +202,20 @@ TEST(SoundFilesOpen, ImplausibleFormatsAreRefusedBeforeAnyDeviceSeesThem) {
   EXPECT_EQ(CheckPlayableFormat(pcm), OpenFailure::NONE);
   // A 14-byte record (no bits field) is a format.
   EXPECT_EQ(CheckPlayableFormat(Bytes(pcm.begin(), pcm.begin() + 14)), OpenFailure::NONE);
-  // An Ogg stream without a nominal bitrate has no byte rate to play by.
-  EXPECT_EQ(Open(OggIdentification(2, 44100, 0)).id.failure, OpenFailure::UNSUPPORTED);
+  // A 17-byte chunk ends inside cbSize: its odd byte must not reach a codec
+  // as an extension length.
+  Bytes odd = CodecFormat(2, 1, 8000, 4096, 256, 4);
+  odd.push_back(0xFF);
+  Opened o = Open(WaveFile(odd, Pattern(64)));
+  ASSERT_EQ(o.id.failure, OpenFailure::NONE);
+  ASSERT_EQ(o.id.format.size(), 17u);
+  EXPECT_EQ(o.id.format[16], 0);
+  // An Ogg stream whose encoder gave no nominal bitrate (0, or -1) opens.
+  for (int32_t nominal : {0, -1}) {
+    o = Open(OggIdentification(2, 44100, nominal) + Pattern(100));
+    ASSERT_EQ(o.id.failure, OpenFailure::NONE) << nominal;
+    EXPECT_EQ(GetU32(o.id.format, 8), 0u) << nominal;
+  }
 }
 
 TEST(SoundFilesOpen, SizesBeyondTheFile) {

@@ -138,8 +138,15 @@ TEST(SoundFilesRepair, UnrepairableFilesAreLeftByteForByte) {
   PutU32(huge_fact, 0xFFFFFFF0u);
   Append(huge_fact, Pattern(60));
 
-  const Bytes files[] = {list_first, not_riff, junk_after_fmt, huge_fmt, tiny_fmt,   fmt_past_end,
-                         rmp3,       huge_fact, {},           Pattern(44), Pattern(45)};
+  // A LIST chunk after the fact chunk: its size is where the data size would go.
+  Bytes fmt20 = CodecFormat(2, 1, 8000, 4096, 256, 4);
+  PutU16(fmt20, 2);
+  PutU16(fmt20, 0);
+  Bytes list_after_fact = Riff("WAVE", Chunk("fmt ", fmt20) + Chunk("fact", {0x39, 0x30, 0, 0}) +
+                                           Chunk("LIST", Pattern(12)) + Chunk("data", Pattern(100)), 0);
+
+  const Bytes files[] = {list_first, not_riff,  junk_after_fmt, huge_fmt,    tiny_fmt,    fmt_past_end,
+                         rmp3,       huge_fact, list_after_fact, {}, Pattern(44), Pattern(45)};
   for (size_t i = 0; i < std::size(files); ++i) {
     MemoryFile file(files[i]);
     EXPECT_EQ(Repair(file), 1) << "file " << i;

@@ -498,15 +498,8 @@ bool Tapeon::TypeKey(UINT virtual_key, bool ctrl) {
 }
 
 bool Tapeon::InjectProbe() {
-  if (probe_function_) return true;
+  if (probe_module_) return true;
   std::string path = ModuleDir() + "\\menu_probe.dll";
-  // The local copy gives the offset of ReadMenus inside the module.
-  HMODULE local = LoadLibraryA(path.c_str());
-  if (!local) return false;
-  auto local_function = reinterpret_cast<UINT_PTR>(GetProcAddress(local, "ReadMenus"));
-  if (!local_function) return false;
-  UINT_PTR offset = local_function - reinterpret_cast<UINT_PTR>(local);
-
   void* remote_path = VirtualAllocEx(process_, nullptr, path.size() + 1, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
   if (!remote_path) return false;
   DWORD remote_module = 0;
@@ -522,33 +515,41 @@ bool Tapeon::InjectProbe() {
     }
   }
   VirtualFreeEx(process_, remote_path, 0, MEM_RELEASE);
-  if (!remote_module) return false;
-  probe_function_ = remote_module + offset;
-  return true;
+  probe_module_ = remote_module;
+  return probe_module_ != 0;
+}
+
+bool Tapeon::CallProbe(const char* function, void* block, size_t size, DWORD& result) {
+  result = 0;
+  if (!process_ || !InjectProbe()) return false;
+  // The local copy of the DLL gives the function's offset inside the module.
+  HMODULE local = LoadLibraryA((ModuleDir() + "\\menu_probe.dll").c_str());
+  auto local_function = local ? reinterpret_cast<UINT_PTR>(GetProcAddress(local, function)) : 0;
+  if (!local_function) return false;
+  auto start = reinterpret_cast<LPTHREAD_START_ROUTINE>(probe_module_ + (local_function - reinterpret_cast<UINT_PTR>(local)));
+  void* remote = VirtualAllocEx(process_, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  if (!remote) return false;
+  bool done = false;
+  if (WriteProcessMemory(process_, remote, block, size, nullptr)) {
+    HANDLE thread = CreateRemoteThread(process_, nullptr, 0, start, remote, 0, nullptr);
+    if (thread) {
+      done = WaitForSingleObject(thread, kTimeoutMs) == WAIT_OBJECT_0 && GetExitCodeThread(thread, &result);
+      CloseHandle(thread);
+    }
+    done = done && ReadProcessMemory(process_, remote, block, size, nullptr);
+  }
+  VirtualFreeEx(process_, remote, 0, MEM_RELEASE);
+  return done;
 }
 
 std::vector<MenuItem> Tapeon::ReadMenus(HWND window, uint32_t which) {
   std::vector<MenuItem> items;
-  if (!process_ || !window || !InjectProbe()) return items;
+  if (!window) return items;
   auto request = std::make_unique<menu_probe::Request>();
   request->window = static_cast<uint32_t>(reinterpret_cast<UINT_PTR>(window));
   request->which = which;
-  void* remote = VirtualAllocEx(process_, nullptr, sizeof *request, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-  if (!remote) return items;
   DWORD result = menu_probe::kNoMenu;
-  if (WriteProcessMemory(process_, remote, request.get(), sizeof *request, nullptr)) {
-    HANDLE thread = CreateRemoteThread(process_, nullptr, 0, reinterpret_cast<LPTHREAD_START_ROUTINE>(probe_function_),
-                                       remote, 0, nullptr);
-    if (thread) {
-      if (WaitForSingleObject(thread, kTimeoutMs) == WAIT_OBJECT_0) GetExitCodeThread(thread, &result);
-      CloseHandle(thread);
-    }
-    if (result == menu_probe::kNoMenu ||
-        !ReadProcessMemory(process_, remote, request.get(), sizeof *request, nullptr)) {
-      request->count = 0;
-    }
-  }
-  VirtualFreeEx(process_, remote, 0, MEM_RELEASE);
+  if (!CallProbe("ReadMenus", request.get(), sizeof *request, result) || result == menu_probe::kNoMenu) return items;
   for (uint32_t i = 0; i < request->count && i < menu_probe::kMaxItems; ++i) {
     const menu_probe::Item& raw = request->items[i];
     MenuItem item;
@@ -561,6 +562,19 @@ std::vector<MenuItem> Tapeon::ReadMenus(HWND window, uint32_t which) {
   }
   return items;
 }
+
+bool Tapeon::Watch(const char* function, const std::string& path) {
+  menu_probe::WatchRequest request{};
+  if (path.size() >= sizeof request.path) return false;
+  std::memcpy(request.path, path.c_str(), path.size() + 1);
+  request.window = static_cast<uint32_t>(reinterpret_cast<UINT_PTR>(main_window_));
+  DWORD result = 0;
+  return CallProbe(function, &request, sizeof request, result) && result == 1;
+}
+
+bool Tapeon::WatchPlayback(const std::string& path) { return Watch("WatchPlayback", path); }
+
+bool Tapeon::WatchRecording(const std::string& path) { return main_window_ && Watch("WatchRecording", path); }
 
 std::vector<MenuItem> Tapeon::MainMenu() { return ReadMenus(main_window_, menu_probe::kMenuBar); }
 

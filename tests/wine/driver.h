@@ -184,6 +184,14 @@ class Tapeon {
   std::vector<MenuItem> MainMenu();
   std::vector<MenuItem> SystemMenu();
   std::vector<MenuItem> SystemMenuOf(HWND window);  // e.g. of a dialog
+  // From now on, the bytes of every buffer the program hands to the wave
+  // output device are appended to the file at `path`, in order (the probe
+  // takes the program's waveOutWrite). False when the watch could not be set.
+  bool WatchPlayback(const std::string& path);
+  // Likewise the bytes of every buffer the wave input device gives back to
+  // the main window, before the program handles it (the probe subclasses the
+  // window).
+  bool WatchRecording(const std::string& path);
 
   // Visible dialogs and message boxes (class #32770) of the process.
   std::vector<HWND> Dialogs();
@@ -204,11 +212,15 @@ class Tapeon {
  private:
   std::vector<MenuItem> ReadMenus(HWND window, uint32_t which);
   bool InjectProbe();
+  // Runs the probe's `function` inside the program on a copy of `block`, and
+  // copies the block back; result is the function's thread result.
+  bool CallProbe(const char* function, void* block, size_t size, DWORD& result);
+  bool Watch(const char* function, const std::string& path);
 
   HANDLE process_ = nullptr;
   DWORD pid_ = 0;
   HWND main_window_ = nullptr;
-  UINT_PTR probe_function_ = 0;  // ReadMenus inside the program, once injected
+  UINT_PTR probe_module_ = 0;  // menu_probe.dll inside the program, once injected
 };
 
 }  // namespace e2e

@@ -28,7 +28,7 @@ class EngineBadInput : public ::testing::Test {
 
   // The program is idle with this start button text, alive, and ends cleanly.
   static void ExpectUsableAndClose(Tapeon& app, const std::string& start_text) {
-    EXPECT_TRUE(WaitForIdle(app, start_text, 5000)) << "the window must be idle after the refusal";
+    EXPECT_TRUE(WaitForIdle(app, start_text, kTimeoutMs)) << "the window must be idle after the refusal";
     EXPECT_FALSE(app.Exited());
     EXPECT_TRUE(app.Dialogs().empty());
     EXPECT_EQ(app.CloseAndWait(), std::optional<DWORD>(0));
@@ -43,7 +43,7 @@ TEST_F(EngineBadInput, TooShortDeltatimeRefusesPlayback) {
   ASSERT_TRUE(WriteRampWave(file, kRate));
   auto app = Launch(dir_, file);
   ASSERT_TRUE(app->PostCommand(IDM_START));
-  std::optional<MessageBoxInfo> box = app->AnswerMessageBox(IDOK, 5000);
+  std::optional<MessageBoxInfo> box = app->AnswerMessageBox(IDOK, kTimeoutMs);
   ASSERT_TRUE(box) << "the run must be refused with a message";
   EXPECT_EQ(box->text, Pick(en::audio::kBadDeltatime, ja::audio::kBadDeltatime));
   ExpectUsableAndClose(*app, PlayText());
@@ -53,10 +53,10 @@ TEST_F(EngineBadInput, TooShortDeltatimeRefusesRecordingAndLeavesNoFile) {
   ASSERT_TRUE(WriteSettings(dir_, {{"deltatime", "7"}, {"levelwarning", "0"}}));
   const std::string path = dir_.File("rec.wav");
   auto app = Launch(dir_, path + " /R/S/H/44");
-  std::optional<MessageBoxInfo> box = app->AnswerMessageBox(IDOK, 5000);
+  std::optional<MessageBoxInfo> box = app->AnswerMessageBox(IDOK, kTimeoutMs);
   ASSERT_TRUE(box);
   EXPECT_EQ(box->text, Pick(en::audio::kBadDeltatime, ja::audio::kBadDeltatime));
-  EXPECT_TRUE(WaitForIdle(*app, RecText(), 5000));
+  EXPECT_TRUE(WaitForIdle(*app, RecText(), kTimeoutMs));
   EXPECT_FALSE(FileExists(path)) << "the empty recording file is removed";
   EXPECT_EQ(app->CloseAndWait(), std::optional<DWORD>(0));
 }
@@ -77,7 +77,7 @@ TEST_P(EngineBadRecordingFormat, NeverEndsTheProgramNorBreaksTheFile) {
   if (app->ButtonEnabled(IDM_STOP)) {  // the device took the format after all
     Sleep(1000);
     ASSERT_TRUE(app->PostCommand(IDM_STOP));
-    EXPECT_TRUE(WaitUntil([&] { return !app->ButtonEnabled(IDM_STOP); }, 5000));
+    EXPECT_TRUE(WaitUntil([&] { return !app->ButtonEnabled(IDM_STOP); }, kTimeoutMs));
   }
   EXPECT_FALSE(app->Exited());
   EXPECT_EQ(app->CloseAndWait(), std::optional<DWORD>(0));
@@ -110,7 +110,7 @@ TEST_P(EngineBadPlayFormat, IsRefusedWithAMessage) {
   bytes.append(176400, '\x10');
   ASSERT_TRUE(WriteFileBytes(file, bytes));
   auto app = Launch(dir_, file + " /P");
-  std::optional<MessageBoxInfo> box = app->AnswerMessageBox(IDOK, 5000);
+  std::optional<MessageBoxInfo> box = app->AnswerMessageBox(IDOK, kTimeoutMs);
   ASSERT_TRUE(box) << "the file must be refused with a message";
   for (int round = 0; round < 3 && !app->Dialogs().empty(); ++round) app->AnswerMessageBox(IDOK, 2000);
   Sleep(500);
@@ -119,7 +119,7 @@ TEST_P(EngineBadPlayFormat, IsRefusedWithAMessage) {
   // Start again: the same refusal, nothing else.
   if (app->ButtonEnabled(IDM_START)) {
     ASSERT_TRUE(app->PostCommand(IDM_START));
-    EXPECT_TRUE(app->AnswerMessageBox(IDOK, 5000));
+    EXPECT_TRUE(app->AnswerMessageBox(IDOK, kTimeoutMs));
   }
   EXPECT_FALSE(app->ButtonEnabled(IDM_STOP));
   EXPECT_EQ(app->CloseAndWait(), std::optional<DWORD>(0));
@@ -159,7 +159,7 @@ TEST_P(EngineBadFile, DataChunkLongerThanTheFilePlaysWhatIsThere) {
   const std::string file = dir_.File("long.wav");
   ASSERT_TRUE(WriteFileBytes(file, ClaimsMoreThanItHolds()));
   auto app = Launch(dir_, file + " /P");
-  EXPECT_TRUE(app->WaitForExit(10000)) << "the run must end where the file ends";
+  EXPECT_TRUE(app->WaitForExit(kTimeoutMs)) << "the run must end where the file ends";
   EXPECT_EQ(app->ExitCode(), 0u);
 }
 
@@ -167,11 +167,11 @@ TEST_P(EngineBadFile, FileThatShrinksBeforeTheStartIsReported) {
   const std::string file = dir_.File("shrinks.wav");
   ASSERT_TRUE(WriteRampWave(file, 4 * kRate));
   auto app = Launch(dir_, file);  // opened, not started
-  ASSERT_TRUE(WaitUntil([&] { return app->ButtonEnabled(IDM_START); }, 5000));
+  ASSERT_TRUE(WaitUntil([&] { return app->ButtonEnabled(IDM_START); }, kTimeoutMs));
   HostScript cut(dir_, "cut", "truncate -s 1000 '" + HostPath(file) + "'");
-  ASSERT_TRUE(cut.Wait(5000));
+  ASSERT_TRUE(cut.Wait(kTimeoutMs));
   ASSERT_TRUE(app->PostCommand(IDM_START));
-  std::optional<MessageBoxInfo> box = app->AnswerMessageBox(IDOK, 5000);
+  std::optional<MessageBoxInfo> box = app->AnswerMessageBox(IDOK, kTimeoutMs);
   ASSERT_TRUE(box);
   // The first block: one buffer streaming, the whole data on memory.
   const std::string numbers = GetParam() ? "0 705600" : "0 65536";
@@ -190,10 +190,10 @@ TEST_F(EngineBadInput, FileThatShrinksWhilePlayingEndsTheRun) {
   ASSERT_TRUE(WriteRampWave(file, 10 * kRate));
   auto app = Launch(dir_, file);
   ASSERT_TRUE(app->PostCommand(IDM_START));
-  ASSERT_TRUE(WaitUntil([&] { return app->ButtonEnabled(IDM_STOP); }, 5000));
+  ASSERT_TRUE(WaitUntil([&] { return app->ButtonEnabled(IDM_STOP); }, kTimeoutMs));
   HostScript cut(dir_, "cut", "truncate -s 600000 '" + HostPath(file) + "'");
-  ASSERT_TRUE(cut.Wait(5000));
-  EXPECT_TRUE(WaitForIdle(*app, PlayText(), 8000)) << "the run must end where the file now ends";
+  ASSERT_TRUE(cut.Wait(kTimeoutMs));
+  EXPECT_TRUE(WaitForIdle(*app, PlayText(), kTimeoutMs)) << "the run must end where the file now ends";
   ExpectUsableAndClose(*app, PlayText());
 }
 
@@ -203,11 +203,11 @@ TEST_F(EngineBadInput, FileThatDisappearedIsReportedAtTheStart) {
   ASSERT_TRUE(WriteRampWave(file, kRate / 2));
   auto app = Launch(dir_, file);
   ASSERT_TRUE(app->PostCommand(IDM_START));
-  ASSERT_TRUE(WaitUntil([&] { return app->ButtonEnabled(IDM_STOP); }, 5000));
-  ASSERT_TRUE(WaitForIdle(*app, PlayText(), 5000));
+  ASSERT_TRUE(WaitUntil([&] { return app->ButtonEnabled(IDM_STOP); }, kTimeoutMs));
+  ASSERT_TRUE(WaitForIdle(*app, PlayText(), kTimeoutMs));
   ASSERT_TRUE(DeleteFileA(file.c_str()));
   ASSERT_TRUE(app->PostCommand(IDM_START));
-  std::optional<MessageBoxInfo> box = app->AnswerMessageBox(IDOK, 5000);
+  std::optional<MessageBoxInfo> box = app->AnswerMessageBox(IDOK, kTimeoutMs);
   ASSERT_TRUE(box) << "a missing file is reported";
   Sleep(300);
   EXPECT_FALSE(app->Exited());

@@ -243,7 +243,7 @@ class MeterRecording {
       if (app_->ButtonEnabled(IDM_STOP)) app_->PostCommand(IDM_STOP);
       for (int i = 0; i < 5 && !app_->Exited(); ++i) {
         if (app_->AnswerMessageBox(IDOK, 1000)) continue;
-        if (app_->CloseAndWait(3000)) break;
+        if (app_->CloseAndWait(kTimeoutMs)) break;
       }
     }
     if (player_) player_->Stop();
@@ -380,7 +380,7 @@ TEST(MeterMixer, CompressedPlaybackShowsMixerLevelsOrItsNotice) {
       for (COLORREF c : {kBlue, kCyan, kGreen}) lit += picture.Count(c, y, 2 * w, 26 * w);
     }
     EXPECT_TRUE(notice > 0 || lit > 0) << file << ": neither mixer levels nor the notice in the meter area";
-    EXPECT_TRUE(engine_test::WaitForIdle(app, Pick("Play", "再生"), 15000)) << file << ": playback did not reach its end";
+    EXPECT_TRUE(engine_test::WaitForIdle(app, Pick("Play", "再生"), kTimeoutMs)) << file << ": playback did not reach its end";
     EXPECT_TRUE(app.CloseAndWait().has_value());
   }
 }

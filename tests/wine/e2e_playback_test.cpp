@@ -1,8 +1,11 @@
-// End-to-end tests of playback: TAPEON plays into the sound server's null
-// sink while the host records the sink's monitor (parec). Wine's own output
-// path loses a little, measured with a minimal player: the first 0.3 to 1.9 s
-// of a new stream, lone skips of 1 to 5 frames, rare underruns of 5 to 15 ms
-// and the last 0.1 s of a file. Anything else that differs is the program's.
+// End-to-end tests of playback. What TAPEON hands to the wave device is
+// watched at its waveOutWrite (the probe DLL takes the call over), so the
+// samples it plays are checked exactly where the program is responsible for
+// them. What only the sound itself can show (the pitch at another rate, a
+// compressed file heard as its tone) is checked in the sound server's null
+// sink, whose monitor the host records (parec); Wine's output path loses a
+// little there (the start of a stream, lone frames on a busy machine), so
+// those checks measure a tone, not single samples.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -24,89 +27,22 @@ using namespace engine_test;
 namespace {
 
 constexpr long kRate = 44100;
-constexpr long kStartLoss = kRate * 19 / 10;  // at most 1.9 s lost when a stream starts
-constexpr long kEndLoss = kRate * 15 / 100;   // the last 0.1 s, and some room
-constexpr long kLoneSkip = 5;                 // frames
-constexpr long kUnderrun = kRate * 15 / 1000;
-constexpr long kResumeRepeat = kRate / 10;  // what the server may replay when a paused stream goes on
+constexpr DWORD kRunTimeoutMs = 60000;  // a run of a few seconds, on a machine as busy as it gets
 
-// What came back of a played ramp.
-struct PlayedRamp {
-  long first = -1, last = -1;  // first and last ramp index heard
-  int skips = 0, underruns = 0;
-  long longest_silence = 0;    // inside the ramp, frames
-  long resumed_jump = 0;       // after the longest silence: frames left out
-  long repeated = 0;           // frames heard twice where a corked stream resumed
-  std::vector<std::string> faults;
-};
-
-// resuming: the ramp was paused once, so one short replay is the server's.
-PlayedRamp CheckPlayedRamp(const std::string& raw, bool resuming = false) {
-  PlayedRamp r;
-  const size_t frames = raw.size() / 4;
-  const uint8_t* data = reinterpret_cast<const uint8_t*>(raw.data());
-  long prev = -1;
-  long silence = 0;
-  for (size_t k = 0; k < frames; ++k) {
+// "" when the bytes handed to the device are the ramp 0 .. frames - 1, whole,
+// in order and each frame once; else the first difference.
+std::string RampDifference(const std::string& bytes, long frames) {
+  const long count = static_cast<long>(bytes.size() / 4);
+  for (long k = 0; k < count; ++k) {
     int16_t left, right;
-    std::memcpy(&left, data + 4 * k, 2);
-    std::memcpy(&right, data + 4 * k + 2, 2);
+    std::memcpy(&left, bytes.data() + 4 * k, 2);
+    std::memcpy(&right, bytes.data() + 4 * k + 2, 2);
     const long v = RampIndex(left, right);
-    if (v < 0) {
-      if (left != 0 || right != 0) {
-        if (r.faults.size() < 10)
-          r.faults.push_back("frame " + std::to_string(k) + " is neither ramp nor silence: " + std::to_string(left) +
-                             "," + std::to_string(right));
-        else
-          r.faults.push_back("");
-      }
-      if (prev >= 0) ++silence;
-      continue;
-    }
-    if (prev < 0) {
-      r.first = v;
-      prev = v;
-      continue;
-    }
-    const long jump = v - prev - 1;
-    if (jump < 0 && resuming && -jump <= kResumeRepeat) {
-      // The sound server replays a few frames when a paused stream goes on.
-      r.repeated += -jump;
-    } else if (jump < 0) {
-      r.faults.push_back("frame " + std::to_string(k) + ": " + std::to_string(prev) + " then " + std::to_string(v) +
-                         " (repeated or out of order)");
-    } else if (silence > 0) {
-      if (silence > r.longest_silence) {
-        r.longest_silence = silence;
-        r.resumed_jump = jump;
-      }
-      if (silence <= kUnderrun) {
-        ++r.underruns;
-        if (jump > kUnderrun) r.faults.push_back("frame " + std::to_string(k) + ": " + std::to_string(jump) +
-                                                 " frames lost at an underrun");
-      }
-    } else if (jump > 0) {
-      if (v <= kStartLoss) {
-        // still the start of the stream
-      } else if (jump <= kLoneSkip) {
-        ++r.skips;
-      } else {
-        r.faults.push_back("frame " + std::to_string(k) + ": " + std::to_string(jump) + " frames lost after " +
-                           std::to_string(prev));
-      }
-    }
-    silence = 0;
-    prev = v;
-    r.last = v;
+    if (v != k) return "frame " + std::to_string(k) + " is " + (v < 0 ? "not ramp" : "ramp frame " + std::to_string(v));
   }
-  return r;
-}
-
-std::string Describe(const PlayedRamp& r) {
-  std::string text = "first " + std::to_string(r.first) + ", last " + std::to_string(r.last) + ", skips " +
-                     std::to_string(r.skips) + ", underruns " + std::to_string(r.underruns);
-  for (size_t k = 0; k < r.faults.size() && k < 8; ++k) text += "\n  " + r.faults[k];
-  return text;
+  if (count != frames || bytes.size() % 4 != 0)
+    return std::to_string(bytes.size()) + " bytes handed over for " + std::to_string(frames) + " frames";
+  return "";
 }
 
 // The left channel of a raw capture.
@@ -125,7 +61,7 @@ class Playback : public ::testing::Test {
   void StartCapture() {
     capture_ = std::make_unique<HostScript>(dir_, "capture", CaptureCommand(raw_));
     ASSERT_TRUE(capture_->started());
-    ASSERT_TRUE(WaitUntil([&] { return FileSize(raw_) > 0; }, 5000)) << "parec does not record";
+    ASSERT_TRUE(WaitUntil([&] { return FileSize(raw_) > 0; }, kTimeoutMs)) << "parec does not record";
   }
 
   std::string StopCapture() {
@@ -159,20 +95,37 @@ class Playback : public ::testing::Test {
     ASSERT_TRUE(app.WaitForNoDialog());
   }
 
-  void ExpectWholeRamp(const std::string& raw, long frames) {
-    PlayedRamp r = CheckPlayedRamp(raw);
-    std::printf("heard: %s\n", Describe(r).c_str());
-    ASSERT_GE(r.first, 0) << "nothing of the file was heard";
-    EXPECT_TRUE(r.faults.empty()) << Describe(r);
-    EXPECT_LE(r.first, kStartLoss) << Describe(r);
-    EXPECT_GE(r.last, frames - 1 - kEndLoss) << Describe(r);
-    EXPECT_LE(r.last, frames - 1);
-    EXPECT_LE(r.skips, 20) << Describe(r);
-    EXPECT_LE(r.underruns, 5) << Describe(r);
+  // Starts `program` (TAPEON by default) on `file` with every buffer it hands
+  // to the device written to watched_.
+  std::unique_ptr<Tapeon> LaunchWatched(const std::string& file, const std::string& program = "") {
+    LaunchOptions options;
+    options.arguments = file;
+    options.profile_dir = dir_.path();
+    options.program = program;
+    auto app = std::make_unique<Tapeon>(options);
+    EXPECT_NE(app->WaitForMainWindow(), nullptr);
+    EXPECT_TRUE(app->WatchPlayback(watched_)) << "the probe could not watch waveOutWrite";
+    return app;
+  }
+
+  // Plays the file to its end and returns what was handed to the device.
+  std::string PlayWatched(const std::string& file, const std::string& program = "") {
+    auto app = LaunchWatched(file, program);
+    EXPECT_TRUE(app->PostCommand(IDM_START));
+    EXPECT_TRUE(WaitUntil([&] { return app->ButtonEnabled(IDM_STOP); }, kRunTimeoutMs));
+    EXPECT_TRUE(WaitForIdle(*app, PlayText(), kRunTimeoutMs));
+    EXPECT_EQ(app->CloseAndWait(), std::optional<DWORD>(0));
+    return Watched();
+  }
+
+  std::string Watched() {
+    std::optional<std::string> bytes = ReadFileBytes(watched_);
+    return bytes ? *bytes : "";
   }
 
   TempDir dir_;
   std::string raw_ = dir_.File("heard.raw");
+  std::string watched_ = dir_.File("device.raw");
   std::unique_ptr<HostScript> capture_;
 };
 
@@ -184,69 +137,66 @@ class PlaybackModes : public Playback, public ::testing::WithParamInterface<bool
   }
 };
 
-TEST_P(PlaybackModes, PcmComesBackSampleForSample) {
+TEST_P(PlaybackModes, PcmReachesTheDeviceSampleForSample) {
   const long frames = 6 * kRate;
   const std::string file = dir_.File("ramp.wav");
   ASSERT_TRUE(WriteRampWave(file, frames));
-  ExpectWholeRamp(PlayToTheEnd(file), frames);
+  EXPECT_EQ(RampDifference(PlayWatched(file), frames), "");
 }
 
 TEST_P(PlaybackModes, FileShorterThanOneBufferPlaysAndEnds) {
   const std::string file = dir_.File("short.wav");
   ASSERT_TRUE(WriteRampWave(file, 12000));  // 48000 bytes, less than one 65536-byte buffer
   auto app = Launch(dir_, file + " /P");
-  EXPECT_TRUE(app->WaitForExit(10000)) << "the run must end with its only block";
+  EXPECT_TRUE(app->WaitForExit(kTimeoutMs)) << "the run must end with its only block";
 }
 
 TEST_P(PlaybackModes, PauseAndContResumeWhereItPaused) {
   const long frames = 6 * kRate;
   const std::string file = dir_.File("ramp.wav");
   ASSERT_TRUE(WriteRampWave(file, frames));
-  StartCapture();
-  auto app = Launch(dir_, file);
+  auto app = LaunchWatched(file);
   ASSERT_TRUE(app->PostCommand(IDM_START));
-  ASSERT_TRUE(WaitUntil([&] { return app->ButtonEnabled(IDM_PAUSE); }, 5000));
+  ASSERT_TRUE(WaitUntil([&] { return app->ButtonEnabled(IDM_PAUSE); }, kRunTimeoutMs));
   const DWORD started = GetTickCount();
-  Sleep(2500);
+  ASSERT_TRUE(WaitUntil([&] { return Watched().size() >= 2 * kRate * 4; }, kRunTimeoutMs));
   ASSERT_TRUE(app->PostCommand(IDM_PAUSE));
-  ASSERT_TRUE(WaitUntil([&] { return app->ButtonText(IDM_PAUSE) == "Cont"; }, 5000));
+  ASSERT_TRUE(WaitUntil([&] { return app->ButtonText(IDM_PAUSE) == "Cont"; }, kRunTimeoutMs));
+  // Paused, the program hands nothing more to the device: whatever it had
+  // queued waits there.
+  const size_t held = Watched().size();
   Sleep(1500);
+  EXPECT_EQ(Watched().size(), held) << "buffers were written while paused";
   ASSERT_TRUE(app->PostCommand(IDM_PAUSE));
-  ASSERT_TRUE(WaitUntil([&] { return app->ButtonText(IDM_PAUSE) == "Pause"; }, 5000));
-  ASSERT_TRUE(WaitForIdle(*app, PlayText(), 15000));
-  // The file lasts 6 s; a pause that held makes the run at least 1.5 s longer.
-  // (A paused stream is not always heard as silence: the server may send
-  // nothing while every stream is paused.)
+  ASSERT_TRUE(WaitUntil([&] { return app->ButtonText(IDM_PAUSE) == "Pause"; }, kRunTimeoutMs));
+  ASSERT_TRUE(WaitForIdle(*app, PlayText(), kRunTimeoutMs));
+  // The file lasts 6 s; a pause that held the device makes the run longer.
   EXPECT_GE(GetTickCount() - started, 7000u) << "the pause must hold the playback";
   EXPECT_EQ(app->CloseAndWait(), std::optional<DWORD>(0));
-  PlayedRamp r = CheckPlayedRamp(StopCapture(), true);
-  EXPECT_TRUE(r.faults.empty()) << Describe(r);
-  EXPECT_LE(r.repeated, kResumeRepeat) << Describe(r);
-  EXPECT_LE(r.resumed_jump, kUnderrun) << "playing must go on where it paused";
-  EXPECT_GE(r.last, frames - 1 - kEndLoss) << Describe(r);
+  EXPECT_EQ(RampDifference(Watched(), frames), "") << "playing must go on where it paused";
 }
 
 TEST_P(PlaybackModes, StopEndsAtOnce) {
   const long frames = 8 * kRate;
   const std::string file = dir_.File("ramp.wav");
   ASSERT_TRUE(WriteRampWave(file, frames));
-  StartCapture();
-  auto app = Launch(dir_, file);
+  auto app = LaunchWatched(file);
   ASSERT_TRUE(app->PostCommand(IDM_START));
-  ASSERT_TRUE(WaitUntil([&] { return app->ButtonEnabled(IDM_STOP); }, 5000));
-  Sleep(2500);
+  ASSERT_TRUE(WaitUntil([&] { return Watched().size() >= 2 * kRate * 4; }, kRunTimeoutMs));
   ASSERT_TRUE(app->PostCommand(IDM_STOP));
-  EXPECT_TRUE(WaitForIdle(*app, PlayText(), 1000)) << "Stop must end the run at once";
-  Sleep(1500);
-  PlayedRamp r = CheckPlayedRamp(StopCapture());
-  EXPECT_TRUE(r.faults.empty()) << Describe(r);
-  EXPECT_GT(r.last, 0);
-  EXPECT_LT(r.last, static_cast<long>(4.5 * kRate)) << "sound went on after Stop";
+  EXPECT_TRUE(WaitForIdle(*app, PlayText(), kRunTimeoutMs)) << "Stop must end the run";
+  const std::string handed = Watched();
+  // On memory the whole sound is handed over at the start; streaming, the
+  // rest of the file must not follow.
+  if (!GetParam()) {
+    EXPECT_LT(handed.size(), frames * 4u) << "the file was played to its end after Stop";
+  }
+  EXPECT_EQ(RampDifference(handed, static_cast<long>(handed.size() / 4)), "");
   // The file stays the current file and plays again.
   ASSERT_TRUE(app->PostCommand(IDM_START));
-  EXPECT_TRUE(WaitUntil([&] { return app->ButtonEnabled(IDM_STOP); }, 5000));
+  EXPECT_TRUE(WaitUntil([&] { return app->ButtonEnabled(IDM_STOP); }, kRunTimeoutMs));
   ASSERT_TRUE(app->PostCommand(IDM_STOP));
-  EXPECT_TRUE(WaitForIdle(*app, PlayText(), 2000));
+  EXPECT_TRUE(WaitForIdle(*app, PlayText(), kRunTimeoutMs));
   EXPECT_EQ(app->CloseAndWait(), std::optional<DWORD>(0));
 }
 
@@ -254,6 +204,17 @@ INSTANTIATE_TEST_SUITE_P(Modes, PlaybackModes, ::testing::Values(false, true),
                          [](const ::testing::TestParamInfo<bool>& info) {
                            return info.param ? "OnMemory" : "Streaming";
                          });
+
+// A build that loses one buffer in twenty on its way to the device must fail
+// the check of PcmReachesTheDeviceSampleForSample. (On memory the whole sound
+// is one buffer.)
+TEST_F(Playback, LostBufferIsCaught) {
+  ASSERT_TRUE(WriteSettings(dir_, {{"OnMem", "0"}, {"levelwarning", "0"}}));
+  const long frames = 6 * kRate;
+  const std::string file = dir_.File("ramp.wav");
+  ASSERT_TRUE(WriteRampWave(file, frames));
+  EXPECT_NE(RampDifference(PlayWatched(file, ModuleDir() + "\\TAPEON_drop_fault.EXE"), frames), "");
+}
 
 class PlaybackRate : public Playback, public ::testing::WithParamInterface<int> {};
 
@@ -266,8 +227,8 @@ TEST_P(PlaybackRate, ToneComesBackAtTheShiftedPitch) {
   auto app = Launch(dir_, tone);
   ASSERT_NO_FATAL_FAILURE(SetRate(*app, steps));
   ASSERT_TRUE(app->PostCommand(IDM_START));
-  ASSERT_TRUE(WaitUntil([&] { return app->ButtonEnabled(IDM_STOP); }, 5000));
-  ASSERT_TRUE(WaitForIdle(*app, PlayText(), 15000));
+  ASSERT_TRUE(WaitUntil([&] { return app->ButtonEnabled(IDM_STOP); }, kTimeoutMs));
+  ASSERT_TRUE(WaitForIdle(*app, PlayText(), kTimeoutMs));
   EXPECT_EQ(app->CloseAndWait(), std::optional<DWORD>(0));
   const double heard = MeasureFrequency(LeftChannel(StopCapture()), kRate);
   std::printf("heard %.2f Hz\n", heard);
@@ -324,7 +285,7 @@ TEST_F(Playback, StopDuringThePlayListEndsItAndStaysOpen) {
   for (const char* name : {"a.wav", "b.wav", "c.wav"}) ASSERT_TRUE(WriteRampWave(dir_.File(name), 3 * kRate));
   // A blank does not end a file name on the command line; the options do.
   auto app = Launch(dir_, dir_.File("a.wav") + " /P " + dir_.File("b.wav") + " /P " + dir_.File("c.wav"));
-  ASSERT_TRUE(WaitUntil([&] { return app->Title() == "b.wav - TAPEON" && app->ButtonEnabled(IDM_STOP); }, 15000));
+  ASSERT_TRUE(WaitUntil([&] { return app->Title() == "b.wav - TAPEON" && app->ButtonEnabled(IDM_STOP); }, kTimeoutMs));
   Sleep(500);
   ASSERT_TRUE(app->PostCommand(IDM_STOP));
   ASSERT_TRUE(WaitForIdle(*app, PlayText(), 2000));
@@ -344,17 +305,17 @@ TEST_F(Playback, LevelReportAtEachEndOfARun) {
   const LevelReport expected = ComposeLevelReport(kRampBase + kRampPeriod - 1, 0, 3, 1, JapaneseSession());
 
   ASSERT_TRUE(app->PostCommand(IDM_START));  // to the end
-  std::optional<MessageBoxInfo> box = app->AnswerMessageBox(IDOK, 15000);
+  std::optional<MessageBoxInfo> box = app->AnswerMessageBox(IDOK, kTimeoutMs);
   ASSERT_TRUE(box) << "no report at the end of the file";
   EXPECT_EQ(box->caption, expected.caption);
   EXPECT_EQ(box->text, expected.text);
   ASSERT_TRUE(WaitForIdle(*app, PlayText()));
 
   ASSERT_TRUE(app->PostCommand(IDM_START));  // stopped
-  ASSERT_TRUE(WaitUntil([&] { return app->ButtonEnabled(IDM_STOP); }, 5000));
+  ASSERT_TRUE(WaitUntil([&] { return app->ButtonEnabled(IDM_STOP); }, kTimeoutMs));
   Sleep(1200);
   ASSERT_TRUE(app->PostCommand(IDM_STOP));
-  box = app->AnswerMessageBox(IDOK, 5000);
+  box = app->AnswerMessageBox(IDOK, kTimeoutMs);
   ASSERT_TRUE(box) << "no report after Stop";
   EXPECT_EQ(box->caption, expected.caption);
   ASSERT_TRUE(WaitForIdle(*app, PlayText()));
@@ -362,12 +323,17 @@ TEST_F(Playback, LevelReportAtEachEndOfARun) {
 
   ASSERT_TRUE(WriteSettings(dir_, {{"OnMem", "0"}, {"levelwarning", "0"}}));
   auto quiet = Launch(dir_, file + " /P");
-  EXPECT_TRUE(quiet->WaitForExit(15000)) << "without levelwarning the run ends without a box";
+  EXPECT_TRUE(quiet->WaitForExit(kTimeoutMs)) << "without levelwarning the run ends without a box";
 }
 
 // ---- Ogg Vorbis through the codec driver (vorbis.acm) ----------------------------
 
 constexpr double kToneSeconds = 4.0;  // the tones of tests/fixtures/codec.sh
+// What the way through Wine and the sound server may lose of a stream, on a
+// machine as busy as it gets: the codec's own output is checked sample for
+// sample by OggCodec.ConversionAgreesWithOggdec, so here the tone only has to
+// be heard, at its pitch, and not longer than the file.
+constexpr double kHeardAtLeast = 0.5;
 
 // Seconds of tone in the left channel of a capture: the 10 ms stretches in
 // which it is loud.
@@ -411,8 +377,8 @@ TEST_P(OggTones, ToneComesBackWholeAtItsPitch) {
     ASSERT_NO_FATAL_FAILURE(SetRate(*app, t.steps));
   }
   ASSERT_TRUE(app->PostCommand(IDM_START));
-  ASSERT_TRUE(WaitUntil([&] { return app->ButtonEnabled(IDM_STOP); }, 5000));
-  ASSERT_TRUE(WaitForIdle(*app, PlayText(), 20000));
+  ASSERT_TRUE(WaitUntil([&] { return app->ButtonEnabled(IDM_STOP); }, kRunTimeoutMs));
+  ASSERT_TRUE(WaitForIdle(*app, PlayText(), kRunTimeoutMs));
   EXPECT_EQ(app->CloseAndWait(), std::optional<DWORD>(0));
   const std::vector<int16_t> left = LeftChannel(StopCapture());
   const double factor = RateFactor(t.steps);
@@ -420,7 +386,7 @@ TEST_P(OggTones, ToneComesBackWholeAtItsPitch) {
   const double seconds = LoudSeconds(left);
   std::printf("heard %.2f Hz for %.2f s\n", heard, seconds);
   EXPECT_NEAR(heard, 440.0 * factor, 440.0 * factor * 0.01);
-  EXPECT_GE(seconds, kToneSeconds / factor - static_cast<double>(kStartLoss + kEndLoss) / kRate);
+  EXPECT_GE(seconds, kHeardAtLeast * kToneSeconds / factor);
   EXPECT_LE(seconds, kToneSeconds / factor + 0.2) << "more tone than the file holds";
 }
 
@@ -441,21 +407,21 @@ TEST_F(OggPlayback, PauseAndContGoOn) {
   StartCapture();
   auto app = Launch(dir_, FixturePath("codec_tone44.ogg"));
   ASSERT_TRUE(app->PostCommand(IDM_START));
-  ASSERT_TRUE(WaitUntil([&] { return app->ButtonEnabled(IDM_PAUSE); }, 5000));
+  ASSERT_TRUE(WaitUntil([&] { return app->ButtonEnabled(IDM_PAUSE); }, kRunTimeoutMs));
   const DWORD started = GetTickCount();
   Sleep(1500);
   ASSERT_TRUE(app->PostCommand(IDM_PAUSE));
-  ASSERT_TRUE(WaitUntil([&] { return app->ButtonText(IDM_PAUSE) == "Cont"; }, 5000));
+  ASSERT_TRUE(WaitUntil([&] { return app->ButtonText(IDM_PAUSE) == "Cont"; }, kRunTimeoutMs));
   Sleep(1500);
   ASSERT_TRUE(app->PostCommand(IDM_PAUSE));
-  ASSERT_TRUE(WaitUntil([&] { return app->ButtonText(IDM_PAUSE) == "Pause"; }, 5000));
-  ASSERT_TRUE(WaitForIdle(*app, PlayText(), 15000));
+  ASSERT_TRUE(WaitUntil([&] { return app->ButtonText(IDM_PAUSE) == "Pause"; }, kRunTimeoutMs));
+  ASSERT_TRUE(WaitForIdle(*app, PlayText(), kRunTimeoutMs));
   EXPECT_GE(GetTickCount() - started, 5000u) << "the pause must hold the playback";
   EXPECT_EQ(app->CloseAndWait(), std::optional<DWORD>(0));
   const double seconds = LoudSeconds(LeftChannel(StopCapture()));
   std::printf("heard %.2f s of tone\n", seconds);
   EXPECT_LE(seconds, kToneSeconds + 0.2) << "tone played twice";
-  EXPECT_GE(seconds, kToneSeconds - static_cast<double>(kStartLoss + kEndLoss) / kRate);
+  EXPECT_GE(seconds, kHeardAtLeast * kToneSeconds);
 }
 
 TEST_F(OggPlayback, StopEndsAtOnce) {
@@ -463,13 +429,18 @@ TEST_F(OggPlayback, StopEndsAtOnce) {
   StartCapture();
   auto app = Launch(dir_, FixturePath("codec_tone22.ogg"));
   ASSERT_TRUE(app->PostCommand(IDM_START));
-  ASSERT_TRUE(WaitUntil([&] { return app->ButtonEnabled(IDM_STOP); }, 5000));
-  Sleep(1500);
+  ASSERT_TRUE(WaitUntil([&] { return app->ButtonEnabled(IDM_STOP); }, kRunTimeoutMs));
+  ASSERT_TRUE(WaitUntil([&] { return LoudSeconds(LeftChannel(ReadFileBytes(raw_).value_or(""))) > 0.5; },
+                        kRunTimeoutMs));
   ASSERT_TRUE(app->PostCommand(IDM_STOP));
-  EXPECT_TRUE(WaitForIdle(*app, PlayText(), 1000)) << "Stop must end the run at once";
-  Sleep(1500);
-  const double seconds = LoudSeconds(LeftChannel(StopCapture()));
-  EXPECT_LT(seconds, 2.5) << "sound went on after Stop";
+  EXPECT_TRUE(WaitForIdle(*app, PlayText(), kRunTimeoutMs)) << "Stop must end the run";
+  // Once the run has ended nothing more is heard (a second for what the
+  // sound server still had on its way, then two seconds of silence).
+  const size_t ended = FileSize(raw_) / 4;
+  Sleep(3000);
+  const std::vector<int16_t> left = LeftChannel(StopCapture());
+  const size_t after = std::min(left.size(), ended + kRate);
+  EXPECT_EQ(LoudSeconds(std::vector<int16_t>(left.begin() + after, left.end())), 0.0) << "sound went on after Stop";
   EXPECT_EQ(app->CloseAndWait(), std::optional<DWORD>(0));
 }
 
@@ -487,7 +458,7 @@ TEST_F(OggPlayback, PlayListMixesWaveMp3AndOgg) {
         if (!title.empty() && (titles.empty() || titles.back() != title)) titles.push_back(title);
         return false;
       },
-      40000);
+      2 * kRunTimeoutMs);
   ASSERT_TRUE(app->Exited()) << "TAPEON must close after the third file; titles: " << ::testing::PrintToString(titles);
   EXPECT_EQ(app->ExitCode(), 0u);
   std::vector<std::string> expected;
@@ -511,7 +482,7 @@ TEST_F(OggPlayback, LevelReportAsForMp3) {
             if (std::optional<MessageBoxInfo> box = app->AnswerMessageBox(IDOK, 2000)) report = box->caption;
           return false;
         },
-        20000);
+        kRunTimeoutMs);
     ASSERT_TRUE(app->Exited()) << name << " did not play to its end";
     reports.push_back(report);
   }
@@ -578,14 +549,14 @@ TEST_F(OggPlayback, DamagedFilesNeverHang) {
   ASSERT_TRUE(WriteSettings(dir_, {{"OnMem", "0"}, {"levelwarning", "0"}}));
   auto app = Launch(dir_, FixturePath("codec_bad_setup.ogg"));
   ASSERT_TRUE(app->PostCommand(IDM_START));
-  std::optional<MessageBoxInfo> box = app->AnswerMessageBox(IDOK, 10000);
+  std::optional<MessageBoxInfo> box = app->AnswerMessageBox(IDOK, kRunTimeoutMs);
   ASSERT_TRUE(box) << "no message for a stream without valid headers";
   EXPECT_EQ(box->text, Pick("failed WaveOutWrite", ja::audio::kWaveOutWriteFailed));
   EXPECT_TRUE(WaitForIdle(*app, PlayText()));
   EXPECT_EQ(app->CloseAndWait(), std::optional<DWORD>(0));
   for (const char* name : {"codec_bad_page.ogg", "codec_cut.ogg", "codec_cut_headers.ogg"}) {
     auto played = Launch(dir_, FixturePath(name) + " /P");
-    EXPECT_TRUE(played->WaitForExit(15000)) << name << " must play to its end";
+    EXPECT_TRUE(played->WaitForExit(kRunTimeoutMs)) << name << " must play to its end";
     EXPECT_EQ(played->ExitCode(), 0u) << name;
   }
 }

@@ -40,6 +40,30 @@ bool ShowsIcon(HWND box) {
   return false;
 }
 
+std::string Le32(uint32_t value) {
+  const char bytes[4] = {static_cast<char>(value), static_cast<char>(value >> 8), static_cast<char>(value >> 16),
+                         static_cast<char>(value >> 24)};
+  return std::string(bytes, 4);
+}
+
+// A file of `size` bytes that begins with `head`; the rest is a hole that the
+// file system does not store.
+bool WriteSparseFile(const std::string& path, const std::string& head, uint64_t size) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  bool ok = WriteFile(file, head.data(), static_cast<DWORD>(head.size()), &written, nullptr) && written == head.size();
+  LARGE_INTEGER end;
+  end.QuadPart = static_cast<LONGLONG>(size);
+  ok = ok && SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+  CloseHandle(file);
+  return ok;
+}
+
+// The caption Windows gives a box that has none (Wine alone would show the
+// program's string 0, "Disk Full or I/O Error!").
+std::string NoCaptionTitle() { return Pick("Error", ja::kErrorCaption); }
+
 class SoundFilesE2E : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -70,12 +94,13 @@ class SoundFilesE2E : public ::testing::Test {
 
   // The failure box that stops the open: exact text, exclamation icon, OK.
   void ExpectFailureBox(const std::string& what, const std::string& text) {
-    HWND window = app_->WaitForDialog("", 5000);
+    HWND window = app_->WaitForDialog("", kTimeoutMs);
     ASSERT_TRUE(window) << what << ": no message box";
     EXPECT_TRUE(ShowsIcon(window)) << what;
-    std::optional<MessageBoxInfo> box = app_->AnswerMessageBox(IDOK, 5000);
+    std::optional<MessageBoxInfo> box = app_->AnswerMessageBox(IDOK, kTimeoutMs);
     ASSERT_TRUE(box) << what << ": no message box";
     EXPECT_EQ(box->text, text) << what;
+    EXPECT_EQ(box->caption, NoCaptionTitle()) << what;
     ASSERT_EQ(box->buttons.size(), 1u) << what;
     EXPECT_EQ(box->buttons[0].first, IDOK) << what;
     EXPECT_TRUE(app_->WaitForNoDialog(1500)) << what << ": a second box";
@@ -92,6 +117,31 @@ TEST_F(SoundFilesE2E, WaveMpegAndRiffWrappedMpegReachPlayMode) {
     ASSERT_TRUE(Launch(FixturePath(name))) << name;
     ExpectPlayMode(name);
     app_->CloseAndWait();
+  }
+}
+
+// Files past 2 GB, beyond what mmioSeek can measure, open and play.
+TEST_F(SoundFilesE2E, FilesOfMoreThanTwoGigabytesPlay) {
+  if (!SoundSession()) GTEST_SKIP() << "no wave output in this run";
+  const uint32_t size = 2200000000u;
+  const std::string wave_header = "RIFF" + Le32(size - 8) + "WAVEfmt " + Le32(16) +
+                                  std::string("\x01\0\x02\0\x44\xAC\0\0\x10\xB1\x02\0\x04\0\x10\0", 16) +
+                                  "data" + Le32(size - 44);
+  std::optional<std::string> mp3 = ReadFileBytes(FixturePath("files_cbr128.mp3"));
+  ASSERT_TRUE(mp3);
+  const struct {
+    const char* name;
+    std::string head;
+  } files[] = {{"large.wav", wave_header}, {"large.mp3", *mp3}};
+  for (const auto& f : files) {
+    const std::string file = dir_.File(f.name);
+    ASSERT_TRUE(WriteSparseFile(file, f.head, size)) << f.name;
+    ASSERT_TRUE(Launch(file)) << f.name;
+    ExpectPlayMode(f.name);
+    ASSERT_TRUE(app_->PostCommand(IDM_START));
+    EXPECT_TRUE(WaitUntil([&] { return app_->ButtonEnabled(IDM_STOP); })) << f.name << " does not play";
+    app_->CloseAndWait();
+    DeleteFileA(file.c_str());
   }
 }
 
@@ -152,7 +202,7 @@ TEST_F(SoundFilesE2E, RefusedFilesGetTheirMessage) {
 TEST_F(SoundFilesE2E, NoSoundWaveFileIsRefusedByTheOutputQuery) {
   if (SoundSession()) GTEST_SKIP() << "wave output exists in this run";
   ASSERT_TRUE(Launch(FixturePath("files_s16_44k.wav")));
-  std::optional<MessageBoxInfo> box = app_->AnswerMessageBox(IDOK, 5000);
+  std::optional<MessageBoxInfo> box = app_->AnswerMessageBox(IDOK, kTimeoutMs);
   ASSERT_TRUE(box);
   // No device: a bad device id or no driver, depending on the system.
   if (JapaneseSession())
@@ -167,12 +217,13 @@ TEST_F(SoundFilesE2E, UnfinishedRecordingIsRepairedOnYes) {
   std::optional<std::string> original = ReadFileBytes(FixturePath("files_unfinished.wav"));
   ASSERT_TRUE(original && WriteFileBytes(file, *original));
   ASSERT_TRUE(Launch(file));
-  HWND window = app_->WaitForDialog("", 5000);
+  HWND window = app_->WaitForDialog("", kTimeoutMs);
   ASSERT_TRUE(window);
   EXPECT_FALSE(ShowsIcon(window));
-  std::optional<MessageBoxInfo> box = app_->AnswerMessageBox(IDYES, 5000);
+  std::optional<MessageBoxInfo> box = app_->AnswerMessageBox(IDYES, kTimeoutMs);
   ASSERT_TRUE(box);
   EXPECT_EQ(box->text, Pick("File destroyed. Recover?", ja::files::kRecover));
+  EXPECT_EQ(box->caption, NoCaptionTitle());
   ASSERT_EQ(box->buttons.size(), 2u);
   EXPECT_TRUE((box->buttons[0].first == IDYES && box->buttons[1].first == IDNO) ||
               (box->buttons[0].first == IDNO && box->buttons[1].first == IDYES));
@@ -191,7 +242,7 @@ TEST_F(SoundFilesE2E, UnfinishedRecordingIsLeftAloneOnNo) {
   std::optional<std::string> original = ReadFileBytes(FixturePath("files_unfinished.wav"));
   ASSERT_TRUE(original && WriteFileBytes(file, *original));
   ASSERT_TRUE(Launch(file));
-  ASSERT_TRUE(app_->AnswerMessageBox(IDNO, 5000));
+  ASSERT_TRUE(app_->AnswerMessageBox(IDNO, kTimeoutMs));
   EXPECT_TRUE(app_->WaitForNoDialog(1500));
   app_->CloseAndWait();
   EXPECT_EQ(ReadFileBytes(file), original);
@@ -199,17 +250,25 @@ TEST_F(SoundFilesE2E, UnfinishedRecordingIsLeftAloneOnNo) {
 
 TEST_F(SoundFilesE2E, UnrepairableFileSaysCantRecoverAndStaysAsItWas) {
   // An "RMP3" file whose RIFF size is 0: offered, but its first chunk is no "fmt ".
-  std::string bytes("RIFF\0\0\0\0RMP3data", 16);
-  bytes += std::string("\x40\0\0\0", 4) + std::string(64, '\0');
-  const std::string file = dir_.File("broken.rmp");
-  ASSERT_TRUE(WriteFileBytes(file, bytes));
-  ASSERT_TRUE(Launch(file));
-  std::optional<MessageBoxInfo> offer = app_->AnswerMessageBox(IDYES, 5000);
-  ASSERT_TRUE(offer);
-  EXPECT_EQ(offer->text, Pick("File destroyed. Recover?", ja::files::kRecover));
-  ExpectFailureBox("cant recover", Pick("cant recover", ja::files::kCantRecover));
-  app_->CloseAndWait();
-  EXPECT_EQ(ReadFileBytes(file), bytes);
+  std::string rmp3("RIFF\0\0\0\0RMP3data", 16);
+  rmp3 += std::string("\x40\0\0\0", 4) + std::string(64, '\0');
+  // After the fact chunk a LIST chunk, not the data chunk: the data size would
+  // land on the LIST chunk's size.
+  std::string list_after_fact("RIFF\0\0\0\0WAVEfmt ", 16);
+  list_after_fact += Le32(20) + std::string("\x02\0\x01\0\x40\x1F\0\0\0\x10\0\0\0\x01\x04\0\x02\0\0\0", 20);
+  list_after_fact += "fact" + Le32(4) + Le32(12345) + "LIST" + Le32(12) + "INFOISFT" + Le32(0);
+  list_after_fact += "data" + Le32(0) + std::string(100, '\x11');
+  for (const std::string& bytes : {rmp3, list_after_fact}) {
+    const std::string file = dir_.File("broken.wav");
+    ASSERT_TRUE(WriteFileBytes(file, bytes));
+    ASSERT_TRUE(Launch(file));
+    std::optional<MessageBoxInfo> offer = app_->AnswerMessageBox(IDYES, kTimeoutMs);
+    ASSERT_TRUE(offer);
+    EXPECT_EQ(offer->text, Pick("File destroyed. Recover?", ja::files::kRecover));
+    ExpectFailureBox("cant recover", Pick("cant recover", ja::files::kCantRecover));
+    app_->CloseAndWait();
+    EXPECT_EQ(ReadFileBytes(file), bytes);
+  }
 }
 
 // The create's 44-byte header, then the sizes the two ascends write, with the

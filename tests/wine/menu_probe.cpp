@@ -1,6 +1,10 @@
 // Test-only DLL that the end-to-end driver loads into TAPEON to read menu
-// states and texts from inside the program (see menu_probe.h).
+// states and texts, and to watch the playback buffers, from inside the program
+// (see menu_probe.h).
 #include <windows.h>
+#include <mmsystem.h>
+
+#include <cstring>
 
 #include "menu_probe.h"
 
@@ -23,7 +27,93 @@ void ReadMenu(HMENU menu, int level, menu_probe::Request* request) {
   }
 }
 
+using WaveOutWriteFunction = MMRESULT(WINAPI*)(HWAVEOUT, LPWAVEHDR, UINT);
+WaveOutWriteFunction real_wave_out_write = nullptr;
+HANDLE watch_file = INVALID_HANDLE_VALUE;
+
+// Runs on the program's own thread, in place of waveOutWrite. The data area is
+// not touched again before the device gives the buffer back (a message to the
+// same thread), so writing it after the call still writes what was played.
+WNDPROC program_window_procedure = nullptr;
+HANDLE recording_file = INVALID_HANDLE_VALUE;
+
+// Subclass of the program's main window: what the input device hands over
+// is written before the program's own procedure handles it.
+LRESULT CALLBACK WatchedWindowProcedure(HWND window, UINT message, WPARAM w, LPARAM l) {
+  if (message == MM_WIM_DATA && recording_file != INVALID_HANDLE_VALUE) {
+    auto* header = reinterpret_cast<const WAVEHDR*>(l);
+    DWORD written = 0;
+    if (header && header->lpData)
+      WriteFile(recording_file, header->lpData, header->dwBytesRecorded, &written, nullptr);
+  }
+  return CallWindowProcA(program_window_procedure, window, message, w, l);
+}
+
+// Opens `path` for a watch, replacing the file `current` wrote into.
+bool OpenWatchFile(menu_probe::WatchRequest* request, HANDLE* current) {
+  request->path[menu_probe::kPathBytes - 1] = 0;
+  HANDLE file = CreateFileA(request->path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  HANDLE previous = InterlockedExchangePointer(current, file);
+  if (previous != INVALID_HANDLE_VALUE) CloseHandle(previous);
+  return true;
+}
+
+MMRESULT WINAPI WatchedWaveOutWrite(HWAVEOUT device, LPWAVEHDR header, UINT size) {
+  const MMRESULT result = real_wave_out_write(device, header, size);
+  if (result == MMSYSERR_NOERROR && header && header->lpData && watch_file != INVALID_HANDLE_VALUE) {
+    DWORD written = 0;
+    WriteFile(watch_file, header->lpData, header->dwBufferLength, &written, nullptr);
+  }
+  return result;
+}
+
+// The import address table slot through which `module` calls `function` of
+// `dll`, or null.
+void** ImportSlot(HMODULE module, const char* dll, const char* function) {
+  auto* base = reinterpret_cast<BYTE*>(module);
+  auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
+  auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+  const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+  if (!imports.VirtualAddress) return nullptr;
+  for (auto* entry = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress); entry->Name; ++entry) {
+    if (lstrcmpiA(reinterpret_cast<char*>(base + entry->Name), dll) != 0 || !entry->OriginalFirstThunk) continue;
+    auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + entry->OriginalFirstThunk);
+    auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + entry->FirstThunk);
+    for (; names->u1.AddressOfData; ++names, ++slots) {
+      if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
+      auto* by_name = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+      if (std::strcmp(reinterpret_cast<char*>(by_name->Name), function) == 0)
+        return reinterpret_cast<void**>(&slots->u1.Function);
+    }
+  }
+  return nullptr;
+}
+
 }  // namespace
+
+extern "C" __declspec(dllexport) DWORD WINAPI WatchPlayback(void* parameter) {
+  if (!OpenWatchFile(static_cast<menu_probe::WatchRequest*>(parameter), &watch_file)) return 0;
+  if (real_wave_out_write) return 1;
+  void** slot = ImportSlot(GetModuleHandleA(nullptr), "winmm.dll", "waveOutWrite");
+  DWORD protection = 0;
+  if (!slot || !VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &protection)) return 0;
+  real_wave_out_write = reinterpret_cast<WaveOutWriteFunction>(*slot);
+  InterlockedExchangePointer(slot, reinterpret_cast<void*>(&WatchedWaveOutWrite));
+  VirtualProtect(slot, sizeof *slot, protection, &protection);
+  return 1;
+}
+
+extern "C" __declspec(dllexport) DWORD WINAPI WatchRecording(void* parameter) {
+  auto* request = static_cast<menu_probe::WatchRequest*>(parameter);
+  if (!OpenWatchFile(request, &recording_file)) return 0;
+  if (program_window_procedure) return 1;
+  HWND window = reinterpret_cast<HWND>(static_cast<UINT_PTR>(request->window));
+  program_window_procedure = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WatchedWindowProcedure)));
+  return program_window_procedure ? 1 : 0;
+}
 
 extern "C" __declspec(dllexport) DWORD WINAPI ReadMenus(void* parameter) {
   auto* request = static_cast<menu_probe::Request*>(parameter);

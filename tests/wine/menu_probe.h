@@ -1,7 +1,8 @@
-// Request block shared by the driver and menu_probe.dll. The driver writes it
-// into TAPEON's memory, starts ReadMenus there on a thread of its own, and
-// reads the block back. Wine does not let one process read another's menus,
-// so the reading has to happen inside the program.
+// Request blocks shared by the driver and menu_probe.dll. The driver writes one
+// into TAPEON's memory, starts the probe's function there on a thread of its
+// own, and reads the block back. Wine does not let one process read another's
+// menus, so the reading has to happen inside the program; what the program
+// hands to the wave device can likewise only be seen from inside.
 #pragma once
 #include <cstdint>
 
@@ -27,5 +28,19 @@ struct Request {
   uint32_t count;   // items written
   Item items[kMaxItems];
 };
+
+// WatchPlayback: from then on, the bytes of every buffer the program hands to
+// waveOutWrite (and the device accepts) are appended to the file at `path`, in
+// the order of the calls. The thread result is 1 when the watch is in place.
+constexpr uint32_t kPathBytes = 260;
+struct WatchRequest {
+  char path[kPathBytes];
+  uint32_t window;  // WatchRecording: the program's main window
+};
+
+// WatchRecording: from then on, the bytes of every buffer the wave input
+// device gives back to the window (MM_WIM_DATA, dwBytesRecorded of them) are
+// appended to the file at `path`, before the program sees them. The thread
+// result is 1 when the watch is in place.
 
 }  // namespace menu_probe

@@ -48,6 +48,11 @@ void ShowFailure(const char* text) {
   std::fprintf(stderr, "failure: %s\n", text);
 }
 void ShowBare(const char* text) { ShowFailure(text); }
+// Any other box, such as the repair question, is answered No.
+int ShowMessageBox(HWND, const char* text, const char*, UINT) {
+  ShowFailure(text);
+  return IDNO;
+}
 void SetDisplayFormat(const FormatRecord*) {}
 void RefreshCapacity() {}
 void AbandonTransport() {
