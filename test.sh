@@ -207,6 +207,10 @@ run_e2e() {
 }
 run_e2e english '-*NoSound*' LC_ALL=en_US.UTF-8
 run_e2e japanese '-*NoSound*' LC_ALL=ja_JP.UTF-8
+# Without the Ogg Vorbis codec driver, as on a system that has none.
+TAPEON_CODEC=0 wine_env_codec
+run_e2e no-codec '*WithoutCodec*' LC_ALL=en_US.UTF-8 TAPEON_CODEC=0
+run_e2e no-codec-japanese '*WithoutCodec*' LC_ALL=ja_JP.UTF-8 TAPEON_CODEC=0
 # The sound server out of reach (and ALSA off, in case the machine has a card):
 # Wine then offers no wave devices.
 run_e2e no-sound '*NoSound*' LC_ALL=en_US.UTF-8 PULSE_SERVER=unix:/nonexistent WINEDLLOVERRIDES=winealsa.drv=d

@@ -8,9 +8,22 @@ PACKAGES=(
   googletest libgtest-dev libbenchmark-dev
   wine wine32:i386 fonts-wine fonts-ipafont-gothic xvfb pulseaudio pulseaudio-utils x11-utils xdotool
   sox lame vorbis-tools imagemagick python3 locales
+  libogg-dev libvorbis-dev dpkg-dev xz-utils
 )
 
 missing=()
+NEED_UPDATE=0
+# Source entries beside the binary ones, for the Ogg Vorbis codec's libraries
+# (codec/build_libs.sh builds them from Debian's source packages).
+SOURCES=/etc/apt/sources.list.d/tapeon-deb-src.sources
+if ! grep -rqs '^Types:.*deb-src\|^deb-src ' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+  if [ -f /etc/apt/sources.list.d/debian.sources ]; then
+    sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources >"$SOURCES"
+  else
+    grep -h '^deb ' /etc/apt/sources.list | sed 's/^deb /deb-src /' >"${SOURCES%.sources}.list"
+  fi
+  NEED_UPDATE=1
+fi
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   dpkg --add-architecture i386
   NEED_UPDATE=1
@@ -20,12 +33,18 @@ for p in "${PACKAGES[@]}"; do
     missing+=("$p")
   fi
 done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "setup: installing ${missing[*]}"
+if [ ${#missing[@]} -gt 0 ] || [ "$NEED_UPDATE" = 1 ]; then
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
+fi
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "setup: installing ${missing[*]}"
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
+# libogg and libvorbis for i686 MinGW, built once into build/codec-libs.
+repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+"$repo/codec/build_libs.sh" "$repo/build/codec-libs" ||
+  echo "setup: without libogg/libvorbis for MinGW the Ogg Vorbis codec driver is not built"
 
 # The English and Japanese sessions run under these locales. Wine takes the
 # Windows code page from the locale's name, but converts command-line

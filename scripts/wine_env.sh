@@ -7,10 +7,16 @@
 #                       LC_ALL=ja_JP.UTF-8 for Japanese) with its output in LOG
 #                       and returns its exit code
 #   wine_env_devices    prints "waveout N wavein M" for the prefix
+#   wine_env_codec      installs the Ogg Vorbis codec driver into the prefix,
+#                       or removes it with TAPEON_CODEC=0 (wine_env_start does
+#                       the same)
 #   wine_env_stop       ends what wine_env_start started, and the prefix's
 #                       Wine processes
 # Settings (environment):
 #   TAPEON_WINEPREFIX   prefix to use (default <repo>/build/wineprefix)
+#   TAPEON_CODEC        0: the prefix without the Ogg Vorbis codec driver
+#                       (removed if installed); otherwise it is installed from
+#                       build/win32/codec/vorbis.acm when built, again when newer
 #   DISPLAY             reused when an X server answers on it
 # Wine's helper processes inherit the standard handles of the program that
 # started them and keep them open; every Wine command here therefore writes
@@ -149,6 +155,29 @@ _wine_env_prepare_prefix() {
   ) 9>"$WINEPREFIX.lock"
 }
 
+# The Ogg Vorbis codec driver, installed as a user installs one: the DLL in
+# system32 and the value "msacm.vorbis" under Drivers32, where the audio
+# compression manager looks for installable drivers. The manager keeps what
+# it learnt of a driver under DriverCache; that is dropped on every change.
+wine_env_codec() {
+  local dll="$_WINE_ENV_REPO/build/win32/codec/vorbis.acm"
+  local target="$WINEPREFIX/drive_c/windows/system32/vorbis.acm"
+  local drivers='HKLM\Software\Microsoft\Windows NT\CurrentVersion\Drivers32'
+  local cache='HKLM\Software\Microsoft\AudioCompressionManager\DriverCache\msacm.vorbis'
+  if [ "${TAPEON_CODEC:-1}" = 0 ]; then
+    [ -f "$target" ] || return 0
+    rm -f "$target"
+    wine reg delete "$drivers" /v msacm.vorbis /f </dev/null >/dev/null 2>&1
+  else
+    [ -f "$dll" ] || return 0
+    [ -f "$target" ] && [ ! "$dll" -nt "$target" ] && return 0
+    cp "$dll" "$target" || return 1
+    wine reg add "$drivers" /v msacm.vorbis /d vorbis.acm /f </dev/null >/dev/null 2>&1 || return 1
+  fi
+  wine reg delete "$cache" /f </dev/null >/dev/null 2>&1
+  return 0
+}
+
 # True when a wineserver runs for the prefix: it works inside a directory
 # named after the prefix's device and inode numbers.
 _wine_env_server_running() {
@@ -200,6 +229,7 @@ wine_env_start() {
   else
     wineserver -p </dev/null >/dev/null 2>&1
   fi
+  wine_env_codec || _wine_env_log "could not install the Ogg Vorbis codec driver"
   local devices
   devices=$(wine_env_devices)
   case "$devices" in

@@ -3,6 +3,7 @@
 #include <mmsystem.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -90,6 +91,11 @@ bool SendWithTimeout(HWND window, UINT message, WPARAM wparam, LPARAM lparam, DW
 bool JapaneseSession() { return ExpectedCells().japanese_ui; }
 
 bool SoundSession() { return waveOutGetNumDevs() > 0; }
+
+bool OggCodecSession() {
+  const char* codec = std::getenv("TAPEON_CODEC");
+  return !(codec && std::strcmp(codec, "0") == 0);
+}
 
 std::string Pick(const std::string& english, const std::string& japanese) {
   return JapaneseSession() ? japanese : english;

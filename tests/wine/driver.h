@@ -25,6 +25,9 @@ constexpr DWORD kTimeoutMs = 20000;
 
 bool JapaneseSession();  // the run's code page is 932
 bool SoundSession();     // wave output devices exist in this run
+// The Ogg Vorbis codec driver is installed in this run (scripts/wine_env.sh
+// installs it unless TAPEON_CODEC is 0).
+bool OggCodecSession();
 // English or Japanese text by the language TAPEON uses in this run.
 std::string Pick(const std::string& english, const std::string& japanese);
 

@@ -8,13 +8,17 @@
 // those checks measure a tone, not single samples.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "driver.h"
 #include "engine_signal.h"
 #include "audio/transport_math.h"
 #include "meter/level_report.h"
+#include "resources/ja_audio.h"
 #include "resources/resource_ids.h"
 
 using namespace e2e;
@@ -320,6 +324,243 @@ TEST_F(Playback, LevelReportAtEachEndOfARun) {
   ASSERT_TRUE(WriteSettings(dir_, {{"OnMem", "0"}, {"levelwarning", "0"}}));
   auto quiet = Launch(dir_, file + " /P");
   EXPECT_TRUE(quiet->WaitForExit(kTimeoutMs)) << "without levelwarning the run ends without a box";
+}
+
+// ---- Ogg Vorbis through the codec driver (vorbis.acm) ----------------------------
+
+constexpr double kToneSeconds = 4.0;  // the tones of tests/fixtures/codec.sh
+// What the way through Wine and the sound server may lose of a stream, on a
+// machine as busy as it gets: the codec's own output is checked sample for
+// sample by OggCodec.ConversionAgreesWithOggdec, so here the tone only has to
+// be heard, at its pitch, and not longer than the file.
+constexpr double kHeardAtLeast = 0.5;
+
+// Seconds of tone in the left channel of a capture: the 10 ms stretches in
+// which it is loud.
+double LoudSeconds(const std::vector<int16_t>& left) {
+  constexpr size_t kWindow = kRate / 100;
+  size_t loud = 0;
+  for (size_t at = 0; at + kWindow <= left.size(); at += kWindow) {
+    int peak = 0;
+    for (size_t k = at; k < at + kWindow; ++k) peak = std::max(peak, std::abs(static_cast<int>(left[k])));
+    if (peak > 3000) ++loud;
+  }
+  return loud / 100.0;
+}
+
+class OggPlayback : public Playback {
+ protected:
+  void SetUp() override {
+    Playback::SetUp();
+    if (IsSkipped()) return;
+    if (!OggCodecSession()) GTEST_SKIP() << "the Ogg Vorbis codec driver is not installed in this run";
+    if (!FileExists(FixturePath("codec_tone44.ogg"))) GTEST_SKIP() << "make the fixtures with tests/fixtures/codec.sh";
+  }
+};
+
+struct OggTone {
+  const char* file;
+  int steps;
+  bool on_memory;
+};
+
+class OggTones : public OggPlayback, public ::testing::WithParamInterface<OggTone> {};
+
+// oggenc's 440 Hz tones, 44.1 kHz stereo and 22.05 kHz mono, are heard at
+// 440 Hz, an octave up at +120 and down at -120, whole, streaming and on memory.
+TEST_P(OggTones, ToneComesBackWholeAtItsPitch) {
+  const OggTone& t = GetParam();
+  ASSERT_TRUE(WriteSettings(dir_, {{"OnMem", t.on_memory ? "1" : "0"}, {"levelwarning", "0"}}));
+  StartCapture();
+  auto app = Launch(dir_, FixturePath(t.file));
+  if (t.steps != 0) {
+    ASSERT_NO_FATAL_FAILURE(SetRate(*app, t.steps));
+  }
+  ASSERT_TRUE(app->PostCommand(IDM_START));
+  ASSERT_TRUE(WaitUntil([&] { return app->ButtonEnabled(IDM_STOP); }, kRunTimeoutMs));
+  ASSERT_TRUE(WaitForIdle(*app, PlayText(), kRunTimeoutMs));
+  EXPECT_EQ(app->CloseAndWait(), std::optional<DWORD>(0));
+  const std::vector<int16_t> left = LeftChannel(StopCapture());
+  const double factor = RateFactor(t.steps);
+  const double heard = MeasureFrequency(left, kRate);
+  const double seconds = LoudSeconds(left);
+  std::printf("heard %.2f Hz for %.2f s\n", heard, seconds);
+  EXPECT_NEAR(heard, 440.0 * factor, 440.0 * factor * 0.01);
+  EXPECT_GE(seconds, kHeardAtLeast * kToneSeconds / factor);
+  EXPECT_LE(seconds, kToneSeconds / factor + 0.2) << "more tone than the file holds";
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, OggTones,
+                         ::testing::Values(OggTone{"codec_tone44.ogg", 0, false}, OggTone{"codec_tone22.ogg", 0, true},
+                                           OggTone{"codec_tone44.ogg", 120, true},
+                                           OggTone{"codec_tone22.ogg", -120, false}),
+                         [](const ::testing::TestParamInfo<OggTone>& info) {
+                           const OggTone& t = info.param;
+                           return std::string(t.file[10] == '4' ? "Stereo44k" : "Mono22k") +
+                                  (t.steps > 0 ? "OctaveUp" : t.steps < 0 ? "OctaveDown" : "") +
+                                  (t.on_memory ? "OnMemory" : "Streaming");
+                         });
+
+// Pause holds the playback and Cont goes on without playing anything twice.
+TEST_F(OggPlayback, PauseAndContGoOn) {
+  ASSERT_TRUE(WriteSettings(dir_, {{"OnMem", "0"}, {"levelwarning", "0"}}));
+  StartCapture();
+  auto app = Launch(dir_, FixturePath("codec_tone44.ogg"));
+  ASSERT_TRUE(app->PostCommand(IDM_START));
+  ASSERT_TRUE(WaitUntil([&] { return app->ButtonEnabled(IDM_PAUSE); }, kRunTimeoutMs));
+  const DWORD started = GetTickCount();
+  Sleep(1500);
+  ASSERT_TRUE(app->PostCommand(IDM_PAUSE));
+  ASSERT_TRUE(WaitUntil([&] { return app->ButtonText(IDM_PAUSE) == "Cont"; }, kRunTimeoutMs));
+  Sleep(1500);
+  ASSERT_TRUE(app->PostCommand(IDM_PAUSE));
+  ASSERT_TRUE(WaitUntil([&] { return app->ButtonText(IDM_PAUSE) == "Pause"; }, kRunTimeoutMs));
+  ASSERT_TRUE(WaitForIdle(*app, PlayText(), kRunTimeoutMs));
+  EXPECT_GE(GetTickCount() - started, 5000u) << "the pause must hold the playback";
+  EXPECT_EQ(app->CloseAndWait(), std::optional<DWORD>(0));
+  const double seconds = LoudSeconds(LeftChannel(StopCapture()));
+  std::printf("heard %.2f s of tone\n", seconds);
+  // The sound server replays a little where a paused stream goes on; playing
+  // what came before the pause (1.5 s) again would be more than this.
+  EXPECT_LE(seconds, kToneSeconds + 0.75) << "tone played twice";
+  EXPECT_GE(seconds, kHeardAtLeast * kToneSeconds);
+}
+
+TEST_F(OggPlayback, StopEndsAtOnce) {
+  ASSERT_TRUE(WriteSettings(dir_, {{"OnMem", "0"}, {"levelwarning", "0"}}));
+  StartCapture();
+  auto app = Launch(dir_, FixturePath("codec_tone22.ogg"));
+  ASSERT_TRUE(app->PostCommand(IDM_START));
+  ASSERT_TRUE(WaitUntil([&] { return app->ButtonEnabled(IDM_STOP); }, kRunTimeoutMs));
+  ASSERT_TRUE(WaitUntil([&] { return LoudSeconds(LeftChannel(ReadFileBytes(raw_).value_or(""))) > 0.5; },
+                        kRunTimeoutMs));
+  ASSERT_TRUE(app->PostCommand(IDM_STOP));
+  EXPECT_TRUE(WaitForIdle(*app, PlayText(), kRunTimeoutMs)) << "Stop must end the run";
+  // Once the run has ended nothing more is heard (a second for what the
+  // sound server still had on its way, then two seconds of silence).
+  const size_t ended = FileSize(raw_) / 4;
+  Sleep(3000);
+  const std::vector<int16_t> left = LeftChannel(StopCapture());
+  const size_t after = std::min(left.size(), ended + static_cast<size_t>(kRate));
+  EXPECT_EQ(LoudSeconds(std::vector<int16_t>(left.begin() + after, left.end())), 0.0) << "sound went on after Stop";
+  EXPECT_EQ(app->CloseAndWait(), std::optional<DWORD>(0));
+}
+
+// A /P list of a WAVE, an MP3 and an Ogg file plays all three in turn (a blank
+// does not end a file name on the command line; the options do).
+TEST_F(OggPlayback, PlayListMixesWaveMp3AndOgg) {
+  ASSERT_TRUE(WriteSettings(dir_, {{"OnMem", "0"}, {"levelwarning", "0"}}));
+  const char* names[] = {"engine_sine440_22k.wav", "engine_tone440.mp3", "codec_tone22.ogg"};
+  auto app = Launch(dir_, FixturePath(names[0]) + " /P " + FixturePath(names[1]) + " /P " + FixturePath(names[2]));
+  std::vector<std::string> titles;
+  WaitUntil(
+      [&] {
+        if (app->Exited()) return true;
+        std::string title = app->Title();
+        if (!title.empty() && (titles.empty() || titles.back() != title)) titles.push_back(title);
+        return false;
+      },
+      2 * kRunTimeoutMs);
+  ASSERT_TRUE(app->Exited()) << "TAPEON must close after the third file; titles: " << ::testing::PrintToString(titles);
+  EXPECT_EQ(app->ExitCode(), 0u);
+  std::vector<std::string> expected;
+  for (const char* name : names) expected.push_back(std::string(name) + " - TAPEON");
+  EXPECT_EQ(titles, expected);
+}
+
+// The end of an Ogg run reports the level as the end of an MP3 run does: both
+// take their levels from the mixer, which under Wine has no peak meter, so
+// neither shows a report there.
+TEST_F(OggPlayback, LevelReportAsForMp3) {
+  ASSERT_TRUE(WriteSettings(dir_, {{"OnMem", "0"}, {"levelwarning", "1"}}));
+  std::vector<std::string> reports;
+  for (const char* name : {"engine_tone440.mp3", "codec_tone22.ogg"}) {
+    auto app = Launch(dir_, FixturePath(name) + " /P");
+    std::string report = "no report";
+    WaitUntil(
+        [&] {
+          if (app->Exited()) return true;
+          if (!app->Dialogs().empty())
+            if (std::optional<MessageBoxInfo> box = app->AnswerMessageBox(IDOK, 2000)) report = box->caption;
+          return false;
+        },
+        kRunTimeoutMs);
+    ASSERT_TRUE(app->Exited()) << name << " did not play to its end";
+    reports.push_back(report);
+  }
+  std::printf("MP3: %s, Ogg: %s\n", reports[0].c_str(), reports[1].c_str());
+  EXPECT_EQ(reports[1], reports[0]);
+}
+
+// The conversion itself, through the audio compression manager as the wave
+// mapper makes it (tool_acm_decode): the samples oggdec gives, to the last
+// bit but the rounding of the x87 floating-point unit (the 32-bit build of
+// libvorbis), in blocks of TAPEON's size and in one block.
+TEST(OggCodec, ConversionAgreesWithOggdec) {
+  if (!OggCodecSession()) GTEST_SKIP() << "the Ogg Vorbis codec driver is not installed in this run";
+  const std::optional<std::string> reference = ReadFileBytes(FixturePath("codec_tone44.raw"));
+  if (!reference) GTEST_SKIP() << "make the fixtures with tests/fixtures/codec.sh";
+  const std::string tool = ModuleDir() + "\\tool_acm_decode.exe";
+  TempDir dir;
+  for (const char* block : {"8192", "65536"}) {
+    const std::string out = dir.File(std::string("out") + block + ".raw");
+    std::string command = "\"" + tool + "\" \"" + FixturePath("codec_tone44.ogg") + "\" \"" + out + "\" " + block;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
+    ASSERT_EQ(WaitForSingleObject(process.hProcess, kTimeoutMs), WAIT_OBJECT_0);
+    DWORD code = 1;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    ASSERT_EQ(code, 0u) << "blocks of " << block;
+    const std::optional<std::string> pcm = ReadFileBytes(out);
+    ASSERT_TRUE(pcm);
+    // A block that completes no page gives one silent frame (the driver's
+    // answer to Wine's mapper, which refuses an empty conversion).
+    auto frame = [](const std::string& bytes, size_t k, int channel) {
+      int16_t v;
+      std::memcpy(&v, bytes.data() + 4 * k + 2 * channel, 2);
+      return static_cast<int>(v);
+    };
+    size_t at = 0, silent = 0, matched = 0;
+    for (size_t k = 0; k < reference->size() / 4 && at < pcm->size() / 4; ++at) {
+      const bool close = std::abs(frame(*pcm, at, 0) - frame(*reference, k, 0)) <= 1 &&
+                         std::abs(frame(*pcm, at, 1) - frame(*reference, k, 1)) <= 1;
+      if (close) {
+        ++k;
+        ++matched;
+      } else if (frame(*pcm, at, 0) == 0 && frame(*pcm, at, 1) == 0) {
+        ++silent;
+      } else {
+        ADD_FAILURE() << "blocks of " << block << ": frame " << k << " differs";
+        break;
+      }
+    }
+    EXPECT_EQ(matched, reference->size() / 4) << "blocks of " << block;
+    EXPECT_EQ(pcm->size(), reference->size() + 4 * silent) << "blocks of " << block;
+    EXPECT_LE(silent, 2u) << "blocks of " << block;
+  }
+}
+
+// Damaged files: without valid headers the start fails with the program's
+// message; a bad page or a cut file plays what it can to the end (a file cut
+// inside its headers, nothing: whether more would have come is not known).
+TEST_F(OggPlayback, DamagedFilesNeverHang) {
+  ASSERT_TRUE(WriteSettings(dir_, {{"OnMem", "0"}, {"levelwarning", "0"}}));
+  auto app = Launch(dir_, FixturePath("codec_bad_setup.ogg"));
+  ASSERT_TRUE(app->PostCommand(IDM_START));
+  std::optional<MessageBoxInfo> box = app->AnswerMessageBox(IDOK, kRunTimeoutMs);
+  ASSERT_TRUE(box) << "no message for a stream without valid headers";
+  EXPECT_EQ(box->text, Pick("failed WaveOutWrite", ja::audio::kWaveOutWriteFailed));
+  EXPECT_TRUE(WaitForIdle(*app, PlayText()));
+  EXPECT_EQ(app->CloseAndWait(), std::optional<DWORD>(0));
+  for (const char* name : {"codec_bad_page.ogg", "codec_cut.ogg", "codec_cut_headers.ogg"}) {
+    auto played = Launch(dir_, FixturePath(name) + " /P");
+    EXPECT_TRUE(played->WaitForExit(kRunTimeoutMs)) << name << " must play to its end";
+    EXPECT_EQ(played->ExitCode(), 0u) << name;
+  }
 }
 
 }  // namespace

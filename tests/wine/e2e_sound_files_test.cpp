@@ -145,19 +145,33 @@ TEST_F(SoundFilesE2E, FilesOfMoreThanTwoGigabytesPlay) {
   }
 }
 
-TEST_F(SoundFilesE2E, OggFollowsTheCodecProbe) {
+// With the Ogg Vorbis codec driver installed an Ogg file opens for play and
+// the Open dialog offers Ogg files; without it (test.sh runs the tests named
+// *WithoutCodec* once more with TAPEON_CODEC=0) "No support this format" and
+// no Ogg in the filter, as on a system that has no such codec.
+TEST_F(SoundFilesE2E, OggFollowsTheCodecWithAndWithoutCodec) {
   if (!SoundSession()) GTEST_SKIP() << "no wave output in this run";
+  const bool codec = OggCodecSession();
   // The same question TAPEON asks: can the wave mapper play this format?
   const unsigned char record[26] = {0x4F, 0x67, 2,    0,    0x44, 0xAC, 0,    0,    0x80, 0x3E, 0, 0, 4,
                                     0,    16,   0,    8,    0,    0x14, 0x12, 0x00, 0x20, 0x31, 0x10, 0x00, 0x20};
-  const bool codec = waveOutOpen(nullptr, WAVE_MAPPER, reinterpret_cast<const WAVEFORMATEX*>(record), 0, 0,
+  const bool takes = waveOutOpen(nullptr, WAVE_MAPPER, reinterpret_cast<const WAVEFORMATEX*>(record), 0, 0,
                                  WAVE_FORMAT_QUERY) == MMSYSERR_NOERROR;
-  std::printf("[ Ogg Vorbis ] the wave mapper %s the format\n", codec ? "takes" : "refuses");
+  EXPECT_EQ(takes, codec) << "the wave mapper " << (takes ? "takes" : "refuses") << " the Ogg Vorbis format";
   ASSERT_TRUE(Launch(FixturePath("files_vorbis.ogg")));
   if (codec)
     ExpectPlayMode("ogg");
   else
     ExpectFailureBox("ogg", Pick("No support this format", ja::files::kNoPlayDriver));
+
+  constexpr int kFileTypeBox = 0x470;  // cmb1 of the common file dialogs
+  ASSERT_TRUE(app_->PostCommand(IDM_OPEN));
+  HWND open = app_->WaitForDialog(Pick("Play Open", ja::kPlayOpen));
+  ASSERT_NE(open, nullptr);
+  EXPECT_EQ(ControlText(open, kFileTypeBox), codec ? Pick("Sound(*.WAV;*.MP3;*.RMP;*.OGG)", ja::kSoundWavMp3Ogg)
+                                                   : Pick("Sound(*.WAV;*.MP3;*.RMP)", ja::kSoundWavMp3));
+  PostMessageA(open, WM_COMMAND, IDCANCEL, 0);
+  EXPECT_TRUE(app_->WaitForNoDialog());
 }
 
 TEST_F(SoundFilesE2E, RefusedFilesGetTheirMessage) {
