@@ -504,7 +504,11 @@ TEST_F(DialogsNewFile, RecordingGoesIntoTheNewFileAndTheAboutBoxStaysPut) {
   EXPECT_TRUE(move->grey());
   PressAndWaitGone(dialog, IDOK);
 
-  Sleep(3000);
+  // A streaming recording writes buffer by buffer: wait for a second of sound.
+  ASSERT_TRUE(WaitUntil([&] {
+    auto so_far = ReadFileBytes(dir.File("session.wav"));
+    return so_far && so_far->size() > 44u + 176400u;
+  }));
   ASSERT_TRUE(app->PostCommand(IDM_STOP));
   ASSERT_TRUE(WaitUntil([&] { return !app->ButtonEnabled(IDM_STOP); }));
   auto bytes = ReadFileBytes(dir.File("session.wav"));
