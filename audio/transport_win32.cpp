@@ -79,10 +79,9 @@ void LeaveHeldBlocksToDevice() {
 bool RestartInput() {
   if (waveInStart(app.wave_in) == MMSYSERR_NOERROR) return true;
   ShowFailure(PickId(IDS_REC_FAILED, ja::audio::kRecFailed));
-  if (app.paused) {
-    SetPauseButtonText(en::audio::kPause);
-    app.paused = 0;
-  }
+  // Neither paused nor continuing: the run ends here.
+  SetPauseButtonText(en::audio::kPause);
+  app.paused = 0;
   if (app.running && !app.stopping) StopRecording();
   return false;
 }

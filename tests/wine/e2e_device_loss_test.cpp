@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -136,8 +137,9 @@ TEST_P(DeviceLoss, StopEndsTheRunAndNothingIsLost) {
 
   ASSERT_TRUE(server_.Stop()) << "the sound server could not be stopped";
   const long long size_at_loss = FileSize(path);
-  // Whatever the lost device does to the run, the window keeps answering.
-  EXPECT_TRUE(AnswerBoxesUntil(*app, [] { return false; }, 1500) || responsive_ok_) << "window hung";
+  // Whatever the lost device does to the run, the window keeps answering
+  // (watched for 1.5 s, any message answered).
+  AnswerBoxesUntil(*app, [] { return false; }, 1500);
   ASSERT_TRUE(responsive_ok_) << "the window stopped answering after the loss";
 
   // Stop ends the run in bounded time (or the run has ended by itself).

@@ -69,15 +69,55 @@ DWORD HandleCount(HANDLE process, DWORD pid) {
   return count;
 }
 
+// The GDI objects of a process. GetGuiResources is a stub in Wine (0), but
+// Wine keeps the GDI handle table where Windows did before Windows 10: at the
+// PEB's GdiSharedHandleTable, one 24-byte entry per handle, whose type byte is
+// 0 for a free entry and whose stock flag marks the shared stock objects.
+DWORD GdiObjectCount(HANDLE process) {
+  const DWORD count = GetGuiResources(process, GR_GDIOBJECTS);
+  if (count != 0) return count;
+  typedef LONG(WINAPI * QueryProcess)(HANDLE, ULONG, void*, ULONG, ULONG*);
+  auto query = reinterpret_cast<QueryProcess>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationProcess")));
+  struct BasicInformation {
+    LONG exit_status;
+    void* peb;
+    ULONG_PTR affinity;
+    LONG priority;
+    ULONG_PTR pid, parent_pid;
+  } basic{};
+  if (!query || query(process, 0, &basic, sizeof basic, nullptr) != 0) return 0;
+  constexpr size_t kGdiTableOffset = 0x94;  // in the 32-bit PEB
+  DWORD table = 0;
+  if (!ReadProcessMemory(process, static_cast<char*>(basic.peb) + kGdiTableOffset, &table, sizeof table, nullptr) ||
+      !table) {
+    return 0;
+  }
+  struct Entry {
+    UINT64 object;
+    ULONG owner;
+    USHORT unique;  // low byte: type bits and the stock flag (0x80)
+    UCHAR type, flags;
+    UINT64 user_pointer;
+  };
+  static_assert(sizeof(Entry) == 24, "GDI handle table entry");
+  std::vector<Entry> entries(0x10000);
+  SIZE_T read = 0;
+  ReadProcessMemory(process, reinterpret_cast<void*>(static_cast<ULONG_PTR>(table)), entries.data(),
+                    entries.size() * sizeof(Entry), &read);
+  DWORD used = 0;
+  for (size_t k = 0; k < read / sizeof(Entry); ++k) used += entries[k].type != 0 && !(entries[k].unique & 0x80);
+  return used;
+}
+
 // Private memory is the commit charge (PagefileUsage, which Wine also fills
-// in for another process). GetGuiResources is a stub in Wine (0): there the
-// GDI figure is not available and its check holds trivially.
+// in for another process).
 Usage Measure(HANDLE process, DWORD pid) {
   Usage usage;
   PROCESS_MEMORY_COUNTERS memory{};
   if (GetProcessMemoryInfo(process, &memory, sizeof memory)) usage.private_bytes = memory.PagefileUsage;
   usage.handles = HandleCount(process, pid);
-  usage.gdi_objects = GetGuiResources(process, GR_GDIOBJECTS);
+  usage.gdi_objects = GdiObjectCount(process);
   return usage;
 }
 
