@@ -15,6 +15,16 @@ mkdir -p "$logs"
 FUZZ_SECONDS=${TAPEON_FUZZ_SECONDS:-15}
 E2E_TIMEOUT=${TAPEON_E2E_TIMEOUT:-1200}
 
+# ---- Long forms of the damaged-file sweep and the soak ----------------------------
+# The English end-to-end run holds both in their short forms (60 damaged files,
+# 40 runs in one process). `./test.sh --long` (or TAPEON_LONG=1) sweeps 1000
+# files and soaks 300 runs instead; the counts can also be set one by one with
+# TAPEON_SWEEP_FILES and TAPEON_SOAK_RUNS.
+if [ "${1:-}" = "--long" ] || [ -n "${TAPEON_LONG:-}" ]; then
+  export TAPEON_SWEEP_FILES=${TAPEON_SWEEP_FILES:-1000} TAPEON_SOAK_RUNS=${TAPEON_SOAK_RUNS:-300}
+  E2E_TIMEOUT=$((E2E_TIMEOUT + 2400))
+fi
+
 passed=0
 failed=0
 skipped=0

@@ -93,7 +93,8 @@ void OnPaint(HWND window) {
   EndPaint(window, &paint);
 }
 
-void OnTimer() {
+void OnTimer(UINT_PTR id) {
+  if (OnTransportTimer(id)) return;
   MainWindowDc dc;
   MeterTick(dc.get(), timeGetTime());
 }
@@ -256,7 +257,7 @@ LRESULT CALLBACK tapeon::WNDPROC(HWND window, UINT message, WPARAM wparam, LPARA
     case WM_SYSCOMMAND:
       return OnSysCommand(window, wparam, lparam);
     case WM_TIMER:
-      OnTimer();
+      OnTimer(wparam);
       return 0;
     case WM_INITMENU:
       OnInitMenu();

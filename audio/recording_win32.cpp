@@ -45,6 +45,7 @@ bool QueueBlock(WAVEHDR* header) {
 // The end of a run after a stop or a failed start: device closed, chunks
 // closed by EndRun.
 void FinishRecording() {
+  KillTimer(app.main_window, kStopWaitTimer);
   CloseInputDevice();
   queued_blocks = 0;
   SetRunPriority(0);
@@ -322,14 +323,39 @@ void StopRecording() {
   // own report; the report is shown once.
   const bool handler_reports = OnMemory() && app.current_block == 0;
   app.stopping = 1;
-  waveInReset(app.wave_in);
+  const MMRESULT reset = waveInReset(app.wave_in);
   if (queued_blocks == 0) {
     // Nothing will come back: end the run here.
     FinishRecording();
     if (app.settings.levelwarning) ShowLevelReport(app.main_window);
     return;
   }
+  if (reset != MMSYSERR_NOERROR) {
+    // The device is gone (Wine: its sound server stopped) and keeps the
+    // buffers: they will never come back.
+    EndRecordingWithoutDevice();
+    if (app.settings.levelwarning && !handler_reports) ShowLevelReport(app.main_window);
+    return;
+  }
+  // The reset hands every buffer back at once; should the device keep them
+  // all the same, the wait is bounded (OnTransportTimer).
+  SetTimer(app.main_window, kStopWaitTimer, kStopWaitMs, nullptr);
   if (app.settings.levelwarning && !handler_reports) ShowLevelReport(app.main_window);
+}
+
+void EndRecordingWithoutDevice() {
+  KillTimer(app.main_window, kStopWaitTimer);
+  if (!app.running || !app.wave_in) return;
+  const bool handler_reports = OnMemory() && app.current_block == 0;
+  KillTimer(app.main_window, kDisplayTimer);
+  app.stopping = 2;  // a buffer that comes back after all is ignored
+  WriteUnreturnedInputBlocks();
+  {
+    MainWindowDc dc;
+    ShowPosition(dc.get());
+  }
+  FinishRecording();
+  if (app.settings.levelwarning && handler_reports) ShowLevelReport(app.main_window);
 }
 
 void ReportHeaderFailure() {

@@ -7,4 +7,7 @@
 bool StartRecording();
 void OnRecordBlockFilled(WAVEHDR* header);
 void StopRecording();
+// Ends a stopped recording whose device never handed its buffers back (the
+// device was lost): what they captured is written and the run ends.
+void EndRecordingWithoutDevice();
 void ReportHeaderFailure();

@@ -5,6 +5,11 @@
 
 // The window timer that drives the display of on-memory runs.
 constexpr UINT_PTR kDisplayTimer = 1;
+// The window timer that bounds the wait for the buffers of a stopped
+// recording: a device that was lost (its sound server gone) never hands them
+// back, and the run must end all the same.
+constexpr UINT_PTR kStopWaitTimer = 2;
+constexpr UINT kStopWaitMs = 3000;
 
 // The wait cursor while it lives.
 class WaitCursor {
@@ -34,3 +39,7 @@ void CloseCurrentFile();
 // for it first, so no data area is freed while the device can use it.
 void CloseInputDevice();
 void CloseOutputDevice();
+// Writes what the input device captured into blocks it has not handed back
+// (the window closes, or the device was lost), oldest first, so nothing
+// captured is lost; none while input is discarded (paused, standby).
+void WriteUnreturnedInputBlocks();

@@ -52,22 +52,38 @@ void UnprepareOutputHeaders() {
   }
 }
 
-// Writes a streaming recording's buffers that hold sound when the window
-// closes in the middle of it, oldest first, so nothing captured is lost.
-void WriteInputBuffersAtShutdown() {
-  if (app.discard_input || !app.file_mmio) return;
-  for (int k = 0; k < 4; ++k) {
-    WAVEHDR* header = app.block_header[(app.current_block + k) % 4];
-    if (!header || !header->lpData || header->dwBytesRecorded == 0) continue;
-    const DWORD bytes = FitIntoWaveFile(app.data_count, header->dwBytesRecorded, app.blockalign);
-    if (bytes == 0) break;
-    const LONG written = mmioWrite(app.file_mmio, header->lpData, static_cast<LONG>(bytes));
-    if (written <= 0) break;
-    const DWORD whole = WholeBlocks(static_cast<DWORD>(written), app.blockalign);
-    if (whole < static_cast<DWORD>(written)) mmioSeek(app.file_mmio, -static_cast<LONG>(written - whole), SEEK_CUR);
-    app.data_count += whole;
-    if (static_cast<DWORD>(written) != bytes) break;
+// A device that was lost before it handed its headers back (Wine: the sound
+// server went away, so the reset fails and the close keeps them queued) may
+// still hold them. Such a header and its data area are left to it, never
+// freed or used again, and the window takes a fresh header in its place; a
+// header that cannot be had is reported by the next start (HeaderBlocksReady).
+void LeaveHeldBlocksToDevice() {
+  for (int i = 0; i < 4; ++i) {
+    WAVEHDR* header = app.block_header[i];
+    if (!header || !(header->dwFlags & WHDR_INQUEUE)) continue;
+    for (int k = 0; k < 4; ++k) {
+      if (app.block_data[k] && app.block_data[k] == header->lpData) {
+        app.block_data[k] = nullptr;
+        app.data_handle[k] = nullptr;
+      }
+    }
+    app.header_handle[i] = GlobalAlloc(kShareableMemory, sizeof(WAVEHDR));
+    app.block_header[i] = app.header_handle[i] ? static_cast<WAVEHDR*>(GlobalLock(app.header_handle[i])) : nullptr;
+    if (app.block_header[i]) ZeroMemory(app.block_header[i], sizeof(WAVEHDR));
   }
+}
+
+// Starts the input again after the reset of a pause or a continue. A device
+// that cannot start (it was lost) ends the recording with its message, as a
+// stop would.
+bool RestartInput() {
+  if (waveInStart(app.wave_in) == MMSYSERR_NOERROR) return true;
+  ShowFailure(PickId(IDS_REC_FAILED, ja::audio::kRecFailed));
+  // Neither paused nor continuing: the run ends here.
+  SetPauseButtonText(en::audio::kPause);
+  app.paused = 0;
+  if (app.running && !app.stopping) StopRecording();
+  return false;
 }
 
 void ShutdownPlayback() {
@@ -83,21 +99,10 @@ void ShutdownPlayback() {
 void ShutdownRecording() {
   SetRunPriority(0);
   if (app.buffer_count == ON_MEMORY) KillTimer(app.main_window, kDisplayTimer);
+  KillTimer(app.main_window, kStopWaitTimer);
   app.stopping = 2;
   waveInReset(app.wave_in);
-  if (app.buffer_count == STREAMING) {
-    WriteInputBuffersAtShutdown();
-  } else if (!app.paused) {
-    WAVEHDR* memory = nullptr;
-    for (WAVEHDR* header : app.block_header) {
-      if (header && header->lpData == app.block_data[0] && (header->dwFlags & WHDR_PREPARED)) memory = header;
-    }
-    if (memory && memory->dwBytesRecorded > 0 && app.file_mmio) {
-      WaitCursor wait;
-      const LONG written = mmioWrite(app.file_mmio, memory->lpData, static_cast<LONG>(memory->dwBytesRecorded));
-      if (written > 0) app.data_count += static_cast<DWORD>(written);
-    }
-  }
+  WriteUnreturnedInputBlocks();
   CloseInputDevice();
   if (app.file_mmio) {
     mmioAscend(app.file_mmio, &app.inner_chunk, 0);
@@ -164,6 +169,7 @@ void CloseInputDevice() {
   UnprepareInputHeaders();
   waveInClose(app.wave_in);
   app.wave_in = nullptr;
+  LeaveHeldBlocksToDevice();
 }
 
 void CloseOutputDevice() {
@@ -173,6 +179,27 @@ void CloseOutputDevice() {
   UnprepareOutputHeaders();
   waveOutClose(app.wave_out);
   app.wave_out = nullptr;
+  LeaveHeldBlocksToDevice();
+}
+
+void WriteUnreturnedInputBlocks() {
+  if (app.discard_input || !app.file_mmio) return;
+  std::optional<WaitCursor> wait;
+  if (app.buffer_count == ON_MEMORY) wait.emplace();
+  for (int k = 0; k < 4; ++k) {
+    WAVEHDR* header = app.block_header[(app.current_block + k) % 4];
+    if (!header || !header->lpData || !(header->dwFlags & WHDR_PREPARED) || header->dwBytesRecorded == 0) continue;
+    // On memory only the memory block is sound to keep, not the monitor block.
+    if (app.buffer_count == ON_MEMORY && header->lpData != app.block_data[0]) continue;
+    const DWORD bytes = FitIntoWaveFile(app.data_count, header->dwBytesRecorded, app.blockalign);
+    if (bytes == 0) break;
+    const LONG written = mmioWrite(app.file_mmio, header->lpData, static_cast<LONG>(bytes));
+    if (written <= 0) break;
+    const DWORD whole = WholeBlocks(static_cast<DWORD>(written), app.blockalign);
+    if (whole < static_cast<DWORD>(written)) mmioSeek(app.file_mmio, -static_cast<LONG>(written - whole), SEEK_CUR);
+    app.data_count += whole;
+    if (static_cast<DWORD>(written) != bytes) break;
+  }
 }
 
 // ---- interface ----
@@ -318,7 +345,7 @@ void PauseTransport() {
     waveOutPause(app.wave_out);
   } else {
     waveInReset(app.wave_in);
-    waveInStart(app.wave_in);
+    if (!RestartInput()) return;
   }
   app.paused = 1;
   SetFocus(app.main_window);
@@ -345,7 +372,7 @@ void ResumeTransport() {
   } else {
     waveInReset(app.wave_in);
     SetRunPriority(1);
-    waveInStart(app.wave_in);
+    if (!RestartInput()) return;
   }
   SetPauseButtonText(en::audio::kPause);
   app.paused = 0;
@@ -443,4 +470,11 @@ void ShutdownTransport() {
     ShutdownRecording();
   }
   AbandonTransport();
+}
+
+bool OnTransportTimer(UINT_PTR id) {
+  if (id != kStopWaitTimer) return false;
+  KillTimer(app.main_window, kStopWaitTimer);
+  if (app.mode == MODE_REC && app.running && app.stopping == 1) EndRecordingWithoutDevice();
+  return true;
 }

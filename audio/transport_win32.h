@@ -25,3 +25,6 @@ void EndRun();
 void AbandonTransport();
 void RemoveEmptyFile();
 void ShutdownTransport();
+// A timer of the main window that belongs to the transport's own bookkeeping
+// (not the display timer); false for any other.
+bool OnTransportTimer(UINT_PTR id);

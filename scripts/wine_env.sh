@@ -86,6 +86,7 @@ _wine_env_start_sound() {
   pid=$!
   if _wine_env_await "$pid" timeout 5 pactl info; then
     _WINE_ENV_PULSE_PID=$pid
+    echo "$pid" >"$_WINE_ENV_STATE/pulse.pid"
     pactl set-default-sink tapeon_null >/dev/null 2>&1
     pactl set-default-source tapeon_null.monitor >/dev/null 2>&1
     return 0
@@ -239,6 +240,12 @@ wine_env_start() {
       return 1 ;;
   esac
   export TAPEON_WINE_ENV_ACTIVE="$WINEPREFIX"
+  # A server of our own may be stopped and started again by the device-loss
+  # tests (tests/wine/sound_server.sh); someone else's never.
+  if [ -n "$_WINE_ENV_PULSE_PID" ]; then
+    export TAPEON_SOUND_SERVER="$_WINE_ENV_REPO/tests/wine/sound_server.sh"
+    export TAPEON_SOUND_SERVER_STATE="$_WINE_ENV_STATE"
+  fi
   return 0
 }
 
@@ -261,11 +268,18 @@ wine_env_stop() {
     wineserver -k </dev/null >/dev/null 2>&1
     wineserver -w </dev/null >/dev/null 2>&1
   fi
+  # A server that sound_server.sh started again in place of ours.
+  if [ -n "${_WINE_ENV_STATE:-}" ] && [ -f "$_WINE_ENV_STATE/pulse.pid" ]; then
+    local restarted
+    restarted=$(cat "$_WINE_ENV_STATE/pulse.pid")
+    [ "$restarted" != "${_WINE_ENV_PULSE_PID:-}" ] && kill "$restarted" 2>/dev/null
+  fi
   if [ -n "${_WINE_ENV_PULSE_PID:-}" ]; then
     kill "$_WINE_ENV_PULSE_PID" 2>/dev/null
     wait "$_WINE_ENV_PULSE_PID" 2>/dev/null
     _WINE_ENV_PULSE_PID=
   fi
+  unset TAPEON_SOUND_SERVER TAPEON_SOUND_SERVER_STATE
   if [ -n "${_WINE_ENV_XVFB_PID:-}" ]; then
     kill "$_WINE_ENV_XVFB_PID" 2>/dev/null
     wait "$_WINE_ENV_XVFB_PID" 2>/dev/null
