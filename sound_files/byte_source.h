@@ -1,5 +1,6 @@
 // Bounded byte access for the sound-file parsers: a positioned source of bytes
-// (the open file on Windows, a memory block in tests and fuzzing), a cursor
+// (the one file interface of the parsers and the repair: a file on Windows, a
+// memory block in tests and fuzzing), a cursor
 // that reads little- and big-endian numbers without ever passing the end of
 // its bytes, and a little-endian writer for the records the parsers build.
 #pragma once
@@ -22,11 +23,23 @@ class ByteSource {
   virtual uint32_t Position() = 0;
   // Length of the whole source in bytes.
   virtual uint32_t Size() = 0;
+  // Writes count bytes at the current position and moves past them. Returns
+  // how many were written; a source opened for reading writes nothing.
+  virtual uint32_t Write(const void* /*buffer*/, uint32_t /*count*/) { return 0; }
 };
 
 // True when exactly count bytes were read.
 inline bool ReadExact(ByteSource& source, void* buffer, uint32_t count) {
   return source.Read(buffer, count) == count;
+}
+
+// True when exactly count bytes were read, or written, at an absolute offset
+// (one that 32-bit offsets reach).
+inline bool ReadAt(ByteSource& source, uint64_t offset, void* buffer, uint32_t count) {
+  return offset <= 0xFFFFFFFFu && source.Seek(static_cast<uint32_t>(offset)) && ReadExact(source, buffer, count);
+}
+inline bool WriteAt(ByteSource& source, uint64_t offset, const void* buffer, uint32_t count) {
+  return offset <= 0xFFFFFFFFu && source.Seek(static_cast<uint32_t>(offset)) && source.Write(buffer, count) == count;
 }
 
 // A ByteSource over bytes held in memory (not copied; they must outlive it).

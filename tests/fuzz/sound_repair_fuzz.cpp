@@ -1,6 +1,7 @@
 // The repair of unfinished recordings on arbitrary bytes: it never reads or
 // writes outside the file, writes only the two size fields, and a repaired
 // file's sizes fit inside it.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -10,22 +11,34 @@
 
 namespace {
 
-class FuzzFile : public RandomAccessFile {
+class FuzzFile : public ByteSource {
  public:
   explicit FuzzFile(std::vector<uint8_t> bytes) : bytes(std::move(bytes)) {}
-  bool ReadAt(uint32_t offset, void* buffer, uint32_t count) override {
-    if (offset > bytes.size() || count > bytes.size() - offset) return false;
-    std::memcpy(buffer, bytes.data() + offset, count);
-    return true;
+  uint32_t Read(void* buffer, uint32_t count) override {
+    if (position_ >= bytes.size()) return 0;
+    const uint32_t n = static_cast<uint32_t>(std::min<size_t>(count, bytes.size() - position_));
+    std::memcpy(buffer, bytes.data() + position_, n);
+    position_ += n;
+    return n;
   }
-  bool WriteAt(uint32_t offset, const void* buffer, uint32_t count) override {
-    if (offset > bytes.size() || count > bytes.size() - offset) __builtin_trap();
-    std::memcpy(bytes.data() + offset, buffer, count);
+  uint32_t Write(const void* buffer, uint32_t count) override {
+    if (position_ > bytes.size() || count > bytes.size() - position_) __builtin_trap();
+    std::memcpy(bytes.data() + position_, buffer, count);
+    position_ += count;
     ++writes;
+    return count;
+  }
+  bool Seek(uint32_t offset) override {
+    position_ = offset;
     return true;
   }
+  uint32_t Position() override { return position_; }
+  uint32_t Size() override { return static_cast<uint32_t>(bytes.size()); }
   std::vector<uint8_t> bytes;
   int writes = 0;
+
+ private:
+  uint32_t position_ = 0;
 };
 
 uint32_t U32(const std::vector<uint8_t>& b, size_t at) {

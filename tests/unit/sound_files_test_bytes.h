@@ -1,6 +1,7 @@
 // Hand-made sound file bytes for the sound-file tests: WAVE files, MPEG audio
 // frames, Ogg identification pages, and in-memory files with a spy on seeks.
 #pragma once
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -207,21 +208,33 @@ class SeekSpy : public ByteSource {
 };
 
 // A file in memory for the repair, with a switch to make writes fail.
-class MemoryFile : public RandomAccessFile {
+class MemoryFile : public ByteSource {
  public:
   explicit MemoryFile(Bytes bytes) : bytes(std::move(bytes)) {}
-  bool ReadAt(uint32_t offset, void* buffer, uint32_t count) override {
-    if (offset > bytes.size() || count > bytes.size() - offset) return false;
-    std::memcpy(buffer, bytes.data() + offset, count);
+  uint32_t Read(void* buffer, uint32_t count) override {
+    if (position_ >= bytes.size()) return 0;
+    const uint32_t n = static_cast<uint32_t>(std::min<size_t>(count, bytes.size() - position_));
+    std::memcpy(buffer, bytes.data() + position_, n);
+    position_ += n;
+    return n;
+  }
+  uint32_t Write(const void* buffer, uint32_t count) override {
+    if (refuse_writes || position_ > bytes.size() || count > bytes.size() - position_) return 0;
+    std::memcpy(bytes.data() + position_, buffer, count);
+    position_ += count;
+    return count;
+  }
+  bool Seek(uint32_t offset) override {
+    position_ = offset;
     return true;
   }
-  bool WriteAt(uint32_t offset, const void* buffer, uint32_t count) override {
-    if (refuse_writes || offset > bytes.size() || count > bytes.size() - offset) return false;
-    std::memcpy(bytes.data() + offset, buffer, count);
-    return true;
-  }
+  uint32_t Position() override { return position_; }
+  uint32_t Size() override { return static_cast<uint32_t>(bytes.size()); }
   Bytes bytes;
   bool refuse_writes = false;
+
+ private:
+  uint32_t position_ = 0;
 };
 
 // The fields of a built format record.
