@@ -4,17 +4,21 @@
 #include <cstring>
 #include <string>
 
+#include "app/about_dialog_win32.h"
 #include "app/app_state_win32.h"
-#include "app/dialogs_win32.h"
+#include "app/option_dialog_win32.h"
 #include "app/tapeon_win32.h"
 #include "app/text_rules.h"
 #include "app/ui_text_win32.h"
 #include "app/windows_version.h"
+#include "audio/codec_probe_win32.h"
 #include "audio/newfile_dialog_win32.h"
 #include "audio/playback_win32.h"
 #include "audio/recording_win32.h"
 #include "audio/transport_win32.h"
-#include "meter/meter_win32.h"
+#include "meter/meter_draw_win32.h"
+#include "meter/mixer_win32.h"
+#include "meter/status_win32.h"
 #include "resources/ja_app.h"
 #include "resources/resource_ids.h"
 #include "sound_files/info_dialogs_win32.h"

@@ -11,7 +11,8 @@
 #include "audio/recording_win32.h"
 #include "audio/transport_internal_win32.h"
 #include "audio/transport_math.h"
-#include "meter/meter_win32.h"
+#include "meter/level_report_win32.h"
+#include "meter/measure_win32.h"
 #include "resources/ja_audio.h"
 #include "resources/resource_ids.h"
 

@@ -1,10 +1,12 @@
 // Level measurement of wave blocks and the adaptation of the meter stride.
+#include "meter/measure_win32.h"
+
 #include <cstring>
 
 #include "app/app_state_win32.h"
 #include "app/ui_text_win32.h"
 #include "meter/levels.h"
-#include "meter/meter_win32.h"
+#include "meter/meter_draw_win32.h"
 #include "meter/stride.h"
 #include "resources/ja_meter.h"
 #include "resources/resource_ids.h"

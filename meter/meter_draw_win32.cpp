@@ -1,13 +1,14 @@
 // Drawing of the level meter: the four styles, the channel captions and the
 // one-line messages of the meter area. The rectangles come from the portable
 // layouts; this side only fills them.
+#include "meter/meter_draw_win32.h"
+
 #include <cstring>
 
 #include "app/app_state_win32.h"
 #include "app/ui_text_win32.h"
 #include "meter/levels.h"
 #include "meter/meter_styles.h"
-#include "meter/meter_win32.h"
 
 namespace {
 

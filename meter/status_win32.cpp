@@ -1,10 +1,13 @@
 // The status lines above the meter and the display timer's tick of on-memory
 // runs.
+#include "meter/status_win32.h"
+
 #include <cstring>
 
 #include "app/app_state_win32.h"
 #include "app/ui_text_win32.h"
-#include "meter/meter_win32.h"
+#include "meter/measure_win32.h"
+#include "meter/meter_draw_win32.h"
 #include "meter/status_text.h"
 #include "meter/tick.h"
 #include "resources/resource_ids.h"

@@ -22,11 +22,12 @@
 #include "app/app_state_win32.h"
 #include "app/ui_text_win32.h"
 #include "audio/transport_win32.h"
-#include "meter/meter_win32.h"
+#include "meter/status_win32.h"
 
-#include "audio/disk_space_win32.cpp"
+#include "sound_files/disk_space_win32.cpp"
 #include "sound_files/analysis_replay_win32.cpp"
 #include "sound_files/mmio_riff_file_win32.cpp"
+#include "sound_files/plain_file_win32.cpp"
 #include "sound_files/repair_win32.cpp"
 #include "sound_files/wave_file_win32.cpp"
 

@@ -1,4 +1,4 @@
-#include "audio/disk_space.h"
+#include "sound_files/disk_space.h"
 
 #include <algorithm>
 
