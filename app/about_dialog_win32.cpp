@@ -2,9 +2,8 @@
 #include "app/about_dialog_win32.h"
 
 #include "app/about_texts.h"
-#include "app/app_state_win32.h"
-#include "app/dialog_look_win32.h"
-#include "app/main_window_win32.h"
+#include "base/app_state_win32.h"
+#include "base/dialog_look_win32.h"
 #include "resources/resource_ids.h"
 
 namespace {

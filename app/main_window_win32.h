@@ -27,9 +27,5 @@ void RefreshFileName();
 
 void OnDropFiles(HDROP drop);
 
-// Recording and not paused: windows must not be moved while samples are being
-// captured.
-bool IsRecordingLive();
-
 // Text of a button, chosen by the interface language.
 void SetStartButtonText(const char* english, const char* japanese);

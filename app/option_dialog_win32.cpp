@@ -4,12 +4,12 @@
 
 #include <cstdio>
 
-#include "app/app_state_win32.h"
-#include "app/dialog_look_win32.h"
 #include "app/option_texts.h"
-#include "app/settings.h"
-#include "app/ui_text_win32.h"
-#include "app/windows_version.h"
+#include "base/app_state_win32.h"
+#include "base/dialog_look_win32.h"
+#include "base/settings.h"
+#include "base/ui_text_win32.h"
+#include "base/windows_version.h"
 #include "resources/ja_dialogs.h"
 #include "resources/resource_ids.h"
 

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "app/app_state_win32.h"
+#include "base/app_state_win32.h"
 
 namespace {
 

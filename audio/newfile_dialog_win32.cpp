@@ -3,15 +3,15 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/app_state_win32.h"
+#include "base/app_state_win32.h"
 // after windows.h
 #include <commdlg.h>
 
-#include "app/dialog_look_win32.h"
-#include "app/tapeon_win32.h"
-#include "app/ui_text_win32.h"
 #include "audio/newfile_dialog_win32.h"
 #include "audio/newfile_rules.h"
+#include "base/dialog_look_win32.h"
+#include "base/file_system_win32.h"
+#include "base/ui_text_win32.h"
 #include "resources/ja_dialogs.h"
 #include "resources/resource_ids.h"
 #include "sound_files/disk_space_win32.h"

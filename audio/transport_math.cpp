@@ -153,8 +153,6 @@ uint32_t InitialPlayStride(uint32_t deltatime, int khz, int rate_steps, const Fi
   return result == 0 ? 1 : result;
 }
 
-double RateFactor(int rate_steps) { return std::pow(2.0, rate_steps / 120.0); }
-
 bool ApplyPlayingRate(PlayFormat& format, int rate_steps) {
   const double f = RateFactor(rate_steps);
   const uint16_t tag = format.format_tag;

@@ -6,7 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "app/windows_version.h"
+#include "base/playing_rate.h"
+#include "base/windows_version.h"
 
 constexpr uint32_t SMALL_DRIVE_LIMIT = 0x163E00;  // drives this small record and play on memory
 constexpr uint32_t kWaveFileLimit = 0x7FFFFFFF;   // largest WAVE file a recording may write
@@ -86,8 +87,6 @@ struct PlayFormat {
   uint32_t avg_bytes_per_sec = 0;
   uint16_t block_align = 0;
 };
-// 2^(rate_steps / 120).
-double RateFactor(int rate_steps);
 // Applies the rate (and the halved byte rate of MPEG Layer-3). False, with the
 // format untouched, for a block-coded format (tags 113 to 115) whose block
 // size is 0.

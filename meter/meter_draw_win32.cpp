@@ -5,8 +5,8 @@
 
 #include <cstring>
 
-#include "app/app_state_win32.h"
-#include "app/ui_text_win32.h"
+#include "base/app_state_win32.h"
+#include "base/ui_text_win32.h"
 #include "meter/levels.h"
 #include "meter/meter_styles.h"
 

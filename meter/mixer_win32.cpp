@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/app_state_win32.h"
-#include "app/ui_text_win32.h"
+#include "base/app_state_win32.h"
+#include "base/ui_text_win32.h"
 #include "meter/mixer_text.h"
 #include "resources/ja_meter.h"
 #include "resources/resource_ids.h"

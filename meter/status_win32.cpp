@@ -4,8 +4,8 @@
 
 #include <cstring>
 
-#include "app/app_state_win32.h"
-#include "app/ui_text_win32.h"
+#include "base/app_state_win32.h"
+#include "base/ui_text_win32.h"
 #include "meter/measure_win32.h"
 #include "meter/meter_draw_win32.h"
 #include "meter/status_text.h"

@@ -3,7 +3,7 @@
 #pragma once
 #include <windows.h>
 
-#include "sound_files/format_record.h"
+#include "base/format_record.h"
 
 void SetDisplayFormat(const FormatRecord* format);
 void RefreshCapacity();

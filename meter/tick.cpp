@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "audio/transport_math.h"
+#include "base/playing_rate.h"
 
 TickPosition ConvertDevicePosition(bool query_ok, unsigned type, uint32_t value, uint32_t now,
                                    uint32_t run_start_time, uint32_t BytesPerSec, int khz) {

@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "app/app_state_win32.h"
-#include "app/windows_version.h"
+#include "base/app_state_win32.h"
+#include "base/windows_version.h"
 #include "sound_files/disk_space.h"
 
 DWORD MeasureDiskSpace(const char* path) {

@@ -2,8 +2,8 @@
 // worked out by the portable info_fields; here it is put into the controls.
 #include "sound_files/info_dialogs_win32.h"
 
-#include "app/app_state_win32.h"
-#include "app/dialog_look_win32.h"
+#include "base/app_state_win32.h"
+#include "base/dialog_look_win32.h"
 #include "resources/resource_ids.h"
 #include "sound_files/analysis_replay_win32.h"
 #include "sound_files/format_names_win32.h"

@@ -3,9 +3,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/format_record.h"
 #include "resources/ja_info.h"
 #include "resources/resource_ids.h"
-#include "sound_files/format_record.h"
 #include "sound_files/mpeg_analysis.h"
 #include "sound_files/ogg_analysis.h"
 #include "sound_files/riff_file.h"

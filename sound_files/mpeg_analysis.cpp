@@ -1,6 +1,6 @@
 #include "sound_files/mpeg_analysis.h"
 
-#include "sound_files/format_record.h"
+#include "base/format_record.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "app/app_state_win32.h"
+#include "base/app_state_win32.h"
 #include "sound_files/plain_file_win32.h"
 #include "sound_files/wave_repair.h"
 

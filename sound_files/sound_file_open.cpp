@@ -1,8 +1,8 @@
 #include "sound_files/sound_file_open.h"
 
+#include "base/format_record.h"
 #include "resources/ja_sound_files.h"
 #include "resources/resource_ids.h"
-#include "sound_files/format_record.h"
 #include "sound_files/mpeg_analysis.h"
 #include "sound_files/ogg_analysis.h"
 

@@ -1,9 +1,9 @@
 #include "sound_files/wave_create.h"
 
+#include "base/format_record.h"
 #include "resources/ja_sound_files.h"
 #include "resources/resource_ids.h"
 #include "sound_files/byte_source.h"
-#include "sound_files/format_record.h"
 
 std::vector<uint8_t> MakeRecordingFormat(uint32_t rec_freq, uint16_t rec_channel, uint16_t rec_bits) {
   const uint16_t block_align = static_cast<uint16_t>(rec_channel * (rec_bits / 8));

@@ -7,13 +7,14 @@
 #include <cstring>
 #include <vector>
 
-#include "app/app_state_win32.h"
-#include "app/ui_text_win32.h"
 #include "audio/transport_win32.h"
+#include "base/app_state_win32.h"
+#include "base/ui_text_win32.h"
 #include "meter/status_win32.h"
 #include "resources/ja_sound_files.h"
 #include "resources/resource_ids.h"
 #include "sound_files/analysis_replay_win32.h"
+#include "sound_files/current_file_win32.h"
 #include "sound_files/disk_space_win32.h"
 #include "sound_files/mmio_riff_file_win32.h"
 #include "sound_files/repair_win32.h"
@@ -29,11 +30,6 @@ const char* FailureMessage(const FailureText& text) {
 
 namespace {
 
-void CloseCurrentFile() {
-  if (app.file_mmio) mmioClose(app.file_mmio, 0);
-  app.file_mmio = nullptr;
-}
-
 // The record as the portable checks see it.
 std::vector<uint8_t> CurrentRecord() {
   if (!app.pFormat) return {};
@@ -47,7 +43,7 @@ enum class RepairOutcome { REPAIRED, DECLINED, FAILED };
 RepairOutcome OfferRepair() {
   const int answer = ShowMessageBox(app.main_window, FailureMessage(OpenFailureText(OpenFailure::DAMAGED)), nullptr,
                                  MB_YESNO);
-  CloseCurrentFile();
+  CloseSoundFile();
   if (answer != IDYES) return RepairOutcome::DECLINED;
   if (RepairWave() == 0) return RepairOutcome::REPAIRED;
   ShowFailure(Pick("cant recover", jf::kCantRecover));
@@ -79,51 +75,18 @@ bool QueryOutputDevice() {
 int FailAfterRecord(const FailureText& text) {
   ShowFailure(FailureMessage(text));
   FreeFormatRecord();
-  CloseCurrentFile();
+  CloseSoundFile();
   return 0;
 }
 
 }  // namespace
-
-WORD AllocFormatRecord(WORD size) {
-  FreeFormatRecord();
-  // The block is never shorter than the fields every reader may look at, and
-  // zeroed, so a short chunk's missing fields (bits, cbSize) read as 0.
-  const UINT bytes = size < sizeof(FormatRecord) ? sizeof(FormatRecord) : size;
-  app.hFormat = LocalAlloc(LMEM_MOVEABLE | LMEM_ZEROINIT, bytes);
-  if (!app.hFormat) {
-    ShowFailure(PickId(IDS_NO_MEMORY, jf::kRecordNoMemory));
-    CloseCurrentFile();
-    return 0;
-  }
-  app.pFormat = static_cast<FormatRecord*>(LocalLock(app.hFormat));
-  if (!app.pFormat) {
-    LocalFree(app.hFormat);
-    app.hFormat = nullptr;
-    ShowFailure(PickId(IDS_MEMORY_LOCK_FAILED, jf::kRecordLockFailed));
-    CloseCurrentFile();
-    return 0;
-  }
-  app.format_size = size;
-  return size;
-}
-
-void FreeFormatRecord() {
-  if (app.hFormat) {
-    LocalUnlock(app.hFormat);
-    LocalFree(app.hFormat);
-  }
-  app.hFormat = nullptr;
-  app.pFormat = nullptr;
-  app.format_size = 0;
-}
 
 int OpenForPlay() {
   if (!app.file_name[0]) {
     ShowFailure(PickId(IDS_FILE_NAME, jf::kFileNameMissing));
     return 0;
   }
-  CloseCurrentFile();  // there is only ever one sound file open
+  CloseSoundFile();  // there is only ever one sound file open
   for (;;) {
     app.file_mmio = mmioOpenA(app.file_name, nullptr, MMIO_ALLOCBUF | MMIO_READ);
     if (!app.file_mmio) {
@@ -150,7 +113,7 @@ int OpenForPlay() {
       // A record that was allocated for this file goes; one from before stays.
       ShowFailure(FailureMessage(OpenFailureText(id.failure)));
       if (replay == ReplayResult::RECORD) FreeFormatRecord();
-      CloseCurrentFile();
+      CloseSoundFile();
       return 0;
     }
 
@@ -158,7 +121,7 @@ int OpenForPlay() {
     const DWORD khz_of_file = (app.pFormat->wf.nSamplesPerSec + 500) / 1000;
     if (!QueryOutputDevice()) {
       FreeFormatRecord();
-      CloseCurrentFile();
+      CloseSoundFile();
       return 0;
     }
     // The query may have passed only at 44100; the record keeps the file's
@@ -192,7 +155,7 @@ int CreateForRecord() {
     ShowFailure(PickId(IDS_FILE_NAME, jf::kFileNameMissing));
     return 0;
   }
-  CloseCurrentFile();  // there is only ever one sound file open
+  CloseSoundFile();  // there is only ever one sound file open
   app.file_mmio = mmioOpenA(app.file_name, nullptr, MMIO_CREATE | MMIO_WRITE);
   if (!app.file_mmio) {
     ShowFailure(PickId(IDS_CANT_OPEN_FILE, jf::kCantOpenFile));

@@ -1,6 +1,6 @@
 #include "sound_files/wave_repair.h"
 
-#include "sound_files/format_record.h"
+#include "base/format_record.h"
 #include "sound_files/riff_file.h"
 #include "sound_files/wave_create.h"
 

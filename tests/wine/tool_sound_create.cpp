@@ -19,13 +19,14 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/app_state_win32.h"
-#include "app/ui_text_win32.h"
 #include "audio/transport_win32.h"
+#include "base/app_state_win32.h"
+#include "base/ui_text_win32.h"
 #include "meter/status_win32.h"
 
-#include "sound_files/disk_space_win32.cpp"
 #include "sound_files/analysis_replay_win32.cpp"
+#include "sound_files/current_file_win32.cpp"
+#include "sound_files/disk_space_win32.cpp"
 #include "sound_files/mmio_riff_file_win32.cpp"
 #include "sound_files/plain_file_win32.cpp"
 #include "sound_files/repair_win32.cpp"

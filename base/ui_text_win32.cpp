@@ -1,9 +1,9 @@
-#include "app/ui_text_win32.h"
+#include "base/ui_text_win32.h"
 
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/app_state_win32.h"
+#include "base/app_state_win32.h"
 #include "resources/ja_app.h"
 
 const char* LoadText(UINT id) {
