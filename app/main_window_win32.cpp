@@ -316,7 +316,7 @@ static void EnableStartButton() {
   EnableMenuItem(app.main_menu, IDM_START, MF_BYCOMMAND | MF_ENABLED);
 }
 
-int PrepareForPlay() {
+bool PrepareForPlay() {
   app.mode = MODE_PLAY;
   SetStartButtonText("Play", ja::kPlay);
   EnableStartButton();
@@ -324,7 +324,7 @@ int PrepareForPlay() {
   return OpenForPlay();
 }
 
-int PrepareForRecord() {
+bool PrepareForRecord() {
   app.mode = MODE_REC;
   SetStartButtonText("Rec.", ja::kRec);
   EnableStartButton();

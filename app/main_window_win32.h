@@ -17,9 +17,9 @@ void LocalizeMenu(HWND window);
 void SubclassButtons();
 
 // Switch the mode after a file was chosen; each returns the open's result
-// (1 ready, 0 failed).
-int PrepareForPlay();
-int PrepareForRecord();
+// (true ready, false failed).
+bool PrepareForPlay();
+bool PrepareForRecord();
 
 // The two name lines and the window title.
 void DrawFileName(HDC dc);

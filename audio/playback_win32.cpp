@@ -178,7 +178,7 @@ void StartPlayback() {
   queued_blocks = 0;
   // Layer-3 blocks are not paced: the codec asks for them at its own pace.
   pacing_wait = PlayPacingWait(app.settings.deltatime, app.khz, app.rate_steps, app.windows_version);
-  if (!WorthPacing(pacing_wait) || app.format_tag == kTagMpegLayer3) pacing_wait = 0;
+  if (!WorthPacing(pacing_wait) || app.format_tag == WAVE_TAG_MPEGLAYER3) pacing_wait = 0;
   if (app.format_tag != 1 && app.windows_version >= kWindows395) OpenMixerMeter();
 
   FirstBlockCosts costs;

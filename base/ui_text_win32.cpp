@@ -37,13 +37,6 @@ void ShowFailure(const char* text) { ShowMessageBox(app.main_window, text, nullp
 
 void ShowBare(const char* text) { ShowMessageBox(app.main_window, text, nullptr, MB_OK); }
 
-void AssertionFailed(const char* expression, const char* source, int line) {
-  char text[512];
-  snprintf(text, sizeof text, "Assertion failed: %s, file %s, line %d", expression, source, line);
-  ShowMessageBox(nullptr, text, nullptr, MB_OK | MB_ICONHAND);
-  abort();
-}
-
 namespace {
 
 // The large layout's status font, made once for its cell height: it is

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 // A file-like source with a current position. Offsets are 32-bit, as in the
@@ -67,6 +68,42 @@ class MemorySource : public ByteSource {
  private:
   const uint8_t* data_;
   uint32_t size_;
+  uint32_t position_ = 0;
+};
+
+// A ByteSource over a byte vector it owns, that can also be written in place
+// (never grown): the repaired file in tests and fuzzing.
+class WritableMemorySource : public ByteSource {
+ public:
+  explicit WritableMemorySource(std::vector<uint8_t> data) : bytes(std::move(data)) {}
+  uint32_t Read(void* buffer, uint32_t count) override {
+    const uint32_t n = Fits(count);
+    if (n) std::memcpy(buffer, bytes.data() + position_, n);
+    position_ += n;
+    return n;
+  }
+  uint32_t Write(const void* buffer, uint32_t count) override {
+    if (Fits(count) != count) return 0;
+    std::memcpy(bytes.data() + position_, buffer, count);
+    position_ += count;
+    return count;
+  }
+  bool Seek(uint32_t offset) override {
+    position_ = offset;
+    return true;
+  }
+  uint32_t Position() override { return position_; }
+  uint32_t Size() override { return bytes.size() > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<uint32_t>(bytes.size()); }
+
+  std::vector<uint8_t> bytes;
+
+ protected:
+  // How many of count bytes lie between the position and the end.
+  uint32_t Fits(uint32_t count) {
+    const uint32_t size = Size();
+    if (position_ >= size) return 0;
+    return count < size - position_ ? count : size - position_;
+  }
   uint32_t position_ = 0;
 };
 

@@ -81,7 +81,7 @@ FormatChunk ShowFormatChunk(ByteSource& file, const ChunkHeader& chunk, DetailFi
   if (!holds(2) || !u16(&tag)) return format;
   t.Set(IDC_DET_TAG, Unsigned(tag));
   t.Set(IDC_DET_TAG_NAME, namer(tag));
-  if (tag == 0x55) detail.kind = KIND_WAVE_MP3;
+  if (tag == WAVE_TAG_MPEGLAYER3) detail.kind = KIND_WAVE_MP3;
 
   if (!holds(4) || !u16(&channels)) return format;
   t.Set(IDC_DET_CHANNELS, Unsigned(channels));
@@ -316,7 +316,7 @@ AnalysedFormat ReadRecord(const std::vector<uint8_t>& record) {
 
 }  // namespace
 
-int AnalyseStream(ByteSource& file, DetailFields& detail, int64_t file_size, const InfoTextMode& mode,
+AnalysisResult AnalyseStream(ByteSource& file, DetailFields& detail, int64_t file_size, const InfoTextMode& mode,
                   AnalysisReport& report) {
   std::vector<uint8_t> record;
   uint32_t start = 0, data_size = 0;

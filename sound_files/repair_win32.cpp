@@ -7,12 +7,12 @@
 #include "sound_files/plain_file_win32.h"
 #include "sound_files/wave_repair.h"
 
-int RepairWave() {
+bool RepairWave() {
   WIN32_FILE_ATTRIBUTE_DATA attributes;
-  if (!GetFileAttributesExA(app.file_name, GetFileExInfoStandard, &attributes)) return 1;
+  if (!GetFileAttributesExA(app.file_name, GetFileExInfoStandard, &attributes)) return false;
   // The length checks (a header without data, a file past 4 GB) are the plan's.
   const uint64_t length = static_cast<uint64_t>(attributes.nFileSizeHigh) << 32 | attributes.nFileSizeLow;
   PlainFile file(app.file_name, PlainFile::READ_WRITE);
-  if (!file.is_open()) return 1;
+  if (!file.is_open()) return false;
   return RepairWaveFile(file, length);
 }

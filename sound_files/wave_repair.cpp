@@ -80,10 +80,8 @@ RepairPlan PlanWaveRepair(ByteSource& file, uint64_t length) {
   return plan;
 }
 
-int RepairWaveFile(ByteSource& file, uint64_t length) {
+bool RepairWaveFile(ByteSource& file, uint64_t length) {
   const RepairPlan plan = PlanWaveRepair(file, length);
-  if (!plan.repairable) return 1;
-  if (!WriteU32(file, plan.data_size_offset, plan.data_size)) return 1;
-  if (!WriteU32(file, 4, plan.riff_size)) return 1;
-  return 0;
+  return plan.repairable && WriteU32(file, plan.data_size_offset, plan.data_size) &&
+         WriteU32(file, 4, plan.riff_size);
 }

@@ -19,6 +19,6 @@ struct RepairPlan {
 // Nothing is written.
 RepairPlan PlanWaveRepair(ByteSource& file, uint64_t length);
 
-// Writes the two sizes. 0 when the file was repaired, 1 when it cannot be (the
-// file is then unchanged, unless a write itself failed).
-int RepairWaveFile(ByteSource& file, uint64_t length);
+// Writes the two sizes. True when the file was repaired, false when it cannot
+// be (the file is then unchanged, unless a write itself failed).
+bool RepairWaveFile(ByteSource& file, uint64_t length);

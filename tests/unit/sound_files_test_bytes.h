@@ -1,7 +1,6 @@
 // Hand-made sound file bytes for the sound-file tests: WAVE files, MPEG audio
 // frames, Ogg identification pages, and in-memory files with a spy on seeks.
 #pragma once
-#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -208,33 +207,13 @@ class SeekSpy : public ByteSource {
 };
 
 // A file in memory for the repair, with a switch to make writes fail.
-class MemoryFile : public ByteSource {
+class MemoryFile : public WritableMemorySource {
  public:
-  explicit MemoryFile(Bytes bytes) : bytes(std::move(bytes)) {}
-  uint32_t Read(void* buffer, uint32_t count) override {
-    if (position_ >= bytes.size()) return 0;
-    const uint32_t n = static_cast<uint32_t>(std::min<size_t>(count, bytes.size() - position_));
-    std::memcpy(buffer, bytes.data() + position_, n);
-    position_ += n;
-    return n;
-  }
+  explicit MemoryFile(Bytes data) : WritableMemorySource(std::move(data)) {}
   uint32_t Write(const void* buffer, uint32_t count) override {
-    if (refuse_writes || position_ > bytes.size() || count > bytes.size() - position_) return 0;
-    std::memcpy(bytes.data() + position_, buffer, count);
-    position_ += count;
-    return count;
+    return refuse_writes ? 0 : WritableMemorySource::Write(buffer, count);
   }
-  bool Seek(uint32_t offset) override {
-    position_ = offset;
-    return true;
-  }
-  uint32_t Position() override { return position_; }
-  uint32_t Size() override { return static_cast<uint32_t>(bytes.size()); }
-  Bytes bytes;
   bool refuse_writes = false;
-
- private:
-  uint32_t position_ = 0;
 };
 
 // The fields of a built format record.
