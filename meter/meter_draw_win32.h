@@ -2,7 +2,10 @@
 #pragma once
 #include <windows.h>
 
-void DrawChannelMeter(HDC dc, DWORD level, int row_y, int row_height, DWORD delta);
+// The two meters: left (or mono) and right. Each keeps its own peak hold.
+enum MeterChannel { LEFT_METER, RIGHT_METER };
+// Draws one meter at row_y, row_height high, and updates its hold.
+void DrawChannelMeter(HDC dc, MeterChannel channel, DWORD level, int row_y, int row_height, DWORD delta);
 void DrawMeterLabels(HDC dc);
 // Blacks out the meter area: (w, 13h), 35w by 5h.
 void ClearMeterArea(HDC dc);
