@@ -1,6 +1,7 @@
 #!/bin/bash
 # Builds everything and runs every test:
-#   native unit tests (GCC, AddressSanitizer + UndefinedBehaviorSanitizer),
+#   the include check of the layers, native unit tests (GCC,
+#   AddressSanitizer + UndefinedBehaviorSanitizer),
 #   each fuzz target (clang, libFuzzer) for a bounded time, then under Wine
 #   the end-to-end tests in English, in Japanese and without a sound server,
 #   and last the README's first command, ./run.sh /R/T0.1, from another directory.
@@ -93,6 +94,16 @@ if ! "$repo/scripts/setup.sh" >"$logs/setup.log" 2>&1; then
   tail -n 30 "$logs/setup.log"
   record_failure "setup"
   finish
+fi
+
+# ---- Include check: lower layers never include higher ones, no cycles ---------------
+step "Include check"
+if python3 tests/scripts/include_check.py >"$logs/include-check.log" 2>&1; then
+  passed=$((passed + 1))
+  tail -n 1 "$logs/include-check.log"
+else
+  cat "$logs/include-check.log"
+  record_failure "include check (layers or cycles)"
 fi
 
 # ---- Fixtures: sound files made by real encoders, for native and Wine tests ------

@@ -1,8 +1,9 @@
 // The About box: version, author, build and the wave devices found.
+#include "app/about_dialog_win32.h"
+
 #include "app/about_texts.h"
-#include "app/app_state_win32.h"
-#include "app/dialogs_win32.h"
-#include "app/main_window_win32.h"
+#include "base/app_state_win32.h"
+#include "base/dialog_look_win32.h"
 #include "resources/resource_ids.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/text_rules.h"
+#include "base/text_rules.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/settings.h"
+#include "base/settings.h"
 
 constexpr size_t MAX_COMMAND_LINE_TOKENS = 255;
 

@@ -4,17 +4,20 @@
 #include <cstring>
 #include <string>
 
-#include "app/app_state_win32.h"
-#include "app/dialogs_win32.h"
-#include "app/tapeon_win32.h"
-#include "app/text_rules.h"
-#include "app/ui_text_win32.h"
-#include "app/windows_version.h"
+#include "app/about_dialog_win32.h"
+#include "app/option_dialog_win32.h"
+#include "audio/codec_probe_win32.h"
 #include "audio/newfile_dialog_win32.h"
 #include "audio/playback_win32.h"
 #include "audio/recording_win32.h"
 #include "audio/transport_win32.h"
-#include "meter/meter_win32.h"
+#include "base/app_state_win32.h"
+#include "base/text_rules.h"
+#include "base/ui_text_win32.h"
+#include "base/windows_version.h"
+#include "meter/meter_draw_win32.h"
+#include "meter/mixer_win32.h"
+#include "meter/status_win32.h"
 #include "resources/ja_app.h"
 #include "resources/resource_ids.h"
 #include "sound_files/info_dialogs_win32.h"
@@ -299,7 +302,10 @@ void OnCommand(HWND window, int id, LPARAM, int code) {
 
 // ---- mode switches ----
 
-bool IsRecordingLive() { return app.running && app.mode == MODE_REC && !app.paused; }
+// Pads the text to size - 1 characters; "bugbug!!" when it was too long.
+static void PadWithSpaces(char* buffer, size_t size) {
+  if (!PadText(buffer, size)) ShowMessageBox(app.main_window, "bugbug!!", nullptr, MB_ICONWARNING);
+}
 
 void SetStartButtonText(const char* english, const char* japanese) {
   SetWindowTextA(app.play_button, Pick(english, japanese));
@@ -311,7 +317,7 @@ static void EnableStartButton() {
   EnableMenuItem(app.main_menu, IDM_START, MF_BYCOMMAND | MF_ENABLED);
 }
 
-int PrepareForPlay() {
+bool PrepareForPlay() {
   app.mode = MODE_PLAY;
   SetStartButtonText("Play", ja::kPlay);
   EnableStartButton();
@@ -319,7 +325,7 @@ int PrepareForPlay() {
   return OpenForPlay();
 }
 
-int PrepareForRecord() {
+bool PrepareForRecord() {
   app.mode = MODE_REC;
   SetStartButtonText("Rec.", ja::kRec);
   EnableStartButton();

@@ -17,19 +17,15 @@ void LocalizeMenu(HWND window);
 void SubclassButtons();
 
 // Switch the mode after a file was chosen; each returns the open's result
-// (1 ready, 0 failed).
-int PrepareForPlay();
-int PrepareForRecord();
+// (true ready, false failed).
+bool PrepareForPlay();
+bool PrepareForRecord();
 
 // The two name lines and the window title.
 void DrawFileName(HDC dc);
 void RefreshFileName();
 
 void OnDropFiles(HDROP drop);
-
-// Recording and not paused: windows must not be moved while samples are being
-// captured.
-bool IsRecordingLive();
 
 // Text of a button, chosen by the interface language.
 void SetStartButtonText(const char* english, const char* japanese);

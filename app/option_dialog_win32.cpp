@@ -1,13 +1,15 @@
 // The Option dialog: playing rate, meter display, on-memory operation and the
 // level report.
+#include "app/option_dialog_win32.h"
+
 #include <cstdio>
 
-#include "app/app_state_win32.h"
-#include "app/dialogs_win32.h"
 #include "app/option_texts.h"
-#include "app/settings.h"
-#include "app/ui_text_win32.h"
-#include "app/windows_version.h"
+#include "base/app_state_win32.h"
+#include "base/dialog_look_win32.h"
+#include "base/settings.h"
+#include "base/ui_text_win32.h"
+#include "base/windows_version.h"
 #include "resources/ja_dialogs.h"
 #include "resources/resource_ids.h"
 

@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/settings.h"
 #include "audio/transport_math.h"
+#include "base/settings.h"
 #include "resources/ja_dialogs.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "app/app_state_win32.h"
+#include "base/app_state_win32.h"
 
 namespace {
 

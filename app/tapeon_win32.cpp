@@ -4,22 +4,21 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/app_state_win32.h"
 #include "app/command_line.h"
 #include "app/main_window_win32.h"
 #include "app/settings_win32.h"
 #include "app/tapeon_win32.h"
-#include "app/text_rules.h"
-#include "app/ui_text_win32.h"
-#include "app/windows_version.h"
 #include "audio/newfile_dialog_win32.h"
 #include "audio/newfile_rules.h"
 #include "audio/playback_win32.h"
 #include "audio/recording_win32.h"
+#include "base/app_state_win32.h"
+#include "base/text_rules.h"
+#include "base/ui_text_win32.h"
+#include "base/windows_version.h"
 #include "resources/ja_app.h"
 #include "resources/resource_ids.h"
 
-AppState app;
 
 namespace {
 
@@ -232,16 +231,6 @@ void CheckHeap(const char* caption) {
     ShowMessageBox(nullptr, "HEAP EMPTY", caption, MB_OK);
   else if (check != _HEAPOK)
     ShowMessageBox(nullptr, "HEAP NOT OK", caption, MB_OK);
-}
-
-void PadWithSpaces(char* buffer, size_t size) {
-  if (!PadText(buffer, size)) ShowMessageBox(app.main_window, "bugbug!!", nullptr, MB_ICONWARNING);
-}
-
-int FileKind(const char* path) {
-  DWORD attributes = GetFileAttributesA(path);
-  if (attributes == INVALID_FILE_ATTRIBUTES) return 0;
-  return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? 1 : 2;
 }
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR, int show) {

@@ -10,7 +10,3 @@ bool InitInstance(HINSTANCE instance, int show);
 bool FilterKey(HWND window, const MSG& message);
 // Reports damage of the run-time heap in boxes captioned caption.
 void CheckHeap(const char* caption);
-// Pads the text to size - 1 characters; "bugbug!!" when it was too long.
-void PadWithSpaces(char* buffer, size_t size);
-// 0 when path does not exist, 1 for a directory, 2 otherwise.
-int FileKind(const char* path);

@@ -1,9 +1,10 @@
 // Whether the wave mapper can play the compressed formats the Open command
 // offers: a format query only, nothing is opened.
+#include "audio/codec_probe_win32.h"
+
 #include <cstring>
 
-#include "app/app_state_win32.h"
-#include "audio/playback_win32.h"
+#include "base/app_state_win32.h"
 
 namespace {
 

@@ -3,21 +3,22 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/app_state_win32.h"
+#include "base/app_state_win32.h"
 // after windows.h
 #include <commdlg.h>
 
-#include "app/dialogs_win32.h"
-#include "app/tapeon_win32.h"
-#include "app/ui_text_win32.h"
 #include "audio/newfile_dialog_win32.h"
 #include "audio/newfile_rules.h"
+#include "base/dialog_look_win32.h"
+#include "base/file_system_win32.h"
+#include "base/ui_text_win32.h"
 #include "resources/ja_dialogs.h"
 #include "resources/resource_ids.h"
+#include "sound_files/disk_space_win32.h"
 
 // buffer: FREE_SPACE_TEXT_SIZE bytes for the composed line.
 constexpr size_t FREE_SPACE_TEXT_SIZE = 160;
-void ShowFreeSpace(HWND dialog, char* buffer);
+static void ShowFreeSpace(HWND dialog, char* buffer);
 
 namespace {
 
@@ -332,7 +333,7 @@ void OnNewFileDestroy() {
 
 }  // namespace
 
-void ShowFreeSpace(HWND dialog, char* buffer) {
+static void ShowFreeSpace(HWND dialog, char* buffer) {
   char current[MAX_PATH] = {};
   GetCurrentDirectoryA(sizeof current, current);
   const Settings& s = app.settings;

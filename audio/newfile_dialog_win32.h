@@ -1,4 +1,4 @@
-// The "New file for recording" dialog and the drive measurement.
+// The "New file for recording" dialog.
 #pragma once
 #include <windows.h>
 
@@ -9,7 +9,3 @@ INT_PTR CALLBACK NEWFILE(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam
 // Turns the directory prefix in buffer (260 bytes) into the first "T%u.WAV"
 // name that does not exist yet.
 void MakeDefaultName(char* buffer);
-
-// Measures the drive of path (none: the current drive) into free_bytes,
-// disk_bytes and cluster_bytes; returns free_bytes.
-DWORD MeasureDiskSpace(const char* path);

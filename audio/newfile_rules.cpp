@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/text_rules.h"
+#include "base/text_rules.h"
 #include "resources/ja_dialogs.h"
 
 namespace {

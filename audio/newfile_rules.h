@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "app/settings.h"
+#include "base/settings.h"
 
 constexpr size_t RECORD_NAME_SIZE = 260;
 

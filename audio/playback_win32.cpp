@@ -5,17 +5,22 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/app_state_win32.h"
 #include "app/command_line.h"
 #include "app/main_window_win32.h"
-#include "app/ui_text_win32.h"
 #include "audio/recording_win32.h"
 #include "audio/transport_internal_win32.h"
 #include "audio/transport_math.h"
 #include "audio/transport_win32.h"
-#include "meter/meter_win32.h"
+#include "base/app_state_win32.h"
+#include "base/ui_text_win32.h"
+#include "meter/level_report_win32.h"
+#include "meter/measure_win32.h"
+#include "meter/meter_draw_win32.h"
+#include "meter/mixer_win32.h"
+#include "meter/status_win32.h"
 #include "resources/ja_audio.h"
 #include "resources/resource_ids.h"
+#include "sound_files/current_file_win32.h"
 #include "sound_files/wave_file_win32.h"
 
 namespace {
@@ -173,7 +178,7 @@ void StartPlayback() {
   queued_blocks = 0;
   // Layer-3 blocks are not paced: the codec asks for them at its own pace.
   pacing_wait = PlayPacingWait(app.settings.deltatime, app.khz, app.rate_steps, app.windows_version);
-  if (!WorthPacing(pacing_wait) || app.format_tag == kTagMpegLayer3) pacing_wait = 0;
+  if (!WorthPacing(pacing_wait) || app.format_tag == WAVE_TAG_MPEGLAYER3) pacing_wait = 0;
   if (app.format_tag != 1 && app.windows_version >= kWindows395) OpenMixerMeter();
 
   FirstBlockCosts costs;

@@ -7,6 +7,3 @@ void StartPlayback();
 void OnPlayBlockDone(WAVEHDR* header);
 void StopPlayback();
 void ReportReadFailure(int block, DWORD bytes);
-// Whether the wave output accepts MPEG Layer-3 and Ogg Vorbis data.
-bool CanPlayMpegLayer3();
-bool CanPlayOggVorbis();

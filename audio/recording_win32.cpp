@@ -2,15 +2,19 @@
 // buffers, or into one memory block that is written when it comes back.
 #include "audio/recording_win32.h"
 
-#include "app/app_state_win32.h"
-#include "app/ui_text_win32.h"
 #include "audio/transport_internal_win32.h"
 #include "audio/transport_math.h"
 #include "audio/transport_win32.h"
-#include "meter/meter_win32.h"
+#include "base/app_state_win32.h"
+#include "base/ui_text_win32.h"
+#include "meter/level_report_win32.h"
+#include "meter/measure_win32.h"
+#include "meter/meter_draw_win32.h"
+#include "meter/status_win32.h"
 #include "resources/ja_audio.h"
 #include "resources/resource_ids.h"
 #include "sound_files/repair_win32.h"
+#include "sound_files/current_file_win32.h"
 #include "sound_files/wave_file_win32.h"
 
 namespace {

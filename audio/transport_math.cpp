@@ -57,7 +57,7 @@ BufferSizing ComputeBufferSizing(const BufferSizingInput& in) {
   }
 
   if (in.buffer_count != 1) {
-    const bool mpeg = in.format_tag == kTagMpegLayer3;
+    const bool mpeg = in.format_tag == WAVE_TAG_MPEGLAYER3;
     if (mpeg) {
       int block = in.mpeg_block_size >= 0 ? in.mpeg_block_size : in.format_block_align;
       if (in.shift_down) block += 1;
@@ -153,8 +153,6 @@ uint32_t InitialPlayStride(uint32_t deltatime, int khz, int rate_steps, const Fi
   return result == 0 ? 1 : result;
 }
 
-double RateFactor(int rate_steps) { return std::pow(2.0, rate_steps / 120.0); }
-
 bool ApplyPlayingRate(PlayFormat& format, int rate_steps) {
   const double f = RateFactor(rate_steps);
   const uint16_t tag = format.format_tag;
@@ -170,7 +168,7 @@ bool ApplyPlayingRate(PlayFormat& format, int rate_steps) {
   } else {
     avg = Nearest(f * format.avg_bytes_per_sec);
   }
-  if (tag == kTagMpegLayer3) avg >>= 1;
+  if (tag == WAVE_TAG_MPEGLAYER3) avg >>= 1;
   format.samples_per_sec = rate;
   format.avg_bytes_per_sec = avg;
   return true;
@@ -181,9 +179,9 @@ bool TimeLimitReached(uint32_t time_limit, uint32_t bytes_per_sec, uint32_t data
 }
 
 uint32_t FitIntoWaveFile(uint32_t data_count, uint32_t bytes, int16_t blockalign) {
-  const uint64_t end = static_cast<uint64_t>(data_count) + bytes + kWaveHeaderBytes;
+  const uint64_t end = static_cast<uint64_t>(data_count) + bytes + WAVE_HEADER_SIZE;
   if (end <= kWaveFileLimit) return bytes;
-  const uint64_t used = static_cast<uint64_t>(data_count) + kWaveHeaderBytes;
+  const uint64_t used = static_cast<uint64_t>(data_count) + WAVE_HEADER_SIZE;
   uint32_t room = used >= kWaveFileLimit ? 0 : static_cast<uint32_t>(kWaveFileLimit - used);
   return WholeBlocks(room, blockalign);
 }
@@ -211,7 +209,7 @@ uint32_t ResumeRecordStartTime(uint32_t now, uint32_t data_total, uint32_t buffe
   return now - static_cast<uint32_t>(written_ms);
 }
 
-bool IsEmptyRecordingFile(int64_t size) { return size >= 0 && size <= kWaveHeaderBytes; }
+bool IsEmptyRecordingFile(int64_t size) { return size >= 0 && size <= WAVE_HEADER_SIZE; }
 
 void FormatMemoryPlayPosition(char* out, size_t size, int16_t blockalign, uint32_t buffer_size,
                               uint32_t bytes_per_sec) {

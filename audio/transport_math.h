@@ -6,14 +6,15 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "app/windows_version.h"
+#include "base/format_record.h"
+#include "base/playing_rate.h"
+#include "base/windows_version.h"
+#include "sound_files/wave_create.h"
 
 constexpr uint32_t SMALL_DRIVE_LIMIT = 0x163E00;  // drives this small record and play on memory
 constexpr uint32_t kWaveFileLimit = 0x7FFFFFFF;   // largest WAVE file a recording may write
-constexpr uint32_t kWaveHeaderBytes = 44;         // header of a recording file
 constexpr uint32_t END_MARK = 0x10000000;         // user-word bit of the last block with data
 constexpr uint32_t kMinimumDeltatime = 8;         // shorter buffers cannot be kept up with
-constexpr uint16_t kTagMpegLayer3 = 0x55;
 
 // 1 (ON_MEMORY) when the setting asks for it or the drive is very small, else 4.
 int ChooseBufferCount(int on_mem_setting, uint32_t disk_bytes);
@@ -86,8 +87,6 @@ struct PlayFormat {
   uint32_t avg_bytes_per_sec = 0;
   uint16_t block_align = 0;
 };
-// 2^(rate_steps / 120).
-double RateFactor(int rate_steps);
 // Applies the rate (and the halved byte rate of MPEG Layer-3). False, with the
 // format untouched, for a block-coded format (tags 113 to 115) whose block
 // size is 0.

@@ -5,13 +5,14 @@
 #include <cstdio>
 #include <optional>
 
-#include "app/app_state_win32.h"
-#include "app/ui_text_win32.h"
 #include "audio/playback_win32.h"
 #include "audio/recording_win32.h"
 #include "audio/transport_internal_win32.h"
 #include "audio/transport_math.h"
-#include "meter/meter_win32.h"
+#include "base/app_state_win32.h"
+#include "base/ui_text_win32.h"
+#include "meter/level_report_win32.h"
+#include "meter/measure_win32.h"
 #include "resources/ja_audio.h"
 #include "resources/resource_ids.h"
 

@@ -3,7 +3,7 @@
 #pragma once
 #include <windows.h>
 
-#include "sound_files/format_record.h"
+#include "base/format_record.h"
 
 // Sizes the buffers of a run for this format; false (after a message) when
 // the format or the buffer time setting cannot be run.

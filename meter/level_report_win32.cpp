@@ -1,8 +1,9 @@
 // The level report box at the end of a run.
-#include "app/app_state_win32.h"
-#include "app/ui_text_win32.h"
+#include "meter/level_report_win32.h"
+
+#include "base/app_state_win32.h"
+#include "base/ui_text_win32.h"
 #include "meter/level_report.h"
-#include "meter/meter_win32.h"
 
 void ShowLevelReport(HWND owner) {
   const MeterState& meter = app.meter;

@@ -1,10 +1,13 @@
 // Level measurement of wave blocks and the adaptation of the meter stride.
+#include "meter/measure_win32.h"
+
 #include <cstring>
 
-#include "app/app_state_win32.h"
-#include "app/ui_text_win32.h"
+#include "base/app_state_win32.h"
+#include "base/ui_text_win32.h"
+#include "base/windows_version.h"
 #include "meter/levels.h"
-#include "meter/meter_win32.h"
+#include "meter/meter_draw_win32.h"
 #include "meter/stride.h"
 #include "resources/ja_meter.h"
 #include "resources/resource_ids.h"
@@ -23,7 +26,7 @@ void WriteMixerNotice(HDC dc, const char* text) {
 // Compressed formats: the levels come from the mixer's peak meter on the
 // wave-output line, on the 16-bit scale.
 void MeasureMixerLevels(HDC dc) {
-  if (!app.mixer_library || !app.mixer_handle || app.windows_version < 0x35F || !app.mixer_get_control_details) {
+  if (!app.mixer_library || !app.mixer_handle || app.windows_version < kWindows395 || !app.mixer_get_control_details) {
     SetTextColor(dc, RGB(255, 255, 255));
     SetBkColor(dc, RGB(0, 0, 0));
     WriteMixerNotice(dc, PickId(IDS_CANT_DISPLAY_LEVEL, ja::kMixerCantDisplayLevel));
@@ -44,10 +47,10 @@ void MeasureMixerLevels(HDC dc) {
   }
   const int h = app.cell_height;
   if (stereo) {
-    DrawChannelMeter(dc, Magnitude(values[0]), 14 * h, h, DELTA_16BIT);
-    DrawChannelMeter(dc, Magnitude(values[1]), 16 * h, h, DELTA_16BIT);
+    DrawChannelMeter(dc, LEFT_METER, Magnitude(values[0]), 14 * h, h, DELTA_16BIT);
+    DrawChannelMeter(dc, RIGHT_METER, Magnitude(values[1]), 16 * h, h, DELTA_16BIT);
   } else {
-    DrawChannelMeter(dc, Magnitude(values[0]), 14 * h, 3 * h, DELTA_16BIT);
+    DrawChannelMeter(dc, LEFT_METER, Magnitude(values[0]), 14 * h, 3 * h, DELTA_16BIT);
   }
 }
 
@@ -61,22 +64,27 @@ void FillSilence(int block, DWORD bytes) {
 }
 
 DWORD MeasureLevels(HDC dc, int block, long bytes) {
+  const char* data = block >= 0 && block <= 3 ? app.block_data[block] : nullptr;
+  return MeasureLevelsOf(dc, data, bytes);
+}
+
+DWORD MeasureLevelsOf(HDC dc, const char* sound, long bytes) {
   if (app.format_tag != WAVE_TAG_PCM) {
     MeasureMixerLevels(dc);
     return 0;
   }
   MeterState& meter = app.meter;
   meter.meter_stride = LimitStride(meter.meter_stride, app.unit_size, meter.sample_class, app.settings.levelwarning != 0);
-  const uint8_t* data = block >= 0 && block <= 3 ? reinterpret_cast<const uint8_t*>(app.block_data[block]) : nullptr;
+  const uint8_t* data = reinterpret_cast<const uint8_t*>(sound);
   ChannelPeaks peaks = ScanPeaks(meter.sample_class, data, bytes, meter.meter_stride);
   DWORD stamp = timeGetTime();
   const DWORD delta = LevelDelta(meter.sample_class);
   const int h = app.cell_height;
   if (IsStereoClass(meter.sample_class)) {
-    DrawChannelMeter(dc, peaks.left, 14 * h, h, delta);
-    DrawChannelMeter(dc, peaks.right, 16 * h, h, delta);
+    DrawChannelMeter(dc, LEFT_METER, peaks.left, 14 * h, h, delta);
+    DrawChannelMeter(dc, RIGHT_METER, peaks.right, 16 * h, h, delta);
   } else {
-    DrawChannelMeter(dc, peaks.left, 14 * h, 3 * h, delta);
+    DrawChannelMeter(dc, LEFT_METER, peaks.left, 14 * h, 3 * h, delta);
   }
   if (BlockClips(meter.sample_class, peaks)) ++meter.over_count;
   return stamp;

@@ -1,13 +1,14 @@
 // Drawing of the level meter: the four styles, the channel captions and the
 // one-line messages of the meter area. The rectangles come from the portable
 // layouts; this side only fills them.
+#include "meter/meter_draw_win32.h"
+
 #include <cstring>
 
-#include "app/app_state_win32.h"
-#include "app/ui_text_win32.h"
+#include "base/app_state_win32.h"
+#include "base/ui_text_win32.h"
 #include "meter/levels.h"
 #include "meter/meter_styles.h"
-#include "meter/meter_win32.h"
 
 namespace {
 
@@ -51,55 +52,35 @@ void FillMeter(HDC dc, const MeterFills& fills) {
 }
 
 // The left (or mono) channel is the row at 14 cells; any other row is the right.
-uint32_t& HoldOfRow(int row_y) {
-  return row_y == 14 * app.cell_height ? app.meter.hold_left : app.meter.hold_right;
+uint32_t& HoldOf(MeterChannel channel) {
+  return channel == LEFT_METER ? app.meter.hold_left : app.meter.hold_right;
 }
 
-MeterRowInput RowInput(DWORD level, int row_y, int row_height, DWORD delta) {
+MeterRowInput RowInput(DWORD level, uint32_t hold, int row_y, int row_height, DWORD delta) {
   MeterRowInput in;
   in.w = app.cell_width;
   in.row_y = row_y;
   in.row_height = row_height;
   in.level = level;
-  in.hold = HoldOfRow(row_y);
+  in.hold = hold;
   in.delta = delta;
   in.peak_hold = app.settings.PeakHold != PEAK_HOLD_OFF;
   in.monochrome = app.settings.monochrome != 0;
   return in;
 }
 
-void DrawLinearLeds(HDC dc, DWORD level, int row_y, int row_height, DWORD delta) {
-  FillMeter(dc, LayoutLinearLeds(RowInput(level, row_y, row_height, delta)));
-}
-void DrawLinearBar(HDC dc, DWORD level, int row_y, int row_height, DWORD delta) {
-  FillMeter(dc, LayoutLinearBar(RowInput(level, row_y, row_height, delta)));
-}
-void DrawDbBar(HDC dc, DWORD level, int row_y, int row_height, DWORD delta) {
-  FillMeter(dc, LayoutDbBar(RowInput(level, row_y, row_height, delta)));
-}
-void DrawDbLeds(HDC dc, DWORD level, int row_y, int row_height, DWORD delta) {
-  FillMeter(dc, LayoutDbLeds(RowInput(level, row_y, row_height, delta)));
-}
-
 }  // namespace
 
-void DrawChannelMeter(HDC dc, DWORD level, int row_y, int row_height, DWORD delta) {
+void DrawChannelMeter(HDC dc, MeterChannel channel, DWORD level, int row_y, int row_height, DWORD delta) {
   MeterState& meter = app.meter;
   if (level > meter.max_level) meter.max_level = level;
-  uint32_t& hold = HoldOfRow(row_y);
+  uint32_t& hold = HoldOf(channel);
   hold = UpdatedHold(hold, level, delta, app.settings.PeakHold, app.settings.display != 0);
+  const MeterRowInput in = RowInput(level, hold, row_y, row_height, delta);
   if (!app.settings.display) {
-    if (app.settings.smooth) {
-      DrawLinearBar(dc, level, row_y, row_height, delta);
-    } else {
-      DrawLinearLeds(dc, level, row_y, row_height, delta);
-    }
+    FillMeter(dc, app.settings.smooth ? LayoutLinearBar(in) : LayoutLinearLeds(in));
   } else {
-    if (app.settings.smooth) {
-      DrawDbBar(dc, level, row_y, row_height, delta);
-    } else {
-      DrawDbLeds(dc, level, row_y, row_height, delta);
-    }
+    FillMeter(dc, app.settings.smooth ? LayoutDbBar(in) : LayoutDbLeds(in));
   }
 }
 

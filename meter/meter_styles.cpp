@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/windows_version.h"
 #include "meter/levels.h"
 #include "resources/ja_meter.h"
 
@@ -191,7 +192,7 @@ MeterLabelLayout LayoutMeterLabels(int sample_class, int ui_scale, unsigned wind
     if (ui_scale == 2) {
       layout.font_height = -2 * h;
       raise = 8;
-    } else if (windows_version >= 0x35F) {
+    } else if (windows_version >= kWindows395) {
       layout.font_height = -(3 * h) / 2;
       raise = 1;
     } else {

@@ -1,11 +1,12 @@
 // The mixer's peak meter as level source for compressed playback. The mixer
 // functions are looked up at run time, so the program starts without them.
+#include "meter/mixer_win32.h"
+
 #include <cstdio>
 #include <cstring>
 
-#include "app/app_state_win32.h"
-#include "app/ui_text_win32.h"
-#include "meter/meter_win32.h"
+#include "base/app_state_win32.h"
+#include "base/ui_text_win32.h"
 #include "meter/mixer_text.h"
 #include "resources/ja_meter.h"
 #include "resources/resource_ids.h"

@@ -2,9 +2,9 @@
 
 #include <cstdio>
 
+#include "base/format_record.h"
 #include "meter/levels.h"
 #include "meter/tick.h"
-#include "sound_files/format_record.h"
 
 namespace {
 

@@ -1,10 +1,14 @@
 // The status lines above the meter and the display timer's tick of on-memory
 // runs.
+#include "meter/status_win32.h"
+
 #include <cstring>
 
-#include "app/app_state_win32.h"
-#include "app/ui_text_win32.h"
-#include "meter/meter_win32.h"
+#include "base/app_state_win32.h"
+#include "base/ui_text_win32.h"
+#include "base/windows_version.h"
+#include "meter/measure_win32.h"
+#include "meter/meter_draw_win32.h"
 #include "meter/status_text.h"
 #include "meter/tick.h"
 #include "resources/resource_ids.h"
@@ -26,7 +30,7 @@ TickPosition QueryDevicePosition(DWORD now) {
   MMTIME time = {};
   time.wType = TIME_MS;
   // Systems before 4.00 know the shorter record.
-  UINT size = app.windows_version >= 0x400 ? sizeof time : 10;
+  UINT size = app.windows_version >= kWindows400 ? sizeof time : 10;
   MMRESULT result = recording ? waveInGetPosition(app.wave_in, &time, size) : waveOutGetPosition(app.wave_out, &time, size);
   DWORD value = time.wType == TIME_SAMPLES ? time.u.sample : time.wType == TIME_BYTES ? time.u.cb : time.u.ms;
   return ConvertDevicePosition(result == MMSYSERR_NOERROR, time.wType, value, now, app.run_start_time, app.BytesPerSec,
@@ -52,7 +56,7 @@ void Tick(HDC dc, DWORD now, DWORD start) {
   static StalledPositionState stalled;
   const bool recording = app.mode == MODE_REC;
   TickPosition position = QueryDevicePosition(now);
-  if (app.windows_version < 0x30C) position.ms = CompensateStalledPosition(stalled, position.ms, now);
+  if (app.windows_version < kWindows312) position.ms = CompensateStalledPosition(stalled, position.ms, now);
 
   TickInputs in;
   in.recording = recording;
@@ -77,10 +81,7 @@ void Tick(HDC dc, DWORD now, DWORD start) {
   LevelWindow window = ComputeLevelWindow(frame.offset, app.buffer_size, app.unit_size, app.blockalign,
                                           app.format_tag == WAVE_TAG_PCM, app.meter.metered_end);
   if (!window.measure) return;
-  char* monitor = app.block_data[1];
-  app.block_data[1] = app.block_data[0] + window.start;
-  MeasureLevels(dc, 1, static_cast<long>(window.end - window.start));
-  app.block_data[1] = monitor;
+  MeasureLevelsOf(dc, app.block_data[0] + window.start, static_cast<long>(window.end - window.start));
   AdaptStride(start, dc);
   app.meter.metered_end = static_cast<long>(window.end);
 }

@@ -2,7 +2,8 @@
 
 #include <algorithm>
 
-#include "audio/transport_math.h"
+#include "base/playing_rate.h"
+#include "base/windows_version.h"
 
 TickPosition ConvertDevicePosition(bool query_ok, unsigned type, uint32_t value, uint32_t now,
                                    uint32_t run_start_time, uint32_t BytesPerSec, int khz) {
@@ -43,7 +44,7 @@ TickFrame ComputeTickFrame(const TickInputs& in, TickPosition position) {
   if (in.recording) {
     // Frames the converter holds before the device reports them.
     long long latency_frames;
-    if (in.windows_version < 0x30C) {
+    if (in.windows_version < kWindows312) {
       latency_frames = position.estimated ? 4096 : 1856;
     } else {
       latency_frames = position.estimated ? 2432 : 1344;

@@ -4,6 +4,8 @@
 #pragma once
 #include <cstdint>
 
+#include "base/windows_version.h"
+
 // Position types of the wave device (the wType of a system MMTIME).
 constexpr unsigned TICK_TIME_MS = 0x0001;
 constexpr unsigned TICK_TIME_SAMPLES = 0x0002;
@@ -36,7 +38,7 @@ double CompensateStalledPosition(StalledPositionState& state, double position_ms
 
 struct TickInputs {
   bool recording = false;
-  unsigned windows_version = 0x400;
+  unsigned windows_version = kWindows400;
   int rate_steps = 0;
   uint32_t BytesPerSec = 0;
   int khz = 0;

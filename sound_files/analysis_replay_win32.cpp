@@ -2,10 +2,10 @@
 // message boxes and the format record.
 #include <cstring>
 
-#include "app/app_state_win32.h"
-#include "app/ui_text_win32.h"
+#include "base/app_state_win32.h"
+#include "base/ui_text_win32.h"
 #include "sound_files/analysis_replay_win32.h"
-#include "sound_files/wave_file_win32.h"
+#include "sound_files/current_file_win32.h"
 
 void ShowAnalysisNote(const AnalysisNote& note, HWND output) {
   if (note.kind == AnalysisNote::TEXT && output) {

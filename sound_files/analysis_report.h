@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+// Results of the stream analysers.
+enum AnalysisResult { ANALYSIS_OK = 0, ANALYSIS_ABORT = 1, ANALYSIS_NOT_MINE = 2 };
+
 struct AnalysisNote {
   enum Kind {
     TEXT,      // appended to the description window, when there is one

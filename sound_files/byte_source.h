@@ -1,11 +1,13 @@
 // Bounded byte access for the sound-file parsers: a positioned source of bytes
-// (the open file on Windows, a memory block in tests and fuzzing), a cursor
+// (the one file interface of the parsers and the repair: a file on Windows, a
+// memory block in tests and fuzzing), a cursor
 // that reads little- and big-endian numbers without ever passing the end of
 // its bytes, and a little-endian writer for the records the parsers build.
 #pragma once
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 // A file-like source with a current position. Offsets are 32-bit, as in the
@@ -22,11 +24,23 @@ class ByteSource {
   virtual uint32_t Position() = 0;
   // Length of the whole source in bytes.
   virtual uint32_t Size() = 0;
+  // Writes count bytes at the current position and moves past them. Returns
+  // how many were written; a source opened for reading writes nothing.
+  virtual uint32_t Write(const void* /*buffer*/, uint32_t /*count*/) { return 0; }
 };
 
 // True when exactly count bytes were read.
 inline bool ReadExact(ByteSource& source, void* buffer, uint32_t count) {
   return source.Read(buffer, count) == count;
+}
+
+// True when exactly count bytes were read, or written, at an absolute offset
+// (one that 32-bit offsets reach).
+inline bool ReadAt(ByteSource& source, uint64_t offset, void* buffer, uint32_t count) {
+  return offset <= 0xFFFFFFFFu && source.Seek(static_cast<uint32_t>(offset)) && ReadExact(source, buffer, count);
+}
+inline bool WriteAt(ByteSource& source, uint64_t offset, const void* buffer, uint32_t count) {
+  return offset <= 0xFFFFFFFFu && source.Seek(static_cast<uint32_t>(offset)) && source.Write(buffer, count) == count;
 }
 
 // A ByteSource over bytes held in memory (not copied; they must outlive it).
@@ -54,6 +68,42 @@ class MemorySource : public ByteSource {
  private:
   const uint8_t* data_;
   uint32_t size_;
+  uint32_t position_ = 0;
+};
+
+// A ByteSource over a byte vector it owns, that can also be written in place
+// (never grown): the repaired file in tests and fuzzing.
+class WritableMemorySource : public ByteSource {
+ public:
+  explicit WritableMemorySource(std::vector<uint8_t> data) : bytes(std::move(data)) {}
+  uint32_t Read(void* buffer, uint32_t count) override {
+    const uint32_t n = Fits(count);
+    if (n) std::memcpy(buffer, bytes.data() + position_, n);
+    position_ += n;
+    return n;
+  }
+  uint32_t Write(const void* buffer, uint32_t count) override {
+    if (Fits(count) != count) return 0;
+    std::memcpy(bytes.data() + position_, buffer, count);
+    position_ += count;
+    return count;
+  }
+  bool Seek(uint32_t offset) override {
+    position_ = offset;
+    return true;
+  }
+  uint32_t Position() override { return position_; }
+  uint32_t Size() override { return bytes.size() > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<uint32_t>(bytes.size()); }
+
+  std::vector<uint8_t> bytes;
+
+ protected:
+  // How many of count bytes lie between the position and the end.
+  uint32_t Fits(uint32_t count) {
+    const uint32_t size = Size();
+    if (position_ >= size) return 0;
+    return count < size - position_ ? count : size - position_;
+  }
   uint32_t position_ = 0;
 };
 

@@ -2,53 +2,15 @@
 // worked out by the portable info_fields; here it is put into the controls.
 #include "sound_files/info_dialogs_win32.h"
 
-#include "app/app_state_win32.h"
-#include "app/dialogs_win32.h"
+#include "base/app_state_win32.h"
+#include "base/dialog_look_win32.h"
 #include "resources/resource_ids.h"
 #include "sound_files/analysis_replay_win32.h"
 #include "sound_files/format_names_win32.h"
 #include "sound_files/info_fields.h"
+#include "sound_files/plain_file_win32.h"
 
 namespace {
-
-// The detail dialog reads the file itself, apart from the transport's
-// multimedia file handle.
-class PlainFile : public ByteSource {
- public:
-  explicit PlainFile(const char* name)
-      : file_(CreateFileA(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                          FILE_ATTRIBUTE_NORMAL, nullptr)) {}
-  ~PlainFile() override {
-    if (is_open()) CloseHandle(file_);
-  }
-  PlainFile(const PlainFile&) = delete;
-  PlainFile& operator=(const PlainFile&) = delete;
-  bool is_open() const { return file_ != INVALID_HANDLE_VALUE; }
-
-  uint32_t Read(void* buffer, uint32_t count) override {
-    DWORD got = 0;
-    if (!ReadFile(file_, buffer, count, &got, nullptr)) return 0;
-    position_ += got;
-    return got;
-  }
-  bool Seek(uint32_t offset) override {
-    LONG high = 0;  // offsets up to 4 GB, taken without a sign
-    if (SetFilePointer(file_, static_cast<LONG>(offset), &high, FILE_BEGIN) == INVALID_SET_FILE_POINTER &&
-        GetLastError() != NO_ERROR)
-      return false;
-    position_ = offset;
-    return true;
-  }
-  uint32_t Position() override { return position_; }
-  uint32_t Size() override {
-    DWORD size = GetFileSize(file_, nullptr);
-    return size == INVALID_FILE_SIZE ? 0 : size;
-  }
-
- private:
-  HANDLE file_;
-  uint32_t position_ = 0;
-};
 
 InfoTextMode CurrentTextMode() { return {app.japanese_ui != 0, app.settings.levelwarning != 0}; }
 
@@ -115,7 +77,7 @@ INT_PTR OnInfoDetailInit(HWND dialog) {
   SetUpDialogLook(dialog);
   InfoTextMode mode = CurrentTextMode();
   int64_t file_size = FileSystemSize(app.file_name);
-  PlainFile file(app.file_name);
+  PlainFile file(app.file_name, PlainFile::READ_ONLY);
   DetailFields detail = ReadDetailFields(file.is_open() ? &file : nullptr, file_size, mode, NameOfTag);
 
   ShowTexts(dialog, detail.texts);

@@ -3,11 +3,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/format_record.h"
 #include "resources/ja_info.h"
 #include "resources/resource_ids.h"
-#include "sound_files/format_record.h"
 #include "sound_files/mpeg_analysis.h"
 #include "sound_files/ogg_analysis.h"
+#include "sound_files/riff_file.h"
 
 const std::string& DialogTexts::Get(int id) const {
   static const std::string empty;
@@ -23,46 +24,12 @@ const char* Pick(const InfoTextMode& mode, const char* english, const char* japa
   return mode.japanese ? japanese : english;
 }
 
-// Reads the file front to back in small blocks, each decoded through a
-// bounded cursor. After the first block that runs past the end (or past what
-// 32-bit offsets reach) every further read fails too.
-class FileReader {
- public:
-  explicit FileReader(ByteSource& file) : file_(file) {}
-  bool ok() const { return ok_; }
-  uint64_t position() const { return position_; }
-  void Seek(uint64_t position) { position_ = position; }
-
-  bool Bytes(uint8_t* out, uint32_t count) {
-    if (!ok_ || position_ + count > 0xFFFFFFFFu || !file_.Seek(static_cast<uint32_t>(position_)) ||
-        !ReadExact(file_, out, count)) {
-      ok_ = false;
-      return false;
-    }
-    position_ += count;
-    return true;
-  }
-  bool U16(uint16_t* value) {
-    uint8_t b[2];
-    if (!Bytes(b, 2)) return false;
-    *value = ByteCursor(b, 2).U16LE();
-    return true;
-  }
-  bool U32(uint32_t* value) {
-    uint8_t b[4];
-    if (!Bytes(b, 4)) return false;
-    *value = ByteCursor(b, 4).U32LE();
-    return true;
-  }
-
- private:
-  ByteSource& file_;
-  uint64_t position_ = 0;
-  bool ok_ = true;
-};
-
+// An identifier as the four bytes the file holds.
 struct ChunkId {
   uint8_t bytes[4] = {};
+  explicit ChunkId(uint32_t id = 0) {
+    for (int i = 0; i < 4; ++i) bytes[i] = static_cast<uint8_t>(id >> (8 * i));
+  }
   bool Is(const char* id) const { return std::memcmp(bytes, id, 4) == 0; }
 };
 
@@ -75,9 +42,6 @@ std::string IdText(const uint8_t* bytes, size_t count) {
   return text;
 }
 
-// RIFF chunks are padded to an even length.
-uint64_t Padded(uint32_t size) { return static_cast<uint64_t>(size) + (size & 1); }
-
 // The format chunk's fields, each shown only when the chunk holds it.
 struct FormatChunk {
   bool has_rate = false;
@@ -85,25 +49,46 @@ struct FormatChunk {
   uint32_t bytes_per_sec = 0;
 };
 
-FormatChunk ShowFormatChunk(FileReader& in, uint32_t chunk_size, DetailFields& detail, const InfoTextMode& mode,
-                            FormatNamer namer) {
+// The largest part of a format chunk shown: the common fields, cbSize and the
+// 12-byte MPEG Layer-3 extension.
+constexpr uint32_t kShownFormatBytes = 30;
+
+// The format chunk whose header is `chunk`: each field is shown when the
+// chunk holds it and the file has it.
+FormatChunk ShowFormatChunk(ByteSource& file, const ChunkHeader& chunk, DetailFields& detail,
+                            const InfoTextMode& mode, FormatNamer namer) {
   DialogTexts& t = detail.texts;
   FormatChunk format;
+  const uint32_t chunk_size = chunk.size;
+  uint8_t bytes[kShownFormatBytes] = {};
+  uint32_t got = 0;
+  if (chunk.DataOffset() <= 0xFFFFFFFFu && file.Seek(static_cast<uint32_t>(chunk.DataOffset())))
+    got = file.Read(bytes, chunk_size < kShownFormatBytes ? chunk_size : kShownFormatBytes);
+  ByteCursor in(bytes, got);
   auto holds = [&](uint32_t end) { return chunk_size >= end; };
   uint16_t tag = 0, channels = 0, align = 0, bits = 0, cb_size = 0;
   uint32_t bytes_per_sec = 0;
+  // Reads one field through the cursor; false when the bytes end first.
+  auto u16 = [&](uint16_t* value) {
+    *value = in.U16LE();
+    return in.ok();
+  };
+  auto u32 = [&](uint32_t* value) {
+    *value = in.U32LE();
+    return in.ok();
+  };
 
-  if (!holds(2) || !in.U16(&tag)) return format;
+  if (!holds(2) || !u16(&tag)) return format;
   t.Set(IDC_DET_TAG, Unsigned(tag));
   t.Set(IDC_DET_TAG_NAME, namer(tag));
-  if (tag == 0x55) detail.kind = KIND_WAVE_MP3;
+  if (tag == WAVE_TAG_MPEGLAYER3) detail.kind = KIND_WAVE_MP3;
 
-  if (!holds(4) || !in.U16(&channels)) return format;
+  if (!holds(4) || !u16(&channels)) return format;
   t.Set(IDC_DET_CHANNELS, Unsigned(channels));
   if (channels == 1) t.Set(IDC_DET_CHAN_NOTE, Pick(mode, "monaural", ja::kDetailMonaural));
   if (channels == 2) t.Set(IDC_DET_CHAN_NOTE, Pick(mode, "stereo", ja::kDetailStereo));
 
-  if (!holds(8) || !in.U32(&format.rate)) return format;
+  if (!holds(8) || !u32(&format.rate)) return format;
   format.has_rate = true;
   t.Set(IDC_DET_RATE, Unsigned(format.rate));
   if (format.rate != 0)
@@ -111,22 +96,22 @@ FormatChunk ShowFormatChunk(FileReader& in, uint32_t chunk_size, DetailFields& d
   else
     t.Set(IDC_DET_PERIOD, Pick(mode, "Inf sec", ja::kDetailInfinitePeriod));
 
-  if (!holds(12) || !in.U32(&bytes_per_sec)) return format;
+  if (!holds(12) || !u32(&bytes_per_sec)) return format;
   format.bytes_per_sec = bytes_per_sec;
   t.Set(IDC_DET_BYTES, Unsigned(bytes_per_sec));
 
-  if (!holds(14) || !in.U16(&align)) return format;
+  if (!holds(14) || !u16(&align)) return format;
   t.Set(IDC_DET_ALIGN, Unsigned(align));
-  if (!holds(16) || !in.U16(&bits)) return format;
+  if (!holds(16) || !u16(&bits)) return format;
   t.Set(IDC_DET_BITS, Unsigned(bits));
 
-  if (!holds(18) || !in.U16(&cb_size)) return format;
+  if (!holds(18) || !u16(&cb_size)) return format;
   t.Set(IDC_DET_CBSIZE, Unsigned(cb_size));
   // The MPEG Layer-3 extension, when the chunk really holds all 12 bytes.
   if (cb_size == 12 && detail.kind == KIND_WAVE_MP3 && holds(30)) {
     uint16_t id = 0, block = 0, frames = 0, delay = 0;
     uint32_t flags = 0;
-    if (in.U16(&id) && in.U32(&flags) && in.U16(&block) && in.U16(&frames) && in.U16(&delay)) {
+    if (u16(&id) && u32(&flags) && u16(&block) && u16(&frames) && u16(&delay)) {
       t.Set(IDC_DET_TAG_NAME, FormatText("ID=%u", id));
       t.Set(IDC_DET_CHAN_NOTE, FormatText("flags=%04lx", static_cast<unsigned long>(flags)));
       t.Set(IDC_DET_ALIGN_NOTE, FormatText("blksiz=%u", block));
@@ -137,13 +122,17 @@ FormatChunk ShowFormatChunk(FileReader& in, uint32_t chunk_size, DetailFields& d
   return format;
 }
 
-// The chunk header at the cursor: identifier, then size. Shown in id_control
-// and size_control as far as it could be read.
-bool ShowChunkHeader(FileReader& in, DialogTexts& t, int id_control, int size_control, ChunkId* id, uint32_t* size) {
-  if (!in.Bytes(id->bytes, 4)) return false;
-  t.Set(id_control, IdText(id->bytes, 4));
-  if (!in.U32(size)) return false;
-  t.Set(size_control, Unsigned(*size));
+// The chunk header at `offset`: identifier, then size, shown in id_control
+// and size_control as far as the file holds them. True when both were read.
+bool ShowChunkHeader(ByteSource& file, uint64_t offset, DialogTexts& t, int id_control, int size_control,
+                     ChunkHeader* header) {
+  uint8_t bytes[8];
+  uint32_t got = 0;
+  if (offset <= 0xFFFFFFFFu && file.Seek(static_cast<uint32_t>(offset))) got = file.Read(bytes, sizeof bytes);
+  if (got < 4) return false;
+  t.Set(id_control, IdText(bytes, 4));
+  if (!ReadChunkHeader(file, offset, *header)) return false;
+  t.Set(size_control, Unsigned(header->size));
   return true;
 }
 
@@ -218,59 +207,53 @@ DetailFields ReadDetailFields(ByteSource* file, int64_t file_size, const InfoTex
   if (!file) return detail;
   detail.file_read = true;
 
-  FileReader in(*file);
-  ChunkId riff;
+  uint8_t riff[4] = {};
   file->Seek(0);
-  uint32_t got = file->Read(riff.bytes, 4);
-  t.Set(IDC_DET_RIFF_ID, got > 0 && riff.bytes[0] == 0xFF ? "FFF" : IdText(riff.bytes, got));
-  if (got < 4 || !riff.Is("RIFF")) {
+  const uint32_t got = file->Read(riff, 4);
+  t.Set(IDC_DET_RIFF_ID, got > 0 && riff[0] == 0xFF ? "FFF" : IdText(riff, got));
+  if (got < 4 || std::memcmp(riff, "RIFF", 4) != 0) {
     detail.kind = KIND_RAW;
     return detail;
   }
-  in.Seek(4);
 
-  uint32_t riff_size = 0;
-  ChunkId form;
-  if (in.U32(&riff_size)) t.Set(IDC_DET_RIFF_SIZE, Unsigned(riff_size));
-  if (in.Bytes(form.bytes, 4)) {
-    t.Set(IDC_DET_RIFF_TYPE, IdText(form.bytes, 4));
-    if (form.Is("RMP3")) detail.kind = KIND_RMP3;
+  uint8_t fields[8];
+  if (ReadAt(*file, 4, fields, 4)) {
+    t.Set(IDC_DET_RIFF_SIZE, Unsigned(ByteCursor(fields, 4).U32LE()));
+    if (ReadAt(*file, 8, fields, 4)) {
+      t.Set(IDC_DET_RIFF_TYPE, IdText(fields, 4));
+      if (std::memcmp(fields, "RMP3", 4) == 0) detail.kind = KIND_RMP3;
+    }
   }
 
+  // The first three chunks, in the order they stand: the walk's steps, each
+  // shown as it is.
   FormatChunk format;
   bool data_known = false;
   uint32_t data_size = 0;
-  ChunkId first;
-  uint32_t first_size = 0;
-  if (ShowChunkHeader(in, t, IDC_DET_CHUNK1_ID, IDC_DET_CHUNK1_SIZE, &first, &first_size)) {
-    uint64_t after_first = in.position() + Padded(first_size);
-    if (std::memcmp(first.bytes, "fmt", 3) == 0) format = ShowFormatChunk(in, first_size, detail, mode, namer);
-    in.Seek(after_first);
-  }
-
-  ChunkId second;
-  uint32_t second_size = 0;
-  if (ShowChunkHeader(in, t, IDC_DET_CHUNK2_ID, IDC_DET_CHUNK2_SIZE, &second, &second_size)) {
-    uint64_t after_second = in.position() + Padded(second_size);
-    if (second.Is("data")) {
-      data_known = true;
-      data_size = second_size;
-    }
-    uint32_t samples = 0;
-    if (second.Is("fact") && second_size >= 4 && in.U32(&samples)) {
-      t.Set(IDC_DET_SIZE_NOTE, FormatText("fact=%lu", static_cast<unsigned long>(samples)));
-      if (format.has_rate && format.rate != 0)
-        t.Set(IDC_DET_FACT_TIME, FormatText("%5f sec", static_cast<double>(samples) / format.rate));
-      else
-        t.Set(IDC_DET_FACT_TIME, FormatText("%3s sec", "Inf"));
-    }
-    in.Seek(after_second);
-
-    ChunkId third;
-    uint32_t third_size = 0;
-    if (ShowChunkHeader(in, t, IDC_DET_CHUNK3_ID, IDC_DET_CHUNK3_SIZE, &third, &third_size) && third.Is("data")) {
-      data_known = true;
-      data_size = third_size;
+  ChunkHeader first, second, third;
+  if (ShowChunkHeader(*file, 12, t, IDC_DET_CHUNK1_ID, IDC_DET_CHUNK1_SIZE, &first)) {
+    if (std::memcmp(ChunkId(first.id).bytes, "fmt", 3) == 0)
+      format = ShowFormatChunk(*file, first, detail, mode, namer);
+    if (ShowChunkHeader(*file, first.Next(), t, IDC_DET_CHUNK2_ID, IDC_DET_CHUNK2_SIZE, &second)) {
+      const ChunkId second_id(second.id);
+      if (second_id.Is("data")) {
+        data_known = true;
+        data_size = second.size;
+      }
+      uint8_t samples_bytes[4];
+      if (second_id.Is("fact") && second.size >= 4 && ReadAt(*file, second.DataOffset(), samples_bytes, 4)) {
+        const uint32_t samples = ByteCursor(samples_bytes, 4).U32LE();
+        t.Set(IDC_DET_SIZE_NOTE, FormatText("fact=%lu", static_cast<unsigned long>(samples)));
+        if (format.has_rate && format.rate != 0)
+          t.Set(IDC_DET_FACT_TIME, FormatText("%5f sec", static_cast<double>(samples) / format.rate));
+        else
+          t.Set(IDC_DET_FACT_TIME, FormatText("%3s sec", "Inf"));
+      }
+      if (ShowChunkHeader(*file, second.Next(), t, IDC_DET_CHUNK3_ID, IDC_DET_CHUNK3_SIZE, &third) &&
+          ChunkId(third.id).Is("data")) {
+        data_known = true;
+        data_size = third.size;
+      }
     }
   }
 
@@ -306,25 +289,14 @@ bool StreamStart(ByteSource& file, DetailKind kind, uint32_t* offset, uint32_t* 
   *offset = 0;
   *size = 0;
   if (kind == KIND_RAW || kind == KIND_WAVE) return true;
-  FileReader in(file);
-  ChunkId riff;
-  uint32_t riff_size = 0;
-  if (!in.Bytes(riff.bytes, 4) || !riff.Is("RIFF") || !in.U32(&riff_size)) return false;
-  // Chunks inside the RIFF chunk, after its form type.
-  uint64_t riff_end = 8 + static_cast<uint64_t>(riff_size);
-  in.Seek(12);
-  while (in.position() + 8 <= riff_end) {
-    ChunkId id;
-    uint32_t chunk_size = 0;
-    if (!in.Bytes(id.bytes, 4) || !in.U32(&chunk_size)) return false;
-    if (id.Is("data")) {
-      *offset = static_cast<uint32_t>(in.position());
-      *size = chunk_size;
-      return true;
-    }
-    in.Seek(in.position() + Padded(chunk_size));
-  }
-  return false;
+  ChunkHeader riff, data;
+  if (!ReadChunkHeader(file, 0, riff) || riff.id != FourCC("RIFF")) return false;
+  // Chunks inside the RIFF chunk, after its form type, as far as the RIFF
+  // size rule lets the walk go.
+  if (!FindChunk(file, 12, RiffWalkEnd(0, riff.size, file.Size()), FourCC("data"), data)) return false;
+  *offset = static_cast<uint32_t>(data.DataOffset());
+  *size = data.size;
+  return true;
 }
 
 namespace {
@@ -344,7 +316,7 @@ AnalysedFormat ReadRecord(const std::vector<uint8_t>& record) {
 
 }  // namespace
 
-int AnalyseStream(ByteSource& file, DetailFields& detail, int64_t file_size, const InfoTextMode& mode,
+AnalysisResult AnalyseStream(ByteSource& file, DetailFields& detail, int64_t file_size, const InfoTextMode& mode,
                   AnalysisReport& report) {
   std::vector<uint8_t> record;
   uint32_t start = 0, data_size = 0;

@@ -101,5 +101,5 @@ bool StreamStart(ByteSource& file, DetailKind kind, uint32_t* offset, uint32_t* 
 // else the Ogg analysis from byte 0, and the fields they change. The report
 // holds the text box's lines and the message boxes, in order. Returns the
 // analysis result (ANALYSIS_NOT_MINE when neither recognised the stream).
-int AnalyseStream(ByteSource& file, DetailFields& detail, int64_t file_size, const InfoTextMode& mode,
+AnalysisResult AnalyseStream(ByteSource& file, DetailFields& detail, int64_t file_size, const InfoTextMode& mode,
                   AnalysisReport& report);

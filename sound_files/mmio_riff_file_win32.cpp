@@ -1,6 +1,6 @@
 #include "sound_files/mmio_riff_file_win32.h"
 
-#include "app/app_state_win32.h"
+#include "base/app_state_win32.h"
 
 namespace {
 

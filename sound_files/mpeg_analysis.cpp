@@ -1,6 +1,6 @@
 #include "sound_files/mpeg_analysis.h"
 
-#include "sound_files/format_record.h"
+#include "base/format_record.h"
 
 namespace {
 
@@ -143,7 +143,7 @@ unsigned XingOffset(MpegVersion version, bool single_channel) {
   return single_channel ? 9 : 17;
 }
 
-int AnalyzeMpeg(ByteSource& source, uint32_t data_total, AnalysisReport& report, std::vector<uint8_t>& record) {
+AnalysisResult AnalyzeMpeg(ByteSource& source, uint32_t data_total, AnalysisReport& report, std::vector<uint8_t>& record) {
   record.clear();
   const uint32_t stream_start = source.Position();
 

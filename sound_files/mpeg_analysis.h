@@ -18,7 +18,7 @@ constexpr uint16_t MPEG_CODEC_DELAY = 1393;
 // ANALYSIS_NOT_MINE when the stream is not MPEG audio (record left empty).
 // `report` receives the description texts, the message boxes and the
 // allocation point, in order.
-int AnalyzeMpeg(ByteSource& source, uint32_t data_total, AnalysisReport& report, std::vector<uint8_t>& record);
+AnalysisResult AnalyzeMpeg(ByteSource& source, uint32_t data_total, AnalysisReport& report, std::vector<uint8_t>& record);
 
 // One decoded frame header. `value` is the 32-bit header with the layer code
 // already turned into the layer number (code 3 -> 1, 1 -> 3), the form shown

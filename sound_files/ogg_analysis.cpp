@@ -1,6 +1,6 @@
 #include "sound_files/ogg_analysis.h"
 
-#include "sound_files/format_record.h"
+#include "base/format_record.h"
 
 namespace {
 
@@ -10,24 +10,18 @@ constexpr uint32_t kChannelsOffset = 39;
 constexpr uint32_t kSampleRateOffset = 40;
 constexpr uint32_t kNominalBitrateOffset = 48;
 
-// Reads count bytes at start + offset; false when they are not all there.
-bool ReadAt(ByteSource& source, uint32_t start, uint32_t offset, uint8_t* bytes, uint32_t count) {
-  const uint64_t at = static_cast<uint64_t>(start) + offset;
-  return at <= 0xFFFFFFFFu && source.Seek(static_cast<uint32_t>(at)) && ReadExact(source, bytes, count);
-}
-
 }  // namespace
 
-int AnalyzeOgg(ByteSource& source, uint32_t offset, AnalysisReport& report, std::vector<uint8_t>& record) {
+AnalysisResult AnalyzeOgg(ByteSource& source, uint32_t offset, AnalysisReport& report, std::vector<uint8_t>& record) {
   record.clear();
   uint8_t capture[4];
-  if (!ReadAt(source, offset, 0, capture, 4)) return ANALYSIS_NOT_MINE;
+  if (!ReadAt(source, uint64_t{offset} + 0, capture, 4)) return ANALYSIS_NOT_MINE;
   if (!ByteCursor(capture, 4).Tag("OggS")) return ANALYSIS_NOT_MINE;
 
   uint8_t channel_byte[1], rate_bytes[4], bitrate_bytes[4];
-  if (!ReadAt(source, offset, kChannelsOffset, channel_byte, 1) ||
-      !ReadAt(source, offset, kSampleRateOffset, rate_bytes, 4) ||
-      !ReadAt(source, offset, kNominalBitrateOffset, bitrate_bytes, 4))
+  if (!ReadAt(source, uint64_t{offset} + kChannelsOffset, channel_byte, 1) ||
+      !ReadAt(source, uint64_t{offset} + kSampleRateOffset, rate_bytes, 4) ||
+      !ReadAt(source, uint64_t{offset} + kNominalBitrateOffset, bitrate_bytes, 4))
     return ANALYSIS_NOT_MINE;
   const unsigned channels = channel_byte[0];
   const uint32_t sample_rate = ByteCursor(rate_bytes, 4).U32LE();

@@ -13,4 +13,4 @@ constexpr uint16_t OGG_RECORD_SIZE = 26;
 // Returns ANALYSIS_OK with `record` holding the 26-byte record, or
 // ANALYSIS_NOT_MINE when the stream is not Ogg (record left empty). `report`
 // receives the description text and the allocation point, in order.
-int AnalyzeOgg(ByteSource& source, uint32_t offset, AnalysisReport& report, std::vector<uint8_t>& record);
+AnalysisResult AnalyzeOgg(ByteSource& source, uint32_t offset, AnalysisReport& report, std::vector<uint8_t>& record);

@@ -1,5 +1,5 @@
 // Repair of a WAVE file whose recording never closed.
 #pragma once
 
-// 0 when file_name was repaired, 1 when it cannot be. Shows no message.
-int RepairWave();
+// True when file_name was repaired, false when it cannot be. Shows no message.
+bool RepairWave();

@@ -4,42 +4,50 @@ namespace {
 
 constexpr uint32_t kRiff = FourCC("RIFF");
 constexpr uint32_t kList = FourCC("LIST");
+// "RIFF", its size and the form type.
+constexpr uint32_t kRiffHeaderSize = 12;
 
-// Reads the 8-byte header at `offset`; false when fewer than 8 bytes remain.
-bool ReadChunkHeader(RiffFile& file, uint64_t offset, uint32_t& id, uint32_t& size) {
+}  // namespace
+
+bool ReadChunkHeader(ByteSource& file, uint64_t offset, ChunkHeader& header) {
   uint8_t bytes[8];
-  if (offset > 0xFFFFFFFFu || !file.Seek(static_cast<uint32_t>(offset)) || !ReadExact(file, bytes, 8)) return false;
+  if (!ReadAt(file, offset, bytes, sizeof bytes)) return false;
   ByteCursor cursor(bytes, sizeof bytes);
-  id = cursor.U32LE();
-  size = cursor.U32LE();
+  header.id = cursor.U32LE();
+  header.size = cursor.U32LE();
+  header.offset = offset;
   return cursor.ok();
 }
 
-// Walks the chunks from `offset`, each step moving forward by its header, its
-// size and a pad byte for odd sizes, until one has identifier `id`; positions
-// the file at that header. The walk ends at the end of the file.
-bool FindChunkFrom(RiffFile& file, uint64_t offset, uint32_t wanted, uint32_t minimum_size) {
-  const uint64_t length = file.Size();
-  while (offset + minimum_size <= length) {
-    uint32_t id = 0, size = 0;
-    if (!ReadChunkHeader(file, offset, id, size)) return false;
-    if (id == wanted) return file.Seek(static_cast<uint32_t>(offset));
-    offset += 8ull + size + (size & 1u);
+uint64_t RiffWalkEnd(uint64_t riff_offset, uint32_t riff_size, uint32_t file_size) {
+  if (riff_size < kRiffHeaderSize) return file_size;
+  const uint64_t riff_end = riff_offset + 8 + riff_size;
+  return riff_end < file_size ? riff_end : file_size;
+}
+
+bool FindChunk(ByteSource& file, uint64_t offset, uint64_t end, uint32_t id, ChunkHeader& found) {
+  while (offset + 8 <= end) {
+    if (!ReadChunkHeader(file, offset, found)) return false;
+    if (found.id == id) return true;
+    offset = found.Next();
   }
   return false;
 }
 
-}  // namespace
-
 bool DescendToRiff(RiffFile& file) {
-  // A RIFF header needs its form type too: 12 bytes.
-  return FindChunkFrom(file, 0, kRiff, 12) && file.Descend(RIFF_SLOT, kRiff);
+  // At the top level there is no RIFF size yet: the file's end bounds the
+  // search, and a RIFF header needs its form type too.
+  ChunkHeader riff;
+  return FindChunk(file, 0, file.Size(), kRiff, riff) && riff.offset + kRiffHeaderSize <= file.Size() &&
+         file.Seek(static_cast<uint32_t>(riff.offset)) && file.Descend(RIFF_SLOT, kRiff);
 }
 
 bool DescendToChunk(RiffFile& file, uint32_t id) {
-  // The RIFF size is not trusted as a bound: a wrong one must not hide the
-  // chunks after it (a size of 0 never gets here, it is offered for repair).
-  return FindChunkFrom(file, file.Position(), id, 8) && file.Descend(INNER_SLOT, id);
+  const ChunkInfo riff = file.Chunk(RIFF_SLOT);
+  const uint64_t end = RiffWalkEnd(riff.data_offset - 8ull, riff.size, file.Size());
+  ChunkHeader chunk;
+  return FindChunk(file, file.Position(), end, id, chunk) && file.Seek(static_cast<uint32_t>(chunk.offset)) &&
+         file.Descend(INNER_SLOT, id);
 }
 
 bool MemoryRiffFile::Descend(ChunkSlot slot, uint32_t id) {

@@ -3,13 +3,43 @@
 // inner chunk, used in turn for "fmt " and "data"). The Windows side carries
 // it on the multimedia file functions; MemoryRiffFile serves tests and fuzzing.
 //
-// Searching is done here, forward only and bounded by the file's length, so
-// that no size field can send it backwards or round in circles; the file
-// itself is only asked to enter a chunk whose header is at the position.
+// This is also the program's one chunk walk, used by the open, the repair and
+// the information dialogs. It goes forward only, from one header to the next
+// (header, size, pad byte for an odd size), and never past the end of the
+// file, so that no size field can send it backwards or round in circles; the
+// file itself is only asked to enter a chunk whose header is at the position.
+//
+// The rule for the RIFF size: the walk inside a RIFF chunk ends at the end of
+// that chunk or of the file, whichever comes first; but a RIFF size too small
+// to hold the form type and one chunk header (below 12) is known to be wrong
+// (a header written before the sizes were known) and is not taken as a bound:
+// then the walk ends at the end of the file. A size of 0 never gets to the
+// walk: such a file is offered for repair.
 #pragma once
 #include <cstdint>
 
 #include "sound_files/byte_source.h"
+
+// A chunk header as the walk reads it.
+struct ChunkHeader {
+  uint32_t id = 0;
+  uint32_t size = 0;
+  uint64_t offset = 0;  // of the header
+  uint64_t DataOffset() const { return offset + 8; }
+  // The next header: past the data and the pad byte after an odd size.
+  uint64_t Next() const { return offset + 8 + size + (size & 1u); }
+};
+
+// Reads the 8-byte header at `offset`; false when fewer than 8 bytes remain.
+bool ReadChunkHeader(ByteSource& file, uint64_t offset, ChunkHeader& header);
+
+// Where the walk inside a RIFF chunk of riff_size bytes, whose header is at
+// riff_offset, ends (the rule above).
+uint64_t RiffWalkEnd(uint64_t riff_offset, uint32_t riff_size, uint32_t file_size);
+
+// Walks the headers from `offset` up to `end` until one has identifier `id`.
+// False when none does, or a header cannot be read.
+bool FindChunk(ByteSource& file, uint64_t offset, uint64_t end, uint32_t id, ChunkHeader& found);
 
 struct ChunkInfo {
   uint32_t id = 0;
@@ -35,9 +65,9 @@ class RiffFile : public ByteSource {
 // Finds the first RIFF chunk at the top level, searching from the start of
 // the file, and enters it (RIFF_SLOT). False when there is none.
 bool DescendToRiff(RiffFile& file);
-// Finds the chunk `id` inside the RIFF chunk, searching from the present
-// position up to the end of the file, and enters it (INNER_SLOT). False when
-// there is none.
+// Finds the chunk `id` inside the entered RIFF chunk, searching from the
+// present position up to the end the RIFF size rule gives, and enters it
+// (INNER_SLOT). False when there is none.
 bool DescendToChunk(RiffFile& file, uint32_t id);
 
 // A RiffFile over bytes in memory (not copied).

@@ -1,8 +1,10 @@
 #include "sound_files/sound_file_open.h"
 
+#include "base/device_results.h"
+#include "base/format_record.h"
+#include "base/windows_version.h"
 #include "resources/ja_sound_files.h"
 #include "resources/resource_ids.h"
-#include "sound_files/format_record.h"
 #include "sound_files/mpeg_analysis.h"
 #include "sound_files/ogg_analysis.h"
 
@@ -20,8 +22,6 @@ constexpr uint32_t kLargestFormat = 65535;
 constexpr uint32_t kLowestRate = 500;  // rounds to 1 kHz at least
 constexpr uint32_t kHighestRate = 1000000;
 constexpr uint32_t kHighestByteRate = 0x7FFFFFFF;
-
-constexpr uint32_t kQueryBadFormat = 32;
 
 // The data chunk's size, cut to what the file holds after its header.
 uint32_t DataInFile(RiffFile& file, const ChunkInfo& data) {
@@ -174,26 +174,26 @@ FailureText OpenFailureText(OpenFailure failure) {
 }
 
 QueryStep NextPlayQueryStep(unsigned result, const std::vector<uint8_t>& format, unsigned windows_version) {
-  if (result != kQueryBadFormat || format.size() < kSmallestFormat) return QueryStep::GIVE_UP;
+  if (result != kDeviceBadFormat || format.size() < kSmallestFormat) return QueryStep::GIVE_UP;
   ByteCursor cursor(format.data(), format.size());
   const uint16_t tag = cursor.U16LE();
   const uint16_t channels = cursor.U16LE();
   const uint32_t rate = cursor.U32LE();
   if (rate == 48000) return QueryStep::RETRY_44100;
-  if (windows_version > 0x30B || tag == WAVE_TAG_PCM || channels == 1) return QueryStep::GIVE_UP;
+  if (windows_version > kWindows311 || tag == WAVE_TAG_PCM || channels == 1) return QueryStep::GIVE_UP;
   return QueryStep::RETRY_MONO;
 }
 
 FailureText PlayQueryFailureText(unsigned result) {
   namespace jf = ja::files;
   switch (result) {
-    case 2:
+    case kDeviceBadId:
       return {IDS_CANT_OPEN_WAVEOUT, nullptr, jf::kBadDeviceId};
-    case 4:
+    case kDeviceAllocated:
       return {IDS_CANT_OPEN_WAVEOUT, nullptr, jf::kOutputInUse};
-    case 7:
+    case kDeviceNoMemory:
       return {IDS_NO_MEMORY, nullptr, jf::kQueryNoMemory};
-    case kQueryBadFormat:
+    case kDeviceBadFormat:
       return {IDS_NO_SUPPORT, nullptr, jf::kNoPlayDriver};
     default:
       return {IDS_CANT_OPEN_WAVEOUT, nullptr, jf::kCantOpenOutput};

@@ -1,9 +1,10 @@
 #include "sound_files/wave_create.h"
 
+#include "base/device_results.h"
+#include "base/format_record.h"
 #include "resources/ja_sound_files.h"
 #include "resources/resource_ids.h"
 #include "sound_files/byte_source.h"
-#include "sound_files/format_record.h"
 
 std::vector<uint8_t> MakeRecordingFormat(uint32_t rec_freq, uint16_t rec_channel, uint16_t rec_bits) {
   const uint16_t block_align = static_cast<uint16_t>(rec_channel * (rec_bits / 8));
@@ -29,17 +30,17 @@ uint32_t RecordingCapacity(uint32_t free_bytes, uint32_t cluster_bytes) {
 FailureText RecordQueryFailureText(unsigned result) {
   namespace jf = ja::files;
   switch (result) {
-    case 2:
+    case kDeviceBadId:
       return {-1, "bad id", jf::kInBadId};
-    case 4:
+    case kDeviceAllocated:
       return {-1, "allocated", jf::kInAllocated};
-    case 6:
+    case kDeviceNoDriver:
       return {-1, "no driver", jf::kInNoDriver};
-    case 7:
+    case kDeviceNoMemory:
       return {-1, "nomem", jf::kInNoMemory};
-    case 32:
+    case kDeviceBadFormat:
       return {IDS_NO_SUPPORT, nullptr, jf::kInBadFormat};
-    case 35:
+    case kDeviceSync:
       return {-1, "err_sync", jf::kInSync};
     default:
       return {-1, "? error ?", jf::kInUnknown};

@@ -8,6 +8,8 @@
 #include "sound_files/sound_file_open.h"
 
 constexpr uint16_t RECORDING_FORMAT_SIZE = 16;
+// The header of a recording file: RIFF header, 16-byte "fmt " chunk, data
+// chunk header. The one name of this size.
 constexpr uint32_t WAVE_HEADER_SIZE = 44;
 
 // The PCM record (no cbSize) for the recording settings.

@@ -7,14 +7,16 @@
 #include <cstring>
 #include <vector>
 
-#include "app/app_state_win32.h"
-#include "app/ui_text_win32.h"
-#include "audio/newfile_dialog_win32.h"
 #include "audio/transport_win32.h"
-#include "meter/meter_win32.h"
+#include "base/app_state_win32.h"
+#include "base/device_results.h"
+#include "base/ui_text_win32.h"
+#include "meter/status_win32.h"
 #include "resources/ja_sound_files.h"
 #include "resources/resource_ids.h"
 #include "sound_files/analysis_replay_win32.h"
+#include "sound_files/current_file_win32.h"
+#include "sound_files/disk_space_win32.h"
 #include "sound_files/mmio_riff_file_win32.h"
 #include "sound_files/repair_win32.h"
 #include "sound_files/sound_file_open.h"
@@ -22,17 +24,18 @@
 
 namespace jf = ja::files;
 
+// The portable texts tell the device results apart by these numbers.
+static_assert(kDeviceBadId == MMSYSERR_BADDEVICEID && kDeviceAllocated == MMSYSERR_ALLOCATED &&
+                  kDeviceNoDriver == MMSYSERR_NODRIVER && kDeviceNoMemory == MMSYSERR_NOMEM &&
+                  kDeviceBadFormat == WAVERR_BADFORMAT && kDeviceSync == WAVERR_SYNC,
+              "device results as the system numbers them");
+
 const char* FailureMessage(const FailureText& text) {
   return text.english_id >= 0 ? PickId(static_cast<UINT>(text.english_id), text.japanese)
                               : Pick(text.english, text.japanese);
 }
 
 namespace {
-
-void CloseCurrentFile() {
-  if (app.file_mmio) mmioClose(app.file_mmio, 0);
-  app.file_mmio = nullptr;
-}
 
 // The record as the portable checks see it.
 std::vector<uint8_t> CurrentRecord() {
@@ -47,9 +50,9 @@ enum class RepairOutcome { REPAIRED, DECLINED, FAILED };
 RepairOutcome OfferRepair() {
   const int answer = ShowMessageBox(app.main_window, FailureMessage(OpenFailureText(OpenFailure::DAMAGED)), nullptr,
                                  MB_YESNO);
-  CloseCurrentFile();
+  CloseSoundFile();
   if (answer != IDYES) return RepairOutcome::DECLINED;
-  if (RepairWave() == 0) return RepairOutcome::REPAIRED;
+  if (RepairWave()) return RepairOutcome::REPAIRED;
   ShowFailure(Pick("cant recover", jf::kCantRecover));
   return RepairOutcome::FAILED;
 }
@@ -76,59 +79,26 @@ bool QueryOutputDevice() {
   }
 }
 
-int FailAfterRecord(const FailureText& text) {
+bool FailAfterRecord(const FailureText& text) {
   ShowFailure(FailureMessage(text));
   FreeFormatRecord();
-  CloseCurrentFile();
-  return 0;
+  CloseSoundFile();
+  return false;
 }
 
 }  // namespace
 
-WORD AllocFormatRecord(WORD size) {
-  FreeFormatRecord();
-  // The block is never shorter than the fields every reader may look at, and
-  // zeroed, so a short chunk's missing fields (bits, cbSize) read as 0.
-  const UINT bytes = size < sizeof(FormatRecord) ? sizeof(FormatRecord) : size;
-  app.hFormat = LocalAlloc(LMEM_MOVEABLE | LMEM_ZEROINIT, bytes);
-  if (!app.hFormat) {
-    ShowFailure(PickId(IDS_NO_MEMORY, jf::kRecordNoMemory));
-    CloseCurrentFile();
-    return 0;
-  }
-  app.pFormat = static_cast<FormatRecord*>(LocalLock(app.hFormat));
-  if (!app.pFormat) {
-    LocalFree(app.hFormat);
-    app.hFormat = nullptr;
-    ShowFailure(PickId(IDS_MEMORY_LOCK_FAILED, jf::kRecordLockFailed));
-    CloseCurrentFile();
-    return 0;
-  }
-  app.format_size = size;
-  return size;
-}
-
-void FreeFormatRecord() {
-  if (app.hFormat) {
-    LocalUnlock(app.hFormat);
-    LocalFree(app.hFormat);
-  }
-  app.hFormat = nullptr;
-  app.pFormat = nullptr;
-  app.format_size = 0;
-}
-
-int OpenForPlay() {
+bool OpenForPlay() {
   if (!app.file_name[0]) {
     ShowFailure(PickId(IDS_FILE_NAME, jf::kFileNameMissing));
-    return 0;
+    return false;
   }
-  CloseCurrentFile();  // there is only ever one sound file open
+  CloseSoundFile();  // there is only ever one sound file open
   for (;;) {
     app.file_mmio = mmioOpenA(app.file_name, nullptr, MMIO_ALLOCBUF | MMIO_READ);
     if (!app.file_mmio) {
       ShowFailure(PickId(IDS_CANT_OPEN_FILE, jf::kCantOpenFile));
-      return 0;
+      return false;
     }
     app.data_total = 0;
     app.BytesPerSec = 0;
@@ -138,28 +108,28 @@ int OpenForPlay() {
     if (id.failure == OpenFailure::DAMAGED) {
       const RepairOutcome outcome = OfferRepair();
       if (outcome == RepairOutcome::REPAIRED) continue;  // open the repaired file afresh
-      return 0;
+      return false;
     }
     // A stream's analysis worked with its length (the whole file, or the data
     // chunk of a wrapped one).
     if (!id.riff || id.kind == SoundKind::RIFF_MPEG) app.data_total = app.data_count = id.analysed_data_total;
 
     const ReplayResult replay = ReplayAnalysis(id.report, nullptr, id.format);
-    if (replay == ReplayResult::ABORTED) return 0;
+    if (replay == ReplayResult::ABORTED) return false;
     if (id.failure != OpenFailure::NONE) {
       // A record that was allocated for this file goes; one from before stays.
       ShowFailure(FailureMessage(OpenFailureText(id.failure)));
       if (replay == ReplayResult::RECORD) FreeFormatRecord();
-      CloseCurrentFile();
-      return 0;
+      CloseSoundFile();
+      return false;
     }
 
     SetDisplayFormat(app.pFormat);
     const DWORD khz_of_file = (app.pFormat->wf.nSamplesPerSec + 500) / 1000;
     if (!QueryOutputDevice()) {
       FreeFormatRecord();
-      CloseCurrentFile();
-      return 0;
+      CloseSoundFile();
+      return false;
     }
     // The query may have passed only at 44100; the record keeps the file's
     // rate, and the playback start makes the same step when it opens.
@@ -172,31 +142,31 @@ int OpenForPlay() {
     MeasureDiskSpace(app.file_name);
     if (located == OpenFailure::DATA_EMPTY) return FailAfterRecord(OpenFailureText(located));
     RefreshCapacity();
-    return 1;
+    return true;
   }
 }
 
 namespace {
 
-int FailCreate(const char* message, bool free_record) {
+bool FailCreate(const char* message, bool free_record) {
   ShowFailure(message);
   if (free_record) FreeFormatRecord();
   AbandonTransport();
-  return 0;
+  return false;
 }
 
 }  // namespace
 
-int CreateForRecord() {
+bool CreateForRecord() {
   if (!app.file_name[0]) {
     ShowFailure(PickId(IDS_FILE_NAME, jf::kFileNameMissing));
-    return 0;
+    return false;
   }
-  CloseCurrentFile();  // there is only ever one sound file open
+  CloseSoundFile();  // there is only ever one sound file open
   app.file_mmio = mmioOpenA(app.file_name, nullptr, MMIO_CREATE | MMIO_WRITE);
   if (!app.file_mmio) {
     ShowFailure(PickId(IDS_CANT_OPEN_FILE, jf::kCantOpenFile));
-    return 0;
+    return false;
   }
   // Nothing recorded yet: a failure below leaves an empty file for the
   // transport clean-up to remove.
@@ -214,7 +184,7 @@ int CreateForRecord() {
   if (mmioCreateChunk(app.file_mmio, &app.inner_chunk, 0) != MMSYSERR_NOERROR)
     return FailCreate(PickId(IDS_CANT_CREATE_FMT, jf::kCantCreateFmt), false);
 
-  if (!AllocFormatRecord(RECORDING_FORMAT_SIZE)) return 0;
+  if (!AllocFormatRecord(RECORDING_FORMAT_SIZE)) return false;
   const Settings& s = app.settings;
   const std::vector<uint8_t> record =
       MakeRecordingFormat(s.rec_freq, static_cast<uint16_t>(s.rec_channel), static_cast<uint16_t>(s.rec_bits));
@@ -240,5 +210,5 @@ int CreateForRecord() {
   app.data_total = RecordingCapacity(app.free_bytes, app.cluster_bytes);
   RefreshCapacity();
   app.data_count = 0;
-  return 1;
+  return true;
 }

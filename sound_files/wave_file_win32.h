@@ -4,16 +4,11 @@
 
 #include "sound_files/sound_file_open.h"
 
-// 1 when the file is open, playable and positioned at its data; 0 when not
-// (a message has been shown).
-int OpenForPlay();
-// 1 when the file is created with its 44-byte header and the input device
-// takes the format; 0 when not (a message has been shown).
-int CreateForRecord();
-// Replaces the format record by a new one of size bytes; size on success,
-// 0 on failure (message shown, file closed).
-WORD AllocFormatRecord(WORD size);
-// Unlocks and frees the format record, if any.
-void FreeFormatRecord();
+// True when the file is open, playable and positioned at its data; false when
+// not (a message has been shown).
+bool OpenForPlay();
+// True when the file is created with its 44-byte header and the input device
+// takes the format; false when not (a message has been shown).
+bool CreateForRecord();
 // A failure text in the language of the interface.
 const char* FailureMessage(const FailureText& text);

@@ -1,72 +1,70 @@
 #include "sound_files/wave_repair.h"
 
-#include "sound_files/byte_source.h"
-#include "sound_files/format_record.h"
+#include "base/format_record.h"
+#include "sound_files/riff_file.h"
+#include "sound_files/wave_create.h"
 
 namespace {
 
-constexpr uint64_t kHeaderLength = 44;
 // A format chunk shorter than the common header holds no block alignment.
 constexpr uint32_t kSmallestFormat = 14;
+// The fixed part read first: "RIFF", size, "WAVE", the "fmt " header and the
+// format's fields up to the block alignment.
+constexpr uint32_t kFixedHeadSize = 34;
 
 // Tags whose data is kept whole rather than cut to whole blocks.
 bool KeepsEveryByte(uint16_t tag) {
   return tag == 2 || tag == 0x73 || IsOggVorbisTag(tag);
 }
 
-bool ReadTag(RandomAccessFile& file, uint64_t offset, const char* tag) {
-  uint8_t bytes[4];
-  return offset <= 0xFFFFFFFFu && file.ReadAt(static_cast<uint32_t>(offset), bytes, 4) &&
-         ByteCursor(bytes, 4).Tag(tag);
-}
-
-bool ReadU32(RandomAccessFile& file, uint64_t offset, uint32_t& value) {
-  uint8_t bytes[4];
-  if (offset > 0xFFFFFFFFu || !file.ReadAt(static_cast<uint32_t>(offset), bytes, 4)) return false;
-  value = ByteCursor(bytes, 4).U32LE();
-  return true;
-}
-
-bool ReadU16(RandomAccessFile& file, uint64_t offset, uint16_t& value) {
-  uint8_t bytes[2];
-  if (offset > 0xFFFFFFFFu || !file.ReadAt(static_cast<uint32_t>(offset), bytes, 2)) return false;
-  value = ByteCursor(bytes, 2).U16LE();
-  return true;
-}
-
-bool WriteU32(RandomAccessFile& file, uint32_t offset, uint32_t value) {
+bool WriteU32(ByteSource& file, uint32_t offset, uint32_t value) {
   uint8_t bytes[4] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value >> 16),
                       static_cast<uint8_t>(value >> 24)};
-  return file.WriteAt(offset, bytes, 4);
+  return WriteAt(file, offset, bytes, 4);
 }
 
 }  // namespace
 
-RepairPlan PlanWaveRepair(RandomAccessFile& file, uint64_t length) {
+RepairPlan PlanWaveRepair(ByteSource& file, uint64_t length) {
   RepairPlan plan;
   // All arithmetic is 64-bit: sizes read from the file can be anything, and a
   // plan whose fields would not fit the file is refused, never wrapped.
-  if (length <= kHeaderLength || length > 0xFFFFFFFFu) return plan;
-  if (!ReadTag(file, 0, "RIFF") || !ReadTag(file, 12, "fmt ")) return plan;
-  uint32_t format_size = 0;
-  uint16_t tag = 0, block_align = 0;
-  if (!ReadU32(file, 16, format_size) || !ReadU16(file, 20, tag) || !ReadU16(file, 32, block_align)) return plan;
-  if (format_size < kSmallestFormat) return plan;
+  if (length <= WAVE_HEADER_SIZE || length > 0xFFFFFFFFu) return plan;
+  // The repair only knows the layout its own recordings have: the format
+  // chunk right after the RIFF header, then a fact chunk or the data chunk.
+  uint8_t head[kFixedHeadSize];
+  if (!ReadAt(file, 0, head, sizeof head)) return plan;
+  ByteCursor in(head, sizeof head);
+  if (!in.Tag("RIFF")) return plan;
+  in.Skip(8);  // RIFF size and form type
+  if (!in.Tag("fmt ")) return plan;
+  const uint32_t format_size = in.U32LE();
+  const uint16_t tag = in.U16LE();
+  in.Skip(10);  // channels, rates
+  uint16_t block_align = in.U16LE();
+  if (!in.ok() || format_size < kSmallestFormat) return plan;
   if (block_align == 0) block_align = 1;
 
   const uint64_t F = format_size;
   uint64_t K = 0;
-  if (ReadTag(file, 20 + F, "fact")) {
-    uint32_t fact_size = 0;
-    if (!ReadU32(file, 24 + F, fact_size)) return plan;
-    K = fact_size;
+  ChunkHeader next;
+  const bool next_read = ReadChunkHeader(file, 20 + F, next);
+  if (next_read && next.id == FourCC("fact")) {
+    K = next.size;
     plan.has_fact = true;
   }
   // The data size is written only behind a data chunk's id: after a fact
   // chunk another chunk (a LIST) may stand there, whose size it would spoil.
-  if (!ReadTag(file, plan.has_fact ? 28 + F + K : 20 + F, "data")) return plan;
+  ChunkHeader data;
+  if (plan.has_fact) {
+    if (!ReadChunkHeader(file, 28 + F + K, data)) return plan;
+  } else {
+    if (!next_read) return plan;
+    data = next;
+  }
+  if (data.id != FourCC("data")) return plan;
 
-  const uint64_t P = plan.has_fact ? 32 + F + K : 24 + F;
+  const uint64_t P = data.offset + 4;
   // The size field must lie in the file; then the data length below is not
   // negative either.
   if (P + 4 > length) return plan;
@@ -82,10 +80,8 @@ RepairPlan PlanWaveRepair(RandomAccessFile& file, uint64_t length) {
   return plan;
 }
 
-int RepairWaveFile(RandomAccessFile& file, uint64_t length) {
+bool RepairWaveFile(ByteSource& file, uint64_t length) {
   const RepairPlan plan = PlanWaveRepair(file, length);
-  if (!plan.repairable) return 1;
-  if (!WriteU32(file, plan.data_size_offset, plan.data_size)) return 1;
-  if (!WriteU32(file, 4, plan.riff_size)) return 1;
-  return 0;
+  return plan.repairable && WriteU32(file, plan.data_size_offset, plan.data_size) &&
+         WriteU32(file, 4, plan.riff_size);
 }

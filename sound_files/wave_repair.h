@@ -1,16 +1,10 @@
 // Repair of a WAVE file whose recording never closed: the RIFF size and the
-// data size are rewritten from the file's length. Works on an abstract file
-// read and written at absolute offsets (plain file functions on Windows).
+// data size are rewritten from the file's length. Works on a ByteSource
+// opened for reading and writing (plain file functions on Windows).
 #pragma once
 #include <cstdint>
 
-class RandomAccessFile {
- public:
-  virtual ~RandomAccessFile() = default;
-  // True when exactly count bytes were read or written at offset.
-  virtual bool ReadAt(uint32_t offset, void* buffer, uint32_t count) = 0;
-  virtual bool WriteAt(uint32_t offset, const void* buffer, uint32_t count) = 0;
-};
+#include "sound_files/byte_source.h"
 
 // What the repair would write.
 struct RepairPlan {
@@ -23,8 +17,8 @@ struct RepairPlan {
 
 // Reads the headers of a file of `length` bytes and works out the two sizes.
 // Nothing is written.
-RepairPlan PlanWaveRepair(RandomAccessFile& file, uint64_t length);
+RepairPlan PlanWaveRepair(ByteSource& file, uint64_t length);
 
-// Writes the two sizes. 0 when the file was repaired, 1 when it cannot be (the
-// file is then unchanged, unless a write itself failed).
-int RepairWaveFile(RandomAccessFile& file, uint64_t length);
+// Writes the two sizes. True when the file was repaired, false when it cannot
+// be (the file is then unchanged, unless a write itself failed).
+bool RepairWaveFile(ByteSource& file, uint64_t length);

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "sound_files/format_record.h"
+#include "base/format_record.h"
 #include "sound_files/ogg_analysis.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

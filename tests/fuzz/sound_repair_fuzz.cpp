@@ -10,21 +10,15 @@
 
 namespace {
 
-class FuzzFile : public RandomAccessFile {
+// Every write must lie inside the file.
+class FuzzFile : public WritableMemorySource {
  public:
-  explicit FuzzFile(std::vector<uint8_t> bytes) : bytes(std::move(bytes)) {}
-  bool ReadAt(uint32_t offset, void* buffer, uint32_t count) override {
-    if (offset > bytes.size() || count > bytes.size() - offset) return false;
-    std::memcpy(buffer, bytes.data() + offset, count);
-    return true;
-  }
-  bool WriteAt(uint32_t offset, const void* buffer, uint32_t count) override {
-    if (offset > bytes.size() || count > bytes.size() - offset) __builtin_trap();
-    std::memcpy(bytes.data() + offset, buffer, count);
+  explicit FuzzFile(std::vector<uint8_t> data) : WritableMemorySource(std::move(data)) {}
+  uint32_t Write(const void* buffer, uint32_t count) override {
+    if (Fits(count) != count) __builtin_trap();
     ++writes;
-    return true;
+    return WritableMemorySource::Write(buffer, count);
   }
-  std::vector<uint8_t> bytes;
   int writes = 0;
 };
 
@@ -37,8 +31,7 @@ uint32_t U32(const std::vector<uint8_t>& b, size_t at) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzFile file(std::vector<uint8_t>(data, data + size));
   const RepairPlan plan = PlanWaveRepair(file, size);
-  const int result = RepairWaveFile(file, size);
-  if (result != 0) {
+  if (!RepairWaveFile(file, size)) {
     if (file.writes != 0 || std::memcmp(file.bytes.data(), data, size) != 0) __builtin_trap();
     return 0;
   }

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "app/command_line.h"
-#include "app/text_rules.h"
+#include "base/text_rules.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <map>
 #include <string>
 
-#include "app/settings.h"
+#include "base/settings.h"
 
 namespace {
 

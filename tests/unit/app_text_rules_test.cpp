@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/text_rules.h"
+#include "base/text_rules.h"
 
 namespace {
 

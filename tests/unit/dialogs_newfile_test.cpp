@@ -6,7 +6,7 @@
 #include <map>
 #include <string>
 
-#include "audio/disk_space.h"
+#include "sound_files/disk_space.h"
 #include "audio/newfile_rules.h"
 
 namespace {

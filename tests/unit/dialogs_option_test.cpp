@@ -5,7 +5,7 @@
 
 #include "app/about_texts.h"
 #include "app/option_texts.h"
-#include "app/settings.h"
+#include "base/settings.h"
 
 namespace {
 

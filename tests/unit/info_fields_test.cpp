@@ -8,10 +8,10 @@
 #include <utility>
 #include <vector>
 
+#include "base/format_record.h"
 #include "resources/ja_info.h"
 #include "resources/resource_ids.h"
 #include "sound_files/format_names.h"
-#include "sound_files/format_record.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "base/format_record.h"
 #include "resources/resource_ids.h"
 #include "sound_files/format_names.h"
-#include "sound_files/format_record.h"
 #include "sound_files/info_fields.h"
 
 namespace {

@@ -2,7 +2,7 @@
 // the drive figures, and the texts of a refused input query.
 #include <gtest/gtest.h>
 
-#include "audio/disk_space.h"
+#include "sound_files/disk_space.h"
 #include "resources/resource_ids.h"
 #include "sound_files/wave_create.h"
 #include "tests/unit/sound_files_test_bytes.h"

@@ -157,7 +157,7 @@ TEST_F(SoundFilesFixtures, RefusedFiles) {
 
 TEST_F(SoundFilesFixtures, UnfinishedRecordingRepairsAndCutFileIsClamped) {
   MemoryFile file(Load("files_unfinished.wav"));
-  ASSERT_EQ(RepairWaveFile(file, file.bytes.size()), 0);
+  ASSERT_TRUE(RepairWaveFile(file, file.bytes.size()));
   Opened o = Open(file.bytes);
   ASSERT_EQ(o.failure, OpenFailure::NONE);
   EXPECT_EQ(o.data_total, 1000u);

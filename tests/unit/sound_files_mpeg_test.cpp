@@ -2,7 +2,7 @@
 // second-frame comparison and the Xing frame count.
 #include <gtest/gtest.h>
 
-#include "sound_files/format_record.h"
+#include "base/format_record.h"
 #include "sound_files/mpeg_analysis.h"
 #include "tests/unit/sound_files_test_bytes.h"
 

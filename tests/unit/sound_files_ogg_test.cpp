@@ -1,7 +1,7 @@
 // Ogg stream analysis: the 26-byte record and its text.
 #include <gtest/gtest.h>
 
-#include "sound_files/format_record.h"
+#include "base/format_record.h"
 #include "sound_files/ogg_analysis.h"
 #include "tests/unit/sound_files_test_bytes.h"
 

@@ -4,8 +4,8 @@
 
 #include <cstring>
 
+#include "base/format_record.h"
 #include "resources/resource_ids.h"
-#include "sound_files/format_record.h"
 #include "sound_files/sound_file_open.h"
 #include "tests/unit/sound_files_test_bytes.h"
 

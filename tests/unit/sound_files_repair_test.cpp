@@ -8,17 +8,17 @@
 
 namespace {
 
-int Repair(MemoryFile& file) { return RepairWaveFile(file, file.bytes.size()); }
+bool Repair(MemoryFile& file) { return RepairWaveFile(file, file.bytes.size()); }
 
 TEST(SoundFilesRepair, FortyFourBytesIsNotRepairableFortyFiveIs) {
   MemoryFile header(UnfinishedRecording(1, 11025, 8, {}));
   ASSERT_EQ(header.bytes.size(), 44u);
   const Bytes before = header.bytes;
-  EXPECT_EQ(Repair(header), 1);
+  EXPECT_FALSE(Repair(header));
   EXPECT_EQ(header.bytes, before);
 
   MemoryFile one(UnfinishedRecording(1, 11025, 8, {0x80}));
-  EXPECT_EQ(Repair(one), 0);
+  EXPECT_TRUE(Repair(one));
   EXPECT_EQ(GetU32(one.bytes, 40), 1u);
   EXPECT_EQ(GetU32(one.bytes, 4), 37u);  // odd, but the pad byte is not in the file
 }
@@ -26,7 +26,7 @@ TEST(SoundFilesRepair, FortyFourBytesIsNotRepairableFortyFiveIs) {
 TEST(SoundFilesRepair, CutOffSixteenBitStereoKeepsWholeBlocks) {
   const Bytes data = Pattern(1001);
   MemoryFile file(UnfinishedRecording(2, 44100, 16, data));
-  EXPECT_EQ(Repair(file), 0);
+  EXPECT_TRUE(Repair(file));
   EXPECT_EQ(GetU32(file.bytes, 40), 1000u);
   EXPECT_EQ(GetU32(file.bytes, 4), 1036u);
   EXPECT_EQ(file.bytes.size(), 1045u);
@@ -38,13 +38,13 @@ TEST(SoundFilesRepair, OddDataWithItsPadByteInTheFile) {
   Bytes bytes = UnfinishedRecording(1, 11025, 8, Pattern(101));
   bytes.push_back(0);
   MemoryFile file(bytes);
-  EXPECT_EQ(Repair(file), 0);
+  EXPECT_TRUE(Repair(file));
   // Everything after the data header counts as data: 102 bytes, even.
   EXPECT_EQ(GetU32(file.bytes, 40), 102u);
   EXPECT_EQ(GetU32(file.bytes, 4), 138u);
   // With a 2-byte block and 3 bytes after the header: D = 2, R = 38.
   MemoryFile odd(UnfinishedRecording(1, 11025, 16, Pattern(3)));
-  EXPECT_EQ(Repair(odd), 0);
+  EXPECT_TRUE(Repair(odd));
   EXPECT_EQ(GetU32(odd.bytes, 40), 2u);
   EXPECT_EQ(GetU32(odd.bytes, 4), 38u);
 }
@@ -57,7 +57,7 @@ TEST(SoundFilesRepair, TagsWhoseDataIsKeptWhole) {
     bytes[32] = 0;
     bytes[33] = 4;  // block align 1024
     MemoryFile file(bytes);
-    EXPECT_EQ(Repair(file), 0) << tag;
+    EXPECT_TRUE(Repair(file)) << tag;
     EXPECT_EQ(GetU32(file.bytes, 40), 1003u) << tag;
     EXPECT_EQ(GetU32(file.bytes, 4), 1039u) << tag;
   }
@@ -67,7 +67,7 @@ TEST(SoundFilesRepair, BlockAlignZeroCountsAsOne) {
   Bytes bytes = UnfinishedRecording(2, 22050, 16, Pattern(1003));
   bytes[32] = bytes[33] = 0;
   MemoryFile file(bytes);
-  EXPECT_EQ(Repair(file), 0);
+  EXPECT_TRUE(Repair(file));
   EXPECT_EQ(GetU32(file.bytes, 40), 1003u);
 }
 
@@ -89,7 +89,7 @@ TEST(SoundFilesRepair, FactChunkIsKeptAndTheSizesAfterItChange) {
   EXPECT_TRUE(plan.has_fact);
   EXPECT_EQ(plan.data_size_offset, 32u + 18 + 4);
   EXPECT_EQ(plan.data_size, 777u);
-  EXPECT_EQ(Repair(file), 0);
+  EXPECT_TRUE(Repair(file));
   EXPECT_EQ(GetU32(file.bytes, 54), 777u);
   EXPECT_EQ(GetU32(file.bytes, 4), 777u + 18 + 4 + 28);
   // Only the two size fields differ.
@@ -102,7 +102,7 @@ TEST(SoundFilesRepair, FactChunkIsKeptAndTheSizesAfterItChange) {
 TEST(SoundFilesRepair, CorrectFileGetsTheSameSizesAgain) {
   const Bytes good = WaveFile(PcmFormat(2, 44100, 16), Pattern(4000));
   MemoryFile file(good);
-  EXPECT_EQ(Repair(file), 0);
+  EXPECT_TRUE(Repair(file));
   EXPECT_EQ(file.bytes, good);
 }
 
@@ -149,7 +149,7 @@ TEST(SoundFilesRepair, UnrepairableFilesAreLeftByteForByte) {
                          rmp3,       huge_fact, list_after_fact, {}, Pattern(44), Pattern(45)};
   for (size_t i = 0; i < std::size(files); ++i) {
     MemoryFile file(files[i]);
-    EXPECT_EQ(Repair(file), 1) << "file " << i;
+    EXPECT_FALSE(Repair(file)) << "file " << i;
     EXPECT_EQ(file.bytes, files[i]) << "file " << i;
   }
 }
@@ -157,7 +157,7 @@ TEST(SoundFilesRepair, UnrepairableFilesAreLeftByteForByte) {
 TEST(SoundFilesRepair, WriteFailureIsNotASuccess) {
   MemoryFile file(UnfinishedRecording(2, 44100, 16, Pattern(400)));
   file.refuse_writes = true;
-  EXPECT_EQ(Repair(file), 1);
+  EXPECT_FALSE(Repair(file));
 }
 
 // A recording cut off at any byte repairs to a file that opens and holds every
@@ -171,13 +171,13 @@ TEST(SoundFilesRepair, RecordingCutOffAnywhereOpensWithEveryWholeBlock) {
     const Bytes full = UnfinishedRecording(f.channels, 22050, f.bits, Pattern(203));
     for (size_t cut = 0; cut <= full.size(); ++cut) {
       MemoryFile file(Bytes(full.begin(), full.begin() + cut));
-      const int result = Repair(file);
+      const bool repaired = Repair(file);
       if (cut <= 44) {
-        EXPECT_EQ(result, 1) << cut;
+        EXPECT_FALSE(repaired) << cut;
         EXPECT_EQ(file.bytes, Bytes(full.begin(), full.begin() + cut)) << cut;
         continue;
       }
-      ASSERT_EQ(result, 0) << cut;
+      ASSERT_TRUE(repaired) << cut;
       const uint32_t whole = static_cast<uint32_t>((cut - 44) / block * block);
       MemoryRiffFile riff(file.bytes.data(), file.bytes.size());
       SoundFileIdentity id = IdentifySoundFile(riff);

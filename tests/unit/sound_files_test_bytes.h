@@ -207,20 +207,12 @@ class SeekSpy : public ByteSource {
 };
 
 // A file in memory for the repair, with a switch to make writes fail.
-class MemoryFile : public RandomAccessFile {
+class MemoryFile : public WritableMemorySource {
  public:
-  explicit MemoryFile(Bytes bytes) : bytes(std::move(bytes)) {}
-  bool ReadAt(uint32_t offset, void* buffer, uint32_t count) override {
-    if (offset > bytes.size() || count > bytes.size() - offset) return false;
-    std::memcpy(buffer, bytes.data() + offset, count);
-    return true;
+  explicit MemoryFile(Bytes data) : WritableMemorySource(std::move(data)) {}
+  uint32_t Write(const void* buffer, uint32_t count) override {
+    return refuse_writes ? 0 : WritableMemorySource::Write(buffer, count);
   }
-  bool WriteAt(uint32_t offset, const void* buffer, uint32_t count) override {
-    if (refuse_writes || offset > bytes.size() || count > bytes.size() - offset) return false;
-    std::memcpy(bytes.data() + offset, buffer, count);
-    return true;
-  }
-  Bytes bytes;
   bool refuse_writes = false;
 };
 

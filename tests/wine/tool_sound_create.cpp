@@ -10,8 +10,10 @@
 // Prints "created", "closed", "opened DATA_TOTAL" as it goes; exit code 0 when
 // every step worked, 2 when the input device refused the format (no sound).
 //
-// The sound-file sources are compiled into this program directly; the status
-// display, the transport clean-up and the texts are small stand-ins here.
+// The program links the product's library; the texts and message boxes, the
+// status display and the transport clean-up are small stand-ins defined here,
+// which the linker takes before the library's own (their files are then not
+// linked at all), so that no box waits for a user.
 #include <windows.h>
 #include <mmsystem.h>
 
@@ -19,18 +21,12 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/app_state_win32.h"
-#include "app/ui_text_win32.h"
 #include "audio/transport_win32.h"
-#include "meter/meter_win32.h"
-
-#include "audio/disk_space_win32.cpp"
-#include "sound_files/analysis_replay_win32.cpp"
-#include "sound_files/mmio_riff_file_win32.cpp"
-#include "sound_files/repair_win32.cpp"
-#include "sound_files/wave_file_win32.cpp"
-
-AppState app;
+#include "base/app_state_win32.h"
+#include "base/ui_text_win32.h"
+#include "meter/status_win32.h"
+#include "sound_files/current_file_win32.h"
+#include "sound_files/wave_file_win32.h"
 
 namespace {
 std::string last_failure;

@@ -1,8 +1,8 @@
-#include "app/text_rules.h"
+#include "base/text_rules.h"
 
 #include <cstring>
 
-#include "app/windows_version.h"
+#include "base/windows_version.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
-#include "audio/disk_space.h"
+#include "sound_files/disk_space.h"
 
 #include <algorithm>
 
-#include "app/windows_version.h"
+#include "base/windows_version.h"
 
 std::string DiskRootFor(bool has_path, const std::string& path, unsigned windows_version,
                         const std::string& current_directory) {

@@ -1,9 +1,9 @@
-#include "app/ui_text_win32.h"
+#include "base/ui_text_win32.h"
 
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/app_state_win32.h"
+#include "base/app_state_win32.h"
 #include "resources/ja_app.h"
 
 const char* LoadText(UINT id) {
@@ -36,13 +36,6 @@ int ShowMessageBox(HWND owner, const char* text, const char* caption, UINT style
 void ShowFailure(const char* text) { ShowMessageBox(app.main_window, text, nullptr, MB_ICONEXCLAMATION | MB_OK); }
 
 void ShowBare(const char* text) { ShowMessageBox(app.main_window, text, nullptr, MB_OK); }
-
-void AssertionFailed(const char* expression, const char* source, int line) {
-  char text[512];
-  snprintf(text, sizeof text, "Assertion failed: %s, file %s, line %d", expression, source, line);
-  ShowMessageBox(nullptr, text, nullptr, MB_OK | MB_ICONHAND);
-  abort();
-}
 
 namespace {
 

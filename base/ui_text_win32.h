@@ -21,12 +21,6 @@ void ShowFailure(const char* text);
 // A plain box owned by the main window with a bare text: no caption, no icon.
 void ShowBare(const char* text);
 
-// Shows "Assertion failed: %s, file %s, line %d" and ends the process. Only for
-// checks that neither a file's nor the settings' contents can make fail.
-[[noreturn]] void AssertionFailed(const char* expression, const char* source, int line);
-#define TAPEON_CHECK(expression, source) \
-  ((expression) ? (void)0 : AssertionFailed(#expression, source, __LINE__))
-
 // The status font: a fixed-pitch Shift-JIS font of height -2h on the large
 // layout (made once per cell height), else the stock OEM fixed font. Returns
 // the previous font.

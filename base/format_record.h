@@ -31,6 +31,3 @@ constexpr uint16_t WAVE_TAG_OGG_VORBIS1 = 0x674F;
 constexpr uint16_t WAVE_TAG_OGG_VORBIS3 = 0x6751;
 
 inline bool IsOggVorbisTag(uint16_t tag) { return tag >= WAVE_TAG_OGG_VORBIS1 && tag <= WAVE_TAG_OGG_VORBIS3; }
-
-// Results of the stream analysers.
-enum AnalysisResult { ANALYSIS_OK = 0, ANALYSIS_ABORT = 1, ANALYSIS_NOT_MINE = 2 };

@@ -1,12 +1,13 @@
 // The drive measurement: one free-space query, the arithmetic is portable.
+#include "sound_files/disk_space_win32.h"
+
 #include <windows.h>
 
 #include <string>
 
-#include "app/app_state_win32.h"
-#include "app/windows_version.h"
-#include "audio/disk_space.h"
-#include "audio/newfile_dialog_win32.h"
+#include "base/app_state_win32.h"
+#include "base/windows_version.h"
+#include "sound_files/disk_space.h"
 
 DWORD MeasureDiskSpace(const char* path) {
   std::string root;

@@ -1,12 +1,7 @@
-// The Option dialog, the About box and the three-dimension look shared by
-// every dialog.
+// The three-dimension look shared by every dialog, and small fonts for long
+// texts.
 #pragma once
 #include <windows.h>
-
-// "Option": non-zero when the user pressed OK.
-INT_PTR CALLBACK OPTION(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
-// "ABOUT": always ends with 1.
-INT_PTR CALLBACK ABOUTBOX(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
 
 // At WM_INITDIALOG (3.95 and later): the style bit from dialog3d, the
 // dialog's re-creation hook, and the "&Three dimension" system-menu item.

@@ -1,10 +1,10 @@
-#include "app/settings.h"
+#include "base/settings.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "app/windows_version.h"
+#include "base/windows_version.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 #include <windows.h>
 #include <mmsystem.h>
 
-#include "app/settings.h"
-#include "meter/meter_state.h"
-#include "sound_files/format_record.h"
+#include "base/format_record.h"
+#include "base/meter_state.h"
+#include "base/settings.h"
 
 constexpr int MODE_PLAY = 1;
 constexpr int MODE_REC = 2;
@@ -106,3 +106,7 @@ struct AppState {
 };
 
 extern AppState app;
+
+// Recording and not paused: windows must not be moved while samples are being
+// captured.
+bool IsRecordingLive();

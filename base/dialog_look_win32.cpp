@@ -1,10 +1,11 @@
 // The flat or three-dimension look that every dialog offers in its system
 // menu. Edit and scroll-bar borders cannot change in place, so the open
 // dialog's hook re-creates those controls.
-#include "app/app_state_win32.h"
-#include "app/dialogs_win32.h"
-#include "app/ui_text_win32.h"
-#include "app/windows_version.h"
+#include "base/dialog_look_win32.h"
+
+#include "base/app_state_win32.h"
+#include "base/ui_text_win32.h"
+#include "base/windows_version.h"
 #include "resources/ja_dialogs.h"
 #include "resources/resource_ids.h"
 

@@ -1,0 +1,6 @@
+// The About box.
+#pragma once
+#include <windows.h>
+
+// "ABOUT": always ends with 1.
+INT_PTR CALLBACK ABOUTBOX(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);

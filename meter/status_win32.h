@@ -1,0 +1,13 @@
+// The status lines of the main window and the timer tick that refreshes them
+// and the level meter.
+#pragma once
+#include <windows.h>
+
+#include "base/format_record.h"
+
+void SetDisplayFormat(const FormatRecord* format);
+void RefreshCapacity();
+void ShowFormatLine(HDC dc);
+void ShowCapacity(HDC dc);
+void ShowPosition(HDC dc);
+void MeterTick(HDC dc, DWORD now);
