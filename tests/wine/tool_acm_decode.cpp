@@ -20,7 +20,7 @@
 #include "driver.h"
 #include "sound_files/analysis_report.h"
 #include "sound_files/byte_source.h"
-#include "sound_files/format_record.h"
+#include "base/format_record.h"
 #include "sound_files/ogg_analysis.h"
 
 int main(int argc, char** argv) {
