@@ -43,10 +43,8 @@ bool DescendToRiff(RiffFile& file) {
 }
 
 bool DescendToChunk(RiffFile& file, uint32_t id) {
-  const ChunkInfo riff = file.Chunk(RIFF_SLOT);
-  const uint64_t end = RiffWalkEnd(riff.data_offset - 8ull, riff.size, file.Size());
   ChunkHeader chunk;
-  return FindChunk(file, file.Position(), end, id, chunk) && file.Seek(static_cast<uint32_t>(chunk.offset)) &&
+  return FindChunk(file, file.Position(), file.Size(), id, chunk) && file.Seek(static_cast<uint32_t>(chunk.offset)) &&
          file.Descend(INNER_SLOT, id);
 }
 

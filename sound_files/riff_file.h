@@ -9,12 +9,14 @@
 // file, so that no size field can send it backwards or round in circles; the
 // file itself is only asked to enter a chunk whose header is at the position.
 //
-// The rule for the RIFF size: the walk inside a RIFF chunk ends at the end of
-// that chunk or of the file, whichever comes first; but a RIFF size too small
-// to hold the form type and one chunk header (below 12) is known to be wrong
-// (a header written before the sizes were known) and is not taken as a bound:
-// then the walk ends at the end of the file. A size of 0 never gets to the
-// walk: such a file is offered for repair.
+// The rule for the RIFF size: opening a file for play searches its chunks up
+// to the end of the file, whatever the RIFF size says (other recorders leave
+// it stale, and the data chunk's size decides what plays); a size of 0 never
+// gets that far: such a file is offered for repair. Where the structure as
+// the file declares it is shown (the detail dialog), the walk ends at the end
+// of the RIFF chunk or of the file, whichever comes first, except that a RIFF
+// size too small to hold the form type and one chunk header (below 12) is
+// known to be wrong and bounds nothing (RiffWalkEnd).
 #pragma once
 #include <cstdint>
 
@@ -66,7 +68,7 @@ class RiffFile : public ByteSource {
 // the file, and enters it (RIFF_SLOT). False when there is none.
 bool DescendToRiff(RiffFile& file);
 // Finds the chunk `id` inside the entered RIFF chunk, searching from the
-// present position up to the end the RIFF size rule gives, and enters it
+// present position up to the end of the file (the rule above), and enters it
 // (INNER_SLOT). False when there is none.
 bool DescendToChunk(RiffFile& file, uint32_t id);
 
