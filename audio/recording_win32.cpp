@@ -32,6 +32,15 @@ bool OnMemory() { return app.buffer_count == ON_MEMORY; }
 
 const char* RecFailedText() { return PickId(IDS_REC_FAILED, ja::audio::kRecFailed); }
 
+// A block other than this one that the device has handed back (done, still
+// prepared) and whose notice the handler has not yet taken.
+bool AnotherBlockWaiting(const WAVEHDR* header) {
+  for (const WAVEHDR* other : app.block_header) {
+    if (other && other != header && (other->dwFlags & WHDR_DONE) && (other->dwFlags & WHDR_PREPARED)) return true;
+  }
+  return false;
+}
+
 bool QueueBlock(WAVEHDR* header) {
   if (waveInPrepareHeader(app.wave_in, header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
     ShowBare("waveInPrepareHeader");
@@ -103,8 +112,12 @@ void HandleFilledBlock(WAVEHDR* header) {
 
   // Only full buffers are paced. Buffers a reset hands back (pause, continue)
   // come all at once and must go back to the device at once: while it has
-  // none, what it captures is lost.
-  if (pacing_wait != 0 && header->dwBytesRecorded >= header->dwBufferLength) PaceBuffer(pacing_wait);
+  // none, what it captures is lost. The same holds when another block is
+  // already back and waiting for its notice: the handler is behind (a busy
+  // machine held it up), and each wait now keeps a block from the device.
+  if (pacing_wait != 0 && header->dwBytesRecorded >= header->dwBufferLength && !AnotherBlockWaiting(header)) {
+    PaceBuffer(pacing_wait);
+  }
   const DWORD start = timeGetTime();
 
   const int index = BlockIndexOf(static_cast<uint32_t>(header->dwUser));
