@@ -563,16 +563,19 @@ std::vector<MenuItem> Tapeon::ReadMenus(HWND window, uint32_t which) {
   return items;
 }
 
-bool Tapeon::Watch(const char* function, const std::string& path) {
+bool Tapeon::Watch(const char* function, const std::string& path, const std::string& timing_path) {
   menu_probe::WatchRequest request{};
-  if (path.size() >= sizeof request.path) return false;
+  if (path.size() >= sizeof request.path || timing_path.size() >= sizeof request.timing_path) return false;
   std::memcpy(request.path, path.c_str(), path.size() + 1);
+  std::memcpy(request.timing_path, timing_path.c_str(), timing_path.size() + 1);
   request.window = static_cast<uint32_t>(reinterpret_cast<UINT_PTR>(main_window_));
   DWORD result = 0;
   return CallProbe(function, &request, sizeof request, result) && result == 1;
 }
 
-bool Tapeon::WatchPlayback(const std::string& path) { return Watch("WatchPlayback", path); }
+bool Tapeon::WatchPlayback(const std::string& path, const std::string& timing_path) {
+  return Watch("WatchPlayback", path, timing_path);
+}
 
 bool Tapeon::WatchRecording(const std::string& path) { return main_window_ && Watch("WatchRecording", path); }
 

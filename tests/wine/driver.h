@@ -187,7 +187,8 @@ class Tapeon {
   // From now on, the bytes of every buffer the program hands to the wave
   // output device are appended to the file at `path`, in order (the probe
   // takes the program's waveOutWrite). False when the watch could not be set.
-  bool WatchPlayback(const std::string& path);
+  // With a timing_path, a menu_probe::WriteTime record per buffer goes there.
+  bool WatchPlayback(const std::string& path, const std::string& timing_path = "");
   // Likewise the bytes of every buffer the wave input device gives back to
   // the main window, before the program handles it (the probe subclasses the
   // window).
@@ -215,7 +216,7 @@ class Tapeon {
   // Runs the probe's `function` inside the program on a copy of `block`, and
   // copies the block back; result is the function's thread result.
   bool CallProbe(const char* function, void* block, size_t size, DWORD& result);
-  bool Watch(const char* function, const std::string& path);
+  bool Watch(const char* function, const std::string& path, const std::string& timing_path = "");
 
   HANDLE process_ = nullptr;
   DWORD pid_ = 0;

@@ -73,6 +73,22 @@ inline long RampIndex(int16_t left, int16_t right) {
   return static_cast<long>(right - kRampBase) * kRampPeriod + (left - kRampBase);
 }
 
+// "" when the bytes handed to the device are the ramp 0 .. frames - 1, whole,
+// in order and each frame once; else the first difference.
+inline std::string RampDifference(const std::string& bytes, long frames) {
+  const long count = static_cast<long>(bytes.size() / 4);
+  for (long k = 0; k < count; ++k) {
+    int16_t left, right;
+    std::memcpy(&left, bytes.data() + 4 * k, 2);
+    std::memcpy(&right, bytes.data() + 4 * k + 2, 2);
+    const long v = RampIndex(left, right);
+    if (v != k) return "frame " + std::to_string(k) + " is " + (v < 0 ? "not ramp" : "ramp frame " + std::to_string(v));
+  }
+  if (count != frames || bytes.size() % 4 != 0)
+    return std::to_string(bytes.size()) + " bytes handed over for " + std::to_string(frames) + " frames";
+  return "";
+}
+
 // The 8-bit staircase: both channels hold ((i / kStep) % 256 - 128) * 256, so
 // an 8-bit mono recording of it holds (i / kStep) % 256, each value exactly
 // kStep frames long.

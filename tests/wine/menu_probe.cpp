@@ -30,6 +30,7 @@ void ReadMenu(HMENU menu, int level, menu_probe::Request* request) {
 using WaveOutWriteFunction = MMRESULT(WINAPI*)(HWAVEOUT, LPWAVEHDR, UINT);
 WaveOutWriteFunction real_wave_out_write = nullptr;
 HANDLE watch_file = INVALID_HANDLE_VALUE;
+HANDLE timing_file = INVALID_HANDLE_VALUE;
 
 // Runs on the program's own thread, in place of waveOutWrite. The data area is
 // not touched again before the device gives the buffer back (a message to the
@@ -50,9 +51,9 @@ LRESULT CALLBACK WatchedWindowProcedure(HWND window, UINT message, WPARAM w, LPA
 }
 
 // Opens `path` for a watch, replacing the file `current` wrote into.
-bool OpenWatchFile(menu_probe::WatchRequest* request, HANDLE* current) {
-  request->path[menu_probe::kPathBytes - 1] = 0;
-  HANDLE file = CreateFileA(request->path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
+bool OpenWatchFile(char* path, HANDLE* current) {
+  path[menu_probe::kPathBytes - 1] = 0;
+  HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   HANDLE previous = InterlockedExchangePointer(current, file);
@@ -61,7 +62,12 @@ bool OpenWatchFile(menu_probe::WatchRequest* request, HANDLE* current) {
 }
 
 MMRESULT WINAPI WatchedWaveOutWrite(HWAVEOUT device, LPWAVEHDR header, UINT size) {
+  const menu_probe::WriteTime time = {timeGetTime(), header ? header->dwBufferLength : 0};
   const MMRESULT result = real_wave_out_write(device, header, size);
+  if (result == MMSYSERR_NOERROR && timing_file != INVALID_HANDLE_VALUE) {
+    DWORD written = 0;
+    WriteFile(timing_file, &time, sizeof time, &written, nullptr);
+  }
   if (result == MMSYSERR_NOERROR && header && header->lpData && watch_file != INVALID_HANDLE_VALUE) {
     DWORD written = 0;
     WriteFile(watch_file, header->lpData, header->dwBufferLength, &written, nullptr);
@@ -94,7 +100,9 @@ void** ImportSlot(HMODULE module, const char* dll, const char* function) {
 }  // namespace
 
 extern "C" __declspec(dllexport) DWORD WINAPI WatchPlayback(void* parameter) {
-  if (!OpenWatchFile(static_cast<menu_probe::WatchRequest*>(parameter), &watch_file)) return 0;
+  auto* request = static_cast<menu_probe::WatchRequest*>(parameter);
+  if (!OpenWatchFile(request->path, &watch_file)) return 0;
+  if (request->timing_path[0] && !OpenWatchFile(request->timing_path, &timing_file)) return 0;
   if (real_wave_out_write) return 1;
   void** slot = ImportSlot(GetModuleHandleA(nullptr), "winmm.dll", "waveOutWrite");
   DWORD protection = 0;
@@ -107,7 +115,7 @@ extern "C" __declspec(dllexport) DWORD WINAPI WatchPlayback(void* parameter) {
 
 extern "C" __declspec(dllexport) DWORD WINAPI WatchRecording(void* parameter) {
   auto* request = static_cast<menu_probe::WatchRequest*>(parameter);
-  if (!OpenWatchFile(request, &recording_file)) return 0;
+  if (!OpenWatchFile(request->path, &recording_file)) return 0;
   if (program_window_procedure) return 1;
   HWND window = reinterpret_cast<HWND>(static_cast<UINT_PTR>(request->window));
   program_window_procedure = reinterpret_cast<WNDPROC>(

@@ -36,6 +36,13 @@ constexpr uint32_t kPathBytes = 260;
 struct WatchRequest {
   char path[kPathBytes];
   uint32_t window;  // WatchRecording: the program's main window
+  // WatchPlayback, when not empty: one WriteTime record per buffer handed
+  // over, for a look at how early the program keeps the device fed.
+  char timing_path[kPathBytes];
+};
+struct WriteTime {
+  uint32_t milliseconds;  // timeGetTime() when the program called waveOutWrite
+  uint32_t bytes;         // the buffer's length
 };
 
 // WatchRecording: from then on, the bytes of every buffer the wave input
