@@ -127,6 +127,21 @@ std::string FixturesDir() {
 
 std::string FixturePath(const std::string& name) { return FixturesDir() + "\\" + name; }
 
+std::optional<DWORD> RunProgram(std::string command_line, DWORD timeout_ms) {
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessA(nullptr, &command_line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    return std::nullopt;
+  DWORD code = 0;
+  const bool ended = WaitForSingleObject(process.hProcess, timeout_ms) == WAIT_OBJECT_0 &&
+                     GetExitCodeProcess(process.hProcess, &code);
+  if (!ended) TerminateProcess(process.hProcess, 1);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return ended ? std::optional<DWORD>(code) : std::nullopt;
+}
+
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeout_ms) {
   DWORD start = GetTickCount();
   for (;;) {

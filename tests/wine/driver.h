@@ -39,6 +39,10 @@ std::string TapeonPath();   // TAPEON_EXE, else TAPEON.EXE two levels above Modu
 std::string FixturesDir();
 std::string FixturePath(const std::string& name);  // a file in FixturesDir()
 
+// Runs a command line (a test tool) and waits for it; its exit code, or
+// nullopt when it could not start or did not end in time.
+std::optional<DWORD> RunProgram(std::string command_line, DWORD timeout_ms = kTimeoutMs);
+
 // Calls condition every 20 ms until it is true or timeout_ms have passed.
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeout_ms = kTimeoutMs);
 

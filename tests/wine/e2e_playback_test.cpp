@@ -58,7 +58,7 @@ class Playback : public ::testing::Test {
 
   // Plays `file` with /P (the program ends with the file) and returns what the
   // sink heard.
-  std::string PlayToTheEnd(const std::string& file, DWORD timeout_ms = 30000) {
+  std::string PlayToTheEnd(const std::string& file, DWORD timeout_ms = kRunTimeoutMs) {
     StartCapture();
     auto app = Launch(dir_, file + " /P");
     EXPECT_TRUE(app->WaitForExit(timeout_ms)) << "TAPEON must close after the last file of /P";
@@ -101,6 +101,20 @@ class Playback : public ::testing::Test {
     EXPECT_TRUE(WaitForIdle(*app, PlayText(), kRunTimeoutMs));
     EXPECT_EQ(app->CloseAndWait(), std::optional<DWORD>(0));
     return Watched();
+  }
+
+  // The window titles the program shows, in turn, until it exits.
+  static std::vector<std::string> TitlesUntilExit(Tapeon& app, DWORD timeout_ms) {
+    std::vector<std::string> titles;
+    WaitUntil(
+        [&] {
+          if (app.Exited()) return true;
+          std::string title = app.Title();
+          if (!title.empty() && (titles.empty() || titles.back() != title)) titles.push_back(title);
+          return false;
+        },
+        timeout_ms);
+    return titles;
   }
 
   std::string Watched() {
@@ -250,15 +264,7 @@ TEST_F(Playback, PlayListPlaysInOrderAndCloses) {
   ASSERT_TRUE(WriteSettings(dir_, {{"OnMem", "0"}, {"levelwarning", "0"}}));
   for (const char* name : {"a.wav", "b.wav", "c.wav"}) ASSERT_TRUE(WriteRampWave(dir_.File(name), kRate));
   auto app = Launch(dir_, dir_.File("a.wav") + " /P " + dir_.File("b.wav") + " /x " + dir_.File("c.wav"));
-  std::vector<std::string> titles;
-  WaitUntil(
-      [&] {
-        if (app->Exited()) return true;
-        std::string title = app->Title();
-        if (!title.empty() && (titles.empty() || titles.back() != title)) titles.push_back(title);
-        return false;
-      },
-      30000);
+  const std::vector<std::string> titles = TitlesUntilExit(*app, 2 * kRunTimeoutMs);
   ASSERT_TRUE(app->Exited()) << "TAPEON must close after the third file";
   EXPECT_EQ(app->ExitCode(), 0u);
   std::vector<std::string> expected = {"a.wav - TAPEON", "b.wav - TAPEON", "c.wav - TAPEON"};
@@ -437,15 +443,7 @@ TEST_F(OggPlayback, PlayListMixesWaveMp3AndOgg) {
   ASSERT_TRUE(WriteSettings(dir_, {{"OnMem", "0"}, {"levelwarning", "0"}}));
   const char* names[] = {"engine_sine440_22k.wav", "engine_tone440.mp3", "codec_tone22.ogg"};
   auto app = Launch(dir_, FixturePath(names[0]) + " /P " + FixturePath(names[1]) + " /P " + FixturePath(names[2]));
-  std::vector<std::string> titles;
-  WaitUntil(
-      [&] {
-        if (app->Exited()) return true;
-        std::string title = app->Title();
-        if (!title.empty() && (titles.empty() || titles.back() != title)) titles.push_back(title);
-        return false;
-      },
-      2 * kRunTimeoutMs);
+  const std::vector<std::string> titles = TitlesUntilExit(*app, 2 * kRunTimeoutMs);
   ASSERT_TRUE(app->Exited()) << "TAPEON must close after the third file; titles: " << ::testing::PrintToString(titles);
   EXPECT_EQ(app->ExitCode(), 0u);
   std::vector<std::string> expected;
@@ -490,16 +488,7 @@ TEST(OggCodec, ConversionAgreesWithOggdec) {
   for (const char* block : {"8192", "65536"}) {
     const std::string out = dir.File(std::string("out") + block + ".raw");
     std::string command = "\"" + tool + "\" \"" + FixturePath("codec_tone44.ogg") + "\" \"" + out + "\" " + block;
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
-    ASSERT_EQ(WaitForSingleObject(process.hProcess, kTimeoutMs), WAIT_OBJECT_0);
-    DWORD code = 1;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    ASSERT_EQ(code, 0u) << "blocks of " << block;
+    ASSERT_EQ(RunProgram(command), std::optional<DWORD>(0)) << "blocks of " << block;
     const std::optional<std::string> pcm = ReadFileBytes(out);
     ASSERT_TRUE(pcm);
     // A block that completes no page gives one silent frame (the driver's

@@ -280,16 +280,7 @@ TEST_F(SoundFilesE2E, CreateWritesTheHeaderAndTheAscendsTheSizes) {
   for (uint32_t n : {101u, 100u}) {
     const std::string file = dir_.File("rec" + std::to_string(n) + ".wav");
     std::string command = "\"" + tool + "\" \"" + file + "\" " + std::to_string(n);
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
-    ASSERT_EQ(WaitForSingleObject(process.hProcess, kTimeoutMs), WAIT_OBJECT_0);
-    DWORD code = 1;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    ASSERT_EQ(code, 0u) << "tool_sound_create " << n;
+    ASSERT_EQ(RunProgram(command), std::optional<DWORD>(0)) << "tool_sound_create " << n;
 
     const std::string header("RIFF\0\0\0\0WAVEfmt \x10\0\0\0\x01\0\x01\0\x11\x2B\0\0\x11\x2B\0\0\x01\0\x08\0data\0\0\0\0",
                              44);
