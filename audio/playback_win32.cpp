@@ -89,7 +89,7 @@ void AbandonStart() {
   CloseOutputDevice();
   queued_blocks = 0;
   FreeDataBlocks();
-  CloseCurrentFile();
+  CloseSoundFile();
   SetRunPriority(0);
   SetIdleControls(1);
   app.running = 0;
@@ -130,20 +130,20 @@ void StartPlayback() {
   app.meter.over_count = 0;
   if (!HeaderBlocksReady()) return;
   if (!app.file_mmio || !app.pFormat) {
-    CloseCurrentFile();
+    CloseSoundFile();
     if (!OpenForPlay()) return;
   }
   app.buffer_count = ChooseBufferCount(app.settings.OnMem, app.disk_bytes);
   app.played_bytes = 0;
   if (!ComputeBufferSizes(app.pFormat)) {
     FreeFormatRecord();
-    CloseCurrentFile();
+    CloseSoundFile();
     return;
   }
   if (!ApplyRateToFormat()) {
     ShowFailure(PickId(IDS_NO_SUPPORT, ja::audio::kNoPlayDriver));
     FreeFormatRecord();
-    CloseCurrentFile();
+    CloseSoundFile();
     return;
   }
 
@@ -151,7 +151,7 @@ void StartPlayback() {
   FreeFormatRecord();
   if (opened != MMSYSERR_NOERROR) {
     ReportOpenFailure(opened);
-    CloseCurrentFile();
+    CloseSoundFile();
     return;
   }
 
@@ -310,7 +310,7 @@ void StopPlayback() {
   CloseOutputDevice();
   queued_blocks = 0;
   SetRunPriority(0);
-  CloseCurrentFile();
+  CloseSoundFile();
   if (app.settings.levelwarning) ShowLevelReport(app.main_window);
   SetIdleControls(1);
   FreeDataBlocks();

@@ -9,10 +9,12 @@
 #include "audio/transport_math.h"
 #include "base/app_state_win32.h"
 #include "base/ui_text_win32.h"
+#include "base/wait_cursor_win32.h"
 #include "meter/level_report_win32.h"
 #include "meter/measure_win32.h"
 #include "resources/ja_audio.h"
 #include "resources/resource_ids.h"
+#include "sound_files/current_file_win32.h"
 
 namespace {
 
@@ -76,7 +78,7 @@ void ShutdownPlayback() {
   if (app.buffer_count == ON_MEMORY) KillTimer(app.main_window, kDisplayTimer);
   app.stopping = 1;
   CloseOutputDevice();
-  CloseCurrentFile();
+  CloseSoundFile();
   if (app.settings.levelwarning) ShowLevelReport(nullptr);
   FreeDataBlocks();
   app.running = 0;
@@ -103,9 +105,6 @@ void ShutdownRecording() {
 }  // namespace
 
 // ---- shared pieces ----
-
-WaitCursor::WaitCursor() : previous_(SetCursor(LoadCursor(nullptr, IDC_WAIT))) {}
-WaitCursor::~WaitCursor() { SetCursor(previous_); }
 
 bool HeaderBlocksReady() {
   for (WAVEHDR* header : app.block_header) {
@@ -141,11 +140,6 @@ void RestoreScreenSaver() {
   if (!screensaver_switched_off) return;
   SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, static_cast<UINT>(app.saved_screensaver), nullptr, 0);
   screensaver_switched_off = false;
-}
-
-void CloseCurrentFile() {
-  if (app.file_mmio) mmioClose(app.file_mmio, 0);
-  app.file_mmio = nullptr;
 }
 
 void CloseInputDevice() {
@@ -257,7 +251,7 @@ bool AllocateDataBlocks() {
         GlobalFree(handle);
       }
       for (int k = i - 1; k >= 0; --k) ReleaseDataBlock(k);
-      CloseCurrentFile();
+      CloseSoundFile();
       return false;
     }
     app.data_handle[i] = handle;
@@ -333,7 +327,7 @@ void EndRun() {
   if (app.file_mmio) {
     mmioAscend(app.file_mmio, &app.inner_chunk, 0);
     mmioAscend(app.file_mmio, &app.riff_chunk, 0);
-    CloseCurrentFile();
+    CloseSoundFile();
   }
   if (app.mode != MODE_REC) {
     SetIdleControls(1);
@@ -350,7 +344,7 @@ void EndRun() {
 
 void AbandonTransport() {
   if (!app.file_mmio) return;
-  CloseCurrentFile();
+  CloseSoundFile();
   if (app.mode == MODE_REC && app.data_count == 0) RemoveEmptyFile();
   if (app.mode == MODE_PLAY) CloseOutputDevice();
   if (app.mode == MODE_REC) CloseInputDevice();
