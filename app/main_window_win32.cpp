@@ -5,11 +5,13 @@
 #include <string>
 
 #include "app/about_dialog_win32.h"
+#include "app/command_line.h"
 #include "app/option_dialog_win32.h"
 #include "audio/codec_probe_win32.h"
 #include "audio/newfile_dialog_win32.h"
 #include "audio/playback_win32.h"
 #include "audio/recording_win32.h"
+#include "audio/transport_commands_win32.h"
 #include "audio/transport_win32.h"
 #include "base/app_state_win32.h"
 #include "base/text_rules.h"
@@ -179,6 +181,21 @@ bool ChooseFileToPlay(HWND window) {
   return GetOpenFileNameA(&dialog) != 0;
 }
 
+// A file of the command line has played to its end: the next file argument
+// is played, and after the last one the program closes.
+void OnPlayListNext() {
+  const int next = FindFileArgument(app.args, app.arg_count, app.next_arg);
+  if (next < 0) {
+    app.next_arg = app.arg_count;
+    SendMessageA(app.main_window, WM_CLOSE, 0, 0);
+    return;
+  }
+  lstrcpynA(app.file_name, app.args[next], sizeof app.file_name);
+  app.next_arg = next + 1;
+  RefreshFileName();
+  PostMessageA(app.main_window, WM_COMMAND, IDM_START, 0);
+}
+
 void OnNew() {
   AbandonTransport();
   char saved[MAX_PATH];
@@ -277,6 +294,9 @@ LRESULT CALLBACK tapeon::WNDPROC(HWND window, UINT message, WPARAM wparam, LPARA
     case MM_WIM_DATA:
       OnRecordBlockFilled(reinterpret_cast<WAVEHDR*>(lparam));
       return 0;
+    case kPlayListNextMessage:
+      OnPlayListNext();
+      return 0;
   }
   return DefWindowProcA(window, message, wparam, lparam);
 }
@@ -332,7 +352,9 @@ bool PrepareForRecord() {
   EnableWindow(app.pause_button, TRUE);
   EnableMenuItem(app.main_menu, IDM_PAUSE, MF_BYCOMMAND | MF_ENABLED);
   EnableMenuItem(app.main_menu, IDM_INFO, MF_BYCOMMAND | MF_GRAYED);
-  return CreateForRecord();
+  if (CreateForRecord()) return true;
+  AbandonTransport();
+  return false;
 }
 
 // ---- file name and title ----

@@ -5,8 +5,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/command_line.h"
-#include "app/main_window_win32.h"
 #include "audio/recording_win32.h"
 #include "audio/transport_internal_win32.h"
 #include "audio/transport_math.h"
@@ -82,17 +80,7 @@ void FinishPlayback() {
   SetRunPriority(0);
   if (app.settings.levelwarning) ShowLevelReport(app.main_window);
 
-  if (!app.play_at_start) return;
-  const int next = FindFileArgument(app.args, app.arg_count, app.next_arg);
-  if (next < 0) {
-    app.next_arg = app.arg_count;
-    SendMessageA(app.main_window, WM_CLOSE, 0, 0);
-    return;
-  }
-  lstrcpynA(app.file_name, app.args[next], sizeof app.file_name);
-  app.next_arg = next + 1;
-  RefreshFileName();
-  PostMessageA(app.main_window, WM_COMMAND, IDM_START, 0);
+  if (app.play_at_start) PostMessageA(app.main_window, kPlayListNextMessage, 0, 0);
 }
 
 // Undoes a start that failed once the output device was open: the device is
@@ -101,7 +89,7 @@ void AbandonStart() {
   CloseOutputDevice();
   queued_blocks = 0;
   FreeDataBlocks();
-  CloseCurrentFile();
+  CloseSoundFile();
   SetRunPriority(0);
   SetIdleControls(1);
   app.running = 0;
@@ -142,20 +130,20 @@ void StartPlayback() {
   app.meter.over_count = 0;
   if (!HeaderBlocksReady()) return;
   if (!app.file_mmio || !app.pFormat) {
-    CloseCurrentFile();
+    CloseSoundFile();
     if (!OpenForPlay()) return;
   }
   app.buffer_count = ChooseBufferCount(app.settings.OnMem, app.disk_bytes);
   app.played_bytes = 0;
   if (!ComputeBufferSizes(app.pFormat)) {
     FreeFormatRecord();
-    CloseCurrentFile();
+    CloseSoundFile();
     return;
   }
   if (!ApplyRateToFormat()) {
     ShowFailure(PickId(IDS_NO_SUPPORT, ja::audio::kNoPlayDriver));
     FreeFormatRecord();
-    CloseCurrentFile();
+    CloseSoundFile();
     return;
   }
 
@@ -163,7 +151,7 @@ void StartPlayback() {
   FreeFormatRecord();
   if (opened != MMSYSERR_NOERROR) {
     ReportOpenFailure(opened);
-    CloseCurrentFile();
+    CloseSoundFile();
     return;
   }
 
@@ -322,7 +310,7 @@ void StopPlayback() {
   CloseOutputDevice();
   queued_blocks = 0;
   SetRunPriority(0);
-  CloseCurrentFile();
+  CloseSoundFile();
   if (app.settings.levelwarning) ShowLevelReport(app.main_window);
   SetIdleControls(1);
   FreeDataBlocks();

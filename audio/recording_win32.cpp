@@ -217,7 +217,7 @@ bool StartRecording() {
   app.meter.over_count = 0;
   if (!HeaderBlocksReady()) return false;
   if (!app.file_mmio || !app.pFormat) {
-    CloseCurrentFile();
+    CloseSoundFile();
     if (!CreateForRecord()) {
       AbandonTransport();
       return false;

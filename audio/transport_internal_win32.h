@@ -11,18 +11,6 @@ constexpr UINT_PTR kDisplayTimer = 1;
 constexpr UINT_PTR kStopWaitTimer = 2;
 constexpr UINT kStopWaitMs = 3000;
 
-// The wait cursor while it lives.
-class WaitCursor {
- public:
-  WaitCursor();
-  ~WaitCursor();
-  WaitCursor(const WaitCursor&) = delete;
-  WaitCursor& operator=(const WaitCursor&) = delete;
-
- private:
-  HCURSOR previous_;
-};
-
 // False, after a message, when the window could not make its four wave headers.
 bool HeaderBlocksReady();
 // True when header is one of the four wave headers of the main window.
@@ -33,8 +21,6 @@ void SetPauseButtonText(const char* text);
 void SwitchScreenSaverOff();
 void RestoreScreenSaver();
 
-// Closes the current file without closing its chunks.
-void CloseCurrentFile();
 // Resets and closes a wave device, unpreparing every header still prepared
 // for it first, so no data area is freed while the device can use it.
 void CloseInputDevice();

@@ -1,20 +1,20 @@
 // The transport: data areas of a run, control states, priority, pacing, the
-// display timer of on-memory runs, pause and continue, and the ends of a run.
+// display timer of on-memory runs and the ends of a run.
 #include "audio/transport_win32.h"
 
 #include <cstdio>
 #include <optional>
 
-#include "audio/playback_win32.h"
-#include "audio/recording_win32.h"
 #include "audio/transport_internal_win32.h"
 #include "audio/transport_math.h"
 #include "base/app_state_win32.h"
 #include "base/ui_text_win32.h"
+#include "base/wait_cursor_win32.h"
 #include "meter/level_report_win32.h"
 #include "meter/measure_win32.h"
 #include "resources/ja_audio.h"
 #include "resources/resource_ids.h"
+#include "sound_files/current_file_win32.h"
 
 namespace {
 
@@ -74,24 +74,11 @@ void LeaveHeldBlocksToDevice() {
   }
 }
 
-// Starts the input again after the reset of a pause or a continue. A device
-// that cannot start (it was lost) ends the recording with its message, as a
-// stop would.
-bool RestartInput() {
-  if (waveInStart(app.wave_in) == MMSYSERR_NOERROR) return true;
-  ShowFailure(PickId(IDS_REC_FAILED, ja::audio::kRecFailed));
-  // Neither paused nor continuing: the run ends here.
-  SetPauseButtonText(en::audio::kPause);
-  app.paused = 0;
-  if (app.running && !app.stopping) StopRecording();
-  return false;
-}
-
 void ShutdownPlayback() {
   if (app.buffer_count == ON_MEMORY) KillTimer(app.main_window, kDisplayTimer);
   app.stopping = 1;
   CloseOutputDevice();
-  CloseCurrentFile();
+  CloseSoundFile();
   if (app.settings.levelwarning) ShowLevelReport(nullptr);
   FreeDataBlocks();
   app.running = 0;
@@ -118,9 +105,6 @@ void ShutdownRecording() {
 }  // namespace
 
 // ---- shared pieces ----
-
-WaitCursor::WaitCursor() : previous_(SetCursor(LoadCursor(nullptr, IDC_WAIT))) {}
-WaitCursor::~WaitCursor() { SetCursor(previous_); }
 
 bool HeaderBlocksReady() {
   for (WAVEHDR* header : app.block_header) {
@@ -156,11 +140,6 @@ void RestoreScreenSaver() {
   if (!screensaver_switched_off) return;
   SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, static_cast<UINT>(app.saved_screensaver), nullptr, 0);
   screensaver_switched_off = false;
-}
-
-void CloseCurrentFile() {
-  if (app.file_mmio) mmioClose(app.file_mmio, 0);
-  app.file_mmio = nullptr;
 }
 
 void CloseInputDevice() {
@@ -272,7 +251,7 @@ bool AllocateDataBlocks() {
         GlobalFree(handle);
       }
       for (int k = i - 1; k >= 0; --k) ReleaseDataBlock(k);
-      CloseCurrentFile();
+      CloseSoundFile();
       return false;
     }
     app.data_handle[i] = handle;
@@ -335,90 +314,6 @@ void StartDisplayTimer() {
   app.run_start_time = app.pause_time = timeGetTime();
 }
 
-void PauseTransport() {
-  if (app.buffer_count == ON_MEMORY) {
-    KillTimer(app.main_window, kDisplayTimer);
-    app.pause_time = timeGetTime();
-  }
-  SetPauseButtonText(en::audio::kCont);
-  SetRunPriority(0);
-  if (app.mode == MODE_PLAY) {
-    waveOutPause(app.wave_out);
-  } else {
-    waveInReset(app.wave_in);
-    if (!RestartInput()) return;
-  }
-  app.paused = 1;
-  SetFocus(app.main_window);
-  if (app.pause_button) SetFocus(app.pause_button);
-}
-
-void ResumeTransport() {
-  if (app.buffer_count == ON_MEMORY) {
-    SetTimer(app.main_window, kDisplayTimer, app.timer_interval, nullptr);
-    const DWORD now = timeGetTime();
-    if (app.mode == MODE_PLAY) {
-      app.run_start_time = ResumePlayStartTime(now, app.run_start_time, app.pause_time, app.windows_version);
-    } else {
-      app.meter.metered_end = 0;
-      // A run never starts with a zero byte rate (ComputeBufferSizes).
-      if (app.BytesPerSec != 0) {
-        app.run_start_time = ResumeRecordStartTime(now, app.data_total, app.buffer_size, app.BytesPerSec);
-      }
-    }
-  }
-  if (app.mode == MODE_PLAY) {
-    SetRunPriority(1);
-    waveOutRestart(app.wave_out);
-  } else {
-    waveInReset(app.wave_in);
-    SetRunPriority(1);
-    if (!RestartInput()) return;
-  }
-  SetPauseButtonText(en::audio::kPause);
-  app.paused = 0;
-}
-
-void OnStartCommand() {
-  if (app.running) return;
-  app.meter.hold_left = app.meter.hold_right = 0;
-  app.discard_input = 0;
-  if (app.mode == MODE_PLAY) {
-    StartPlayback();
-  } else if (app.mode == MODE_REC) {
-    StartRecording();
-  }
-}
-
-void OnPauseCommand() {
-  if (!app.running) {
-    if (app.mode != MODE_REC) return;
-    app.meter.hold_left = app.meter.hold_right = 0;
-    app.discard_input = 1;
-    StartRecording();
-    return;
-  }
-  if (app.stopping) return;  // the run is ending
-  if (app.paused) {
-    ResumeTransport();
-  } else {
-    PauseTransport();
-  }
-}
-
-void OnStopCommand() {
-  if (!app.running || app.stopping) return;
-  if (app.paused) {
-    SetPauseButtonText(en::audio::kPause);
-    app.paused = 0;
-  }
-  if (app.mode == MODE_PLAY) {
-    StopPlayback();
-  } else {
-    StopRecording();
-  }
-}
-
 void EndRun() {
   SetRunControls(0);
   FreeDataBlocks();
@@ -432,7 +327,7 @@ void EndRun() {
   if (app.file_mmio) {
     mmioAscend(app.file_mmio, &app.inner_chunk, 0);
     mmioAscend(app.file_mmio, &app.riff_chunk, 0);
-    CloseCurrentFile();
+    CloseSoundFile();
   }
   if (app.mode != MODE_REC) {
     SetIdleControls(1);
@@ -449,7 +344,7 @@ void EndRun() {
 
 void AbandonTransport() {
   if (!app.file_mmio) return;
-  CloseCurrentFile();
+  CloseSoundFile();
   if (app.mode == MODE_REC && app.data_count == 0) RemoveEmptyFile();
   if (app.mode == MODE_PLAY) CloseOutputDevice();
   if (app.mode == MODE_REC) CloseInputDevice();
@@ -471,11 +366,4 @@ void ShutdownTransport() {
     ShutdownRecording();
   }
   AbandonTransport();
-}
-
-bool OnTransportTimer(UINT_PTR id) {
-  if (id != kStopWaitTimer) return false;
-  KillTimer(app.main_window, kStopWaitTimer);
-  if (app.mode == MODE_REC && app.running && app.stopping == 1) EndRecordingWithoutDevice();
-  return true;
 }

@@ -15,16 +15,7 @@ void SetIdleControls(int enable);
 void SetRunPriority(int raise);
 void PaceBuffer(DWORD minimum_ms);
 void StartDisplayTimer();
-void PauseTransport();
-void ResumeTransport();
-// Command entry points of the main window (IDM_START, IDM_PAUSE, IDM_STOP).
-void OnStartCommand();
-void OnPauseCommand();
-void OnStopCommand();
 void EndRun();
 void AbandonTransport();
 void RemoveEmptyFile();
 void ShutdownTransport();
-// A timer of the main window that belongs to the transport's own bookkeeping
-// (not the display timer); false for any other.
-bool OnTransportTimer(UINT_PTR id);

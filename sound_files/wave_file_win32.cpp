@@ -7,7 +7,6 @@
 #include <cstring>
 #include <vector>
 
-#include "audio/transport_win32.h"
 #include "base/app_state_win32.h"
 #include "base/device_results.h"
 #include "base/ui_text_win32.h"
@@ -148,10 +147,11 @@ bool OpenForPlay() {
 
 namespace {
 
+// The file stays open for the caller, which abandons the transport: that
+// closes it and removes it while it holds no sound.
 bool FailCreate(const char* message, bool free_record) {
   ShowFailure(message);
   if (free_record) FreeFormatRecord();
-  AbandonTransport();
   return false;
 }
 

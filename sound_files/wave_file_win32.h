@@ -8,7 +8,9 @@
 // not (a message has been shown).
 bool OpenForPlay();
 // True when the file is created with its 44-byte header and the input device
-// takes the format; false when not (a message has been shown).
+// takes the format; false when not (a message has been shown). After a false
+// the caller abandons the transport, which closes a file the failure left open
+// and removes it while it holds no sound.
 bool CreateForRecord();
 // A failure text in the language of the interface.
 const char* FailureMessage(const FailureText& text);

@@ -12,9 +12,8 @@ layers below it, never of one above:
     resources/    string ids, Japanese texts
 
 It also fails on an include cycle between modules (a module is a source file
-and the header named after it), whatever their layers. Two short allow-lists
-below name the includes that remain until the transport is reworked; an
-entry that no longer occurs is an error too, so the lists only shrink.
+and the header named after it), whatever their layers. A lower layer with
+something to tell a higher one returns a failure or posts a window message.
 
 Usage: include_check.py [repository]   (prints the findings; status 1 on any)
 """
@@ -23,27 +22,6 @@ import re
 import sys
 
 RANKS = {"app": 5, "audio": 4, "sound_files": 3, "meter": 2, "base": 1, "resources": 0}
-
-# Up-calls that remain until the transport reports failures and posts
-# messages instead of calling up; each entry is one include of a higher
-# layer's header, "file -> header".
-ALLOWED_UPWARD = {
-    # AbandonTransport() when a file cannot be opened or created.
-    "sound_files/wave_file_win32.cpp -> audio/transport_win32.h",
-    # RefreshFileName() after a play list moves to its next file, and
-    # FindFileArgument() to find that file among the arguments.
-    "audio/playback_win32.cpp -> app/main_window_win32.h",
-    "audio/playback_win32.cpp -> app/command_line.h",
-}
-
-# Includes inside one layer that close a cycle until the transport's start
-# and stop move out of transport_win32.cpp: the transport's commands call
-# playback and recording, which call the transport's helpers back. They are
-# left out of the cycle search, as are the allowed upward includes above.
-ALLOWED_CYCLE_EDGES = {
-    "audio/transport_win32.cpp -> audio/playback_win32.h",
-    "audio/transport_win32.cpp -> audio/recording_win32.h",
-}
 
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
 
@@ -100,7 +78,6 @@ def main():
     root = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "..", "..")
     problems = []
     graph = {}
-    used_allowances = set()
     for path in product_files(root):
         with open(os.path.join(root, path), encoding="utf-8") as source:
             text = source.read()
@@ -112,23 +89,15 @@ def main():
             if not os.path.exists(os.path.join(root, header)):
                 problems.append(f"{path}: includes {header}, which does not exist")
                 continue
-            edge = f"{path} -> {header}"
-            if edge in ALLOWED_CYCLE_EDGES:
-                used_allowances.add(edge)
-            elif module(header) != module(path) and edge not in ALLOWED_UPWARD:
+            if module(header) != module(path):
                 graph.setdefault(module(path), set()).add(module(header))
             if RANKS[target_folder] > RANKS[folder]:
-                if edge in ALLOWED_UPWARD:
-                    used_allowances.add(edge)
-                else:
-                    problems.append(f"{path}: includes {header} of the higher layer {target_folder}/")
-    for edge in sorted((ALLOWED_UPWARD | ALLOWED_CYCLE_EDGES) - used_allowances):
-        problems.append(f"allowed upward include no longer occurs, remove it from the list: {edge}")
+                problems.append(f"{path}: includes {header} of the higher layer {target_folder}/")
     for component in cycles(graph):
         problems.append("include cycle between " + ", ".join(component))
     for problem in problems:
         print(problem)
-    print(f"include check: {len(problems)} problem(s), {len(used_allowances)} allowed include(s) left")
+    print(f"include check: {len(problems)} problem(s)")
     return 1 if problems else 0
 
 

@@ -1,0 +1,122 @@
+// The transport's commands: start, pause and continue, stop, and the bounded
+// wait for a stopped recording. They call playback and recording, which use
+// the transport's helpers; keeping them apart keeps the includes one-way.
+#include "audio/transport_commands_win32.h"
+
+#include "audio/playback_win32.h"
+#include "audio/recording_win32.h"
+#include "audio/transport_internal_win32.h"
+#include "audio/transport_math.h"
+#include "audio/transport_win32.h"
+#include "base/app_state_win32.h"
+#include "base/ui_text_win32.h"
+#include "resources/ja_audio.h"
+#include "resources/resource_ids.h"
+
+namespace {
+
+// Starts the input again after the reset of a pause or a continue. A device
+// that cannot start (it was lost) ends the recording with its message, as a
+// stop would.
+bool RestartInput() {
+  if (waveInStart(app.wave_in) == MMSYSERR_NOERROR) return true;
+  ShowFailure(PickId(IDS_REC_FAILED, ja::audio::kRecFailed));
+  // Neither paused nor continuing: the run ends here.
+  SetPauseButtonText(en::audio::kPause);
+  app.paused = 0;
+  if (app.running && !app.stopping) StopRecording();
+  return false;
+}
+
+}  // namespace
+
+void PauseTransport() {
+  if (app.buffer_count == ON_MEMORY) {
+    KillTimer(app.main_window, kDisplayTimer);
+    app.pause_time = timeGetTime();
+  }
+  SetPauseButtonText(en::audio::kCont);
+  SetRunPriority(0);
+  if (app.mode == MODE_PLAY) {
+    waveOutPause(app.wave_out);
+  } else {
+    waveInReset(app.wave_in);
+    if (!RestartInput()) return;
+  }
+  app.paused = 1;
+  SetFocus(app.main_window);
+  if (app.pause_button) SetFocus(app.pause_button);
+}
+
+void ResumeTransport() {
+  if (app.buffer_count == ON_MEMORY) {
+    SetTimer(app.main_window, kDisplayTimer, app.timer_interval, nullptr);
+    const DWORD now = timeGetTime();
+    if (app.mode == MODE_PLAY) {
+      app.run_start_time = ResumePlayStartTime(now, app.run_start_time, app.pause_time, app.windows_version);
+    } else {
+      app.meter.metered_end = 0;
+      // A run never starts with a zero byte rate (ComputeBufferSizes).
+      if (app.BytesPerSec != 0) {
+        app.run_start_time = ResumeRecordStartTime(now, app.data_total, app.buffer_size, app.BytesPerSec);
+      }
+    }
+  }
+  if (app.mode == MODE_PLAY) {
+    SetRunPriority(1);
+    waveOutRestart(app.wave_out);
+  } else {
+    waveInReset(app.wave_in);
+    SetRunPriority(1);
+    if (!RestartInput()) return;
+  }
+  SetPauseButtonText(en::audio::kPause);
+  app.paused = 0;
+}
+
+void OnStartCommand() {
+  if (app.running) return;
+  app.meter.hold_left = app.meter.hold_right = 0;
+  app.discard_input = 0;
+  if (app.mode == MODE_PLAY) {
+    StartPlayback();
+  } else if (app.mode == MODE_REC) {
+    StartRecording();
+  }
+}
+
+void OnPauseCommand() {
+  if (!app.running) {
+    if (app.mode != MODE_REC) return;
+    app.meter.hold_left = app.meter.hold_right = 0;
+    app.discard_input = 1;
+    StartRecording();
+    return;
+  }
+  if (app.stopping) return;  // the run is ending
+  if (app.paused) {
+    ResumeTransport();
+  } else {
+    PauseTransport();
+  }
+}
+
+void OnStopCommand() {
+  if (!app.running || app.stopping) return;
+  if (app.paused) {
+    SetPauseButtonText(en::audio::kPause);
+    app.paused = 0;
+  }
+  if (app.mode == MODE_PLAY) {
+    StopPlayback();
+  } else {
+    StopRecording();
+  }
+}
+
+bool OnTransportTimer(UINT_PTR id) {
+  if (id != kStopWaitTimer) return false;
+  KillTimer(app.main_window, kStopWaitTimer);
+  if (app.mode == MODE_REC && app.running && app.stopping == 1) EndRecordingWithoutDevice();
+  return true;
+}
