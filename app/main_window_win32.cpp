@@ -115,7 +115,7 @@ void OnSetFocus() {
 
 LRESULT OnSysCommand(HWND window, WPARAM wparam, LPARAM lparam) {
   UINT command = static_cast<UINT>(wparam) & 0xFFF0;
-  if (app.running && command == SC_SCREENSAVE) return 1;
+  if (app.run.active() && command == SC_SCREENSAVE) return 1;
   if (IsRecordingLive() && command == SC_MOVE) return 0;
   return DefWindowProcA(window, WM_SYSCOMMAND, wparam, lparam);
 }

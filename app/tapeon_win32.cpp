@@ -127,7 +127,7 @@ void PerformStartAction() {
     DWORD length = GetFullPathNameA(app.file_name, sizeof full, full, nullptr);
     if (length > 0 && length < sizeof full) lstrcpyA(app.file_name, full);
     RefreshFileName();
-    if (PrepareForRecord()) StartRecording();
+    if (PrepareForRecord()) StartRecording(false);
   } else if (app.file_name[0] != '\0') {
     RefreshFileName();
     if (PrepareForPlay() && app.play_at_start) StartPlayback();
@@ -194,16 +194,16 @@ bool FilterKey(HWND window, const MSG& message) {
       command = IDM_HELP;
       break;
     case 'R':
-      if (control && app.mode == MODE_REC && !app.running) command = IDM_START;
+      if (control && app.mode == MODE_REC && !app.run.active()) command = IDM_START;
       break;
     case 'P':
-      if (control && (app.mode == MODE_REC || app.running))
+      if (control && (app.mode == MODE_REC || app.run.active()))
         command = IDM_PAUSE;
       else if (control && app.mode == MODE_PLAY)
         command = IDM_START;
       break;
     case 'S':
-      if (control && app.running) command = IDM_STOP;
+      if (control && app.run.active()) command = IDM_STOP;
       break;
   }
   if (command == 0) return false;

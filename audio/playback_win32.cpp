@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 #include "audio/recording_win32.h"
 #include "audio/transport_internal_win32.h"
@@ -11,6 +12,7 @@
 #include "audio/transport_win32.h"
 #include "base/app_state_win32.h"
 #include "base/ui_text_win32.h"
+#include "base/wait_cursor_win32.h"
 #include "meter/level_report_win32.h"
 #include "meter/measure_win32.h"
 #include "meter/meter_draw_win32.h"
@@ -83,18 +85,6 @@ void FinishPlayback() {
   if (app.play_at_start) PostMessageA(app.main_window, kPlayListNextMessage, 0, 0);
 }
 
-// Undoes a start that failed once the output device was open: the device is
-// closed first, so no block it still holds comes back while a message shows.
-void AbandonStart() {
-  CloseOutputDevice();
-  queued_blocks = 0;
-  FreeDataBlocks();
-  CloseSoundFile();
-  SetRunPriority(0);
-  SetIdleControls(1);
-  app.running = 0;
-}
-
 // Refills a returned block from the file and queues it again. A read that
 // comes up short means the file is shorter than its data chunk: what was read
 // is played and nothing more is read.
@@ -123,86 +113,99 @@ void RefillBlock(WAVEHDR* header, int index, DWORD bytes) {
   ++queued_blocks;
 }
 
-}  // namespace
+// ---- the steps of a start ----
 
-void StartPlayback() {
-  app.meter.max_level = 0;
-  app.meter.over_count = 0;
-  if (!HeaderBlocksReady()) return;
-  if (!app.file_mmio || !app.pFormat) {
-    CloseSoundFile();
-    if (!OpenForPlay()) return;
-  }
+// Undoes a start that failed. An open output device is closed first, so no
+// block it holds comes back while the failure shows; the controls and the
+// meter the start had taken over come back.
+void AbandonPlaybackStart() {
+  const bool device_was_open = app.wave_out != nullptr;
+  CloseOutputDevice();
+  queued_blocks = 0;
+  FreeDataBlocks();
+  CloseSoundFile();
+  SetRunPriority(0);
+  app.run.End();
+  if (!device_was_open) return;
+  if (OnMemory()) ShowMeterMessage(nullptr);  // "Reading file"
+  SetIdleControls(1);
+}
+
+// Sizes the run's buffers and puts the playing rate into the format record.
+bool PreparePlaybackRun() {
   app.buffer_count = ChooseBufferCount(app.settings.OnMem, app.disk_bytes);
   app.played_bytes = 0;
-  if (!ComputeBufferSizes(app.pFormat)) {
-    FreeFormatRecord();
-    CloseSoundFile();
-    return;
-  }
-  if (!ApplyRateToFormat()) {
+  bool ready = ComputeBufferSizes(app.pFormat);
+  if (ready && !ApplyRateToFormat()) {
     ShowFailure(PickId(IDS_NO_SUPPORT, ja::audio::kNoPlayDriver));
-    FreeFormatRecord();
-    CloseSoundFile();
-    return;
+    ready = false;
   }
+  if (!ready) FreeFormatRecord();
+  return ready;
+}
 
+// Opens the wave output for the run's format; the format record is not
+// needed after it.
+bool OpenPlaybackDevice() {
   const MMRESULT opened = OpenOutputDevice();
   FreeFormatRecord();
-  if (opened != MMSYSERR_NOERROR) {
-    ReportOpenFailure(opened);
-    CloseSoundFile();
-    return;
+  if (opened == MMSYSERR_NOERROR) return true;
+  ReportOpenFailure(opened);
+  return false;
+}
+
+// Reads the first blocks of the file (on memory the whole of it). The text
+// of the failure, or nullptr.
+const char* ReadFirstBlocks(FirstBlockCosts& costs, char* failure, size_t size) {
+  std::optional<WaitCursor> wait;
+  if (OnMemory()) wait.emplace();
+  const DWORD t0 = timeGetTime();
+  for (int i = 0; i < app.buffer_count; ++i) {
+    app.block_length[i] = 0;
+    app.block_header[i]->lpData = nullptr;
   }
-
-  if (OnMemory()) ShowMeterMessage(PickId(IDS_READING_FILE, ja::audio::kReadingFile));
-  SetIdleControls(0);
-  if (!AllocateDataBlocks()) {
-    AbandonStart();
-    return;
+  for (int i = 0; i < app.buffer_count; ++i) {
+    const DWORD bytes = app.data_count <= app.buffer_size ? app.data_count : app.buffer_size;
+    app.data_count -= bytes;
+    app.block_length[i] = bytes;
+    const LONG got = bytes > 0 ? mmioRead(app.file_mmio, app.block_data[i], static_cast<LONG>(bytes)) : 0;
+    if (got != static_cast<LONG>(bytes)) {
+      char format[256];
+      lstrcpynA(format, PickId(IDS_CANT_READ_DATA, ja::audio::kCantReadData), sizeof format);
+      snprintf(failure, size, format, i, static_cast<long>(bytes));
+      return failure;
+    }
+    if (i == 0) costs.read = Elapsed(t0);
   }
+  if (OnMemory()) app.block_length[1] = 0;
+  return nullptr;
+}
 
-  app.current_block = 0;
-  queued_blocks = 0;
-  // Layer-3 blocks are not paced: the codec asks for them at its own pace.
-  pacing_wait = PlayPacingWait(app.settings.deltatime, app.khz, app.rate_steps, app.windows_version);
-  if (!WorthPacing(pacing_wait) || app.format_tag == WAVE_TAG_MPEGLAYER3) pacing_wait = 0;
-  if (app.format_tag != 1 && app.windows_version >= kWindows395) OpenMixerMeter();
-
-  FirstBlockCosts costs;
-  {
-    HCURSOR previous = OnMemory() ? SetCursor(LoadCursor(nullptr, IDC_WAIT)) : nullptr;
-    const DWORD t0 = timeGetTime();
-    for (int i = 0; i < app.buffer_count; ++i) {
-      app.block_length[i] = 0;
-      app.block_header[i]->lpData = nullptr;
-    }
-    for (int i = 0; i < app.buffer_count; ++i) {
-      const DWORD bytes = app.data_count <= app.buffer_size ? app.data_count : app.buffer_size;
-      app.data_count -= bytes;
-      app.block_length[i] = bytes;
-      const LONG got = bytes > 0 ? mmioRead(app.file_mmio, app.block_data[i], static_cast<LONG>(bytes)) : 0;
-      if (got != static_cast<LONG>(bytes)) {
-        if (OnMemory()) {
-          SetCursor(previous);
-          ShowMeterMessage(nullptr);
-        }
-        ReportReadFailure(i, bytes);
-        return;
-      }
-      if (i == 0) costs.read = Elapsed(t0);
-    }
-    if (OnMemory()) {
-      app.block_length[1] = 0;
-      SetCursor(previous);
-    }
+// Meters a block as it is queued: on memory the display clock starts, when
+// streaming the first block is measured to choose the meter's stride (mark:
+// when its header was prepared).
+void MeterQueuedBlock(HDC dc, int i, DWORD mark, FirstBlockCosts& costs) {
+  if (OnMemory()) {
+    app.timer_interval = DisplayTimerInterval(app.settings.deltatime, app.khz);
+    app.run_start_time = app.pause_time = timeGetTime();
+    ShowMeterMessage(nullptr);
+    app.meter.metered_end = 0;
+    app.meter.meter_stride = 1;
+    MeterTick(dc, app.run_start_time);
+    DrawMeterLabels(dc);
+  } else if (i == 0) {
+    app.meter.meter_stride = 1;
+    const DWORD before = timeGetTime();
+    costs.other = before - mark;
+    MeasureLevels(dc, 0, static_cast<long>(app.block_length[0]));
+    costs.meter = Elapsed(before);
   }
+}
 
+// Hands the blocks read to the device, the last one marked. The text of the
+// failure, or nullptr.
+const char* QueueFirstBlocks(FirstBlockCosts& costs) {
   const DWORD t1 = timeGetTime();
-  app.running = 1;
-  app.paused = 0;
-  SetRunPriority(1);
-
   MainWindowDc window_dc;
   HDC dc = window_dc.get();
   for (int i = 0; i < app.buffer_count && app.block_length[i] > 0; ++i) {
@@ -213,35 +216,14 @@ void StartPlayback() {
     const bool last = (i < 3 && app.block_length[i + 1] == 0) || (i == 3 && app.data_count == 0);
     header->dwUser = MakeUserWord(i, last);
     if (waveOutPrepareHeader(app.wave_out, header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
-      AbandonStart();
-      if (OnMemory()) ShowMeterMessage(nullptr);
-      ShowFailure(PickId(IDS_HEADER_FAILED, ja::audio::kHeaderFailed));
-      return;
+      return PickId(IDS_HEADER_FAILED, ja::audio::kHeaderFailed);
     }
     costs.prepare = Elapsed(t1);
-    DWORD mark = timeGetTime();
-
-    if (OnMemory()) {
-      app.timer_interval = DisplayTimerInterval(app.settings.deltatime, app.khz);
-      app.run_start_time = app.pause_time = timeGetTime();
-      ShowMeterMessage(nullptr);
-      app.meter.metered_end = 0;
-      app.meter.meter_stride = 1;
-      MeterTick(dc, app.run_start_time);
-      DrawMeterLabels(dc);
-    } else if (i == 0) {
-      app.meter.meter_stride = 1;
-      const DWORD before = timeGetTime();
-      costs.other = before - mark;
-      MeasureLevels(dc, 0, static_cast<long>(app.block_length[0]));
-      costs.meter = Elapsed(before);
-    }
+    MeterQueuedBlock(dc, i, timeGetTime(), costs);
 
     const DWORD before_write = timeGetTime();
     if (waveOutWrite(app.wave_out, header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
-      AbandonStart();
-      ShowFailure(PickId(IDS_WAVEOUTWRITE_FAILED, ja::audio::kWaveOutWriteFailed));
-      return;
+      return PickId(IDS_WAVEOUTWRITE_FAILED, ja::audio::kWaveOutWriteFailed);
     }
     ++queued_blocks;
     costs.write = Elapsed(before_write);
@@ -253,12 +235,55 @@ void StartPlayback() {
       app.meter.meter_stride = InitialPlayStride(app.settings.deltatime, app.khz, app.rate_steps, costs);
     }
   }
+  return nullptr;
+}
+
+}  // namespace
+
+void StartPlayback() {
+  app.meter.max_level = 0;
+  app.meter.over_count = 0;
+  if (!HeaderBlocksReady()) return;
+  if (!app.file_mmio || !app.pFormat) {
+    CloseSoundFile();
+    if (!OpenForPlay()) return;  // the open has cleaned up after itself
+  }
+  if (!PreparePlaybackRun() || !OpenPlaybackDevice()) {
+    AbandonPlaybackStart();
+    return;
+  }
+
+  if (OnMemory()) ShowMeterMessage(PickId(IDS_READING_FILE, ja::audio::kReadingFile));
+  SetIdleControls(0);
+  if (!AllocateDataBlocks()) {
+    AbandonPlaybackStart();
+    return;
+  }
+  app.current_block = 0;
+  queued_blocks = 0;
+  // Layer-3 blocks are not paced: the codec asks for them at its own pace.
+  pacing_wait = PlayPacingWait(app.settings.deltatime, app.khz, app.rate_steps, app.windows_version);
+  if (!WorthPacing(pacing_wait) || app.format_tag == WAVE_TAG_MPEGLAYER3) pacing_wait = 0;
+  if (app.format_tag != 1 && app.windows_version >= kWindows395) OpenMixerMeter();
+
+  FirstBlockCosts costs;
+  char read_failure[300];
+  const char* failure = ReadFirstBlocks(costs, read_failure, sizeof read_failure);
+  if (!failure) {
+    app.run.Start(false);
+    SetRunPriority(1);
+    failure = QueueFirstBlocks(costs);
+  }
+  if (failure) {
+    AbandonPlaybackStart();
+    ShowFailure(failure);
+    return;
+  }
   SetRunControls(1);
-  app.stopping = 0;
 }
 
 void OnPlayBlockDone(WAVEHDR* header) {
-  if (app.stopping != 0) return;
+  if (!app.run.takes_blocks()) return;
   if (!IsOwnHeader(header)) return;
 
   if (pacing_wait != 0) PaceBuffer(pacing_wait);
@@ -306,7 +331,7 @@ void StopPlayback() {
   app.play_at_start = 0;
   if (OnMemory()) KillTimer(app.main_window, kDisplayTimer);
   SetRunControls(0);
-  app.stopping = 1;
+  app.run.Close();
   CloseOutputDevice();
   queued_blocks = 0;
   SetRunPriority(0);
@@ -314,14 +339,5 @@ void StopPlayback() {
   if (app.settings.levelwarning) ShowLevelReport(app.main_window);
   SetIdleControls(1);
   FreeDataBlocks();
-  app.running = 0;
-}
-
-void ReportReadFailure(int block, DWORD bytes) {
-  char format[256];
-  lstrcpynA(format, PickId(IDS_CANT_READ_DATA, ja::audio::kCantReadData), sizeof format);
-  char text[300];
-  snprintf(text, sizeof text, format, block, static_cast<long>(bytes));
-  AbandonStart();
-  ShowFailure(text);
+  app.run.End();
 }

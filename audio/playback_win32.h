@@ -11,4 +11,3 @@ constexpr UINT kPlayListNextMessage = WM_APP + 1;
 void StartPlayback();
 void OnPlayBlockDone(WAVEHDR* header);
 void StopPlayback();
-void ReportReadFailure(int block, DWORD bytes);

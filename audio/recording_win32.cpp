@@ -2,11 +2,14 @@
 // buffers, or into one memory block that is written when it comes back.
 #include "audio/recording_win32.h"
 
+#include <optional>
+
 #include "audio/transport_internal_win32.h"
 #include "audio/transport_math.h"
 #include "audio/transport_win32.h"
 #include "base/app_state_win32.h"
 #include "base/ui_text_win32.h"
+#include "base/wait_cursor_win32.h"
 #include "meter/level_report_win32.h"
 #include "meter/measure_win32.h"
 #include "meter/meter_draw_win32.h"
@@ -69,7 +72,7 @@ void FinishRecording() {
 // empty at a stop).
 void FinishMemoryRecording() {
   SetRunPriority(0);
-  if (app.stopping == 0) app.stopping = 2;
+  app.run.Close();
   CloseInputDevice();
   queued_blocks = 0;
   EndRun();
@@ -85,7 +88,7 @@ void FailWrite(HDC dc, LONG written) {
     app.data_count += whole;
   }
   ShowPosition(dc);
-  app.stopping = 2;
+  app.run.Close();
   SetRunPriority(0);
   CloseInputDevice();
   queued_blocks = 0;
@@ -107,6 +110,104 @@ void CheckTimeLimit() {
   }
 }
 
+// ---- the steps of a block the device hands back ----
+
+// Takes a block back from the device: the index of its data area, or -1 for
+// a header that names none.
+int TakeBlockBack(WAVEHDR* header) {
+  const int index = BlockIndexOf(static_cast<uint32_t>(header->dwUser));
+  if (index > 3) return -1;
+  app.current_block = (app.current_block + 1) % 4;
+  if (queued_blocks > 0) --queued_blocks;
+  if (waveInUnprepareHeader(app.wave_in, header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
+    ShowBare("waveInUnprepareHeader");
+  }
+  return index;
+}
+
+// Meters a returned block and says how many bytes it holds. An on-memory
+// block that comes back empty (some drivers count nothing at a reset) is
+// credited with what the display clock ran since the last estimate.
+DWORD MeterBlock(HDC dc, WAVEHDR* header, int index) {
+  DWORD bytes = header->dwBytesRecorded;
+  if (!OnMemory() || index != 0) {
+    MeasureLevels(dc, index, static_cast<long>(bytes));
+    return bytes;
+  }
+  MeterState& meter = app.meter;
+  if (bytes == 0 && meter.position_ms > app.record_mark_ms) {
+    bytes = EstimateRecordedBytes(meter.position_ms, app.record_mark_ms, app.BytesPerSec, app.blockalign);
+    if (bytes > header->dwBufferLength) bytes = WholeBlocks(header->dwBufferLength, app.blockalign);
+    header->dwBytesRecorded = bytes;
+    app.record_mark_ms = meter.position_ms;
+  }
+  meter.position_ms = 0.0;
+  ShowMeterMessage(nullptr);
+  MeasureLevels(dc, 0, static_cast<long>(bytes));
+  DrawMeterLabels(dc);
+  if (bytes == 0) ShowMeterMessage(RecFailedText());
+  return bytes;
+}
+
+// What a returned block captured is kept: the memory block of an on-memory
+// run, or a streaming block that was not queued while paused.
+bool IsKept(const WAVEHDR* header, int index, DWORD bytes) {
+  if (bytes == 0) return false;
+  return OnMemory() ? index == 0 : !IsPausedBlock(static_cast<uint32_t>(header->dwUser));
+}
+
+// Writes a block's sound to the file; false when the write fell short and the
+// run has ended.
+bool KeepBlock(HDC dc, const WAVEHDR* header, int index, DWORD bytes) {
+  LONG written = 0;
+  {
+    // Writing the whole memory block takes a while.
+    std::optional<WaitCursor> wait;
+    if (OnMemory()) {
+      wait.emplace();
+      if (!app.run.paused()) SetRunControls(0);
+    } else {
+      bytes = FitIntoWaveFile(app.data_count, bytes, app.blockalign);
+    }
+    if (bytes > 0) written = mmioWrite(app.file_mmio, app.block_data[index], static_cast<LONG>(bytes));
+    if (OnMemory() && written == static_cast<LONG>(header->dwBytesRecorded)) FillSilence(0, app.buffer_size);
+  }
+  // A block cut to fit the 2 GB limit counts as a short write.
+  if (written != static_cast<LONG>(header->dwBytesRecorded)) {
+    FailWrite(dc, written);
+    return false;
+  }
+  app.data_count += static_cast<DWORD>(written);
+  ShowPosition(dc);
+  if (!OnMemory()) CheckTimeLimit();
+  return true;
+}
+
+// Hands a block back to the device: on memory the memory block with the room
+// it has left, or while paused the monitor block. False when the run has ended
+// instead (a memory block filled up while pausing has no room for more).
+bool RequeueBlock(WAVEHDR* header, int index, DWORD bytes) {
+  int k = index;
+  if (OnMemory()) {
+    if (index == 0) {
+      app.buffer_size -= bytes;
+      if (app.buffer_size < static_cast<DWORD>(app.blockalign > 0 ? app.blockalign : 1)) {
+        FinishMemoryRecording();
+        return false;
+      }
+    }
+    k = app.run.paused() ? 1 : 0;
+    app.current_block = k;
+  }
+  header->lpData = app.block_data[k];
+  header->dwUser = MakeInputUserWord(k, app.run.paused());
+  header->dwBufferLength = (OnMemory() && app.run.paused()) ? app.unit_size : app.buffer_size;
+  header->dwBytesRecorded = 0;
+  header->dwFlags = 0;
+  QueueBlock(header);
+  return true;
+}
+
 void HandleFilledBlock(WAVEHDR* header) {
   if (OnMemory() && app.current_block == 0) KillTimer(app.main_window, kDisplayTimer);
 
@@ -120,142 +221,78 @@ void HandleFilledBlock(WAVEHDR* header) {
   }
   const DWORD start = timeGetTime();
 
-  const int index = BlockIndexOf(static_cast<uint32_t>(header->dwUser));
-  if (index > 3) return;
-  app.current_block = (app.current_block + 1) % 4;
-  if (queued_blocks > 0) --queued_blocks;
-  if (waveInUnprepareHeader(app.wave_in, header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
-    ShowBare("waveInUnprepareHeader");
-  }
-  DWORD bytes = header->dwBytesRecorded;
-
+  const int index = TakeBlockBack(header);
+  if (index < 0) return;
   MainWindowDc window_dc;
   HDC dc = window_dc.get();
+  const DWORD bytes = MeterBlock(dc, header, index);
+  if (IsKept(header, index, bytes) && !KeepBlock(dc, header, index, bytes)) return;
 
-  // Meter.
-  if (OnMemory() && index == 0) {
-    MeterState& meter = app.meter;
-    if (bytes == 0 && meter.position_ms > app.record_mark_ms) {
-      bytes = EstimateRecordedBytes(meter.position_ms, app.record_mark_ms, app.BytesPerSec, app.blockalign);
-      if (bytes > header->dwBufferLength) bytes = WholeBlocks(header->dwBufferLength, app.blockalign);
-      header->dwBytesRecorded = bytes;
-      app.record_mark_ms = meter.position_ms;
-    }
-    meter.position_ms = 0.0;
-    ShowMeterMessage(nullptr);
-    MeasureLevels(dc, 0, static_cast<long>(bytes));
-    DrawMeterLabels(dc);
-    if (bytes == 0) ShowMeterMessage(RecFailedText());
-  } else {
-    MeasureLevels(dc, index, static_cast<long>(bytes));
-  }
-
-  // Write.
-  const bool write = bytes > 0 && ((!OnMemory() && !app.discard_input) || (OnMemory() && index == 0));
-  if (write) {
-    HCURSOR previous = nullptr;
-    if (OnMemory()) {
-      previous = SetCursor(LoadCursor(nullptr, IDC_WAIT));
-      if (!app.paused) SetRunControls(0);
-    } else {
-      bytes = FitIntoWaveFile(app.data_count, bytes, app.blockalign);
-    }
-    const LONG written = bytes > 0 ? mmioWrite(app.file_mmio, app.block_data[index], static_cast<LONG>(bytes)) : 0;
-    if (written != static_cast<LONG>(header->dwBytesRecorded)) {
-      if (OnMemory()) SetCursor(previous);
-      FailWrite(dc, written);
-      return;
-    }
-    if (OnMemory()) {
-      FillSilence(0, app.buffer_size);
-      SetCursor(previous);
-    }
-    app.data_count += static_cast<DWORD>(written);
-    ShowPosition(dc);
-    if (!OnMemory()) CheckTimeLimit();
-  }
-
-  app.discard_input = app.paused;
-
-  if (OnMemory() && index == 0 && !app.paused) {
+  if (OnMemory() && index == 0 && !app.run.paused()) {
     FinishMemoryRecording();
     return;
   }
-
-  if (app.stopping != 0) {
+  if (!app.run.under_way()) {
     FinishRecording();
     return;
   }
-
-  // Queue the block again.
-  int k = index;
-  if (OnMemory()) {
-    if (index == 0) {
-      app.buffer_size -= bytes;
-      // A memory block filled up while pausing has no room for more.
-      if (app.buffer_size < static_cast<DWORD>(app.blockalign > 0 ? app.blockalign : 1)) {
-        FinishMemoryRecording();
-        return;
-      }
-    }
-    k = app.paused ? 1 : 0;
-    app.current_block = k;
-  }
-  header->lpData = app.block_data[k];
-  header->dwUser = static_cast<DWORD_PTR>(k);
-  header->dwBufferLength = (OnMemory() && app.paused) ? app.unit_size : app.buffer_size;
-  header->dwBytesRecorded = 0;
-  header->dwFlags = 0;
-  QueueBlock(header);
-  AdaptStride(start, dc);
+  if (RequeueBlock(header, index, bytes)) AdaptStride(start, dc);
 }
 
-}  // namespace
+// ---- the steps of a start ----
 
-bool StartRecording() {
-  app.meter.max_level = 0;
-  app.meter.over_count = 0;
-  if (!HeaderBlocksReady()) return false;
+// How far a failed start got; its clean-up undoes that much.
+enum class StartStage { kPreparing, kAllocating, kQueueing };
+
+// Undoes a start that failed, after its message: the device is closed first,
+// so no block it holds comes back; the data areas are freed; the file, which
+// holds no sound yet, is closed and removed; controls the start turned off
+// come back.
+void AbandonRecordingStart(StartStage stage) {
+  if (stage != StartStage::kPreparing && OnMemory()) ShowMeterMessage(nullptr);  // "Allocating memory"
+  CloseInputDevice();
+  queued_blocks = 0;
+  FreeDataBlocks();
+  AbandonTransport();
+  if (stage == StartStage::kQueueing) SetIdleControls(1);
+}
+
+// Creates the recording file when none is ready, and sizes the run's buffers
+// for its format.
+bool PrepareRecordingRun() {
   if (!app.file_mmio || !app.pFormat) {
     CloseSoundFile();
-    if (!CreateForRecord()) {
-      AbandonTransport();
-      return false;
-    }
+    if (!CreateForRecord()) return false;
   }
   app.buffer_count = ChooseBufferCount(app.settings.OnMem, app.disk_bytes);
   app.meter.meter_stride =
       InitialRecordStride(app.pFormat->wf.nSamplesPerSec, app.pFormat->wf.nChannels, OnMemory());
   if (!ComputeBufferSizes(app.pFormat)) {
     FreeFormatRecord();
-    AbandonTransport();
     return false;
   }
   app.data_total = app.buffer_size;
   pacing_wait = RecordPacingWait(app.settings.deltatime, app.khz);
   if (!WorthPacing(pacing_wait)) pacing_wait = 0;
+  return true;
+}
 
+// Opens the wave input for the run's format; the format record is not needed
+// after it.
+bool OpenInputDevice() {
   const MMRESULT opened = waveInOpen(&app.wave_in, WAVE_MAPPER, reinterpret_cast<const WAVEFORMATEX*>(app.pFormat),
                                      reinterpret_cast<DWORD_PTR>(app.main_window), 0, CALLBACK_WINDOW);
   FreeFormatRecord();
-  if (opened != MMSYSERR_NOERROR) {
-    app.wave_in = nullptr;
-    ShowFailure(PickId(IDS_CANT_OPEN_WAVEIN, ja::audio::kCantOpenWaveIn));
-    AbandonTransport();
-    return false;
-  }
+  if (opened == MMSYSERR_NOERROR) return true;
+  app.wave_in = nullptr;
+  ShowFailure(PickId(IDS_CANT_OPEN_WAVEIN, ja::audio::kCantOpenWaveIn));
+  return false;
+}
 
-  if (OnMemory()) ShowMeterMessage(PickId(IDS_ALLOCATING_MEMORY, ja::audio::kAllocatingMemory));
-  if (!AllocateDataBlocks()) {
-    waveInClose(app.wave_in);
-    app.wave_in = nullptr;
-    AbandonTransport();
-    // The failed allocation closed the file already; it holds no sound.
-    if (app.data_count == 0) RemoveEmptyFile();
-    return false;
-  }
-
-  SetIdleControls(0);
+// Queues the run's first blocks: all four when streaming; on memory the memory
+// block, or on standby the monitor block. Each is marked with whether what it
+// captures is kept.
+bool QueueFirstBlocks(bool standby) {
   app.current_block = 0;
   queued_blocks = 0;
   for (int i = 0; i < 4; ++i) {
@@ -263,45 +300,47 @@ bool StartRecording() {
     ZeroMemory(header, sizeof(WAVEHDR));
     header->lpData = app.block_data[i];
     header->dwBufferLength = (i == 0 || !OnMemory()) ? app.buffer_size : app.unit_size;
-    header->dwUser = static_cast<DWORD_PTR>(i);
-    const bool queue = !OnMemory() || (i == 0 && !app.discard_input) || (i == 1 && app.discard_input);
+    header->dwUser = MakeInputUserWord(i, standby);
+    const bool queue = !OnMemory() || i == (standby ? 1 : 0);
     if (!queue) continue;
     if (waveInPrepareHeader(app.wave_in, header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
-      ReportHeaderFailure();
-      AbandonTransport();
+      ShowFailure(PickId(IDS_HEADER_FAILED, ja::audio::kHeaderFailed));
       return false;
     }
     if (waveInAddBuffer(app.wave_in, header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
       waveInUnprepareHeader(app.wave_in, header, sizeof(WAVEHDR));
       ShowFailure(PickId(IDS_ADDBUFFER_FAILED, ja::audio::kAddBufferFailed));
-      CloseInputDevice();
-      EndRun();
       return false;
     }
     ++queued_blocks;
   }
+  return true;
+}
 
-  app.stopping = 0;
-  app.running = 1;
-  app.paused = 0;
-  app.record_mark_ms = 0.0;
-  app.meter.position_ms = 0.0;  // no tick of this run has run yet
-  if (OnMemory()) ShowMeterMessage(app.discard_input ? nullptr : Pick(en::audio::kRecording, ja::audio::kRecording));
-
+// Starts the input. A device that cannot start ends the run as a stop does:
+// through the blocks its reset hands back, or at once when it is lost and
+// keeps them.
+bool StartInput() {
   SetRunPriority(1);
-  if (waveInStart(app.wave_in) != MMSYSERR_NOERROR) {
-    ShowFailure(RecFailedText());
-    SetRunPriority(0);
-    // The buffers the reset returns end the run in the handler.
-    app.stopping = 1;
-    waveInReset(app.wave_in);
-    return false;
+  if (waveInStart(app.wave_in) == MMSYSERR_NOERROR) return true;
+  ShowFailure(RecFailedText());
+  SetRunPriority(0);
+  app.run.AskStop();
+  if (waveInReset(app.wave_in) == MMSYSERR_NOERROR) {
+    SetTimer(app.main_window, kStopWaitTimer, kStopWaitMs, nullptr);
+  } else {
+    EndRecordingWithoutDevice();
   }
+  return false;
+}
 
+// The window once the input runs: display timer, controls, meter, and on
+// standby the Cont button.
+void ShowRunStarted(bool standby) {
   if (OnMemory()) {
     app.meter.metered_end = 0;
     StartDisplayTimer();
-    if (app.discard_input) {
+    if (standby) {
       KillTimer(app.main_window, kDisplayTimer);
       app.pause_time = timeGetTime();
     }
@@ -310,23 +349,50 @@ bool StartRecording() {
   SetRunControls(1);
   {
     MainWindowDc dc;
-    if (OnMemory() && !app.discard_input) ShowMeterMessage(nullptr);
+    if (OnMemory() && !standby) ShowMeterMessage(nullptr);
     DrawMeterLabels(dc.get());
   }
-  if (app.discard_input) {
+  if (standby) {
     SetPauseButtonText(en::audio::kCont);
-    app.paused = 1;
     if (OnMemory()) app.current_block = 1;
-    return false;
   }
-  return true;
+}
+
+}  // namespace
+
+void StartRecording(bool standby) {
+  app.meter.max_level = 0;
+  app.meter.over_count = 0;
+  if (!HeaderBlocksReady()) return;
+  if (!PrepareRecordingRun() || !OpenInputDevice()) {
+    AbandonRecordingStart(StartStage::kPreparing);
+    return;
+  }
+  if (OnMemory()) ShowMeterMessage(PickId(IDS_ALLOCATING_MEMORY, ja::audio::kAllocatingMemory));
+  if (!AllocateDataBlocks()) {
+    AbandonRecordingStart(StartStage::kAllocating);
+    return;
+  }
+  SetIdleControls(0);
+  if (!QueueFirstBlocks(standby)) {
+    AbandonRecordingStart(StartStage::kQueueing);
+    return;
+  }
+
+  app.run.Start(standby);
+  app.record_mark_ms = 0.0;
+  app.meter.position_ms = 0.0;  // no tick of this run has run yet
+  if (OnMemory()) ShowMeterMessage(standby ? nullptr : Pick(en::audio::kRecording, ja::audio::kRecording));
+  if (StartInput()) ShowRunStarted(standby);
 }
 
 void OnRecordBlockFilled(WAVEHDR* header) {
-  if (app.stopping > 1) return;
+  if (!app.run.takes_blocks()) return;
   if (!IsOwnHeader(header) || !app.wave_in) return;
   if (handler_depth > 0) ShowBare(ja::audio::kReentered);
-  if (app.stopping > 0) ++app.stopping;
+  // After a stop the first block back is kept and ends the run; the rest the
+  // reset hands back are not handled.
+  if (app.run.state() == RunState::kStopping) app.run.Close();
   ++handler_depth;
   HandleFilledBlock(header);
   --handler_depth;
@@ -339,7 +405,7 @@ void StopRecording() {
   // An on-memory block in the device comes back and ends the run with its
   // own report; the report is shown once.
   const bool handler_reports = OnMemory() && app.current_block == 0;
-  app.stopping = 1;
+  app.run.AskStop();
   const MMRESULT reset = waveInReset(app.wave_in);
   if (queued_blocks == 0) {
     // Nothing will come back: end the run here.
@@ -362,10 +428,10 @@ void StopRecording() {
 
 void EndRecordingWithoutDevice() {
   KillTimer(app.main_window, kStopWaitTimer);
-  if (!app.running || !app.wave_in) return;
+  if (!app.run.active() || !app.wave_in) return;
   const bool handler_reports = OnMemory() && app.current_block == 0;
   KillTimer(app.main_window, kDisplayTimer);
-  app.stopping = 2;  // a buffer that comes back after all is ignored
+  app.run.Close();  // a block that comes back after all is not handled
   WriteUnreturnedInputBlocks();
   {
     MainWindowDc dc;
@@ -373,13 +439,4 @@ void EndRecordingWithoutDevice() {
   }
   FinishRecording();
   if (app.settings.levelwarning && handler_reports) ShowLevelReport(app.main_window);
-}
-
-void ReportHeaderFailure() {
-  ShowFailure(PickId(IDS_HEADER_FAILED, ja::audio::kHeaderFailed));
-  if (OnMemory()) ShowMeterMessage(nullptr);
-  CloseInputDevice();
-  queued_blocks = 0;
-  FreeDataBlocks();
-  SetIdleControls(1);
 }

@@ -3,11 +3,11 @@
 #include <windows.h>
 #include <mmsystem.h>
 
-// True when the recording runs and is not on standby.
-bool StartRecording();
+// Starts a recording into the current file, or a new one; on standby (started
+// with Pause) the input is metered and nothing is kept until Cont.
+void StartRecording(bool standby);
 void OnRecordBlockFilled(WAVEHDR* header);
 void StopRecording();
 // Ends a stopped recording whose device never handed its buffers back (the
 // device was lost): what they captured is written and the run ends.
 void EndRecordingWithoutDevice();
-void ReportHeaderFailure();

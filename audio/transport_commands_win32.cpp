@@ -21,10 +21,10 @@ namespace {
 bool RestartInput() {
   if (waveInStart(app.wave_in) == MMSYSERR_NOERROR) return true;
   ShowFailure(PickId(IDS_REC_FAILED, ja::audio::kRecFailed));
-  // Neither paused nor continuing: the run ends here.
+  // Neither paused nor continuing: the run ends here, unless it ended while
+  // the message showed.
   SetPauseButtonText(en::audio::kPause);
-  app.paused = 0;
-  if (app.running && !app.stopping) StopRecording();
+  if (app.run.under_way()) StopRecording();
   return false;
 }
 
@@ -43,7 +43,7 @@ void PauseTransport() {
     waveInReset(app.wave_in);
     if (!RestartInput()) return;
   }
-  app.paused = 1;
+  app.run.Pause();
   SetFocus(app.main_window);
   if (app.pause_button) SetFocus(app.pause_button);
 }
@@ -71,30 +71,28 @@ void ResumeTransport() {
     if (!RestartInput()) return;
   }
   SetPauseButtonText(en::audio::kPause);
-  app.paused = 0;
+  app.run.Resume();
 }
 
 void OnStartCommand() {
-  if (app.running) return;
+  if (app.run.active()) return;
   app.meter.hold_left = app.meter.hold_right = 0;
-  app.discard_input = 0;
   if (app.mode == MODE_PLAY) {
     StartPlayback();
   } else if (app.mode == MODE_REC) {
-    StartRecording();
+    StartRecording(false);
   }
 }
 
 void OnPauseCommand() {
-  if (!app.running) {
+  if (!app.run.active()) {
     if (app.mode != MODE_REC) return;
     app.meter.hold_left = app.meter.hold_right = 0;
-    app.discard_input = 1;
-    StartRecording();
+    StartRecording(true);
     return;
   }
-  if (app.stopping) return;  // the run is ending
-  if (app.paused) {
+  if (!app.run.under_way()) return;  // the run is ending
+  if (app.run.paused()) {
     ResumeTransport();
   } else {
     PauseTransport();
@@ -102,11 +100,8 @@ void OnPauseCommand() {
 }
 
 void OnStopCommand() {
-  if (!app.running || app.stopping) return;
-  if (app.paused) {
-    SetPauseButtonText(en::audio::kPause);
-    app.paused = 0;
-  }
+  if (!app.run.under_way()) return;
+  if (app.run.paused()) SetPauseButtonText(en::audio::kPause);
   if (app.mode == MODE_PLAY) {
     StopPlayback();
   } else {
@@ -117,6 +112,6 @@ void OnStopCommand() {
 bool OnTransportTimer(UINT_PTR id) {
   if (id != kStopWaitTimer) return false;
   KillTimer(app.main_window, kStopWaitTimer);
-  if (app.mode == MODE_REC && app.running && app.stopping == 1) EndRecordingWithoutDevice();
+  if (app.mode == MODE_REC && app.run.state() == RunState::kStopping) EndRecordingWithoutDevice();
   return true;
 }

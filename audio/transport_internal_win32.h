@@ -27,5 +27,5 @@ void CloseInputDevice();
 void CloseOutputDevice();
 // Writes what the input device captured into blocks it has not handed back
 // (the window closes, or the device was lost), oldest first, so nothing
-// captured is lost; none while input is discarded (paused, standby).
+// captured is lost; none that was queued while paused or on standby.
 void WriteUnreturnedInputBlocks();

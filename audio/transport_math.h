@@ -14,6 +14,7 @@
 constexpr uint32_t SMALL_DRIVE_LIMIT = 0x163E00;  // drives this small record and play on memory
 constexpr uint32_t kWaveFileLimit = 0x7FFFFFFF;   // largest WAVE file a recording may write
 constexpr uint32_t END_MARK = 0x10000000;         // user-word bit of the last block with data
+constexpr uint32_t PAUSED_MARK = 0x20000000;      // user-word bit of an input block queued while paused
 constexpr uint32_t kMinimumDeltatime = 8;         // shorter buffers cannot be kept up with
 
 // 1 (ON_MEMORY) when the setting asks for it or the drive is very small, else 4.
@@ -117,10 +118,17 @@ uint32_t ResumeRecordStartTime(uint32_t now, uint32_t data_total, uint32_t buffe
 // A recording file with nothing after its 44-byte header.
 bool IsEmptyRecordingFile(int64_t size);
 
-// Block user words: index in the low 16 bits, END_MARK on the last block.
+// Block user words: index in the low 16 bits, END_MARK on the last block of a
+// playback. An input block carries PAUSED_MARK when it was queued while the run
+// was paused or on standby: what it captures is not kept, even when it comes
+// back after Cont (a reset hands back every queued block at once).
 inline uint32_t MakeUserWord(int index, bool last) { return static_cast<uint32_t>(index) | (last ? END_MARK : 0); }
+inline uint32_t MakeInputUserWord(int index, bool paused) {
+  return static_cast<uint32_t>(index) | (paused ? PAUSED_MARK : 0);
+}
 inline int BlockIndexOf(uint32_t user_word) { return static_cast<int>(user_word & 0xFFFF); }
 inline bool IsLastBlock(uint32_t user_word) { return (user_word & END_MARK) != 0; }
+inline bool IsPausedBlock(uint32_t user_word) { return (user_word & PAUSED_MARK) != 0; }
 
 // The position line of an on-memory playback at its end.
 void FormatMemoryPlayPosition(char* out, size_t size, int16_t blockalign, uint32_t buffer_size,

@@ -76,19 +76,19 @@ void LeaveHeldBlocksToDevice() {
 
 void ShutdownPlayback() {
   if (app.buffer_count == ON_MEMORY) KillTimer(app.main_window, kDisplayTimer);
-  app.stopping = 1;
+  app.run.Close();
   CloseOutputDevice();
   CloseSoundFile();
   if (app.settings.levelwarning) ShowLevelReport(nullptr);
   FreeDataBlocks();
-  app.running = 0;
+  app.run.End();
 }
 
 void ShutdownRecording() {
   SetRunPriority(0);
   if (app.buffer_count == ON_MEMORY) KillTimer(app.main_window, kDisplayTimer);
   KillTimer(app.main_window, kStopWaitTimer);
-  app.stopping = 2;
+  app.run.Close();
   waveInReset(app.wave_in);
   WriteUnreturnedInputBlocks();
   CloseInputDevice();
@@ -99,7 +99,7 @@ void ShutdownRecording() {
   RestoreScreenSaver();
   if (app.settings.levelwarning) ShowLevelReport(nullptr);
   FreeDataBlocks();
-  app.running = 0;
+  app.run.End();
 }
 
 }  // namespace
@@ -144,7 +144,7 @@ void RestoreScreenSaver() {
 
 void CloseInputDevice() {
   if (!app.wave_in) return;
-  app.stopping = 2;  // the notices of the reset are ignored
+  app.run.Close();  // the notices of the reset are ignored
   waveInReset(app.wave_in);
   UnprepareInputHeaders();
   waveInClose(app.wave_in);
@@ -154,7 +154,7 @@ void CloseInputDevice() {
 
 void CloseOutputDevice() {
   if (!app.wave_out) return;
-  if (app.stopping == 0) app.stopping = 1;
+  app.run.Close();  // the notices of the reset are ignored
   waveOutReset(app.wave_out);
   UnprepareOutputHeaders();
   waveOutClose(app.wave_out);
@@ -163,12 +163,13 @@ void CloseOutputDevice() {
 }
 
 void WriteUnreturnedInputBlocks() {
-  if (app.discard_input || !app.file_mmio) return;
+  if (!app.file_mmio) return;
   std::optional<WaitCursor> wait;
   if (app.buffer_count == ON_MEMORY) wait.emplace();
   for (int k = 0; k < 4; ++k) {
     WAVEHDR* header = app.block_header[(app.current_block + k) % 4];
     if (!header || !header->lpData || !(header->dwFlags & WHDR_PREPARED) || header->dwBytesRecorded == 0) continue;
+    if (IsPausedBlock(static_cast<uint32_t>(header->dwUser))) continue;
     // On memory only the memory block is sound to keep, not the monitor block.
     if (app.buffer_count == ON_MEMORY && header->lpData != app.block_data[0]) continue;
     const DWORD bytes = FitIntoWaveFile(app.data_count, header->dwBytesRecorded, app.blockalign);
@@ -251,7 +252,6 @@ bool AllocateDataBlocks() {
         GlobalFree(handle);
       }
       for (int k = i - 1; k >= 0; --k) ReleaseDataBlock(k);
-      CloseSoundFile();
       return false;
     }
     app.data_handle[i] = handle;
@@ -317,13 +317,10 @@ void StartDisplayTimer() {
 void EndRun() {
   SetRunControls(0);
   FreeDataBlocks();
-  if (app.mode == MODE_REC && app.running) RestoreScreenSaver();
-  app.running = 0;
+  if (app.mode == MODE_REC && app.run.active()) RestoreScreenSaver();
+  app.run.End();
   // A run that ended while paused leaves no "Cont" behind for the next one.
-  if (app.paused) {
-    app.paused = 0;
-    SetPauseButtonText(en::audio::kPause);
-  }
+  SetPauseButtonText(en::audio::kPause);
   if (app.file_mmio) {
     mmioAscend(app.file_mmio, &app.inner_chunk, 0);
     mmioAscend(app.file_mmio, &app.riff_chunk, 0);
@@ -360,9 +357,9 @@ void RemoveEmptyFile() {
 }
 
 void ShutdownTransport() {
-  if (app.wave_out && app.mode == MODE_PLAY && app.running) {
+  if (app.wave_out && app.mode == MODE_PLAY && app.run.active()) {
     ShutdownPlayback();
-  } else if (app.wave_in && app.mode == MODE_REC && app.running) {
+  } else if (app.wave_in && app.mode == MODE_REC && app.run.active()) {
     ShutdownRecording();
   }
   AbandonTransport();

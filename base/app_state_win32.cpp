@@ -2,4 +2,4 @@
 
 AppState app;
 
-bool IsRecordingLive() { return app.running && app.mode == MODE_REC && !app.paused; }
+bool IsRecordingLive() { return app.run.live() && app.mode == MODE_REC; }

@@ -6,6 +6,7 @@
 
 #include "base/format_record.h"
 #include "base/meter_state.h"
+#include "base/run_state.h"
 #include "base/settings.h"
 
 constexpr int MODE_PLAY = 1;
@@ -52,8 +53,7 @@ struct AppState {
 
   // Transport.
   int mode = 0;
-  int running = 0;
-  int paused = 0;
+  RunStatus run;  // changed by the transport only
   int buffer_count = STREAMING;
   HWAVEIN wave_in = nullptr;
   HWAVEOUT wave_out = nullptr;
@@ -71,8 +71,6 @@ struct AppState {
   int khz = 0;
   WORD format_tag = 0;
   DWORD played_bytes = 0;
-  int stopping = 0;
-  int discard_input = 0;
   DWORD run_start_time = 0, pause_time = 0;
   UINT timer_interval = 0;
   int saved_screensaver = 0;

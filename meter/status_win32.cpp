@@ -91,7 +91,7 @@ void Tick(HDC dc, DWORD now, DWORD start) {
 void MeterTick(HDC dc, DWORD now) {
   static int reentry_guard = 1;
   DWORD start = timeGetTime();
-  if (!app.running || reentry_guard != 1) return;
+  if (!app.run.active() || reentry_guard != 1) return;
   ++reentry_guard;
   Tick(dc, now, start);
   --reentry_guard;
@@ -108,7 +108,7 @@ void ShowCapacity(HDC dc) {
 
 void ShowPosition(HDC dc) {
   PositionInputs in;
-  in.running = app.running != 0;
+  in.running = app.run.active();
   in.recording = app.mode == MODE_REC;
   in.on_memory = app.buffer_count == ON_MEMORY;
   in.data_count = app.data_count;

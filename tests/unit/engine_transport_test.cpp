@@ -4,6 +4,7 @@
 
 #include "app/command_line.h"
 #include "audio/transport_math.h"
+#include "base/run_state.h"
 
 namespace {
 
@@ -340,6 +341,60 @@ TEST(EngineBlocks, UserWordCarriesIndexAndEndMark) {
   EXPECT_EQ(BlockIndexOf(0x10000003u), 3);
   EXPECT_TRUE(IsLastBlock(0x10000001u));
   EXPECT_FALSE(IsLastBlock(1u));
+  // The paused mark of an input block leaves the index readable.
+  EXPECT_EQ(BlockIndexOf(MakeInputUserWord(1, true)), 1);
+  EXPECT_TRUE(IsPausedBlock(MakeInputUserWord(1, true)));
+  EXPECT_FALSE(IsPausedBlock(MakeInputUserWord(1, false)));
+}
+
+// A whole recording: standby, Cont, Pause, Cont, Stop, the last block, the end.
+TEST(EngineRunState, RecordingPassesThroughEveryState) {
+  RunStatus run;
+  EXPECT_FALSE(run.active());
+  EXPECT_FALSE(run.takes_blocks());
+  ASSERT_TRUE(run.Start(true));
+  EXPECT_EQ(run.state(), RunState::kStandby);
+  EXPECT_TRUE(run.paused());
+  EXPECT_FALSE(run.live());
+  ASSERT_TRUE(run.Resume());
+  EXPECT_TRUE(run.live());
+  ASSERT_TRUE(run.Pause());
+  EXPECT_EQ(run.state(), RunState::kPaused);
+  ASSERT_TRUE(run.Resume());
+  ASSERT_TRUE(run.AskStop());
+  EXPECT_EQ(run.state(), RunState::kStopping);
+  EXPECT_FALSE(run.under_way());  // Pause, Cont and Stop no longer apply
+  EXPECT_TRUE(run.takes_blocks());  // but the first block back does
+  run.Close();
+  EXPECT_FALSE(run.takes_blocks());
+  EXPECT_TRUE(run.active());
+  run.End();
+  EXPECT_EQ(run.state(), RunState::kIdle);
+}
+
+// Commands that arrive late (queued behind a stop, or repeated) leave the
+// state where it is.
+TEST(EngineRunState, LateCommandsDoNotMoveARun) {
+  RunStatus run;
+  EXPECT_FALSE(run.Pause());
+  EXPECT_FALSE(run.Resume());
+  EXPECT_FALSE(run.AskStop());
+  run.Close();  // a device closed with no run
+  EXPECT_EQ(run.state(), RunState::kIdle);
+
+  ASSERT_TRUE(run.Start(false));
+  EXPECT_FALSE(run.Start(true));
+  EXPECT_FALSE(run.Resume());
+  ASSERT_TRUE(run.AskStop());
+  EXPECT_FALSE(run.Pause());
+  EXPECT_FALSE(run.Resume());
+  EXPECT_FALSE(run.AskStop());
+  EXPECT_EQ(run.state(), RunState::kStopping);
+  run.Close();
+  EXPECT_FALSE(run.Pause());
+  EXPECT_FALSE(run.AskStop());
+  EXPECT_FALSE(run.Start(false));  // no new run before this one has ended
+  EXPECT_EQ(run.state(), RunState::kClosing);
 }
 
 TEST(EnginePlayList, NextFileSkipsOptionsAndEmptyArguments) {
