@@ -14,6 +14,8 @@ layers below it, never of one above:
 It also fails on an include cycle between modules (a module is a source file
 and the header named after it), whatever their layers. A lower layer with
 something to tell a higher one returns a failure or posts a window message.
+And it fails on a transition of the run state (app.run.Start, Pause, ...)
+made outside audio/: the transport alone moves its run; others only ask it.
 
 Usage: include_check.py [repository]   (prints the findings; status 1 on any)
 """
@@ -24,6 +26,7 @@ import sys
 RANKS = {"app": 5, "audio": 4, "sound_files": 3, "meter": 2, "base": 1, "resources": 0}
 
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
+RUN_TRANSITION = re.compile(r'\bapp\.run\.(Start|Pause|Resume|AskStop|Close|End)\s*\(')
 
 
 def product_files(root):
@@ -93,6 +96,11 @@ def main():
                 graph.setdefault(module(path), set()).add(module(header))
             if RANKS[target_folder] > RANKS[folder]:
                 problems.append(f"{path}: includes {header} of the higher layer {target_folder}/")
+        if folder != "audio":
+            for number, line in enumerate(text.splitlines(), 1):
+                match = RUN_TRANSITION.search(line)
+                if match:
+                    problems.append(f"{path}:{number}: changes the run state ({match.group(1)}) outside audio/")
     for component in cycles(graph):
         problems.append("include cycle between " + ", ".join(component))
     for problem in problems:
