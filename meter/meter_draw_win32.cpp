@@ -51,7 +51,7 @@ void FillMeter(HDC dc, const MeterFills& fills) {
   }
 }
 
-// The left (or mono) channel is the row at 14 cells; any other row is the right.
+// The peak hold of a channel (mono draws as the left one).
 uint32_t& HoldOf(MeterChannel channel) {
   return channel == LEFT_METER ? app.meter.hold_left : app.meter.hold_right;
 }
