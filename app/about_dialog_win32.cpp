@@ -12,9 +12,8 @@ HMENU about_system_menu = nullptr;
 
 BOOL OnAboutInit(HWND dialog) {
   const bool japanese = app.japanese_ui;
-  app.recreate_controls = nullptr;  // no bordered controls here
   about_system_menu = GetSystemMenu(dialog, FALSE);
-  SetUpThreeD(dialog);
+  SetUpThreeD(dialog, nullptr);  // no bordered controls here
 
   SetWindowTextA(dialog, "About TAPEON");
   SetDlgItemTextA(dialog, IDC_ABOUT_VERSION, kAboutVersion);

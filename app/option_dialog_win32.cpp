@@ -59,11 +59,7 @@ void RecreateOptionControls(HWND dialog) {
 }
 
 void LocalizeOptionDialog(HWND dialog) {
-  SetWindowTextA(dialog, ja::kOptionTitle);
-  static const struct {
-    int id;
-    const char* text;
-  } kTexts[] = {
+  static const ControlText kTexts[] = {
       {IDC_OPT_RATELABEL, ja::kPlayingRate},  {IDC_OPT_PITCHLABEL, ja::kPitch},
       {IDC_OPT_TIMINGLABEL, ja::kDisplayTiming}, {IDC_OPT_SMOOTH, ja::kSmooth},
       {IDC_OPT_HOLD_DECAY, ja::kHoldDecay},   {IDC_OPT_HOLD_CONST, ja::kHoldConst},
@@ -71,7 +67,7 @@ void LocalizeOptionDialog(HWND dialog) {
       {IDC_OPT_MEMLABEL, ja::kMaxMemory},     {IDC_OPT_MONOCHROME, ja::kMonochrome},
       {IDC_OPT_LEVELWARNING, ja::kLevelWarning}, {IDCANCEL, ja::kCancel},
   };
-  for (const auto& item : kTexts) SetDlgItemTextA(dialog, item.id, item.text);
+  SetDialogTexts(dialog, ja::kOptionTitle, kTexts);
 }
 
 void EnableMemoryRows(HWND dialog, bool on) {
@@ -96,8 +92,7 @@ void ShowMemoryTime(HWND dialog) {
 BOOL OnOptionInit(HWND dialog) {
   Settings& s = app.settings;
   if (app.windows_version >= kWindows395) LayoutOptionDialog(dialog);
-  app.recreate_controls = RecreateOptionControls;
-  SetUpThreeD(dialog);
+  SetUpThreeD(dialog, RecreateOptionControls);
   if (app.japanese_ui)
     LocalizeOptionDialog(dialog);
   else
@@ -162,11 +157,7 @@ void OnOptionCommand(HWND dialog, int id, int code) {
   }
 }
 
-void OnOptionDestroy() {
-  if (small_font) DeleteObject(small_font);
-  small_font = nullptr;
-  app.recreate_controls = nullptr;
-}
+void OnOptionDestroy() { ReleaseDialogLook(small_font); }
 
 }  // namespace
 

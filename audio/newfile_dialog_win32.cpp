@@ -81,17 +81,13 @@ void RecreateNewFileControls(HWND dialog) {
 }
 
 void LocalizeNewFileDialog(HWND dialog) {
-  SetWindowTextA(dialog, ja::kNewFileTitle);
-  static const struct {
-    int id;
-    const char* text;
-  } kTexts[] = {
+  static const ControlText kTexts[] = {
       {IDC_NEW_BROWSE, ja::kBrowseButton}, {IDC_NEW_LIMITGROUP, ja::kTimeLimit}, {IDC_NEW_LIMIT_YES, ja::kYes},
       {IDC_NEW_LIMIT_NO, ja::kNo},         {IDC_NEW_MINLABEL, ja::kMinutes},     {IDC_NEW_NAMELABEL, ja::kFileName},
       {IDC_NEW_FREQGROUP, ja::kFrequency}, {IDC_NEW_CHANGROUP, ja::kChannels},   {IDC_NEW_STEREO, ja::kStereo},
       {IDC_NEW_MONO, ja::kMonaural},       {IDC_NEW_BITSGROUP, ja::kBits},       {IDC_NEW_AUTOEXT, ja::kAutoExtension},
   };
-  for (const auto& item : kTexts) SetDlgItemTextA(dialog, item.id, item.text);
+  SetDialogTexts(dialog, ja::kNewFileTitle, kTexts);
   auto_extension_font = GiveSmallFont(dialog, IDC_NEW_AUTOEXT, SHIFTJIS_CHARSET);
 }
 
@@ -132,8 +128,7 @@ void RefreshFreeSpace(HWND dialog) {
 
 BOOL OnNewFileInit(HWND dialog) {
   Settings& s = app.settings;
-  app.recreate_controls = RecreateNewFileControls;
-  SetUpThreeD(dialog);
+  SetUpThreeD(dialog, RecreateNewFileControls);
   if (app.japanese_ui) LocalizeNewFileDialog(dialog);
   saved_rate = s.rec_freq;
   saved_channels = s.rec_channel;
@@ -325,11 +320,7 @@ void OnNewFileCommand(HWND dialog, int id, int code) {
   }
 }
 
-void OnNewFileDestroy() {
-  if (auto_extension_font) DeleteObject(auto_extension_font);
-  auto_extension_font = nullptr;
-  app.recreate_controls = nullptr;
-}
+void OnNewFileDestroy() { ReleaseDialogLook(auto_extension_font); }
 
 }  // namespace
 

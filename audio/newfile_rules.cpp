@@ -162,22 +162,30 @@ void FormatFreeSpace(char drive, uint32_t free_bytes, uint32_t rec_freq, int rec
   if (size > 0) out[used] = '\0';
 }
 
+namespace {
+
+// A pair of buttons for a larger and a smaller value: a device that takes the
+// larger one gets both enabled and the setting checked (neither button when
+// the setting is neither value); any other device gets the smaller value.
+void FitButtonPair(bool device_takes_larger, int16_t larger, int16_t smaller, int16_t& setting, bool& enabled,
+                   int& checked) {
+  if (device_takes_larger) {
+    enabled = true;
+    checked = setting == larger || setting == smaller ? setting : 0;
+  } else {
+    setting = smaller;
+    checked = smaller;
+  }
+}
+
+}  // namespace
+
 FormatButtons FitFormatToDevice(uint32_t input_formats, Settings& settings) {
   FormatButtons buttons{};
-  if (input_formats & FORMATS_STEREO) {
-    buttons.channels_enabled = true;
-    buttons.checked_channels = settings.rec_channel == 2 || settings.rec_channel == 1 ? settings.rec_channel : 0;
-  } else {
-    settings.rec_channel = 1;
-    buttons.checked_channels = 1;
-  }
-  if (input_formats & FORMATS_16BIT) {
-    buttons.bits_enabled = true;
-    buttons.checked_bits = settings.rec_bits == 16 || settings.rec_bits == 8 ? settings.rec_bits : 0;
-  } else {
-    settings.rec_bits = 8;
-    buttons.checked_bits = 8;
-  }
+  FitButtonPair((input_formats & FORMATS_STEREO) != 0, 2, 1, settings.rec_channel, buttons.channels_enabled,
+                buttons.checked_channels);
+  FitButtonPair((input_formats & FORMATS_16BIT) != 0, 16, 8, settings.rec_bits, buttons.bits_enabled,
+                buttons.checked_bits);
   uint32_t& rate = settings.rec_freq;
   if (!IsStoredRecordingRate(rate)) {
     // A rate from the command line: none of the buttons stands for it.

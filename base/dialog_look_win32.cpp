@@ -21,7 +21,8 @@ UINT ThreeDCheck() { return app.settings.dialog3d ? MF_CHECKED : MF_UNCHECKED; }
 
 }  // namespace
 
-void SetUpThreeD(HWND dialog) {
+void SetUpThreeD(HWND dialog, RecreateControls recreate) {
+  app.recreate_controls = recreate;
   if (app.windows_version < kWindows395) return;
   ApplyThreeDStyle(dialog);
   if (app.recreate_controls) app.recreate_controls(dialog);
@@ -55,6 +56,12 @@ HFONT GiveSmallFont(HWND dialog, int id, BYTE charset) {
   HFONT small = CreateFontIndirectA(&font);
   SendDlgItemMessageA(dialog, id, WM_SETFONT, reinterpret_cast<WPARAM>(small), TRUE);
   return small;
+}
+
+void ReleaseDialogLook(HFONT& small_font) {
+  if (small_font) DeleteObject(small_font);
+  small_font = nullptr;
+  app.recreate_controls = nullptr;
 }
 
 void RecreateControl(HWND dialog, int id, const char* class_name) {

@@ -3,9 +3,16 @@
 #pragma once
 #include <windows.h>
 
-// At WM_INITDIALOG (3.95 and later): the style bit from dialog3d, the
-// dialog's re-creation hook, and the "&Three dimension" system-menu item.
-void SetUpThreeD(HWND dialog);
+// A dialog's hook that re-creates its bordered controls in the current look.
+using RecreateControls = void (*)(HWND dialog);
+
+// At WM_INITDIALOG: recreate becomes the dialog's re-creation hook (null for
+// a dialog without bordered controls); from 3.95 on, the style bit from
+// dialog3d, the hook, and the "&Three dimension" system-menu item.
+void SetUpThreeD(HWND dialog, RecreateControls recreate);
+// At WM_DESTROY of a dialog that set a hook or a small font: deletes the font
+// (if any) and drops the hook.
+void ReleaseDialogLook(HFONT& small_font);
 // WM_SYSCOMMAND 100: flips dialog3d and redraws the dialog in the new look.
 void ToggleThreeD(HWND dialog);
 // A dialog's WM_SYSCOMMAND: TRUE after ToggleThreeD for the "Three dimension"

@@ -2,6 +2,8 @@
 #pragma once
 #include <windows.h>
 
+#include <cstddef>
+
 // The English string-table text with this id, in one shared 256-byte buffer
 // that the next call overwrites.
 const char* LoadText(UINT id);
@@ -20,6 +22,19 @@ int ShowMessageBox(HWND owner, const char* text, const char* caption, UINT style
 void ShowFailure(const char* text);
 // A plain box owned by the main window with a bare text: no caption, no icon.
 void ShowBare(const char* text);
+
+// A control of a dialog and the text it shows.
+struct ControlText {
+  int id;
+  const char* text;
+};
+// Gives a dialog its title and its controls their texts (a dialog's Japanese
+// wording over its English template).
+template <size_t N>
+void SetDialogTexts(HWND dialog, const char* title, const ControlText (&texts)[N]) {
+  SetWindowTextA(dialog, title);
+  for (const ControlText& item : texts) SetDlgItemTextA(dialog, item.id, item.text);
+}
 
 // The status font: a fixed-pitch Shift-JIS font of height -2h on the large
 // layout (made once per cell height), else the stock OEM fixed font. Returns

@@ -141,11 +141,7 @@ void SetDisplayFormat(const FormatRecord* format) {
 
 void RefreshCapacity() {
   if (!app.main_window) return;
-  HDC dc = GetDC(app.main_window);
-  ApplyTextColours(dc);
-  HFONT previous = SelectStatusFont(dc);
-  ShowCapacity(dc);
-  RestoreStatusFont(dc, previous);
-  DrawMeterLabels(dc);
-  ReleaseDC(app.main_window, dc);
+  MainWindowDc dc;
+  ShowCapacity(dc.get());
+  DrawMeterLabels(dc.get());  // selects its own font and puts the status font back
 }

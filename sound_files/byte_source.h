@@ -43,59 +43,15 @@ inline bool WriteAt(ByteSource& source, uint64_t offset, const void* buffer, uin
   return offset <= 0xFFFFFFFFu && source.Seek(static_cast<uint32_t>(offset)) && source.Write(buffer, count) == count;
 }
 
-// A ByteSource over bytes held in memory (not copied; they must outlive it).
-class MemorySource : public ByteSource {
+// What the memory sources share: the position, which may stand anywhere, and
+// reads that stop at the end of the bytes.
+class PositionedMemory : public ByteSource {
  public:
-  MemorySource(const uint8_t* data, size_t size)
-      : data_(data), size_(size > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<uint32_t>(size)) {}
-  explicit MemorySource(const std::vector<uint8_t>& bytes) : MemorySource(bytes.data(), bytes.size()) {}
-
-  uint32_t Read(void* buffer, uint32_t count) override {
-    if (position_ >= size_) return 0;
-    uint32_t available = size_ - position_;
-    uint32_t n = count < available ? count : available;
-    if (n) std::memcpy(buffer, data_ + position_, n);
-    position_ += n;
-    return n;
-  }
   bool Seek(uint32_t offset) override {
     position_ = offset;
     return true;
   }
   uint32_t Position() override { return position_; }
-  uint32_t Size() override { return size_; }
-
- private:
-  const uint8_t* data_;
-  uint32_t size_;
-  uint32_t position_ = 0;
-};
-
-// A ByteSource over a byte vector it owns, that can also be written in place
-// (never grown): the repaired file in tests and fuzzing.
-class WritableMemorySource : public ByteSource {
- public:
-  explicit WritableMemorySource(std::vector<uint8_t> data) : bytes(std::move(data)) {}
-  uint32_t Read(void* buffer, uint32_t count) override {
-    const uint32_t n = Fits(count);
-    if (n) std::memcpy(buffer, bytes.data() + position_, n);
-    position_ += n;
-    return n;
-  }
-  uint32_t Write(const void* buffer, uint32_t count) override {
-    if (Fits(count) != count) return 0;
-    std::memcpy(bytes.data() + position_, buffer, count);
-    position_ += count;
-    return count;
-  }
-  bool Seek(uint32_t offset) override {
-    position_ = offset;
-    return true;
-  }
-  uint32_t Position() override { return position_; }
-  uint32_t Size() override { return bytes.size() > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<uint32_t>(bytes.size()); }
-
-  std::vector<uint8_t> bytes;
 
  protected:
   // How many of count bytes lie between the position and the end.
@@ -104,7 +60,46 @@ class WritableMemorySource : public ByteSource {
     if (position_ >= size) return 0;
     return count < size - position_ ? count : size - position_;
   }
+  // Read from the source's bytes, data.
+  uint32_t ReadFrom(const uint8_t* data, void* buffer, uint32_t count) {
+    const uint32_t n = Fits(count);
+    if (n) std::memcpy(buffer, data + position_, n);
+    position_ += n;
+    return n;
+  }
   uint32_t position_ = 0;
+};
+
+// A ByteSource over bytes held in memory (not copied; they must outlive it).
+class MemorySource final : public PositionedMemory {
+ public:
+  MemorySource(const uint8_t* data, size_t size)
+      : data_(data), size_(size > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<uint32_t>(size)) {}
+  explicit MemorySource(const std::vector<uint8_t>& bytes) : MemorySource(bytes.data(), bytes.size()) {}
+
+  uint32_t Read(void* buffer, uint32_t count) override { return ReadFrom(data_, buffer, count); }
+  uint32_t Size() override { return size_; }
+
+ private:
+  const uint8_t* data_;
+  uint32_t size_;
+};
+
+// A ByteSource over a byte vector it owns, that can also be written in place
+// (never grown): the repaired file in tests and fuzzing.
+class WritableMemorySource : public PositionedMemory {
+ public:
+  explicit WritableMemorySource(std::vector<uint8_t> data) : bytes(std::move(data)) {}
+  uint32_t Read(void* buffer, uint32_t count) override { return ReadFrom(bytes.data(), buffer, count); }
+  uint32_t Write(const void* buffer, uint32_t count) override {
+    if (Fits(count) != count) return 0;
+    std::memcpy(bytes.data() + position_, buffer, count);
+    position_ += count;
+    return count;
+  }
+  uint32_t Size() override { return bytes.size() > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<uint32_t>(bytes.size()); }
+
+  std::vector<uint8_t> bytes;
 };
 
 // Reads numbers from a block of bytes. Every read is checked against the end;

@@ -27,14 +27,8 @@ int64_t FileSystemSize(const char* name) {
 
 std::string NameOfTag(uint16_t tag) { return FormatTagName(tag); }
 
-// Both dialogs: no controls to re-create, and the three-dimension item.
-void SetUpDialogLook(HWND dialog) {
-  app.recreate_controls = nullptr;
-  SetUpThreeD(dialog);
-}
-
 INT_PTR OnInfoBoxInit(HWND dialog) {
-  SetUpDialogLook(dialog);
+  SetUpThreeD(dialog, nullptr);  // no bordered controls here
   InfoBoxValues values;
   values.khz = app.khz;
   values.stereo = (app.meter.sample_class & 2) != 0;
@@ -74,7 +68,7 @@ HWND AddTextBox(HWND dialog) {
 }
 
 INT_PTR OnInfoDetailInit(HWND dialog) {
-  SetUpDialogLook(dialog);
+  SetUpThreeD(dialog, nullptr);  // no bordered controls here
   InfoTextMode mode = CurrentTextMode();
   int64_t file_size = FileSystemSize(app.file_name);
   PlainFile file(app.file_name, PlainFile::READ_ONLY);

@@ -270,7 +270,7 @@ std::string StreamTimeText(const std::string& current_time, DetailKind kind, con
   return TotalTimeText(avg_bytes_per_sec, file_size >= 0 ? static_cast<uint64_t>(file_size) : 0, file_size >= 0, mode);
 }
 
-void ShowMpegAnalysis(DialogTexts& t, DetailKind kind, const AnalysedFormat& format, int64_t file_size,
+void ShowMpegAnalysis(DialogTexts& t, DetailKind kind, const FormatFields& format, int64_t file_size,
                       const InfoTextMode& mode) {
   t.Set(IDC_DET_BYTES_NOTE, Unsigned(format.nAvgBytesPerSec));
   t.Set(IDC_DET_PERIOD, Unsigned(format.nSamplesPerSec));
@@ -299,23 +299,6 @@ bool StreamStart(ByteSource& file, DetailKind kind, uint32_t* offset, uint32_t* 
   return true;
 }
 
-namespace {
-
-AnalysedFormat ReadRecord(const std::vector<uint8_t>& record) {
-  AnalysedFormat f;
-  ByteCursor in(record.data(), record.size());
-  f.wFormatTag = in.U16LE();
-  f.nChannels = in.U16LE();
-  f.nSamplesPerSec = in.U32LE();
-  f.nAvgBytesPerSec = in.U32LE();
-  f.nBlockAlign = in.U16LE();
-  f.wBitsPerSample = in.U16LE();
-  f.cbSize = in.U16LE();
-  return f;
-}
-
-}  // namespace
-
 AnalysisResult AnalyseStream(ByteSource& file, DetailFields& detail, int64_t file_size, const InfoTextMode& mode,
                   AnalysisReport& report) {
   std::vector<uint8_t> record;
@@ -324,14 +307,14 @@ AnalysisResult AnalyseStream(ByteSource& file, DetailFields& detail, int64_t fil
     // A raw stream's data is the whole file.
     if (detail.kind == KIND_RAW) data_size = file.Size();
     if (file.Seek(start) && AnalyzeMpeg(file, data_size, report, record) == ANALYSIS_OK) {
-      ShowMpegAnalysis(detail.texts, detail.kind, ReadRecord(record), file_size, mode);
+      ShowMpegAnalysis(detail.texts, detail.kind, ReadFormatFields(record), file_size, mode);
       return ANALYSIS_OK;
     }
   }
   if (AnalyzeOgg(file, 0, report, record) == ANALYSIS_OK) {
     DialogTexts& t = detail.texts;
     t.Set(IDC_DET_TOTAL_TIME, StreamTimeText(t.Get(IDC_DET_TOTAL_TIME), detail.kind, t.Get(IDC_DET_CHUNK1_ID),
-                                             t.Get(IDC_DET_CHUNK1_SIZE), ReadRecord(record).nAvgBytesPerSec,
+                                             t.Get(IDC_DET_CHUNK1_SIZE), ReadFormatFields(record).nAvgBytesPerSec,
                                              file_size, mode));
     return ANALYSIS_OK;
   }

@@ -9,6 +9,7 @@
 
 #include "sound_files/analysis_report.h"
 #include "sound_files/byte_source.h"
+#include "sound_files/sound_file_open.h"
 
 // The texts of a dialog's controls by control id. Controls not listed keep
 // their template text.
@@ -68,20 +69,10 @@ DetailFields ReadDetailFields(ByteSource* file, int64_t file_size, const InfoTex
 // an unknown data size give "unknown sec".
 std::string TotalTimeText(uint32_t bytes_per_sec, uint64_t data_size, bool data_size_known, const InfoTextMode& mode);
 
-// The format record built by a stream analysis, as the detail dialog reads it.
-struct AnalysedFormat {
-  uint16_t wFormatTag = 0;
-  uint16_t nChannels = 0;
-  uint32_t nSamplesPerSec = 0;
-  uint32_t nAvgBytesPerSec = 0;
-  uint16_t nBlockAlign = 0;
-  uint16_t wBitsPerSample = 0;
-  uint16_t cbSize = 0;
-};
-
-// After an MPEG analysis recognised the stream: its byte and sample rates,
-// for files other than WAVE also its other fields, then the total time.
-void ShowMpegAnalysis(DialogTexts& texts, DetailKind kind, const AnalysedFormat& format, int64_t file_size,
+// After an MPEG analysis recognised the stream (format: the fields of the
+// record it built): its byte and sample rates, for files other than WAVE also
+// its other fields, then the total time.
+void ShowMpegAnalysis(DialogTexts& texts, DetailKind kind, const FormatFields& format, int64_t file_size,
                       const InfoTextMode& mode);
 
 // The total time of an analysed stream, unless the WAVE fields already gave

@@ -115,21 +115,30 @@ SoundFileIdentity IdentifySoundFile(RiffFile& file) {
   return id;
 }
 
+FormatFields ReadFormatFields(const std::vector<uint8_t>& format) {
+  FormatFields f;
+  ByteCursor in(format.data(), format.size());
+  f.wFormatTag = in.U16LE();
+  f.nChannels = in.U16LE();
+  f.nSamplesPerSec = in.U32LE();
+  f.nAvgBytesPerSec = in.U32LE();
+  f.nBlockAlign = in.U16LE();
+  f.wBitsPerSample = in.U16LE();
+  f.cbSize = in.U16LE();
+  return f;
+}
+
 OpenFailure CheckPlayableFormat(const std::vector<uint8_t>& format) {
   if (format.size() < kSmallestFormat || format.size() > kLargestFormat) return OpenFailure::SHORT_FMT;
-  ByteCursor cursor(format.data(), format.size());
-  const uint16_t tag = cursor.U16LE();
-  const uint16_t channels = cursor.U16LE();
-  const uint32_t rate = cursor.U32LE();
-  const uint32_t byte_rate = cursor.U32LE();
-  const uint16_t block_align = cursor.U16LE();
-  cursor.U16LE();  // wBitsPerSample
-  const uint16_t extension = cursor.U16LE();
+  const FormatFields f = ReadFormatFields(format);
   // The extension must lie inside the record, or a codec would read past it.
-  if (cursor.ok() && tag != WAVE_TAG_PCM && 18u + extension > format.size()) return OpenFailure::SHORT_FMT;
+  if (format.size() >= kFormatWithCbSize && f.wFormatTag != WAVE_TAG_PCM &&
+      kFormatWithCbSize + f.cbSize > format.size())
+    return OpenFailure::SHORT_FMT;
   // A byte rate of 0 is left to the device query: an Ogg Vorbis encoder that
   // gives no nominal bitrate writes a valid file with it.
-  if (channels == 0 || block_align == 0 || byte_rate > kHighestByteRate || rate < kLowestRate ||
+  const uint32_t rate = f.nSamplesPerSec;
+  if (f.nChannels == 0 || f.nBlockAlign == 0 || f.nAvgBytesPerSec > kHighestByteRate || rate < kLowestRate ||
       rate > kHighestRate)
     return OpenFailure::UNSUPPORTED;
   return OpenFailure::NONE;
@@ -175,12 +184,9 @@ FailureText OpenFailureText(OpenFailure failure) {
 
 QueryStep NextPlayQueryStep(unsigned result, const std::vector<uint8_t>& format, unsigned windows_version) {
   if (result != kDeviceBadFormat || format.size() < kSmallestFormat) return QueryStep::GIVE_UP;
-  ByteCursor cursor(format.data(), format.size());
-  const uint16_t tag = cursor.U16LE();
-  const uint16_t channels = cursor.U16LE();
-  const uint32_t rate = cursor.U32LE();
-  if (rate == 48000) return QueryStep::RETRY_44100;
-  if (windows_version > kWindows311 || tag == WAVE_TAG_PCM || channels == 1) return QueryStep::GIVE_UP;
+  const FormatFields f = ReadFormatFields(format);
+  if (f.nSamplesPerSec == 48000) return QueryStep::RETRY_44100;
+  if (windows_version > kWindows311 || f.wFormatTag == WAVE_TAG_PCM || f.nChannels == 1) return QueryStep::GIVE_UP;
   return QueryStep::RETRY_MONO;
 }
 

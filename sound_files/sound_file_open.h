@@ -47,6 +47,19 @@ struct SoundFileIdentity {
 // anywhere for a raw stream.
 SoundFileIdentity IdentifySoundFile(RiffFile& file);
 
+// The fields of a format record, 0 where the record is too short to hold
+// them (cbSize from 18 bytes on).
+struct FormatFields {
+  uint16_t wFormatTag = 0;
+  uint16_t nChannels = 0;
+  uint32_t nSamplesPerSec = 0;
+  uint32_t nAvgBytesPerSec = 0;
+  uint16_t nBlockAlign = 0;
+  uint16_t wBitsPerSample = 0;
+  uint16_t cbSize = 0;
+};
+FormatFields ReadFormatFields(const std::vector<uint8_t>& format);
+
 // The plausibility limits of a format record, checked before any device sees
 // it. Returns NONE, SHORT_FMT or UNSUPPORTED.
 OpenFailure CheckPlayableFormat(const std::vector<uint8_t>& format);

@@ -78,6 +78,23 @@ bool QueryOutputDevice() {
   }
 }
 
+// Opens the current file with these multimedia-file flags, in place of any
+// file open before (there is only ever one sound file open). False after the
+// failure message.
+bool OpenCurrentFile(DWORD flags) {
+  if (!app.file_name[0]) {
+    ShowFailure(PickId(IDS_FILE_NAME, jf::kFileNameMissing));
+    return false;
+  }
+  CloseSoundFile();
+  app.file_mmio = mmioOpenA(app.file_name, nullptr, flags);
+  if (!app.file_mmio) {
+    ShowFailure(PickId(IDS_CANT_OPEN_FILE, jf::kCantOpenFile));
+    return false;
+  }
+  return true;
+}
+
 bool FailAfterRecord(const FailureText& text) {
   ShowFailure(FailureMessage(text));
   FreeFormatRecord();
@@ -88,17 +105,8 @@ bool FailAfterRecord(const FailureText& text) {
 }  // namespace
 
 bool OpenForPlay() {
-  if (!app.file_name[0]) {
-    ShowFailure(PickId(IDS_FILE_NAME, jf::kFileNameMissing));
-    return false;
-  }
-  CloseSoundFile();  // there is only ever one sound file open
   for (;;) {
-    app.file_mmio = mmioOpenA(app.file_name, nullptr, MMIO_ALLOCBUF | MMIO_READ);
-    if (!app.file_mmio) {
-      ShowFailure(PickId(IDS_CANT_OPEN_FILE, jf::kCantOpenFile));
-      return false;
-    }
+    if (!OpenCurrentFile(MMIO_ALLOCBUF | MMIO_READ)) return false;
     app.data_total = 0;
     app.BytesPerSec = 0;
     MmioRiffFile file(app.file_mmio, app.file_name);
@@ -158,16 +166,7 @@ bool FailCreate(const char* message, bool free_record) {
 }  // namespace
 
 bool CreateForRecord() {
-  if (!app.file_name[0]) {
-    ShowFailure(PickId(IDS_FILE_NAME, jf::kFileNameMissing));
-    return false;
-  }
-  CloseSoundFile();  // there is only ever one sound file open
-  app.file_mmio = mmioOpenA(app.file_name, nullptr, MMIO_CREATE | MMIO_WRITE);
-  if (!app.file_mmio) {
-    ShowFailure(PickId(IDS_CANT_OPEN_FILE, jf::kCantOpenFile));
-    return false;
-  }
+  if (!OpenCurrentFile(MMIO_CREATE | MMIO_WRITE)) return false;
   // Nothing recorded yet: a failure below leaves an empty file for the
   // transport clean-up to remove.
   app.data_count = 0;

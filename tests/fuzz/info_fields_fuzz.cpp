@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   uint32_t offset = 0;
   uint32_t data_size = 0;
   if (StreamStart(file, detail.kind, &offset, &data_size) && size >= 40) {
-    AnalysedFormat format;
+    FormatFields format;
     std::memcpy(&format.nAvgBytesPerSec, data + size - 4, 4);
     std::memcpy(&format.nSamplesPerSec, data + size - 8, 4);
     ShowMpegAnalysis(detail.texts, detail.kind, format, static_cast<int64_t>(size), mode);

@@ -464,7 +464,7 @@ void ExpectRawMpegNotes(const DialogTexts& t) {
 }
 
 TEST(InfoStreamTime, MpegFieldsReplaceTheNotes) {
-  AnalysedFormat mp3{0x55, 2, 44100, 16000, 1, 0, 12};
+  FormatFields mp3{0x55, 2, 44100, 16000, 1, 0, 12};
   DetailFields raw = Detail({0xFF, 0xFB, 0x90, 0x64});
   ShowMpegAnalysis(raw.texts, raw.kind, mp3, 160000, {});
   ExpectRawMpegNotes(raw.texts);
