@@ -41,18 +41,6 @@ void ReleaseDataBlock(int i) {
   app.block_data[i] = nullptr;
 }
 
-void UnprepareInputHeaders() {
-  for (WAVEHDR* header : app.block_header) {
-    if (header && (header->dwFlags & WHDR_PREPARED)) waveInUnprepareHeader(app.wave_in, header, sizeof(WAVEHDR));
-  }
-}
-
-void UnprepareOutputHeaders() {
-  for (WAVEHDR* header : app.block_header) {
-    if (header && (header->dwFlags & WHDR_PREPARED)) waveOutUnprepareHeader(app.wave_out, header, sizeof(WAVEHDR));
-  }
-}
-
 // A device that was lost before it handed its headers back (Wine: the sound
 // server went away, so the reset fails and the close keeps them queued) may
 // still hold them. Such a header and its data area are left to it, never
@@ -72,6 +60,23 @@ void LeaveHeldBlocksToDevice() {
     app.block_header[i] = app.header_handle[i] ? static_cast<WAVEHDR*>(GlobalLock(app.header_handle[i])) : nullptr;
     if (app.block_header[i]) ZeroMemory(app.block_header[i], sizeof(WAVEHDR));
   }
+}
+
+// Closes the input or the output device of the run, which the wave functions
+// of its kind are handed: reset, unprepare every header still prepared (so
+// no data area is freed while the device can use it), close.
+template <typename Device>
+void CloseWaveDevice(Device& device, MMRESULT(WINAPI* reset)(Device),
+                     MMRESULT(WINAPI* unprepare)(Device, LPWAVEHDR, UINT), MMRESULT(WINAPI* close)(Device)) {
+  if (!device) return;
+  app.run.Close();  // the notices of the reset are not handled
+  reset(device);
+  for (WAVEHDR* header : app.block_header) {
+    if (header && (header->dwFlags & WHDR_PREPARED)) unprepare(device, header, sizeof(WAVEHDR));
+  }
+  close(device);
+  device = nullptr;
+  LeaveHeldBlocksToDevice();
 }
 
 void ShutdownPlayback() {
@@ -142,25 +147,9 @@ void RestoreScreenSaver() {
   screensaver_switched_off = false;
 }
 
-void CloseInputDevice() {
-  if (!app.wave_in) return;
-  app.run.Close();  // the notices of the reset are ignored
-  waveInReset(app.wave_in);
-  UnprepareInputHeaders();
-  waveInClose(app.wave_in);
-  app.wave_in = nullptr;
-  LeaveHeldBlocksToDevice();
-}
+void CloseInputDevice() { CloseWaveDevice(app.wave_in, waveInReset, waveInUnprepareHeader, waveInClose); }
 
-void CloseOutputDevice() {
-  if (!app.wave_out) return;
-  app.run.Close();  // the notices of the reset are ignored
-  waveOutReset(app.wave_out);
-  UnprepareOutputHeaders();
-  waveOutClose(app.wave_out);
-  app.wave_out = nullptr;
-  LeaveHeldBlocksToDevice();
-}
+void CloseOutputDevice() { CloseWaveDevice(app.wave_out, waveOutReset, waveOutUnprepareHeader, waveOutClose); }
 
 void WriteUnreturnedInputBlocks() {
   if (!app.file_mmio) return;
