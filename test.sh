@@ -225,6 +225,12 @@ run_e2e() {
   tr -d '\r' <"$log" | grep -v -e '^ALSA lib' -e '^Running main() from' >"$log.txt"
   cat "$log.txt"
   count_gtest "e2e $name" "$log.txt" "$status"
+  # A sound server that went away during the run (not by the device-loss
+  # tests, which bring it back) is said so, and the next run gets a new one.
+  if ! timeout 5 pactl info >/dev/null 2>&1; then
+    echo "the sound server was gone after the $name run (its log: $logs/pulse.log); starting it again"
+    _wine_env_start_sound
+  fi
 }
 run_e2e english '-*NoSound*' LC_ALL=en_US.UTF-8
 run_e2e japanese '-*NoSound*' LC_ALL=ja_JP.UTF-8
@@ -237,6 +243,7 @@ run_e2e no-codec-japanese '*WithoutCodec*' LC_ALL=ja_JP.UTF-8 TAPEON_CODEC=0
 run_e2e no-sound '*NoSound*' LC_ALL=en_US.UTF-8 PULSE_SERVER=unix:/nonexistent WINEDLLOVERRIDES=winealsa.drv=d
 
 step "Stopping the Wine environment"
+cp "$_WINE_ENV_STATE/pulse.log" "$logs/pulse.log" 2>/dev/null
 wine_env_stop
 trap - EXIT
 

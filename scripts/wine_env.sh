@@ -82,7 +82,7 @@ _wine_env_start_sound() {
   pulseaudio -n --daemonize=no --exit-idle-time=-1 --log-target=stderr \
     --load=module-native-protocol-unix \
     --load="module-null-sink sink_name=tapeon_null" \
-    </dev/null >"$_WINE_ENV_STATE/pulse.log" 2>&1 &
+    </dev/null >>"$_WINE_ENV_STATE/pulse.log" 2>&1 &
   pid=$!
   if _wine_env_await "$pid" timeout 5 pactl info; then
     _WINE_ENV_PULSE_PID=$pid
