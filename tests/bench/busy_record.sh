@@ -19,20 +19,13 @@ for exe in "$tapeon" "$minrec"; do
   [ -f "$exe" ] || { echo "missing $exe (ninja -C $build TAPEON tool_minrec)" >&2; exit 1; }
 done
 
-source "$repo/scripts/wine_env.sh"
-wine_env_start || exit 1
-work=$(mktemp -d "${TMPDIR:-/tmp}/tapeon-busy.XXXXXX")
-profile=$(winepath -u "$(wine cmd /c echo %USERPROFILE% 2>/dev/null | tr -d '\r')" 2>/dev/null)
-ini="$profile/TAPEON.INI"
-[ -f "$ini" ] && cp "$ini" "$work/TAPEON.INI.saved"
-printf '[TAPEON]\r\nOnMem=0\r\nlevelwarning=0\r\n' >"$ini"
+source "$repo/tests/bench/bench_env.sh"
+bench_start busy
 
 load=()
 cleanup() {
   for pid in "${load[@]}" ${player:-}; do kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null; done
-  if [ -f "$work/TAPEON.INI.saved" ]; then cp "$work/TAPEON.INI.saved" "$ini"; else rm -f "$ini"; fi
-  rm -rf "$work"
-  wine_env_stop
+  bench_end
 }
 trap cleanup EXIT
 

@@ -21,19 +21,9 @@ for exe in "$tapeon" "$tool" "$build/codec/vorbis.acm"; do
   [ -f "$exe" ] || { echo "missing $exe (ninja -C $build)" >&2; exit 1; }
 done
 
-source "$repo/scripts/wine_env.sh"
-wine_env_start || exit 1
-work=$(mktemp -d "${TMPDIR:-/tmp}/tapeon-codec-bench.XXXXXX")
-profile=$(winepath -u "$(wine cmd /c echo %USERPROFILE% 2>/dev/null | tr -d '\r')" 2>/dev/null)
-ini="$profile/TAPEON.INI"
-[ -f "$ini" ] && cp "$ini" "$work/TAPEON.INI.saved"
-printf '[TAPEON]\r\nOnMem=0\r\nlevelwarning=0\r\n' >"$ini"
-cleanup() {
-  if [ -f "$work/TAPEON.INI.saved" ]; then cp "$work/TAPEON.INI.saved" "$ini"; else rm -f "$ini"; fi
-  rm -rf "$work"
-  wine_env_stop
-}
-trap cleanup EXIT
+source "$repo/tests/bench/bench_env.sh"
+bench_start codec-bench
+trap bench_end EXIT
 
 sox -q -n -r 44100 -c 2 -b 16 -e signed-integer "$work/noise.wav" synth 60 pinknoise vol 0.5
 sox -q -n -r 44100 -c 2 -b 16 -e signed-integer "$work/tone.wav" synth 60 sine 440 vol 0.5

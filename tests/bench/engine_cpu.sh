@@ -21,22 +21,12 @@ for exe in "$tapeon" "$minrec" "$minplay"; do
   [ -f "$exe" ] || { echo "missing $exe (ninja -C $build TAPEON tool_minrec tool_minplay)" >&2; exit 1; }
 done
 
-source "$repo/scripts/wine_env.sh"
-wine_env_start || exit 1
-work=$(mktemp -d "${TMPDIR:-/tmp}/tapeon-bench.XXXXXX")
-
-# TAPEON reads its settings from the profile directory: streaming, no level
-# report box at the end. A settings file already there is put back afterwards.
-profile=$(winepath -u "$(wine cmd /c echo %USERPROFILE% 2>/dev/null | tr -d '\r')" 2>/dev/null)
-ini="$profile/TAPEON.INI"
-[ -f "$ini" ] && cp "$ini" "$work/TAPEON.INI.saved"
-printf '[TAPEON]\r\nOnMem=0\r\nlevelwarning=0\r\n' >"$ini"
+source "$repo/tests/bench/bench_env.sh"
+bench_start bench
 
 cleanup() {
   [ -n "${player:-}" ] && kill "$player" 2>/dev/null && wait "$player" 2>/dev/null
-  if [ -f "$work/TAPEON.INI.saved" ]; then cp "$work/TAPEON.INI.saved" "$ini"; else rm -f "$ini"; fi
-  rm -rf "$work"
-  wine_env_stop
+  bench_end
 }
 trap cleanup EXIT
 
