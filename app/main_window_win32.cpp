@@ -32,49 +32,21 @@ int H() { return app.cell_height; }
 
 // ---- creation and destruction ----
 
-void FreeHeaderBlock(int i) {
-  if (app.header_handle[i]) {
-    if (app.block_header[i]) GlobalUnlock(app.header_handle[i]);
-    GlobalFree(app.header_handle[i]);
-  }
-  app.header_handle[i] = nullptr;
-  app.block_header[i] = nullptr;
-}
-
-// The four 32-byte blocks that hold the system wave headers.
-bool AllocateHeaderBlocks() {
-  for (int i = 0; i < 4; ++i) {
-    app.header_handle[i] = GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, 32);
-    if (!app.header_handle[i]) {
-      ShowFailure(PickId(IDS_HEADER_ALLOC_FAILED, ja::kHeaderAllocFailed));
-      return false;
-    }
-    app.block_header[i] = static_cast<WAVEHDR*>(GlobalLock(app.header_handle[i]));
-    if (!app.block_header[i]) {
-      ShowFailure(PickId(IDS_HEADER_LOCK_FAILED, ja::kHeaderLockFailed));
-      for (int k = i; k >= 0; --k) FreeHeaderBlock(k);
-      return false;
-    }
-  }
-  return true;
-}
-
 LRESULT OnCreate(HWND window, WPARAM wparam, LPARAM lparam) {
   if (AllocateHeaderBlocks()) DragAcceptFiles(window, TRUE);
   return DefWindowProcA(window, WM_CREATE, wparam, lparam);
 }
 
 LRESULT OnShutdown(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  DragAcceptFiles(window, FALSE);
   ShutdownTransport();
-  for (int i = 0; i < 4; ++i) FreeHeaderBlock(i);
+  DragAcceptFiles(window, FALSE);
+  FreeHeaderBlocks();
   if (app.button_font) {
     DeleteObject(app.button_font);
     app.button_font = nullptr;
   }
   ReleaseStatusFont();
   CloseMixerMeter();
-  SetRunPriority(0);
   PostQuitMessage(0);
   return DefWindowProcA(window, message, wparam, lparam);
 }
@@ -96,12 +68,6 @@ void OnPaint(HWND window) {
   RestoreStatusFont(dc, previous);
   DrawMeterLabels(dc);
   EndPaint(window, &paint);
-}
-
-void OnTimer(UINT_PTR id) {
-  if (OnTransportTimer(id)) return;
-  MainWindowDc dc;
-  MeterTick(dc.get(), timeGetTime());
 }
 
 // ---- input ----
@@ -277,7 +243,7 @@ LRESULT CALLBACK tapeon::WNDPROC(HWND window, UINT message, WPARAM wparam, LPARA
     case WM_SYSCOMMAND:
       return OnSysCommand(window, wparam, lparam);
     case WM_TIMER:
-      OnTimer(wparam);
+      OnTransportTimer(wparam);
       return 0;
     case WM_INITMENU:
       OnInitMenu();

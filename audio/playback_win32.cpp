@@ -3,17 +3,14 @@
 #include "audio/playback_win32.h"
 
 #include <cstdio>
-#include <cstring>
 #include <optional>
 
-#include "audio/recording_win32.h"
 #include "audio/transport_internal_win32.h"
 #include "audio/transport_math.h"
 #include "audio/transport_win32.h"
 #include "base/app_state_win32.h"
 #include "base/ui_text_win32.h"
 #include "base/wait_cursor_win32.h"
-#include "meter/level_report_win32.h"
 #include "meter/measure_win32.h"
 #include "meter/meter_draw_win32.h"
 #include "meter/mixer_win32.h"
@@ -73,18 +70,6 @@ MMRESULT OpenOutputDevice() {
   }
 }
 
-// The end of a run when its last block is back.
-void FinishPlayback() {
-  if (OnMemory()) KillTimer(app.main_window, kDisplayTimer);
-  CloseOutputDevice();  // unprepares the headers still prepared
-  queued_blocks = 0;
-  EndRun();
-  SetRunPriority(0);
-  if (app.settings.levelwarning) ShowLevelReport(app.main_window);
-
-  if (app.play_at_start) PostMessageA(app.main_window, kPlayListNextMessage, 0, 0);
-}
-
 // Refills a returned block from the file and queues it again. A read that
 // comes up short means the file is shorter than its data chunk: what was read
 // is played and nothing more is read.
@@ -93,7 +78,7 @@ void RefillBlock(WAVEHDR* header, int index, DWORD bytes) {
   if (got < static_cast<LONG>(bytes)) {
     app.data_count = 0;
     bytes = got > 0 ? static_cast<DWORD>(got) : 0;
-    if (app.format_tag == 1) bytes = WholeBlocks(bytes, app.blockalign);
+    if (app.format_tag == WAVE_TAG_PCM) bytes = WholeBlocks(bytes, app.blockalign);
     app.block_length[index] = bytes;
     if (bytes == 0) return;
   }
@@ -119,21 +104,15 @@ void RefillBlock(WAVEHDR* header, int index, DWORD bytes) {
 // block it holds comes back while the failure shows; the controls and the
 // meter the start had taken over come back.
 void AbandonPlaybackStart() {
-  const bool device_was_open = app.wave_out != nullptr;
-  CloseOutputDevice();
-  queued_blocks = 0;
-  FreeDataBlocks();
-  CloseSoundFile();
-  SetRunPriority(0);
-  app.run.End();
-  if (!device_was_open) return;
-  if (OnMemory()) ShowMeterMessage(nullptr);  // "Reading file"
-  SetIdleControls(1);
+  if (app.wave_out && OnMemory()) ShowMeterMessage(nullptr);  // "Reading file"
+  RunEnding ending;
+  ending.report = RunReport::kNone;
+  EndRun(ending);
 }
 
 // Sizes the run's buffers and puts the playing rate into the format record.
 bool PreparePlaybackRun() {
-  app.buffer_count = ChooseBufferCount(app.settings.OnMem, app.disk_bytes);
+  app.buffer_count = static_cast<BufferMode>(ChooseBufferCount(app.settings.OnMem, app.disk_bytes));
   app.played_bytes = 0;
   bool ready = ComputeBufferSizes(app.pFormat);
   if (ready && !ApplyRateToFormat()) {
@@ -243,7 +222,7 @@ const char* QueueFirstBlocks(FirstBlockCosts& costs) {
 void StartPlayback() {
   app.meter.max_level = 0;
   app.meter.over_count = 0;
-  if (!HeaderBlocksReady()) return;
+  if (!AllocateHeaderBlocks()) return;
   if (!app.file_mmio || !app.pFormat) {
     CloseSoundFile();
     if (!OpenForPlay()) return;  // the open has cleaned up after itself
@@ -254,7 +233,7 @@ void StartPlayback() {
   }
 
   if (OnMemory()) ShowMeterMessage(PickId(IDS_READING_FILE, ja::audio::kReadingFile));
-  SetIdleControls(0);
+  SetIdleControls(false);
   if (!AllocateDataBlocks()) {
     AbandonPlaybackStart();
     return;
@@ -264,14 +243,14 @@ void StartPlayback() {
   // Layer-3 blocks are not paced: the codec asks for them at its own pace.
   pacing_wait = PlayPacingWait(app.settings.deltatime, app.khz, app.rate_steps, app.windows_version);
   if (!WorthPacing(pacing_wait) || app.format_tag == WAVE_TAG_MPEGLAYER3) pacing_wait = 0;
-  if (app.format_tag != 1 && app.windows_version >= kWindows395) OpenMixerMeter();
+  if (app.format_tag != WAVE_TAG_PCM && app.windows_version >= kWindows395) OpenMixerMeter();
 
   FirstBlockCosts costs;
   char read_failure[300];
   const char* failure = ReadFirstBlocks(costs, read_failure, sizeof read_failure);
   if (!failure) {
     app.run.Start(false);
-    SetRunPriority(1);
+    SetRunPriority(RunPriority::kRaised);
     failure = QueueFirstBlocks(costs);
   }
   if (failure) {
@@ -279,7 +258,7 @@ void StartPlayback() {
     ShowFailure(failure);
     return;
   }
-  SetRunControls(1);
+  SetRunControls(true);
 }
 
 void OnPlayBlockDone(WAVEHDR* header) {
@@ -290,9 +269,9 @@ void OnPlayBlockDone(WAVEHDR* header) {
   const DWORD start = timeGetTime();
 
   const int index = BlockIndexOf(static_cast<uint32_t>(header->dwUser));
-  if (index > 3) return;
+  if (index >= kBlockCount) return;
   const bool last = IsLastBlock(static_cast<uint32_t>(header->dwUser));
-  app.current_block = (app.current_block + 1) % 4;
+  app.current_block = (app.current_block + 1) % kBlockCount;
   app.played_bytes += app.block_length[index];
   if (queued_blocks > 0) --queued_blocks;
 
@@ -324,20 +303,12 @@ void OnPlayBlockDone(WAVEHDR* header) {
       if (queued_blocks > 0) return;
     }
   }
-  FinishPlayback();
+  RunEnding ending;
+  ending.next_in_play_list = true;
+  EndRun(ending);
 }
 
 void StopPlayback() {
   app.play_at_start = 0;
-  if (OnMemory()) KillTimer(app.main_window, kDisplayTimer);
-  SetRunControls(0);
-  app.run.Close();
-  CloseOutputDevice();
-  queued_blocks = 0;
-  SetRunPriority(0);
-  CloseSoundFile();
-  if (app.settings.levelwarning) ShowLevelReport(app.main_window);
-  SetIdleControls(1);
-  FreeDataBlocks();
-  app.run.End();
+  EndRun(RunEnding{});
 }

@@ -174,8 +174,15 @@ bool ApplyPlayingRate(PlayFormat& format, int rate_steps) {
   return true;
 }
 
-bool TimeLimitReached(uint32_t time_limit, uint32_t bytes_per_sec, uint32_t data_count) {
-  return time_limit != 0 && static_cast<uint64_t>(time_limit) * bytes_per_sec <= data_count;
+TimeLimitAction TimeLimitActionAt(double recorded_ms, uint32_t time_limit, double margin, bool record_at_start,
+                                  bool paused) {
+  if (time_limit == 0 || recorded_ms / 1000 < time_limit + margin) return TimeLimitAction::kNone;
+  if (record_at_start) return TimeLimitAction::kStopAndExit;
+  return paused ? TimeLimitAction::kMoveOn : TimeLimitAction::kPause;
+}
+
+double RecordedMs(uint32_t bytes, uint32_t bytes_per_sec) {
+  return bytes_per_sec == 0 ? 0.0 : bytes * 1000.0 / bytes_per_sec;
 }
 
 uint32_t FitIntoWaveFile(uint32_t data_count, uint32_t bytes, int16_t blockalign) {

@@ -93,10 +93,17 @@ struct PlayFormat {
 // size is 0.
 bool ApplyPlayingRate(PlayFormat& format, int rate_steps);
 
-// Streaming recording time limit: reached when time_limit seconds of sound
-// have been written. The product is taken in 64 bits, so long limits do not
-// wrap round and fire early.
-bool TimeLimitReached(uint32_t time_limit, uint32_t bytes_per_sec, uint32_t data_count);
+// The recording time limit, one rule for both modes: reached once the
+// recording has lasted time_limit seconds (0: no limit), plus the margin the
+// display clock of old systems needs. A recording started from the command
+// line then stops and ends the program; any other pauses and the limit moves
+// on. One that is paused already (the block kept after a Pause crossed the
+// limit) is not paused again, which would continue it: the limit only moves on.
+enum class TimeLimitAction { kNone, kPause, kMoveOn, kStopAndExit };
+TimeLimitAction TimeLimitActionAt(double recorded_ms, uint32_t time_limit, double margin, bool record_at_start,
+                                  bool paused);
+// How long `bytes` of sound last, in ms; 0 without a byte rate.
+double RecordedMs(uint32_t bytes, uint32_t bytes_per_sec);
 // Bytes of a recorded buffer that still fit into a WAVE file of at most
 // 0x7FFFFFFF bytes; a cut count is a multiple of blockalign.
 uint32_t FitIntoWaveFile(uint32_t data_count, uint32_t bytes, int16_t blockalign);

@@ -11,8 +11,15 @@
 
 constexpr int MODE_PLAY = 1;
 constexpr int MODE_REC = 2;
-constexpr int ON_MEMORY = 1;
-constexpr int STREAMING = 4;
+// How a run moves its sound (buffer_count): one memory block that holds all
+// of it, or four buffers that circulate between the device and the file.
+enum BufferMode : int { ON_MEMORY = 1, STREAMING = 4 };
+// The wave blocks (block_header, block_data). On memory, block 0 holds the
+// whole sound and block 1 is the monitor block: the input while a recording
+// is paused or on standby, the meter's window into block 0 during playback.
+constexpr int kBlockCount = 4;
+constexpr int kMemoryBlock = 0;
+constexpr int kMonitorBlock = 1;
 constexpr int MAX_ARGS = 256;
 
 // Mixer functions looked up at run time (the mixer is optional).
@@ -54,14 +61,13 @@ struct AppState {
   // Transport.
   int mode = 0;
   RunStatus run;  // changed by the transport only
-  int buffer_count = STREAMING;
+  BufferMode buffer_count = STREAMING;
   HWAVEIN wave_in = nullptr;
   HWAVEOUT wave_out = nullptr;
-  HGLOBAL header_handle[4] = {};
-  WAVEHDR* block_header[4] = {};
-  HGLOBAL data_handle[4] = {};
-  char* block_data[4] = {};
-  DWORD block_length[4] = {};
+  HGLOBAL header_handle[kBlockCount] = {};
+  WAVEHDR* block_header[kBlockCount] = {};
+  char* block_data[kBlockCount] = {};
+  DWORD block_length[kBlockCount] = {};
   int current_block = 0;
   DWORD buffer_size = 0;
   DWORD unit_size = 0;
@@ -73,9 +79,6 @@ struct AppState {
   DWORD played_bytes = 0;
   DWORD run_start_time = 0, pause_time = 0;
   UINT timer_interval = 0;
-  int saved_screensaver = 0;
-  DWORD pacing_mark = 0;
-  double record_mark_ms = 0.0;  // position_ms at the last on-memory estimate
 
   // Drive figures of the last measurement, capped at 2^31.
   DWORD free_bytes = 0, disk_bytes = 0, cluster_bytes = 0;

@@ -22,8 +22,6 @@ void Write(HDC dc, int x, int y, const StatusText& text) {
   TextOutA(dc, x, y, text.text, static_cast<int>(strlen(text.text)));
 }
 
-void Post(UINT command) { PostMessageA(app.main_window, WM_COMMAND, command, 0); }
-
 // The device's position as the portable tick wants it.
 TickPosition QueryDevicePosition(DWORD now) {
   const bool recording = app.mode == MODE_REC;
@@ -35,21 +33,6 @@ TickPosition QueryDevicePosition(DWORD now) {
   DWORD value = time.wType == TIME_SAMPLES ? time.u.sample : time.wType == TIME_BYTES ? time.u.cb : time.u.ms;
   return ConvertDevicePosition(result == MMSYSERR_NOERROR, time.wType, value, now, app.run_start_time, app.BytesPerSec,
                                app.khz);
-}
-
-void ApplyTimeLimit(double position_ms) {
-  switch (CheckTimeLimit(position_ms, app.settings.time_limit, app.time_limit_margin, app.record_at_start != 0)) {
-    case TIME_LIMIT_NONE:
-      break;
-    case TIME_LIMIT_STOP_AND_EXIT:
-      Post(IDM_STOP);
-      Post(IDM_EXIT);
-      break;
-    case TIME_LIMIT_PAUSE:
-      Post(IDM_PAUSE);
-      app.settings.time_limit += app.settings.EndTime;
-      break;
-  }
 }
 
 void Tick(HDC dc, DWORD now, DWORD start) {
@@ -73,7 +56,6 @@ void Tick(HDC dc, DWORD now, DWORD start) {
   app.meter.position_ms = frame.position_ms;
 
   Write(dc, 9 * W(), 7 * H(), FormatTickPositionText(frame.position_ms, app.BytesPerSec));
-  if (recording) ApplyTimeLimit(frame.position_ms);
 
   // Without a byte rate there is no telling where in the memory block the
   // sound is: the meter waits.
