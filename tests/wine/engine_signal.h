@@ -27,15 +27,7 @@ inline bool WriteSettings(const e2e::TempDir& dir, const std::vector<std::pair<s
   return e2e::WriteFileBytes(dir.File("TAPEON.INI"), text);
 }
 
-// Starts TAPEON with dir as profile and working directory.
-inline std::unique_ptr<e2e::Tapeon> Launch(const e2e::TempDir& dir, const std::string& arguments) {
-  e2e::LaunchOptions options;
-  options.arguments = arguments;
-  options.profile_dir = dir.path();
-  auto app = std::make_unique<e2e::Tapeon>(options);
-  if (app->started()) app->WaitForMainWindow();
-  return app;
-}
+using e2e::Launch;
 
 inline std::string PlayText() { return e2e::Pick("Play", "再生"); }
 inline std::string RecText() { return e2e::Pick("Rec.", "録音"); }
