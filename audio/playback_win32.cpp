@@ -26,6 +26,8 @@ namespace {
 // turns out shorter than its data chunk said, no block carries the end mark,
 // and the run ends when the last queued block is back.
 int queued_blocks = 0;
+// Data bytes queued in each block.
+DWORD block_length[kBlockCount] = {};
 // The pause before a returned block is refilled, fixed for the run (0: none).
 DWORD pacing_wait = 0;
 
@@ -79,11 +81,11 @@ void RefillBlock(WAVEHDR* header, int index, DWORD bytes) {
     app.data_count = 0;
     bytes = got > 0 ? static_cast<DWORD>(got) : 0;
     if (app.format_tag == WAVE_TAG_PCM) bytes = WholeBlocks(bytes, app.blockalign);
-    app.block_length[index] = bytes;
+    block_length[index] = bytes;
     if (bytes == 0) return;
   }
   header->lpData = app.block_data[index];
-  header->dwBufferLength = app.block_length[index];
+  header->dwBufferLength = block_length[index];
   header->dwFlags = 0;
   if (app.data_count == 0) header->dwUser |= END_MARK;
   if (waveOutPrepareHeader(app.wave_out, header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
@@ -140,13 +142,13 @@ const char* ReadFirstBlocks(FirstBlockCosts& costs, char* failure, size_t size) 
   if (OnMemory()) wait.emplace();
   const DWORD t0 = timeGetTime();
   for (int i = 0; i < app.buffer_count; ++i) {
-    app.block_length[i] = 0;
+    block_length[i] = 0;
     app.block_header[i]->lpData = nullptr;
   }
   for (int i = 0; i < app.buffer_count; ++i) {
     const DWORD bytes = app.data_count <= app.buffer_size ? app.data_count : app.buffer_size;
     app.data_count -= bytes;
-    app.block_length[i] = bytes;
+    block_length[i] = bytes;
     const LONG got = bytes > 0 ? mmioRead(app.file_mmio, app.block_data[i], static_cast<LONG>(bytes)) : 0;
     if (got != static_cast<LONG>(bytes)) {
       char format[256];
@@ -156,7 +158,7 @@ const char* ReadFirstBlocks(FirstBlockCosts& costs, char* failure, size_t size) 
     }
     if (i == 0) costs.read = Elapsed(t0);
   }
-  if (OnMemory()) app.block_length[1] = 0;
+  if (OnMemory()) block_length[1] = 0;
   return nullptr;
 }
 
@@ -176,7 +178,7 @@ void MeterQueuedBlock(HDC dc, int i, DWORD mark, FirstBlockCosts& costs) {
     app.meter.meter_stride = 1;
     const DWORD before = timeGetTime();
     costs.other = before - mark;
-    MeasureLevels(dc, 0, static_cast<long>(app.block_length[0]));
+    MeasureLevels(dc, 0, static_cast<long>(block_length[0]));
     costs.meter = Elapsed(before);
   }
 }
@@ -187,12 +189,12 @@ const char* QueueFirstBlocks(FirstBlockCosts& costs) {
   const DWORD t1 = timeGetTime();
   MainWindowDc window_dc;
   HDC dc = window_dc.get();
-  for (int i = 0; i < app.buffer_count && app.block_length[i] > 0; ++i) {
+  for (int i = 0; i < app.buffer_count && block_length[i] > 0; ++i) {
     WAVEHDR* header = app.block_header[i];
     ZeroMemory(header, sizeof(WAVEHDR));
     header->lpData = app.block_data[i];
-    header->dwBufferLength = app.block_length[i];
-    const bool last = (i < 3 && app.block_length[i + 1] == 0) || (i == 3 && app.data_count == 0);
+    header->dwBufferLength = block_length[i];
+    const bool last = (i < 3 && block_length[i + 1] == 0) || (i == 3 && app.data_count == 0);
     header->dwUser = MakeUserWord(i, last);
     if (waveOutPrepareHeader(app.wave_out, header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
       return PickId(IDS_HEADER_FAILED, ja::audio::kHeaderFailed);
@@ -272,11 +274,11 @@ void OnPlayBlockDone(WAVEHDR* header) {
   if (index >= kBlockCount) return;
   const bool last = IsLastBlock(static_cast<uint32_t>(header->dwUser));
   app.current_block = (app.current_block + 1) % kBlockCount;
-  app.played_bytes += app.block_length[index];
+  app.played_bytes += block_length[index];
   if (queued_blocks > 0) --queued_blocks;
 
   const DWORD bytes = app.data_count < app.buffer_size ? app.data_count : app.buffer_size;
-  app.block_length[index] = bytes;
+  block_length[index] = bytes;
 
   if (!app.wave_out) return;
   waveOutUnprepareHeader(app.wave_out, header, sizeof(WAVEHDR));
@@ -295,7 +297,7 @@ void OnPlayBlockDone(WAVEHDR* header) {
     app.data_count -= bytes;
 
     if (!last) {
-      MeasureLevels(dc, app.current_block, static_cast<long>(app.block_length[app.current_block]));
+      MeasureLevels(dc, app.current_block, static_cast<long>(block_length[app.current_block]));
       if (bytes > 0) {
         RefillBlock(header, index, bytes);
         AdaptStride(start, dc);

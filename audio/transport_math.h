@@ -41,7 +41,7 @@ struct BufferSizingInput {
   uint32_t data_total = 0;
   int mem_size = 15;                // MB
   unsigned windows_version = 0;
-  int16_t blockalign = 1;           // as the display format left it
+  int16_t blockalign = 1;           // nBlockAlign, signed as the current format keeps it
   bool recording = false;
 };
 

@@ -214,7 +214,7 @@ bool ComputeBufferSizes(const FormatRecord* format) {
   in.data_total = app.data_total;
   in.mem_size = app.settings.MemSize;
   in.windows_version = app.windows_version;
-  in.blockalign = app.blockalign;
+  in.blockalign = static_cast<int16_t>(format->wf.nBlockAlign);
   in.recording = app.mode == MODE_REC;
 
   const BufferSizing sizing = ComputeBufferSizing(in);
@@ -236,9 +236,10 @@ bool ComputeBufferSizes(const FormatRecord* format) {
       }
       return false;
   }
+  // The block size an MPEG stream is cut into (sizing.blockalign) is the
+  // buffers' own; the current format keeps the file's.
   app.unit_size = sizing.unit_size;
   app.buffer_size = sizing.buffer_size;
-  app.blockalign = sizing.blockalign;
   return true;
 }
 

@@ -102,18 +102,7 @@ void ShowPosition(HDC dc) {
   Write(dc, 9 * W(), 7 * H(), FormatPositionText(in));
 }
 
-void SetDisplayFormat(const FormatRecord* format) {
-  if (format == nullptr) return;
-  // A record of 14 bytes ends before the bits per sample; AllocFormatRecord
-  // zero-fills past it, so they read 0.
-  DisplayFormat d = MakeDisplayFormat(format->wf.wFormatTag, format->wf.nChannels, format->wf.nSamplesPerSec,
-                                      format->wf.nAvgBytesPerSec, format->wf.nBlockAlign, format->wBitsPerSample);
-  app.BytesPerSec = d.BytesPerSec;
-  app.blockalign = d.blockalign;
-  app.khz = d.khz;
-  app.sample_bits = d.sample_bits;
-  app.format_tag = d.format_tag;
-  app.meter.sample_class = d.sample_class;
+void ShowNewFormat() {
   if (!app.main_window) return;
   MainWindowDc dc;
   ClearMeterArea(dc.get());
