@@ -158,7 +158,7 @@ const char* ReadFirstBlocks(FirstBlockCosts& costs, char* failure, size_t size) 
     }
     if (i == 0) costs.read = Elapsed(t0);
   }
-  if (OnMemory()) block_length[1] = 0;
+  if (OnMemory()) block_length[kMonitorBlock] = 0;
   return nullptr;
 }
 
@@ -300,7 +300,7 @@ void OnPlayBlockDone(WAVEHDR* header) {
       MeasureLevels(dc, app.current_block, static_cast<long>(block_length[app.current_block]));
       if (bytes > 0) {
         RefillBlock(header, index, bytes);
-        AdaptStride(start, dc);
+        AdaptStride(start);
       }
       if (queued_blocks > 0) return;
     }

@@ -123,7 +123,7 @@ int TakeBlockBack(WAVEHDR* header) {
 // credited with what the display clock ran since the last estimate.
 DWORD MeterBlock(HDC dc, WAVEHDR* header, int index) {
   DWORD bytes = header->dwBytesRecorded;
-  if (!OnMemory() || index != 0) {
+  if (!OnMemory() || index != kMemoryBlock) {
     MeasureLevels(dc, index, static_cast<long>(bytes));
     return bytes;
   }
@@ -136,7 +136,7 @@ DWORD MeterBlock(HDC dc, WAVEHDR* header, int index) {
   }
   meter.position_ms = 0.0;
   ShowMeterMessage(nullptr);
-  MeasureLevels(dc, 0, static_cast<long>(bytes));
+  MeasureLevels(dc, kMemoryBlock, static_cast<long>(bytes));
   DrawMeterLabels(dc);
   if (bytes == 0) ShowMeterMessage(RecFailedText());
   return bytes;
@@ -146,7 +146,7 @@ DWORD MeterBlock(HDC dc, WAVEHDR* header, int index) {
 // run, or a streaming block that was not queued while paused.
 bool IsKept(const WAVEHDR* header, int index, DWORD bytes) {
   if (bytes == 0) return false;
-  return OnMemory() ? index == 0 : !IsPausedBlock(static_cast<uint32_t>(header->dwUser));
+  return OnMemory() ? index == kMemoryBlock : !IsPausedBlock(static_cast<uint32_t>(header->dwUser));
 }
 
 // Writes a block's sound to the file; false when the write fell short and the
@@ -163,7 +163,7 @@ bool KeepBlock(HDC dc, const WAVEHDR* header, int index, DWORD bytes) {
       bytes = FitIntoWaveFile(app.data_count, bytes, app.blockalign);
     }
     if (bytes > 0) written = mmioWrite(app.file_mmio, app.block_data[index], static_cast<LONG>(bytes));
-    if (OnMemory() && written == static_cast<LONG>(header->dwBytesRecorded)) FillSilence(0, app.buffer_size);
+    if (OnMemory() && written == static_cast<LONG>(header->dwBytesRecorded)) FillSilence(kMemoryBlock, app.buffer_size);
   }
   // A block cut to fit the 2 GB limit counts as a short write.
   if (written != static_cast<LONG>(header->dwBytesRecorded)) {
@@ -182,14 +182,14 @@ bool KeepBlock(HDC dc, const WAVEHDR* header, int index, DWORD bytes) {
 bool RequeueBlock(WAVEHDR* header, int index, DWORD bytes) {
   int k = index;
   if (OnMemory()) {
-    if (index == 0) {
+    if (index == kMemoryBlock) {
       app.buffer_size -= bytes;
       if (app.buffer_size < static_cast<DWORD>(app.blockalign > 0 ? app.blockalign : 1)) {
         EndRun(pending_ending);
         return false;
       }
     }
-    k = app.run.paused() ? 1 : 0;
+    k = app.run.paused() ? kMonitorBlock : kMemoryBlock;
     app.current_block = k;
   }
   header->lpData = app.block_data[k];
@@ -226,7 +226,7 @@ void HandleFilledBlock(WAVEHDR* header) {
     EndRun(pending_ending);
     return;
   }
-  if (RequeueBlock(header, index, bytes)) AdaptStride(start, dc);
+  if (RequeueBlock(header, index, bytes)) AdaptStride(start);
 }
 
 // ---- the steps of a start ----
@@ -282,9 +282,9 @@ bool QueueFirstBlocks(bool standby) {
     WAVEHDR* header = app.block_header[i];
     ZeroMemory(header, sizeof(WAVEHDR));
     header->lpData = app.block_data[i];
-    header->dwBufferLength = (i == 0 || !OnMemory()) ? app.buffer_size : app.unit_size;
+    header->dwBufferLength = (i == kMemoryBlock || !OnMemory()) ? app.buffer_size : app.unit_size;
     header->dwUser = MakeInputUserWord(i, standby);
-    const bool queue = !OnMemory() || i == (standby ? 1 : 0);
+    const bool queue = !OnMemory() || i == (standby ? kMonitorBlock : kMemoryBlock);
     if (!queue) continue;
     if (waveInPrepareHeader(app.wave_in, header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
       ShowFailure(PickId(IDS_HEADER_FAILED, ja::audio::kHeaderFailed));
@@ -333,7 +333,7 @@ void ShowRunStarted(bool standby) {
   }
   if (standby) {
     SetPauseButtonText(en::audio::kCont);
-    if (OnMemory()) app.current_block = 1;
+    if (OnMemory()) app.current_block = kMonitorBlock;
   }
 }
 

@@ -245,11 +245,11 @@ bool ComputeBufferSizes(const FormatRecord* format) {
 
 bool AllocateDataBlocks() {
   const bool on_memory = app.buffer_count == ON_MEMORY;
-  const int count = on_memory ? 2 : 4;
+  const int count = on_memory ? 2 : kBlockCount;
   std::optional<WaitCursor> wait;
   if (on_memory) wait.emplace();
   for (int i = 0; i < count; ++i) {
-    const DWORD size = (on_memory && i == 1) ? app.unit_size : app.buffer_size;
+    const DWORD size = (on_memory && i == kMonitorBlock) ? app.unit_size : app.buffer_size;
     HGLOBAL handle = GlobalAlloc(kShareableMemory, size);
     char* data = handle ? static_cast<char*>(GlobalLock(handle)) : nullptr;
     if (!data) {

@@ -59,12 +59,12 @@ void Tick(HDC dc, DWORD now, DWORD start) {
 
   // Without a byte rate there is no telling where in the memory block the
   // sound is: the meter waits.
-  if (!frame.has_offset || app.block_data[0] == nullptr) return;
+  if (!frame.has_offset || app.block_data[kMemoryBlock] == nullptr) return;
   LevelWindow window = ComputeLevelWindow(frame.offset, app.buffer_size, app.unit_size, app.blockalign,
                                           app.format_tag == WAVE_TAG_PCM, app.meter.metered_end);
   if (!window.measure) return;
-  MeasureLevelsOf(dc, app.block_data[0] + window.start, static_cast<long>(window.end - window.start));
-  AdaptStride(start, dc);
+  MeasureLevelsOf(dc, app.block_data[kMemoryBlock] + window.start, static_cast<long>(window.end - window.start));
+  AdaptStride(start);
   app.meter.metered_end = static_cast<long>(window.end);
 }
 
