@@ -329,6 +329,7 @@ void StartDisplayTimer() {
 
 void EndRun(const RunEnding& ending) {
   const bool had_run = app.run.active();
+  const bool had_file = app.file_mmio != nullptr;
   // No tick and no bounded stop wait outlives the run.
   if (app.main_window) {
     KillTimer(app.main_window, kDisplayTimer);
@@ -346,7 +347,7 @@ void EndRun(const RunEnding& ending) {
   app.run.End();
   // A run that ended while paused leaves no "Cont" behind for the next one.
   if (had_run) SetPauseButtonText(en::audio::kPause);
-  if (app.mode == MODE_REC) {
+  if (app.mode == MODE_REC && (had_run || had_file)) {
     if (app.data_count == 0) {
       RemoveEmptyFile();
     } else {
