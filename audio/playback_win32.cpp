@@ -114,7 +114,7 @@ void AbandonPlaybackStart() {
 
 // Sizes the run's buffers and puts the playing rate into the format record.
 bool PreparePlaybackRun() {
-  app.buffer_count = static_cast<BufferMode>(ChooseBufferCount(app.settings.OnMem, app.disk_bytes));
+  app.buffer_count = ChooseBufferCount(app.settings.OnMem, app.disk_bytes);
   app.played_bytes = 0;
   bool ready = ComputeBufferSizes(app.pFormat);
   if (ready && !ApplyRateToFormat()) {

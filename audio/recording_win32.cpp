@@ -247,7 +247,7 @@ bool PrepareRecordingRun() {
     CloseSoundFile();
     if (!CreateForRecord()) return false;
   }
-  app.buffer_count = static_cast<BufferMode>(ChooseBufferCount(app.settings.OnMem, app.disk_bytes));
+  app.buffer_count = ChooseBufferCount(app.settings.OnMem, app.disk_bytes);
   app.meter.meter_stride =
       InitialRecordStride(app.pFormat->wf.nSamplesPerSec, app.pFormat->wf.nChannels, OnMemory());
   if (!ComputeBufferSizes(app.pFormat)) {

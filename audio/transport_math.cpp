@@ -14,8 +14,8 @@ uint32_t Nearest(double x) { return static_cast<uint32_t>(x + 0.5); }
 
 }  // namespace
 
-int ChooseBufferCount(int on_mem_setting, uint32_t disk_bytes) {
-  return (on_mem_setting != 0 || disk_bytes <= SMALL_DRIVE_LIMIT) ? 1 : 4;
+BufferMode ChooseBufferCount(int on_mem_setting, uint32_t disk_bytes) {
+  return (on_mem_setting != 0 || disk_bytes <= SMALL_DRIVE_LIMIT) ? ON_MEMORY : STREAMING;
 }
 
 uint32_t ComputeUnitSize(uint32_t avg, uint32_t sps, uint32_t deltatime) {
@@ -56,7 +56,7 @@ BufferSizing ComputeBufferSizing(const BufferSizingInput& in) {
     return out;
   }
 
-  if (in.buffer_count != 1) {
+  if (in.buffer_count == STREAMING) {
     const bool mpeg = in.format_tag == WAVE_TAG_MPEGLAYER3;
     if (mpeg) {
       int block = in.mpeg_block_size >= 0 ? in.mpeg_block_size : in.format_block_align;

@@ -8,6 +8,7 @@
 
 #include "base/format_record.h"
 #include "base/playing_rate.h"
+#include "base/run_state.h"
 #include "base/windows_version.h"
 #include "sound_files/wave_create.h"
 
@@ -17,8 +18,9 @@ constexpr uint32_t END_MARK = 0x10000000;         // user-word bit of the last b
 constexpr uint32_t PAUSED_MARK = 0x20000000;      // user-word bit of an input block queued while paused
 constexpr uint32_t kMinimumDeltatime = 8;         // shorter buffers cannot be kept up with
 
-// 1 (ON_MEMORY) when the setting asks for it or the drive is very small, else 4.
-int ChooseBufferCount(int on_mem_setting, uint32_t disk_bytes);
+// ON_MEMORY when the setting asks for it or the drive is very small, else
+// STREAMING.
+BufferMode ChooseBufferCount(int on_mem_setting, uint32_t disk_bytes);
 
 // Why a run cannot be sized.
 enum class SizingRefusal {
@@ -36,7 +38,7 @@ struct BufferSizingInput {
   int32_t mpeg_block_size = -1;     // nBlockSize of the Layer-3 extension, -1 when the record has none
   bool shift_down = false;          // key states that tune the MPEG block size
   bool control_down = false;
-  int buffer_count = 4;
+  BufferMode buffer_count = STREAMING;
   uint32_t deltatime = 4096;
   uint32_t data_total = 0;
   int mem_size = 15;                // MB

@@ -11,9 +11,6 @@
 
 constexpr int MODE_PLAY = 1;
 constexpr int MODE_REC = 2;
-// How a run moves its sound (buffer_count): one memory block that holds all
-// of it, or four buffers that circulate between the device and the file.
-enum BufferMode : int { ON_MEMORY = 1, STREAMING = 4 };
 // The wave blocks (block_header, block_data). On memory, block 0 holds the
 // whole sound and block 1 is the monitor block: the input while a recording
 // is paused or on standby, the meter's window into block 0 during playback.

@@ -86,7 +86,7 @@ TEST(EngineBufferSizes, OddCutOfOtherFormatsGainsOneBlock) {
 
 TEST(EngineBufferSizes, OnMemoryBlockIsTheDataUpToTheMemoryLimit) {
   BufferSizingInput in = Pcm(44100, 2, 16);
-  in.buffer_count = 1;
+  in.buffer_count = ON_MEMORY;
   in.data_total = 100u << 20;
   in.mem_size = 15;
   BufferSizing s = ComputeBufferSizing(in);
@@ -107,14 +107,14 @@ TEST(EngineBufferSizes, OnMemoryBlockIsTheDataUpToTheMemoryLimit) {
 
 TEST(EngineBufferSizes, OldWindowsAvoidsWholeMultiplesOf64K) {
   BufferSizingInput in = Pcm(44100, 2, 16);
-  in.buffer_count = 1;
+  in.buffer_count = ON_MEMORY;
   in.data_total = 0x100000;
   in.windows_version = 0x30B;
   EXPECT_EQ(ComputeBufferSizing(in).buffer_size, 0x100000u - 4);
   in.windows_version = 0x30C;
   EXPECT_EQ(ComputeBufferSizing(in).buffer_size, 0x100000u);
   in.windows_version = 0x30A;
-  in.buffer_count = 4;
+  in.buffer_count = STREAMING;
   EXPECT_EQ(ComputeBufferSizing(in).buffer_size, 65536u);
 }
 
@@ -122,7 +122,7 @@ TEST(EngineBufferSizes, UnusableFormatsAndSettingsAreRefused) {
   BufferSizingInput in = Pcm(44100, 2, 16);
   in.blockalign = 0;  // a file with nBlockAlign 0
   EXPECT_EQ(ComputeBufferSizing(in).refusal, SizingRefusal::kFormat);
-  in.buffer_count = 1;
+  in.buffer_count = ON_MEMORY;
   in.data_total = 1000;
   EXPECT_EQ(ComputeBufferSizing(in).refusal, SizingRefusal::kFormat);
 
@@ -151,7 +151,7 @@ TEST(EngineBufferSizes, UnusableFormatsAndSettingsAreRefused) {
   EXPECT_EQ(ComputeBufferSizing(big_blocks).refusal, SizingRefusal::kDeltatime);
 
   in = Pcm(44100, 2, 16);
-  in.buffer_count = 1;
+  in.buffer_count = ON_MEMORY;
   in.data_total = 0;  // a full drive
   EXPECT_EQ(ComputeBufferSizing(in).refusal, SizingRefusal::kNoRoom);
   in.recording = true;
