@@ -35,15 +35,18 @@ void StoreArguments(const std::vector<std::string>& tokens) {
   }
 }
 
+// /E: the English interface on any system.
+bool force_english = false;
+
 void ReadCommandLine() {
   std::vector<std::string> tokens = SplitCommandLine(GetCommandLineA());
   StoreArguments(tokens);
   tokens.resize(static_cast<size_t>(app.arg_count));  // only the stored tokens count
   StartOptions options;
   ApplyOptions(tokens, app.settings, options);
-  app.force_english = options.force_english;
   app.play_at_start = options.play_at_start;
   app.record_at_start = options.record_at_start;
+  force_english = options.force_english;
   int file = FindFileArgument(app.args, app.arg_count, 1);
   if (file >= 0) {
     lstrcpynA(app.file_name, app.args[file], sizeof app.file_name);
@@ -62,10 +65,9 @@ void ChooseLanguageAndCells() {
   GetTextMetricsA(screen, &text);
   SelectObject(screen, previous);
   ReleaseDC(nullptr, screen);
-  app.japanese_ui = (text.tmCharSet == SHIFTJIS_CHARSET && !app.force_english) ? 1 : 0;
+  app.japanese_ui = (text.tmCharSet == SHIFTJIS_CHARSET && !force_english) ? 1 : 0;
   app.cell_height = app.japanese_ui ? text.tmAscent / 2 : text.tmHeight / 2;
   app.cell_width = text.tmAveCharWidth;
-  app.half_ascent = text.tmAscent / 2;
   if (app.cell_height <= 0) app.cell_height = 1;
   if (app.cell_width <= 0) app.cell_width = 1;
 }

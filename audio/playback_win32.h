@@ -3,11 +3,6 @@
 #include <windows.h>
 #include <mmsystem.h>
 
-// Posted to the main window when a run started from the command line has
-// played its file to the end: the window moves on to the next file argument,
-// or closes after the last one.
-constexpr UINT kPlayListNextMessage = WM_APP + 1;
-
 void StartPlayback();
 void OnPlayBlockDone(WAVEHDR* header);
 void StopPlayback();

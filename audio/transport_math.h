@@ -8,6 +8,7 @@
 
 #include "base/format_record.h"
 #include "base/playing_rate.h"
+#include "base/run_state.h"
 #include "base/windows_version.h"
 #include "sound_files/wave_create.h"
 
@@ -17,8 +18,9 @@ constexpr uint32_t END_MARK = 0x10000000;         // user-word bit of the last b
 constexpr uint32_t PAUSED_MARK = 0x20000000;      // user-word bit of an input block queued while paused
 constexpr uint32_t kMinimumDeltatime = 8;         // shorter buffers cannot be kept up with
 
-// 1 (ON_MEMORY) when the setting asks for it or the drive is very small, else 4.
-int ChooseBufferCount(int on_mem_setting, uint32_t disk_bytes);
+// ON_MEMORY when the setting asks for it or the drive is very small, else
+// STREAMING.
+BufferMode ChooseBufferCount(int on_mem_setting, uint32_t disk_bytes);
 
 // Why a run cannot be sized.
 enum class SizingRefusal {
@@ -36,12 +38,12 @@ struct BufferSizingInput {
   int32_t mpeg_block_size = -1;     // nBlockSize of the Layer-3 extension, -1 when the record has none
   bool shift_down = false;          // key states that tune the MPEG block size
   bool control_down = false;
-  int buffer_count = 4;
+  BufferMode buffer_count = STREAMING;
   uint32_t deltatime = 4096;
   uint32_t data_total = 0;
   int mem_size = 15;                // MB
   unsigned windows_version = 0;
-  int16_t blockalign = 1;           // as the display format left it
+  int16_t blockalign = 1;           // nBlockAlign, signed as the current format keeps it
   bool recording = false;
 };
 
@@ -93,10 +95,17 @@ struct PlayFormat {
 // size is 0.
 bool ApplyPlayingRate(PlayFormat& format, int rate_steps);
 
-// Streaming recording time limit: reached when time_limit seconds of sound
-// have been written. The product is taken in 64 bits, so long limits do not
-// wrap round and fire early.
-bool TimeLimitReached(uint32_t time_limit, uint32_t bytes_per_sec, uint32_t data_count);
+// The recording time limit, one rule for both modes: reached once the
+// recording has lasted time_limit seconds (0: no limit), plus the margin the
+// display clock of old systems needs. A recording started from the command
+// line then stops and ends the program; any other pauses and the limit moves
+// on. One that is paused already (the block kept after a Pause crossed the
+// limit) is not paused again, which would continue it: the limit only moves on.
+enum class TimeLimitAction { kNone, kPause, kMoveOn, kStopAndExit };
+TimeLimitAction TimeLimitActionAt(double recorded_ms, uint32_t time_limit, double margin, bool record_at_start,
+                                  bool paused);
+// How long `bytes` of sound last, in ms; 0 without a byte rate.
+double RecordedMs(uint32_t bytes, uint32_t bytes_per_sec);
 // Bytes of a recorded buffer that still fit into a WAVE file of at most
 // 0x7FFFFFFF bytes; a cut count is a multiple of blockalign.
 uint32_t FitIntoWaveFile(uint32_t data_count, uint32_t bytes, int16_t blockalign);

@@ -59,25 +59,24 @@ void MeasureMixerLevels(HDC dc) {
 static_assert(sizeof(MIXERCONTROLDETAILS) == 24, "mixer control details record");
 
 void FillSilence(int block, DWORD bytes) {
-  if (block < 0 || block > 3 || app.block_data[block] == nullptr) return;
+  if (block < 0 || block >= kBlockCount || app.block_data[block] == nullptr) return;
   memset(app.block_data[block], app.sample_bits == 16 ? 0 : 128, bytes);
 }
 
-DWORD MeasureLevels(HDC dc, int block, long bytes) {
-  const char* data = block >= 0 && block <= 3 ? app.block_data[block] : nullptr;
-  return MeasureLevelsOf(dc, data, bytes);
+void MeasureLevels(HDC dc, int block, long bytes) {
+  const char* data = block >= 0 && block < kBlockCount ? app.block_data[block] : nullptr;
+  MeasureLevelsOf(dc, data, bytes);
 }
 
-DWORD MeasureLevelsOf(HDC dc, const char* sound, long bytes) {
+void MeasureLevelsOf(HDC dc, const char* sound, long bytes) {
   if (app.format_tag != WAVE_TAG_PCM) {
     MeasureMixerLevels(dc);
-    return 0;
+    return;
   }
   MeterState& meter = app.meter;
   meter.meter_stride = LimitStride(meter.meter_stride, app.unit_size, meter.sample_class, app.settings.levelwarning != 0);
   const uint8_t* data = reinterpret_cast<const uint8_t*>(sound);
   ChannelPeaks peaks = ScanPeaks(meter.sample_class, data, bytes, meter.meter_stride);
-  DWORD stamp = timeGetTime();
   const DWORD delta = LevelDelta(meter.sample_class);
   const int h = app.cell_height;
   if (IsStereoClass(meter.sample_class)) {
@@ -87,10 +86,9 @@ DWORD MeasureLevelsOf(HDC dc, const char* sound, long bytes) {
     DrawChannelMeter(dc, LEFT_METER, peaks.left, 14 * h, 3 * h, delta);
   }
   if (BlockClips(meter.sample_class, peaks)) ++meter.over_count;
-  return stamp;
 }
 
-void AdaptStride(DWORD start, HDC) {
+void AdaptStride(DWORD start) {
   MeterState& meter = app.meter;
   DWORD now = timeGetTime();
   int32_t interval = static_cast<int32_t>(start - meter.last_buffer_time);

@@ -7,7 +7,9 @@ namespace ja::audio {
 // Data areas of a run.
 inline constexpr char kNotEnoughMemory[] = "メモリ不足です。";
 inline constexpr char kDataLockFailed[] = "データ チャンクのロックに失敗しました。%d %ld";
-inline constexpr char kHeaderMissing[] = "ヘッダー確保失敗";
+// The four wave headers of the main window.
+inline constexpr char kHeaderAllocFailed[] = "ヘッダー確保失敗";
+inline constexpr char kHeaderLockFailed[] = "ヘッダーロック失敗";
 inline constexpr char kHeaderFailed[] = "ウェーブヘッダーの準備ができません";
 
 // Buttons.

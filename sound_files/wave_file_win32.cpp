@@ -131,7 +131,7 @@ bool OpenForPlay() {
       return false;
     }
 
-    SetDisplayFormat(app.pFormat);
+    TakeCurrentFormat(app.pFormat);
     const DWORD khz_of_file = (app.pFormat->wf.nSamplesPerSec + 500) / 1000;
     if (!QueryOutputDevice()) {
       FreeFormatRecord();
@@ -193,7 +193,7 @@ bool CreateForRecord() {
       RECORDING_FORMAT_SIZE)
     return FailCreate(PickId(IDS_CANT_WRITE_FMT, jf::kCantWriteFmt), true);
 
-  SetDisplayFormat(app.pFormat);
+  TakeCurrentFormat(app.pFormat);
   const MMRESULT query =
       waveInOpen(nullptr, WAVE_MAPPER, reinterpret_cast<LPCWAVEFORMATEX>(app.pFormat), 0, 0, WAVE_FORMAT_QUERY);
   if (query != MMSYSERR_NOERROR) return FailCreate(FailureMessage(RecordQueryFailureText(query)), true);

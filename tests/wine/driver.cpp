@@ -396,6 +396,14 @@ std::vector<MenuItem> MenuPopups(const std::vector<MenuItem>& items) {
 
 // ---- The program ---------------------------------------------------------------
 
+std::unique_ptr<Tapeon> Launch(const TempDir& dir, const std::string& arguments, LaunchOptions options) {
+  options.arguments = arguments;
+  options.profile_dir = dir.path();
+  auto app = std::make_unique<Tapeon>(options);
+  if (app->started()) app->WaitForMainWindow();
+  return app;
+}
+
 Tapeon::Tapeon(const LaunchOptions& options) {
   std::string program = options.program.empty() ? TapeonPath() : options.program;
 

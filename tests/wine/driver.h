@@ -12,6 +12,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -155,6 +156,12 @@ struct LaunchOptions {
   std::vector<std::pair<std::string, std::string>> environment;  // added or replaced
   std::string program;      // default TapeonPath()
 };
+
+class Tapeon;
+// The one way the tests start TAPEON: with dir as its profile and working
+// directory and these arguments (options may name another program or add to
+// the environment); waits until its window is up, unless it does not start.
+std::unique_ptr<Tapeon> Launch(const TempDir& dir, const std::string& arguments, LaunchOptions options = {});
 
 class Tapeon {
  public:

@@ -230,12 +230,9 @@ class MeterRecording {
     player_ = std::make_unique<HostScript>(dir_, "play", engine_test::PlayCommand(dir_.File("tone.wav")));
     EXPECT_TRUE(player_->started());
     Sleep(1500);
-    LaunchOptions options;
-    options.profile_dir = dir_.path();
-    options.arguments = "\"" + dir_.File("rec.wav") + "\" /R" + extra_arguments;
-    app_ = std::make_unique<Tapeon>(options);
+    app_ = Launch(dir_, "\"" + dir_.File("rec.wav") + "\" /R" + extra_arguments);
     EXPECT_TRUE(app_->started());
-    window_ = app_->WaitForMainWindow();
+    window_ = app_->main_window();
     EXPECT_NE(window_, nullptr);
   }
   ~MeterRecording() {
@@ -360,11 +357,9 @@ TEST(MeterMixer, CompressedPlaybackShowsMixerLevelsOrItsNotice) {
     if (!FileExists(file)) GTEST_SKIP() << "no " << file << "; make the fixtures with tests/fixtures/*.sh";
     TempDir dir;
     WriteFileBytes(dir.File("TAPEON.INI"), "[TAPEON]\r\nlevelwarning=0\r\n");
-    LaunchOptions options;
-    options.profile_dir = dir.path();
-    options.arguments = "\"" + file + "\"";
-    Tapeon app(options);
-    HWND window = app.WaitForMainWindow();
+    auto launched = Launch(dir, "\"" + file + "\"");
+    Tapeon& app = *launched;
+    HWND window = app.main_window();
     ASSERT_NE(window, nullptr);
     ASSERT_TRUE(WaitUntil([&] { return app.ButtonEnabled(IDM_START); })) << file << " did not open";
     ASSERT_TRUE(app.PostCommand(IDM_START));

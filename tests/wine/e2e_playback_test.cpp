@@ -84,11 +84,9 @@ class Playback : public ::testing::Test {
   // to the device written to watched_.
   std::unique_ptr<Tapeon> LaunchWatched(const std::string& file, const std::string& program = "") {
     LaunchOptions options;
-    options.arguments = file;
-    options.profile_dir = dir_.path();
     options.program = program;
-    auto app = std::make_unique<Tapeon>(options);
-    EXPECT_NE(app->WaitForMainWindow(), nullptr);
+    auto app = Launch(dir_, file, options);
+    EXPECT_NE(app->main_window(), nullptr);
     EXPECT_TRUE(app->WatchPlayback(watched_)) << "the probe could not watch waveOutWrite";
     return app;
   }
@@ -212,7 +210,7 @@ TEST_F(Playback, LostBufferIsCaught) {
   const long frames = 6 * kRate;
   const std::string file = dir_.File("ramp.wav");
   ASSERT_TRUE(WriteRampWave(file, frames));
-  EXPECT_NE(RampDifference(PlayWatched(file, ModuleDir() + "\\TAPEON_drop_fault.EXE"), frames), "");
+  EXPECT_NE(RampDifference(PlayWatched(file, ModuleDir() + "\\TAPEON_fault.EXE"), frames), "");
 }
 
 class PlaybackRate : public Playback, public ::testing::WithParamInterface<int> {};

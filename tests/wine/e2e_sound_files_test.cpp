@@ -73,11 +73,8 @@ class SoundFilesE2E : public ::testing::Test {
 
   // Starts TAPEON with the file on its command line.
   bool Launch(const std::string& file) {
-    LaunchOptions options;
-    options.profile_dir = dir_.path();
-    options.arguments = "\"" + file + "\"";
-    app_ = std::make_unique<Tapeon>(options);
-    return app_->started() && app_->WaitForMainWindow();
+    app_ = e2e::Launch(dir_, "\"" + file + "\"");
+    return app_->started() && app_->main_window();
   }
 
   // Play mode reached: no message box came up, Start is enabled and says Play.
