@@ -37,7 +37,7 @@ uint32_t ComputeUnitSize(uint32_t avg, uint32_t sps, uint32_t deltatime) {
 BufferSizing ComputeBufferSizing(const BufferSizingInput& in) {
   BufferSizing out;
   out.blockalign = in.blockalign;
-  if (in.deltatime < kMinimumDeltatime) {
+  if (in.deltatime < kMinimumDeltatime || in.deltatime > kMaximumDeltatime) {
     out.refusal = SizingRefusal::kDeltatime;
     return out;
   }

@@ -16,6 +16,12 @@ constexpr uint32_t kWaveFileLimit = 0x7FFFFFFF;   // largest WAVE file a recordi
 constexpr uint32_t END_MARK = 0x10000000;         // user-word bit of the last block with data
 constexpr uint32_t PAUSED_MARK = 0x20000000;      // user-word bit of an input block queued while paused
 constexpr uint32_t kMinimumDeltatime = 8;         // shorter buffers cannot be kept up with
+// Twice the longest timing the Option dialog offers (32768): a buffer lasts at
+// most 8.2 s (5.9 s at 11025 Hz), so a recording's time limit, checked as
+// buffers come back, is never later than that, and four buffers of CD sound
+// take 4 MiB. Larger values (67108864 asked for four buffers of 1 GiB) are
+// refused as shorter ones are.
+constexpr uint32_t kMaximumDeltatime = 65536;
 
 // 1 (ON_MEMORY) when the setting asks for it or the drive is very small, else 4.
 int ChooseBufferCount(int on_mem_setting, uint32_t disk_bytes);
@@ -24,7 +30,7 @@ int ChooseBufferCount(int on_mem_setting, uint32_t disk_bytes);
 enum class SizingRefusal {
   kNone,
   kFormat,        // zero block size, or no byte rate at all: the data cannot be cut into blocks
-  kDeltatime,     // deltatime below kMinimumDeltatime
+  kDeltatime,     // deltatime outside kMinimumDeltatime..kMaximumDeltatime, or buffers too large
   kNoRoom,        // an on-memory block of 0 bytes (empty file or full drive)
 };
 

@@ -143,6 +143,10 @@ TEST(EngineBufferSizes, UnusableFormatsAndSettingsAreRefused) {
   EXPECT_EQ(ComputeBufferSizing(in).refusal, SizingRefusal::kDeltatime);
   in.deltatime = 8;
   EXPECT_EQ(ComputeBufferSizing(in).refusal, SizingRefusal::kNone);
+  in.deltatime = kMaximumDeltatime;
+  EXPECT_EQ(ComputeBufferSizing(in).refusal, SizingRefusal::kNone);
+  in.deltatime = kMaximumDeltatime + 1;
+  EXPECT_EQ(ComputeBufferSizing(in).refusal, SizingRefusal::kDeltatime);
   in.deltatime = 0xFFFFFFFF;  // would wrap round in 32 bits
   EXPECT_EQ(ComputeBufferSizing(in).refusal, SizingRefusal::kDeltatime);
 
