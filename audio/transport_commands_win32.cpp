@@ -110,6 +110,10 @@ void OnStopCommand() {
 }
 
 bool OnTransportTimer(UINT_PTR id) {
+  if (id == kPlayWatchTimer) {
+    OnPlaybackWatchTimer();
+    return true;
+  }
   if (id != kStopWaitTimer) return false;
   KillTimer(app.main_window, kStopWaitTimer);
   if (app.mode == MODE_REC && app.run.state() == RunState::kStopping) EndRecordingWithoutDevice();

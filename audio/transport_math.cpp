@@ -119,6 +119,15 @@ uint32_t PlayPacingWait(uint32_t deltatime, int khz, int rate_steps, unsigned wi
   return wait;
 }
 
+uint32_t PlaybackStallLimitMs(uint32_t block_bytes, uint32_t bytes_per_sec, int rate_steps) {
+  constexpr double kSlowestStream = 1000.0;  // bytes per second: 8 kbit/s
+  constexpr double kBlocks = 4.0;
+  constexpr double kSlackMs = 10000.0;
+  const double rate = bytes_per_sec != 0 ? bytes_per_sec : kSlowestStream;
+  const double limit = kBlocks * block_bytes * 1000.0 / rate / RateFactor(rate_steps) + kSlackMs;
+  return limit < 4294967295.0 ? static_cast<uint32_t>(limit) : 0xFFFFFFFFu;
+}
+
 uint32_t DisplayTimerInterval(uint32_t deltatime, int khz) {
   if (khz % 11 != 0) return deltatime / 8;
   return static_cast<uint32_t>(static_cast<uint64_t>(deltatime) * 1000 / 11025);

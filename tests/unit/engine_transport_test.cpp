@@ -418,4 +418,17 @@ TEST(EnginePlayList, OnMemoryPositionLine) {
   EXPECT_STREQ(text, "Pos:        0 KB      0 sec");
 }
 
+
+TEST(PlaybackStall, LimitFollowsTheBlockLengthAtThePlayingRate) {
+  // 65536 bytes of CD sound last 371.5 ms: four of them and 10 s.
+  EXPECT_EQ(PlaybackStallLimitMs(65536, 176400, 0), 11486u);
+  // An octave down the block lasts twice as long; up, half.
+  EXPECT_EQ(PlaybackStallLimitMs(65536, 176400, -120), 12972u);
+  EXPECT_EQ(PlaybackStallLimitMs(65536, 176400, 120), 10743u);
+  // No byte rate: the slowest stream, so a long block is never cut short.
+  EXPECT_EQ(PlaybackStallLimitMs(8192, 0, 0), 42768u);
+  // A whole memory block of 255 MB still gives a bound, not a wrap round.
+  EXPECT_EQ(PlaybackStallLimitMs(255u << 20, 1, -120), 0xFFFFFFFFu);
+}
+
 }  // namespace
