@@ -161,8 +161,13 @@ void OnPlayListNext() {
     SendMessageA(app.main_window, WM_CLOSE, 0, 0);
     return;
   }
-  lstrcpynA(app.file_name, app.args[next], sizeof app.file_name);
   app.next_arg = next + 1;
+  // A name too long for a path ends the list as a file that cannot be opened does.
+  if (!FitsFileName(app.args[next])) {
+    ShowCannotOpenFile();
+    return;
+  }
+  lstrcpynA(app.file_name, app.args[next], sizeof app.file_name);
   RefreshFileName();
   PostMessageA(app.main_window, WM_COMMAND, IDM_START, 0);
 }
@@ -455,7 +460,9 @@ LRESULT CALLBACK CONTROLPROC(HWND button, UINT message, WPARAM wparam, LPARAM lp
 void OnDropFiles(HDROP drop) {
   AbandonTransport();
   UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
-  if (count >= 1) {
+  if (count >= 1 && DragQueryFileA(drop, 0, nullptr, 0) >= sizeof app.file_name) {
+    ShowCannotOpenFile();  // never a cut name
+  } else if (count >= 1) {
     DragQueryFileA(drop, 0, app.file_name, sizeof app.file_name);
     RefreshFileName();
     PrepareForPlay();

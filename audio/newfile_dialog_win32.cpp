@@ -11,6 +11,7 @@
 #include "audio/newfile_rules.h"
 #include "base/dialog_look_win32.h"
 #include "base/file_system_win32.h"
+#include "base/text_rules.h"
 #include "base/ui_text_win32.h"
 #include "resources/ja_dialogs.h"
 #include "resources/resource_ids.h"
@@ -253,7 +254,8 @@ void OnNewFileOk(HWND dialog) {
     Browse(dialog, resolved.browse);
     return;
   }
-  if (resolved.outcome == RecordNameOutcome::TOO_LONG) {
+  // A device name ("NUL.WAV") would "create" without a file.
+  if (resolved.outcome == RecordNameOutcome::TOO_LONG || IsDeviceName(name)) {
     SayCannotCreate(dialog);
     return;
   }

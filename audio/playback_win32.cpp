@@ -30,6 +30,10 @@ int queued_blocks = 0;
 DWORD block_length[kBlockCount] = {};
 // The pause before a returned block is refilled, fixed for the run (0: none).
 DWORD pacing_wait = 0;
+// When the device last handed a block back (or the run started, or was
+// paused), and how long it may take before the run counts as stalled.
+DWORD last_block_back = 0;
+DWORD stall_limit_ms = 0;
 
 bool OnMemory() { return app.buffer_count == ON_MEMORY; }
 
@@ -98,6 +102,17 @@ void RefillBlock(WAVEHDR* header, int index, DWORD bytes) {
     return;
   }
   ++queued_blocks;
+}
+
+// Starts watching the run for a device that stops handing blocks back. The
+// device consumes a PCM format at its sample rate (whatever byte rate the file
+// claims), a compressed one at about its byte rate.
+void WatchPlaybackRun() {
+  const DWORD consumed = app.format_tag == WAVE_TAG_PCM ? static_cast<DWORD>(app.khz) * 1000 * app.blockalign
+                                                        : app.BytesPerSec;
+  stall_limit_ms = PlaybackStallLimitMs(app.buffer_size, consumed, app.rate_steps);
+  last_block_back = timeGetTime();
+  SetTimer(app.main_window, kPlayWatchTimer, kPlayWatchMs, nullptr);
 }
 
 // ---- the steps of a start ----
@@ -261,11 +276,13 @@ void StartPlayback() {
     return;
   }
   SetRunControls(true);
+  WatchPlaybackRun();
 }
 
 void OnPlayBlockDone(WAVEHDR* header) {
   if (!app.run.takes_blocks()) return;
   if (!IsOwnHeader(header)) return;
+  last_block_back = timeGetTime();
 
   if (pacing_wait != 0) PaceBuffer(pacing_wait);
   const DWORD start = timeGetTime();
@@ -313,4 +330,24 @@ void OnPlayBlockDone(WAVEHDR* header) {
 void StopPlayback() {
   app.play_at_start = 0;
   EndRun(RunEnding{});
+}
+
+void OnPlaybackWatchTimer() {
+  if (app.mode != MODE_PLAY || !app.run.under_way() || !app.wave_out) {
+    KillTimer(app.main_window, kPlayWatchTimer);
+    return;
+  }
+  const DWORD now = timeGetTime();
+  // A paused device holds its blocks by right.
+  if (app.run.paused()) last_block_back = now;
+  if (now - last_block_back <= stall_limit_ms) return;
+  KillTimer(app.main_window, kPlayWatchTimer);
+  if (OnMemory()) KillTimer(app.main_window, kDisplayTimer);
+  // Closed first, so that nothing the device does while the message shows
+  // counts; a lost device keeps the blocks it holds (CloseOutputDevice).
+  CloseOutputDevice();
+  ShowFailure(Pick(en::audio::kPlaybackStalled, ja::audio::kPlaybackStalled));
+  RunEnding ending;
+  ending.next_in_play_list = true;
+  EndRun(ending);
 }

@@ -111,6 +111,10 @@ void OnStopCommand() {
 }
 
 void OnTransportTimer(UINT_PTR id) {
+  if (id == kPlayWatchTimer) {
+    OnPlaybackWatchTimer();
+    return;
+  }
   if (id == kStopWaitTimer) {
     KillTimer(app.main_window, kStopWaitTimer);
     EndStoppedRecording();

@@ -10,6 +10,10 @@ constexpr UINT_PTR kDisplayTimer = 1;
 // back, and the run must end all the same.
 constexpr UINT_PTR kStopWaitTimer = 2;
 constexpr UINT kStopWaitMs = 3000;
+// The window timer that watches a playback for a device that stops handing
+// its blocks back (PlaybackStallLimitMs), and its period.
+constexpr UINT_PTR kPlayWatchTimer = 3;
+constexpr UINT kPlayWatchMs = 1000;
 
 // True when header is one of the four wave headers of the main window.
 bool IsOwnHeader(const WAVEHDR* header);

@@ -37,7 +37,7 @@ uint32_t ComputeUnitSize(uint32_t avg, uint32_t sps, uint32_t deltatime) {
 BufferSizing ComputeBufferSizing(const BufferSizingInput& in) {
   BufferSizing out;
   out.blockalign = in.blockalign;
-  if (in.deltatime < kMinimumDeltatime) {
+  if (in.deltatime < kMinimumDeltatime || in.deltatime > kMaximumDeltatime) {
     out.refusal = SizingRefusal::kDeltatime;
     return out;
   }
@@ -117,6 +117,15 @@ uint32_t PlayPacingWait(uint32_t deltatime, int khz, int rate_steps, unsigned wi
   const uint32_t short_wait = windows_version < kWindows395 ? 50 : 113;
   if (wait <= short_wait) wait = static_cast<uint32_t>(wait * 0.66);
   return wait;
+}
+
+uint32_t PlaybackStallLimitMs(uint32_t block_bytes, uint32_t bytes_per_sec, int rate_steps) {
+  constexpr double kSlowestStream = 1000.0;  // bytes per second: 8 kbit/s
+  constexpr double kBlocks = 4.0;
+  constexpr double kSlackMs = 10000.0;
+  const double rate = bytes_per_sec != 0 ? bytes_per_sec : kSlowestStream;
+  const double limit = kBlocks * block_bytes * 1000.0 / rate / RateFactor(rate_steps) + kSlackMs;
+  return limit < 4294967295.0 ? static_cast<uint32_t>(limit) : 0xFFFFFFFFu;
 }
 
 uint32_t DisplayTimerInterval(uint32_t deltatime, int khz) {

@@ -17,6 +17,12 @@ constexpr uint32_t kWaveFileLimit = 0x7FFFFFFF;   // largest WAVE file a recordi
 constexpr uint32_t END_MARK = 0x10000000;         // user-word bit of the last block with data
 constexpr uint32_t PAUSED_MARK = 0x20000000;      // user-word bit of an input block queued while paused
 constexpr uint32_t kMinimumDeltatime = 8;         // shorter buffers cannot be kept up with
+// Twice the longest timing the Option dialog offers (32768): a buffer lasts at
+// most 8.2 s (5.9 s at 11025 Hz), so a recording's time limit, checked as
+// buffers come back, is never later than that, and four buffers of CD sound
+// take 4 MiB. Larger values (67108864 asked for four buffers of 1 GiB) are
+// refused as shorter ones are.
+constexpr uint32_t kMaximumDeltatime = 65536;
 
 // ON_MEMORY when the setting asks for it or the drive is very small, else
 // STREAMING.
@@ -26,7 +32,7 @@ BufferMode ChooseBufferCount(int on_mem_setting, uint32_t disk_bytes);
 enum class SizingRefusal {
   kNone,
   kFormat,        // zero block size, or no byte rate at all: the data cannot be cut into blocks
-  kDeltatime,     // deltatime below kMinimumDeltatime
+  kDeltatime,     // deltatime outside kMinimumDeltatime..kMaximumDeltatime, or buffers too large
   kNoRoom,        // an on-memory block of 0 bytes (empty file or full drive)
 };
 
@@ -68,6 +74,14 @@ uint32_t RecordPacingWait(uint32_t deltatime, int khz);
 uint32_t PlayPacingWait(uint32_t deltatime, int khz, int rate_steps, unsigned windows_version);
 // The handlers wait only for waits above 33 ms.
 inline bool WorthPacing(uint32_t wait_ms) { return wait_ms > 33; }
+
+// How long a playback may go without the device handing a block back before
+// it counts as stalled (a device that was lost, or a codec that lost its way):
+// four times what one queued block (the whole sound on memory) lasts at the
+// playing rate, and 10 s more for a busy machine. bytes_per_sec is what the
+// device consumes; 0 (a stream without a byte rate) counts as the slowest
+// compressed stream, 8 kbit/s.
+uint32_t PlaybackStallLimitMs(uint32_t block_bytes, uint32_t bytes_per_sec, int rate_steps);
 
 // Period of the display timer of on-memory runs.
 uint32_t DisplayTimerInterval(uint32_t deltatime, int khz);

@@ -91,8 +91,6 @@ void CloseWaveDevice(Device& device, MMRESULT(WINAPI* reset)(Device),
 
 void CloseInputDevice() { CloseWaveDevice(app.wave_in, waveInReset, waveInUnprepareHeader, waveInClose); }
 
-void CloseOutputDevice() { CloseWaveDevice(app.wave_out, waveOutReset, waveOutUnprepareHeader, waveOutClose); }
-
 // Writes what the input device captured into blocks whose notices the run
 // will not handle (handed back by a stop's reset, or kept by a lost device),
 // oldest first, whole frames only; none that was queued while paused or on
@@ -139,6 +137,8 @@ void RestoreScreenSaver() {
 }
 
 }  // namespace
+
+void CloseOutputDevice() { CloseWaveDevice(app.wave_out, waveOutReset, waveOutUnprepareHeader, waveOutClose); }
 
 // ---- shared pieces ----
 
@@ -334,6 +334,7 @@ void EndRun(const RunEnding& ending) {
   if (app.main_window) {
     KillTimer(app.main_window, kDisplayTimer);
     KillTimer(app.main_window, kStopWaitTimer);
+    KillTimer(app.main_window, kPlayWatchTimer);
   }
   if (had_run) SetRunControls(false);
   SetRunPriority(RunPriority::kNormal);

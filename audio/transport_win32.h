@@ -50,6 +50,9 @@ void StartDisplayTimer();
 // level report, next file of the play list. Steps that have nothing to do
 // (no device, no file, no run) are skipped.
 void EndRun(const RunEnding& ending);
+// Resets and closes the output device of the run (the run no longer takes
+// its notices); headers a lost device still holds are left to it.
+void CloseOutputDevice();
 // Lets go of the current file and any device while no run is active (before
 // another file is chosen, or after a start failed before its run began).
 void AbandonTransport();

@@ -32,6 +32,8 @@ inline constexpr char kNoPlayDriver[] = "この形式を再生できるドライ
 inline constexpr char kReadingFile[] = "ファイル読み込み中";
 inline constexpr char kWaveOutWriteFailed[] = "デバイスへの出力に失敗しました。";
 inline constexpr char kCantReadData[] = "データチャンクを読み取れません。%d %ld";
+// A playback ended because the device stopped handing its blocks back.
+inline constexpr char kPlaybackStalled[] = "サウンドデバイスが応答しないため、再生を終了しました。";
 
 // A run refused because the buffer time setting cannot be used.
 inline constexpr char kBadDeltatime[] = "バッファ時間(deltatime)の設定が使えません。";
@@ -42,6 +44,7 @@ inline constexpr char kBadDeltatime[] = "バッファ時間(deltatime)の設定�
 namespace en::audio {
 inline constexpr char kRecording[] = "Recording...";
 inline constexpr char kBadDeltatime[] = "deltatime setting cannot be used";
+inline constexpr char kPlaybackStalled[] = "sound device does not respond; playback ended";
 inline constexpr char kCont[] = "Cont";
 inline constexpr char kPause[] = "Pause";
 inline constexpr char kPlay[] = "Play";

@@ -143,6 +143,10 @@ TEST(EngineBufferSizes, UnusableFormatsAndSettingsAreRefused) {
   EXPECT_EQ(ComputeBufferSizing(in).refusal, SizingRefusal::kDeltatime);
   in.deltatime = 8;
   EXPECT_EQ(ComputeBufferSizing(in).refusal, SizingRefusal::kNone);
+  in.deltatime = kMaximumDeltatime;
+  EXPECT_EQ(ComputeBufferSizing(in).refusal, SizingRefusal::kNone);
+  in.deltatime = kMaximumDeltatime + 1;
+  EXPECT_EQ(ComputeBufferSizing(in).refusal, SizingRefusal::kDeltatime);
   in.deltatime = 0xFFFFFFFF;  // would wrap round in 32 bits
   EXPECT_EQ(ComputeBufferSizing(in).refusal, SizingRefusal::kDeltatime);
 
@@ -437,6 +441,19 @@ TEST(EnginePlayList, OnMemoryPositionLine) {
   EXPECT_STREQ(text, "Pos:     1722 KB     10 sec");
   FormatMemoryPlayPosition(text, sizeof text, 1, 1000, 0);
   EXPECT_STREQ(text, "Pos:        0 KB      0 sec");
+}
+
+
+TEST(PlaybackStall, LimitFollowsTheBlockLengthAtThePlayingRate) {
+  // 65536 bytes of CD sound last 371.5 ms: four of them and 10 s.
+  EXPECT_EQ(PlaybackStallLimitMs(65536, 176400, 0), 11486u);
+  // An octave down the block lasts twice as long; up, half.
+  EXPECT_EQ(PlaybackStallLimitMs(65536, 176400, -120), 12972u);
+  EXPECT_EQ(PlaybackStallLimitMs(65536, 176400, 120), 10743u);
+  // No byte rate: the slowest stream, so a long block is never cut short.
+  EXPECT_EQ(PlaybackStallLimitMs(8192, 0, 0), 42768u);
+  // A whole memory block of 255 MB still gives a bound, not a wrap round.
+  EXPECT_EQ(PlaybackStallLimitMs(255u << 20, 1, -120), 0xFFFFFFFFu);
 }
 
 }  // namespace

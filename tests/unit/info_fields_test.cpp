@@ -411,6 +411,9 @@ TEST(InfoStreamTime, KeepsATimeTheWaveFieldsGave) {
   // An "RMP3" file whose first chunk is the data: its size, not the file's.
   EXPECT_EQ(StreamTimeText("unknown sec", KIND_RMP3, "data", "32000", 16000, 160000, mode), "2.000000 sec");
   EXPECT_EQ(StreamTimeText("unknown sec", KIND_RMP3, "LIST", "32000", 16000, 160000, mode), "10.000000 sec");
+  // The bytes of an ID3v2 tag before the first frame are no playing time.
+  EXPECT_EQ(StreamTimeText("", KIND_RAW, "", "", 16000, 160000, mode, 32000), "8.000000 sec");
+  EXPECT_EQ(StreamTimeText("", KIND_RMP3, "data", "32000", 16000, 160000, mode, 16000), "1.000000 sec");
   // A stream without a byte rate (Ogg without a nominal bitrate).
   EXPECT_EQ(StreamTimeText("", KIND_RAW, "", "", 0, 160000, mode), "unknown sec");
 }

@@ -600,6 +600,8 @@ bool Tapeon::WatchPlayback(const std::string& path, const std::string& timing_pa
   return Watch("WatchPlayback", path, timing_path);
 }
 
+bool Tapeon::StallPlayback() { return Watch("StallPlayback", ""); }
+
 bool Tapeon::WatchRecording(const std::string& path) { return main_window_ && Watch("WatchRecording", path); }
 
 std::vector<MenuItem> Tapeon::MainMenu() { return ReadMenus(main_window_, menu_probe::kMenuBar); }

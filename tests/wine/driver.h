@@ -200,6 +200,9 @@ class Tapeon {
   // takes the program's waveOutWrite). False when the watch could not be set.
   // With a timing_path, a menu_probe::WriteTime record per buffer goes there.
   bool WatchPlayback(const std::string& path, const std::string& timing_path = "");
+  // From now on the device stops: every buffer the program hands over is
+  // taken and never played nor handed back.
+  bool StallPlayback();
   // Likewise the bytes of every buffer the wave input device gives back to
   // the main window, before the program handles it (the probe subclasses the
   // window).

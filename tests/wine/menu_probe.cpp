@@ -61,7 +61,11 @@ bool OpenWatchFile(char* path, HANDLE* current) {
   return true;
 }
 
+// Set by StallPlayback: buffers are taken and never played nor handed back.
+volatile LONG stall_writes = 0;
+
 MMRESULT WINAPI WatchedWaveOutWrite(HWAVEOUT device, LPWAVEHDR header, UINT size) {
+  if (stall_writes) return MMSYSERR_NOERROR;
   const menu_probe::WriteTime time = {timeGetTime(), header ? header->dwBufferLength : 0};
   const MMRESULT result = real_wave_out_write(device, header, size);
   if (result == MMSYSERR_NOERROR && timing_file != INVALID_HANDLE_VALUE) {
@@ -99,10 +103,10 @@ void** ImportSlot(HMODULE module, const char* dll, const char* function) {
 
 }  // namespace
 
-extern "C" __declspec(dllexport) DWORD WINAPI WatchPlayback(void* parameter) {
-  auto* request = static_cast<menu_probe::WatchRequest*>(parameter);
-  if (!OpenWatchFile(request->path, &watch_file)) return 0;
-  if (request->timing_path[0] && !OpenWatchFile(request->timing_path, &timing_file)) return 0;
+namespace {
+
+// Puts WatchedWaveOutWrite in the place of the program's waveOutWrite.
+DWORD TakeWaveOutWrite() {
   if (real_wave_out_write) return 1;
   void** slot = ImportSlot(GetModuleHandleA(nullptr), "winmm.dll", "waveOutWrite");
   DWORD protection = 0;
@@ -111,6 +115,20 @@ extern "C" __declspec(dllexport) DWORD WINAPI WatchPlayback(void* parameter) {
   InterlockedExchangePointer(slot, reinterpret_cast<void*>(&WatchedWaveOutWrite));
   VirtualProtect(slot, sizeof *slot, protection, &protection);
   return 1;
+}
+
+}  // namespace
+
+extern "C" __declspec(dllexport) DWORD WINAPI WatchPlayback(void* parameter) {
+  auto* request = static_cast<menu_probe::WatchRequest*>(parameter);
+  if (!OpenWatchFile(request->path, &watch_file)) return 0;
+  if (request->timing_path[0] && !OpenWatchFile(request->timing_path, &timing_file)) return 0;
+  return TakeWaveOutWrite();
+}
+
+extern "C" __declspec(dllexport) DWORD WINAPI StallPlayback(void*) {
+  InterlockedExchange(&stall_writes, 1);
+  return TakeWaveOutWrite();
 }
 
 extern "C" __declspec(dllexport) DWORD WINAPI WatchRecording(void* parameter) {

@@ -32,6 +32,9 @@ struct Request {
 // WatchPlayback: from then on, the bytes of every buffer the program hands to
 // waveOutWrite (and the device accepts) are appended to the file at `path`, in
 // the order of the calls. The thread result is 1 when the watch is in place.
+// StallPlayback (same request, unused): from then on every buffer is taken
+// with success and never reaches the device nor comes back, as with a device
+// that stops.
 constexpr uint32_t kPathBytes = 260;
 struct WatchRequest {
   char path[kPathBytes];
