@@ -12,6 +12,8 @@
 #                       the same)
 #   wine_env_stop       ends what wine_env_start started, and the prefix's
 #                       Wine processes
+#   wine_env_raise      from then on wine_env_run starts programs at a raised
+#                       priority (WINE_ENV_NICE), when this user may raise it
 # Settings (environment):
 #   TAPEON_WINEPREFIX   prefix to use (default <repo>/build/wineprefix)
 #   TAPEON_CODEC        0: the prefix without the Ogg Vorbis codec driver
@@ -252,12 +254,36 @@ wine_env_start() {
 wine_env_run() {
   local log=$1
   shift
-  local -a vars=()
+  local -a vars=() raise=()
   while [ $# -gt 0 ] && [[ "$1" == [A-Za-z_]*=* ]]; do
     vars+=("$1")
     shift
   done
-  env "${vars[@]}" wine "$@" </dev/null >"$log" 2>&1
+  [ -n "${WINE_ENV_NICE:-}" ] && raise=(nice -n "$WINE_ENV_NICE")
+  env "${vars[@]}" "${raise[@]}" wine "$@" </dev/null >"$log" 2>&1
+}
+
+# During a run TAPEON asks Windows for the real-time priority class, so that
+# a busy machine does not starve its sound; Wine passes no priority on to
+# Linux. What stands in for it is a lower nice value for the program's
+# process, which only root or a user with a nice limit (ulimit -e) of 30 or
+# more may take. Sets WINE_ENV_NICE when allowed; otherwise empties it, puts
+# why into WINE_ENV_RAISE_REASON and fails. GNU nice runs the command even when it cannot raise it, hence
+# the check of the value the command got.
+WINE_ENV_RAISED_NICE=-10
+wine_env_raise() {
+  local now wanted got
+  now=$(nice)
+  wanted=$((now + WINE_ENV_RAISED_NICE))
+  [ "$wanted" -lt -20 ] && wanted=-20
+  got=$(nice -n "$WINE_ENV_RAISED_NICE" nice 2>/dev/null)
+  if [ "$got" = "$wanted" ]; then
+    WINE_ENV_NICE=$WINE_ENV_RAISED_NICE
+    return 0
+  fi
+  WINE_ENV_NICE=
+  WINE_ENV_RAISE_REASON="TAPEON runs at normal priority: raising it (nice $WINE_ENV_RAISED_NICE) needs root or ulimit -e of $((20 - wanted)) or more; on a busy machine its sound may break up"
+  return 1
 }
 
 wine_env_stop() {
