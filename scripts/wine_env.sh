@@ -118,8 +118,9 @@ _wine_env_prepare_prefix() {
     log="$_WINE_ENV_STATE/wineboot.log"
     running_before=0
     [ -d "$WINEPREFIX" ] && _wine_env_server_running && running_before=1
+    japanese_bitmap="$WINEPREFIX/drive_c/windows/Fonts/jvgasys.fon"
     if [ -f "$WINEPREFIX/.tapeon-ready" ] && [ -f "$WINEPREFIX/.tapeon-system-font" ] &&
-       { [ -f "$WINEPREFIX/.tapeon-fonts" ] || [ ! -d /usr/share/wine/fonts ]; }; then
+       { [ -f "$WINEPREFIX/.tapeon-fonts" ] || [ ! -d /usr/share/wine/fonts ]; } && [ ! -L "$japanese_bitmap" ]; then
       exit 0
     fi
     if [ ! -f "$WINEPREFIX/.tapeon-created" ] && [ ! -f "$WINEPREFIX/.tapeon-ready" ]; then
@@ -129,9 +130,13 @@ _wine_env_prepare_prefix() {
       touch "$WINEPREFIX/.tapeon-created"
     fi
     # Tahoma, Marlett (the caption buttons) and the bitmap system fonts are
-    # looked for in the prefix's Fonts folder only.
+    # looked for in the prefix's Fonts folder only. Not the Japanese bitmap
+    # "System" (jvgasys.fon): it has no kanji, and while it is there Japanese
+    # dialogs get it and show boxes (older prefixes lose it here).
+    rm -f "$japanese_bitmap"
     if [ ! -f "$WINEPREFIX/.tapeon-fonts" ] && [ -d /usr/share/wine/fonts ]; then
       for font in /usr/share/wine/fonts/*; do
+        [ "$(basename "$font")" = jvgasys.fon ] && continue
         ln -sf "$font" "$WINEPREFIX/drive_c/windows/Fonts/"
       done
       wineboot -u </dev/null >>"$log" 2>&1 || exit 1

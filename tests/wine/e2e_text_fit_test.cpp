@@ -5,6 +5,7 @@
 // inside the program (a font handle means nothing in another process).
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,12 @@ std::string CutTexts(Tapeon& app, HWND window, const std::string& name) {
   std::string cut;
   const std::vector<Tapeon::TextFit> fits = app.MeasureTexts(window);
   if (fits.empty()) return name + ": no label measured\n";
+  // The tightest label, for the log.
+  const Tapeon::TextFit* tightest = &fits.front();
+  for (const Tapeon::TextFit& fit : fits)
+    if (fit.available - fit.needed < tightest->available - tightest->needed) tightest = &fit;
+  std::printf("%s: %zu labels; tightest: control %d, %d px of text in %d px\n", name.c_str(), fits.size(), tightest->id,
+              tightest->needed, tightest->available);
   for (const Tapeon::TextFit& fit : fits) {
     if (fit.fits) continue;
     cut += name + ": control " + std::to_string(fit.id) + " \"" + fit.text + "\": " + std::to_string(fit.needed) +
