@@ -33,7 +33,7 @@ trap wine_env_stop EXIT
 wine_env_raise || echo "run.sh: $WINE_ENV_RAISE_REASON" >&2
 if [ -n "${_WINE_ENV_XVFB_PID:-}" ]; then
   echo "run.sh: TAPEON runs on the virtual display $DISPLAY, which nobody sees; Ctrl+C ends it;" \
-    "a picture of it: DISPLAY=$DISPLAY scripts/screenshot.sh tapeon.png running" >&2
+    "a picture of it: DISPLAY=$DISPLAY $repo/scripts/screenshot.sh tapeon.png running" >&2
 fi
 
 log=$(mktemp "${TMPDIR:-/tmp}/tapeon-run.XXXXXX")
