@@ -44,12 +44,11 @@ names=$(unzip -Z1 "$zip" | LC_ALL=C sort | xargs)
 if [ "$names" != "README.TXT READMEJP.TXT TAPEON.EXE vorbis.acm vorbis.inf" ]; then
   failed "contents" "the zip holds: $names"
 elif ! result=$(python3 - "$zip" "$version" 2>&1 <<'PY'
-import struct, sys, zipfile
+import re, struct, sys, zipfile
 path, version = sys.argv[1], sys.argv[2]
 z = zipfile.ZipFile(path)
 for name in z.namelist():
-    stem, _, ext = name.partition('.')
-    if not (1 <= len(stem) <= 8 and len(ext) <= 3 and '.' not in ext and name.upper() == name.upper().strip()):
+    if not re.fullmatch(r'[A-Za-z0-9_]{1,8}(\.[A-Za-z0-9_]{1,3})?', name):
         sys.exit('%s is no 8.3 name' % name)
 for name in ('README.TXT', 'READMEJP.TXT', 'vorbis.inf'):
     text = z.read(name)
