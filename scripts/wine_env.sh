@@ -14,6 +14,7 @@
 #                       Wine processes
 #   wine_env_raise      from then on wine_env_run starts programs at a raised
 #                       priority (WINE_ENV_NICE), when this user may raise it
+#                       (the busy-machine benchmarks' TAPEON_RAISED=1)
 # Settings (environment):
 #   TAPEON_WINEPREFIX   prefix to use (default <repo>/build/wineprefix)
 #   TAPEON_CODEC        0: the prefix without the Ogg Vorbis codec driver
@@ -270,11 +271,12 @@ wine_env_run() {
 
 # During a run TAPEON asks Windows for the real-time priority class, so that
 # a busy machine does not starve its sound; Wine passes no priority on to
-# Linux. What stands in for it is a lower nice value for the program's
-# process, which only root or a user with a nice limit (ulimit -e) of 30 or
-# more may take. Sets WINE_ENV_NICE when allowed; otherwise empties it, puts
-# why into WINE_ENV_RAISE_REASON and fails. GNU nice runs the command even when it cannot raise it, hence
-# the check of the value the command got.
+# Linux. What could stand in for it is a lower nice value for the program's
+# process (measured by the busy benchmarks; see the README), which only root
+# or a user with a nice limit (ulimit -e) of 30 or more may take. Sets
+# WINE_ENV_NICE when allowed; otherwise empties it, puts why into
+# WINE_ENV_RAISE_REASON and fails. GNU nice runs the command even when it
+# cannot raise it, hence the check of the value the command got.
 WINE_ENV_RAISED_NICE=-10
 wine_env_raise() {
   local now wanted got
@@ -287,7 +289,7 @@ wine_env_raise() {
     return 0
   fi
   WINE_ENV_NICE=
-  WINE_ENV_RAISE_REASON="TAPEON runs at normal priority: raising it (nice $WINE_ENV_RAISED_NICE) needs root or ulimit -e of $((20 - wanted)) or more; on a busy machine its sound may break up"
+  WINE_ENV_RAISE_REASON="cannot raise the priority (nice $WINE_ENV_RAISED_NICE): that needs root or ulimit -e of $((20 - wanted)) or more"
   return 1
 }
 
