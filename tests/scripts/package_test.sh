@@ -215,13 +215,13 @@ played_line() { tr -d '\r' <"$logs/play-$1.log" | grep -E '^(played|message|TAPE
 before=$(codec_traces)
 
 # ---- A package without vorbis.acm: the install changes nothing ------------------
-inf_section DefaultInstall "$(windows_path "$damaged/vorbis.inf")" 20
+inf_section DefaultInstall "$(windows_path "$damaged/vorbis.inf")" 10
 status=$?
 after=$(codec_traces)
 if [ "$after" != "$before" ]; then
   failed "without vorbis.acm" "the install left: $(diff <(echo "$before") <(echo "$after") | grep '^>' | xargs)"
 else
-  ok "without vorbis.acm" "nothing installed$([ "$status" = 124 ] && echo "; setup still retrying the file after 20 s, ended")"
+  ok "without vorbis.acm" "nothing installed$([ "$status" = 124 ] && echo "; setup still retrying the file after 10 s, ended")"
 fi
 
 # ---- Before: no codec ------------------------------------------------------------
