@@ -156,8 +156,6 @@ DRIVERS='HKLM\Software\Microsoft\Windows NT\CurrentVersion\Drivers32'
 # What of the codec the prefix holds: files named vorbis.acm outside the
 # unpacked folders, registry lines that name it, SYSTEM.INI lines.
 codec_traces() {
-  local reg="$work/hklm.reg"
-  rm -f "$reg"
   wine_env_run "$logs/regedit.log" regedit /E "C:\\hklm.reg" HKEY_LOCAL_MACHINE
   iconv -f UTF-16 -t UTF-8 "$drive_c/hklm.reg" 2>/dev/null | tr -d '\r' | grep -i 'vorbis'
   rm -f "$drive_c/hklm.reg"
