@@ -208,6 +208,18 @@ class Tapeon {
   // window).
   bool WatchRecording(const std::string& path);
 
+  // The label controls of a window of the program (a dialog, or the main
+  // window), with the room their texts take and have, measured inside the
+  // program in the fonts it gave them.
+  struct TextFit {
+    int id = 0;
+    std::string text;
+    int needed = 0;
+    int available = 0;
+    bool fits = false;
+  };
+  std::vector<TextFit> MeasureTexts(HWND window);
+
   // Visible dialogs and message boxes (class #32770) of the process.
   std::vector<HWND> Dialogs();
   // A dialog or message box, with the given caption when it is not empty.

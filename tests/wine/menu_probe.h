@@ -53,4 +53,23 @@ struct WriteTime {
 // appended to the file at `path`, before the program sees them. The thread
 // result is 1 when the watch is in place.
 
+// MeasureTexts: every visible direct child of `window` that shows its text as
+// a label (static text, push button, check box, radio button, group box),
+// with the pixels the text takes in the control's own font and the pixels
+// the control has for it once the system has drawn its box or frame. The
+// thread result is the number of controls written.
+constexpr uint32_t kMaxControls = 64;
+struct TextFit {
+  int32_t id;
+  int32_t needed;     // width of the text on one line
+  int32_t available;  // width the control gives its text
+  int32_t fits;       // 1 when the text is shown whole (wrapped within the height, for a wrapping static)
+  char text[kTextBytes];
+};
+struct MeasureRequest {
+  uint32_t window;
+  uint32_t count;
+  TextFit controls[kMaxControls];
+};
+
 }  // namespace menu_probe
