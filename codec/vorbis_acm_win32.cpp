@@ -275,7 +275,7 @@ LRESULT OnStreamOpen(ACMDRVSTREAMINSTANCE* stream) {
   // anything); the decoder bounds the ratio.
   const double pcm_rate = static_cast<double>(src->nSamplesPerSec) * src->nChannels * (kPcmBits / 8);
   const double ratio = src->nAvgBytesPerSec > 0 ? pcm_rate / src->nAvgBytesPerSec : 0.0;
-  auto* decoder = new VorbisDecoder(dst->nChannels, src->nSamplesPerSec, ratio);
+  auto* decoder = new VorbisDecoder(dst->nChannels, ratio);
   stream->dwDriver = reinterpret_cast<DWORD_PTR>(decoder);
   return MMSYSERR_NOERROR;
 }

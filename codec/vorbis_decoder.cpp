@@ -29,13 +29,19 @@ constexpr double kMaxNominalRatio = kUnknownRatio;
 // passages that compress better) is trusted beside the promised one.
 constexpr uint64_t kObservedAfterBytes = 4096;
 constexpr double kObservedMargin = 2.0;
+// Frames kept back between calls, for calls whose input completes no page
+// (one each): enough for a run of 64 such calls, blocks of 128 bytes for a
+// page of 8 KB. A caller that never says the stream has ended loses them
+// (1.5 ms at 44.1 kHz).
+constexpr size_t kKeptFrames = 64;
 
 // What the codebooks of one setup header may declare in all: entries, and
-// entries times dimensions (the decoder's tables grow with both). A real
-// encoder's books hold a few thousand entries each (libvorbis: at most 3125
-// of 5 dimensions, some tens of books), and fewer entries in all than the
-// setup header has bits; these bounds are far above that and keep a hostile
-// header within some tens of megabytes.
+// entries times dimensions (the decoder's tables grow with both). oggenc's
+// setup headers, from 8 kHz mono to 48 kHz with 8 channels and qualities -1
+// to 10, hold 16 to 44 books of at most 6561 entries, at most 13411 entries
+// and 63000 values in all, and fewer entries than a third of the header's
+// bits. These bounds are far above that and keep a hostile header within
+// some tens of megabytes.
 constexpr uint64_t kMaxSetupEntries = 1u << 20;
 constexpr uint64_t kMaxSetupValues = 1u << 22;
 constexpr uint64_t kSetupEntriesPerBit = 8;
@@ -226,9 +232,8 @@ struct VorbisDecoder::Libs {
   }
 };
 
-VorbisDecoder::VorbisDecoder(int channels, uint32_t rate, double nominal_ratio)
+VorbisDecoder::VorbisDecoder(int channels, double nominal_ratio)
     : channels_(std::clamp(channels, 1, kMaxChannels)),
-      rate_(rate),
       nominal_ratio_(nominal_ratio > 0 ? std::clamp(nominal_ratio, kMinNominalRatio, kMaxNominalRatio) : 0.0),
       libs_(std::make_unique<Libs>()) {}
 
@@ -242,6 +247,7 @@ void VorbisDecoder::Reset() {
   libs_ = std::make_unique<Libs>();
   state_ = State::kHeaders;
   link_played_ = false;
+  rate_ = 0;
   held_.clear();
   held_at_ = 0;
   searched_ = 0;
@@ -277,12 +283,12 @@ DecodeResult VorbisDecoder::Convert(const uint8_t* input, size_t input_size, uin
     }
   }
   const size_t frame = static_cast<size_t>(channels_) * kBytesPerSample;
-  const size_t keep = last || input_size == 0 ? 0 : frame;
+  const size_t keep = last || input_size == 0 ? 0 : kKeptFrames * frame;
   size_t written = HandOut(output, output_size, keep);
   while (output_size - written >= frame && state_ != State::kFailed && DecodeNextPacket())
     written += HandOut(output + written, output_size - written, keep);
-  // Nothing else to give: the frame kept back.
-  if (written == 0) written = HandOut(output, output_size, 0);
+  // Nothing else to give: one of the frames kept back.
+  if (written == 0) written = HandOut(output, std::min(output_size, frame), 0);
   result.produced = written;
   return result;
 }
@@ -309,6 +315,8 @@ bool VorbisDecoder::DecodeNextPacket() {
 bool VorbisDecoder::NextPage() {
   Libs& l = *libs_;
   for (;;) {
+    // Nothing buffered (libogg's buffer may not even exist yet): no page.
+    if (l.sync.fill <= l.sync.returned) return false;
     ogg_page page;
     const long got = ogg_sync_pageseek(&l.sync, &page);
     if (got == 0) return false;

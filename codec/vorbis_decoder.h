@@ -19,21 +19,23 @@ class VorbisDecoder {
   static constexpr int kMaxChannels = 8;
 
   // `channels`: channels of the PCM handed out (a link with another count is
-  // mapped onto them). `rate`: its sample rate; links of another rate are
-  // skipped (0: the first link's rate). `nominal_ratio`: PCM bytes per stream
-  // byte that the formats promise (PCM byte rate / stream byte rate), 0 when
-  // unknown; it guides the output estimate until the stream shows its own
-  // ratio, and is bounded whatever the caller claims.
-  VorbisDecoder(int channels, uint32_t rate, double nominal_ratio);
+  // mapped onto them). `nominal_ratio`: PCM bytes per stream byte that the
+  // formats promise (PCM byte rate / stream byte rate), 0 when unknown; it
+  // guides the output estimate until the stream shows its own ratio, and is
+  // bounded whatever the caller claims. The PCM has the first link's sample
+  // rate: later links of another rate are skipped (played at this one they
+  // would sound at the wrong speed). The caller may play it at any rate.
+  VorbisDecoder(int channels, double nominal_ratio);
   ~VorbisDecoder();
   VorbisDecoder(const VorbisDecoder&) = delete;
   VorbisDecoder& operator=(const VorbisDecoder&) = delete;
 
   // Takes all of `input` and writes as much PCM as fits into `output`. PCM
   // that does not fit, and pages not decoded yet, wait for the next call.
-  // One decoded frame is kept back so that a call with input gives at least
-  // one frame once the sound has begun (some callers take an empty answer
-  // for a failure); a call without input, or with `last`, hands it out too.
+  // A few decoded frames are kept back so that a call with input gives at
+  // least one frame once the sound has begun, even when its input completes
+  // no page (some callers take an empty answer for a failure); a call
+  // without input, or with `last`, hands them out too.
   DecodeResult Convert(const uint8_t* input, size_t input_size, uint8_t* output, size_t output_size,
                        bool last = false);
   // Output room that a Convert of `input_size` more bytes needs to hand out
@@ -69,8 +71,8 @@ class VorbisDecoder {
 
  private:
   // kSkipLink: a later link that cannot be played here (not Vorbis, damaged
-  // headers, another sample rate): its pages are passed over up to the next
-  // link.
+  // headers, another sample rate than the first): its pages are passed over
+  // up to the next link.
   enum class State { kHeaders, kAudio, kSkipLink, kFailed };
   struct Libs;  // libogg and libvorbis state, kept out of this header
 
@@ -85,7 +87,7 @@ class VorbisDecoder {
   double Ratio() const;
 
   int channels_;
-  uint32_t rate_;
+  uint32_t rate_ = 0;  // the first link's
   double nominal_ratio_;
   State state_ = State::kHeaders;
   std::unique_ptr<Libs> libs_;

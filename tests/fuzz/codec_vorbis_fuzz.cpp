@@ -19,14 +19,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Every how many calls the stream is restarted (a seek) or reset; 0: never.
   const unsigned restart_every = data[3] & 0x0F;
   const unsigned reset_every = data[3] >> 4;
-  static const uint32_t kRates[] = {0, 44100, 22050, 48000};
   static const double kRatios[] = {0.0, 11.0, 1e-9, 1e9};
-  const uint32_t rate = kRates[data[4] & 3];
-  const double ratio = kRatios[(data[4] >> 2) & 3];
+  const double ratio = kRatios[data[4] & 3];
   const bool last_flag = (data[4] & 0x80) != 0;  // the last piece comes as the last
   data += 5;
   size -= 5;
-  VorbisDecoder decoder(channels, rate, ratio);
+  VorbisDecoder decoder(channels, ratio);
   std::vector<uint8_t> out(room);
   const size_t frame = static_cast<size_t>(channels) * 2;
   unsigned calls = 0;

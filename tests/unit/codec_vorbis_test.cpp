@@ -26,10 +26,9 @@ constexpr size_t kLargeOutput = 16 * 1024 * 1024;
 struct Tone {
   const char* name;
   int channels;
-  uint32_t rate;
   double ratio;
 };
-const Tone kTones[] = {{"codec_tone44", 2, 44100, kRatio44}, {"codec_tone22", 1, 22050, kRatio22}};
+const Tone kTones[] = {{"codec_tone44", 2, kRatio44}, {"codec_tone22", 1, kRatio22}};
 
 // Offsets of the Ogg pages of a well-formed stream.
 std::vector<size_t> PageStarts(const Bytes& file) {
@@ -107,7 +106,7 @@ TEST_F(CodecVorbis, AnyPiecesGiveExactlyWhatOggdecGives) {
     const Bytes reference = Load(std::string(tone.name) + ".raw");
     ASSERT_GT(reference.size(), 0u);
     for (size_t piece : {1, 7, 4096, 65536}) {
-      VorbisDecoder decoder(tone.channels, tone.rate, tone.ratio);
+      VorbisDecoder decoder(tone.channels, tone.ratio);
       const Bytes pcm = DecodeInPieces(decoder, file, piece);
       EXPECT_TRUE(decoder.has_headers());
       EXPECT_EQ(decoder.held_bytes(), 0u);
@@ -122,7 +121,7 @@ TEST_F(CodecVorbis, AnyPiecesGiveExactlyWhatOggdecGives) {
 TEST_F(CodecVorbis, SmallDestinationsGetEverythingInTurn) {
   const Bytes file = Load("codec_tone44.ogg");
   const Bytes reference = Load("codec_tone44.raw");
-  VorbisDecoder decoder(2, 44100, kRatio44);
+  VorbisDecoder decoder(2, kRatio44);
   Bytes pcm, out(1001);
   DecodeResult r = decoder.Convert(file.data(), file.size(), out.data(), out.size());
   EXPECT_EQ(r.consumed, file.size());
@@ -139,7 +138,7 @@ TEST_F(CodecVorbis, ResetRestartAndChainedLinks) {
   const Bytes a = Load("codec_tone44.ogg");
   const Bytes a_pcm = Load("codec_tone44.raw");
   const std::vector<size_t> pages = PageStarts(a);
-  VorbisDecoder decoder(2, 44100, kRatio44);
+  VorbisDecoder decoder(2, kRatio44);
   DecodeInPieces(decoder, Bytes(a.begin(), a.begin() + a.size() / 2), 4096);
   decoder.Reset();
   EXPECT_TRUE(DecodeWhole(decoder, a) == a_pcm);
@@ -174,7 +173,7 @@ TEST_F(CodecVorbis, ResetRestartAndChainedLinks) {
 // six-channel file is the tone sox wrote into that channel.
 TEST_F(CodecVorbis, SixChannelsInWaveOrder) {
   const Bytes file = Load("codec_six.ogg");
-  VorbisDecoder decoder(6, 44100, 0);
+  VorbisDecoder decoder(6, 0);
   const Bytes pcm = DecodeWhole(decoder, file);
   const size_t frames = pcm.size() / 12;
   ASSERT_GT(frames, 44100u);
@@ -206,7 +205,7 @@ TEST_F(CodecVorbis, DamagedPagesAreSkipped) {
   uint32_t x = 12345;
   for (uint8_t& b : noise) b = static_cast<uint8_t>((x = x * 1103515245 + 12345) >> 16);
   garbage.insert(garbage.begin() + middle, noise.begin(), noise.end());
-  VorbisDecoder decoder(2, 44100, kRatio44);
+  VorbisDecoder decoder(2, kRatio44);
   EXPECT_TRUE(DecodeInPieces(decoder, garbage, 4096) == reference);
 
   // A page with a bad checksum, and a page cut short: that page's sound is
@@ -216,7 +215,7 @@ TEST_F(CodecVorbis, DamagedPagesAreSkipped) {
   Bytes truncated = file;
   truncated.erase(truncated.begin() + middle + (next - middle) / 2, truncated.begin() + next);
   for (const Bytes* damaged : {&bad_crc, &truncated}) {
-    VorbisDecoder d(2, 44100, kRatio44);
+    VorbisDecoder d(2, kRatio44);
     const Bytes pcm = DecodeInPieces(d, *damaged, 4096);
     EXPECT_FALSE(d.failed());
     EXPECT_LT(pcm.size(), reference.size());
@@ -226,7 +225,7 @@ TEST_F(CodecVorbis, DamagedPagesAreSkipped) {
   }
 
   // The file cut in its last page: everything before that page plays.
-  VorbisDecoder cut(2, 44100, kRatio44);
+  VorbisDecoder cut(2, kRatio44);
   const Bytes end = DecodeWhole(cut, Bytes(file.begin(), file.end() - 100));
   EXPECT_FALSE(cut.failed());
   EXPECT_GT(end.size(), reference.size() / 2);
@@ -249,13 +248,13 @@ TEST_F(CodecVorbis, StreamsWithoutValidHeaders) {
   Bytes noise(VorbisDecoder::kMaxSearchBytes + 10000, 'x');
   const Bytes* cases[] = {&not_vorbis, &first_page_crc, &setup_crc, &noise};
   for (size_t k = 0; k < 4; ++k) {
-    VorbisDecoder decoder(2, 44100, kRatio44);
+    VorbisDecoder decoder(2, kRatio44);
     DecodeResult r = decoder.Convert(cases[k]->data(), cases[k]->size(), out.data(), out.size());
     EXPECT_TRUE(decoder.failed()) << "case " << k;
     EXPECT_EQ(r.produced, 0u) << "case " << k;
   }
 
-  VorbisDecoder cut(2, 44100, kRatio44);
+  VorbisDecoder cut(2, kRatio44);
   const size_t half_headers = pages[1] + (pages[2] - pages[1]) / 2;
   DecodeResult r = cut.Convert(file.data(), half_headers, out.data(), out.size());
   EXPECT_EQ(r.produced, 0u);
@@ -305,7 +304,7 @@ TEST_F(CodecVorbis, HostileSetupAndRatesStayBounded) {
   HeapWatch::live = HeapWatch::peak = 0;
   HeapWatch::on = true;
   {
-    VorbisDecoder decoder(2, 44100, kRatio44);
+    VorbisDecoder decoder(2, kRatio44);
     const DecodeResult r = decoder.Convert(file.data(), file.size(), out.data(), out.size());
     EXPECT_TRUE(decoder.failed());
     EXPECT_EQ(r.produced, 0u);
@@ -317,9 +316,9 @@ TEST_F(CodecVorbis, HostileSetupAndRatesStayBounded) {
   GTEST_SKIP() << "needs AddressSanitizer's allocation hooks";
 #endif
 
-  VorbisDecoder greedy(2, 44100, 176400.0 / 1);
+  VorbisDecoder greedy(2, 176400.0 / 1);
   EXPECT_LE(greedy.EstimateOutput(8192), 8u * 1024 * 1024);
-  VorbisDecoder modest(2, 44100, 176400.0 / 4e9);
+  VorbisDecoder modest(2, 176400.0 / 4e9);
   EXPECT_LE(modest.EstimateInput(65536), 65536u);
 }
 

@@ -8,7 +8,8 @@
 //   tool_acm_decode IN.OGG OUT.RAW [BLOCK_BYTES [suggest]]
 // With "suggest" the PCM format is the one acmFormatSuggest offers, and the
 // tool says whether the wave output device takes it.
-// Exit code 0 when every block converted and the drain ended.
+// Exit code 0 when every block converted and the drain ended (and the
+// driver does not answer a message it does not know with success).
 #include <windows.h>
 #include <mmsystem.h>
 #include <mmreg.h>
@@ -42,26 +43,46 @@ int main(int argc, char** argv) {
   std::vector<uint8_t> record;
   if (AnalyzeOgg(source, 0, report, record) != ANALYSIS_OK) return 2;
   auto* vorbis = reinterpret_cast<WAVEFORMATEX*>(record.data());
-  WAVEFORMATEXTENSIBLE suggested = {};
-  WAVEFORMATEX& pcm = suggested.Format;
+  // Room for any format the installed drivers know (acmFormatSuggest
+  // insists on it).
+  DWORD largest = sizeof(WAVEFORMATEXTENSIBLE);
+  acmMetrics(nullptr, ACM_METRIC_MAX_SIZE_FORMAT, &largest);
+  std::vector<uint8_t> format(std::max<size_t>(largest, sizeof(WAVEFORMATEXTENSIBLE)));
+  WAVEFORMATEX& pcm = *reinterpret_cast<WAVEFORMATEX*>(format.data());
   pcm = {WAVE_FORMAT_PCM, vorbis->nChannels, vorbis->nSamplesPerSec, 0, static_cast<WORD>(vorbis->nChannels * 2), 16, 0};
   pcm.nAvgBytesPerSec = pcm.nSamplesPerSec * pcm.nBlockAlign;
   if (suggest) {
-    const MMRESULT got = acmFormatSuggest(nullptr, vorbis, &pcm, sizeof suggested, 0);
+    const MMRESULT got = acmFormatSuggest(nullptr, vorbis, &pcm, static_cast<DWORD>(format.size()), 0);
     if (got != MMSYSERR_NOERROR) {
       std::fprintf(stderr, "acmFormatSuggest: %u\n", got);
       return 1;
     }
+    const auto& extensible = reinterpret_cast<const WAVEFORMATEXTENSIBLE&>(pcm);
     const bool device = waveOutOpen(nullptr, WAVE_MAPPER, &pcm, 0, 0, WAVE_FORMAT_QUERY) == MMSYSERR_NOERROR;
-    std::printf("format 0x%04X, %u channels, mask 0x%lX; the device takes it: %s\n", pcm.wFormatTag, pcm.nChannels,
-                pcm.wFormatTag == WAVE_FORMAT_EXTENSIBLE ? static_cast<unsigned long>(suggested.dwChannelMask) : 0ul,
-                device ? "yes" : "no");
+    const bool mapper = waveOutOpen(nullptr, WAVE_MAPPER, vorbis, 0, 0, WAVE_FORMAT_QUERY) == MMSYSERR_NOERROR;
+    std::printf("format 0x%04X, %u channels, mask 0x%lX; the device takes it: %s; the mapper takes the Ogg format: %s\n",
+                pcm.wFormatTag, pcm.nChannels,
+                pcm.wFormatTag == WAVE_FORMAT_EXTENSIBLE ? static_cast<unsigned long>(extensible.dwChannelMask) : 0ul,
+                device ? "yes" : "no", mapper ? "yes" : "no");
   }
   HACMSTREAM stream = nullptr;
   MMRESULT opened = acmStreamOpen(&stream, nullptr, vorbis, &pcm, nullptr, 0, 0, 0);
   if (opened != MMSYSERR_NOERROR) {
     std::fprintf(stderr, "acmStreamOpen: %u\n", opened);
     return 1;
+  }
+  // A message the driver does not know must not be answered with success.
+  HACMDRIVERID id = nullptr;
+  HACMDRIVER driver = nullptr;
+  if (acmDriverID(reinterpret_cast<HACMOBJ>(stream), &id, 0) == MMSYSERR_NOERROR &&
+      acmDriverOpen(&driver, id, 0) == MMSYSERR_NOERROR) {
+    const LRESULT answer = acmDriverMessage(driver, ACMDM_USER + 77, 0, 0);
+    acmDriverClose(driver, 0);
+    if (answer == MMSYSERR_NOERROR) {
+      std::fprintf(stderr, "the driver answers an unknown message with success\n");
+      acmStreamClose(stream, 0);
+      return 1;
+    }
   }
   std::string out;
   LARGE_INTEGER frequency, start, end;
