@@ -18,11 +18,19 @@ constexpr WORD kVorbisCbSize = 8;
 constexpr DWORD kVorbisWords[2] = {0x20001214, 0x20001031};
 constexpr DWORD kVorbisFormatSize = sizeof(WAVEFORMATEX) + kVorbisCbSize;  // 26
 constexpr DWORD kPcmFormatSize = sizeof(PCMWAVEFORMAT);                   // 16
-constexpr WORD kMaxChannels = 8;
-// Standard formats offered for enumeration: these rates, mono and stereo.
+constexpr WORD kMaxChannels = VorbisDecoder::kMaxChannels;
+// Beyond any rate Vorbis is used at; the PCM byte rate of 8 channels at
+// this rate fits in a DWORD.
+constexpr DWORD kMaxRate = 768000;
+// Standard formats offered for enumeration: these rates, mono and stereo
+// (5.1 and 7.1 for the extensible PCM format).
 constexpr DWORD kStandardRates[] = {8000, 11025, 16000, 22050, 32000, 44100, 48000};
 constexpr DWORD kRateCount = sizeof kStandardRates / sizeof kStandardRates[0];
 constexpr DWORD kStandardFormats = kRateCount * 2;
+constexpr DWORD kExtensibleSize = sizeof(WAVEFORMATEXTENSIBLE);  // 40
+constexpr WORD kExtensibleCbSize = kExtensibleSize - sizeof(WAVEFORMATEX);
+// KSDATAFORMAT_SUBTYPE_PCM, the sub-format of extensible PCM.
+constexpr GUID kSubtypePcm = {0x00000001, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
 // Byte rate given to enumerated Vorbis formats: 64 kbit/s per channel.
 constexpr DWORD kVorbisBytesPerSecPerChannel = 8000;
 constexpr DWORD kDriverVersion = 0x01000000;  // 1.0
@@ -30,7 +38,10 @@ constexpr DWORD kAcmVersion = 0x03320000;     // written for the manager of vers
 constexpr WORD kUnmappedId = 0xFFFF;          // no registered manufacturer or product id
 constexpr FOURCC kAudioCodec = mmioFOURCC('a', 'u', 'd', 'c');
 
-enum TagIndex : DWORD { kIndexPcm = 0, kIndexVorbis = 1, kTagCount = 2 };
+// Output of more than two channels is offered as WAVE_FORMAT_EXTENSIBLE
+// with its speaker mask: devices take no plain PCM of more than two
+// channels (Wine's PulseAudio driver refuses it, as Windows does).
+enum TagIndex : DWORD { kIndexPcm = 0, kIndexVorbis = 1, kIndexExtensible = 2, kTagCount = 3 };
 
 #pragma pack(push, 1)
 struct VorbisFormat {
@@ -54,13 +65,30 @@ void CopyName(WCHAR* to, size_t chars, const wchar_t* text) {
 
 bool IsVorbis(const WAVEFORMATEX* f) {
   return f->wFormatTag == kTagVorbis && f->nChannels >= 1 && f->nChannels <= kMaxChannels &&
-         f->nSamplesPerSec > 0;
+         f->nSamplesPerSec > 0 && f->nSamplesPerSec <= kMaxRate;
+}
+
+// 16-bit PCM, plain or extensible (in the WAVE order this driver gives,
+// or with no speakers named); `size` is how much of the record may be read.
+bool IsPcm16(const WAVEFORMATEX* f, DWORD size) {
+  if (f->wBitsPerSample != kPcmBits || f->nChannels < 1 || f->nChannels > kMaxChannels) return false;
+  if (f->wFormatTag == WAVE_FORMAT_PCM) return true;
+  if (f->wFormatTag != WAVE_FORMAT_EXTENSIBLE || size < kExtensibleSize || f->cbSize < kExtensibleCbSize)
+    return false;
+  const auto* x = reinterpret_cast<const WAVEFORMATEXTENSIBLE*>(f);
+  return std::memcmp(&x->SubFormat, &kSubtypePcm, sizeof kSubtypePcm) == 0 && x->Samples.wValidBitsPerSample == kPcmBits &&
+         (x->dwChannelMask == 0 || x->dwChannelMask == VorbisDecoder::WaveChannelMask(f->nChannels));
+}
+
+// Size of a format record the manager hands over: a plain PCM record may
+// be a PCMWAVEFORMAT, any other carries cbSize bytes more.
+DWORD RecordSize(const WAVEFORMATEX* f) {
+  return f->wFormatTag == WAVE_FORMAT_PCM ? kPcmFormatSize : sizeof(WAVEFORMATEX) + f->cbSize;
 }
 
 bool IsPcmFor(const WAVEFORMATEX* pcm, const WAVEFORMATEX* vorbis) {
-  return pcm->wFormatTag == WAVE_FORMAT_PCM && pcm->wBitsPerSample == kPcmBits &&
-         pcm->nChannels == vorbis->nChannels && pcm->nSamplesPerSec == vorbis->nSamplesPerSec &&
-         pcm->nBlockAlign == pcm->nChannels * (kPcmBits / 8);
+  return IsPcm16(pcm, RecordSize(pcm)) && pcm->nChannels == vorbis->nChannels &&
+         pcm->nSamplesPerSec == vorbis->nSamplesPerSec && pcm->nBlockAlign == pcm->nChannels * (kPcmBits / 8);
 }
 
 void FillPcm(WAVEFORMATEX* f, WORD channels, DWORD rate, DWORD size) {
@@ -71,6 +99,18 @@ void FillPcm(WAVEFORMATEX* f, WORD channels, DWORD rate, DWORD size) {
   f->nAvgBytesPerSec = rate * f->nBlockAlign;
   f->wBitsPerSample = kPcmBits;
   if (size >= sizeof(WAVEFORMATEX)) f->cbSize = 0;
+}
+
+// `f` has room for kExtensibleSize bytes.
+void FillExtensible(WAVEFORMATEX* f, WORD channels, DWORD rate) {
+  WAVEFORMATEXTENSIBLE x = {};
+  FillPcm(&x.Format, channels, rate, sizeof x.Format);
+  x.Format.wFormatTag = WAVE_FORMAT_EXTENSIBLE;
+  x.Format.cbSize = kExtensibleCbSize;
+  x.Samples.wValidBitsPerSample = kPcmBits;
+  x.dwChannelMask = VorbisDecoder::WaveChannelMask(channels);
+  x.SubFormat = kSubtypePcm;
+  std::memcpy(f, &x, sizeof x);
 }
 
 void FillVorbis(WAVEFORMATEX* f, WORD channels, DWORD rate) {
@@ -127,8 +167,10 @@ LRESULT OnFormatTagDetails(ACMFORMATTAGDETAILSW* out, DWORD query) {
       break;
     case ACM_FORMATTAGDETAILSF_FORMATTAG:
     case ACM_FORMATTAGDETAILSF_LARGESTSIZE:
-      if (out->dwFormatTag == kTagVorbis ||
+      if (out->dwFormatTag == WAVE_FORMAT_EXTENSIBLE ||
           (out->dwFormatTag == WAVE_FORMAT_UNKNOWN && (query & ACM_FORMATTAGDETAILSF_LARGESTSIZE)))
+        index = kIndexExtensible;
+      else if (out->dwFormatTag == kTagVorbis)
         index = kIndexVorbis;
       else if (out->dwFormatTag == WAVE_FORMAT_PCM)
         index = kIndexPcm;
@@ -142,11 +184,18 @@ LRESULT OnFormatTagDetails(ACMFORMATTAGDETAILSW* out, DWORD query) {
   ACMFORMATTAGDETAILSW d = {};
   d.cbStruct = sizeof d;
   d.dwFormatTagIndex = index;
-  d.dwFormatTag = index == kIndexPcm ? WAVE_FORMAT_PCM : kTagVorbis;
-  d.cbFormatSize = index == kIndexPcm ? kPcmFormatSize : kVorbisFormatSize;
+  static const struct {
+    WORD tag;
+    DWORD size;
+    const wchar_t* name;
+  } kTags[kTagCount] = {{WAVE_FORMAT_PCM, kPcmFormatSize, L"PCM"},
+                        {kTagVorbis, kVorbisFormatSize, L"OggVorbis mode1"},
+                        {WAVE_FORMAT_EXTENSIBLE, kExtensibleSize, L"PCM (extensible)"}};
+  d.dwFormatTag = kTags[index].tag;
+  d.cbFormatSize = kTags[index].size;
   d.fdwSupport = ACMDRIVERDETAILS_SUPPORTF_CODEC;
   d.cStandardFormats = kStandardFormats;
-  CopyName(d.szFormatTag, ACMFORMATTAGDETAILS_FORMATTAG_CHARS, index == kIndexPcm ? L"PCM" : L"OggVorbis mode1");
+  CopyName(d.szFormatTag, ACMFORMATTAGDETAILS_FORMATTAG_CHARS, kTags[index].name);
   CopyOut(d, out);
   return MMSYSERR_NOERROR;
 }
@@ -155,9 +204,13 @@ LRESULT OnFormatDetails(ACMFORMATDETAILSW* d, DWORD query) {
   switch (query & ACM_FORMATDETAILSF_QUERYMASK) {
     case ACM_FORMATDETAILSF_INDEX: {
       if (d->dwFormatIndex >= kStandardFormats) return ACMERR_NOTPOSSIBLE;
-      const WORD channels = static_cast<WORD>(d->dwFormatIndex % 2 + 1);
+      WORD channels = static_cast<WORD>(d->dwFormatIndex % 2 + 1);
       const DWORD rate = kStandardRates[d->dwFormatIndex / 2];
-      if (d->dwFormatTag == WAVE_FORMAT_PCM) {
+      if (d->dwFormatTag == WAVE_FORMAT_EXTENSIBLE) {
+        if (d->cbwfx < kExtensibleSize) return MMSYSERR_INVALPARAM;
+        channels = channels == 1 ? 6 : 8;
+        FillExtensible(d->pwfx, channels, rate);
+      } else if (d->dwFormatTag == WAVE_FORMAT_PCM) {
         if (d->cbwfx < kPcmFormatSize) return MMSYSERR_INVALPARAM;
         FillPcm(d->pwfx, channels, rate, d->cbwfx);
       } else if (d->dwFormatTag == kTagVorbis) {
@@ -170,9 +223,7 @@ LRESULT OnFormatDetails(ACMFORMATDETAILSW* d, DWORD query) {
     }
     case ACM_FORMATDETAILSF_FORMAT: {
       const WAVEFORMATEX* f = d->pwfx;
-      const bool known = f->wFormatTag == WAVE_FORMAT_PCM
-                             ? f->wBitsPerSample == kPcmBits && f->nChannels >= 1 && f->nChannels <= kMaxChannels
-                             : IsVorbis(f);
+      const bool known = f->wFormatTag == kTagVorbis ? IsVorbis(f) : IsPcm16(f, d->cbwfx);
       if (!known) return ACMERR_NOTPOSSIBLE;
       break;
     }
@@ -189,13 +240,23 @@ LRESULT OnFormatSuggest(ACMDRVFORMATSUGGEST* s) {
   WAVEFORMATEX* dst = s->pwfxDst;
   if (!IsVorbis(src) || s->cbwfxDst < kPcmFormatSize) return ACMERR_NOTPOSSIBLE;
   const DWORD asked = s->fdwSuggest & ACM_FORMATSUGGESTF_TYPEMASK;
-  // Only the conversion this driver makes: 16-bit PCM, same channels and rate.
-  if ((asked & ACM_FORMATSUGGESTF_WFORMATTAG) && dst->wFormatTag != WAVE_FORMAT_PCM) return ACMERR_NOTPOSSIBLE;
+  // Only the conversion this driver makes: 16-bit PCM, same channels and
+  // rate; extensible for more than two channels unless plain PCM is asked.
+  const bool tag_asked = (asked & ACM_FORMATSUGGESTF_WFORMATTAG) != 0;
+  if (tag_asked && dst->wFormatTag != WAVE_FORMAT_PCM && dst->wFormatTag != WAVE_FORMAT_EXTENSIBLE)
+    return ACMERR_NOTPOSSIBLE;
   if ((asked & ACM_FORMATSUGGESTF_NCHANNELS) && dst->nChannels != src->nChannels) return ACMERR_NOTPOSSIBLE;
   if ((asked & ACM_FORMATSUGGESTF_NSAMPLESPERSEC) && dst->nSamplesPerSec != src->nSamplesPerSec)
     return ACMERR_NOTPOSSIBLE;
   if ((asked & ACM_FORMATSUGGESTF_WBITSPERSAMPLE) && dst->wBitsPerSample != kPcmBits) return ACMERR_NOTPOSSIBLE;
-  FillPcm(dst, src->nChannels, src->nSamplesPerSec, s->cbwfxDst);
+  const bool extensible =
+      tag_asked ? dst->wFormatTag == WAVE_FORMAT_EXTENSIBLE : src->nChannels > 2 && s->cbwfxDst >= kExtensibleSize;
+  if (extensible) {
+    if (s->cbwfxDst < kExtensibleSize) return ACMERR_NOTPOSSIBLE;
+    FillExtensible(dst, src->nChannels, src->nSamplesPerSec);
+  } else {
+    FillPcm(dst, src->nChannels, src->nSamplesPerSec, s->cbwfxDst);
+  }
   return MMSYSERR_NOERROR;
 }
 
@@ -210,10 +271,11 @@ LRESULT OnStreamOpen(ACMDRVSTREAMINSTANCE* stream) {
   // Conversions run synchronously, inside the convert call.
   if (stream->fdwOpen & ACM_STREAMOPENF_ASYNC) return ACMERR_NOTPOSSIBLE;
   if (stream->fdwOpen & ACM_STREAMOPENF_QUERY) return MMSYSERR_NOERROR;
-  const double ratio =
-      src->nAvgBytesPerSec > 0 ? static_cast<double>(dst->nAvgBytesPerSec) / src->nAvgBytesPerSec : 0.0;
-  auto* decoder = new (std::nothrow) VorbisDecoder(dst->nChannels, ratio);
-  if (decoder == nullptr) return MMSYSERR_NOMEM;
+  // The PCM byte rate of the formats (the caller's own figure for it may be
+  // anything); the decoder bounds the ratio.
+  const double pcm_rate = static_cast<double>(src->nSamplesPerSec) * src->nChannels * (kPcmBits / 8);
+  const double ratio = src->nAvgBytesPerSec > 0 ? pcm_rate / src->nAvgBytesPerSec : 0.0;
+  auto* decoder = new VorbisDecoder(dst->nChannels, ratio);
   stream->dwDriver = reinterpret_cast<DWORD_PTR>(decoder);
   return MMSYSERR_NOERROR;
 }
@@ -244,12 +306,14 @@ LRESULT OnStreamSize(const ACMDRVSTREAMINSTANCE* stream, ACMDRVSTREAMSIZE* size)
 LRESULT OnStreamConvert(const ACMDRVSTREAMINSTANCE* stream, ACMDRVSTREAMHEADER* header) {
   VorbisDecoder* decoder = DecoderOf(stream);
   if (decoder == nullptr) return MMSYSERR_INVALHANDLE;
-  // ACM_STREAMCONVERTF_START begins a new stream. BLOCKALIGN and END need
-  // nothing more: the source is always taken whole and the output is whole
+  // ACM_STREAMCONVERTF_START: the caller has moved in the stream (or is at
+  // its start again); the headers read so far stay. BLOCKALIGN needs
+  // nothing: the source is always taken whole and the output is whole
   // frames; what the destination cannot take waits, decoded or not, for the
-  // next call.
-  if (header->fdwConvert & ACM_STREAMCONVERTF_START) decoder->Reset();
-  DecodeResult r = decoder->Convert(header->pbSrc, header->cbSrcLength, header->pbDst, header->cbDstLength);
+  // next call. END (or an empty source) hands out everything held.
+  if (header->fdwConvert & ACM_STREAMCONVERTF_START) decoder->Restart();
+  const bool last = (header->fdwConvert & ACM_STREAMCONVERTF_END) != 0;
+  DecodeResult r = decoder->Convert(header->pbSrc, header->cbSrcLength, header->pbDst, header->cbDstLength, last);
   // A stream that cannot be decoded from its start fails its first
   // conversions, which the player reports. One that fails later (a damaged
   // link of a chained file) plays on in silence to its end.
@@ -258,11 +322,13 @@ LRESULT OnStreamConvert(const ACMDRVSTREAMINSTANCE* stream, ACMDRVSTREAMHEADER* 
     header->cbDstLengthUsed = 0;
     return ACMERR_NOTPOSSIBLE;
   }
-  // A conversion that gives no bytes (a block of headers or damaged pages
-  // only) makes Wine's wave mapper fail the write, and the block would never
-  // come back to the player; one silent frame keeps the queue moving.
+  // A conversion that gives no bytes makes Wine's wave mapper fail the
+  // write, and the block would never come back to the player. Once sound
+  // has begun the decoder keeps a frame back for such a call; before it (a
+  // block of headers only) one silent frame keeps the queue moving. Never
+  // for an empty source or the last block: there nothing is the answer.
   const DWORD frame = stream->pwfxDst->nBlockAlign;
-  if (r.produced == 0 && header->cbDstLength >= frame) {
+  if (r.produced == 0 && header->cbSrcLength > 0 && !last && header->cbDstLength >= frame) {
     std::memset(header->pbDst, 0, frame);
     r.produced = frame;
   }
@@ -271,10 +337,7 @@ LRESULT OnStreamConvert(const ACMDRVSTREAMINSTANCE* stream, ACMDRVSTREAMHEADER* 
   return MMSYSERR_NOERROR;
 }
 
-}  // namespace
-
-extern "C" LRESULT CALLBACK DriverProc(DWORD_PTR driver_id, HDRVR driver, UINT message, LPARAM param1,
-                                       LPARAM param2) {
+LRESULT Dispatch(DWORD_PTR driver_id, HDRVR driver, UINT message, LPARAM param1, LPARAM param2) {
   switch (message) {
     case DRV_LOAD:
     case DRV_FREE:
@@ -286,6 +349,8 @@ extern "C" LRESULT CALLBACK DriverProc(DWORD_PTR driver_id, HDRVR driver, UINT m
       return OnOpenDriver(param2);
     case DRV_QUERYCONFIGURE:
       return 0;  // nothing to configure
+    case DRV_CONFIGURE:
+      return DRVCNF_CANCEL;  // (DefDriverProc would show a message box)
     case DRV_INSTALL:
     case DRV_REMOVE:
       return DRVCNF_OK;
@@ -321,7 +386,26 @@ extern "C" LRESULT CALLBACK DriverProc(DWORD_PTR driver_id, HDRVR driver, UINT m
     case ACMDM_FILTER_DETAILS:
       return MMSYSERR_NOTSUPPORTED;
     default:
+      // A driver message of another kind (DRV_POWER and the like) gets the
+      // system's default answer; a message of the manager this driver does
+      // not know is not supported (DefDriverProc would answer 0, success).
+      if (message >= DRV_USER) return MMSYSERR_NOTSUPPORTED;
       return DefDriverProc(driver_id, driver, message, param1, param2);
+  }
+}
+
+}  // namespace
+
+// No exception leaves the driver: it would unwind through the frames of the
+// compression manager and of the program that loaded it.
+extern "C" LRESULT CALLBACK DriverProc(DWORD_PTR driver_id, HDRVR driver, UINT message, LPARAM param1,
+                                       LPARAM param2) {
+  try {
+    return Dispatch(driver_id, driver, message, param1, param2);
+  } catch (const std::bad_alloc&) {
+    return MMSYSERR_NOMEM;
+  } catch (...) {
+    return MMSYSERR_ERROR;
   }
 }
 

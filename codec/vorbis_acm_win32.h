@@ -1,6 +1,7 @@
 // The Ogg Vorbis codec driver of the audio compression manager (vorbis.acm):
-// converts the Ogg Vorbis wave format (tag 0x674F) to 16-bit PCM of the same
-// channel count and sample rate. The manager finds it through the value
+// converts the Ogg Vorbis wave format (tag 0x674F) to 16-bit PCM, plain or
+// extensible, of the same channel count and sample rate, channels in the
+// WAVE order. The manager finds it through the value
 // "msacm.vorbis" = "vorbis.acm" under the key
 // HKLM\Software\Microsoft\Windows NT\CurrentVersion\Drivers32 and talks to
 // it only through DriverProc.

@@ -19,18 +19,161 @@ constexpr double kNominalMargin = 8.0;
 // PCM bytes per stream byte when the formats promise none: a 22 kbit/s stream
 // of 16-bit stereo at 44.1 kHz.
 constexpr double kUnknownRatio = 64.0;
+// What a caller may promise: from a stream as large as its PCM to the
+// unknown ratio above. Vorbis at any rate a real encoder writes lies within;
+// a caller's byte rate of 1 (or of 4 GB/s) does not make every block cost
+// hundreds of megabytes (or nothing).
+constexpr double kMinNominalRatio = 1.0;
+constexpr double kMaxNominalRatio = kUnknownRatio;
 // Once this many audio bytes have been decoded, their ratio (twice over, for
 // passages that compress better) is trusted beside the promised one.
 constexpr uint64_t kObservedAfterBytes = 4096;
 constexpr double kObservedMargin = 2.0;
-// Larger estimates would ask the caller for more memory than a 32-bit
-// process can give.
-constexpr double kMaxEstimate = 256.0 * 1024 * 1024;
+// Frames kept back between calls, for calls whose input completes no page
+// (one each): enough for a run of 64 such calls, blocks of 128 bytes for a
+// page of 8 KB. A caller that never says the stream has ended loses them
+// (1.5 ms at 44.1 kHz).
+constexpr size_t kKeptFrames = 64;
+
+// What the codebooks of one setup header may declare in all: entries, and
+// entries times dimensions (the decoder's tables grow with both). oggenc's
+// setup headers, from 8 kHz mono to 48 kHz with 8 channels and qualities -1
+// to 10, hold 16 to 44 books of at most 6561 entries, at most 13411 entries
+// and 63000 values in all, and fewer entries than a third of the header's
+// bits. These bounds are far above that and keep a hostile header within
+// some tens of megabytes.
+constexpr uint64_t kMaxSetupEntries = 1u << 20;
+constexpr uint64_t kMaxSetupValues = 1u << 22;
+constexpr uint64_t kSetupEntriesPerBit = 8;
+
+// The WAVE order of the channels of a Vorbis stream with 1 to 8 channels:
+// for each WAVE position, the Vorbis channel that goes there, and the WAVE
+// speaker mask of that layout. Vorbis orders them front left, centre, front
+// right, (side left, side right,) rear left, rear right, (rear centre,) LFE;
+// WAVE front left, front right, centre, LFE, back left, back right, back
+// centre, side left, side right.
+struct Layout {
+  int vorbis_channel[VorbisDecoder::kMaxChannels];
+  uint32_t wave_mask;
+};
+constexpr Layout kLayouts[VorbisDecoder::kMaxChannels] = {
+    {{0}, 0x4},                        // mono: front centre
+    {{0, 1}, 0x3},                     // stereo
+    {{0, 2, 1}, 0x7},                  // L C R
+    {{0, 1, 2, 3}, 0x33},              // quadraphonic
+    {{0, 2, 1, 3, 4}, 0x37},           // 5.0
+    {{0, 2, 1, 5, 3, 4}, 0x3F},        // 5.1
+    {{0, 2, 1, 6, 5, 3, 4}, 0x70F},    // 6.1: back centre, sides
+    {{0, 2, 1, 7, 5, 6, 3, 4}, 0x63F}  // 7.1: back and sides
+};
 
 int16_t ToSample(float value) {
   // Rounded to nearest as libvorbisfile does, so the output equals oggdec's.
   const long v = std::lrint(value * 32768.f);
   return static_cast<int16_t>(std::clamp<long>(v, -32768, 32767));
+}
+
+// Reads a Vorbis packet's bits, least significant first; past its end it
+// reads zeros and ok() turns false for good.
+class BitCursor {
+ public:
+  BitCursor(const uint8_t* data, size_t size) : data_(data), bits_(static_cast<uint64_t>(size) * 8) {}
+  uint32_t Read(int count) {
+    uint32_t value = 0;
+    for (int k = 0; k < count; ++k) {
+      if (at_ >= bits_) {
+        ok_ = false;
+        return 0;
+      }
+      value |= static_cast<uint32_t>((data_[at_ >> 3] >> (at_ & 7)) & 1) << k;
+      ++at_;
+    }
+    return value;
+  }
+  // Passes over `count` bits at once.
+  void Skip(uint64_t count) {
+    if (count > bits_ - at_) {
+      at_ = bits_;
+      ok_ = false;
+    } else {
+      at_ += count;
+    }
+  }
+  bool ok() const { return ok_; }
+  uint64_t bits() const { return bits_; }
+
+ private:
+  const uint8_t* data_;
+  uint64_t bits_;
+  uint64_t at_ = 0;
+  bool ok_ = true;
+};
+
+int BitsOf(uint32_t v) {
+  int n = 0;
+  for (; v != 0; v >>= 1) ++n;
+  return n;
+}
+
+// The greatest v with v^dimensions <= entries (the value count of a
+// codebook of lookup type 1).
+uint64_t Lookup1Values(uint32_t entries, uint32_t dimensions) {
+  if (dimensions == 0 || entries == 0) return 0;
+  auto fits = [&](uint64_t v) {
+    uint64_t product = 1;
+    for (uint32_t k = 0; k < dimensions; ++k) {
+      product *= v;
+      if (product > entries) return false;
+      if (v == 1) return true;
+    }
+    return true;
+  };
+  uint64_t v = static_cast<uint64_t>(std::pow(static_cast<double>(entries), 1.0 / dimensions));
+  v = std::max<uint64_t>(v, 1);
+  while (v > 1 && !fits(v)) --v;
+  while (fits(v + 1)) ++v;
+  return v;
+}
+
+// Whether the codebooks of a setup header stay within what a decoder may
+// spend on them. A header that cannot be walked is left to libvorbis, which
+// refuses it.
+bool SetupWithinBounds(const uint8_t* packet, size_t size) {
+  BitCursor bits(packet, size);
+  bits.Skip(7 * 8);  // packet type and "vorbis"
+  const uint32_t books = bits.Read(8) + 1;
+  const uint64_t max_entries = std::min(kMaxSetupEntries, bits.bits() * kSetupEntriesPerBit);
+  uint64_t entries_in_all = 0;
+  uint64_t values_in_all = 0;
+  for (uint32_t b = 0; b < books && bits.ok(); ++b) {
+    if (bits.Read(24) != 0x564342) return true;
+    const uint32_t dimensions = bits.Read(16);
+    const uint32_t entries = bits.Read(24);
+    entries_in_all += entries;
+    values_in_all += static_cast<uint64_t>(entries) * std::max<uint32_t>(dimensions, 1);
+    if (entries_in_all > max_entries || values_in_all > kMaxSetupValues) return false;
+    if (bits.Read(1) == 0) {  // lengths listed entry by entry
+      const bool sparse = bits.Read(1) != 0;
+      for (uint32_t e = 0; e < entries && bits.ok(); ++e)
+        if (!sparse || bits.Read(1) != 0) bits.Skip(5);
+    } else {  // ordered: how many entries have each length
+      uint32_t length = bits.Read(5) + 1;
+      for (uint32_t e = 0; e < entries && bits.ok() && length <= 32; ++length)
+        e += bits.Read(BitsOf(entries - e));
+    }
+    const uint32_t lookup = bits.Read(4);
+    if (lookup == 1 || lookup == 2) {
+      bits.Skip(32 + 32);
+      const uint32_t value_bits = bits.Read(4) + 1;
+      bits.Skip(1);
+      const uint64_t values =
+          lookup == 1 ? Lookup1Values(entries, dimensions) : static_cast<uint64_t>(entries) * dimensions;
+      bits.Skip(values * value_bits);
+    } else if (lookup != 0) {
+      return true;
+    }
+  }
+  return true;
 }
 
 }  // namespace
@@ -40,6 +183,8 @@ struct VorbisDecoder::Libs {
   ogg_stream_state stream;
   bool stream_open = false;
   bool page_seen = false;
+  // After a restart the next page's serial number is the stream's.
+  bool adopt_serial = false;
   vorbis_info info;
   vorbis_comment comment;
   vorbis_dsp_state dsp;
@@ -88,13 +233,21 @@ struct VorbisDecoder::Libs {
 };
 
 VorbisDecoder::VorbisDecoder(int channels, double nominal_ratio)
-    : channels_(std::max(channels, 1)), nominal_ratio_(nominal_ratio), libs_(std::make_unique<Libs>()) {}
+    : channels_(std::clamp(channels, 1, kMaxChannels)),
+      nominal_ratio_(nominal_ratio > 0 ? std::clamp(nominal_ratio, kMinNominalRatio, kMaxNominalRatio) : 0.0),
+      libs_(std::make_unique<Libs>()) {}
 
 VorbisDecoder::~VorbisDecoder() = default;
+
+uint32_t VorbisDecoder::WaveChannelMask(int channels) {
+  return channels >= 1 && channels <= kMaxChannels ? kLayouts[channels - 1].wave_mask : 0;
+}
 
 void VorbisDecoder::Reset() {
   libs_ = std::make_unique<Libs>();
   state_ = State::kHeaders;
+  link_played_ = false;
+  rate_ = 0;
   held_.clear();
   held_at_ = 0;
   searched_ = 0;
@@ -102,7 +255,22 @@ void VorbisDecoder::Reset() {
   audio_out_ = 0;
 }
 
-DecodeResult VorbisDecoder::Convert(const uint8_t* input, size_t input_size, uint8_t* output, size_t output_size) {
+void VorbisDecoder::Restart() {
+  if (state_ != State::kAudio) {
+    Reset();
+    return;
+  }
+  Libs& l = *libs_;
+  ogg_sync_reset(&l.sync);
+  ogg_stream_reset(&l.stream);
+  vorbis_synthesis_restart(&l.dsp);
+  l.adopt_serial = true;
+  held_.clear();
+  held_at_ = 0;
+}
+
+DecodeResult VorbisDecoder::Convert(const uint8_t* input, size_t input_size, uint8_t* output, size_t output_size,
+                                    bool last) {
   DecodeResult result;
   result.consumed = input_size;
   if (input_size > 0 && state_ != State::kFailed) {
@@ -115,9 +283,12 @@ DecodeResult VorbisDecoder::Convert(const uint8_t* input, size_t input_size, uin
     }
   }
   const size_t frame = static_cast<size_t>(channels_) * kBytesPerSample;
-  size_t written = HandOut(output, output_size);
+  const size_t keep = last || input_size == 0 ? 0 : kKeptFrames * frame;
+  size_t written = HandOut(output, output_size, keep);
   while (output_size - written >= frame && state_ != State::kFailed && DecodeNextPacket())
-    written += HandOut(output + written, output_size - written);
+    written += HandOut(output + written, output_size - written, keep);
+  // Nothing else to give: one of the frames kept back.
+  if (written == 0) written = HandOut(output, std::min(output_size, frame), 0);
   result.produced = written;
   return result;
 }
@@ -126,7 +297,7 @@ DecodeResult VorbisDecoder::Convert(const uint8_t* input, size_t input_size, uin
 // nothing more to take.
 bool VorbisDecoder::DecodeNextPacket() {
   Libs& l = *libs_;
-  if (l.stream_open) {
+  if (l.stream_open && state_ != State::kSkipLink) {
     ogg_packet packet;
     const int got = ogg_stream_packetout(&l.stream, &packet);
     if (got > 0) {
@@ -144,6 +315,8 @@ bool VorbisDecoder::DecodeNextPacket() {
 bool VorbisDecoder::NextPage() {
   Libs& l = *libs_;
   for (;;) {
+    // Nothing buffered (libogg's buffer may not even exist yet): no page.
+    if (l.sync.fill <= l.sync.returned) return false;
     ogg_page page;
     const long got = ogg_sync_pageseek(&l.sync, &page);
     if (got == 0) return false;
@@ -160,8 +333,10 @@ bool VorbisDecoder::NextPage() {
     }
     l.page_seen = true;
     const int serial = ogg_page_serialno(&page);
+    const bool adopt = l.adopt_serial;
+    l.adopt_serial = false;
     if (ogg_page_bos(&page)) {
-      if (state_ == State::kAudio) {
+      if (state_ == State::kAudio || state_ == State::kSkipLink) {
         // The next link of a chained file: its own headers follow.
         l.RestartVorbis();
         state_ = State::kHeaders;
@@ -169,10 +344,16 @@ bool VorbisDecoder::NextPage() {
         continue;  // another stream multiplexed beside the Vorbis one
       }
       l.OpenStream(serial);
+    } else if (state_ == State::kSkipLink) {
+      continue;
     } else if (!l.stream_open) {
+      if (link_played_) continue;  // the rest of a link that is not Vorbis
       // Past the first pages and no Vorbis stream began among them.
       state_ = State::kFailed;
       return false;
+    } else if (adopt && state_ == State::kAudio) {
+      // Where the caller moved to: the stream's pages from here on.
+      ogg_stream_reset_serialno(&l.stream, serial);
     } else if (serial != l.stream.serialno) {
       continue;
     }
@@ -184,24 +365,52 @@ bool VorbisDecoder::NextPage() {
 void VorbisDecoder::HeaderPacket(void* packet_ptr) {
   Libs& l = *libs_;
   auto* packet = static_cast<ogg_packet*>(packet_ptr);
-  if (vorbis_synthesis_headerin(&l.info, &l.comment, packet) != 0) {
-    if (l.headers == 0 && packet->b_o_s) {
-      // The first stream is not Vorbis: try the next one that begins.
+  // The setup header is measured before libvorbis allocates what it asks for.
+  const bool within = l.headers != 2 || SetupWithinBounds(packet->packet, static_cast<size_t>(packet->bytes));
+  if (!within || vorbis_synthesis_headerin(&l.info, &l.comment, packet) != 0) {
+    if (within && l.headers == 0 && packet->b_o_s) {
+      // The stream is not Vorbis: try the next one that begins.
       l.RestartVorbis();
       l.CloseStream();
       return;
     }
-    state_ = State::kFailed;
+    LeaveLink();
     return;
   }
-  if (++l.headers < 3) return;
+  if (++l.headers == 3) LinkReady();
+}
+
+// All three headers are read: the link plays if it has the output's rate.
+void VorbisDecoder::LinkReady() {
+  Libs& l = *libs_;
+  if (rate_ == 0) rate_ = static_cast<uint32_t>(l.info.rate);
+  if (static_cast<uint32_t>(l.info.rate) != rate_ || l.info.channels < 1 || l.info.channels > kMaxChannels) {
+    // Played at the output's rate, it would sound at the wrong speed.
+    link_played_ = true;
+    LeaveLink();
+    return;
+  }
   if (vorbis_synthesis_init(&l.dsp, &l.info) != 0) {
-    state_ = State::kFailed;
+    LeaveLink();
     return;
   }
   vorbis_block_init(&l.dsp, &l.block);
   l.dsp_open = true;
+  link_played_ = true;
   state_ = State::kAudio;
+  // A link with fewer channels than the output repeats its last one; one
+  // with more gives only the first ones (in the WAVE order).
+  const Layout& layout = kLayouts[l.info.channels - 1];
+  for (int c = 0; c < channels_; ++c) source_of_[c] = layout.vorbis_channel[std::min(c, l.info.channels - 1)];
+}
+
+// A link that cannot be played: a later one is waited for; the first one
+// fails the stream.
+void VorbisDecoder::LeaveLink() {
+  Libs& l = *libs_;
+  l.RestartVorbis();
+  l.CloseStream();
+  state_ = link_played_ ? State::kSkipLink : State::kFailed;
 }
 
 void VorbisDecoder::AudioPacket(void* packet_ptr) {
@@ -209,7 +418,6 @@ void VorbisDecoder::AudioPacket(void* packet_ptr) {
   auto* packet = static_cast<ogg_packet*>(packet_ptr);
   // A damaged packet is skipped; the stream goes on with the next one.
   if (vorbis_synthesis(&l.block, packet) != 0 || vorbis_synthesis_blockin(&l.dsp, &l.block) != 0) return;
-  const int source_channels = l.info.channels;
   const size_t before = held_.size();
   float** pcm = nullptr;
   int frames;
@@ -218,9 +426,7 @@ void VorbisDecoder::AudioPacket(void* packet_ptr) {
     held_.resize(at + static_cast<size_t>(frames) * channels_ * kBytesPerSample);
     for (int i = 0; i < frames; ++i) {
       for (int c = 0; c < channels_; ++c) {
-        // A stream with fewer channels than the output repeats its last one;
-        // one with more gives only the first ones.
-        const int16_t v = ToSample(pcm[std::min(c, source_channels - 1)][i]);
+        const int16_t v = ToSample(pcm[source_of_[c]][i]);
         held_[at++] = static_cast<uint8_t>(v & 0xFF);
         held_[at++] = static_cast<uint8_t>((v >> 8) & 0xFF);
       }
@@ -231,9 +437,11 @@ void VorbisDecoder::AudioPacket(void* packet_ptr) {
   audio_out_ += held_.size() - before;
 }
 
-size_t VorbisDecoder::HandOut(uint8_t* output, size_t room) {
+// Hands out whole frames of what is held, all but `keep` bytes of it.
+size_t VorbisDecoder::HandOut(uint8_t* output, size_t room, size_t keep) {
   const size_t frame = static_cast<size_t>(channels_) * kBytesPerSample;
-  const size_t n = std::min(held_bytes(), room / frame * frame);
+  const size_t available = held_bytes() > keep ? held_bytes() - keep : 0;
+  const size_t n = std::min(available, room / frame * frame);
   if (n > 0) std::memcpy(output, held_.data() + held_at_, n);
   held_at_ += n;
   if (held_at_ == held_.size()) {
@@ -262,10 +470,11 @@ size_t VorbisDecoder::EstimateOutput(size_t input_size) const {
   const double estimate = static_cast<double>(held_bytes()) +
                           static_cast<double>(UndecodedBytes() + input_size) * Ratio() +
                           static_cast<double>(2 * kMaxPacketFrames * frame);
-  const size_t bytes = static_cast<size_t>(std::min(estimate, kMaxEstimate));
-  return (bytes + frame - 1) / frame * frame;
+  const size_t bytes = static_cast<size_t>(std::min(estimate, static_cast<double>(kMaxEstimate)));
+  return bytes / frame * frame;
 }
 
 size_t VorbisDecoder::EstimateInput(size_t output_size) const {
-  return static_cast<size_t>(static_cast<double>(output_size) / Ratio());
+  // Ratio() is at least kMinNominalRatio, so this is no more than output_size.
+  return static_cast<size_t>(std::min(static_cast<double>(output_size) / Ratio(), static_cast<double>(output_size)));
 }

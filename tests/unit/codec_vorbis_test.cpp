@@ -4,6 +4,7 @@
 // TAPEON_FIXTURES; without it these tests are skipped.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -74,19 +75,23 @@ class CodecVorbis : public ::testing::Test {
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   }
 
-  // Feeds `file` in pieces of `piece` bytes into a large output and returns
-  // all PCM; every call must stay within the estimate made before it.
+  // Feeds `file` in pieces of `piece` bytes into a large output, then calls
+  // without input until nothing more comes, and returns all PCM; every call
+  // must stay within the estimate made before it.
   static Bytes DecodeInPieces(VorbisDecoder& decoder, const Bytes& file, size_t piece) {
     Bytes pcm;
     Bytes out(kLargeOutput);
-    for (size_t at = 0; at < file.size(); at += piece) {
-      const size_t n = std::min(piece, file.size() - at);
+    size_t at = 0, n;
+    do {
+      n = std::min(piece, file.size() - at);
       const size_t estimate = decoder.EstimateOutput(n);
       DecodeResult r = decoder.Convert(file.data() + at, n, out.data(), out.size());
       EXPECT_EQ(r.consumed, n);
       EXPECT_LE(r.produced, estimate) << "piece " << piece << " at " << at;
       pcm.insert(pcm.end(), out.begin(), out.begin() + r.produced);
-    }
+      if (n == 0 && r.produced == 0) break;
+      at += n;
+    } while (true);
     return pcm;
   }
 
@@ -129,28 +134,59 @@ TEST_F(CodecVorbis, SmallDestinationsGetEverythingInTurn) {
   EXPECT_TRUE(pcm == reference);
 }
 
-TEST_F(CodecVorbis, ResetStartsANewStreamAndChainedFilesFollowEachOther) {
+TEST_F(CodecVorbis, ResetRestartAndChainedLinks) {
   const Bytes a = Load("codec_tone44.ogg");
   const Bytes a_pcm = Load("codec_tone44.raw");
+  const std::vector<size_t> pages = PageStarts(a);
   VorbisDecoder decoder(2, kRatio44);
   DecodeInPieces(decoder, Bytes(a.begin(), a.begin() + a.size() / 2), 4096);
   decoder.Reset();
   EXPECT_TRUE(DecodeWhole(decoder, a) == a_pcm);
 
-  // Two links: the second is the mono tone, given to both output channels.
-  Bytes chained = a;
+  // A caller that moves within the stream (a seek) keeps the headers: from
+  // the middle of a page on, the sound is the end of the file's.
+  decoder.Restart();
+  const Bytes tail = DecodeInPieces(decoder, Bytes(a.begin() + pages[pages.size() - 2] - 100, a.end()), 4096);
+  EXPECT_GT(tail.size(), 0u);
+  EXPECT_LT(tail.size(), a_pcm.size());
+  EXPECT_TRUE(std::equal(tail.rbegin(), tail.rend(), a_pcm.rbegin())) << "not the end of the file's sound";
+
+  // Four links: the stereo tone, a stream that is not Vorbis, the mono tone
+  // at another rate (it would play at the wrong speed) and the stereo tone
+  // again. Only the stereo tones play, one after the other.
+  Bytes not_vorbis = a;
+  not_vorbis[pages[0] + 28 + 1] = 'x';  // "vorbis" of the identification header
+  RewriteChecksum(not_vorbis, pages[0]);
   const Bytes b = Load("codec_tone22.ogg");
-  chained.insert(chained.end(), b.begin(), b.end());
+  Bytes chained = a;
+  const Bytes* links[] = {&not_vorbis, &b, &a};
+  for (const Bytes* link : links) chained.insert(chained.end(), link->begin(), link->end());
   decoder.Reset();
   const Bytes pcm = DecodeInPieces(decoder, chained, 4096);
-  const Bytes mono = Load("codec_tone22.raw");
-  ASSERT_EQ(pcm.size(), a_pcm.size() + 2 * mono.size());
-  EXPECT_TRUE(std::equal(a_pcm.begin(), a_pcm.end(), pcm.begin()));
-  for (size_t k = 0; k < mono.size(); k += 2) {
-    const size_t at = a_pcm.size() + 2 * k;
-    ASSERT_TRUE(pcm[at] == mono[k] && pcm[at + 1] == mono[k + 1] && pcm[at + 2] == mono[k] &&
-                pcm[at + 3] == mono[k + 1])
-        << "frame " << k / 2;
+  Bytes twice = a_pcm;
+  twice.insert(twice.end(), a_pcm.begin(), a_pcm.end());
+  EXPECT_EQ(pcm.size(), twice.size());
+  EXPECT_TRUE(pcm == twice);
+}
+
+// More than two channels come out in the WAVE order: each channel of the
+// six-channel file is the tone sox wrote into that channel.
+TEST_F(CodecVorbis, SixChannelsInWaveOrder) {
+  const Bytes file = Load("codec_six.ogg");
+  VorbisDecoder decoder(6, 0);
+  const Bytes pcm = DecodeWhole(decoder, file);
+  const size_t frames = pcm.size() / 12;
+  ASSERT_GT(frames, 44100u);
+  const double expected[6] = {300, 450, 600, 150, 750, 900};
+  for (int c = 0; c < 6; ++c) {
+    size_t crossings = 0;
+    int16_t previous = 0;
+    for (size_t k = 0; k < frames; ++k) {
+      const int16_t v = static_cast<int16_t>(pcm[12 * k + 2 * c] | pcm[12 * k + 2 * c + 1] << 8);
+      if (k > 0 && (v < 0) != (previous < 0)) ++crossings;
+      previous = v;
+    }
+    EXPECT_NEAR(crossings / 2.0 / (frames / 44100.0), expected[c], 5.0) << "channel " << c;
   }
 }
 
@@ -224,6 +260,66 @@ TEST_F(CodecVorbis, StreamsWithoutValidHeaders) {
   EXPECT_EQ(r.produced, 0u);
   EXPECT_FALSE(cut.has_headers());
   EXPECT_FALSE(cut.failed());
+}
+
+// ---- Streams and callers that ask for too much -------------------------------
+
+// The heap in use while a hostile stream is decoded: tracked through the
+// sanitizer's allocation hooks (libvorbis allocates with malloc).
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*)(const volatile void*, size_t),
+                                                         void (*)(const volatile void*));
+extern "C" size_t __sanitizer_get_allocated_size(const volatile void*);
+
+struct HeapWatch {
+  static inline bool on = false;
+  static inline size_t live = 0, peak = 0;
+  // Far above what decoding a real file costs; a decoder that believes the
+  // hostile file would go on to gigabytes, so the run stops here instead.
+  static constexpr size_t kLimit = 64 * 1024 * 1024;
+  static void OnMalloc(const volatile void*, size_t size) {
+    if (!on) return;
+    live += size;
+    peak = std::max(peak, live);
+    if (live > kLimit) {
+      std::fprintf(stderr, "more than %zu bytes on the heap while decoding a hostile stream\n", kLimit);
+      std::abort();
+    }
+  }
+  static void OnFree(const volatile void* p) {
+    if (on && p != nullptr) live -= std::min(live, __sanitizer_get_allocated_size(p));
+  }
+};
+
+// A 3 KB file whose setup header declares 256 codebooks of 2^24-1 entries
+// (tests/fixtures/codec.sh) is refused within a few megabytes; a caller's
+// byte rate of 1 does not make the estimate of an 8 KB block grow past what
+// a real stream can decode to.
+TEST_F(CodecVorbis, HostileSetupAndRatesStayBounded) {
+#if defined(__SANITIZE_ADDRESS__)
+  static const bool hooked = __sanitizer_install_malloc_and_free_hooks(HeapWatch::OnMalloc, HeapWatch::OnFree);
+  ASSERT_TRUE(hooked);
+  const Bytes file = Load("codec_huge_books.ogg");
+  ASSERT_LT(file.size(), 4096u);
+  Bytes out(65536);
+  HeapWatch::live = HeapWatch::peak = 0;
+  HeapWatch::on = true;
+  {
+    VorbisDecoder decoder(2, kRatio44);
+    const DecodeResult r = decoder.Convert(file.data(), file.size(), out.data(), out.size());
+    EXPECT_TRUE(decoder.failed());
+    EXPECT_EQ(r.produced, 0u);
+  }
+  HeapWatch::on = false;
+  std::printf("peak heap %zu bytes\n", HeapWatch::peak);
+  EXPECT_LT(HeapWatch::peak, 4u * 1024 * 1024);
+#else
+  GTEST_SKIP() << "needs AddressSanitizer's allocation hooks";
+#endif
+
+  VorbisDecoder greedy(2, 176400.0 / 1);
+  EXPECT_LE(greedy.EstimateOutput(8192), 8u * 1024 * 1024);
+  VorbisDecoder modest(2, 176400.0 / 4e9);
+  EXPECT_LE(modest.EstimateInput(65536), 65536u);
 }
 
 }  // namespace

@@ -1,10 +1,15 @@
 // Decodes an Ogg Vorbis file through the audio compression manager as the
 // wave mapper does when TAPEON plays it: the format record TAPEON builds,
-// source blocks of one size, the destination sized by acmStreamSize, no
-// conversion flags. Writes the PCM and prints the sound's length and the
-// conversion time (the speed benchmark and an end-to-end check of the codec).
-//   tool_acm_decode IN.OGG OUT.RAW [BLOCK_BYTES]
-// Exit code 0 when every block converted.
+// source blocks of one size, the destination sized by acmStreamSize; the
+// last block is marked ACM_STREAMCONVERTF_END, then conversions of an empty
+// source drain what is held. Writes the PCM and prints the sound's length
+// and the conversion time (the speed benchmark and an end-to-end check of
+// the codec).
+//   tool_acm_decode IN.OGG OUT.RAW [BLOCK_BYTES [suggest]]
+// With "suggest" the PCM format is the one acmFormatSuggest offers, and the
+// tool says whether the wave output device takes it.
+// Exit code 0 when every block converted and the drain ended (and the
+// driver does not answer a message it does not know with success).
 #include <windows.h>
 #include <mmsystem.h>
 #include <mmreg.h>
@@ -29,6 +34,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   const size_t block = argc > 3 ? static_cast<size_t>(std::atol(argv[3])) : 8192;
+  const bool suggest = argc > 4 && std::string(argv[4]) == "suggest";
   std::optional<std::string> text = e2e::ReadFileBytes(argv[1]);
   if (!text || block == 0) return 2;
   const std::vector<uint8_t> file(text->begin(), text->end());
@@ -37,14 +43,46 @@ int main(int argc, char** argv) {
   std::vector<uint8_t> record;
   if (AnalyzeOgg(source, 0, report, record) != ANALYSIS_OK) return 2;
   auto* vorbis = reinterpret_cast<WAVEFORMATEX*>(record.data());
-  WAVEFORMATEX pcm = {WAVE_FORMAT_PCM, vorbis->nChannels, vorbis->nSamplesPerSec, 0,
-                      static_cast<WORD>(vorbis->nChannels * 2), 16, 0};
+  // Room for any format the installed drivers know (acmFormatSuggest
+  // insists on it).
+  DWORD largest = sizeof(WAVEFORMATEXTENSIBLE);
+  acmMetrics(nullptr, ACM_METRIC_MAX_SIZE_FORMAT, &largest);
+  std::vector<uint8_t> format(std::max<size_t>(largest, sizeof(WAVEFORMATEXTENSIBLE)));
+  WAVEFORMATEX& pcm = *reinterpret_cast<WAVEFORMATEX*>(format.data());
+  pcm = {WAVE_FORMAT_PCM, vorbis->nChannels, vorbis->nSamplesPerSec, 0, static_cast<WORD>(vorbis->nChannels * 2), 16, 0};
   pcm.nAvgBytesPerSec = pcm.nSamplesPerSec * pcm.nBlockAlign;
+  if (suggest) {
+    const MMRESULT got = acmFormatSuggest(nullptr, vorbis, &pcm, static_cast<DWORD>(format.size()), 0);
+    if (got != MMSYSERR_NOERROR) {
+      std::fprintf(stderr, "acmFormatSuggest: %u\n", got);
+      return 1;
+    }
+    const auto& extensible = reinterpret_cast<const WAVEFORMATEXTENSIBLE&>(pcm);
+    const bool device = waveOutOpen(nullptr, WAVE_MAPPER, &pcm, 0, 0, WAVE_FORMAT_QUERY) == MMSYSERR_NOERROR;
+    const bool mapper = waveOutOpen(nullptr, WAVE_MAPPER, vorbis, 0, 0, WAVE_FORMAT_QUERY) == MMSYSERR_NOERROR;
+    std::printf("format 0x%04X, %u channels, mask 0x%lX; the device takes it: %s; the mapper takes the Ogg format: %s\n",
+                pcm.wFormatTag, pcm.nChannels,
+                pcm.wFormatTag == WAVE_FORMAT_EXTENSIBLE ? static_cast<unsigned long>(extensible.dwChannelMask) : 0ul,
+                device ? "yes" : "no", mapper ? "yes" : "no");
+  }
   HACMSTREAM stream = nullptr;
   MMRESULT opened = acmStreamOpen(&stream, nullptr, vorbis, &pcm, nullptr, 0, 0, 0);
   if (opened != MMSYSERR_NOERROR) {
     std::fprintf(stderr, "acmStreamOpen: %u\n", opened);
     return 1;
+  }
+  // A message the driver does not know must not be answered with success.
+  HACMDRIVERID id = nullptr;
+  HACMDRIVER driver = nullptr;
+  if (acmDriverID(reinterpret_cast<HACMOBJ>(stream), &id, 0) == MMSYSERR_NOERROR &&
+      acmDriverOpen(&driver, id, 0) == MMSYSERR_NOERROR) {
+    const LRESULT answer = acmDriverMessage(driver, ACMDM_USER + 77, 0, 0);
+    acmDriverClose(driver, 0);
+    if (answer == MMSYSERR_NOERROR) {
+      std::fprintf(stderr, "the driver answers an unknown message with success\n");
+      acmStreamClose(stream, 0);
+      return 1;
+    }
   }
   std::string out;
   LARGE_INTEGER frequency, start, end;
@@ -52,21 +90,31 @@ int main(int argc, char** argv) {
   QueryPerformanceCounter(&start);
   int status = 0;
   std::vector<uint8_t> dst;
-  for (size_t at = 0; at < file.size() && status == 0; at += block) {
-    const DWORD n = static_cast<DWORD>(std::min(block, file.size() - at));
+  // The blocks, then empty ones until nothing more comes (a bounded number:
+  // a drain that never ends is a failure).
+  size_t empty_calls = 0;
+  for (size_t at = 0; status == 0; at += block) {
+    const DWORD n = static_cast<DWORD>(at < file.size() ? std::min(block, file.size() - at) : 0);
+    const DWORD flags = n > 0 && at + n == file.size() ? ACM_STREAMCONVERTF_END : 0;
+    if (n == 0 && ++empty_calls > 100) {
+      std::fprintf(stderr, "the drain does not end\n");
+      status = 1;
+      break;
+    }
     DWORD size = 0;
     if (acmStreamSize(stream, n, &size, ACM_STREAMSIZEF_SOURCE) != MMSYSERR_NOERROR) status = 1;
     dst.resize(size);
     ACMSTREAMHEADER header = {};
     header.cbStruct = sizeof header;
-    header.pbSrc = const_cast<BYTE*>(file.data() + at);
+    header.pbSrc = const_cast<BYTE*>(file.data() + std::min(at, file.size()));
     header.cbSrcLength = n;
     header.pbDst = dst.data();
     header.cbDstLength = size;
     if (status == 0 && acmStreamPrepareHeader(stream, &header, 0) == MMSYSERR_NOERROR) {
-      if (acmStreamConvert(stream, &header, 0) != MMSYSERR_NOERROR || header.cbSrcLengthUsed != n) status = 1;
+      if (acmStreamConvert(stream, &header, flags) != MMSYSERR_NOERROR || header.cbSrcLengthUsed != n) status = 1;
       out.append(reinterpret_cast<const char*>(dst.data()), header.cbDstLengthUsed);
       acmStreamUnprepareHeader(stream, &header, 0);
+      if (n == 0 && header.cbDstLengthUsed == 0) break;
     } else {
       status = 1;
     }
