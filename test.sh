@@ -77,6 +77,19 @@ count_gtest() {
   fi
 }
 
+# Runs a test script whose result lines read "PREFIX ...: ok ..." or
+# "PREFIX ...: FAILED ..." and counts them. Usage: count_script PREFIX SCRIPT
+count_script() {
+  local prefix=$1 script=$2 line
+  while read -r line; do
+    echo "$line"
+    case "$line" in
+      "$prefix "*": ok"*) passed=$((passed + 1)) ;;
+      "$prefix "*": FAILED"*) record_failure "${line%%: FAILED*}" ;;
+    esac
+  done < <(bash "$script" 2>&1)
+}
+
 # Configures and builds one tree with its logs in $logs/NAME-*.log; on failure
 # shows their ends and records LABEL. Usage: build_tree LABEL NAME DIR CMAKE-OPTIONS...
 build_tree() {
@@ -251,21 +264,9 @@ trap - EXIT
 # The README's first command, as a user runs it (after the suite's own Wine
 # environment is gone, so run.sh starts and stops its own).
 step "The first command (run.sh)"
-while read -r line; do
-  echo "$line"
-  case "$line" in
-    "first command "*": ok "*) passed=$((passed + 1)) ;;
-    "first command "*": FAILED"*) record_failure "${line%%: FAILED*}" ;;
-  esac
-done < <(bash "$repo/tests/scripts/first_command.sh" 2>&1)
+count_script "first command" "$repo/tests/scripts/first_command.sh"
 
 # The release package as a user installs it, in a Wine prefix of its own.
 step "The release package (scripts/package.sh)"
-while read -r line; do
-  echo "$line"
-  case "$line" in
-    "package "*": ok"*) passed=$((passed + 1)) ;;
-    "package "*": FAILED"*) record_failure "${line%%: FAILED*}" ;;
-  esac
-done < <(bash "$repo/tests/scripts/package_test.sh" 2>&1)
+count_script package "$repo/tests/scripts/package_test.sh"
 finish
