@@ -13,6 +13,7 @@
 #include "base/app_state_win32.h"
 #include "base/ui_text_win32.h"
 #include "base/wait_cursor_win32.h"
+#include "meter/decoded_levels_win32.h"
 #include "meter/level_report_win32.h"
 #include "meter/measure_win32.h"
 #include "meter/meter_draw_win32.h"
@@ -78,6 +79,7 @@ void FinishPlayback() {
   if (OnMemory()) KillTimer(app.main_window, kDisplayTimer);
   CloseOutputDevice();  // unprepares the headers still prepared
   queued_blocks = 0;
+  CloseDecodedLevels();
   EndRun();
   SetRunPriority(0);
   if (app.settings.levelwarning) ShowLevelReport(app.main_window);
@@ -122,6 +124,7 @@ void AbandonPlaybackStart() {
   const bool device_was_open = app.wave_out != nullptr;
   CloseOutputDevice();
   queued_blocks = 0;
+  CloseDecodedLevels();
   FreeDataBlocks();
   CloseSoundFile();
   SetRunPriority(0);
@@ -248,6 +251,8 @@ void StartPlayback() {
     CloseSoundFile();
     if (!OpenForPlay()) return;  // the open has cleaned up after itself
   }
+  // The meter converts the file's own format; the rate changes the record.
+  OpenDecodedLevels(reinterpret_cast<const uint8_t*>(app.pFormat), app.format_size);
   if (!PreparePlaybackRun() || !OpenPlaybackDevice()) {
     AbandonPlaybackStart();
     return;
@@ -264,7 +269,10 @@ void StartPlayback() {
   // Layer-3 blocks are not paced: the codec asks for them at its own pace.
   pacing_wait = PlayPacingWait(app.settings.deltatime, app.khz, app.rate_steps, app.windows_version);
   if (!WorthPacing(pacing_wait) || app.format_tag == WAVE_TAG_MPEGLAYER3) pacing_wait = 0;
-  if (app.format_tag != 1 && app.windows_version >= kWindows395) OpenMixerMeter();
+  if (!MeterReadsSamples() && app.windows_version >= kWindows395) {
+    OpenMixerMeter();
+    ForgetMixerNotices();
+  }
 
   FirstBlockCosts costs;
   char read_failure[300];
@@ -334,6 +342,7 @@ void StopPlayback() {
   app.run.Close();
   CloseOutputDevice();
   queued_blocks = 0;
+  CloseDecodedLevels();
   SetRunPriority(0);
   CloseSoundFile();
   if (app.settings.levelwarning) ShowLevelReport(app.main_window);

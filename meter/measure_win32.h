@@ -2,6 +2,8 @@
 #pragma once
 #include <windows.h>
 
+#include <cstddef>
+
 void FillSilence(int block, DWORD bytes);
 // Measures and draws the levels of the first bytes of wave block `block`.
 // Returns the ms clock read after the scan (0 for mixer readings).
@@ -9,3 +11,12 @@ DWORD MeasureLevels(HDC dc, int block, long bytes);
 // The same for any stretch of sound (null: nothing to scan).
 DWORD MeasureLevelsOf(HDC dc, const char* sound, long bytes);
 void AdaptStride(DWORD start, HDC dc);
+
+// The format whose samples the meter reads (the bytes of a format record):
+// PCM of 8 to 32 bits and float are read directly; the levels of any other
+// format come from the mixer or the decoded sound.
+void SetMeterFormat(const void* record, size_t size);
+bool MeterReadsSamples();
+// When the decoded sound is the level source, the failure texts the mixer
+// wrote over the status lines are painted over.
+void ForgetMixerNotices();

@@ -79,7 +79,7 @@ void Tick(HDC dc, DWORD now, DWORD start) {
   // sound is: the meter waits.
   if (!frame.has_offset || app.block_data[0] == nullptr) return;
   LevelWindow window = ComputeLevelWindow(frame.offset, app.buffer_size, app.unit_size, app.blockalign,
-                                          app.format_tag == WAVE_TAG_PCM, app.meter.metered_end);
+                                          MeterReadsSamples(), app.meter.metered_end);
   if (!window.measure) return;
   MeasureLevelsOf(dc, app.block_data[0] + window.start, static_cast<long>(window.end - window.start));
   AdaptStride(start, dc);
@@ -132,6 +132,7 @@ void SetDisplayFormat(const FormatRecord* format) {
   app.sample_bits = d.sample_bits;
   app.format_tag = d.format_tag;
   app.meter.sample_class = d.sample_class;
+  SetMeterFormat(format, app.format_size);
   if (!app.main_window) return;
   MainWindowDc dc;
   ClearMeterArea(dc.get());
