@@ -6,6 +6,7 @@
 #include <cstring>
 #include <optional>
 
+#include "audio/memory_pieces_win32.h"
 #include "audio/recording_win32.h"
 #include "audio/transport_internal_win32.h"
 #include "audio/transport_math.h"
@@ -215,8 +216,9 @@ const char* QueueFirstBlocks(FirstBlockCosts& costs) {
     WAVEHDR* header = app.block_header[i];
     ZeroMemory(header, sizeof(WAVEHDR));
     header->lpData = app.block_data[i];
-    header->dwBufferLength = app.block_length[i];
-    const bool last = (i < 3 && app.block_length[i + 1] == 0) || (i == 3 && app.data_count == 0);
+    header->dwBufferLength = OnMemory() ? BeginMemoryPieces(app.block_length[0]) : app.block_length[i];
+    const bool last =
+        ((i < 3 && app.block_length[i + 1] == 0) || (i == 3 && app.data_count == 0)) && !MemoryPiecesLeft();
     header->dwUser = MakeUserWord(i, last);
     if (waveOutPrepareHeader(app.wave_out, header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
       return PickId(IDS_HEADER_FAILED, ja::audio::kHeaderFailed);
@@ -232,6 +234,7 @@ const char* QueueFirstBlocks(FirstBlockCosts& costs) {
     costs.write = Elapsed(before_write);
 
     if (OnMemory()) {
+      QueueFurtherMemoryPieces();
       SetTimer(app.main_window, kDisplayTimer, app.timer_interval, nullptr);
       app.run_start_time = app.pause_time = timeGetTime();
     } else if (i == 0) {
@@ -293,6 +296,7 @@ void StartPlayback() {
 void OnPlayBlockDone(WAVEHDR* header) {
   if (!app.run.takes_blocks()) return;
   if (!IsOwnHeader(header)) return;
+  if (OnMemory() && MemoryPieceReturned(header)) return;
 
   if (pacing_wait != 0) PaceBuffer(pacing_wait);
   const DWORD start = timeGetTime();
