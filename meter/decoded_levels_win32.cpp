@@ -51,6 +51,9 @@ struct Converter {
   DWORD silent_source = 0;    // source bytes converted since the last PCM
   DWORD silent_limit = kLeastSilentSource;
   bool stereo = false;
+  DWORD frame_bytes = 2;
+  DWORD rate = 0;
+  unsigned long long frames_out = 0;  // PCM frames converted since the open
 };
 
 Converter converter;
@@ -111,6 +114,7 @@ bool ConvertStaged(ChannelPeaks& peaks, bool& sound) {
     pcm.channels = converter.stereo ? 2 : 1;
     pcm.bytes_per_sample = 2;
     ChannelPeaks got = ScanPcmPeaks(pcm, converter.destination.data(), static_cast<long>(out), 1);
+    converter.frames_out += out / converter.frame_bytes;
     if (got.left > peaks.left) peaks.left = got.left;
     if (got.right > peaks.right) peaks.right = got.right;
     sound = true;
@@ -177,6 +181,9 @@ void OpenDecodedLevels(const uint8_t* record, size_t size) {
   // About a second of the stream, and never less than a few pages of it.
   converter.silent_limit = from->nAvgBytesPerSec > kLeastSilentSource ? from->nAvgBytesPerSec : kLeastSilentSource;
   converter.stereo = to.nChannels >= 2;
+  converter.frame_bytes = to.nBlockAlign;
+  converter.rate = to.nSamplesPerSec;
+  converter.frames_out = 0;
   PrepareHeader();
   if (!converter.prepared) CloseDecodedLevels();
 }
@@ -229,6 +236,10 @@ DecodedResult MeasureDecoded(const uint8_t* data, long bytes, ChannelPeaks& peak
   converter.silent_source += static_cast<DWORD>(bytes);
   if (converter.gave_sound && converter.silent_source >= converter.silent_limit) return DECODED_NONE;
   return DECODED_PENDING;
+}
+
+double DecodedMilliseconds() {
+  return converter.rate ? static_cast<double>(converter.frames_out) * 1000.0 / converter.rate : 0.0;
 }
 
 bool DecodedLevelsSwitchedOff() {

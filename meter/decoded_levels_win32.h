@@ -28,6 +28,9 @@ enum DecodedResult {
 // small buffer, and finds the peaks of the PCM (16-bit units).
 DecodedResult MeasureDecoded(const uint8_t* data, long bytes, ChannelPeaks& peaks);
 
+// Sound time of the PCM converted since the open, in ms.
+double DecodedMilliseconds();
+
 // Whether the meter's decoded source is switched off for a comparison of
 // costs. Only test builds read the switch (TAPEON_METER_SOURCE_OFF).
 bool DecodedLevelsSwitchedOff();

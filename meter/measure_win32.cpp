@@ -132,6 +132,38 @@ DWORD MeasureLevelsOf(HDC dc, const char* sound, long bytes) {
   return stamp;
 }
 
+bool MetersDecodedSound() { return !scan_layout.direct && !MixerMeterReady() && DecodedLevelsOpen(); }
+
+void MeasureDecodedUntil(HDC dc, const char* block, long size, long& metered_end, double position_ms) {
+  // At most this much of the block per tick, so that a tick after a long
+  // stall does not hold the window up.
+  constexpr long kMostPerTick = 64 * 4096;
+  constexpr long kPiece = 4096;
+  ChannelPeaks peaks;
+  DecodedResult result = DECODED_PENDING;
+  long done = 0;
+  while (metered_end < size && done < kMostPerTick && DecodedMilliseconds() <= position_ms) {
+    const long n = size - metered_end < kPiece ? size - metered_end : kPiece;
+    ChannelPeaks piece;
+    const DecodedResult got = MeasureDecoded(reinterpret_cast<const uint8_t*>(block) + metered_end, n, piece);
+    metered_end += n;
+    done += n;
+    if (got == DECODED_LEVELS) {
+      result = DECODED_LEVELS;
+      if (piece.left > peaks.left) peaks.left = piece.left;
+      if (piece.right > peaks.right) peaks.right = piece.right;
+    } else if (got == DECODED_NONE && result != DECODED_LEVELS) {
+      result = DECODED_NONE;
+    }
+  }
+  if (result == DECODED_LEVELS) {
+    DrawPeaks(dc, peaks, IsStereoClass(app.meter.sample_class), DELTA_16BIT);
+    if (BlockClips(CLASS_16BIT_STEREO, peaks)) ++app.meter.over_count;
+  } else if (result == DECODED_NONE) {
+    ShowNoLevel(dc);
+  }
+}
+
 void ForgetMixerNotices() {
   if (MixerMeterReady() || !DecodedLevelsOpen() || !app.main_window) return;
   // The mixer's failure texts stand over the status lines above the meter;

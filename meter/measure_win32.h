@@ -17,6 +17,12 @@ void AdaptStride(DWORD start, HDC dc);
 // format come from the mixer or the decoded sound.
 void SetMeterFormat(const void* record, size_t size);
 bool MeterReadsSamples();
+// True when the levels come from the decoded sound. On memory they are then
+// measured by sound time: the block is converted from metered_end on until
+// the converted sound reaches the position (ms of the file's time), as the
+// bytes of a variable rate stream do not follow its nominal byte rate.
+bool MetersDecodedSound();
+void MeasureDecodedUntil(HDC dc, const char* block, long size, long& metered_end, double position_ms);
 // When the decoded sound is the level source, the failure texts the mixer
 // wrote over the status lines are painted over.
 void ForgetMixerNotices();

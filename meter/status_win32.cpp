@@ -78,6 +78,13 @@ void Tick(HDC dc, DWORD now, DWORD start) {
   // Without a byte rate there is no telling where in the memory block the
   // sound is: the meter waits.
   if (!frame.has_offset || app.block_data[0] == nullptr) return;
+  if (MetersDecodedSound()) {
+    // The sound read into the block: the data, up to the block's size.
+    const DWORD held = app.data_total < app.buffer_size ? app.data_total : app.buffer_size;
+    MeasureDecodedUntil(dc, app.block_data[0], static_cast<long>(held), app.meter.metered_end, frame.position_ms);
+    AdaptStride(start, dc);
+    return;
+  }
   LevelWindow window = ComputeLevelWindow(frame.offset, app.buffer_size, app.unit_size, app.blockalign,
                                           MeterReadsSamples(), app.meter.metered_end);
   if (!window.measure) return;
