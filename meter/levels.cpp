@@ -34,6 +34,8 @@ namespace {
 
 typedef uint8_t ByteVector __attribute__((vector_size(16)));
 typedef int16_t WordVector __attribute__((vector_size(16)));
+typedef int32_t LongVector __attribute__((vector_size(16)));
+typedef float FloatVector __attribute__((vector_size(16)));
 constexpr size_t kVectorBytes = 16;
 constexpr size_t kStepBytes = 4 * kVectorBytes;
 
@@ -46,7 +48,7 @@ constexpr size_t kStepBytes = 4 * kVectorBytes;
 template <class Vector, class Element>
 void LaneExtremes(const uint8_t* data, size_t bytes, Element (&high)[kVectorBytes / sizeof(Element)],
                   Element (&low)[kVectorBytes / sizeof(Element)]) {
-  Vector h0 = Vector{} + std::numeric_limits<Element>::min();
+  Vector h0 = Vector{} + std::numeric_limits<Element>::lowest();
   Vector l0 = Vector{} + std::numeric_limits<Element>::max();
   Vector h1 = h0, h2 = h0, h3 = h0;
   Vector l1 = l0, l2 = l0, l3 = l0;
@@ -318,6 +320,42 @@ ChannelPeaks ScanPcmPeaks(const PcmLayout& layout, const uint8_t* data, long byt
   const bool stereo = layout.channels >= 2;
   // Mono reads its one channel twice: the second extremes are not used.
   const size_t second = stereo ? width : 0;
+  // Four-byte samples of one or two channels at stride 1: the vector scan,
+  // whose even lanes are the left channel and odd lanes the right one.
+  if (width == 4 && layout.channels <= 2 && step == 1) {
+    const size_t count = frames * frame_bytes;
+    const size_t grouped = count - count % kStepBytes;
+    if (layout.is_float) {
+      Extremes<float> e = FrameExtremes<float, FloatAt>(data + grouped, (count - grouped) / frame_bytes, frame_bytes,
+                                                        second, 1, 0.0f, 0.0f);
+      if (grouped > 0) {
+        float high[4], low[4];
+        LaneExtremes<FloatVector>(data, grouped, high, low);
+        for (int k = 0; k < 4; ++k) {
+          const int c = stereo ? (k & 1) : 0;
+          e.high[c] = high[k] > e.high[c] ? high[k] : e.high[c];
+          e.low[c] = low[k] < e.low[c] ? low[k] : e.low[c];
+        }
+      }
+      peaks.left = FloatLevel(e.high[0], e.low[0]);
+      if (stereo) peaks.right = FloatLevel(e.high[1], e.low[1]);
+      return peaks;
+    }
+    Extremes<int32_t> e = FrameExtremes<int32_t, Int32At>(data + grouped, (count - grouped) / frame_bytes,
+                                                          frame_bytes, second, 1, 0, 0);
+    if (grouped > 0) {
+      int32_t high[4], low[4];
+      LaneExtremes<LongVector>(data, grouped, high, low);
+      for (int k = 0; k < 4; ++k) {
+        const int c = stereo ? (k & 1) : 0;
+        e.high[c] = high[k] > e.high[c] ? high[k] : e.high[c];
+        e.low[c] = low[k] < e.low[c] ? low[k] : e.low[c];
+      }
+    }
+    peaks.left = IntegerLevel(e.high[0], e.low[0], 16);
+    if (stereo) peaks.right = IntegerLevel(e.high[1], e.low[1], 16);
+    return peaks;
+  }
   if (layout.is_float) {
     Extremes<float> e = FrameExtremes<float, FloatAt>(data, frames, frame_bytes, second, step, 0.0f, 0.0f);
     peaks.left = FloatLevel(e.high[0], e.low[0]);
