@@ -29,6 +29,9 @@ constexpr DWORD kLargestDestination = 4u << 20;
 // So much source without any sound out of it means the stream has lost its
 // way (garbage, a cut): the meter says it has no level rather than freeze.
 constexpr DWORD kLeastSilentSource = 8192;
+// Fewer frames than this from one measurement are not a level: a converter
+// may answer bytes that complete nothing with a frame or two of silence.
+constexpr DWORD kLeastFrames = 64;
 
 struct Converter {
   HMODULE library = nullptr;
@@ -95,7 +98,7 @@ void PrepareHeader() {
 
 // Hands the staged bytes to the converter and takes the peaks of what comes
 // out. False when the call fails.
-bool ConvertStaged(ChannelPeaks& peaks, bool& sound) {
+bool ConvertStaged(ChannelPeaks& peaks, DWORD& frames) {
   ACMSTREAMHEADER& h = converter.header;
   h.cbSrcLength = converter.staged;
   h.cbDstLength = static_cast<DWORD>(converter.destination.size());
@@ -115,9 +118,9 @@ bool ConvertStaged(ChannelPeaks& peaks, bool& sound) {
     pcm.bytes_per_sample = 2;
     ChannelPeaks got = ScanPcmPeaks(pcm, converter.destination.data(), static_cast<long>(out), 1);
     converter.frames_out += out / converter.frame_bytes;
+    frames += out / converter.frame_bytes;
     if (got.left > peaks.left) peaks.left = got.left;
     if (got.right > peaks.right) peaks.right = got.right;
-    sound = true;
   }
   // What the converter left (a partial block) waits for the next bytes;
   // a full piece it takes nothing of is dropped, or it would stay stuck.
@@ -211,7 +214,7 @@ DecodedResult MeasureDecoded(const uint8_t* data, long bytes, ChannelPeaks& peak
   peaks = ChannelPeaks();
   if (!DecodedLevelsOpen()) return DECODED_NONE;
   if (data == nullptr || bytes <= 0) return DECODED_PENDING;
-  bool sound = false;
+  DWORD frames = 0;
   size_t at = 0;
   const size_t total = static_cast<size_t>(bytes);
   while (at < total) {
@@ -220,15 +223,13 @@ DecodedResult MeasureDecoded(const uint8_t* data, long bytes, ChannelPeaks& peak
     memcpy(converter.source.data() + converter.staged, data + at, take);
     converter.staged += static_cast<DWORD>(take);
     at += take;
-    // A partial piece at the end waits for the next block.
-    if (converter.staged < converter.source.size() && at == total) break;
-    if (!ConvertStaged(peaks, sound)) {
+    if (!ConvertStaged(peaks, frames)) {
       converter.staged = 0;
       converter.silent_source = 0;
       return DECODED_NONE;
     }
   }
-  if (sound) {
+  if (frames >= kLeastFrames) {
     converter.gave_sound = true;
     converter.silent_source = 0;
     return DECODED_LEVELS;
