@@ -51,7 +51,9 @@ void LeaveHeldBlocksToDevice() {
     WAVEHDR* header = app.block_header[i];
     if (!header || !(header->dwFlags & WHDR_INQUEUE)) continue;
     for (int k = 0; k < 4; ++k) {
-      if (app.block_data[k] && app.block_data[k] == header->lpData) {
+      // On memory a compressed file's pieces point inside the memory block.
+      if (app.block_data[k] && header->lpData >= app.block_data[k] &&
+          static_cast<SIZE_T>(header->lpData - app.block_data[k]) < GlobalSize(app.data_handle[k])) {
         app.block_data[k] = nullptr;
         app.data_handle[k] = nullptr;
       }
