@@ -3,7 +3,8 @@
 #   ./run.sh [TAPEON options]
 # e.g. ./run.sh /R/T0.1 records six seconds into T0.WAV here and exits.
 # Without a display or sound server, a headless one is started for the run
-# and stopped afterwards. The exit code is TAPEON's.
+# and stopped afterwards, and a line says where TAPEON runs. The exit code is
+# TAPEON's.
 set -uo pipefail
 
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -28,6 +29,10 @@ ninja -C "$build" TAPEON >"$build.build.log" 2>&1 || {
 source "$repo/scripts/wine_env.sh"
 wine_env_start || exit 1
 trap wine_env_stop EXIT
+if [ -n "${_WINE_ENV_XVFB_PID:-}" ]; then
+  echo "run.sh: TAPEON runs on the virtual display $DISPLAY, which nobody sees; Ctrl+C ends it;" \
+    "a picture of it: DISPLAY=$DISPLAY $repo/scripts/screenshot.sh tapeon.png running" >&2
+fi
 
 log=$(mktemp "${TMPDIR:-/tmp}/tapeon-run.XXXXXX")
 wine_env_run "$log" "$build/TAPEON.EXE" "$@"

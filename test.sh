@@ -4,7 +4,8 @@
 #   AddressSanitizer + UndefinedBehaviorSanitizer),
 #   each fuzz target (clang, libFuzzer) for a bounded time, then under Wine
 #   the end-to-end tests in English, in Japanese and without a sound server,
-#   and last the README's first command, ./run.sh /R/T0.1, from another directory.
+#   the README's first command, ./run.sh /R/T0.1, from another directory, and
+#   last the release package in a fresh Wine prefix (tests/scripts/package_test.sh).
 # Ends with "N passed, N failed, N skipped" and a non-zero status on failure.
 # Logs are kept in build/test-logs/.
 set -uo pipefail
@@ -260,4 +261,14 @@ while read -r line; do
     "first command "*": FAILED"*) record_failure "${line%%: FAILED*}" ;;
   esac
 done < <(bash "$repo/tests/scripts/first_command.sh" 2>&1)
+
+# The release package as a user installs it, in a Wine prefix of its own.
+step "The release package (scripts/package.sh)"
+while read -r line; do
+  echo "$line"
+  case "$line" in
+    "package "*": ok"*) passed=$((passed + 1)) ;;
+    "package "*": FAILED"*) record_failure "${line%%: FAILED*}" ;;
+  esac
+done < <(bash "$repo/tests/scripts/package_test.sh" 2>&1)
 finish

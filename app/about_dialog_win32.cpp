@@ -51,3 +51,5 @@ INT_PTR CALLBACK ABOUTBOX(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
     default: return FALSE;
   }
 }
+
+void OpenAboutBox() { DialogBoxParamA(app.instance, "ABOUT", app.main_window, ABOUTBOX, 0); }

@@ -18,6 +18,26 @@ bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
 
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// A decimal number and nothing else: an optional sign, digits with at most
+// one point, at least one digit. A path split at its slashes ("D:/Temp/x")
+// gives tokens such as "/Temp" that must not read as an option with 0.
+bool IsPlainNumber(const char* text) {
+  if (*text == '+' || *text == '-') ++text;
+  bool digits = false, point = false;
+  for (; *text; ++text) {
+    if (IsDigit(*text)) {
+      digits = true;
+    } else if (*text == '.' && !point) {
+      point = true;
+    } else {
+      return false;
+    }
+  }
+  return digits;
+}
+
 }  // namespace
 
 void CopyArgument(char* destination, const char* source, size_t length) {
@@ -103,6 +123,9 @@ void ApplyOptions(const std::vector<std::string>& tokens, Settings& settings, St
     const std::string& token = tokens[k];
     if (token.empty() || token[0] != '/') continue;
     char letter = token.size() > 1 ? Upper(token[1]) : '\0';
+    // The letter options stand alone ("/P", "/m"); a longer word after a
+    // slash is part of a path ("/Music", "/Sounds"), not an option.
+    if (letter >= 'A' && letter <= 'Z' && letter != 'T' && token.size() != 2) continue;
     switch (letter) {
       case 'E': options.force_english = 1; break;
       case 'P': options.play_at_start = 1; break;
@@ -112,6 +135,7 @@ void ApplyOptions(const std::vector<std::string>& tokens, Settings& settings, St
       case 'H': settings.rec_bits = 16; break;
       case 'O': settings.rec_bits = 8; break;
       case 'T': {
+        if (!IsPlainNumber(token.c_str() + 2)) break;
         double seconds = atof(token.c_str() + 2) * 60.0 + 0.5;
         // A negative or absurd number gives no limit or the longest one.
         if (!(seconds >= 0.0)) seconds = 0.0;
@@ -120,7 +144,7 @@ void ApplyOptions(const std::vector<std::string>& tokens, Settings& settings, St
         break;
       }
       default:
-        if (letter >= '0' && letter <= '9') {
+        if (IsDigit(letter) && token.find_first_not_of("0123456789", 1) == std::string::npos) {
           uint32_t rate = RateOption(token.c_str() + 1);
           if (rate != 0) settings.rec_freq = rate;
         }

@@ -26,7 +26,10 @@ struct StartOptions {
   int record_at_start = 0;
 };
 
-// Applies the options among tokens 1.. to settings and the start flags.
+// Applies the options among tokens 1.. to settings and the start flags. A
+// letter option is the letter alone, "/T" takes only a number ("/T30",
+// "/t1.5") and a rate only digits; any other token after a slash (a part of
+// a path written with slashes, "/Temp") changes nothing.
 void ApplyOptions(const std::vector<std::string>& tokens, Settings& settings, StartOptions& options);
 
 // The recording rate that "/" followed by digits selects (digits: the text

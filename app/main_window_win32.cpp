@@ -27,37 +27,15 @@
 
 namespace {
 
+HMENU system_menu = nullptr;
+char file_title[256] = {};  // the file name without its directory
+HFONT button_font = nullptr;
+::WNDPROC button_procs[3] = {};  // former procedures of the subclassed buttons
+
 int W() { return app.cell_width; }
 int H() { return app.cell_height; }
 
 // ---- creation and destruction ----
-
-void FreeHeaderBlock(int i) {
-  if (app.header_handle[i]) {
-    if (app.block_header[i]) GlobalUnlock(app.header_handle[i]);
-    GlobalFree(app.header_handle[i]);
-  }
-  app.header_handle[i] = nullptr;
-  app.block_header[i] = nullptr;
-}
-
-// The four 32-byte blocks that hold the system wave headers.
-bool AllocateHeaderBlocks() {
-  for (int i = 0; i < 4; ++i) {
-    app.header_handle[i] = GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, 32);
-    if (!app.header_handle[i]) {
-      ShowFailure(PickId(IDS_HEADER_ALLOC_FAILED, ja::kHeaderAllocFailed));
-      return false;
-    }
-    app.block_header[i] = static_cast<WAVEHDR*>(GlobalLock(app.header_handle[i]));
-    if (!app.block_header[i]) {
-      ShowFailure(PickId(IDS_HEADER_LOCK_FAILED, ja::kHeaderLockFailed));
-      for (int k = i; k >= 0; --k) FreeHeaderBlock(k);
-      return false;
-    }
-  }
-  return true;
-}
 
 LRESULT OnCreate(HWND window, WPARAM wparam, LPARAM lparam) {
   if (AllocateHeaderBlocks()) DragAcceptFiles(window, TRUE);
@@ -65,16 +43,15 @@ LRESULT OnCreate(HWND window, WPARAM wparam, LPARAM lparam) {
 }
 
 LRESULT OnShutdown(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  DragAcceptFiles(window, FALSE);
   ShutdownTransport();
-  for (int i = 0; i < 4; ++i) FreeHeaderBlock(i);
-  if (app.button_font) {
-    DeleteObject(app.button_font);
-    app.button_font = nullptr;
+  DragAcceptFiles(window, FALSE);
+  FreeHeaderBlocks();
+  if (button_font) {
+    DeleteObject(button_font);
+    button_font = nullptr;
   }
   ReleaseStatusFont();
   CloseMixerMeter();
-  SetRunPriority(0);
   PostQuitMessage(0);
   return DefWindowProcA(window, message, wparam, lparam);
 }
@@ -98,12 +75,6 @@ void OnPaint(HWND window) {
   EndPaint(window, &paint);
 }
 
-void OnTimer(UINT_PTR id) {
-  if (OnTransportTimer(id)) return;
-  MainWindowDc dc;
-  MeterTick(dc.get(), timeGetTime());
-}
-
 // ---- input ----
 
 void OnSetFocus() {
@@ -121,7 +92,7 @@ LRESULT OnSysCommand(HWND window, WPARAM wparam, LPARAM lparam) {
 }
 
 void OnInitMenu() {
-  EnableMenuItem(app.system_menu, SC_MOVE, MF_BYCOMMAND | (IsRecordingLive() ? MF_GRAYED : MF_ENABLED));
+  EnableMenuItem(system_menu, SC_MOVE, MF_BYCOMMAND | (IsRecordingLive() ? MF_GRAYED : MF_ENABLED));
 }
 
 // A click strictly inside the meter band clears the peak-hold marks.
@@ -174,8 +145,8 @@ bool ChooseFileToPlay(HWND window) {
   app.file_name[0] = '\0';
   dialog.lpstrFile = app.file_name;
   dialog.nMaxFile = sizeof app.file_name;
-  dialog.lpstrFileTitle = app.file_title;
-  dialog.nMaxFileTitle = sizeof app.file_title;
+  dialog.lpstrFileTitle = file_title;
+  dialog.nMaxFileTitle = sizeof file_title;
   dialog.lpstrTitle = title.c_str();
   dialog.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
   return GetOpenFileNameA(&dialog) != 0;
@@ -190,8 +161,13 @@ void OnPlayListNext() {
     SendMessageA(app.main_window, WM_CLOSE, 0, 0);
     return;
   }
-  lstrcpynA(app.file_name, app.args[next], sizeof app.file_name);
   app.next_arg = next + 1;
+  // A name too long for a path ends the list as a file that cannot be opened does.
+  if (!FitsFileName(app.args[next])) {
+    ShowCannotOpenFile();
+    return;
+  }
+  lstrcpynA(app.file_name, app.args[next], sizeof app.file_name);
   RefreshFileName();
   PostMessageA(app.main_window, WM_COMMAND, IDM_START, 0);
 }
@@ -200,10 +176,10 @@ void OnNew() {
   AbandonTransport();
   char saved[MAX_PATH];
   lstrcpyA(saved, app.file_name);
-  INT_PTR result = DialogBoxParamA(app.instance, "RecOpen", app.main_window, NEWFILE, 0);
-  if (result <= 0) lstrcpyA(app.file_name, saved);
+  const bool chosen = OpenNewFileDialog();
+  if (!chosen) lstrcpyA(app.file_name, saved);
   RefreshFileName();
-  if (result > 0) PrepareForRecord();
+  if (chosen) PrepareForRecord();
 }
 
 void OnOpen(HWND window) {
@@ -218,12 +194,11 @@ void OnOpen(HWND window) {
 
 void OnInfo() {
   AbandonTransport();
-  if (DialogBoxParamA(app.instance, "InfoBox", app.main_window, INFOBOX, 0) > 0)
-    DialogBoxParamA(app.instance, "InfoDetail", app.main_window, InfoDetailProc, 0);
+  OpenInfoDialogs();
 }
 
 void OnOption() {
-  if (DialogBoxParamA(app.instance, "Option", app.main_window, OPTION, 0) > 0) AbandonTransport();
+  if (OpenOptionDialog()) AbandonTransport();
 }
 
 void OnHelp() {
@@ -277,7 +252,7 @@ LRESULT CALLBACK tapeon::WNDPROC(HWND window, UINT message, WPARAM wparam, LPARA
     case WM_SYSCOMMAND:
       return OnSysCommand(window, wparam, lparam);
     case WM_TIMER:
-      OnTimer(wparam);
+      OnTransportTimer(wparam);
       return 0;
     case WM_INITMENU:
       OnInitMenu();
@@ -307,7 +282,7 @@ void OnCommand(HWND window, int id, LPARAM, int code) {
     case IDM_OPEN: OnOpen(window); break;
     case IDM_INFO: OnInfo(); break;
     case IDM_EXIT: DestroyWindow(window); break;
-    case IDM_ABOUT: DialogBoxParamA(app.instance, "ABOUT", app.main_window, ABOUTBOX, 0); break;
+    case IDM_ABOUT: OpenAboutBox(); break;
     case IDM_HELP: OnHelp(); break;
     case IDM_OPTION: OnOption(); break;
     case IDM_START:
@@ -362,15 +337,15 @@ bool PrepareForRecord() {
 void DrawFileName(HDC dc) {
   HFONT previous = SelectStatusFont(dc);
   char directory[MAX_PATH];
-  SplitPath(app.file_name, directory, app.file_title, sizeof directory, sizeof app.file_title);
+  SplitPath(app.file_name, directory, file_title, sizeof directory, sizeof file_title);
   PadWithSpaces(directory, sizeof directory);
   TextOutA(dc, W(), H(), directory, 35);
   char name[MAX_PATH];
-  lstrcpynA(name, app.file_title, sizeof name);
+  lstrcpynA(name, file_title, sizeof name);
   PadWithSpaces(name, sizeof name);
   TextOutA(dc, W(), 4 * H(), name, 35);
   RestoreStatusFont(dc, previous);
-  SetWindowTextA(app.main_window, WindowTitle(app.file_title, app.windows_version).c_str());
+  SetWindowTextA(app.main_window, WindowTitle(file_title, app.windows_version).c_str());
 }
 
 void RefreshFileName() {
@@ -419,15 +394,15 @@ void LayoutMainWindow() {
 }
 
 void CreateButtonFont() {
-  if (app.button_font) DeleteObject(app.button_font);
+  if (button_font) DeleteObject(button_font);
   LOGFONTA font;
   memset(&font, 0, sizeof font);
   font.lfHeight = -2 * H();
   font.lfCharSet = SHIFTJIS_CHARSET;
   lstrcpynA(font.lfFaceName, ja::kButtonFontFace, LF_FACESIZE);
-  app.button_font = CreateFontIndirectA(&font);
+  button_font = CreateFontIndirectA(&font);
   HWND buttons[] = {app.play_button, app.stop_button, app.pause_button};
-  for (HWND button : buttons) SendMessageA(button, WM_SETFONT, reinterpret_cast<WPARAM>(app.button_font), TRUE);
+  for (HWND button : buttons) SendMessageA(button, WM_SETFONT, reinterpret_cast<WPARAM>(button_font), TRUE);
 }
 
 void UpdateDarkBackground() {
@@ -436,7 +411,7 @@ void UpdateDarkBackground() {
 
 void LocalizeMenu(HWND window) {
   app.main_menu = GetMenu(window);
-  app.system_menu = GetSystemMenu(window, FALSE);
+  system_menu = GetSystemMenu(window, FALSE);
   if (!app.japanese_ui) return;
   bool modern = app.windows_version >= kWindows395;
   const auto& popups = modern ? ja::kMenuPopups : ja::kOldMenuPopups;
@@ -455,7 +430,7 @@ void LocalizeMenu(HWND window) {
 void SubclassButtons() {
   HWND buttons[] = {app.play_button, app.stop_button, app.pause_button};
   for (int i = 0; i < 3; ++i) {
-    app.button_procs[i] = reinterpret_cast<::WNDPROC>(GetWindowLongPtrA(buttons[i], GWLP_WNDPROC));
+    button_procs[i] = reinterpret_cast<::WNDPROC>(GetWindowLongPtrA(buttons[i], GWLP_WNDPROC));
     SetWindowLongPtrA(buttons[i], GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CONTROLPROC));
   }
 }
@@ -479,13 +454,15 @@ LRESULT CALLBACK CONTROLPROC(HWND button, UINT message, WPARAM wparam, LPARAM lp
   int index = GetDlgCtrlID(button) - IDM_START;
   if (index < 0 || index > 2) index = 0;
   if (message == WM_KEYDOWN && (wparam == VK_F1 || wparam == VK_TAB)) return OnButtonKey(button, wparam);
-  return CallWindowProcA(app.button_procs[index], button, message, wparam, lparam);
+  return CallWindowProcA(button_procs[index], button, message, wparam, lparam);
 }
 
 void OnDropFiles(HDROP drop) {
   AbandonTransport();
   UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
-  if (count >= 1) {
+  if (count >= 1 && DragQueryFileA(drop, 0, nullptr, 0) >= sizeof app.file_name) {
+    ShowCannotOpenFile();  // never a cut name
+  } else if (count >= 1) {
     DragQueryFileA(drop, 0, app.file_name, sizeof app.file_name);
     RefreshFileName();
     PrepareForPlay();

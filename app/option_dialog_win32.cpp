@@ -200,3 +200,5 @@ INT_PTR CALLBACK OPTION(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
     default: return FALSE;
   }
 }
+
+bool OpenOptionDialog() { return DialogBoxParamA(app.instance, "Option", app.main_window, OPTION, 0) > 0; }

@@ -18,6 +18,7 @@
 #include "base/windows_version.h"
 #include "resources/ja_app.h"
 #include "resources/resource_ids.h"
+#include "sound_files/wave_file_win32.h"
 
 
 namespace {
@@ -35,18 +36,26 @@ void StoreArguments(const std::vector<std::string>& tokens) {
   }
 }
 
+// /E: the English interface on any system.
+bool force_english = false;
+// The file argument of the command line was longer than a path may be.
+bool file_argument_too_long = false;
+
 void ReadCommandLine() {
   std::vector<std::string> tokens = SplitCommandLine(GetCommandLineA());
   StoreArguments(tokens);
   tokens.resize(static_cast<size_t>(app.arg_count));  // only the stored tokens count
   StartOptions options;
   ApplyOptions(tokens, app.settings, options);
-  app.force_english = options.force_english;
   app.play_at_start = options.play_at_start;
   app.record_at_start = options.record_at_start;
+  force_english = options.force_english;
   int file = FindFileArgument(app.args, app.arg_count, 1);
   if (file >= 0) {
-    lstrcpynA(app.file_name, app.args[file], sizeof app.file_name);
+    // A name too long for the current file is refused at the start action,
+    // never cut to another name.
+    file_argument_too_long = !FitsFileName(app.args[file]);
+    if (!file_argument_too_long) lstrcpynA(app.file_name, app.args[file], sizeof app.file_name);
     app.next_arg = file + 1;
   } else {
     app.next_arg = app.arg_count > 1 ? app.arg_count : 1;
@@ -62,10 +71,9 @@ void ChooseLanguageAndCells() {
   GetTextMetricsA(screen, &text);
   SelectObject(screen, previous);
   ReleaseDC(nullptr, screen);
-  app.japanese_ui = (text.tmCharSet == SHIFTJIS_CHARSET && !app.force_english) ? 1 : 0;
+  app.japanese_ui = (text.tmCharSet == SHIFTJIS_CHARSET && !force_english) ? 1 : 0;
   app.cell_height = app.japanese_ui ? text.tmAscent / 2 : text.tmHeight / 2;
   app.cell_width = text.tmAveCharWidth;
-  app.half_ascent = text.tmAscent / 2;
   if (app.cell_height <= 0) app.cell_height = 1;
   if (app.cell_width <= 0) app.cell_width = 1;
 }
@@ -121,11 +129,20 @@ void CheckDevices() {
 }
 
 void PerformStartAction() {
+  if (file_argument_too_long) {
+    ShowCannotOpenFile();
+    return;
+  }
   if (app.record_at_start) {
     if (app.file_name[0] == '\0') MakeDefaultName(app.file_name);
     char full[MAX_PATH];
     DWORD length = GetFullPathNameA(app.file_name, sizeof full, full, nullptr);
-    if (length > 0 && length < sizeof full) lstrcpyA(app.file_name, full);
+    // A full path too long for a path is no file that could be created.
+    if (length >= sizeof full) {
+      ShowCannotOpenFile();
+      return;
+    }
+    if (length > 0) lstrcpyA(app.file_name, full);
     RefreshFileName();
     if (PrepareForRecord()) StartRecording(false);
   } else if (app.file_name[0] != '\0') {

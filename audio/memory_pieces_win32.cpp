@@ -19,7 +19,7 @@ bool QueueNextPiece(WAVEHDR* header, int index) {
   if (next_offset >= total_bytes || !app.wave_out) return false;
   const DWORD length = total_bytes - next_offset < piece_bytes ? total_bytes - next_offset : piece_bytes;
   ZeroMemory(header, sizeof(WAVEHDR));
-  header->lpData = app.block_data[0] + next_offset;
+  header->lpData = app.block_data[kMemoryBlock] + next_offset;
   header->dwBufferLength = length;
   header->dwUser = MakeUserWord(index, next_offset + length >= total_bytes);
   if (waveOutPrepareHeader(app.wave_out, header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
@@ -51,7 +51,7 @@ bool MemoryPiecesLeft() { return active && next_offset < total_bytes; }
 
 void QueueFurtherMemoryPieces() {
   if (!active) return;
-  for (int i = 1; i < 4 && MemoryPiecesLeft(); ++i) {
+  for (int i = 1; i < kBlockCount && MemoryPiecesLeft(); ++i) {
     if (!QueueNextPiece(app.block_header[i], i)) break;
   }
 }

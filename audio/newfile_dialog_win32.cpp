@@ -11,6 +11,7 @@
 #include "audio/newfile_rules.h"
 #include "base/dialog_look_win32.h"
 #include "base/file_system_win32.h"
+#include "base/text_rules.h"
 #include "base/ui_text_win32.h"
 #include "resources/ja_dialogs.h"
 #include "resources/resource_ids.h"
@@ -21,6 +22,10 @@ constexpr size_t FREE_SPACE_TEXT_SIZE = 160;
 static void ShowFreeSpace(HWND dialog, char* buffer);
 
 namespace {
+
+// The drive of the recording file whose space was last measured ("C:"), or
+// empty.
+char record_drive[3] = {};
 
 constexpr int NAME_LIMIT = MAX_PATH - 1;
 constexpr int MINUTES_LIMIT = 15;
@@ -143,7 +148,7 @@ BOOL OnNewFileInit(HWND dialog) {
 
   ShowFormatButtons(dialog);
 
-  app.record_drive[0] = '\0';
+  record_drive[0] = '\0';
   SendDlgItemMessageA(dialog, IDC_NEW_NAME, EM_LIMITTEXT, NAME_LIMIT, 0);
   MeasureDiskSpace(nullptr);
   RefreshFreeSpace(dialog);
@@ -156,9 +161,9 @@ BOOL OnNewFileInit(HWND dialog) {
 void OnNameChanged(HWND dialog) {
   char start[3] = {};
   GetDlgItemTextA(dialog, IDC_NEW_NAME, start, sizeof start);
-  if (strcmp(start, app.record_drive) == 0) return;
-  memcpy(app.record_drive, start, sizeof start);
-  MeasureDiskSpace(app.record_drive[1] == ':' ? app.record_drive : nullptr);
+  if (strcmp(start, record_drive) == 0) return;
+  memcpy(record_drive, start, sizeof start);
+  MeasureDiskSpace(record_drive[1] == ':' ? record_drive : nullptr);
   RefreshFreeSpace(dialog);
 }
 
@@ -193,7 +198,7 @@ void Browse(HWND dialog, const BrowseStart& start) {
   if (GetSaveFileNameA(&dialog_setup)) {
     SetDlgItemTextA(dialog, IDC_NEW_NAME, file);
     SetFocus(GetDlgItem(dialog, IDC_NEW_NAME));
-  } else if (app.record_drive[1] != ':') {
+  } else if (record_drive[1] != ':') {
     MeasureDiskSpace(nullptr);
     RefreshFreeSpace(dialog);
   }
@@ -249,7 +254,8 @@ void OnNewFileOk(HWND dialog) {
     Browse(dialog, resolved.browse);
     return;
   }
-  if (resolved.outcome == RecordNameOutcome::TOO_LONG) {
+  // A device name ("NUL.WAV") would "create" without a file.
+  if (resolved.outcome == RecordNameOutcome::TOO_LONG || IsDeviceName(name)) {
     SayCannotCreate(dialog);
     return;
   }
@@ -328,7 +334,7 @@ static void ShowFreeSpace(HWND dialog, char* buffer) {
   char current[MAX_PATH] = {};
   GetCurrentDirectoryA(sizeof current, current);
   const Settings& s = app.settings;
-  FormatFreeSpace(FreeSpaceDriveLetter(app.record_drive, current), app.free_bytes, s.rec_freq, s.rec_channel,
+  FormatFreeSpace(FreeSpaceDriveLetter(record_drive, current), app.free_bytes, s.rec_freq, s.rec_channel,
                   s.rec_bits, app.japanese_ui, s.levelwarning, buffer, FREE_SPACE_TEXT_SIZE);
   SetDlgItemTextA(dialog, IDC_NEW_FREESPACE, buffer);
 }
@@ -344,3 +350,5 @@ INT_PTR CALLBACK NEWFILE(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
     default: return FALSE;
   }
 }
+
+bool OpenNewFileDialog() { return DialogBoxParamA(app.instance, "RecOpen", app.main_window, NEWFILE, 0) > 0; }

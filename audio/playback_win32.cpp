@@ -3,11 +3,9 @@
 #include "audio/playback_win32.h"
 
 #include <cstdio>
-#include <cstring>
 #include <optional>
 
 #include "audio/memory_pieces_win32.h"
-#include "audio/recording_win32.h"
 #include "audio/transport_internal_win32.h"
 #include "audio/transport_math.h"
 #include "audio/transport_win32.h"
@@ -15,7 +13,6 @@
 #include "base/ui_text_win32.h"
 #include "base/wait_cursor_win32.h"
 #include "meter/decoded_levels_win32.h"
-#include "meter/level_report_win32.h"
 #include "meter/measure_win32.h"
 #include "meter/meter_draw_win32.h"
 #include "meter/mixer_win32.h"
@@ -31,8 +28,14 @@ namespace {
 // turns out shorter than its data chunk said, no block carries the end mark,
 // and the run ends when the last queued block is back.
 int queued_blocks = 0;
+// Data bytes queued in each block.
+DWORD block_length[kBlockCount] = {};
 // The pause before a returned block is refilled, fixed for the run (0: none).
 DWORD pacing_wait = 0;
+// When the device last handed a block back (or the run started, or was
+// paused), and how long it may take before the run counts as stalled.
+DWORD last_block_back = 0;
+DWORD stall_limit_ms = 0;
 
 bool OnMemory() { return app.buffer_count == ON_MEMORY; }
 
@@ -75,19 +78,6 @@ MMRESULT OpenOutputDevice() {
   }
 }
 
-// The end of a run when its last block is back.
-void FinishPlayback() {
-  if (OnMemory()) KillTimer(app.main_window, kDisplayTimer);
-  CloseOutputDevice();  // unprepares the headers still prepared
-  queued_blocks = 0;
-  CloseDecodedLevels();
-  EndRun();
-  SetRunPriority(0);
-  if (app.settings.levelwarning) ShowLevelReport(app.main_window);
-
-  if (app.play_at_start) PostMessageA(app.main_window, kPlayListNextMessage, 0, 0);
-}
-
 // Refills a returned block from the file and queues it again. A read that
 // comes up short means the file is shorter than its data chunk: what was read
 // is played and nothing more is read.
@@ -96,12 +86,12 @@ void RefillBlock(WAVEHDR* header, int index, DWORD bytes) {
   if (got < static_cast<LONG>(bytes)) {
     app.data_count = 0;
     bytes = got > 0 ? static_cast<DWORD>(got) : 0;
-    if (app.format_tag == 1) bytes = WholeBlocks(bytes, app.blockalign);
-    app.block_length[index] = bytes;
+    if (app.format_tag == WAVE_TAG_PCM) bytes = WholeBlocks(bytes, app.blockalign);
+    block_length[index] = bytes;
     if (bytes == 0) return;
   }
   header->lpData = app.block_data[index];
-  header->dwBufferLength = app.block_length[index];
+  header->dwBufferLength = block_length[index];
   header->dwFlags = 0;
   if (app.data_count == 0) header->dwUser |= END_MARK;
   if (waveOutPrepareHeader(app.wave_out, header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
@@ -116,23 +106,27 @@ void RefillBlock(WAVEHDR* header, int index, DWORD bytes) {
   ++queued_blocks;
 }
 
+// Starts watching the run for a device that stops handing blocks back. The
+// device consumes a PCM format at its sample rate (whatever byte rate the file
+// claims), a compressed one at about its byte rate.
+void WatchPlaybackRun() {
+  const DWORD consumed = app.format_tag == WAVE_TAG_PCM ? static_cast<DWORD>(app.khz) * 1000 * app.blockalign
+                                                        : app.BytesPerSec;
+  stall_limit_ms = PlaybackStallLimitMs(app.buffer_size, consumed, app.rate_steps);
+  last_block_back = timeGetTime();
+  SetTimer(app.main_window, kPlayWatchTimer, kPlayWatchMs, nullptr);
+}
+
 // ---- the steps of a start ----
 
 // Undoes a start that failed. An open output device is closed first, so no
 // block it holds comes back while the failure shows; the controls and the
 // meter the start had taken over come back.
 void AbandonPlaybackStart() {
-  const bool device_was_open = app.wave_out != nullptr;
-  CloseOutputDevice();
-  queued_blocks = 0;
-  CloseDecodedLevels();
-  FreeDataBlocks();
-  CloseSoundFile();
-  SetRunPriority(0);
-  app.run.End();
-  if (!device_was_open) return;
-  if (OnMemory()) ShowMeterMessage(nullptr);  // "Reading file"
-  SetIdleControls(1);
+  if (app.wave_out && OnMemory()) ShowMeterMessage(nullptr);  // "Reading file"
+  RunEnding ending;
+  ending.report = RunReport::kNone;
+  EndRun(ending);
 }
 
 // Sizes the run's buffers and puts the playing rate into the format record.
@@ -165,13 +159,13 @@ const char* ReadFirstBlocks(FirstBlockCosts& costs, char* failure, size_t size) 
   if (OnMemory()) wait.emplace();
   const DWORD t0 = timeGetTime();
   for (int i = 0; i < app.buffer_count; ++i) {
-    app.block_length[i] = 0;
+    block_length[i] = 0;
     app.block_header[i]->lpData = nullptr;
   }
   for (int i = 0; i < app.buffer_count; ++i) {
     const DWORD bytes = app.data_count <= app.buffer_size ? app.data_count : app.buffer_size;
     app.data_count -= bytes;
-    app.block_length[i] = bytes;
+    block_length[i] = bytes;
     const LONG got = bytes > 0 ? mmioRead(app.file_mmio, app.block_data[i], static_cast<LONG>(bytes)) : 0;
     if (got != static_cast<LONG>(bytes)) {
       char format[256];
@@ -181,7 +175,7 @@ const char* ReadFirstBlocks(FirstBlockCosts& costs, char* failure, size_t size) 
     }
     if (i == 0) costs.read = Elapsed(t0);
   }
-  if (OnMemory()) app.block_length[1] = 0;
+  if (OnMemory()) block_length[kMonitorBlock] = 0;
   return nullptr;
 }
 
@@ -201,7 +195,7 @@ void MeterQueuedBlock(HDC dc, int i, DWORD mark, FirstBlockCosts& costs) {
     app.meter.meter_stride = 1;
     const DWORD before = timeGetTime();
     costs.other = before - mark;
-    MeasureLevels(dc, 0, static_cast<long>(app.block_length[0]));
+    MeasureLevels(dc, 0, static_cast<long>(block_length[0]));
     costs.meter = Elapsed(before);
   }
 }
@@ -212,13 +206,13 @@ const char* QueueFirstBlocks(FirstBlockCosts& costs) {
   const DWORD t1 = timeGetTime();
   MainWindowDc window_dc;
   HDC dc = window_dc.get();
-  for (int i = 0; i < app.buffer_count && app.block_length[i] > 0; ++i) {
+  for (int i = 0; i < app.buffer_count && block_length[i] > 0; ++i) {
     WAVEHDR* header = app.block_header[i];
     ZeroMemory(header, sizeof(WAVEHDR));
     header->lpData = app.block_data[i];
-    header->dwBufferLength = OnMemory() ? BeginMemoryPieces(app.block_length[0]) : app.block_length[i];
+    header->dwBufferLength = OnMemory() ? BeginMemoryPieces(block_length[0]) : block_length[i];
     const bool last =
-        ((i < 3 && app.block_length[i + 1] == 0) || (i == 3 && app.data_count == 0)) && !MemoryPiecesLeft();
+        ((i < 3 && block_length[i + 1] == 0) || (i == 3 && app.data_count == 0)) && !MemoryPiecesLeft();
     header->dwUser = MakeUserWord(i, last);
     if (waveOutPrepareHeader(app.wave_out, header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
       return PickId(IDS_HEADER_FAILED, ja::audio::kHeaderFailed);
@@ -249,7 +243,7 @@ const char* QueueFirstBlocks(FirstBlockCosts& costs) {
 void StartPlayback() {
   app.meter.max_level = 0;
   app.meter.over_count = 0;
-  if (!HeaderBlocksReady()) return;
+  if (!AllocateHeaderBlocks()) return;
   if (!app.file_mmio || !app.pFormat) {
     CloseSoundFile();
     if (!OpenForPlay()) return;  // the open has cleaned up after itself
@@ -262,7 +256,7 @@ void StartPlayback() {
   }
 
   if (OnMemory()) ShowMeterMessage(PickId(IDS_READING_FILE, ja::audio::kReadingFile));
-  SetIdleControls(0);
+  SetIdleControls(false);
   if (!AllocateDataBlocks()) {
     AbandonPlaybackStart();
     return;
@@ -282,7 +276,7 @@ void StartPlayback() {
   const char* failure = ReadFirstBlocks(costs, read_failure, sizeof read_failure);
   if (!failure) {
     app.run.Start(false);
-    SetRunPriority(1);
+    SetRunPriority(RunPriority::kRaised);
     failure = QueueFirstBlocks(costs);
   }
   if (failure) {
@@ -290,26 +284,28 @@ void StartPlayback() {
     ShowFailure(failure);
     return;
   }
-  SetRunControls(1);
+  SetRunControls(true);
+  WatchPlaybackRun();
 }
 
 void OnPlayBlockDone(WAVEHDR* header) {
   if (!app.run.takes_blocks()) return;
   if (!IsOwnHeader(header)) return;
+  last_block_back = timeGetTime();
   if (OnMemory() && MemoryPieceReturned(header)) return;
 
   if (pacing_wait != 0) PaceBuffer(pacing_wait);
   const DWORD start = timeGetTime();
 
   const int index = BlockIndexOf(static_cast<uint32_t>(header->dwUser));
-  if (index > 3) return;
+  if (index >= kBlockCount) return;
   const bool last = IsLastBlock(static_cast<uint32_t>(header->dwUser));
-  app.current_block = (app.current_block + 1) % 4;
-  app.played_bytes += app.block_length[index];
+  app.current_block = (app.current_block + 1) % kBlockCount;
+  app.played_bytes += block_length[index];
   if (queued_blocks > 0) --queued_blocks;
 
   const DWORD bytes = app.data_count < app.buffer_size ? app.data_count : app.buffer_size;
-  app.block_length[index] = bytes;
+  block_length[index] = bytes;
 
   if (!app.wave_out) return;
   waveOutUnprepareHeader(app.wave_out, header, sizeof(WAVEHDR));
@@ -328,29 +324,40 @@ void OnPlayBlockDone(WAVEHDR* header) {
     app.data_count -= bytes;
 
     if (!last) {
-      MeasureLevels(dc, app.current_block, static_cast<long>(app.block_length[app.current_block]));
+      MeasureLevels(dc, app.current_block, static_cast<long>(block_length[app.current_block]));
       if (bytes > 0) {
         RefillBlock(header, index, bytes);
-        AdaptStride(start, dc);
+        AdaptStride(start);
       }
       if (queued_blocks > 0) return;
     }
   }
-  FinishPlayback();
+  RunEnding ending;
+  ending.next_in_play_list = true;
+  EndRun(ending);
 }
 
 void StopPlayback() {
   app.play_at_start = 0;
+  EndRun(RunEnding{});
+}
+
+void OnPlaybackWatchTimer() {
+  if (app.mode != MODE_PLAY || !app.run.under_way() || !app.wave_out) {
+    KillTimer(app.main_window, kPlayWatchTimer);
+    return;
+  }
+  const DWORD now = timeGetTime();
+  // A paused device holds its blocks by right.
+  if (app.run.paused()) last_block_back = now;
+  if (now - last_block_back <= stall_limit_ms) return;
+  KillTimer(app.main_window, kPlayWatchTimer);
   if (OnMemory()) KillTimer(app.main_window, kDisplayTimer);
-  SetRunControls(0);
-  app.run.Close();
+  // Closed first, so that nothing the device does while the message shows
+  // counts; a lost device keeps the blocks it holds (CloseOutputDevice).
   CloseOutputDevice();
-  queued_blocks = 0;
-  CloseDecodedLevels();
-  SetRunPriority(0);
-  CloseSoundFile();
-  if (app.settings.levelwarning) ShowLevelReport(app.main_window);
-  SetIdleControls(1);
-  FreeDataBlocks();
-  app.run.End();
+  ShowFailure(Pick(en::audio::kPlaybackStalled, ja::audio::kPlaybackStalled));
+  RunEnding ending;
+  ending.next_in_play_list = true;
+  EndRun(ending);
 }

@@ -3,11 +3,11 @@
 #include <windows.h>
 #include <mmsystem.h>
 
-// Posted to the main window when a run started from the command line has
-// played its file to the end: the window moves on to the next file argument,
-// or closes after the last one.
-constexpr UINT kPlayListNextMessage = WM_APP + 1;
-
 void StartPlayback();
 void OnPlayBlockDone(WAVEHDR* header);
 void StopPlayback();
+// The watch timer of a playback (kPlayWatchTimer): a run whose device has
+// handed no block back for much longer than the blocks last ends with a
+// message, as a run at its end (a /P list goes on with its next file). Once
+// no playback runs the timer stops itself.
+void OnPlaybackWatchTimer();

@@ -10,13 +10,11 @@
 #include "base/app_state_win32.h"
 #include "base/ui_text_win32.h"
 #include "base/wait_cursor_win32.h"
-#include "meter/level_report_win32.h"
 #include "meter/measure_win32.h"
 #include "meter/meter_draw_win32.h"
 #include "meter/status_win32.h"
 #include "resources/ja_audio.h"
 #include "resources/resource_ids.h"
-#include "sound_files/repair_win32.h"
 #include "sound_files/current_file_win32.h"
 #include "sound_files/wave_file_win32.h"
 
@@ -26,6 +24,8 @@ namespace {
 // buffers are all back (for example after a failed re-queue) must still end
 // on a stop.
 int queued_blocks = 0;
+// position_ms of the display tick at the last on-memory estimate.
+double record_mark_ms = 0.0;
 // The handler is running (a message box inside it lets messages through).
 int handler_depth = 0;
 // The pause before a full block is handled, fixed for the run (0: none).
@@ -58,29 +58,13 @@ bool QueueBlock(WAVEHDR* header) {
   return true;
 }
 
-// The end of a run after a stop or a failed start: device closed, chunks
-// closed by EndRun.
-void FinishRecording() {
-  KillTimer(app.main_window, kStopWaitTimer);
-  CloseInputDevice();
-  queued_blocks = 0;
-  SetRunPriority(0);
-  EndRun();
-}
-
-// The end of an on-memory recording whose memory block came back full (or
-// empty at a stop).
-void FinishMemoryRecording() {
-  SetRunPriority(0);
-  app.run.Close();
-  CloseInputDevice();
-  queued_blocks = 0;
-  EndRun();
-  if (app.settings.levelwarning) ShowLevelReport(app.main_window);
-}
+// How the run ends when the blocks come back: as a stop, unless the stop
+// was a start that failed.
+RunEnding pending_ending;
 
 // A write that fell short: disk full, I/O error or the 2 GB limit. What was
-// written stays, cut back to whole blocks, and the run ends.
+// written stays, cut back to whole blocks, and the run ends; nothing more is
+// written to the file, and an on-memory file is repaired.
 void FailWrite(HDC dc, LONG written) {
   if (written > 0) {
     const DWORD whole = WholeBlocks(static_cast<DWORD>(written), app.blockalign);
@@ -89,24 +73,33 @@ void FailWrite(HDC dc, LONG written) {
   }
   ShowPosition(dc);
   app.run.Close();
-  SetRunPriority(0);
-  CloseInputDevice();
-  queued_blocks = 0;
+  RunEnding ending;
+  ending.write_held_blocks = false;
+  ending.repair = OnMemory();
+  ending.report = RunReport::kNone;
+  // The device is closed before the message, so nothing comes back meanwhile.
+  if (app.wave_in) {
+    SetRunPriority(RunPriority::kNormal);
+    waveInReset(app.wave_in);
+  }
   ShowFailure(PickId(IDS_DISK_FULL, ja::audio::kDiskFull));
-  EndRun();
-  if (OnMemory()) RepairWave();
+  EndRun(ending);
 }
 
-// The time limit of a streaming recording: pause and move the limit on, or
-// with /R stop and leave the program.
-void CheckTimeLimit() {
-  if (!TimeLimitReached(app.settings.time_limit, app.BytesPerSec, app.data_count)) return;
-  if (app.record_at_start) {
-    PostMessageA(app.main_window, WM_COMMAND, IDM_STOP, 0);
-    PostMessageA(app.main_window, WM_COMMAND, IDM_EXIT, 0);
+// Asks the input to hand its blocks back: the first that comes back ends the
+// run with `ending` (EndRun writes the others). A device that holds none, or
+// that was lost and keeps them, ends the run at once; should it keep them all
+// the same, the wait is bounded (OnTransportTimer).
+void AskInputToStop(const RunEnding& ending) {
+  pending_ending = ending;
+  SetRunPriority(RunPriority::kNormal);
+  SetRunControls(false);
+  app.run.AskStop();
+  const MMRESULT reset = waveInReset(app.wave_in);
+  if (queued_blocks == 0 || reset != MMSYSERR_NOERROR) {
+    EndRun(pending_ending);
   } else {
-    PostMessageA(app.main_window, WM_COMMAND, IDM_PAUSE, 0);
-    app.settings.time_limit += app.settings.EndTime;
+    SetTimer(app.main_window, kStopWaitTimer, kStopWaitMs, nullptr);
   }
 }
 
@@ -116,8 +109,8 @@ void CheckTimeLimit() {
 // a header that names none.
 int TakeBlockBack(WAVEHDR* header) {
   const int index = BlockIndexOf(static_cast<uint32_t>(header->dwUser));
-  if (index > 3) return -1;
-  app.current_block = (app.current_block + 1) % 4;
+  if (index >= kBlockCount) return -1;
+  app.current_block = (app.current_block + 1) % kBlockCount;
   if (queued_blocks > 0) --queued_blocks;
   if (waveInUnprepareHeader(app.wave_in, header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
     ShowBare("waveInUnprepareHeader");
@@ -130,20 +123,20 @@ int TakeBlockBack(WAVEHDR* header) {
 // credited with what the display clock ran since the last estimate.
 DWORD MeterBlock(HDC dc, WAVEHDR* header, int index) {
   DWORD bytes = header->dwBytesRecorded;
-  if (!OnMemory() || index != 0) {
+  if (!OnMemory() || index != kMemoryBlock) {
     MeasureLevels(dc, index, static_cast<long>(bytes));
     return bytes;
   }
   MeterState& meter = app.meter;
-  if (bytes == 0 && meter.position_ms > app.record_mark_ms) {
-    bytes = EstimateRecordedBytes(meter.position_ms, app.record_mark_ms, app.BytesPerSec, app.blockalign);
+  if (bytes == 0 && meter.position_ms > record_mark_ms) {
+    bytes = EstimateRecordedBytes(meter.position_ms, record_mark_ms, app.BytesPerSec, app.blockalign);
     if (bytes > header->dwBufferLength) bytes = WholeBlocks(header->dwBufferLength, app.blockalign);
     header->dwBytesRecorded = bytes;
-    app.record_mark_ms = meter.position_ms;
+    record_mark_ms = meter.position_ms;
   }
   meter.position_ms = 0.0;
   ShowMeterMessage(nullptr);
-  MeasureLevels(dc, 0, static_cast<long>(bytes));
+  MeasureLevels(dc, kMemoryBlock, static_cast<long>(bytes));
   DrawMeterLabels(dc);
   if (bytes == 0) ShowMeterMessage(RecFailedText());
   return bytes;
@@ -153,7 +146,7 @@ DWORD MeterBlock(HDC dc, WAVEHDR* header, int index) {
 // run, or a streaming block that was not queued while paused.
 bool IsKept(const WAVEHDR* header, int index, DWORD bytes) {
   if (bytes == 0) return false;
-  return OnMemory() ? index == 0 : !IsPausedBlock(static_cast<uint32_t>(header->dwUser));
+  return OnMemory() ? index == kMemoryBlock : !IsPausedBlock(static_cast<uint32_t>(header->dwUser));
 }
 
 // Writes a block's sound to the file; false when the write fell short and the
@@ -165,12 +158,12 @@ bool KeepBlock(HDC dc, const WAVEHDR* header, int index, DWORD bytes) {
     std::optional<WaitCursor> wait;
     if (OnMemory()) {
       wait.emplace();
-      if (!app.run.paused()) SetRunControls(0);
+      if (!app.run.paused()) SetRunControls(false);
     } else {
       bytes = FitIntoWaveFile(app.data_count, bytes, app.blockalign);
     }
     if (bytes > 0) written = mmioWrite(app.file_mmio, app.block_data[index], static_cast<LONG>(bytes));
-    if (OnMemory() && written == static_cast<LONG>(header->dwBytesRecorded)) FillSilence(0, app.buffer_size);
+    if (OnMemory() && written == static_cast<LONG>(header->dwBytesRecorded)) FillSilence(kMemoryBlock, app.buffer_size);
   }
   // A block cut to fit the 2 GB limit counts as a short write.
   if (written != static_cast<LONG>(header->dwBytesRecorded)) {
@@ -179,7 +172,7 @@ bool KeepBlock(HDC dc, const WAVEHDR* header, int index, DWORD bytes) {
   }
   app.data_count += static_cast<DWORD>(written);
   ShowPosition(dc);
-  if (!OnMemory()) CheckTimeLimit();
+  if (!OnMemory()) ApplyTimeLimit(RecordedMs(app.data_count, app.BytesPerSec), 0.0);
   return true;
 }
 
@@ -189,14 +182,14 @@ bool KeepBlock(HDC dc, const WAVEHDR* header, int index, DWORD bytes) {
 bool RequeueBlock(WAVEHDR* header, int index, DWORD bytes) {
   int k = index;
   if (OnMemory()) {
-    if (index == 0) {
+    if (index == kMemoryBlock) {
       app.buffer_size -= bytes;
       if (app.buffer_size < static_cast<DWORD>(app.blockalign > 0 ? app.blockalign : 1)) {
-        FinishMemoryRecording();
+        EndRun(pending_ending);
         return false;
       }
     }
-    k = app.run.paused() ? 1 : 0;
+    k = app.run.paused() ? kMonitorBlock : kMemoryBlock;
     app.current_block = k;
   }
   header->lpData = app.block_data[k];
@@ -209,8 +202,6 @@ bool RequeueBlock(WAVEHDR* header, int index, DWORD bytes) {
 }
 
 void HandleFilledBlock(WAVEHDR* header) {
-  if (OnMemory() && app.current_block == 0) KillTimer(app.main_window, kDisplayTimer);
-
   // Only full buffers are paced. Buffers a reset hands back (pause, continue)
   // come all at once and must go back to the device at once: while it has
   // none, what it captures is lost. The same holds when another block is
@@ -228,33 +219,25 @@ void HandleFilledBlock(WAVEHDR* header) {
   const DWORD bytes = MeterBlock(dc, header, index);
   if (IsKept(header, index, bytes) && !KeepBlock(dc, header, index, bytes)) return;
 
-  if (OnMemory() && index == 0 && !app.run.paused()) {
-    FinishMemoryRecording();
+  // The memory block back while not paused is full, or a stop came; a
+  // streaming block back after a stop is the first of those the reset hands
+  // back. Either ends the run; EndRun writes the rest the device holds.
+  if ((OnMemory() && index == kMemoryBlock && !app.run.paused()) || !app.run.under_way()) {
+    EndRun(pending_ending);
     return;
   }
-  if (!app.run.under_way()) {
-    FinishRecording();
-    return;
-  }
-  if (RequeueBlock(header, index, bytes)) AdaptStride(start, dc);
+  if (RequeueBlock(header, index, bytes)) AdaptStride(start);
 }
 
 // ---- the steps of a start ----
 
-// How far a failed start got; its clean-up undoes that much.
-enum class StartStage { kPreparing, kAllocating, kQueueing };
-
-// Undoes a start that failed, after its message: the device is closed first,
-// so no block it holds comes back; the data areas are freed; the file, which
-// holds no sound yet, is closed and removed; controls the start turned off
-// come back.
-void AbandonRecordingStart(StartStage stage) {
-  if (stage != StartStage::kPreparing && OnMemory()) ShowMeterMessage(nullptr);  // "Allocating memory"
-  CloseInputDevice();
-  queued_blocks = 0;
-  FreeDataBlocks();
+// Undoes a start that failed, after its message (EndRun: the device is closed
+// first, so no block it holds comes back; the data areas are freed; the file,
+// which holds no sound yet, is closed and removed; controls the start turned
+// off come back), and clears the meter's "Allocating memory".
+void AbandonRecordingStart(bool meter_message_shown) {
+  if (meter_message_shown) ShowMeterMessage(nullptr);
   AbandonTransport();
-  if (stage == StartStage::kQueueing) SetIdleControls(1);
 }
 
 // Creates the recording file when none is ready, and sizes the run's buffers
@@ -299,9 +282,9 @@ bool QueueFirstBlocks(bool standby) {
     WAVEHDR* header = app.block_header[i];
     ZeroMemory(header, sizeof(WAVEHDR));
     header->lpData = app.block_data[i];
-    header->dwBufferLength = (i == 0 || !OnMemory()) ? app.buffer_size : app.unit_size;
+    header->dwBufferLength = (i == kMemoryBlock || !OnMemory()) ? app.buffer_size : app.unit_size;
     header->dwUser = MakeInputUserWord(i, standby);
-    const bool queue = !OnMemory() || i == (standby ? 1 : 0);
+    const bool queue = !OnMemory() || i == (standby ? kMonitorBlock : kMemoryBlock);
     if (!queue) continue;
     if (waveInPrepareHeader(app.wave_in, header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
       ShowFailure(PickId(IDS_HEADER_FAILED, ja::audio::kHeaderFailed));
@@ -321,16 +304,12 @@ bool QueueFirstBlocks(bool standby) {
 // through the blocks its reset hands back, or at once when it is lost and
 // keeps them.
 bool StartInput() {
-  SetRunPriority(1);
+  SetRunPriority(RunPriority::kRaised);
   if (waveInStart(app.wave_in) == MMSYSERR_NOERROR) return true;
   ShowFailure(RecFailedText());
-  SetRunPriority(0);
-  app.run.AskStop();
-  if (waveInReset(app.wave_in) == MMSYSERR_NOERROR) {
-    SetTimer(app.main_window, kStopWaitTimer, kStopWaitMs, nullptr);
-  } else {
-    EndRecordingWithoutDevice();
-  }
+  RunEnding ending;
+  ending.report = RunReport::kNone;
+  AskInputToStop(ending);
   return false;
 }
 
@@ -346,7 +325,7 @@ void ShowRunStarted(bool standby) {
     }
   }
   SwitchScreenSaverOff();
-  SetRunControls(1);
+  SetRunControls(true);
   {
     MainWindowDc dc;
     if (OnMemory() && !standby) ShowMeterMessage(nullptr);
@@ -354,7 +333,7 @@ void ShowRunStarted(bool standby) {
   }
   if (standby) {
     SetPauseButtonText(en::audio::kCont);
-    if (OnMemory()) app.current_block = 1;
+    if (OnMemory()) app.current_block = kMonitorBlock;
   }
 }
 
@@ -363,24 +342,25 @@ void ShowRunStarted(bool standby) {
 void StartRecording(bool standby) {
   app.meter.max_level = 0;
   app.meter.over_count = 0;
-  if (!HeaderBlocksReady()) return;
+  if (!AllocateHeaderBlocks()) return;
   if (!PrepareRecordingRun() || !OpenInputDevice()) {
-    AbandonRecordingStart(StartStage::kPreparing);
+    AbandonRecordingStart(false);
     return;
   }
   if (OnMemory()) ShowMeterMessage(PickId(IDS_ALLOCATING_MEMORY, ja::audio::kAllocatingMemory));
   if (!AllocateDataBlocks()) {
-    AbandonRecordingStart(StartStage::kAllocating);
+    AbandonRecordingStart(OnMemory());
     return;
   }
-  SetIdleControls(0);
+  SetIdleControls(false);
   if (!QueueFirstBlocks(standby)) {
-    AbandonRecordingStart(StartStage::kQueueing);
+    AbandonRecordingStart(OnMemory());
     return;
   }
 
   app.run.Start(standby);
-  app.record_mark_ms = 0.0;
+  pending_ending = RunEnding{};
+  record_mark_ms = 0.0;
   app.meter.position_ms = 0.0;  // no tick of this run has run yet
   if (OnMemory()) ShowMeterMessage(standby ? nullptr : Pick(en::audio::kRecording, ja::audio::kRecording));
   if (StartInput()) ShowRunStarted(standby);
@@ -398,45 +378,24 @@ void OnRecordBlockFilled(WAVEHDR* header) {
   --handler_depth;
 }
 
-void StopRecording() {
-  SetRunPriority(0);
-  app.record_at_start = 0;
-  SetRunControls(0);
-  // An on-memory block in the device comes back and ends the run with its
-  // own report; the report is shown once.
-  const bool handler_reports = OnMemory() && app.current_block == 0;
-  app.run.AskStop();
-  const MMRESULT reset = waveInReset(app.wave_in);
-  if (queued_blocks == 0) {
-    // Nothing will come back: end the run here.
-    FinishRecording();
-    if (app.settings.levelwarning) ShowLevelReport(app.main_window);
+void ApplyTimeLimit(double recorded_ms, double margin) {
+  const TimeLimitAction action = TimeLimitActionAt(recorded_ms, app.settings.time_limit, margin,
+                                                   app.record_at_start != 0, app.run.paused());
+  if (action == TimeLimitAction::kNone) return;
+  if (action == TimeLimitAction::kStopAndExit) {
+    PostMessageA(app.main_window, WM_COMMAND, IDM_STOP, 0);
+    PostMessageA(app.main_window, WM_COMMAND, IDM_EXIT, 0);
     return;
   }
-  if (reset != MMSYSERR_NOERROR) {
-    // The device is gone (Wine: its sound server stopped) and keeps the
-    // buffers: they will never come back.
-    EndRecordingWithoutDevice();
-    if (app.settings.levelwarning && !handler_reports) ShowLevelReport(app.main_window);
-    return;
-  }
-  // The reset hands every buffer back at once; should the device keep them
-  // all the same, the wait is bounded (OnTransportTimer).
-  SetTimer(app.main_window, kStopWaitTimer, kStopWaitMs, nullptr);
-  if (app.settings.levelwarning && !handler_reports) ShowLevelReport(app.main_window);
+  if (action == TimeLimitAction::kPause) PostMessageA(app.main_window, WM_COMMAND, IDM_PAUSE, 0);
+  app.settings.time_limit += app.settings.EndTime;
 }
 
-void EndRecordingWithoutDevice() {
-  KillTimer(app.main_window, kStopWaitTimer);
-  if (!app.run.active() || !app.wave_in) return;
-  const bool handler_reports = OnMemory() && app.current_block == 0;
-  KillTimer(app.main_window, kDisplayTimer);
-  app.run.Close();  // a block that comes back after all is not handled
-  WriteUnreturnedInputBlocks();
-  {
-    MainWindowDc dc;
-    ShowPosition(dc.get());
-  }
-  FinishRecording();
-  if (app.settings.levelwarning && handler_reports) ShowLevelReport(app.main_window);
+void StopRecording() {
+  app.record_at_start = 0;
+  AskInputToStop(RunEnding{});
+}
+
+void EndStoppedRecording() {
+  if (app.mode == MODE_REC && app.run.state() == RunState::kStopping) EndRun(pending_ending);
 }

@@ -8,6 +8,10 @@
 void StartRecording(bool standby);
 void OnRecordBlockFilled(WAVEHDR* header);
 void StopRecording();
-// Ends a stopped recording whose device never handed its buffers back (the
-// device was lost): what they captured is written and the run ends.
-void EndRecordingWithoutDevice();
+// The time limit of the recording that has lasted recorded_ms (streaming: the
+// bytes written; on memory: the display tick's position, with the margin old
+// systems need). Posts the pause, or the stop and exit of a /R recording.
+void ApplyTimeLimit(double recorded_ms, double margin);
+// Ends a stopped recording whose device has not handed its buffers back in
+// time (it was lost): what they captured is written and the run ends.
+void EndStoppedRecording();

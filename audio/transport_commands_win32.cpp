@@ -10,6 +10,7 @@
 #include "audio/transport_win32.h"
 #include "base/app_state_win32.h"
 #include "base/ui_text_win32.h"
+#include "meter/status_win32.h"
 #include "resources/ja_audio.h"
 #include "resources/resource_ids.h"
 
@@ -36,7 +37,7 @@ void PauseTransport() {
     app.pause_time = timeGetTime();
   }
   SetPauseButtonText(en::audio::kCont);
-  SetRunPriority(0);
+  SetRunPriority(RunPriority::kNormal);
   if (app.mode == MODE_PLAY) {
     waveOutPause(app.wave_out);
   } else {
@@ -63,11 +64,11 @@ void ResumeTransport() {
     }
   }
   if (app.mode == MODE_PLAY) {
-    SetRunPriority(1);
+    SetRunPriority(RunPriority::kRaised);
     waveOutRestart(app.wave_out);
   } else {
     waveInReset(app.wave_in);
-    SetRunPriority(1);
+    SetRunPriority(RunPriority::kRaised);
     if (!RestartInput()) return;
   }
   SetPauseButtonText(en::audio::kPause);
@@ -109,9 +110,20 @@ void OnStopCommand() {
   }
 }
 
-bool OnTransportTimer(UINT_PTR id) {
-  if (id != kStopWaitTimer) return false;
-  KillTimer(app.main_window, kStopWaitTimer);
-  if (app.mode == MODE_REC && app.run.state() == RunState::kStopping) EndRecordingWithoutDevice();
-  return true;
+void OnTransportTimer(UINT_PTR id) {
+  if (id == kPlayWatchTimer) {
+    OnPlaybackWatchTimer();
+    return;
+  }
+  if (id == kStopWaitTimer) {
+    KillTimer(app.main_window, kStopWaitTimer);
+    EndStoppedRecording();
+    return;
+  }
+  if (id != kDisplayTimer || !app.run.active()) return;
+  {
+    MainWindowDc dc;
+    MeterTick(dc.get(), timeGetTime());
+  }
+  if (app.mode == MODE_REC) ApplyTimeLimit(app.meter.position_ms, app.time_limit_margin);
 }

@@ -8,6 +8,7 @@ void ResumeTransport();
 void OnStartCommand();
 void OnPauseCommand();
 void OnStopCommand();
-// A timer of the main window that belongs to the transport's own bookkeeping
-// (not the display timer); false for any other.
-bool OnTransportTimer(UINT_PTR id);
+// The transport's timers of the main window: the display timer of on-memory
+// runs (the tick, then the recording time limit) and the bounded wait for the
+// blocks of a stopped recording.
+void OnTransportTimer(UINT_PTR id);

@@ -10,22 +10,14 @@ constexpr UINT_PTR kDisplayTimer = 1;
 // back, and the run must end all the same.
 constexpr UINT_PTR kStopWaitTimer = 2;
 constexpr UINT kStopWaitMs = 3000;
+// The window timer that watches a playback for a device that stops handing
+// its blocks back (PlaybackStallLimitMs), and its period.
+constexpr UINT_PTR kPlayWatchTimer = 3;
+constexpr UINT kPlayWatchMs = 1000;
 
-// False, after a message, when the window could not make its four wave headers.
-bool HeaderBlocksReady();
 // True when header is one of the four wave headers of the main window.
 bool IsOwnHeader(const WAVEHDR* header);
 
 void SetPauseButtonText(const char* text);
-// The screen saver is held off during a recording and put back at its end.
+// The screen saver is held off during a recording; EndRun puts it back.
 void SwitchScreenSaverOff();
-void RestoreScreenSaver();
-
-// Resets and closes a wave device, unpreparing every header still prepared
-// for it first, so no data area is freed while the device can use it.
-void CloseInputDevice();
-void CloseOutputDevice();
-// Writes what the input device captured into blocks it has not handed back
-// (the window closes, or the device was lost), oldest first, so nothing
-// captured is lost; none that was queued while paused or on standby.
-void WriteUnreturnedInputBlocks();

@@ -14,8 +14,8 @@ uint32_t Nearest(double x) { return static_cast<uint32_t>(x + 0.5); }
 
 }  // namespace
 
-int ChooseBufferCount(int on_mem_setting, uint32_t disk_bytes) {
-  return (on_mem_setting != 0 || disk_bytes <= SMALL_DRIVE_LIMIT) ? 1 : 4;
+BufferMode ChooseBufferCount(int on_mem_setting, uint32_t disk_bytes) {
+  return (on_mem_setting != 0 || disk_bytes <= SMALL_DRIVE_LIMIT) ? ON_MEMORY : STREAMING;
 }
 
 uint32_t ComputeUnitSize(uint32_t avg, uint32_t sps, uint32_t deltatime) {
@@ -37,7 +37,7 @@ uint32_t ComputeUnitSize(uint32_t avg, uint32_t sps, uint32_t deltatime) {
 BufferSizing ComputeBufferSizing(const BufferSizingInput& in) {
   BufferSizing out;
   out.blockalign = in.blockalign;
-  if (in.deltatime < kMinimumDeltatime) {
+  if (in.deltatime < kMinimumDeltatime || in.deltatime > kMaximumDeltatime) {
     out.refusal = SizingRefusal::kDeltatime;
     return out;
   }
@@ -56,7 +56,7 @@ BufferSizing ComputeBufferSizing(const BufferSizingInput& in) {
     return out;
   }
 
-  if (in.buffer_count != 1) {
+  if (in.buffer_count == STREAMING) {
     const bool mpeg = in.format_tag == WAVE_TAG_MPEGLAYER3;
     if (mpeg) {
       int block = in.mpeg_block_size >= 0 ? in.mpeg_block_size : in.format_block_align;
@@ -119,6 +119,15 @@ uint32_t PlayPacingWait(uint32_t deltatime, int khz, int rate_steps, unsigned wi
   return wait;
 }
 
+uint32_t PlaybackStallLimitMs(uint32_t block_bytes, uint32_t bytes_per_sec, int rate_steps) {
+  constexpr double kSlowestStream = 1000.0;  // bytes per second: 8 kbit/s
+  constexpr double kBlocks = 4.0;
+  constexpr double kSlackMs = 10000.0;
+  const double rate = bytes_per_sec != 0 ? bytes_per_sec : kSlowestStream;
+  const double limit = kBlocks * block_bytes * 1000.0 / rate / RateFactor(rate_steps) + kSlackMs;
+  return limit < 4294967295.0 ? static_cast<uint32_t>(limit) : 0xFFFFFFFFu;
+}
+
 uint32_t DisplayTimerInterval(uint32_t deltatime, int khz) {
   if (khz % 11 != 0) return deltatime / 8;
   return static_cast<uint32_t>(static_cast<uint64_t>(deltatime) * 1000 / 11025);
@@ -174,8 +183,15 @@ bool ApplyPlayingRate(PlayFormat& format, int rate_steps) {
   return true;
 }
 
-bool TimeLimitReached(uint32_t time_limit, uint32_t bytes_per_sec, uint32_t data_count) {
-  return time_limit != 0 && static_cast<uint64_t>(time_limit) * bytes_per_sec <= data_count;
+TimeLimitAction TimeLimitActionAt(double recorded_ms, uint32_t time_limit, double margin, bool record_at_start,
+                                  bool paused) {
+  if (time_limit == 0 || recorded_ms / 1000 < time_limit + margin) return TimeLimitAction::kNone;
+  if (record_at_start) return TimeLimitAction::kStopAndExit;
+  return paused ? TimeLimitAction::kMoveOn : TimeLimitAction::kPause;
+}
+
+double RecordedMs(uint32_t bytes, uint32_t bytes_per_sec) {
+  return bytes_per_sec == 0 ? 0.0 : bytes * 1000.0 / bytes_per_sec;
 }
 
 uint32_t FitIntoWaveFile(uint32_t data_count, uint32_t bytes, int16_t blockalign) {

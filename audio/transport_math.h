@@ -8,6 +8,7 @@
 
 #include "base/format_record.h"
 #include "base/playing_rate.h"
+#include "base/run_state.h"
 #include "base/windows_version.h"
 #include "sound_files/wave_create.h"
 
@@ -16,15 +17,22 @@ constexpr uint32_t kWaveFileLimit = 0x7FFFFFFF;   // largest WAVE file a recordi
 constexpr uint32_t END_MARK = 0x10000000;         // user-word bit of the last block with data
 constexpr uint32_t PAUSED_MARK = 0x20000000;      // user-word bit of an input block queued while paused
 constexpr uint32_t kMinimumDeltatime = 8;         // shorter buffers cannot be kept up with
+// Twice the longest timing the Option dialog offers (32768): a buffer lasts at
+// most 8.2 s (5.9 s at 11025 Hz), so a recording's time limit, checked as
+// buffers come back, is never later than that, and four buffers of CD sound
+// take 4 MiB. Larger values (67108864 asked for four buffers of 1 GiB) are
+// refused as shorter ones are.
+constexpr uint32_t kMaximumDeltatime = 65536;
 
-// 1 (ON_MEMORY) when the setting asks for it or the drive is very small, else 4.
-int ChooseBufferCount(int on_mem_setting, uint32_t disk_bytes);
+// ON_MEMORY when the setting asks for it or the drive is very small, else
+// STREAMING.
+BufferMode ChooseBufferCount(int on_mem_setting, uint32_t disk_bytes);
 
 // Why a run cannot be sized.
 enum class SizingRefusal {
   kNone,
   kFormat,        // zero block size, or no byte rate at all: the data cannot be cut into blocks
-  kDeltatime,     // deltatime below kMinimumDeltatime
+  kDeltatime,     // deltatime outside kMinimumDeltatime..kMaximumDeltatime, or buffers too large
   kNoRoom,        // an on-memory block of 0 bytes (empty file or full drive)
 };
 
@@ -36,12 +44,12 @@ struct BufferSizingInput {
   int32_t mpeg_block_size = -1;     // nBlockSize of the Layer-3 extension, -1 when the record has none
   bool shift_down = false;          // key states that tune the MPEG block size
   bool control_down = false;
-  int buffer_count = 4;
+  BufferMode buffer_count = STREAMING;
   uint32_t deltatime = 4096;
   uint32_t data_total = 0;
   int mem_size = 15;                // MB
   unsigned windows_version = 0;
-  int16_t blockalign = 1;           // as the display format left it
+  int16_t blockalign = 1;           // nBlockAlign, signed as the current format keeps it
   bool recording = false;
 };
 
@@ -66,6 +74,14 @@ uint32_t RecordPacingWait(uint32_t deltatime, int khz);
 uint32_t PlayPacingWait(uint32_t deltatime, int khz, int rate_steps, unsigned windows_version);
 // The handlers wait only for waits above 33 ms.
 inline bool WorthPacing(uint32_t wait_ms) { return wait_ms > 33; }
+
+// How long a playback may go without the device handing a block back before
+// it counts as stalled (a device that was lost, or a codec that lost its way):
+// four times what one queued block (the whole sound on memory) lasts at the
+// playing rate, and 10 s more for a busy machine. bytes_per_sec is what the
+// device consumes; 0 (a stream without a byte rate) counts as the slowest
+// compressed stream, 8 kbit/s.
+uint32_t PlaybackStallLimitMs(uint32_t block_bytes, uint32_t bytes_per_sec, int rate_steps);
 
 // Period of the display timer of on-memory runs.
 uint32_t DisplayTimerInterval(uint32_t deltatime, int khz);
@@ -93,10 +109,17 @@ struct PlayFormat {
 // size is 0.
 bool ApplyPlayingRate(PlayFormat& format, int rate_steps);
 
-// Streaming recording time limit: reached when time_limit seconds of sound
-// have been written. The product is taken in 64 bits, so long limits do not
-// wrap round and fire early.
-bool TimeLimitReached(uint32_t time_limit, uint32_t bytes_per_sec, uint32_t data_count);
+// The recording time limit, one rule for both modes: reached once the
+// recording has lasted time_limit seconds (0: no limit), plus the margin the
+// display clock of old systems needs. A recording started from the command
+// line then stops and ends the program; any other pauses and the limit moves
+// on. One that is paused already (the block kept after a Pause crossed the
+// limit) is not paused again, which would continue it: the limit only moves on.
+enum class TimeLimitAction { kNone, kPause, kMoveOn, kStopAndExit };
+TimeLimitAction TimeLimitActionAt(double recorded_ms, uint32_t time_limit, double margin, bool record_at_start,
+                                  bool paused);
+// How long `bytes` of sound last, in ms; 0 without a byte rate.
+double RecordedMs(uint32_t bytes, uint32_t bytes_per_sec);
 // Bytes of a recorded buffer that still fit into a WAVE file of at most
 // 0x7FFFFFFF bytes; a cut count is a multiple of blockalign.
 uint32_t FitIntoWaveFile(uint32_t data_count, uint32_t bytes, int16_t blockalign);

@@ -10,17 +10,29 @@
 #include "base/app_state_win32.h"
 #include "base/ui_text_win32.h"
 #include "base/wait_cursor_win32.h"
+#include "meter/decoded_levels_win32.h"
 #include "meter/level_report_win32.h"
 #include "meter/measure_win32.h"
+#include "meter/status_win32.h"
 #include "resources/ja_audio.h"
 #include "resources/resource_ids.h"
 #include "sound_files/current_file_win32.h"
+#include "sound_files/repair_win32.h"
 
 namespace {
 
 constexpr UINT kShareableMemory = GMEM_MOVEABLE | GMEM_DDESHARE;  // 0x2002
 
+// The global handles of the data areas in block_data.
+HGLOBAL data_handle[kBlockCount] = {};
+// The screen saver's state before a recording switched it off.
+BOOL saved_screensaver = FALSE;
 bool screensaver_switched_off = false;
+// End of the last pacing wait (the first wait after start-up never waits).
+DWORD pacing_mark = 0;
+// A start took the idle controls (SetIdleControls(false)); the end of its
+// run gives them back.
+bool idle_controls_off = false;
 
 bool Active() { return GetActiveWindow() == app.main_window; }
 
@@ -34,33 +46,32 @@ void EnableButton(HWND button, bool enable) {
 
 // Unlocks and frees data area i and forgets it.
 void ReleaseDataBlock(int i) {
-  if (!app.data_handle[i]) return;
-  if (app.block_data[i] && GlobalUnlock(app.data_handle[i])) ShowBare("GlobalUnlock");
-  if (GlobalFree(app.data_handle[i])) ShowBare("GlobalFree");
-  app.data_handle[i] = nullptr;
+  if (!data_handle[i]) return;
+  if (app.block_data[i] && GlobalUnlock(data_handle[i])) ShowBare("GlobalUnlock");
+  if (GlobalFree(data_handle[i])) ShowBare("GlobalFree");
+  data_handle[i] = nullptr;
   app.block_data[i] = nullptr;
 }
 
 // A device that was lost before it handed its headers back (Wine: the sound
 // server went away, so the reset fails and the close keeps them queued) may
 // still hold them. Such a header and its data area are left to it, never
-// freed or used again, and the window takes a fresh header in its place; a
-// header that cannot be had is reported by the next start (HeaderBlocksReady).
+// freed or used again; the next start makes a fresh header in its place
+// (AllocateHeaderBlocks), and tries again at every start until it has one.
 void LeaveHeldBlocksToDevice() {
-  for (int i = 0; i < 4; ++i) {
+  for (int i = 0; i < kBlockCount; ++i) {
     WAVEHDR* header = app.block_header[i];
     if (!header || !(header->dwFlags & WHDR_INQUEUE)) continue;
-    for (int k = 0; k < 4; ++k) {
+    for (int k = 0; k < kBlockCount; ++k) {
       // On memory a compressed file's pieces point inside the memory block.
       if (app.block_data[k] && header->lpData >= app.block_data[k] &&
-          static_cast<SIZE_T>(header->lpData - app.block_data[k]) < GlobalSize(app.data_handle[k])) {
+          static_cast<SIZE_T>(header->lpData - app.block_data[k]) < GlobalSize(data_handle[k])) {
         app.block_data[k] = nullptr;
-        app.data_handle[k] = nullptr;
+        data_handle[k] = nullptr;
       }
     }
-    app.header_handle[i] = GlobalAlloc(kShareableMemory, sizeof(WAVEHDR));
-    app.block_header[i] = app.header_handle[i] ? static_cast<WAVEHDR*>(GlobalLock(app.header_handle[i])) : nullptr;
-    if (app.block_header[i]) ZeroMemory(app.block_header[i], sizeof(WAVEHDR));
+    app.header_handle[i] = nullptr;
+    app.block_header[i] = nullptr;
   }
 }
 
@@ -81,46 +92,89 @@ void CloseWaveDevice(Device& device, MMRESULT(WINAPI* reset)(Device),
   LeaveHeldBlocksToDevice();
 }
 
-void ShutdownPlayback() {
-  if (app.buffer_count == ON_MEMORY) KillTimer(app.main_window, kDisplayTimer);
-  app.run.Close();
-  CloseOutputDevice();
-  CloseSoundFile();
-  if (app.settings.levelwarning) ShowLevelReport(nullptr);
-  FreeDataBlocks();
-  app.run.End();
+void CloseInputDevice() { CloseWaveDevice(app.wave_in, waveInReset, waveInUnprepareHeader, waveInClose); }
+
+// Writes what the input device captured into blocks whose notices the run
+// will not handle (handed back by a stop's reset, or kept by a lost device),
+// oldest first, whole frames only; none that was queued while paused or on
+// standby. The reset first makes the device hand back what it still fills.
+void WriteHeldInputBlocks() {
+  if (!app.wave_in || !app.file_mmio) return;
+  waveInReset(app.wave_in);
+  std::optional<WaitCursor> wait;
+  if (app.buffer_count == ON_MEMORY) wait.emplace();
+  for (int k = 0; k < kBlockCount; ++k) {
+    WAVEHDR* header = app.block_header[(app.current_block + k) % kBlockCount];
+    if (!header || !header->lpData || !(header->dwFlags & WHDR_PREPARED) || header->dwBytesRecorded == 0) continue;
+    if (IsPausedBlock(static_cast<uint32_t>(header->dwUser))) continue;
+    // On memory only the memory block is sound to keep, not the monitor block.
+    if (app.buffer_count == ON_MEMORY && header->lpData != app.block_data[kMemoryBlock]) continue;
+    const DWORD bytes = FitIntoWaveFile(app.data_count, header->dwBytesRecorded, app.blockalign);
+    if (bytes == 0) break;
+    const LONG written = mmioWrite(app.file_mmio, header->lpData, static_cast<LONG>(bytes));
+    if (written <= 0) break;
+    const DWORD whole = WholeBlocks(static_cast<DWORD>(written), app.blockalign);
+    if (whole < static_cast<DWORD>(written)) mmioSeek(app.file_mmio, -static_cast<LONG>(written - whole), SEEK_CUR);
+    app.data_count += whole;
+    if (static_cast<DWORD>(written) != bytes) break;
+  }
+  MainWindowDc dc;
+  ShowPosition(dc.get());
 }
 
-void ShutdownRecording() {
-  SetRunPriority(0);
-  if (app.buffer_count == ON_MEMORY) KillTimer(app.main_window, kDisplayTimer);
-  KillTimer(app.main_window, kStopWaitTimer);
-  app.run.Close();
-  waveInReset(app.wave_in);
-  WriteUnreturnedInputBlocks();
-  CloseInputDevice();
-  if (app.file_mmio) {
+// Closes the current file; a recording's chunks are closed first, which
+// writes their sizes.
+void CloseRunFile() {
+  if (!app.file_mmio) return;
+  if (app.mode == MODE_REC) {
     mmioAscend(app.file_mmio, &app.inner_chunk, 0);
     mmioAscend(app.file_mmio, &app.riff_chunk, 0);
   }
-  RestoreScreenSaver();
-  if (app.settings.levelwarning) ShowLevelReport(nullptr);
-  FreeDataBlocks();
-  app.run.End();
+  CloseSoundFile();
+}
+
+void RestoreScreenSaver() {
+  if (!screensaver_switched_off) return;
+  SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, static_cast<UINT>(saved_screensaver), nullptr, 0);
+  screensaver_switched_off = false;
 }
 
 }  // namespace
 
+void CloseOutputDevice() { CloseWaveDevice(app.wave_out, waveOutReset, waveOutUnprepareHeader, waveOutClose); }
+
 // ---- shared pieces ----
 
-bool HeaderBlocksReady() {
-  for (WAVEHDR* header : app.block_header) {
-    if (!header) {
-      ShowFailure(PickId(IDS_HEADER_ALLOC_FAILED, ja::audio::kHeaderMissing));
+bool AllocateHeaderBlocks() {
+  for (int i = 0; i < kBlockCount; ++i) {
+    if (app.block_header[i]) continue;
+    HGLOBAL handle = GlobalAlloc(kShareableMemory, sizeof(WAVEHDR));
+    if (!handle) {
+      ShowFailure(PickId(IDS_HEADER_ALLOC_FAILED, ja::audio::kHeaderAllocFailed));
       return false;
     }
+    auto* header = static_cast<WAVEHDR*>(GlobalLock(handle));
+    if (!header) {
+      GlobalFree(handle);
+      ShowFailure(PickId(IDS_HEADER_LOCK_FAILED, ja::audio::kHeaderLockFailed));
+      return false;
+    }
+    ZeroMemory(header, sizeof(WAVEHDR));
+    app.header_handle[i] = handle;
+    app.block_header[i] = header;
   }
   return true;
+}
+
+void FreeHeaderBlocks() {
+  for (int i = 0; i < kBlockCount; ++i) {
+    if (app.header_handle[i]) {
+      if (app.block_header[i]) GlobalUnlock(app.header_handle[i]);
+      GlobalFree(app.header_handle[i]);
+    }
+    app.header_handle[i] = nullptr;
+    app.block_header[i] = nullptr;
+  }
 }
 
 bool IsOwnHeader(const WAVEHDR* header) {
@@ -138,40 +192,9 @@ void SetPauseButtonText(const char* text) {
 void SwitchScreenSaverOff() {
   BOOL active = FALSE;
   SystemParametersInfoA(SPI_GETSCREENSAVEACTIVE, 0, &active, 0);
-  app.saved_screensaver = active;
+  saved_screensaver = active;
   SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, FALSE, nullptr, 0);
   screensaver_switched_off = true;
-}
-
-void RestoreScreenSaver() {
-  if (!screensaver_switched_off) return;
-  SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, static_cast<UINT>(app.saved_screensaver), nullptr, 0);
-  screensaver_switched_off = false;
-}
-
-void CloseInputDevice() { CloseWaveDevice(app.wave_in, waveInReset, waveInUnprepareHeader, waveInClose); }
-
-void CloseOutputDevice() { CloseWaveDevice(app.wave_out, waveOutReset, waveOutUnprepareHeader, waveOutClose); }
-
-void WriteUnreturnedInputBlocks() {
-  if (!app.file_mmio) return;
-  std::optional<WaitCursor> wait;
-  if (app.buffer_count == ON_MEMORY) wait.emplace();
-  for (int k = 0; k < 4; ++k) {
-    WAVEHDR* header = app.block_header[(app.current_block + k) % 4];
-    if (!header || !header->lpData || !(header->dwFlags & WHDR_PREPARED) || header->dwBytesRecorded == 0) continue;
-    if (IsPausedBlock(static_cast<uint32_t>(header->dwUser))) continue;
-    // On memory only the memory block is sound to keep, not the monitor block.
-    if (app.buffer_count == ON_MEMORY && header->lpData != app.block_data[0]) continue;
-    const DWORD bytes = FitIntoWaveFile(app.data_count, header->dwBytesRecorded, app.blockalign);
-    if (bytes == 0) break;
-    const LONG written = mmioWrite(app.file_mmio, header->lpData, static_cast<LONG>(bytes));
-    if (written <= 0) break;
-    const DWORD whole = WholeBlocks(static_cast<DWORD>(written), app.blockalign);
-    if (whole < static_cast<DWORD>(written)) mmioSeek(app.file_mmio, -static_cast<LONG>(written - whole), SEEK_CUR);
-    app.data_count += whole;
-    if (static_cast<DWORD>(written) != bytes) break;
-  }
 }
 
 // ---- interface ----
@@ -194,7 +217,7 @@ bool ComputeBufferSizes(const FormatRecord* format) {
   in.data_total = app.data_total;
   in.mem_size = app.settings.MemSize;
   in.windows_version = app.windows_version;
-  in.blockalign = app.blockalign;
+  in.blockalign = static_cast<int16_t>(format->wf.nBlockAlign);
   in.recording = app.mode == MODE_REC;
 
   const BufferSizing sizing = ComputeBufferSizing(in);
@@ -216,19 +239,20 @@ bool ComputeBufferSizes(const FormatRecord* format) {
       }
       return false;
   }
+  // The block size an MPEG stream is cut into (sizing.blockalign) is the
+  // buffers' own; the current format keeps the file's.
   app.unit_size = sizing.unit_size;
   app.buffer_size = sizing.buffer_size;
-  app.blockalign = sizing.blockalign;
   return true;
 }
 
 bool AllocateDataBlocks() {
   const bool on_memory = app.buffer_count == ON_MEMORY;
-  const int count = on_memory ? 2 : 4;
+  const int count = on_memory ? 2 : kBlockCount;
   std::optional<WaitCursor> wait;
   if (on_memory) wait.emplace();
   for (int i = 0; i < count; ++i) {
-    const DWORD size = (on_memory && i == 1) ? app.unit_size : app.buffer_size;
+    const DWORD size = (on_memory && i == kMonitorBlock) ? app.unit_size : app.buffer_size;
     HGLOBAL handle = GlobalAlloc(kShareableMemory, size);
     char* data = handle ? static_cast<char*>(GlobalLock(handle)) : nullptr;
     if (!data) {
@@ -245,7 +269,7 @@ bool AllocateDataBlocks() {
       for (int k = i - 1; k >= 0; --k) ReleaseDataBlock(k);
       return false;
     }
-    app.data_handle[i] = handle;
+    data_handle[i] = handle;
     app.block_data[i] = data;
     FillSilence(i, size);
   }
@@ -253,10 +277,10 @@ bool AllocateDataBlocks() {
 }
 
 void FreeDataBlocks() {
-  for (int i = 0; i < 4; ++i) ReleaseDataBlock(i);
+  for (int i = 0; i < kBlockCount; ++i) ReleaseDataBlock(i);
 }
 
-void SetRunControls(int enable) {
+void SetRunControls(bool enable) {
   EnableButton(app.stop_button, enable);
   EnableButton(app.pause_button, enable);
   EnableCommand(IDM_STOP, enable);
@@ -264,7 +288,8 @@ void SetRunControls(int enable) {
   if (enable && Active() && app.pause_button) SetFocus(app.pause_button);
 }
 
-void SetIdleControls(int enable) {
+void SetIdleControls(bool enable) {
+  idle_controls_off = !enable;
   if (enable) {
     if (app.mode == MODE_PLAY) {
       if (app.play_button) SetWindowTextA(app.play_button, Pick(en::audio::kPlay, ja::audio::kPlay));
@@ -285,18 +310,18 @@ void SetIdleControls(int enable) {
   if (app.mode == MODE_PLAY) EnableCommand(IDM_INFO, enable);
 }
 
-void SetRunPriority(int raise) {
-  SetPriorityClass(GetCurrentProcess(), raise ? REALTIME_PRIORITY_CLASS : NORMAL_PRIORITY_CLASS);
+void SetRunPriority(RunPriority priority) {
+  SetPriorityClass(GetCurrentProcess(), priority == RunPriority::kRaised ? REALTIME_PRIORITY_CLASS : NORMAL_PRIORITY_CLASS);
   SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_NORMAL);
 }
 
 void PaceBuffer(DWORD minimum_ms) {
   DWORD now = timeGetTime();
-  while (now - app.pacing_mark < minimum_ms) {
+  while (now - pacing_mark < minimum_ms) {
     Sleep(1);
     now = timeGetTime();
   }
-  app.pacing_mark = now;
+  pacing_mark = now;
 }
 
 void StartDisplayTimer() {
@@ -305,38 +330,52 @@ void StartDisplayTimer() {
   app.run_start_time = app.pause_time = timeGetTime();
 }
 
-void EndRun() {
-  SetRunControls(0);
+void EndRun(const RunEnding& ending) {
+  const bool had_run = app.run.active();
+  const bool had_file = app.file_mmio != nullptr;
+  // No tick and no bounded stop wait outlives the run.
+  if (app.main_window) {
+    KillTimer(app.main_window, kDisplayTimer);
+    KillTimer(app.main_window, kStopWaitTimer);
+    KillTimer(app.main_window, kPlayWatchTimer);
+  }
+  if (had_run) SetRunControls(false);
+  SetRunPriority(RunPriority::kNormal);
+  if (had_run && app.mode == MODE_REC && ending.write_held_blocks) WriteHeldInputBlocks();
+  CloseInputDevice();
+  CloseOutputDevice();
+  CloseDecodedLevels();
+  app.run.Close();
+  CloseRunFile();
+  RestoreScreenSaver();
   FreeDataBlocks();
-  if (app.mode == MODE_REC && app.run.active()) RestoreScreenSaver();
   app.run.End();
   // A run that ended while paused leaves no "Cont" behind for the next one.
-  SetPauseButtonText(en::audio::kPause);
-  if (app.file_mmio) {
-    mmioAscend(app.file_mmio, &app.inner_chunk, 0);
-    mmioAscend(app.file_mmio, &app.riff_chunk, 0);
-    CloseSoundFile();
+  if (had_run) SetPauseButtonText(en::audio::kPause);
+  if (app.mode == MODE_REC && (had_run || had_file)) {
+    if (app.data_count == 0) {
+      RemoveEmptyFile();
+    } else {
+      // The recording just made is the current file for playing.
+      app.mode = MODE_PLAY;
+      app.data_total = app.data_count;
+    }
   }
-  if (app.mode != MODE_REC) {
-    SetIdleControls(1);
-    return;
+  if (ending.repair) RepairWave();
+  if (idle_controls_off) SetIdleControls(true);
+  if (had_run && app.settings.levelwarning && ending.report != RunReport::kNone) {
+    ShowLevelReport(ending.report == RunReport::kWindow ? app.main_window : nullptr);
   }
-  if (app.data_count == 0) {
-    RemoveEmptyFile();
-  } else {
-    app.mode = MODE_PLAY;
-    app.data_total = app.data_count;
+  if (had_run && ending.next_in_play_list && app.play_at_start) {
+    PostMessageA(app.main_window, kPlayListNextMessage, 0, 0);
   }
-  SetIdleControls(1);
 }
 
 void AbandonTransport() {
-  if (!app.file_mmio) return;
-  CloseSoundFile();
-  if (app.mode == MODE_REC && app.data_count == 0) RemoveEmptyFile();
-  if (app.mode == MODE_PLAY) CloseOutputDevice();
-  if (app.mode == MODE_REC) CloseInputDevice();
-  SetRunPriority(0);
+  RunEnding ending;
+  ending.write_held_blocks = false;
+  ending.report = RunReport::kNone;
+  EndRun(ending);
 }
 
 void RemoveEmptyFile() {
@@ -348,10 +387,7 @@ void RemoveEmptyFile() {
 }
 
 void ShutdownTransport() {
-  if (app.wave_out && app.mode == MODE_PLAY && app.run.active()) {
-    ShutdownPlayback();
-  } else if (app.wave_in && app.mode == MODE_REC && app.run.active()) {
-    ShutdownRecording();
-  }
-  AbandonTransport();
+  RunEnding ending;
+  ending.report = RunReport::kNoOwner;
+  EndRun(ending);
 }

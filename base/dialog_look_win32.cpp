@@ -11,6 +11,9 @@
 
 namespace {
 
+// The procedure that makes the controls of the dialog with the 3-D look again.
+RecreateControls recreate_controls = nullptr;
+
 void ApplyThreeDStyle(HWND dialog) {
   LONG style = GetWindowLongA(dialog, GWL_STYLE);
   style = app.settings.dialog3d ? (style | DS_3DLOOK) : (style & ~static_cast<LONG>(DS_3DLOOK));
@@ -22,10 +25,10 @@ UINT ThreeDCheck() { return app.settings.dialog3d ? MF_CHECKED : MF_UNCHECKED; }
 }  // namespace
 
 void SetUpThreeD(HWND dialog, RecreateControls recreate) {
-  app.recreate_controls = recreate;
+  recreate_controls = recreate;
   if (app.windows_version < kWindows395) return;
   ApplyThreeDStyle(dialog);
-  if (app.recreate_controls) app.recreate_controls(dialog);
+  if (recreate_controls) recreate_controls(dialog);
   HMENU menu = GetSystemMenu(dialog, FALSE);
   AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
   AppendMenuA(menu, MF_STRING | ThreeDCheck(), IDM_THREE_D, Pick("&Three dimension", ja::kThreeDimension));
@@ -34,7 +37,7 @@ void SetUpThreeD(HWND dialog, RecreateControls recreate) {
 void ToggleThreeD(HWND dialog) {
   app.settings.dialog3d = !app.settings.dialog3d;
   ApplyThreeDStyle(dialog);
-  if (app.recreate_controls) app.recreate_controls(dialog);
+  if (recreate_controls) recreate_controls(dialog);
   RedrawWindow(dialog, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_FRAME | RDW_ALLCHILDREN);
   CheckMenuItem(GetSystemMenu(dialog, FALSE), IDM_THREE_D, MF_BYCOMMAND | ThreeDCheck());
 }
@@ -61,7 +64,7 @@ HFONT GiveSmallFont(HWND dialog, int id, BYTE charset) {
 void ReleaseDialogLook(HFONT& small_font) {
   if (small_font) DeleteObject(small_font);
   small_font = nullptr;
-  app.recreate_controls = nullptr;
+  recreate_controls = nullptr;
 }
 
 void RecreateControl(HWND dialog, int id, const char* class_name) {

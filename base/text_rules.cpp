@@ -94,6 +94,39 @@ void SplitPath(const char* path, char* directory, char* name, size_t directory_s
   CopyCut(name, name_size, path ? path + split : "", length - split);
 }
 
+bool IsDeviceName(const char* path) {
+  if (path == nullptr) return false;
+  auto slash = [](char c) { return c == '\\' || c == '/'; };
+  if (slash(path[0]) && slash(path[1]) && (path[2] == '.' || path[2] == '?') && slash(path[3])) return true;
+  if (slash(path[0]) && path[1] == '?' && path[2] == '?' && slash(path[3])) return true;
+
+  const unsigned char* raw = reinterpret_cast<const unsigned char*>(path);
+  const size_t length = strlen(path);
+  size_t start = 0;  // the last part, after the last real slash
+  for (size_t k = 0; k < length; ++k) {
+    if (slash(path[k]) && CharTypeAt(raw, k) == 0) start = k + 1;
+  }
+  // A drive-relative name ("C:NUL").
+  if (length - start >= 2 && path[start + 1] == ':' && UpperSingle(raw[start]) >= 'A' && UpperSingle(raw[start]) <= 'Z')
+    start += 2;
+  // The name before an extension or a colon ("COM1:"), without the blanks
+  // the system drops from its end.
+  size_t end = start;
+  while (end < length && path[end] != '.' && path[end] != ':') ++end;
+  while (end > start && path[end - 1] == ' ') --end;
+
+  char name[8];
+  const size_t name_length = end - start;
+  if (name_length < 3 || name_length > 7) return false;
+  for (size_t k = 0; k < name_length; ++k) name[k] = static_cast<char>(UpperSingle(raw[start + k]));
+  name[name_length] = '\0';
+  for (const char* device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$", "CLOCK$"}) {
+    if (strcmp(name, device) == 0) return true;
+  }
+  return name_length == 4 && (memcmp(name, "COM", 3) == 0 || memcmp(name, "LPT", 3) == 0) && name[3] >= '0' &&
+         name[3] <= '9';
+}
+
 bool PadText(char* buffer, size_t size) {
   if (buffer == nullptr || size == 0) return true;
   size_t length = strnlen(buffer, size);

@@ -32,6 +32,15 @@ const char* FindNoCase(const char* text, const char* pattern);
 void SplitPath(const char* path, char* directory, char* name, size_t directory_size = 260,
                size_t name_size = 260);
 
+// True when the path names a device rather than a file: a last part whose
+// name before any extension is CON, PRN, AUX, NUL, COM0..COM9, LPT0..LPT9,
+// CONIN$, CONOUT$ or CLOCK$ (any case, with or without extension, drive or
+// trailing blanks, as the system reads it), or a path in the device or raw
+// namespaces ("\\.\", "\\?\", "\??\", with either slash). Such a name opens
+// the device: a recording into "NUL.WAV" would be lost, a read from a port
+// could block.
+bool IsDeviceName(const char* path);
+
 // Pads the text in buffer with blanks to exactly size - 1 characters. Returns
 // false when the text was already size bytes or longer (it is cut then).
 bool PadText(char* buffer, size_t size);

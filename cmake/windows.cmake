@@ -1,11 +1,12 @@
 # TAPEON.EXE and the Windows test programs that run under Wine.
-set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I${CMAKE_SOURCE_DIR}/resources -I${CMAKE_SOURCE_DIR} -c 932")
+set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I${CMAKE_SOURCE_DIR}/resources -I${CMAKE_SOURCE_DIR} -I${TAPEON_GENERATED} -c 932")
 enable_language(RC)
 target_compile_options(tapeon_core PRIVATE -O2)
 
 # windres reports no dependencies: rebuild the resources when any of their parts changes.
 file(GLOB RESOURCE_PARTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/*.rc ${CMAKE_SOURCE_DIR}/resources/*.h
      ${CMAKE_SOURCE_DIR}/resources/*.ico)
+list(APPEND RESOURCE_PARTS ${TAPEON_GENERATED}/tapeon_version.h)
 set_source_files_properties(${CMAKE_SOURCE_DIR}/resources/tapeon.rc PROPERTIES OBJECT_DEPENDS "${RESOURCE_PARTS}")
 
 # The Windows half of the product as a library, everything but the start-up

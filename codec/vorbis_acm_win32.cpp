@@ -324,3 +324,27 @@ extern "C" LRESULT CALLBACK DriverProc(DWORD_PTR driver_id, HDRVR driver, UINT m
       return DefDriverProc(driver_id, driver, message, param1, param2);
   }
 }
+
+// Setup runs this from the copy in the system folder, so the name is written
+// only when the file is there: a package without vorbis.acm leaves the
+// registry as it was, also under Wine, whose setup skips a missing file
+// without asking. A different "msacm.vorbis" value (another Ogg Vorbis
+// driver) is replaced: the manager loads one driver per name, and the user
+// asked for this one. Its file stays where it is.
+extern "C" HRESULT WINAPI DllRegisterServer() {
+  static const char kDrivers32[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32";
+  static const char kValue[] = "msacm.vorbis";
+  static const char kFile[] = "vorbis.acm";
+  // What the manager learnt of the driver known by this name (a replaced
+  // one's formats) would otherwise be used instead of asking this one.
+  static const char kCache[] = "Software\\Microsoft\\AudioCompressionManager\\DriverCache\\msacm.vorbis";
+  HKEY key = nullptr;
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kDrivers32, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
+      ERROR_SUCCESS)
+    return E_ACCESSDENIED;
+  const LONG written =
+      RegSetValueExA(key, kValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(kFile), sizeof(kFile));
+  RegCloseKey(key);
+  RegDeleteKeyA(HKEY_LOCAL_MACHINE, kCache);
+  return written == ERROR_SUCCESS ? S_OK : E_ACCESSDENIED;
+}

@@ -98,3 +98,8 @@ struct ACMDRVFORMATSUGGEST {
 
 extern "C" __declspec(dllexport) LRESULT CALLBACK DriverProc(DWORD_PTR driver_id, HDRVR driver, UINT message,
                                                              LPARAM param1, LPARAM param2);
+
+// Registers the driver (the value "msacm.vorbis" = "vorbis.acm" under
+// Drivers32) as a self-registering DLL does. vorbis.inf has setup call it once
+// the file has been copied into the system folder.
+extern "C" __declspec(dllexport) HRESULT WINAPI DllRegisterServer();

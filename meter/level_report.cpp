@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "base/format_record.h"
 #include "meter/levels.h"
 #include "resources/ja_meter.h"
 
@@ -32,7 +33,7 @@ LevelReport ComposeLevelReport(uint32_t max_level, int32_t over_count, int sampl
   LevelReport report;
   if (max_level == 0) return report;
   report.show = true;
-  double reference = IsSixteenBitClass(sample_class) || format_tag != 1 ? 32767.0 : 127.0;
+  double reference = IsSixteenBitClass(sample_class) || format_tag != WAVE_TAG_PCM ? 32767.0 : 127.0;
   double m = 20.0 * std::log10(max_level / reference);
   report.decibels = m;
   bool over = m >= 0.0;

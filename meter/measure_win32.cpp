@@ -50,9 +50,8 @@ void DrawPeaks(HDC dc, ChannelPeaks peaks, bool stereo, DWORD delta) {
 // The levels of the decoded sound, on the 16-bit scale and with the clip
 // count of 16-bit PCM. While the decoder has not yet given sound for the
 // bytes, the meter keeps what it shows.
-void MeasureDecodedLevels(HDC dc, const char* sound, long bytes) {
-  ChannelPeaks peaks;
-  switch (MeasureDecoded(reinterpret_cast<const uint8_t*>(sound), bytes, peaks)) {
+void DrawDecodedResult(HDC dc, DecodedResult result, ChannelPeaks peaks) {
+  switch (result) {
     case DECODED_LEVELS:
       DrawPeaks(dc, peaks, IsStereoClass(app.meter.sample_class), DELTA_16BIT);
       if (BlockClips(CLASS_16BIT_STEREO, peaks)) ++app.meter.over_count;
@@ -71,7 +70,8 @@ void MeasureDecodedLevels(HDC dc, const char* sound, long bytes) {
 void MeasureMixerLevels(HDC dc, const char* sound, long bytes) {
   if (!MixerMeterReady()) {
     if (DecodedLevelsOpen()) {
-      MeasureDecodedLevels(dc, sound, bytes);
+      ChannelPeaks peaks;
+      DrawDecodedResult(dc, MeasureDecoded(reinterpret_cast<const uint8_t*>(sound), bytes, peaks), peaks);
     } else {
       ShowNoLevel(dc);
     }
@@ -101,13 +101,13 @@ void MeasureMixerLevels(HDC dc, const char* sound, long bytes) {
 static_assert(sizeof(MIXERCONTROLDETAILS) == 24, "mixer control details record");
 
 void FillSilence(int block, DWORD bytes) {
-  if (block < 0 || block > 3 || app.block_data[block] == nullptr) return;
+  if (block < 0 || block >= kBlockCount || app.block_data[block] == nullptr) return;
   memset(app.block_data[block], app.sample_bits == 16 ? 0 : 128, bytes);
 }
 
-DWORD MeasureLevels(HDC dc, int block, long bytes) {
-  const char* data = block >= 0 && block <= 3 ? app.block_data[block] : nullptr;
-  return MeasureLevelsOf(dc, data, bytes);
+void MeasureLevels(HDC dc, int block, long bytes) {
+  const char* data = block >= 0 && block < kBlockCount ? app.block_data[block] : nullptr;
+  MeasureLevelsOf(dc, data, bytes);
 }
 
 void SetMeterFormat(const void* record, size_t size) {
@@ -116,20 +116,18 @@ void SetMeterFormat(const void* record, size_t size) {
 
 bool MeterReadsSamples() { return scan_layout.direct; }
 
-DWORD MeasureLevelsOf(HDC dc, const char* sound, long bytes) {
+void MeasureLevelsOf(HDC dc, const char* sound, long bytes) {
   if (!scan_layout.direct) {
     MeasureMixerLevels(dc, sound, bytes);
-    return 0;
+    return;
   }
   MeterState& meter = app.meter;
   const int scan_class = ScanClassOf(scan_layout);
   meter.meter_stride = LimitStride(meter.meter_stride, app.unit_size, scan_class, app.settings.levelwarning != 0);
   const uint8_t* data = reinterpret_cast<const uint8_t*>(sound);
   ChannelPeaks peaks = ScanPcmPeaks(scan_layout, data, bytes, meter.meter_stride);
-  DWORD stamp = timeGetTime();
   DrawPeaks(dc, peaks, IsStereoClass(scan_class), LevelDelta(scan_class));
   if (BlockClips(scan_class, peaks)) ++meter.over_count;
-  return stamp;
 }
 
 bool MetersDecodedSound() { return !scan_layout.direct && !MixerMeterReady() && DecodedLevelsOpen(); }
@@ -156,12 +154,7 @@ void MeasureDecodedUntil(HDC dc, const char* block, long size, long& metered_end
       result = DECODED_NONE;
     }
   }
-  if (result == DECODED_LEVELS) {
-    DrawPeaks(dc, peaks, IsStereoClass(app.meter.sample_class), DELTA_16BIT);
-    if (BlockClips(CLASS_16BIT_STEREO, peaks)) ++app.meter.over_count;
-  } else if (result == DECODED_NONE) {
-    ShowNoLevel(dc);
-  }
+  DrawDecodedResult(dc, result, peaks);
 }
 
 void ForgetMixerNotices() {
@@ -175,7 +168,7 @@ void ForgetMixerNotices() {
   InvalidateRect(app.main_window, &above, TRUE);
 }
 
-void AdaptStride(DWORD start, HDC) {
+void AdaptStride(DWORD start) {
   MeterState& meter = app.meter;
   DWORD now = timeGetTime();
   int32_t interval = static_cast<int32_t>(start - meter.last_buffer_time);

@@ -5,12 +5,14 @@
 #include <cstddef>
 
 void FillSilence(int block, DWORD bytes);
-// Measures and draws the levels of the first bytes of wave block `block`.
-// Returns the ms clock read after the scan (0 for mixer readings).
-DWORD MeasureLevels(HDC dc, int block, long bytes);
+// Measures and draws the levels of the first bytes of wave block `block`
+// (compressed formats: the mixer's peak meter).
+void MeasureLevels(HDC dc, int block, long bytes);
 // The same for any stretch of sound (null: nothing to scan).
-DWORD MeasureLevelsOf(HDC dc, const char* sound, long bytes);
-void AdaptStride(DWORD start, HDC dc);
+void MeasureLevelsOf(HDC dc, const char* sound, long bytes);
+// Adapts the meter's stride to the time the handler that began at `start`
+// took against the time between buffers.
+void AdaptStride(DWORD start);
 
 // The format whose samples the meter reads (the bytes of a format record):
 // PCM of 8 to 32 bits and float are read directly; the levels of any other

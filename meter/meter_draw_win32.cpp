@@ -77,11 +77,7 @@ void DrawChannelMeter(HDC dc, MeterChannel channel, DWORD level, int row_y, int 
   uint32_t& hold = HoldOf(channel);
   hold = UpdatedHold(hold, level, delta, app.settings.PeakHold, app.settings.display != 0);
   const MeterRowInput in = RowInput(level, hold, row_y, row_height, delta);
-  if (!app.settings.display) {
-    FillMeter(dc, app.settings.smooth ? LayoutLinearBar(in) : LayoutLinearLeds(in));
-  } else {
-    FillMeter(dc, app.settings.smooth ? LayoutDbBar(in) : LayoutDbLeds(in));
-  }
+  FillMeter(dc, LayoutMeterRow(in, app.settings.display != 0, app.settings.smooth != 0));
 }
 
 void DrawMeterLabels(HDC dc) {

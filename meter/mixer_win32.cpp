@@ -17,6 +17,17 @@ static_assert(sizeof(MIXERCONTROLA) == 148, "mixer control record");
 
 namespace {
 
+// The mixer functions the meter looks up besides the one it reads levels with
+// (app.mixer_get_control_details).
+typedef MMRESULT(WINAPI* MixerOpenFn)(LPHMIXER, UINT, DWORD_PTR, DWORD_PTR, DWORD);
+typedef MMRESULT(WINAPI* MixerGetLineInfoFn)(HMIXEROBJ, LPMIXERLINEA, DWORD);
+typedef MMRESULT(WINAPI* MixerGetLineControlsFn)(HMIXEROBJ, LPMIXERLINECONTROLSA, DWORD);
+typedef MMRESULT(WINAPI* MixerCloseFn)(HMIXER);
+MixerOpenFn mixer_open = nullptr;
+MixerGetLineInfoFn mixer_get_line_info = nullptr;
+MixerGetLineControlsFn mixer_get_line_controls = nullptr;
+MixerCloseFn mixer_close = nullptr;
+
 // Writes a notice into the main window with its default colours and font.
 void WriteNotice(int x, int y, const char* text) {
   if (!app.main_window) return;
@@ -26,7 +37,7 @@ void WriteNotice(int x, int y, const char* text) {
 }
 
 void CloseMixerHandle() {
-  if (app.mixer_handle && app.mixer_close) app.mixer_close(app.mixer_handle);
+  if (app.mixer_handle && mixer_close) mixer_close(app.mixer_handle);
   app.mixer_handle = nullptr;
 }
 
@@ -49,14 +60,14 @@ void OpenMixerMeter() {
     return;
   }
   app.mixer_library = library;
-  app.mixer_open = Find<MixerOpenFn>("mixerOpen");
-  app.mixer_get_line_info = Find<MixerGetLineInfoFn>("mixerGetLineInfoA");
-  app.mixer_get_line_controls = Find<MixerGetLineControlsFn>("mixerGetLineControlsA");
+  mixer_open = Find<MixerOpenFn>("mixerOpen");
+  mixer_get_line_info = Find<MixerGetLineInfoFn>("mixerGetLineInfoA");
+  mixer_get_line_controls = Find<MixerGetLineControlsFn>("mixerGetLineControlsA");
   app.mixer_get_control_details = Find<MixerGetControlDetailsFn>("mixerGetControlDetailsA");
-  app.mixer_close = Find<MixerCloseFn>("mixerClose");
-  const bool found[5] = {app.mixer_open != nullptr, app.mixer_get_line_info != nullptr,
-                         app.mixer_get_line_controls != nullptr, app.mixer_get_control_details != nullptr,
-                         app.mixer_close != nullptr};
+  mixer_close = Find<MixerCloseFn>("mixerClose");
+  const bool found[5] = {mixer_open != nullptr, mixer_get_line_info != nullptr,
+                         mixer_get_line_controls != nullptr, app.mixer_get_control_details != nullptr,
+                         mixer_close != nullptr};
   if (!found[0] || !found[1] || !found[2] || !found[3]) {
     for (int i = 0; i < 5; ++i) {
       if (found[i]) continue;
@@ -69,7 +80,7 @@ void OpenMixerMeter() {
   }
 
   HMIXER handle = nullptr;
-  if (app.mixer_open(&handle, 0, 0, 0, 0) != MMSYSERR_NOERROR) {
+  if (mixer_open(&handle, 0, 0, 0, 0) != MMSYSERR_NOERROR) {
     WriteNotice(0, 0, PickId(IDS_CANT_OPEN_MIXER, ja::kMixerCantOpen));
     app.mixer_handle = nullptr;
     return;
@@ -79,7 +90,7 @@ void OpenMixerMeter() {
   MIXERLINEA line = {};
   line.cbStruct = sizeof line;
   line.dwComponentType = MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT;
-  if (app.mixer_get_line_info(reinterpret_cast<HMIXEROBJ>(handle), &line, MIXER_GETLINEINFOF_COMPONENTTYPE) !=
+  if (mixer_get_line_info(reinterpret_cast<HMIXEROBJ>(handle), &line, MIXER_GETLINEINFOF_COMPONENTTYPE) !=
       MMSYSERR_NOERROR) {
     WriteNotice(0, 0, PickId(IDS_CANT_GET_MIXER, ja::kMixerCantGetLine));
     CloseMixerHandle();
@@ -95,7 +106,7 @@ void OpenMixerMeter() {
   controls.cControls = 1;
   controls.cbmxctrl = sizeof app.peak_control;
   controls.pamxctrl = &app.peak_control;
-  MMRESULT result = app.mixer_get_line_controls(reinterpret_cast<HMIXEROBJ>(handle), &controls,
+  MMRESULT result = mixer_get_line_controls(reinterpret_cast<HMIXEROBJ>(handle), &controls,
                                                 MIXER_GETLINECONTROLSF_ONEBYTYPE);
   if (result != MMSYSERR_NOERROR) {
     WriteNotice(w, h, PickId(IDS_CANT_GET_CONTROL, ja::kMixerCantGetControl));
@@ -108,9 +119,9 @@ void CloseMixerMeter() {
   CloseMixerHandle();
   if (app.mixer_library) FreeLibrary(app.mixer_library);
   app.mixer_library = nullptr;
-  app.mixer_open = nullptr;
-  app.mixer_get_line_info = nullptr;
-  app.mixer_get_line_controls = nullptr;
+  mixer_open = nullptr;
+  mixer_get_line_info = nullptr;
+  mixer_get_line_controls = nullptr;
   app.mixer_get_control_details = nullptr;
-  app.mixer_close = nullptr;
+  mixer_close = nullptr;
 }

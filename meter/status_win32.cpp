@@ -22,8 +22,6 @@ void Write(HDC dc, int x, int y, const StatusText& text) {
   TextOutA(dc, x, y, text.text, static_cast<int>(strlen(text.text)));
 }
 
-void Post(UINT command) { PostMessageA(app.main_window, WM_COMMAND, command, 0); }
-
 // The device's position as the portable tick wants it.
 TickPosition QueryDevicePosition(DWORD now) {
   const bool recording = app.mode == MODE_REC;
@@ -35,21 +33,6 @@ TickPosition QueryDevicePosition(DWORD now) {
   DWORD value = time.wType == TIME_SAMPLES ? time.u.sample : time.wType == TIME_BYTES ? time.u.cb : time.u.ms;
   return ConvertDevicePosition(result == MMSYSERR_NOERROR, time.wType, value, now, app.run_start_time, app.BytesPerSec,
                                app.khz);
-}
-
-void ApplyTimeLimit(double position_ms) {
-  switch (CheckTimeLimit(position_ms, app.settings.time_limit, app.time_limit_margin, app.record_at_start != 0)) {
-    case TIME_LIMIT_NONE:
-      break;
-    case TIME_LIMIT_STOP_AND_EXIT:
-      Post(IDM_STOP);
-      Post(IDM_EXIT);
-      break;
-    case TIME_LIMIT_PAUSE:
-      Post(IDM_PAUSE);
-      app.settings.time_limit += app.settings.EndTime;
-      break;
-  }
 }
 
 void Tick(HDC dc, DWORD now, DWORD start) {
@@ -73,23 +56,23 @@ void Tick(HDC dc, DWORD now, DWORD start) {
   app.meter.position_ms = frame.position_ms;
 
   Write(dc, 9 * W(), 7 * H(), FormatTickPositionText(frame.position_ms, app.BytesPerSec));
-  if (recording) ApplyTimeLimit(frame.position_ms);
 
   // Without a byte rate there is no telling where in the memory block the
   // sound is: the meter waits.
-  if (!frame.has_offset || app.block_data[0] == nullptr) return;
+  if (!frame.has_offset || app.block_data[kMemoryBlock] == nullptr) return;
   if (MetersDecodedSound()) {
     // The sound read into the block: the data, up to the block's size.
     const DWORD held = app.data_total < app.buffer_size ? app.data_total : app.buffer_size;
-    MeasureDecodedUntil(dc, app.block_data[0], static_cast<long>(held), app.meter.metered_end, frame.position_ms);
-    AdaptStride(start, dc);
+    MeasureDecodedUntil(dc, app.block_data[kMemoryBlock], static_cast<long>(held), app.meter.metered_end,
+                        frame.position_ms);
+    AdaptStride(start);
     return;
   }
   LevelWindow window = ComputeLevelWindow(frame.offset, app.buffer_size, app.unit_size, app.blockalign,
                                           MeterReadsSamples(), app.meter.metered_end);
   if (!window.measure) return;
-  MeasureLevelsOf(dc, app.block_data[0] + window.start, static_cast<long>(window.end - window.start));
-  AdaptStride(start, dc);
+  MeasureLevelsOf(dc, app.block_data[kMemoryBlock] + window.start, static_cast<long>(window.end - window.start));
+  AdaptStride(start);
   app.meter.metered_end = static_cast<long>(window.end);
 }
 
@@ -127,19 +110,7 @@ void ShowPosition(HDC dc) {
   Write(dc, 9 * W(), 7 * H(), FormatPositionText(in));
 }
 
-void SetDisplayFormat(const FormatRecord* format) {
-  if (format == nullptr) return;
-  // A record of 14 bytes ends before the bits per sample; AllocFormatRecord
-  // zero-fills past it, so they read 0.
-  DisplayFormat d = MakeDisplayFormat(format->wf.wFormatTag, format->wf.nChannels, format->wf.nSamplesPerSec,
-                                      format->wf.nAvgBytesPerSec, format->wf.nBlockAlign, format->wBitsPerSample);
-  app.BytesPerSec = d.BytesPerSec;
-  app.blockalign = d.blockalign;
-  app.khz = d.khz;
-  app.sample_bits = d.sample_bits;
-  app.format_tag = d.format_tag;
-  app.meter.sample_class = d.sample_class;
-  SetMeterFormat(format, app.format_size);
+void ShowNewFormat() {
   if (!app.main_window) return;
   MainWindowDc dc;
   ClearMeterArea(dc.get());

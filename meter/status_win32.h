@@ -3,9 +3,9 @@
 #pragma once
 #include <windows.h>
 
-#include "base/format_record.h"
 
-void SetDisplayFormat(const FormatRecord* format);
+// Shows the current format (taken by TakeCurrentFormat) on a cleared meter.
+void ShowNewFormat();
 void RefreshCapacity();
 void ShowFormatLine(HDC dc);
 void ShowCapacity(HDC dc);

@@ -63,13 +63,6 @@ TickFrame ComputeTickFrame(const TickInputs& in, TickPosition position) {
   return frame;
 }
 
-TimeLimitAction CheckTimeLimit(double position_ms, uint32_t time_limit, double time_limit_margin,
-                               bool record_at_start) {
-  if (time_limit == 0) return TIME_LIMIT_NONE;
-  if (position_ms / 1000 < time_limit + time_limit_margin) return TIME_LIMIT_NONE;
-  return record_at_start ? TIME_LIMIT_STOP_AND_EXIT : TIME_LIMIT_PAUSE;
-}
-
 LevelWindow ComputeLevelWindow(long long offset, uint32_t buffer_size, uint32_t unit_size, int blockalign, bool pcm,
                                long long metered_end) {
   LevelWindow window;

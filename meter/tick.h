@@ -1,6 +1,6 @@
 // The arithmetic of the display timer's tick in on-memory runs: the device
-// position in ms, the byte offset of the sound now passing the converters, the
-// recording time limit and the stretch of the memory block to meter.
+// position in ms, the byte offset of the sound now passing the converters and
+// the stretch of the memory block to meter.
 #pragma once
 #include <cstdint>
 
@@ -59,12 +59,6 @@ struct TickFrame {
 // a recording adds what earlier memory blocks already wrote and looks back by
 // the device's latency; a playback position in clock time follows the rate.
 TickFrame ComputeTickFrame(const TickInputs& in, TickPosition position);
-
-enum TimeLimitAction { TIME_LIMIT_NONE, TIME_LIMIT_PAUSE, TIME_LIMIT_STOP_AND_EXIT };
-// time_limit in seconds (0: none); the stop-and-exit action is for recordings
-// started from the command line.
-TimeLimitAction CheckTimeLimit(double position_ms, uint32_t time_limit, double time_limit_margin,
-                               bool record_at_start);
 
 struct LevelWindow {
   bool measure = false;  // false: nothing to meter on this tick

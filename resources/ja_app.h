@@ -8,8 +8,6 @@ namespace ja {
 inline constexpr char kPlay[] = "再生";
 inline constexpr char kStop[] = "停止";
 inline constexpr char kRec[] = "録音";
-inline constexpr char kHeaderAllocFailed[] = "ヘッダー確保失敗";
-inline constexpr char kHeaderLockFailed[] = "ヘッダーロック失敗";
 // The caption Japanese Windows gives a message box that has none.
 inline constexpr char kErrorCaption[] = "エラー";
 inline constexpr char kPlayOpen[] = "再生用にファイルを開く";

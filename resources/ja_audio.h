@@ -7,7 +7,9 @@ namespace ja::audio {
 // Data areas of a run.
 inline constexpr char kNotEnoughMemory[] = "メモリ不足です。";
 inline constexpr char kDataLockFailed[] = "データ チャンクのロックに失敗しました。%d %ld";
-inline constexpr char kHeaderMissing[] = "ヘッダー確保失敗";
+// The four wave headers of the main window.
+inline constexpr char kHeaderAllocFailed[] = "ヘッダー確保失敗";
+inline constexpr char kHeaderLockFailed[] = "ヘッダーロック失敗";
 inline constexpr char kHeaderFailed[] = "ウェーブヘッダーの準備ができません";
 
 // Buttons.
@@ -30,6 +32,8 @@ inline constexpr char kNoPlayDriver[] = "この形式を再生できるドライ
 inline constexpr char kReadingFile[] = "ファイル読み込み中";
 inline constexpr char kWaveOutWriteFailed[] = "デバイスへの出力に失敗しました。";
 inline constexpr char kCantReadData[] = "データチャンクを読み取れません。%d %ld";
+// A playback ended because the device stopped handing its blocks back.
+inline constexpr char kPlaybackStalled[] = "サウンドデバイスが応答しないため、再生を終了しました。";
 
 // A run refused because the buffer time setting cannot be used.
 inline constexpr char kBadDeltatime[] = "バッファ時間(deltatime)の設定が使えません。";
@@ -40,6 +44,7 @@ inline constexpr char kBadDeltatime[] = "バッファ時間(deltatime)の設定�
 namespace en::audio {
 inline constexpr char kRecording[] = "Recording...";
 inline constexpr char kBadDeltatime[] = "deltatime setting cannot be used";
+inline constexpr char kPlaybackStalled[] = "sound device does not respond; playback ended";
 inline constexpr char kCont[] = "Cont";
 inline constexpr char kPause[] = "Pause";
 inline constexpr char kPlay[] = "Play";

@@ -2,6 +2,9 @@
 # Starts TAPEON under the headless Wine environment, takes a picture of its
 # main window and writes it as PNG:
 #   scripts/screenshot.sh OUTPUT.png [english|japanese] [TAPEON options]
+#   DISPLAY=:N scripts/screenshot.sh OUTPUT.png running
+# The second form starts nothing: it takes the TAPEON already running on
+# display :N (as ./run.sh names it when it runs TAPEON on a virtual one).
 # TAPEON runs in a scratch directory with its own profile, so no settings
 # file of yours is touched. With /R among the options a tone (louder on the
 # left) is played into the sound server first, so the picture shows the
@@ -15,12 +18,23 @@ language=${2:-english}
 shift $(($# >= 2 ? 2 : 1))
 exe=${TAPEON_EXE:-$repo/build/win32/TAPEON.EXE}
 [ -f "$exe" ] || { echo "screenshot: $exe is not built" >&2; exit 1; }
+# The X window of TAPEON's main window: its title ends in "TAPEON".
+find_window() {
+  xwininfo -root -tree 2>/dev/null |
+    sed -n 's/^ *\(0x[0-9a-f]*\) "\(TAPEON\|.* - TAPEON\|TAPEON - .*\)": ("tapeon.exe".*/\1/p' | head -n 1
+}
+case "$output" in /*) ;; *) output="$PWD/$output" ;; esac
 case "$language" in
+  running)
+    window=$(find_window)
+    [ -n "$window" ] || { echo "screenshot: no TAPEON window on display ${DISPLAY:-(none)}" >&2; exit 1; }
+    import -window "$window" "$output" || exit 1
+    echo "screenshot: $output"
+    exit 0 ;;
   english) locale=en_US.UTF-8 ;;
   japanese) locale=ja_JP.UTF-8 ;;
   *) echo "screenshot: language is english or japanese" >&2; exit 1 ;;
 esac
-case "$output" in /*) ;; *) output="$PWD/$output" ;; esac
 
 source "$repo/scripts/wine_env.sh"
 wine_env_start || exit 1
@@ -55,11 +69,9 @@ printf '@set USERPROFILE=%s\r\n@"%s" %s\r\n' "$profile" "$(winepath -w "$exe" 2>
 (cd "$scratch" && env LC_ALL="$locale" wine cmd /c "$(winepath -w "$scratch/launch.bat" 2>/dev/null | tr -d '\r')" </dev/null >"$scratch/wine.log" 2>&1) &
 tapeon_pid=$!
 
-# The X window of TAPEON's main window: its title ends in "TAPEON".
 window=
 for _ in $(seq 1 200); do
-  window=$(xwininfo -root -tree 2>/dev/null |
-    sed -n 's/^ *\(0x[0-9a-f]*\) "\(TAPEON\|.* - TAPEON\|TAPEON - .*\)": ("tapeon.exe".*/\1/p' | head -n 1)
+  window=$(find_window)
   [ -n "$window" ] && break
   sleep 0.1
 done

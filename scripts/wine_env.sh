@@ -12,6 +12,9 @@
 #                       the same)
 #   wine_env_stop       ends what wine_env_start started, and the prefix's
 #                       Wine processes
+#   wine_env_raise      from then on wine_env_run starts programs at a raised
+#                       priority (WINE_ENV_NICE), when this user may raise it
+#                       (the busy-machine benchmarks' TAPEON_RAISED=1)
 # Settings (environment):
 #   TAPEON_WINEPREFIX   prefix to use (default <repo>/build/wineprefix)
 #   TAPEON_CODEC        0: the prefix without the Ogg Vorbis codec driver
@@ -116,8 +119,9 @@ _wine_env_prepare_prefix() {
     log="$_WINE_ENV_STATE/wineboot.log"
     running_before=0
     [ -d "$WINEPREFIX" ] && _wine_env_server_running && running_before=1
+    japanese_bitmap="$WINEPREFIX/drive_c/windows/Fonts/jvgasys.fon"
     if [ -f "$WINEPREFIX/.tapeon-ready" ] && [ -f "$WINEPREFIX/.tapeon-system-font" ] &&
-       { [ -f "$WINEPREFIX/.tapeon-fonts" ] || [ ! -d /usr/share/wine/fonts ]; }; then
+       { [ -f "$WINEPREFIX/.tapeon-fonts" ] || [ ! -d /usr/share/wine/fonts ]; } && [ ! -L "$japanese_bitmap" ]; then
       exit 0
     fi
     if [ ! -f "$WINEPREFIX/.tapeon-created" ] && [ ! -f "$WINEPREFIX/.tapeon-ready" ]; then
@@ -127,9 +131,13 @@ _wine_env_prepare_prefix() {
       touch "$WINEPREFIX/.tapeon-created"
     fi
     # Tahoma, Marlett (the caption buttons) and the bitmap system fonts are
-    # looked for in the prefix's Fonts folder only.
+    # looked for in the prefix's Fonts folder only. Not the Japanese bitmap
+    # "System" (jvgasys.fon): it has no kanji, and while it is there Japanese
+    # dialogs get it and show boxes (older prefixes lose it here).
+    rm -f "$japanese_bitmap"
     if [ ! -f "$WINEPREFIX/.tapeon-fonts" ] && [ -d /usr/share/wine/fonts ]; then
       for font in /usr/share/wine/fonts/*; do
+        [ "$(basename "$font")" = jvgasys.fon ] && continue
         ln -sf "$font" "$WINEPREFIX/drive_c/windows/Fonts/"
       done
       wineboot -u </dev/null >>"$log" 2>&1 || exit 1
@@ -252,12 +260,37 @@ wine_env_start() {
 wine_env_run() {
   local log=$1
   shift
-  local -a vars=()
+  local -a vars=() raise=()
   while [ $# -gt 0 ] && [[ "$1" == [A-Za-z_]*=* ]]; do
     vars+=("$1")
     shift
   done
-  env "${vars[@]}" wine "$@" </dev/null >"$log" 2>&1
+  [ -n "${WINE_ENV_NICE:-}" ] && raise=(nice -n "$WINE_ENV_NICE")
+  env "${vars[@]}" "${raise[@]}" wine "$@" </dev/null >"$log" 2>&1
+}
+
+# During a run TAPEON asks Windows for the real-time priority class, so that
+# a busy machine does not starve its sound; Wine passes no priority on to
+# Linux. What could stand in for it is a lower nice value for the program's
+# process (measured by the busy benchmarks; see the README), which only root
+# or a user with a nice limit (ulimit -e) of 30 or more may take. Sets
+# WINE_ENV_NICE when allowed; otherwise empties it, puts why into
+# WINE_ENV_RAISE_REASON and fails. GNU nice runs the command even when it
+# cannot raise it, hence the check of the value the command got.
+WINE_ENV_RAISED_NICE=-10
+wine_env_raise() {
+  local now wanted got
+  now=$(nice)
+  wanted=$((now + WINE_ENV_RAISED_NICE))
+  [ "$wanted" -lt -20 ] && wanted=-20
+  got=$(nice -n "$WINE_ENV_RAISED_NICE" nice 2>/dev/null)
+  if [ "$got" = "$wanted" ]; then
+    WINE_ENV_NICE=$WINE_ENV_RAISED_NICE
+    return 0
+  fi
+  WINE_ENV_NICE=
+  WINE_ENV_RAISE_REASON="cannot raise the priority (nice $WINE_ENV_RAISED_NICE): that needs root or ulimit -e of $((20 - wanted)) or more"
+  return 1
 }
 
 wine_env_stop() {

@@ -121,3 +121,8 @@ INT_PTR CALLBACK InfoDetailProc(HWND dialog, UINT message, WPARAM wparam, LPARAM
   }
   return FALSE;
 }
+
+void OpenInfoDialogs() {
+  if (DialogBoxParamA(app.instance, "InfoBox", app.main_window, INFOBOX, 0) > 0)
+    DialogBoxParamA(app.instance, "InfoDetail", app.main_window, InfoDetailProc, 0);
+}

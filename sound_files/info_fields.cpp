@@ -263,15 +263,17 @@ DetailFields ReadDetailFields(ByteSource* file, int64_t file_size, const InfoTex
 
 std::string StreamTimeText(const std::string& current_time, DetailKind kind, const std::string& chunk1_id,
                            const std::string& chunk1_size, uint32_t avg_bytes_per_sec, int64_t file_size,
-                           const InfoTextMode& mode) {
+                           const InfoTextMode& mode, uint32_t audio_offset) {
   if (std::strtod(current_time.c_str(), nullptr) != 0.0) return current_time;
+  auto sound = [audio_offset](uint64_t bytes) { return bytes > audio_offset ? bytes - audio_offset : 0; };
   if (kind == KIND_RMP3 && chunk1_id == "data")
-    return TotalTimeText(avg_bytes_per_sec, std::strtoull(chunk1_size.c_str(), nullptr, 10), true, mode);
-  return TotalTimeText(avg_bytes_per_sec, file_size >= 0 ? static_cast<uint64_t>(file_size) : 0, file_size >= 0, mode);
+    return TotalTimeText(avg_bytes_per_sec, sound(std::strtoull(chunk1_size.c_str(), nullptr, 10)), true, mode);
+  return TotalTimeText(avg_bytes_per_sec, file_size >= 0 ? sound(static_cast<uint64_t>(file_size)) : 0, file_size >= 0,
+                       mode);
 }
 
 void ShowMpegAnalysis(DialogTexts& t, DetailKind kind, const FormatFields& format, int64_t file_size,
-                      const InfoTextMode& mode) {
+                      const InfoTextMode& mode, uint32_t audio_offset) {
   t.Set(IDC_DET_BYTES_NOTE, Unsigned(format.nAvgBytesPerSec));
   t.Set(IDC_DET_PERIOD, Unsigned(format.nSamplesPerSec));
   if (kind != KIND_WAVE_MP3) {
@@ -282,7 +284,8 @@ void ShowMpegAnalysis(DialogTexts& t, DetailKind kind, const FormatFields& forma
     t.Set(IDC_DET_CBSIZE_NOTE, Unsigned(format.cbSize));
   }
   t.Set(IDC_DET_TOTAL_TIME, StreamTimeText(t.Get(IDC_DET_TOTAL_TIME), kind, t.Get(IDC_DET_CHUNK1_ID),
-                                           t.Get(IDC_DET_CHUNK1_SIZE), format.nAvgBytesPerSec, file_size, mode));
+                                           t.Get(IDC_DET_CHUNK1_SIZE), format.nAvgBytesPerSec, file_size, mode,
+                                           audio_offset));
 }
 
 bool StreamStart(ByteSource& file, DetailKind kind, uint32_t* offset, uint32_t* size) {
@@ -306,8 +309,9 @@ AnalysisResult AnalyseStream(ByteSource& file, DetailFields& detail, int64_t fil
   if (StreamStart(file, detail.kind, &start, &data_size)) {
     // A raw stream's data is the whole file.
     if (detail.kind == KIND_RAW) data_size = file.Size();
-    if (file.Seek(start) && AnalyzeMpeg(file, data_size, report, record) == ANALYSIS_OK) {
-      ShowMpegAnalysis(detail.texts, detail.kind, ReadFormatFields(record), file_size, mode);
+    uint32_t audio_offset = 0;
+    if (file.Seek(start) && AnalyzeMpeg(file, data_size, report, record, &audio_offset) == ANALYSIS_OK) {
+      ShowMpegAnalysis(detail.texts, detail.kind, ReadFormatFields(record), file_size, mode, audio_offset);
       return ANALYSIS_OK;
     }
   }

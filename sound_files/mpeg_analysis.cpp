@@ -54,8 +54,9 @@ uint32_t BigEndian(const uint8_t bytes[4]) {
 }
 
 // Finds the first frame after an ID3v2 tag: from 10 + tag size, four bytes at
-// a time, up to the first 0xFF. False when the file ends first.
-bool SearchAfterTag(ByteSource& source, uint64_t offset, uint8_t candidate[4]) {
+// a time, up to the first 0xFF; offset ends where the candidate was read.
+// False when the file ends first.
+bool SearchAfterTag(ByteSource& source, uint64_t& offset, uint8_t candidate[4]) {
   for (;;) {
     if (offset > 0xFFFFFFFFu || !source.Seek(static_cast<uint32_t>(offset)) || !ReadRawHeader(source, candidate))
       return false;
@@ -143,9 +144,11 @@ unsigned XingOffset(MpegVersion version, bool single_channel) {
   return single_channel ? 9 : 17;
 }
 
-AnalysisResult AnalyzeMpeg(ByteSource& source, uint32_t data_total, AnalysisReport& report, std::vector<uint8_t>& record) {
+AnalysisResult AnalyzeMpeg(ByteSource& source, uint32_t data_total, AnalysisReport& report, std::vector<uint8_t>& record,
+                           uint32_t* audio_offset) {
   record.clear();
   const uint32_t stream_start = source.Position();
+  uint64_t frame_start = stream_start;
 
   // The first header, or an ID3v2 tag before it.
   uint8_t bytes[4];
@@ -155,8 +158,13 @@ AnalysisResult AnalyzeMpeg(ByteSource& source, uint32_t data_total, AnalysisRepo
     if (!ReadExact(source, tag, sizeof tag)) return ANALYSIS_NOT_MINE;
     const uint32_t tag_size = static_cast<uint32_t>(tag[2] & 0x7F) << 21 | static_cast<uint32_t>(tag[3] & 0x7F) << 14 |
                               static_cast<uint32_t>(tag[4] & 0x7F) << 7 | static_cast<uint32_t>(tag[5] & 0x7F);
-    if (!SearchAfterTag(source, static_cast<uint64_t>(stream_start) + 10 + tag_size, bytes)) return ANALYSIS_NOT_MINE;
+    frame_start = static_cast<uint64_t>(stream_start) + 10 + tag_size;
+    if (!SearchAfterTag(source, frame_start, bytes)) return ANALYSIS_NOT_MINE;
   }
+  // The search read the candidate at a 32-bit offset at or after the start.
+  const uint32_t skipped = static_cast<uint32_t>(frame_start - stream_start);
+  // The stream's sound: what follows the tag.
+  const uint32_t audio_bytes = data_total > skipped ? data_total - skipped : 0;
 
   MpegHeader first;
   if (!DecodeMpegHeader(BigEndian(bytes), first)) return ANALYSIS_NOT_MINE;
@@ -187,6 +195,7 @@ AnalysisResult AnalyzeMpeg(ByteSource& source, uint32_t data_total, AnalysisRepo
 
   auto finish = [&]() {
     record = Serialize(r);
+    if (audio_offset) *audio_offset = skipped;
     return ANALYSIS_OK;
   };
 
@@ -243,10 +252,10 @@ AnalysisResult AnalyzeMpeg(ByteSource& source, uint32_t data_total, AnalysisRepo
   // A frame count of 0, or one so small that the rate would not fit, leaves
   // the byte rate of the frames.
   if (duration > 0.0) {
-    const double average = data_total / duration;
+    const double average = audio_bytes / duration;
     if (average < 2147483648.0) {
       const uint32_t average_rate = static_cast<uint32_t>(average);
-      report.Text(FormatText("avg=%ld data=%ld time=%f", AsLong(average_rate), AsLong(data_total), duration));
+      report.Text(FormatText("avg=%ld data=%ld time=%f", AsLong(average_rate), AsLong(audio_bytes), duration));
       if (average_rate != 0) r.byte_rate = average_rate;
     }
   }

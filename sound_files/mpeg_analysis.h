@@ -17,8 +17,13 @@ constexpr uint16_t MPEG_CODEC_DELAY = 1393;
 // Returns ANALYSIS_OK with `record` holding the 30-byte record, or
 // ANALYSIS_NOT_MINE when the stream is not MPEG audio (record left empty).
 // `report` receives the description texts, the message boxes and the
-// allocation point, in order.
-AnalysisResult AnalyzeMpeg(ByteSource& source, uint32_t data_total, AnalysisReport& report, std::vector<uint8_t>& record);
+// allocation point, in order. On ANALYSIS_OK, *audio_offset (when given) is
+// where the first frame lies, counted from the stream's start: after an
+// ID3v2 tag and its padding, else 0. Those bytes are no sound: the codec is
+// handed the stream from there, and the average byte rate of a Xing stream
+// counts only the data_total - *audio_offset bytes after them.
+AnalysisResult AnalyzeMpeg(ByteSource& source, uint32_t data_total, AnalysisReport& report, std::vector<uint8_t>& record,
+                           uint32_t* audio_offset = nullptr);
 
 // One decoded frame header. `value` is the 32-bit header with the layer code
 // already turned into the layer number (code 3 -> 1, 1 -> 3), the form shown

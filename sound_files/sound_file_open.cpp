@@ -34,10 +34,12 @@ void IdentifyRawStream(RiffFile& file, SoundFileIdentity& id) {
   const uint32_t length = file.Size();
   id.analysed_data_total = length;
   file.Seek(0);
-  if (AnalyzeMpeg(file, length, id.report, id.format) == ANALYSIS_OK) {
+  if (AnalyzeMpeg(file, length, id.report, id.format, &id.audio_offset) == ANALYSIS_OK) {
     id.kind = SoundKind::RAW_MPEG;
+    id.analysed_data_total = length - id.audio_offset;
     return;
   }
+  id.audio_offset = 0;
   id.report.Clear();
   if (AnalyzeOgg(file, 0, id.report, id.format) == ANALYSIS_OK) {
     id.kind = SoundKind::OGG;
@@ -52,13 +54,16 @@ void IdentifyWrappedStream(RiffFile& file, SoundFileIdentity& id) {
     id.failure = OpenFailure::NO_DATA_IN_RIFF;
     return;
   }
-  id.analysed_data_total = DataInFile(file, file.Chunk(INNER_SLOT));
-  if (AnalyzeMpeg(file, id.analysed_data_total, id.report, id.format) != ANALYSIS_OK) {
+  const uint32_t data_total = DataInFile(file, file.Chunk(INNER_SLOT));
+  id.analysed_data_total = data_total;
+  if (AnalyzeMpeg(file, data_total, id.report, id.format, &id.audio_offset) != ANALYSIS_OK) {
+    id.audio_offset = 0;
     id.report.Clear();
     id.failure = OpenFailure::NOT_WAVE;  // Ogg is not looked for inside RIFF
     return;
   }
   id.kind = SoundKind::RIFF_MPEG;
+  id.analysed_data_total = data_total > id.audio_offset ? data_total - id.audio_offset : 0;
   // Back to the top, inside the RIFF chunk again, for the data search later.
   file.Ascend(INNER_SLOT);
   file.Ascend(RIFF_SLOT);
@@ -144,13 +149,21 @@ OpenFailure CheckPlayableFormat(const std::vector<uint8_t>& format) {
   return OpenFailure::NONE;
 }
 
-OpenFailure LocateSoundData(RiffFile& file, bool riff, uint32_t& data_total) {
+OpenFailure LocateSoundData(RiffFile& file, bool riff, uint32_t audio_offset, uint32_t& data_total) {
+  uint32_t start = 0;
   if (riff) {
     if (!DescendToChunk(file, kData)) return OpenFailure::NO_DATA_IN_WAVE;
     data_total = DataInFile(file, file.Chunk(INNER_SLOT));
+    start = file.Chunk(INNER_SLOT).data_offset;
   } else {
     data_total = file.Size();
-    file.Seek(0);
+  }
+  if (audio_offset >= data_total) {
+    data_total = 0;
+  } else {
+    data_total -= audio_offset;
+    // A RIFF file's descent has left it at the data already.
+    if (!riff || audio_offset != 0) file.Seek(start + audio_offset);
   }
   return data_total == 0 ? OpenFailure::DATA_EMPTY : OpenFailure::NONE;
 }

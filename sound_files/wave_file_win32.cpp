@@ -9,6 +9,7 @@
 
 #include "base/app_state_win32.h"
 #include "base/device_results.h"
+#include "base/text_rules.h"
 #include "base/ui_text_win32.h"
 #include "meter/status_win32.h"
 #include "resources/ja_sound_files.h"
@@ -28,6 +29,10 @@ static_assert(kDeviceBadId == MMSYSERR_BADDEVICEID && kDeviceAllocated == MMSYSE
                   kDeviceNoDriver == MMSYSERR_NODRIVER && kDeviceNoMemory == MMSYSERR_NOMEM &&
                   kDeviceBadFormat == WAVERR_BADFORMAT && kDeviceSync == WAVERR_SYNC,
               "device results as the system numbers them");
+
+void ShowCannotOpenFile() { ShowFailure(PickId(IDS_CANT_OPEN_FILE, jf::kCantOpenFile)); }
+
+bool FitsFileName(const char* name) { return strlen(name) < sizeof app.file_name; }
 
 const char* FailureMessage(const FailureText& text) {
   return text.english_id >= 0 ? PickId(static_cast<UINT>(text.english_id), text.japanese)
@@ -87,9 +92,11 @@ bool OpenCurrentFile(DWORD flags) {
     return false;
   }
   CloseSoundFile();
-  app.file_mmio = mmioOpenA(app.file_name, nullptr, flags);
+  // A device ("NUL.WAV", "COM1", "\\.\...") opens as if it were a file: a
+  // recording into it is lost, a read from it may never return.
+  if (!IsDeviceName(app.file_name)) app.file_mmio = mmioOpenA(app.file_name, nullptr, flags);
   if (!app.file_mmio) {
-    ShowFailure(PickId(IDS_CANT_OPEN_FILE, jf::kCantOpenFile));
+    ShowCannotOpenFile();
     return false;
   }
   return true;
@@ -131,7 +138,7 @@ bool OpenForPlay() {
       return false;
     }
 
-    SetDisplayFormat(app.pFormat);
+    TakeCurrentFormat(app.pFormat);
     const DWORD khz_of_file = (app.pFormat->wf.nSamplesPerSec + 500) / 1000;
     if (!QueryOutputDevice()) {
       FreeFormatRecord();
@@ -143,7 +150,7 @@ bool OpenForPlay() {
     if (app.pFormat->wf.nSamplesPerSec == 44100 && khz_of_file == 48) app.pFormat->wf.nSamplesPerSec = 48000;
 
     uint32_t data_total = 0;
-    const OpenFailure located = LocateSoundData(file, id.riff, data_total);
+    const OpenFailure located = LocateSoundData(file, id.riff, id.audio_offset, data_total);
     if (located == OpenFailure::NO_DATA_IN_WAVE) return FailAfterRecord(OpenFailureText(located));
     app.data_total = app.data_count = data_total;
     MeasureDiskSpace(app.file_name);
@@ -193,7 +200,7 @@ bool CreateForRecord() {
       RECORDING_FORMAT_SIZE)
     return FailCreate(PickId(IDS_CANT_WRITE_FMT, jf::kCantWriteFmt), true);
 
-  SetDisplayFormat(app.pFormat);
+  TakeCurrentFormat(app.pFormat);
   const MMRESULT query =
       waveInOpen(nullptr, WAVE_MAPPER, reinterpret_cast<LPCWAVEFORMATEX>(app.pFormat), 0, 0, WAVE_FORMAT_QUERY);
   if (query != MMSYSERR_NOERROR) return FailCreate(FailureMessage(RecordQueryFailureText(query)), true);

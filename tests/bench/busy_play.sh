@@ -9,6 +9,8 @@
 #   tests/bench/busy_play.sh [BUILD_DIR] [SECONDS]
 #
 # BUILD_DIR is a Windows build (default build/win32); SECONDS defaults to 600.
+# TAPEON_RAISED=1 starts the watching tool, and so TAPEON, which inherits it,
+# at the raised priority ./run.sh gives TAPEON (scripts/wine_env.sh).
 set -uo pipefail
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 build=$(cd "${1:-$repo/build/win32}" && pwd)
@@ -26,12 +28,17 @@ cleanup() {
   wine_env_stop
 }
 trap cleanup EXIT
+priority="normal priority"
+if [ "${TAPEON_RAISED:-0}" = 1 ]; then
+  wine_env_raise || { echo "$WINE_ENV_RAISE_REASON" >&2; exit 1; }
+  priority="raised priority (nice $WINE_ENV_NICE)"
+fi
 for _ in 1 2; do
   yes >/dev/null &
   load+=($!)
 done
 wine_env_run "$log" "$tool" "$seconds"
 status=$?
-echo "Streaming playback, ${seconds} s of 44.1 kHz 16-bit stereo under Wine, two busy loops beside it:"
+echo "Streaming playback at $priority, ${seconds} s of 44.1 kHz 16-bit stereo under Wine, two busy loops beside it:"
 tr -d '\r' <"$log" | grep -v -e '^ALSA lib' | sed 's/^/  /'
 exit $status

@@ -8,7 +8,9 @@
 #   tests/bench/busy_record.sh [BUILD_DIR] [SECONDS]
 #
 # BUILD_DIR is a Windows build (default build/win32) with TAPEON.EXE and
-# tool_minrec.exe; SECONDS defaults to 600.
+# tool_minrec.exe; SECONDS defaults to 600. TAPEON_RAISED=1 starts TAPEON
+# (not the minimal recorder) at the raised priority ./run.sh gives it
+# (scripts/wine_env.sh).
 set -uo pipefail
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 build=$(cd "${1:-$repo/build/win32}" && pwd)
@@ -21,6 +23,13 @@ done
 
 source "$repo/tests/bench/bench_env.sh"
 bench_start busy
+raise=()
+priority="normal priority"
+if [ "${TAPEON_RAISED:-0}" = 1 ]; then
+  wine_env_raise || { echo "$WINE_ENV_RAISE_REASON" >&2; bench_end; exit 1; }
+  raise=(nice -n "$WINE_ENV_NICE")
+  priority="raised priority (nice $WINE_ENV_NICE)"
+fi
 
 load=()
 cleanup() {
@@ -68,8 +77,8 @@ paplay "$work/signal.wav" &
 player=$!
 sleep 2
 minutes=$(awk -v s="$seconds" 'BEGIN { printf "%g", s / 60 }')
-wine "$tapeon" "$(win "$work")\\tapeon.wav" "/R/S/H/44/T$minutes" </dev/null >/dev/null 2>&1
+"${raise[@]}" wine "$tapeon" "$(win "$work")\\tapeon.wav" "/R/S/H/44/T$minutes" </dev/null >/dev/null 2>&1
 wine "$minrec" "$(win "$work")\\min.wav" "$seconds" </dev/null >/dev/null 2>&1
 echo "Streaming recording, ${seconds} s of 44.1 kHz 16-bit stereo under Wine, two busy loops beside it:"
-echo "  TAPEON:           $(lost "$work/tapeon.wav")"
+echo "  TAPEON at $priority: $(lost "$work/tapeon.wav")"
 echo "  minimal recorder: $(lost "$work/min.wav")"

@@ -88,6 +88,25 @@ TEST(CommandLineOptions, ApplyChangesSettingsAndFlags) {
   EXPECT_EQ(negative.time_limit, 0u);
 }
 
+TEST(CommandLineOptions, PathPartsAfterSlashesChangeNoSetting) {
+  // A path written with slashes splits into "/Temp", "/take.wav" and the
+  // like: none of them is "/T" without a number, "/M", "/S", "/R" or a rate.
+  Settings saved;
+  saved.EndTime = saved.time_limit = 600;
+  Settings settings = saved;
+  StartOptions options;
+  ApplyOptions(Split("prog D:/Temp/take.wav /Music/Sounds/Rec/Play/Home/Old/4x/T/Tx/T1e3"), settings, options);
+  EXPECT_EQ(settings.time_limit, 600u);
+  EXPECT_EQ(settings.EndTime, 600u);
+  EXPECT_EQ(settings.rec_channel, saved.rec_channel);
+  EXPECT_EQ(settings.rec_bits, saved.rec_bits);
+  EXPECT_EQ(settings.rec_freq, saved.rec_freq);
+  EXPECT_EQ(options.record_at_start + options.play_at_start + options.force_english, 0);
+  // "/T0" is a number: no limit.
+  ApplyOptions(Split("prog /T0"), settings, options);
+  EXPECT_EQ(settings.time_limit, 0u);
+}
+
 TEST(CommandLineOptions, FileArgumentSkipsOptionsAndEmptyTokens) {
   Tokens tokens = Split("prog /P a.wav /x b.wav");
   std::vector<const char*> args;

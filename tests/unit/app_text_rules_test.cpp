@@ -67,6 +67,22 @@ TEST_F(TextRules, SplitPathEverySeparatorAndDoubleByteNames) {
   EXPECT_STREQ(small, "C:\\");
 }
 
+TEST_F(TextRules, DeviceNamesWhateverTheirDressButNotFilesLikeThem) {
+  for (const char* device : {"NUL", "nul.wav", "NUL.WAV", "C:\\rec\\Con.Txt", "d:/x/aux", "PRN .wav", "COM1", "com9.mp3",
+                             "LPT1:", "lpt0", "C:NUL", "conout$", "\\\\.\\COM1", "//./pipe/x", "\\\\?\\C:\\a.wav",
+                             "\\??\\C:\\a.wav", "NUL.tar.gz"}) {
+    EXPECT_TRUE(IsDeviceName(device)) << device;
+  }
+  for (const char* file : {"", "a.wav", "NULL.wav", "CONSOLE", "COM10", "COM", "LPT", "xNUL", "C:\\NUL\\a.wav",
+                           "C:\\music\\con2.wav", "\\\\server\\share\\nul_take.wav", "COMA"}) {
+    EXPECT_FALSE(IsDeviceName(file)) << file;
+  }
+  // A Shift-JIS name whose trail byte looks like "\" is not split there: the
+  // last part is the whole name, not "NUL".
+  EXPECT_FALSE(IsDeviceName("\x95\x5CNUL.wav"));
+  EXPECT_TRUE(IsDeviceName("\x95\x5C\\NUL.wav"));
+}
+
 TEST_F(TextRules, PadTextFillsToSizeMinusOne) {
   char text[8] = "ab";
   EXPECT_TRUE(PadText(text, sizeof text));

@@ -87,7 +87,7 @@ TEST(EngineBufferSizes, OddCutOfOtherFormatsGainsOneBlock) {
 
 TEST(EngineBufferSizes, OnMemoryBlockIsTheDataUpToTheMemoryLimit) {
   BufferSizingInput in = Pcm(44100, 2, 16);
-  in.buffer_count = 1;
+  in.buffer_count = ON_MEMORY;
   in.data_total = 100u << 20;
   in.mem_size = 15;
   BufferSizing s = ComputeBufferSizing(in);
@@ -108,14 +108,14 @@ TEST(EngineBufferSizes, OnMemoryBlockIsTheDataUpToTheMemoryLimit) {
 
 TEST(EngineBufferSizes, OldWindowsAvoidsWholeMultiplesOf64K) {
   BufferSizingInput in = Pcm(44100, 2, 16);
-  in.buffer_count = 1;
+  in.buffer_count = ON_MEMORY;
   in.data_total = 0x100000;
   in.windows_version = 0x30B;
   EXPECT_EQ(ComputeBufferSizing(in).buffer_size, 0x100000u - 4);
   in.windows_version = 0x30C;
   EXPECT_EQ(ComputeBufferSizing(in).buffer_size, 0x100000u);
   in.windows_version = 0x30A;
-  in.buffer_count = 4;
+  in.buffer_count = STREAMING;
   EXPECT_EQ(ComputeBufferSizing(in).buffer_size, 65536u);
 }
 
@@ -123,7 +123,7 @@ TEST(EngineBufferSizes, UnusableFormatsAndSettingsAreRefused) {
   BufferSizingInput in = Pcm(44100, 2, 16);
   in.blockalign = 0;  // a file with nBlockAlign 0
   EXPECT_EQ(ComputeBufferSizing(in).refusal, SizingRefusal::kFormat);
-  in.buffer_count = 1;
+  in.buffer_count = ON_MEMORY;
   in.data_total = 1000;
   EXPECT_EQ(ComputeBufferSizing(in).refusal, SizingRefusal::kFormat);
 
@@ -144,6 +144,10 @@ TEST(EngineBufferSizes, UnusableFormatsAndSettingsAreRefused) {
   EXPECT_EQ(ComputeBufferSizing(in).refusal, SizingRefusal::kDeltatime);
   in.deltatime = 8;
   EXPECT_EQ(ComputeBufferSizing(in).refusal, SizingRefusal::kNone);
+  in.deltatime = kMaximumDeltatime;
+  EXPECT_EQ(ComputeBufferSizing(in).refusal, SizingRefusal::kNone);
+  in.deltatime = kMaximumDeltatime + 1;
+  EXPECT_EQ(ComputeBufferSizing(in).refusal, SizingRefusal::kDeltatime);
   in.deltatime = 0xFFFFFFFF;  // would wrap round in 32 bits
   EXPECT_EQ(ComputeBufferSizing(in).refusal, SizingRefusal::kDeltatime);
 
@@ -152,7 +156,7 @@ TEST(EngineBufferSizes, UnusableFormatsAndSettingsAreRefused) {
   EXPECT_EQ(ComputeBufferSizing(big_blocks).refusal, SizingRefusal::kDeltatime);
 
   in = Pcm(44100, 2, 16);
-  in.buffer_count = 1;
+  in.buffer_count = ON_MEMORY;
   in.data_total = 0;  // a full drive
   EXPECT_EQ(ComputeBufferSizing(in).refusal, SizingRefusal::kNoRoom);
   in.recording = true;
@@ -283,6 +287,12 @@ TEST(EngineRate, OtherTagsScaleTheirByteRate) {
   EXPECT_EQ(f.avg_bytes_per_sec, 16000u);
 }
 
+// A streaming recording at its byte count.
+bool TimeLimitReached(uint32_t time_limit, uint32_t bytes_per_sec, uint32_t data_count) {
+  return TimeLimitActionAt(RecordedMs(data_count, bytes_per_sec), time_limit, 0.0, false, false) !=
+         TimeLimitAction::kNone;
+}
+
 TEST(EngineRecordingLimits, TimeLimitPausesAtItsByteCount) {
   EXPECT_FALSE(TimeLimitReached(3600, 176400, 635039999));
   EXPECT_TRUE(TimeLimitReached(3600, 176400, 635040000));
@@ -290,6 +300,25 @@ TEST(EngineRecordingLimits, TimeLimitPausesAtItsByteCount) {
   EXPECT_FALSE(TimeLimitReached(0, 176400, 0xFFFFFFFF));
   // 30000 s would wrap round to less than 1 GB in 32 bits and fire early.
   EXPECT_FALSE(TimeLimitReached(30000, 176400, 2000000000));
+}
+
+// The display tick's position of an on-memory recording, with the margin of
+// old systems, meets the same rule.
+TEST(EngineRecordingLimits, PauseOrStopAtTheLimit) {
+  EXPECT_EQ(TimeLimitActionAt(1e12, 0, 0.0, false, false), TimeLimitAction::kNone);
+  EXPECT_EQ(TimeLimitActionAt(3600499.0, 3600, 0.5, false, false), TimeLimitAction::kNone);
+  EXPECT_EQ(TimeLimitActionAt(3600500.0, 3600, 0.5, false, false), TimeLimitAction::kPause);
+  EXPECT_EQ(TimeLimitActionAt(3600500.0, 3600, 0.5, true, false), TimeLimitAction::kStopAndExit);
+  EXPECT_EQ(TimeLimitActionAt(7200000.0, 7200, 0.0, false, false), TimeLimitAction::kPause);
+}
+
+// The block kept after a Pause can cross the limit: a pause posted then would
+// reach a paused run and continue it. The limit moves on all the same, and a
+// command-line recording still stops.
+TEST(EngineRecordingLimits, LimitReachedWhilePausedDoesNotContinue) {
+  EXPECT_EQ(TimeLimitActionAt(3600000.0, 3600, 0.0, false, true), TimeLimitAction::kMoveOn);
+  EXPECT_EQ(TimeLimitActionAt(3600000.0, 3600, 0.0, true, true), TimeLimitAction::kStopAndExit);
+  EXPECT_EQ(TimeLimitActionAt(3599999.0, 3600, 0.0, false, true), TimeLimitAction::kNone);
 }
 
 TEST(EngineRecordingLimits, WaveFileNeverPasses2GB) {
@@ -413,6 +442,19 @@ TEST(EnginePlayList, OnMemoryPositionLine) {
   EXPECT_STREQ(text, "Pos:     1722 KB     10 sec");
   FormatMemoryPlayPosition(text, sizeof text, 1, 1000, 0);
   EXPECT_STREQ(text, "Pos:        0 KB      0 sec");
+}
+
+
+TEST(PlaybackStall, LimitFollowsTheBlockLengthAtThePlayingRate) {
+  // 65536 bytes of CD sound last 371.5 ms: four of them and 10 s.
+  EXPECT_EQ(PlaybackStallLimitMs(65536, 176400, 0), 11486u);
+  // An octave down the block lasts twice as long; up, half.
+  EXPECT_EQ(PlaybackStallLimitMs(65536, 176400, -120), 12972u);
+  EXPECT_EQ(PlaybackStallLimitMs(65536, 176400, 120), 10743u);
+  // No byte rate: the slowest stream, so a long block is never cut short.
+  EXPECT_EQ(PlaybackStallLimitMs(8192, 0, 0), 42768u);
+  // A whole memory block of 255 MB still gives a bound, not a wrap round.
+  EXPECT_EQ(PlaybackStallLimitMs(255u << 20, 1, -120), 0xFFFFFFFFu);
 }
 
 }  // namespace

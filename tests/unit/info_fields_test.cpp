@@ -12,56 +12,22 @@
 #include "resources/ja_info.h"
 #include "resources/resource_ids.h"
 #include "sound_files/format_names.h"
+#include "tests/unit/sound_files_test_bytes.h"
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
-// Little-endian pieces of hand-made RIFF files.
-void Put(Bytes& b, const char* id) { b.insert(b.end(), id, id + 4); }
-void Put16(Bytes& b, uint32_t v) {
-  b.push_back(v & 0xFF);
-  b.push_back((v >> 8) & 0xFF);
-}
-void Put32(Bytes& b, uint32_t v) {
-  Put16(b, v & 0xFFFF);
-  Put16(b, v >> 16);
-}
-void PutChunk(Bytes& b, const char* id, const Bytes& body) {
-  Put(b, id);
-  Put32(b, static_cast<uint32_t>(body.size()));
-  b.insert(b.end(), body.begin(), body.end());
-  if (body.size() & 1) b.push_back(0);
-}
-Bytes Riff(const char* form, const Bytes& chunks) {
-  Bytes b;
-  Put(b, "RIFF");
-  Put32(b, static_cast<uint32_t>(chunks.size() + 4));
-  Put(b, form);
-  b.insert(b.end(), chunks.begin(), chunks.end());
-  return b;
-}
-Bytes FmtBody(uint16_t tag, uint16_t channels, uint32_t rate, uint32_t bytes_per_sec, uint16_t align, uint16_t bits) {
-  Bytes f;
-  Put16(f, tag);
-  Put16(f, channels);
-  Put32(f, rate);
-  Put32(f, bytes_per_sec);
-  Put16(f, align);
-  Put16(f, bits);
-  return f;
-}
+void PutChunk(Bytes& b, const char* id, const Bytes& body) { Append(b, Chunk(id, body)); }
 // A data chunk header that claims size bytes; the samples themselves are left
 // out, since only the headers are read.
 void PutDataHeader(Bytes& b, uint32_t size) {
-  Put(b, "data");
-  Put32(b, size);
+  PutTag(b, "data");
+  PutU32(b, size);
 }
 
 Bytes PcmWave(uint32_t rate, uint16_t channels, uint16_t bits, uint32_t data_size) {
   uint16_t align = static_cast<uint16_t>(channels * bits / 8);
   Bytes chunks;
-  PutChunk(chunks, "fmt ", FmtBody(1, channels, rate, rate * align, align, bits));
+  PutChunk(chunks, "fmt ", CodecFormat(1, channels, rate, rate * align, align, bits));
   PutDataHeader(chunks, data_size);
   return Riff("WAVE", chunks);
 }
@@ -145,11 +111,11 @@ TEST(InfoDetailFields, HalfSecondWithLevelWarningInMilliseconds) {
 
 Bytes AdpcmWave(uint32_t rate, uint32_t fact_samples) {
   // MS-ADPCM stereo: 50-byte format chunk with 32 extension bytes.
-  Bytes fmt = FmtBody(2, 2, rate, 22311, 1024, 4);
-  Put16(fmt, 32);
+  Bytes fmt = CodecFormat(2, 2, rate, 22311, 1024, 4);
+  PutU16(fmt, 32);
   for (int i = 0; i < 32; ++i) fmt.push_back(static_cast<uint8_t>(i));
   Bytes fact;
-  Put32(fact, fact_samples);
+  PutU32(fact, fact_samples);
   Bytes chunks;
   PutChunk(chunks, "fmt ", fmt);
   PutChunk(chunks, "fact", fact);
@@ -183,7 +149,7 @@ TEST(InfoDetailFields, FactChunkWithoutSampleRate) {
 
   // A fact chunk before any format chunk: no rate was read at all.
   Bytes fact;
-  Put32(fact, 1000);
+  PutU32(fact, 1000);
   Bytes chunks;
   PutChunk(chunks, "LIST", Bytes{'I', 'N', 'F', 'O'});
   PutChunk(chunks, "fact", fact);
@@ -197,7 +163,7 @@ TEST(InfoDetailFields, FactChunkWithoutSampleRate) {
 TEST(InfoDetailFields, ListChunkFirst) {
   Bytes chunks;
   PutChunk(chunks, "LIST", Bytes{'I', 'N', 'F', 'O', 'I', 'S', 'F', 'T', 3, 0, 0, 0, 'a', 'b', 0});
-  PutChunk(chunks, "fmt ", FmtBody(1, 2, 44100, 176400, 4, 16));
+  PutChunk(chunks, "fmt ", CodecFormat(1, 2, 44100, 176400, 4, 16));
   PutDataHeader(chunks, 176400);
   DetailFields d = Detail(Riff("WAVE", chunks));
   const DialogTexts& t = d.texts;
@@ -217,15 +183,15 @@ TEST(InfoDetailFields, ListChunkFirst) {
 }
 
 Bytes MpegWave(uint16_t cb_size) {
-  Bytes fmt = FmtBody(0x55, 2, 44100, 16000, 1, 0);
-  Put16(fmt, cb_size);
-  Put16(fmt, 1);       // wID
-  Put32(fmt, 2);       // fdwFlags
-  Put16(fmt, 417);     // nBlockSize
-  Put16(fmt, 1);       // nFramesPerBlock
-  Put16(fmt, 1393);    // nCodecDelay
+  Bytes fmt = CodecFormat(0x55, 2, 44100, 16000, 1, 0);
+  PutU16(fmt, cb_size);
+  PutU16(fmt, 1);       // wID
+  PutU32(fmt, 2);       // fdwFlags
+  PutU16(fmt, 417);     // nBlockSize
+  PutU16(fmt, 1);       // nFramesPerBlock
+  PutU16(fmt, 1393);    // nCodecDelay
   Bytes fact;
-  Put32(fact, 441000);
+  PutU32(fact, 441000);
   Bytes chunks;
   PutChunk(chunks, "fmt ", fmt);
   PutChunk(chunks, "fact", fact);
@@ -297,7 +263,7 @@ TEST(InfoDetailFields, UnreadableFile) {
 
 TEST(InfoDetailFields, UnknownTagAndLargeSizes) {
   Bytes chunks;
-  PutChunk(chunks, "fmt ", FmtBody(0x0009, 2, 4000000000u, 4000000000u, 4, 16));
+  PutChunk(chunks, "fmt ", CodecFormat(0x0009, 2, 4000000000u, 4000000000u, 4, 16));
   PutDataHeader(chunks, 0xFFFFFFF0u);
   Bytes file = Riff("WAVE", chunks);
   file[4] = file[5] = file[6] = file[7] = 0xFF;  // RIFF size 4 GB - 1
@@ -312,7 +278,7 @@ TEST(InfoDetailFields, UnknownTagAndLargeSizes) {
 }
 
 TEST(InfoDetailFields, ShortFormatChunkShowsOnlyWhatItHolds) {
-  Bytes fmt = FmtBody(1, 2, 44100, 176400, 4, 16);
+  Bytes fmt = CodecFormat(1, 2, 44100, 176400, 4, 16);
   fmt.resize(14);  // the old 14-byte form without bits per sample
   Bytes chunks;
   PutChunk(chunks, "fmt ", fmt);
@@ -445,6 +411,9 @@ TEST(InfoStreamTime, KeepsATimeTheWaveFieldsGave) {
   // An "RMP3" file whose first chunk is the data: its size, not the file's.
   EXPECT_EQ(StreamTimeText("unknown sec", KIND_RMP3, "data", "32000", 16000, 160000, mode), "2.000000 sec");
   EXPECT_EQ(StreamTimeText("unknown sec", KIND_RMP3, "LIST", "32000", 16000, 160000, mode), "10.000000 sec");
+  // The bytes of an ID3v2 tag before the first frame are no playing time.
+  EXPECT_EQ(StreamTimeText("", KIND_RAW, "", "", 16000, 160000, mode, 32000), "8.000000 sec");
+  EXPECT_EQ(StreamTimeText("", KIND_RMP3, "data", "32000", 16000, 160000, mode, 16000), "1.000000 sec");
   // A stream without a byte rate (Ogg without a nominal bitrate).
   EXPECT_EQ(StreamTimeText("", KIND_RAW, "", "", 0, 160000, mode), "unknown sec");
 }
@@ -524,10 +493,10 @@ Bytes OggHead(uint32_t nominal_bitrate) {
   Bytes b = {'O', 'g', 'g', 'S'};
   b.resize(39);
   b.push_back(2);
-  Put32(b, 44100);
-  Put32(b, 0xFFFFFFFF);
-  Put32(b, nominal_bitrate);
-  Put32(b, 0xFFFFFFFF);
+  PutU32(b, 44100);
+  PutU32(b, 0xFFFFFFFF);
+  PutU32(b, nominal_bitrate);
+  PutU32(b, 0xFFFFFFFF);
   b.resize(4000);
   return b;
 }

@@ -142,14 +142,6 @@ TEST(MeterTickFrame, NoByteRateNoOffset) {
   EXPECT_DOUBLE_EQ(frame.position_ms, 2000.0);
 }
 
-TEST(MeterTickTimeLimit, PauseOrStopAtTheLimit) {
-  EXPECT_EQ(CheckTimeLimit(1e12, 0, 0.0, false), TIME_LIMIT_NONE);
-  EXPECT_EQ(CheckTimeLimit(3600499.0, 3600, 0.5, false), TIME_LIMIT_NONE);
-  EXPECT_EQ(CheckTimeLimit(3600500.0, 3600, 0.5, false), TIME_LIMIT_PAUSE);
-  EXPECT_EQ(CheckTimeLimit(3600500.0, 3600, 0.5, true), TIME_LIMIT_STOP_AND_EXIT);
-  EXPECT_EQ(CheckTimeLimit(7200000.0, 7200, 0.0, false), TIME_LIMIT_PAUSE);
-}
-
 TEST(MeterTickWindow, JoinsToWhatWasMetered) {
   LevelWindow first = ComputeLevelWindow(10000, 1000000, 4096, 4, true, 0);
   EXPECT_TRUE(first.measure);

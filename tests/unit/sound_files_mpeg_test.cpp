@@ -167,6 +167,18 @@ TEST(SoundFilesMpeg, XingExampleGivesTheAverageByteRate) {
                                     second_fields + "    c000\r\n" + "avg=16000\r\n" + "Xing\r\ntime=26.062500\r\n" +
                                     "avg=153477 data=4000000 time=26.062500");
   EXPECT_TRUE(Boxes(a.report).empty());
+
+  // Behind an ID3v2 tag the same stream has the same rate: the tag's bytes
+  // are no sound and do not count.
+  Bytes tagged = Id3Tag(200000);
+  Append(tagged, TwoFrames(first, second, XingBody(32, 0x0F, 1000)));
+  MemorySource source(tagged);
+  AnalysisReport report;
+  Bytes record;
+  uint32_t audio_offset = 0;
+  ASSERT_EQ(AnalyzeMpeg(source, 4000000 + 200010, report, record, &audio_offset), ANALYSIS_OK);
+  EXPECT_EQ(audio_offset, 200010u);
+  EXPECT_EQ(Fields(record).avg, 153477u);
 }
 
 TEST(SoundFilesMpeg, VariableRateRaisesTheByteRateToTheSecondFrames) {
@@ -260,8 +272,10 @@ TEST(SoundFilesMpeg, Id3TagIsSkippedAndTheSearchStartsAfterIt) {
   Append(padded, TwoFrames(f, f));
   SeekSpy spy2(padded);
   report.Clear();
-  ASSERT_EQ(AnalyzeMpeg(spy2, static_cast<uint32_t>(padded.size()), report, record), ANALYSIS_OK);
+  uint32_t audio_offset = 0;
+  ASSERT_EQ(AnalyzeMpeg(spy2, static_cast<uint32_t>(padded.size()), report, record, &audio_offset), ANALYSIS_OK);
   EXPECT_EQ(spy2.seeks, (std::vector<uint32_t>{2045, 2049, 2051}));
+  EXPECT_EQ(audio_offset, 2051u);
 }
 
 TEST(SoundFilesMpeg, ThingsThatAreNotMpegAudio) {

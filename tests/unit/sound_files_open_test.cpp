@@ -25,7 +25,7 @@ Opened Open(const Bytes& file) {
   Opened o;
   o.id = IdentifySoundFile(riff);
   if (o.id.failure == OpenFailure::NONE) {
-    o.located = LocateSoundData(riff, o.id.riff, o.data_total);
+    o.located = LocateSoundData(riff, o.id.riff, o.id.audio_offset, o.data_total);
     o.data_position = riff.Position();
   }
   return o;
@@ -105,11 +105,21 @@ TEST(SoundFilesOpen, RawMpegAndOggAreWholeFilesFromByteZero) {
   EXPECT_EQ(o.data_total, mp3.size());
   EXPECT_EQ(o.data_position, 0u);
 
+  // An ID3v2 tag (with a picture, often hundreds of KB) is no sound: the
+  // data starts at the first frame after it and its padding, in a raw file
+  // and in a data chunk alike.
   Bytes tagged = Id3Tag(300);
+  tagged.resize(tagged.size() + 6, 0);  // padding
   Append(tagged, mp3);
   o = Open(tagged);
   EXPECT_EQ(o.id.kind, SoundKind::RAW_MPEG);
-  EXPECT_EQ(o.data_total, tagged.size());
+  EXPECT_EQ(o.id.analysed_data_total, mp3.size());
+  EXPECT_EQ(o.data_total, mp3.size());
+  EXPECT_EQ(o.data_position, 316u);
+  o = Open(Riff("RMP3", Chunk("data", tagged)));
+  EXPECT_EQ(o.id.kind, SoundKind::RIFF_MPEG);
+  EXPECT_EQ(o.data_total, mp3.size());
+  EXPECT_EQ(o.data_position, 20u + 316);
 
   Bytes ogg = OggIdentification(2, 44100, 112000);
   Append(ogg, Pattern(5000));

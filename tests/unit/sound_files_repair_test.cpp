@@ -74,15 +74,10 @@ TEST(SoundFilesRepair, BlockAlignZeroCountsAsOne) {
 TEST(SoundFilesRepair, FactChunkIsKeptAndTheSizesAfterItChange) {
   Bytes format = CodecFormat(2, 1, 8000, 4096, 256, 4);
   PutU16(format, 0);  // 18-byte format chunk
-  Bytes bytes;
-  PutTag(bytes, "RIFF");
-  PutU32(bytes, 0);
-  PutTag(bytes, "WAVE");
-  Append(bytes, Chunk("fmt ", format));
-  Append(bytes, Chunk("fact", {0x39, 0x30, 0, 0}));
-  PutTag(bytes, "data");
-  PutU32(bytes, 0);
-  Append(bytes, Pattern(777));
+  const Bytes bytes = Riff("WAVE",
+                           Chunk("fmt ", format) + Chunk("fact", {0x39, 0x30, 0, 0}) +
+                               ToBytes("data" + riff_bytes::Le32(0)) + Pattern(777),
+                           0);
   MemoryFile file(bytes);
   RepairPlan plan = PlanWaveRepair(file, file.bytes.size());
   ASSERT_TRUE(plan.repairable);
@@ -107,13 +102,8 @@ TEST(SoundFilesRepair, CorrectFileGetsTheSameSizesAgain) {
 }
 
 TEST(SoundFilesRepair, UnrepairableFilesAreLeftByteForByte) {
-  Bytes list_first;
-  PutTag(list_first, "RIFF");
-  PutU32(list_first, 0);
-  PutTag(list_first, "WAVE");
-  Append(list_first, Chunk("LIST", Pattern(20)));
-  Append(list_first, Chunk("fmt ", PcmFormat(1, 8000, 8)));
-  Append(list_first, Chunk("data", Pattern(50)));
+  Bytes list_first =
+      Riff("WAVE", Chunk("LIST", Pattern(20)) + Chunk("fmt ", PcmFormat(1, 8000, 8)) + Chunk("data", Pattern(50)), 0);
 
   Bytes not_riff = UnfinishedRecording(1, 8000, 8, Pattern(50));
   not_riff[0] = 'r';
@@ -129,14 +119,8 @@ TEST(SoundFilesRepair, UnrepairableFilesAreLeftByteForByte) {
   Bytes rmp3 = Riff("RMP3", Chunk("data", Pattern(100)), 0);
 
   // A fact chunk whose size puts the data size field past the end.
-  Bytes huge_fact;
-  PutTag(huge_fact, "RIFF");
-  PutU32(huge_fact, 0);
-  PutTag(huge_fact, "WAVE");
-  Append(huge_fact, Chunk("fmt ", PcmFormat(1, 8000, 8)));
-  PutTag(huge_fact, "fact");
-  PutU32(huge_fact, 0xFFFFFFF0u);
-  Append(huge_fact, Pattern(60));
+  Bytes huge_fact =
+      Riff("WAVE", Chunk("fmt ", PcmFormat(1, 8000, 8)) + ToBytes("fact" + riff_bytes::Le32(0xFFFFFFF0u)) + Pattern(60), 0);
 
   // A LIST chunk after the fact chunk: its size is where the data size would go.
   Bytes fmt20 = CodecFormat(2, 1, 8000, 4096, 256, 4);
@@ -183,7 +167,7 @@ TEST(SoundFilesRepair, RecordingCutOffAnywhereOpensWithEveryWholeBlock) {
       SoundFileIdentity id = IdentifySoundFile(riff);
       ASSERT_EQ(id.failure, OpenFailure::NONE) << cut;
       uint32_t data_total = 0;
-      const OpenFailure located = LocateSoundData(riff, id.riff, data_total);
+      const OpenFailure located = LocateSoundData(riff, id.riff, id.audio_offset, data_total);
       if (whole == 0) {
         EXPECT_EQ(located, OpenFailure::DATA_EMPTY) << cut;
       } else {

@@ -9,6 +9,7 @@
 #include "sound_files/byte_source.h"
 #include "sound_files/mpeg_analysis.h"
 #include "sound_files/wave_repair.h"
+#include "tests/riff_bytes.h"
 
 using Bytes = std::vector<uint8_t>;
 
@@ -33,14 +34,12 @@ inline uint32_t GetU32(const Bytes& b, size_t at) {
 }
 inline uint16_t GetU16(const Bytes& b, size_t at) { return static_cast<uint16_t>(b[at] | b[at + 1] << 8); }
 
+inline Bytes ToBytes(const std::string& s) { return Bytes(s.begin(), s.end()); }
+inline std::string ToText(const Bytes& b) { return std::string(b.begin(), b.end()); }
+
 // A chunk: identifier, size, body, and a pad byte for an odd body.
 inline Bytes Chunk(const char* id, const Bytes& body, bool pad = true) {
-  Bytes b;
-  PutTag(b, id);
-  PutU32(b, static_cast<uint32_t>(body.size()));
-  Append(b, body);
-  if (pad && (body.size() & 1)) b.push_back(0);
-  return b;
+  return ToBytes(riff_bytes::Chunk(id, ToText(body), pad));
 }
 
 inline Bytes CodecFormat(uint16_t tag, uint16_t channels, uint32_t rate, uint32_t avg, uint16_t align, uint16_t bits) {
@@ -69,12 +68,7 @@ inline Bytes PcmFormat(uint16_t channels, uint32_t rate, uint16_t bits, uint16_t
 // "RIFF", its size (the rest of the file, or `riff_size` when given), the form
 // type and the chunks.
 inline Bytes Riff(const char* form, const Bytes& chunks, long long riff_size = -1) {
-  Bytes b;
-  PutTag(b, "RIFF");
-  PutU32(b, riff_size < 0 ? static_cast<uint32_t>(chunks.size() + 4) : static_cast<uint32_t>(riff_size));
-  PutTag(b, form);
-  Append(b, chunks);
-  return b;
+  return ToBytes(riff_bytes::Riff(form, ToText(chunks), riff_size));
 }
 
 inline Bytes WaveFile(const Bytes& format, const Bytes& data) {
@@ -85,17 +79,7 @@ inline Bytes WaveFile(const Bytes& format, const Bytes& data) {
 
 // The header of a recording that never closed: both sizes 0, then the data.
 inline Bytes UnfinishedRecording(uint16_t channels, uint32_t rate, uint16_t bits, const Bytes& data) {
-  Bytes b;
-  PutTag(b, "RIFF");
-  PutU32(b, 0);
-  PutTag(b, "WAVE");
-  PutTag(b, "fmt ");
-  PutU32(b, 16);
-  Append(b, PcmFormat(channels, rate, bits));
-  PutTag(b, "data");
-  PutU32(b, 0);
-  Append(b, data);
-  return b;
+  return Riff("WAVE", Chunk("fmt ", PcmFormat(channels, rate, bits)) + ToBytes("data" + riff_bytes::Le32(0)) + data, 0);
 }
 
 inline Bytes Pattern(size_t n, uint8_t seed = 1) {

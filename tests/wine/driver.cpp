@@ -396,6 +396,14 @@ std::vector<MenuItem> MenuPopups(const std::vector<MenuItem>& items) {
 
 // ---- The program ---------------------------------------------------------------
 
+std::unique_ptr<Tapeon> Launch(const TempDir& dir, const std::string& arguments, LaunchOptions options) {
+  options.arguments = arguments;
+  options.profile_dir = dir.path();
+  auto app = std::make_unique<Tapeon>(options);
+  if (app->started()) app->WaitForMainWindow();
+  return app;
+}
+
 Tapeon::Tapeon(const LaunchOptions& options) {
   std::string program = options.program.empty() ? TapeonPath() : options.program;
 
@@ -598,7 +606,23 @@ bool Tapeon::ProvideMixer(long left, long right) {
   return CallProbe("ProvideMixer", &request, sizeof request, result) && result == 1;
 }
 
+bool Tapeon::StallPlayback() { return Watch("StallPlayback", ""); }
+
 bool Tapeon::WatchRecording(const std::string& path) { return main_window_ && Watch("WatchRecording", path); }
+
+std::vector<Tapeon::TextFit> Tapeon::MeasureTexts(HWND window) {
+  std::vector<TextFit> fits;
+  auto request = std::make_unique<menu_probe::MeasureRequest>();
+  request->window = static_cast<uint32_t>(reinterpret_cast<UINT_PTR>(window));
+  DWORD result = 0;
+  if (!window || !CallProbe("MeasureTexts", request.get(), sizeof *request, result)) return fits;
+  for (uint32_t i = 0; i < request->count && i < menu_probe::kMaxControls; ++i) {
+    const menu_probe::TextFit& raw = request->controls[i];
+    fits.push_back({raw.id, std::string(raw.text, strnlen(raw.text, menu_probe::kTextBytes)), raw.needed,
+                    raw.available, raw.fits != 0});
+  }
+  return fits;
+}
 
 std::vector<MenuItem> Tapeon::MainMenu() { return ReadMenus(main_window_, menu_probe::kMenuBar); }
 

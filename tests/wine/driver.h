@@ -12,6 +12,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -156,6 +157,12 @@ struct LaunchOptions {
   std::string program;      // default TapeonPath()
 };
 
+class Tapeon;
+// The one way the tests start TAPEON: with dir as its profile and working
+// directory and these arguments (options may name another program or add to
+// the environment); waits until its window is up, unless it does not start.
+std::unique_ptr<Tapeon> Launch(const TempDir& dir, const std::string& arguments, LaunchOptions options = {});
+
 class Tapeon {
  public:
   explicit Tapeon(const LaunchOptions& options);
@@ -193,6 +200,9 @@ class Tapeon {
   // takes the program's waveOutWrite). False when the watch could not be set.
   // With a timing_path, a menu_probe::WriteTime record per buffer goes there.
   bool WatchPlayback(const std::string& path, const std::string& timing_path = "");
+  // From now on the device stops: every buffer the program hands over is
+  // taken and never played nor handed back.
+  bool StallPlayback();
   // Likewise the bytes of every buffer the wave input device gives back to
   // the main window, before the program handles it (the probe subclasses the
   // window).
@@ -201,6 +211,18 @@ class Tapeon {
   // mixer functions: a peak meter on the wave-output line reading `left` and
   // `right` (see menu_probe.h). False when the look-up could not be taken.
   bool ProvideMixer(long left, long right);
+
+  // The label controls of a window of the program (a dialog, or the main
+  // window), with the room their texts take and have, measured inside the
+  // program in the fonts it gave them.
+  struct TextFit {
+    int id = 0;
+    std::string text;
+    int needed = 0;
+    int available = 0;
+    bool fits = false;
+  };
+  std::vector<TextFit> MeasureTexts(HWND window);
 
   // Visible dialogs and message boxes (class #32770) of the process.
   std::vector<HWND> Dialogs();

@@ -82,6 +82,7 @@ class DeviceLoss : public ::testing::TestWithParam<RunKind> {
         Pick("header failed", ja::audio::kHeaderFailed),
         Pick("can't open WaveOut device", "音声出力デバイスを開けません。"),
         Pick("failed WaveOutWrite", ja::audio::kWaveOutWriteFailed),
+        Pick(en::audio::kPlaybackStalled, ja::audio::kPlaybackStalled),
         "waveInAddBuffer", "waveInPrepareHeader", "waveInUnprepareHeader"};
     return WaitUntil(
         [&] {

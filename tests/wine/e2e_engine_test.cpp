@@ -37,16 +37,21 @@ class EngineBadInput : public ::testing::Test {
   TempDir dir_;
 };
 
-TEST_F(EngineBadInput, TooShortDeltatimeRefusesPlayback) {
-  ASSERT_TRUE(WriteSettings(dir_, {{"deltatime", "4"}, {"levelwarning", "0"}}));
+// Too short buffers cannot be kept up with; too long ones (67108864 asked
+// for four buffers of 1 GiB) hold memory and the time limit for nothing.
+TEST_F(EngineBadInput, DeltatimeOutOfRangeRefusesPlayback) {
   const std::string file = dir_.File("ramp.wav");
   ASSERT_TRUE(WriteRampWave(file, kRate));
-  auto app = Launch(dir_, file);
-  ASSERT_TRUE(app->PostCommand(IDM_START));
-  std::optional<MessageBoxInfo> box = app->AnswerMessageBox(IDOK, kTimeoutMs);
-  ASSERT_TRUE(box) << "the run must be refused with a message";
-  EXPECT_EQ(box->text, Pick(en::audio::kBadDeltatime, ja::audio::kBadDeltatime));
-  ExpectUsableAndClose(*app, PlayText());
+  for (const char* deltatime : {"4", "67108864"}) {
+    SCOPED_TRACE(std::string("deltatime ") + deltatime);
+    ASSERT_TRUE(WriteSettings(dir_, {{"deltatime", deltatime}, {"levelwarning", "0"}}));
+    auto app = Launch(dir_, file);
+    ASSERT_TRUE(app->PostCommand(IDM_START));
+    std::optional<MessageBoxInfo> box = app->AnswerMessageBox(IDOK, kTimeoutMs);
+    ASSERT_TRUE(box) << "the run must be refused with a message";
+    EXPECT_EQ(box->text, Pick(en::audio::kBadDeltatime, ja::audio::kBadDeltatime));
+    ExpectUsableAndClose(*app, PlayText());
+  }
 }
 
 TEST_F(EngineBadInput, TooShortDeltatimeRefusesRecordingAndLeavesNoFile) {

@@ -15,14 +15,11 @@
 
 namespace e2e {
 
-// Starts TAPEON with its own profile directory and waits until its window is up.
+// Launches TAPEON, expecting it and its window to come up.
 inline std::unique_ptr<Tapeon> Start(const TempDir& dir, const std::string& arguments = "") {
-  LaunchOptions options;
-  options.arguments = arguments;
-  options.profile_dir = dir.path();
-  auto app = std::make_unique<Tapeon>(options);
+  auto app = Launch(dir, arguments);
   EXPECT_TRUE(app->started()) << "could not start " << TapeonPath();
-  EXPECT_NE(app->WaitForMainWindow(), nullptr) << "no main window; exit code " << app->ExitCode();
+  EXPECT_NE(app->main_window(), nullptr) << "no main window; exit code " << app->ExitCode();
   return app;
 }
 

@@ -14,6 +14,7 @@
 
 #include "driver.h"
 #include "e2e_helpers.h"
+#include "tests/riff_bytes.h"
 #include "resources/ja_info.h"
 #include "resources/resource_ids.h"
 
@@ -376,15 +377,13 @@ TEST_F(InfoDialogs, ThreeDimensionItemInBothDialogs) {
 
 // ---- Hand-made files -------------------------------------------------------
 
-std::string Le16(unsigned v) { return std::string{static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF)}; }
-std::string Le32(unsigned v) { return Le16(v & 0xFFFF) + Le16(v >> 16); }
+using riff_bytes::Le16;
+using riff_bytes::Le32;
 
 // A WAVE of the given tag with a 16-byte format chunk and a small data chunk.
 std::string WaveOfTag(unsigned tag, unsigned rate = 8000) {
-  std::string fmt = Le16(tag) + Le16(1) + Le32(rate) + Le32(rate) + Le16(1) + Le16(8);
-  std::string data(800, '\x80');
-  std::string chunks = "fmt " + Le32(16) + fmt + "data" + Le32(800) + data;
-  return "RIFF" + Le32(static_cast<unsigned>(chunks.size() + 4)) + "WAVE" + chunks;
+  return riff_bytes::Riff("WAVE", riff_bytes::Chunk("fmt ", riff_bytes::FormatBody(tag, 1, rate, rate, 1, 8)) +
+                                      riff_bytes::Chunk("data", std::string(800, '\x80')));
 }
 
 // What the audio compression manager of this system calls a tag, asked the

@@ -234,12 +234,9 @@ class MeterRecording {
     player_ = std::make_unique<HostScript>(dir_, "play", engine_test::PlayCommand(dir_.File("tone.wav")));
     EXPECT_TRUE(player_->started());
     Sleep(1500);
-    LaunchOptions options;
-    options.profile_dir = dir_.path();
-    options.arguments = "\"" + dir_.File("rec.wav") + "\" /R" + extra_arguments;
-    app_ = std::make_unique<Tapeon>(options);
+    app_ = Launch(dir_, "\"" + dir_.File("rec.wav") + "\" /R" + extra_arguments);
     EXPECT_TRUE(app_->started());
-    window_ = app_->WaitForMainWindow();
+    window_ = app_->main_window();
     EXPECT_NE(window_, nullptr);
   }
   ~MeterRecording() {
@@ -403,11 +400,8 @@ std::string PlayIni(int levelwarning, int on_memory) {
 std::unique_ptr<Tapeon> OpenForPlaying(const TempDir& dir, const std::string& file, int levelwarning,
                                        int on_memory = 0) {
   WriteFileBytes(dir.File("TAPEON.INI"), PlayIni(levelwarning, on_memory));
-  LaunchOptions options;
-  options.profile_dir = dir.path();
-  options.arguments = "\"" + file + "\"";
-  auto app = std::make_unique<Tapeon>(options);
-  EXPECT_NE(app->WaitForMainWindow(), nullptr);
+  auto app = Launch(dir, "\"" + file + "\"");
+  EXPECT_NE(app->main_window(), nullptr);
   EXPECT_TRUE(WaitUntil([&] { return app->ButtonEnabled(IDM_START); })) << file << " did not open";
   return app;
 }

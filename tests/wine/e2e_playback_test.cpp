@@ -84,11 +84,9 @@ class Playback : public ::testing::Test {
   // to the device written to watched_.
   std::unique_ptr<Tapeon> LaunchWatched(const std::string& file, const std::string& program = "") {
     LaunchOptions options;
-    options.arguments = file;
-    options.profile_dir = dir_.path();
     options.program = program;
-    auto app = std::make_unique<Tapeon>(options);
-    EXPECT_NE(app->WaitForMainWindow(), nullptr);
+    auto app = Launch(dir_, file, options);
+    EXPECT_NE(app->main_window(), nullptr);
     EXPECT_TRUE(app->WatchPlayback(watched_)) << "the probe could not watch waveOutWrite";
     return app;
   }
@@ -212,7 +210,7 @@ TEST_F(Playback, LostBufferIsCaught) {
   const long frames = 6 * kRate;
   const std::string file = dir_.File("ramp.wav");
   ASSERT_TRUE(WriteRampWave(file, frames));
-  EXPECT_NE(RampDifference(PlayWatched(file, ModuleDir() + "\\TAPEON_drop_fault.EXE"), frames), "");
+  EXPECT_NE(RampDifference(PlayWatched(file, ModuleDir() + "\\TAPEON_fault.EXE"), frames), "");
 }
 
 class PlaybackRate : public Playback, public ::testing::WithParamInterface<int> {};
@@ -287,6 +285,31 @@ TEST_F(Playback, StopDuringThePlayListEndsItAndStaysOpen) {
   EXPECT_EQ(app->CloseAndWait(), std::optional<DWORD>(0));
 }
 
+// A device that stops handing blocks back (the probe takes every buffer from
+// some moment on) does not hold the run for ever: four blocks' time and 10 s
+// after the last block came back the run ends with a message, and a /P list
+// goes on with its next file, then closes.
+TEST_F(Playback, StalledDeviceEndsTheRunAndTheListGoesOn) {
+  ASSERT_TRUE(WriteSettings(dir_, {{"OnMem", "0"}, {"levelwarning", "0"}}));
+  for (const char* name : {"a.wav", "b.wav"}) ASSERT_TRUE(WriteRampWave(dir_.File(name), 30 * kRate));
+  auto app = Launch(dir_, dir_.File("a.wav") + " /P " + dir_.File("b.wav"));
+  ASSERT_TRUE(WaitUntil([&] { return app->ButtonEnabled(IDM_STOP); }, kTimeoutMs));
+  ASSERT_TRUE(app->StallPlayback());
+  const DWORD stalled_at = GetTickCount();
+  const std::string stalled = Pick(en::audio::kPlaybackStalled, ja::audio::kPlaybackStalled);
+  std::optional<MessageBoxInfo> box = app->AnswerMessageBox(IDOK, kRunTimeoutMs);
+  ASSERT_TRUE(box) << "the stalled run must end";
+  EXPECT_EQ(box->text, stalled);
+  EXPECT_GE(GetTickCount() - stalled_at, 10000u) << "not before the blocks could have come back";
+  EXPECT_TRUE(WaitUntil([&] { return app->Title() == "b.wav - TAPEON"; }, kTimeoutMs)) << "the list goes on";
+  // The device takes b.wav's blocks and keeps them too.
+  box = app->AnswerMessageBox(IDOK, kRunTimeoutMs);
+  ASSERT_TRUE(box);
+  EXPECT_EQ(box->text, stalled);
+  EXPECT_TRUE(app->WaitForExit(kTimeoutMs)) << "TAPEON must close after the last file of /P";
+  EXPECT_EQ(app->ExitCode(), 0u);
+}
+
 // With levelwarning on every end of a run reports the level; off, none.
 TEST_F(Playback, LevelReportAtEachEndOfARun) {
   ASSERT_TRUE(WriteSettings(dir_, {{"OnMem", "0"}, {"levelwarning", "1"}}));
@@ -337,6 +360,32 @@ double LoudSeconds(const std::vector<int16_t>& left) {
     if (peak > 3000) ++loud;
   }
   return loud / 100.0;
+}
+
+// An MP3 whose ID3v2 tag holds a cover picture of 160 KB (lame --ti; its
+// bytes hold many frame syncs): the device is handed every frame from the
+// first one after the tag to the end, nothing of the tag, and the tone is
+// heard whole at its pitch, on memory too, and the run ends.
+TEST_F(Playback, Mp3WithCoverArtPlaysFromItsFirstFrame) {
+  const std::string mp3 = FixturePath("engine_cover.mp3");
+  if (!FileExists(mp3)) GTEST_SKIP() << "make the fixtures with tests/fixtures/engine.sh";
+  const std::optional<std::string> file = ReadFileBytes(mp3);
+  ASSERT_TRUE(file && file->size() > 160000);
+  ASSERT_TRUE(WriteSettings(dir_, {{"OnMem", "0"}, {"levelwarning", "0"}}));
+  const std::string handed = PlayWatched(mp3);
+  ASSERT_FALSE(handed.empty());
+  EXPECT_EQ(static_cast<unsigned char>(handed[0]), 0xFF) << "the first byte handed over starts a frame";
+  EXPECT_LT(handed.size(), file->size() - 150000) << "the picture is not handed to the device";
+  EXPECT_TRUE(handed == file->substr(file->size() - handed.size())) << "every frame after the tag, in order";
+
+  ASSERT_TRUE(WriteSettings(dir_, {{"OnMem", "1"}, {"levelwarning", "0"}}));
+  const std::vector<int16_t> left = LeftChannel(PlayToTheEnd(mp3));
+  const double heard = MeasureFrequency(left, kRate);
+  const double seconds = LoudSeconds(left);
+  std::printf("heard %.2f Hz for %.2f s\n", heard, seconds);
+  EXPECT_NEAR(heard, 440.0, 4.4);
+  EXPECT_GE(seconds, kHeardAtLeast * 3.0);
+  EXPECT_LE(seconds, 3.0 + 0.2) << "more tone than the file holds";
 }
 
 class OggPlayback : public Playback {

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 #include "resources/resource_ids.h"
+#include "tests/riff_bytes.h"
 
 using namespace e2e;
 
@@ -147,14 +148,12 @@ void ExpectLayout(Tapeon& app, const Cells& cells) {
 
 // A silent PCM WAVE file (11025 Hz, 8 bits, mono) of the given length.
 std::string SilentWave(int seconds) {
-  auto le32 = [](uint32_t v) {
-    return std::string{static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
-                       static_cast<char>(v >> 24)};
-  };
-  auto le16 = [](uint16_t v) { return std::string{static_cast<char>(v), static_cast<char>(v >> 8)}; };
   uint32_t data = 11025u * static_cast<uint32_t>(seconds);
-  return "RIFF" + le32(36 + data) + "WAVEfmt " + le32(16) + le16(1) + le16(1) + le32(11025) + le32(11025) +
-         le16(1) + le16(8) + "data" + le32(data) + std::string(data, '\x80');
+  // The RIFF size leaves out the pad byte an odd data chunk would need.
+  return riff_bytes::Riff("WAVE",
+                          riff_bytes::Chunk("fmt ", riff_bytes::FormatBody(1, 1, 11025, 11025, 1, 8)) + "data" +
+                              riff_bytes::Le32(data) + std::string(data, '\x80'),
+                          36LL + data);
 }
 
 }  // namespace

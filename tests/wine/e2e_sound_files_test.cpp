@@ -15,6 +15,7 @@
 #include <string>
 
 #include "driver.h"
+#include "e2e_helpers.h"
 #include "resources/ja_app.h"
 #include "resources/ja_sound_files.h"
 #include "resources/resource_ids.h"
@@ -73,11 +74,8 @@ class SoundFilesE2E : public ::testing::Test {
 
   // Starts TAPEON with the file on its command line.
   bool Launch(const std::string& file) {
-    LaunchOptions options;
-    options.profile_dir = dir_.path();
-    options.arguments = "\"" + file + "\"";
-    app_ = std::make_unique<Tapeon>(options);
-    return app_->started() && app_->WaitForMainWindow();
+    app_ = e2e::Launch(dir_, "\"" + file + "\"");
+    return app_->started() && app_->main_window();
   }
 
   // Play mode reached: no message box came up, Start is enabled and says Play.
@@ -196,6 +194,38 @@ TEST_F(SoundFilesE2E, RefusedFilesGetTheirMessage) {
     ExpectFailureBox(c.name, Pick(c.english, c.japanese));
     app_->CloseAndWait();
     EXPECT_EQ(ReadFileBytes(FixturePath(c.name)), before) << c.name << " was changed";
+  }
+}
+
+// Names that name no file to play or to record into are refused with the
+// open message before anything is opened or created: devices (a recording
+// into "NUL.WAV" would be lost, a read from a port could block), and names
+// longer than a path may be, which must not be cut to another name. A path
+// written with slashes splits into a directory and "options" ("/Temp",
+// "/take.wav"): the directory cannot be opened, and the saved limit and
+// recording format stay as they were.
+TEST_F(SoundFilesE2E, NamesOfNoFileAreRefusedWithTheOpenMessage) {
+  const std::string cant_open = Pick("cant open file", ja::files::kCantOpenFile);
+  const std::string long_name = dir_.File(std::string(280 - dir_.path().size(), 'n') + ".wav");
+  const std::string kept = "[TAPEON]\r\nEndTime=600\r\nseigen=1\r\nchannel=1\r\nbits=8\r\n";
+  const std::string cases[] = {"NUL.WAV /R",
+                               "nul /P",
+                               "\\\\.\\COM1 /P",
+                               "\"" + dir_.File("Con.mp3") + "\"",
+                               "\"" + long_name + "\" /R",
+                               "\"" + long_name + "\"",
+                               dir_.path() + "/Temp/Sounds/Home/take.wav"};
+  for (const std::string& arguments : cases) {
+    ASSERT_TRUE(WriteFileBytes(dir_.File("TAPEON.INI"), kept));
+    LaunchOptions options;
+    options.profile_dir = dir_.path();
+    options.arguments = arguments;
+    app_ = std::make_unique<Tapeon>(options);
+    ASSERT_TRUE(app_->started() && app_->WaitForMainWindow()) << arguments;
+    ExpectFailureBox(arguments, cant_open);
+    EXPECT_EQ(app_->CloseAndWait(), std::optional<DWORD>(0)) << arguments;
+    EXPECT_FALSE(FileExists(long_name.substr(0, 259))) << "a recording under the cut name";
+    ExpectIniValues(dir_.File("TAPEON.INI"), {{"EndTime", "600"}, {"seigen", "1"}, {"channel", "1"}, {"bits", "8"}});
   }
 }
 

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "driver.h"
+#include "tests/riff_bytes.h"
 
 namespace engine_test {
 
@@ -27,15 +28,7 @@ inline bool WriteSettings(const e2e::TempDir& dir, const std::vector<std::pair<s
   return e2e::WriteFileBytes(dir.File("TAPEON.INI"), text);
 }
 
-// Starts TAPEON with dir as profile and working directory.
-inline std::unique_ptr<e2e::Tapeon> Launch(const e2e::TempDir& dir, const std::string& arguments) {
-  e2e::LaunchOptions options;
-  options.arguments = arguments;
-  options.profile_dir = dir.path();
-  auto app = std::make_unique<e2e::Tapeon>(options);
-  if (app->started()) app->WaitForMainWindow();
-  return app;
-}
+using e2e::Launch;
 
 inline std::string PlayText() { return e2e::Pick("Play", "再生"); }
 inline std::string RecText() { return e2e::Pick("Rec.", "録音"); }
@@ -144,26 +137,7 @@ inline std::optional<Wave> ReadWave(const std::string& path) {
 
 inline std::string Header(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits, uint32_t data_size,
                           uint16_t block_align, uint32_t byte_rate) {
-  auto put32 = [](std::string& s, uint32_t v) {
-    for (int k = 0; k < 4; ++k) s.push_back(static_cast<char>(v >> (8 * k)));
-  };
-  auto put16 = [](std::string& s, uint16_t v) {
-    s.push_back(static_cast<char>(v));
-    s.push_back(static_cast<char>(v >> 8));
-  };
-  std::string h = "RIFF";
-  put32(h, 36 + data_size + (data_size & 1));
-  h += "WAVEfmt ";
-  put32(h, 16);
-  put16(h, tag);
-  put16(h, channels);
-  put32(h, rate);
-  put32(h, byte_rate);
-  put16(h, block_align);
-  put16(h, bits);
-  h += "data";
-  put32(h, data_size);
-  return h;
+  return riff_bytes::WaveHeader(tag, channels, rate, bits, data_size, block_align, byte_rate);
 }
 
 inline std::string PcmHeader(uint16_t channels, uint32_t rate, uint16_t bits, uint32_t data_size) {

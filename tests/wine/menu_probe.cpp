@@ -61,7 +61,11 @@ bool OpenWatchFile(char* path, HANDLE* current) {
   return true;
 }
 
+// Set by StallPlayback: buffers are taken and never played nor handed back.
+volatile LONG stall_writes = 0;
+
 MMRESULT WINAPI WatchedWaveOutWrite(HWAVEOUT device, LPWAVEHDR header, UINT size) {
+  if (stall_writes) return MMSYSERR_NOERROR;
   const menu_probe::WriteTime time = {timeGetTime(), header ? header->dwBufferLength : 0};
   const MMRESULT result = real_wave_out_write(device, header, size);
   if (result == MMSYSERR_NOERROR && timing_file != INVALID_HANDLE_VALUE) {
@@ -204,14 +208,28 @@ extern "C" __declspec(dllexport) DWORD WINAPI ProvideMixer(void* parameter) {
   return real_get_proc_address ? 1 : 0;
 }
 
-extern "C" __declspec(dllexport) DWORD WINAPI WatchPlayback(void* parameter) {
-  auto* request = static_cast<menu_probe::WatchRequest*>(parameter);
-  if (!OpenWatchFile(request->path, &watch_file)) return 0;
-  if (request->timing_path[0] && !OpenWatchFile(request->timing_path, &timing_file)) return 0;
+namespace {
+
+// Puts WatchedWaveOutWrite in the place of the program's waveOutWrite.
+DWORD TakeWaveOutWrite() {
   if (real_wave_out_write) return 1;
   real_wave_out_write = reinterpret_cast<WaveOutWriteFunction>(
       ReplaceImport("winmm.dll", "waveOutWrite", reinterpret_cast<void*>(&WatchedWaveOutWrite)));
   return real_wave_out_write ? 1 : 0;
+}
+
+}  // namespace
+
+extern "C" __declspec(dllexport) DWORD WINAPI WatchPlayback(void* parameter) {
+  auto* request = static_cast<menu_probe::WatchRequest*>(parameter);
+  if (!OpenWatchFile(request->path, &watch_file)) return 0;
+  if (request->timing_path[0] && !OpenWatchFile(request->timing_path, &timing_file)) return 0;
+  return TakeWaveOutWrite();
+}
+
+extern "C" __declspec(dllexport) DWORD WINAPI StallPlayback(void*) {
+  InterlockedExchange(&stall_writes, 1);
+  return TakeWaveOutWrite();
 }
 
 extern "C" __declspec(dllexport) DWORD WINAPI WatchRecording(void* parameter) {
@@ -231,6 +249,88 @@ extern "C" __declspec(dllexport) DWORD WINAPI ReadMenus(void* parameter) {
   HMENU menu = request->which == menu_probe::kSystemMenu ? GetSystemMenu(window, FALSE) : GetMenu(window);
   if (!menu) return menu_probe::kNoMenu;
   ReadMenu(menu, 0, request);
+  return request->count;
+}
+
+// How much of a control's width the system's drawing leaves for the text,
+// and whether a static wraps its text over more lines; false for controls
+// that show no label.
+bool TextRoom(HWND control, HDC dc, int* margin, bool* wraps, bool* no_prefix) {
+  char name[16] = {};
+  GetClassNameA(control, name, sizeof name);
+  const LONG style = GetWindowLongA(control, GWL_STYLE);
+  int zero = 0;
+  GetCharWidth32A(dc, '0', '0', &zero);
+  *wraps = false;
+  *no_prefix = false;
+  if (lstrcmpiA(name, "Static") == 0) {
+    const LONG type = style & SS_TYPEMASK;
+    if (type != SS_LEFT && type != SS_CENTER && type != SS_RIGHT && type != SS_SIMPLE && type != SS_LEFTNOWORDWRAP)
+      return false;
+    *margin = 0;
+    *wraps = type == SS_LEFT || type == SS_CENTER || type == SS_RIGHT;
+    *no_prefix = (style & SS_NOPREFIX) != 0;
+    return true;
+  }
+  if (lstrcmpiA(name, "Button") != 0) return false;
+  switch (style & BS_TYPEMASK) {
+    case BS_PUSHBUTTON:
+    case BS_DEFPUSHBUTTON:
+      *margin = 4 * GetSystemMetrics(SM_CXEDGE);  // the raised edge and the focus frame
+      return true;
+    case BS_CHECKBOX:
+    case BS_AUTOCHECKBOX:
+    case BS_RADIOBUTTON:
+    case BS_3STATE:
+    case BS_AUTO3STATE:
+    case BS_AUTORADIOBUTTON:
+      // The box, then half a digit's width before the text.
+      *margin = GetSystemMetrics(SM_CXMENUCHECK) + zero / 2;
+      return true;
+    case BS_GROUPBOX:
+      *margin = 2 * zero;  // the frame's corners each side of the caption
+      return true;
+    default:
+      return false;
+  }
+}
+
+extern "C" __declspec(dllexport) DWORD WINAPI MeasureTexts(void* parameter) {
+  auto* request = static_cast<menu_probe::MeasureRequest*>(parameter);
+  HWND window = reinterpret_cast<HWND>(static_cast<UINT_PTR>(request->window));
+  request->count = 0;
+  for (HWND child = GetWindow(window, GW_CHILD); child && request->count < menu_probe::kMaxControls;
+       child = GetWindow(child, GW_HWNDNEXT)) {
+    if (!IsWindowVisible(child)) continue;
+    menu_probe::TextFit& fit = request->controls[request->count];
+    fit.text[0] = 0;
+    GetWindowTextA(child, fit.text, menu_probe::kTextBytes);
+    if (!fit.text[0]) continue;
+    HDC dc = GetDC(child);
+    HFONT font = reinterpret_cast<HFONT>(SendMessageA(child, WM_GETFONT, 0, 0));
+    HGDIOBJ old = SelectObject(dc, font ? static_cast<HGDIOBJ>(font) : GetStockObject(SYSTEM_FONT));
+    int margin = 0;
+    bool wraps = false, no_prefix = false;
+    if (TextRoom(child, dc, &margin, &wraps, &no_prefix)) {
+      RECT client{};
+      GetClientRect(child, &client);
+      const UINT prefix = no_prefix ? DT_NOPREFIX : 0;
+      RECT line{};
+      DrawTextA(dc, fit.text, -1, &line, DT_CALCRECT | DT_SINGLELINE | prefix);
+      fit.id = GetDlgCtrlID(child);
+      fit.needed = line.right;
+      fit.available = client.right - margin;
+      fit.fits = fit.needed <= fit.available;
+      if (wraps && !fit.fits) {
+        RECT lines = {0, 0, fit.available, 0};
+        DrawTextA(dc, fit.text, -1, &lines, DT_CALCRECT | DT_WORDBREAK | prefix);
+        fit.fits = lines.right <= fit.available && lines.bottom <= client.bottom;
+      }
+      ++request->count;
+    }
+    SelectObject(dc, old);
+    ReleaseDC(child, dc);
+  }
   return request->count;
 }
 

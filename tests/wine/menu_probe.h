@@ -32,6 +32,9 @@ struct Request {
 // WatchPlayback: from then on, the bytes of every buffer the program hands to
 // waveOutWrite (and the device accepts) are appended to the file at `path`, in
 // the order of the calls. The thread result is 1 when the watch is in place.
+// StallPlayback (same request, unused): from then on every buffer is taken
+// with success and never reaches the device nor comes back, as with a device
+// that stops.
 constexpr uint32_t kPathBytes = 260;
 struct WatchRequest {
   char path[kPathBytes];
@@ -58,6 +61,25 @@ struct WriteTime {
 struct MixerRequest {
   int32_t left;
   int32_t right;
+};
+
+// MeasureTexts: every visible direct child of `window` that shows its text as
+// a label (static text, push button, check box, radio button, group box),
+// with the pixels the text takes in the control's own font and the pixels
+// the control has for it once the system has drawn its box or frame. The
+// thread result is the number of controls written.
+constexpr uint32_t kMaxControls = 64;
+struct TextFit {
+  int32_t id;
+  int32_t needed;     // width of the text on one line
+  int32_t available;  // width the control gives its text
+  int32_t fits;       // 1 when the text is shown whole (wrapped within the height, for a wrapping static)
+  char text[kTextBytes];
+};
+struct MeasureRequest {
+  uint32_t window;
+  uint32_t count;
+  TextFit controls[kMaxControls];
 };
 
 }  // namespace menu_probe

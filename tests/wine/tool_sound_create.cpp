@@ -49,7 +49,7 @@ int ShowMessageBox(HWND, const char* text, const char*, UINT) {
   ShowFailure(text);
   return IDNO;
 }
-void SetDisplayFormat(const FormatRecord*) {}
+void ShowNewFormat() {}
 void RefreshCapacity() {}
 void AbandonTransport() {
   if (app.file_mmio) mmioClose(app.file_mmio, 0);
