@@ -21,10 +21,13 @@ E2E_TIMEOUT=${TAPEON_E2E_TIMEOUT:-1200}
 # The English end-to-end run holds both in their short forms (60 damaged files,
 # 40 runs in one process). `./test.sh --long` (or TAPEON_LONG=1) sweeps 1000
 # files and soaks 300 runs instead; the counts can also be set one by one with
-# TAPEON_SWEEP_FILES and TAPEON_SOAK_RUNS.
+# TAPEON_SWEEP_FILES and TAPEON_SOAK_RUNS. It also plays a 28-minute Ogg Vorbis
+# file on memory to its end.
 if [ "${1:-}" = "--long" ] || [ -n "${TAPEON_LONG:-}" ]; then
   export TAPEON_SWEEP_FILES=${TAPEON_SWEEP_FILES:-1000} TAPEON_SOAK_RUNS=${TAPEON_SOAK_RUNS:-300}
-  E2E_TIMEOUT=$((E2E_TIMEOUT + 2400))
+  # Also the 28-minute on-memory playback of the meter tests (English run).
+  export TAPEON_LONG=1
+  E2E_TIMEOUT=$((E2E_TIMEOUT + 2400 + 1800))
 fi
 
 passed=0

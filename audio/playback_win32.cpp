@@ -5,12 +5,14 @@
 #include <cstdio>
 #include <optional>
 
+#include "audio/memory_pieces_win32.h"
 #include "audio/transport_internal_win32.h"
 #include "audio/transport_math.h"
 #include "audio/transport_win32.h"
 #include "base/app_state_win32.h"
 #include "base/ui_text_win32.h"
 #include "base/wait_cursor_win32.h"
+#include "meter/decoded_levels_win32.h"
 #include "meter/measure_win32.h"
 #include "meter/meter_draw_win32.h"
 #include "meter/mixer_win32.h"
@@ -208,8 +210,9 @@ const char* QueueFirstBlocks(FirstBlockCosts& costs) {
     WAVEHDR* header = app.block_header[i];
     ZeroMemory(header, sizeof(WAVEHDR));
     header->lpData = app.block_data[i];
-    header->dwBufferLength = block_length[i];
-    const bool last = (i < 3 && block_length[i + 1] == 0) || (i == 3 && app.data_count == 0);
+    header->dwBufferLength = OnMemory() ? BeginMemoryPieces(block_length[0]) : block_length[i];
+    const bool last =
+        ((i < 3 && block_length[i + 1] == 0) || (i == 3 && app.data_count == 0)) && !MemoryPiecesLeft();
     header->dwUser = MakeUserWord(i, last);
     if (waveOutPrepareHeader(app.wave_out, header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
       return PickId(IDS_HEADER_FAILED, ja::audio::kHeaderFailed);
@@ -225,6 +228,7 @@ const char* QueueFirstBlocks(FirstBlockCosts& costs) {
     costs.write = Elapsed(before_write);
 
     if (OnMemory()) {
+      QueueFurtherMemoryPieces();
       SetTimer(app.main_window, kDisplayTimer, app.timer_interval, nullptr);
       app.run_start_time = app.pause_time = timeGetTime();
     } else if (i == 0) {
@@ -244,6 +248,8 @@ void StartPlayback() {
     CloseSoundFile();
     if (!OpenForPlay()) return;  // the open has cleaned up after itself
   }
+  // The meter converts the file's own format; the rate changes the record.
+  OpenDecodedLevels(reinterpret_cast<const uint8_t*>(app.pFormat), app.format_size);
   if (!PreparePlaybackRun() || !OpenPlaybackDevice()) {
     AbandonPlaybackStart();
     return;
@@ -260,7 +266,10 @@ void StartPlayback() {
   // Layer-3 blocks are not paced: the codec asks for them at its own pace.
   pacing_wait = PlayPacingWait(app.settings.deltatime, app.khz, app.rate_steps, app.windows_version);
   if (!WorthPacing(pacing_wait) || app.format_tag == WAVE_TAG_MPEGLAYER3) pacing_wait = 0;
-  if (app.format_tag != WAVE_TAG_PCM && app.windows_version >= kWindows395) OpenMixerMeter();
+  if (!MeterReadsSamples() && app.windows_version >= kWindows395) {
+    OpenMixerMeter();
+    ForgetMixerNotices();
+  }
 
   FirstBlockCosts costs;
   char read_failure[300];
@@ -283,6 +292,7 @@ void OnPlayBlockDone(WAVEHDR* header) {
   if (!app.run.takes_blocks()) return;
   if (!IsOwnHeader(header)) return;
   last_block_back = timeGetTime();
+  if (OnMemory() && MemoryPieceReturned(header)) return;
 
   if (pacing_wait != 0) PaceBuffer(pacing_wait);
   const DWORD start = timeGetTime();

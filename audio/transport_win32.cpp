@@ -10,6 +10,7 @@
 #include "base/app_state_win32.h"
 #include "base/ui_text_win32.h"
 #include "base/wait_cursor_win32.h"
+#include "meter/decoded_levels_win32.h"
 #include "meter/level_report_win32.h"
 #include "meter/measure_win32.h"
 #include "meter/status_win32.h"
@@ -62,7 +63,9 @@ void LeaveHeldBlocksToDevice() {
     WAVEHDR* header = app.block_header[i];
     if (!header || !(header->dwFlags & WHDR_INQUEUE)) continue;
     for (int k = 0; k < kBlockCount; ++k) {
-      if (app.block_data[k] && app.block_data[k] == header->lpData) {
+      // On memory a compressed file's pieces point inside the memory block.
+      if (app.block_data[k] && header->lpData >= app.block_data[k] &&
+          static_cast<SIZE_T>(header->lpData - app.block_data[k]) < GlobalSize(data_handle[k])) {
         app.block_data[k] = nullptr;
         data_handle[k] = nullptr;
       }
@@ -341,6 +344,7 @@ void EndRun(const RunEnding& ending) {
   if (had_run && app.mode == MODE_REC && ending.write_held_blocks) WriteHeldInputBlocks();
   CloseInputDevice();
   CloseOutputDevice();
+  CloseDecodedLevels();
   app.run.Close();
   CloseRunFile();
   RestoreScreenSaver();

@@ -7,10 +7,9 @@
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "16-bit samples are read in host byte order");
 
 int SampleClassOf(unsigned channels, unsigned bits_per_sample) {
-  int sample_class = channels == 2 ? CLASS_8BIT_STEREO : CLASS_8BIT_MONO;
-  if (channels == 1 && bits_per_sample == 16) sample_class = CLASS_16BIT_MONO;
-  if (channels == 2 && bits_per_sample == 16) sample_class = CLASS_16BIT_STEREO;
-  return sample_class;
+  const bool stereo = channels >= 2;
+  if (bits_per_sample > 8 && bits_per_sample <= 32) return stereo ? CLASS_16BIT_STEREO : CLASS_16BIT_MONO;
+  return stereo ? CLASS_8BIT_STEREO : CLASS_8BIT_MONO;
 }
 
 uint32_t LimitStride(uint32_t stride, uint32_t unit_size, int sample_class, bool levelwarning) {
@@ -35,6 +34,8 @@ namespace {
 
 typedef uint8_t ByteVector __attribute__((vector_size(16)));
 typedef int16_t WordVector __attribute__((vector_size(16)));
+typedef int32_t LongVector __attribute__((vector_size(16)));
+typedef float FloatVector __attribute__((vector_size(16)));
 constexpr size_t kVectorBytes = 16;
 constexpr size_t kStepBytes = 4 * kVectorBytes;
 
@@ -47,7 +48,7 @@ constexpr size_t kStepBytes = 4 * kVectorBytes;
 template <class Vector, class Element>
 void LaneExtremes(const uint8_t* data, size_t bytes, Element (&high)[kVectorBytes / sizeof(Element)],
                   Element (&low)[kVectorBytes / sizeof(Element)]) {
-  Vector h0 = Vector{} + std::numeric_limits<Element>::min();
+  Vector h0 = Vector{} + std::numeric_limits<Element>::lowest();
   Vector l0 = Vector{} + std::numeric_limits<Element>::max();
   Vector h1 = h0, h2 = h0, h3 = h0;
   Vector l1 = l0, l2 = l0, l3 = l0;
@@ -188,4 +189,198 @@ uint32_t UpdatedHold(uint32_t hold, uint32_t level, uint32_t delta, int peak_hol
   if (level > hold) hold = level;
   if (delta > 0 && level > 16 * delta - 2) hold = 17 * delta;
   return hold;
+}
+
+// ---- PCM of any width ----
+
+namespace {
+
+uint16_t U16At(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+
+// The tail every WAVE_FORMAT_EXTENSIBLE sub-format GUID of a plain wave tag
+// shares: {tag-0000-0010-8000-00AA00389B71}, after its first two bytes.
+constexpr uint8_t kSubFormatTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
+                                        0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+
+constexpr size_t kShortestRecord = 14;        // the common header only
+constexpr size_t kRecordWithBits = 16;        // up to wBitsPerSample
+constexpr size_t kExtensibleRecord = 40;      // 18 + cbSize 22
+constexpr size_t kSubFormatOffset = 24;       // after wValidBitsPerSample and dwChannelMask
+
+// Running extremes of the first two channels, in the sample's own type.
+template <class Sample>
+struct Extremes {
+  Sample high[2];
+  Sample low[2];
+};
+
+inline int32_t Int24At(const uint8_t* p) {
+  // Sign-extend through the top byte of a 32-bit value.
+  return static_cast<int32_t>(static_cast<uint32_t>(p[0]) << 8 | static_cast<uint32_t>(p[1]) << 16 |
+                              static_cast<uint32_t>(p[2]) << 24) >> 8;
+}
+inline int32_t Int32At(const uint8_t* p) {
+  int32_t v;
+  memcpy(&v, p, sizeof v);
+  return v;
+}
+inline float FloatAt(const uint8_t* p) {
+  float v;
+  memcpy(&v, p, sizeof v);
+  return v;
+}
+inline int32_t Int16At(const uint8_t* p) {
+  int16_t v;
+  memcpy(&v, p, sizeof v);
+  return v;
+}
+inline int32_t Int8At(const uint8_t* p) { return static_cast<int32_t>(p[0]) - 128; }
+
+// One pass over the frames, keeping the largest and smallest sample of each
+// of the first two channels; the levels are taken from them at the end, so
+// the loop does no arithmetic beyond the comparisons.
+template <class Sample, Sample (*Read)(const uint8_t*)>
+Extremes<Sample> FrameExtremes(const uint8_t* data, size_t frames, size_t frame_bytes, size_t second, size_t step,
+                               Sample start_high, Sample start_low) {
+  Extremes<Sample> e = {{start_high, start_high}, {start_low, start_low}};
+  for (size_t f = 0; f < frames; f += step) {
+    const uint8_t* p = data + f * frame_bytes;
+    const Sample a = Read(p);
+    const Sample b = Read(p + second);
+    e.high[0] = a > e.high[0] ? a : e.high[0];
+    e.low[0] = a < e.low[0] ? a : e.low[0];
+    e.high[1] = b > e.high[1] ? b : e.high[1];
+    e.low[1] = b < e.low[1] ? b : e.low[1];
+  }
+  return e;
+}
+
+// The larger distance from zero of an integer channel's extremes, shifted
+// down to the scan class's units.
+uint32_t IntegerLevel(int32_t high, int32_t low, unsigned shift) {
+  const uint32_t up = high > 0 ? static_cast<uint32_t>(high) : 0u;
+  const uint32_t down = low < 0 ? 0u - static_cast<uint32_t>(low) : 0u;
+  return (up > down ? up : down) >> shift;
+}
+
+uint32_t FloatLevel(float high, float low) {
+  float magnitude = high > -low ? high : -low;
+  if (!(magnitude > 0.0f)) return 0;  // also NaN: no level
+  if (magnitude > 2.0f) magnitude = 2.0f;
+  return static_cast<uint32_t>(magnitude * 32768.0f);
+}
+
+}  // namespace
+
+PcmLayout PcmLayoutOf(const uint8_t* record, size_t size) {
+  PcmLayout layout;
+  if (record == nullptr || size < kShortestRecord) return layout;
+  uint16_t tag = U16At(record);
+  const unsigned channels = U16At(record + 2);
+  const unsigned block_align = U16At(record + 12);
+  // A record that ends before the bits per sample: the block size alone
+  // tells the container.
+  const unsigned bits = size >= kRecordWithBits ? U16At(record + 14) : 0;
+  if (tag == EXTENSIBLE_TAG) {
+    if (size < kExtensibleRecord || U16At(record + 16) < kExtensibleRecord - 18) return layout;
+    if (memcmp(record + kSubFormatOffset + 2, kSubFormatTail, sizeof kSubFormatTail) != 0) return layout;
+    tag = U16At(record + kSubFormatOffset);
+  }
+  if (channels == 0 || block_align % channels != 0) return layout;
+  const unsigned container = block_align / channels;
+  if (bits > 8 * container) return layout;
+  if (tag == PCM_TAG && container >= 1 && container <= 4) {
+    layout.direct = true;
+  } else if (tag == IEEE_FLOAT_TAG && container == 4) {
+    layout.direct = true;
+    layout.is_float = true;
+  }
+  if (layout.direct) {
+    layout.channels = channels;
+    layout.bytes_per_sample = container;
+  }
+  return layout;
+}
+
+int ScanClassOf(const PcmLayout& layout) {
+  return SampleClassOf(layout.channels, layout.bytes_per_sample * 8);
+}
+
+ChannelPeaks ScanPcmPeaks(const PcmLayout& layout, const uint8_t* data, long bytes, uint32_t stride) {
+  ChannelPeaks peaks;
+  if (!layout.direct || data == nullptr || bytes <= 0 || stride == 0) return peaks;
+  const size_t width = layout.bytes_per_sample;
+  // Mono and stereo of 8 and 16 bits: the vector scan of the four classes.
+  if (!layout.is_float && width <= 2 && layout.channels <= 2) return ScanPeaks(ScanClassOf(layout), data, bytes, stride);
+
+  const size_t frame_bytes = width * layout.channels;
+  const size_t frames = static_cast<size_t>(bytes) / frame_bytes;
+  if (frames == 0) return peaks;
+  const size_t step = stride < frames ? stride : frames;
+  const bool stereo = layout.channels >= 2;
+  // Mono reads its one channel twice: the second extremes are not used.
+  const size_t second = stereo ? width : 0;
+  // Four-byte samples of one or two channels at stride 1: the vector scan,
+  // whose even lanes are the left channel and odd lanes the right one.
+  if (width == 4 && layout.channels <= 2 && step == 1) {
+    const size_t count = frames * frame_bytes;
+    const size_t grouped = count - count % kStepBytes;
+    if (layout.is_float) {
+      Extremes<float> e = FrameExtremes<float, FloatAt>(data + grouped, (count - grouped) / frame_bytes, frame_bytes,
+                                                        second, 1, 0.0f, 0.0f);
+      if (grouped > 0) {
+        float high[4], low[4];
+        LaneExtremes<FloatVector>(data, grouped, high, low);
+        for (int k = 0; k < 4; ++k) {
+          const int c = stereo ? (k & 1) : 0;
+          e.high[c] = high[k] > e.high[c] ? high[k] : e.high[c];
+          e.low[c] = low[k] < e.low[c] ? low[k] : e.low[c];
+        }
+      }
+      peaks.left = FloatLevel(e.high[0], e.low[0]);
+      if (stereo) peaks.right = FloatLevel(e.high[1], e.low[1]);
+      return peaks;
+    }
+    Extremes<int32_t> e = FrameExtremes<int32_t, Int32At>(data + grouped, (count - grouped) / frame_bytes,
+                                                          frame_bytes, second, 1, 0, 0);
+    if (grouped > 0) {
+      int32_t high[4], low[4];
+      LaneExtremes<LongVector>(data, grouped, high, low);
+      for (int k = 0; k < 4; ++k) {
+        const int c = stereo ? (k & 1) : 0;
+        e.high[c] = high[k] > e.high[c] ? high[k] : e.high[c];
+        e.low[c] = low[k] < e.low[c] ? low[k] : e.low[c];
+      }
+    }
+    peaks.left = IntegerLevel(e.high[0], e.low[0], 16);
+    if (stereo) peaks.right = IntegerLevel(e.high[1], e.low[1], 16);
+    return peaks;
+  }
+  if (layout.is_float) {
+    Extremes<float> e = FrameExtremes<float, FloatAt>(data, frames, frame_bytes, second, step, 0.0f, 0.0f);
+    peaks.left = FloatLevel(e.high[0], e.low[0]);
+    if (stereo) peaks.right = FloatLevel(e.high[1], e.low[1]);
+    return peaks;
+  }
+  Extremes<int32_t> e;
+  unsigned shift = 0;
+  switch (width) {
+    case 1:
+      e = FrameExtremes<int32_t, Int8At>(data, frames, frame_bytes, second, step, 0, 0);
+      break;
+    case 2:
+      e = FrameExtremes<int32_t, Int16At>(data, frames, frame_bytes, second, step, 0, 0);
+      break;
+    case 3:
+      e = FrameExtremes<int32_t, Int24At>(data, frames, frame_bytes, second, step, 0, 0);
+      shift = 8;
+      break;
+    default:
+      e = FrameExtremes<int32_t, Int32At>(data, frames, frame_bytes, second, step, 0, 0);
+      shift = 16;
+      break;
+  }
+  peaks.left = IntegerLevel(e.high[0], e.low[0], shift);
+  if (stereo) peaks.right = IntegerLevel(e.high[1], e.low[1], shift);
+  return peaks;
 }

@@ -1,6 +1,7 @@
 // Peak levels of PCM blocks and the bookkeeping that follows each measurement:
 // the sample classes, the stride limits, the clip test and the peak holds.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 // Sample classes: bit 0 set means 16-bit samples, bit 1 set means stereo.
@@ -12,8 +13,10 @@ constexpr int CLASS_16BIT_STEREO = 3;
 inline bool IsSixteenBitClass(int sample_class) { return (sample_class & 1) != 0; }
 inline bool IsStereoClass(int sample_class) { return (sample_class & 2) != 0; }
 
-// The class of a format: stereo or mono by the channel count, 16-bit only for
-// 16 bits per sample; any other depth is scanned as 8-bit data.
+// The class of a format: stereo for two channels or more (the first two
+// drive the bars), 16-bit level units for samples of more than 8 bits (wider
+// samples are scaled to the 16-bit full scale); 8 bits and less (and the
+// compressed formats that give no depth) count in 8-bit units.
 int SampleClassOf(unsigned channels, unsigned bits_per_sample);
 
 // One level unit: full scale / 16 (8 for 8-bit data, 2048 for 16-bit data and
@@ -56,3 +59,34 @@ constexpr int PEAK_HOLD_CONSTANT = 2;
 // delta/4, or 3% on the dB scale), then raised to the level, and put above full
 // scale (17 delta, on the over lamp) when the level passed the clip threshold.
 uint32_t UpdatedHold(uint32_t hold, uint32_t level, uint32_t delta, int peak_hold, bool db_scale);
+
+// ---- PCM of any width ----
+
+// How the scan reads the samples of a format. Formats it cannot read (every
+// compressed one) are not direct: their levels come from elsewhere.
+struct PcmLayout {
+  bool direct = false;
+  unsigned channels = 0;
+  unsigned bytes_per_sample = 0;  // container: 1, 2, 3 or 4
+  bool is_float = false;          // 32-bit IEEE float, full scale 1.0
+};
+
+constexpr uint16_t PCM_TAG = 0x0001;
+constexpr uint16_t IEEE_FLOAT_TAG = 0x0003;
+constexpr uint16_t EXTENSIBLE_TAG = 0xFFFE;
+
+// The layout of a format record (the bytes of a "fmt " chunk body, `size` of
+// them): tag 1 with 1 to 4 byte containers, tag 3 with 4-byte floats, and tag
+// 0xFFFE whose sub-format is one of those two. Anything else, or a record
+// whose block size is not channels times the container (of 1 to 4 bytes),
+// or whose bits do not fit in it, is not direct.
+PcmLayout PcmLayoutOf(const uint8_t* record, size_t size);
+
+// The sample class whose units and bars a layout is drawn with.
+int ScanClassOf(const PcmLayout& layout);
+
+// Peaks of every stride-th frame of a direct layout, in the units of its scan
+// class: 8-bit containers as 8-bit data, wider ones scaled to 16-bit full
+// scale (a full-scale negative sample is 32768; float beyond full scale is
+// limited to twice it). Of more than two channels the first two are read.
+ChannelPeaks ScanPcmPeaks(const PcmLayout& layout, const uint8_t* data, long bytes, uint32_t stride);

@@ -6,6 +6,7 @@
 #include "base/app_state_win32.h"
 #include "base/ui_text_win32.h"
 #include "base/windows_version.h"
+#include "meter/decoded_levels_win32.h"
 #include "meter/levels.h"
 #include "meter/meter_draw_win32.h"
 #include "meter/stride.h"
@@ -23,13 +24,57 @@ void WriteMixerNotice(HDC dc, const char* text) {
   TextOutA(dc, 3 * app.cell_width, 14 * app.cell_height + app.cell_height / 2, text, static_cast<int>(strlen(text)));
 }
 
+// How the scan reads the current format's samples (not direct: compressed).
+PcmLayout scan_layout;
+
+bool MixerMeterReady() {
+  return app.mixer_library && app.mixer_handle && app.windows_version >= kWindows395 && app.mixer_get_control_details;
+}
+
+void ShowNoLevel(HDC dc) {
+  SetTextColor(dc, RGB(255, 255, 255));
+  SetBkColor(dc, RGB(0, 0, 0));
+  WriteMixerNotice(dc, PickId(IDS_CANT_DISPLAY_LEVEL, ja::kMixerCantDisplayLevel));
+}
+
+void DrawPeaks(HDC dc, ChannelPeaks peaks, bool stereo, DWORD delta) {
+  const int h = app.cell_height;
+  if (stereo) {
+    DrawChannelMeter(dc, LEFT_METER, peaks.left, 14 * h, h, delta);
+    DrawChannelMeter(dc, RIGHT_METER, peaks.right, 16 * h, h, delta);
+  } else {
+    DrawChannelMeter(dc, LEFT_METER, peaks.left, 14 * h, 3 * h, delta);
+  }
+}
+
+// The levels of the decoded sound, on the 16-bit scale and with the clip
+// count of 16-bit PCM. While the decoder has not yet given sound for the
+// bytes, the meter keeps what it shows.
+void DrawDecodedResult(HDC dc, DecodedResult result, ChannelPeaks peaks) {
+  switch (result) {
+    case DECODED_LEVELS:
+      DrawPeaks(dc, peaks, IsStereoClass(app.meter.sample_class), DELTA_16BIT);
+      if (BlockClips(CLASS_16BIT_STEREO, peaks)) ++app.meter.over_count;
+      break;
+    case DECODED_PENDING:
+      break;
+    case DECODED_NONE:
+      ShowNoLevel(dc);
+      break;
+  }
+}
+
 // Compressed formats: the levels come from the mixer's peak meter on the
-// wave-output line, on the 16-bit scale.
-void MeasureMixerLevels(HDC dc) {
-  if (!app.mixer_library || !app.mixer_handle || app.windows_version < kWindows395 || !app.mixer_get_control_details) {
-    SetTextColor(dc, RGB(255, 255, 255));
-    SetBkColor(dc, RGB(0, 0, 0));
-    WriteMixerNotice(dc, PickId(IDS_CANT_DISPLAY_LEVEL, ja::kMixerCantDisplayLevel));
+// wave-output line, on the 16-bit scale, where the mixer has one; else from
+// the decoded sound.
+void MeasureMixerLevels(HDC dc, const char* sound, long bytes) {
+  if (!MixerMeterReady()) {
+    if (DecodedLevelsOpen()) {
+      ChannelPeaks peaks;
+      DrawDecodedResult(dc, MeasureDecoded(reinterpret_cast<const uint8_t*>(sound), bytes, peaks), peaks);
+    } else {
+      ShowNoLevel(dc);
+    }
     return;
   }
   const bool stereo = IsStereoClass(app.meter.sample_class);
@@ -45,13 +90,10 @@ void MeasureMixerLevels(HDC dc) {
     WriteMixerNotice(dc, PickId(IDS_CANT_GET_LEVEL, ja::kMixerCantGetLevel));
     return;
   }
-  const int h = app.cell_height;
-  if (stereo) {
-    DrawChannelMeter(dc, LEFT_METER, Magnitude(values[0]), 14 * h, h, DELTA_16BIT);
-    DrawChannelMeter(dc, RIGHT_METER, Magnitude(values[1]), 16 * h, h, DELTA_16BIT);
-  } else {
-    DrawChannelMeter(dc, LEFT_METER, Magnitude(values[0]), 14 * h, 3 * h, DELTA_16BIT);
-  }
+  ChannelPeaks peaks;
+  peaks.left = Magnitude(values[0]);
+  peaks.right = Magnitude(values[1]);
+  DrawPeaks(dc, peaks, stereo, DELTA_16BIT);
 }
 
 }  // namespace
@@ -68,24 +110,62 @@ void MeasureLevels(HDC dc, int block, long bytes) {
   MeasureLevelsOf(dc, data, bytes);
 }
 
+void SetMeterFormat(const void* record, size_t size) {
+  scan_layout = PcmLayoutOf(static_cast<const uint8_t*>(record), size);
+}
+
+bool MeterReadsSamples() { return scan_layout.direct; }
+
 void MeasureLevelsOf(HDC dc, const char* sound, long bytes) {
-  if (app.format_tag != WAVE_TAG_PCM) {
-    MeasureMixerLevels(dc);
+  if (!scan_layout.direct) {
+    MeasureMixerLevels(dc, sound, bytes);
     return;
   }
   MeterState& meter = app.meter;
-  meter.meter_stride = LimitStride(meter.meter_stride, app.unit_size, meter.sample_class, app.settings.levelwarning != 0);
+  const int scan_class = ScanClassOf(scan_layout);
+  meter.meter_stride = LimitStride(meter.meter_stride, app.unit_size, scan_class, app.settings.levelwarning != 0);
   const uint8_t* data = reinterpret_cast<const uint8_t*>(sound);
-  ChannelPeaks peaks = ScanPeaks(meter.sample_class, data, bytes, meter.meter_stride);
-  const DWORD delta = LevelDelta(meter.sample_class);
-  const int h = app.cell_height;
-  if (IsStereoClass(meter.sample_class)) {
-    DrawChannelMeter(dc, LEFT_METER, peaks.left, 14 * h, h, delta);
-    DrawChannelMeter(dc, RIGHT_METER, peaks.right, 16 * h, h, delta);
-  } else {
-    DrawChannelMeter(dc, LEFT_METER, peaks.left, 14 * h, 3 * h, delta);
+  ChannelPeaks peaks = ScanPcmPeaks(scan_layout, data, bytes, meter.meter_stride);
+  DrawPeaks(dc, peaks, IsStereoClass(scan_class), LevelDelta(scan_class));
+  if (BlockClips(scan_class, peaks)) ++meter.over_count;
+}
+
+bool MetersDecodedSound() { return !scan_layout.direct && !MixerMeterReady() && DecodedLevelsOpen(); }
+
+void MeasureDecodedUntil(HDC dc, const char* block, long size, long& metered_end, double position_ms) {
+  // At most this much of the block per tick, so that a tick after a long
+  // stall does not hold the window up.
+  constexpr long kMostPerTick = 64 * 4096;
+  constexpr long kPiece = 4096;
+  ChannelPeaks peaks;
+  DecodedResult result = DECODED_PENDING;
+  long done = 0;
+  while (metered_end < size && done < kMostPerTick && DecodedMilliseconds() <= position_ms) {
+    const long n = size - metered_end < kPiece ? size - metered_end : kPiece;
+    ChannelPeaks piece;
+    const DecodedResult got = MeasureDecoded(reinterpret_cast<const uint8_t*>(block) + metered_end, n, piece);
+    metered_end += n;
+    done += n;
+    if (got == DECODED_LEVELS) {
+      result = DECODED_LEVELS;
+      if (piece.left > peaks.left) peaks.left = piece.left;
+      if (piece.right > peaks.right) peaks.right = piece.right;
+    } else if (got == DECODED_NONE && result != DECODED_LEVELS) {
+      result = DECODED_NONE;
+    }
   }
-  if (BlockClips(meter.sample_class, peaks)) ++meter.over_count;
+  DrawDecodedResult(dc, result, peaks);
+}
+
+void ForgetMixerNotices() {
+  if (MixerMeterReady() || !DecodedLevelsOpen() || !app.main_window) return;
+  // The mixer's failure texts stand over the status lines above the meter;
+  // the lines are painted afresh.
+  RECT above = {0, 0, 0, 13 * app.cell_height};
+  RECT client;
+  GetClientRect(app.main_window, &client);
+  above.right = client.right;
+  InvalidateRect(app.main_window, &above, TRUE);
 }
 
 void AdaptStride(DWORD start) {

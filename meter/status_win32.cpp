@@ -60,8 +60,16 @@ void Tick(HDC dc, DWORD now, DWORD start) {
   // Without a byte rate there is no telling where in the memory block the
   // sound is: the meter waits.
   if (!frame.has_offset || app.block_data[kMemoryBlock] == nullptr) return;
+  if (MetersDecodedSound()) {
+    // The sound read into the block: the data, up to the block's size.
+    const DWORD held = app.data_total < app.buffer_size ? app.data_total : app.buffer_size;
+    MeasureDecodedUntil(dc, app.block_data[kMemoryBlock], static_cast<long>(held), app.meter.metered_end,
+                        frame.position_ms);
+    AdaptStride(start);
+    return;
+  }
   LevelWindow window = ComputeLevelWindow(frame.offset, app.buffer_size, app.unit_size, app.blockalign,
-                                          app.format_tag == WAVE_TAG_PCM, app.meter.metered_end);
+                                          MeterReadsSamples(), app.meter.metered_end);
   if (!window.measure) return;
   MeasureLevelsOf(dc, app.block_data[kMemoryBlock] + window.start, static_cast<long>(window.end - window.start));
   AdaptStride(start);

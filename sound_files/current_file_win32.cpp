@@ -3,6 +3,7 @@
 
 #include "base/app_state_win32.h"
 #include "base/ui_text_win32.h"
+#include "meter/measure_win32.h"
 #include "meter/status_text.h"
 #include "meter/status_win32.h"
 #include "resources/ja_sound_files.h"
@@ -29,6 +30,7 @@ void TakeCurrentFormat(const FormatRecord* format) {
   app.sample_bits = d.sample_bits;
   app.format_tag = d.format_tag;
   app.meter.sample_class = d.sample_class;
+  SetMeterFormat(format, app.format_size);
   ShowNewFormat();
 }
 

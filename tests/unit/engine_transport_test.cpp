@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/command_line.h"
+#include "audio/memory_pieces.h"
 #include "audio/transport_math.h"
 #include "base/run_state.h"
 
@@ -457,3 +458,15 @@ TEST(PlaybackStall, LimitFollowsTheBlockLengthAtThePlayingRate) {
 }
 
 }  // namespace
+
+// On-memory pieces: about two seconds of the file, within 16 KB and 1 MB,
+// always whole blocks of a block-coded format, never empty.
+TEST(MemoryPieces, TwoSecondsWithinBoundsInWholeBlocks) {
+  EXPECT_EQ(MemoryPieceBytes(16000, 1), 32000u);        // MP3 at 128 kbit/s
+  EXPECT_EQ(MemoryPieceBytes(1000, 1), 16u << 10);      // a very low rate: the smallest piece
+  EXPECT_EQ(MemoryPieceBytes(0, 1), 16u << 10);         // no rate known
+  EXPECT_EQ(MemoryPieceBytes(0xFFFFFFFFu, 1), 1u << 20);  // no overflow: the largest piece
+  EXPECT_EQ(MemoryPieceBytes(44359, 2048) % 2048, 0u);  // IMA ADPCM blocks
+  EXPECT_EQ(MemoryPieceBytes(1000, 40000), 40000u);     // one block bigger than the smallest piece
+  EXPECT_EQ(MemoryPieceBytes(0xFFFFFFFFu, 3u << 20), 3u << 20);  // a block beyond the largest piece stays whole
+}

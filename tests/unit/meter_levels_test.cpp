@@ -2,7 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstring>
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 #include "meter/levels.h"
@@ -175,11 +178,178 @@ TEST(MeterScan, SampleClassOfFormats) {
   EXPECT_EQ(SampleClassOf(1, 16), CLASS_16BIT_MONO);
   EXPECT_EQ(SampleClassOf(2, 8), CLASS_8BIT_STEREO);
   EXPECT_EQ(SampleClassOf(2, 16), CLASS_16BIT_STEREO);
-  EXPECT_EQ(SampleClassOf(2, 24), CLASS_8BIT_STEREO);
-  EXPECT_EQ(SampleClassOf(1, 4), CLASS_8BIT_MONO);
-  EXPECT_EQ(SampleClassOf(6, 16), CLASS_8BIT_MONO);
+  EXPECT_EQ(SampleClassOf(2, 24), CLASS_16BIT_STEREO);  // scaled to 16-bit units
+  EXPECT_EQ(SampleClassOf(1, 32), CLASS_16BIT_MONO);
+  EXPECT_EQ(SampleClassOf(1, 4), CLASS_8BIT_MONO);         // IMA ADPCM: levels come from elsewhere
+  EXPECT_EQ(SampleClassOf(6, 16), CLASS_16BIT_STEREO);     // the first two channels drive the bars
   EXPECT_EQ(LevelDelta(CLASS_8BIT_STEREO), 8u);
   EXPECT_EQ(LevelDelta(CLASS_16BIT_MONO), 2048u);
+}
+
+// ---- PCM of any width ----
+
+// A format record: tag, channels, block align, bits; for tag 0xFFFE the
+// sub-format tag goes into the GUID.
+std::vector<uint8_t> Record(uint16_t tag, uint16_t channels, uint16_t block_align, uint16_t bits,
+                            uint16_t sub_format = 0) {
+  std::vector<uint8_t> r(tag == 0xFFFE ? 40 : 18, 0);
+  auto put16 = [&r](size_t at, uint16_t v) {
+    r[at] = static_cast<uint8_t>(v);
+    r[at + 1] = static_cast<uint8_t>(v >> 8);
+  };
+  put16(0, tag);
+  put16(2, channels);
+  put16(12, block_align);
+  put16(14, bits);
+  if (tag == 0xFFFE) {
+    put16(16, 22);
+    put16(24, sub_format);
+    const uint8_t tail[14] = {0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
+    std::copy(tail, tail + 14, r.begin() + 26);
+  }
+  return r;
+}
+
+PcmLayout LayoutOf(const std::vector<uint8_t>& record) { return PcmLayoutOf(record.data(), record.size()); }
+
+TEST(MeterWidePcm, LayoutsTheScanReadsItself) {
+  PcmLayout pcm24 = LayoutOf(Record(1, 2, 6, 24));
+  EXPECT_TRUE(pcm24.direct);
+  EXPECT_EQ(pcm24.bytes_per_sample, 3u);
+  EXPECT_FALSE(pcm24.is_float);
+  EXPECT_EQ(ScanClassOf(pcm24), CLASS_16BIT_STEREO);
+  PcmLayout float32 = LayoutOf(Record(3, 1, 4, 32));
+  EXPECT_TRUE(float32.direct && float32.is_float);
+  EXPECT_EQ(ScanClassOf(float32), CLASS_16BIT_MONO);
+  EXPECT_TRUE(LayoutOf(Record(0xFFFE, 2, 4, 16, 1)).direct);
+  EXPECT_TRUE(LayoutOf(Record(0xFFFE, 6, 24, 32, 3)).is_float);
+  EXPECT_EQ(LayoutOf(Record(1, 6, 12, 16)).channels, 6u);
+  EXPECT_EQ(LayoutOf(Record(1, 2, 8, 20)).bytes_per_sample, 4u);  // 20 bits in 32-bit containers
+
+  std::vector<uint8_t> wrong_guid = Record(0xFFFE, 2, 4, 16, 1);
+  wrong_guid[39] ^= 1;
+  std::vector<uint8_t> cut = Record(0xFFFE, 2, 4, 16, 1);
+  cut.resize(39);
+  for (const std::vector<uint8_t>& record :
+       {Record(0x55, 2, 1, 0), Record(0x11, 2, 2048, 4), Record(0xFFFE, 2, 4, 16, 0x55), wrong_guid, cut,
+        Record(3, 2, 4, 16), Record(3, 2, 16, 64), Record(1, 2, 5, 16), Record(1, 0, 4, 16),
+        Record(1, 1, 8, 64)}) {
+    EXPECT_FALSE(LayoutOf(record).direct) << "tag " << (record[0] | record[1] << 8) << " size " << record.size();
+  }
+  EXPECT_FALSE(PcmLayoutOf(nullptr, 40).direct);
+  // A record of the common header only: the block size gives the container.
+  std::vector<uint8_t> short_record = Record(1, 2, 6, 24);
+  EXPECT_EQ(PcmLayoutOf(short_record.data(), 14).bytes_per_sample, 3u);
+  EXPECT_FALSE(PcmLayoutOf(short_record.data(), 13).direct);
+}
+
+template <class T>
+void Append(std::vector<uint8_t>& bytes, T value, size_t width = sizeof(T)) {
+  const uint8_t* p = reinterpret_cast<const uint8_t*>(&value);
+  bytes.insert(bytes.end(), p + sizeof(T) - width, p + sizeof(T));
+}
+
+// Wide samples are measured at their own width and scaled to 16-bit units;
+// full scale clips as a 16-bit sample does; of many channels the first two count.
+TEST(MeterWidePcm, ScaledToSixteenBitFullScale) {
+  // 24-bit stereo (the top three bytes of an int32 256 times the sample):
+  // frames (-8388608, 1234 * 256), (8388607, -2000 * 256).
+  PcmLayout pcm24 = LayoutOf(Record(1, 2, 6, 24));
+  std::vector<uint8_t> d24;
+  for (int32_t s : {-8388608, 1234 * 256, 8388607, -2000 * 256}) Append(d24, static_cast<int32_t>(s * 256u), 3);
+  ChannelPeaks p = ScanPcmPeaks(pcm24, d24.data(), static_cast<long>(d24.size()), 1);
+  EXPECT_EQ(p.left, 32768u);
+  EXPECT_EQ(p.right, 2000u);
+  EXPECT_TRUE(BlockClips(ScanClassOf(pcm24), p));
+  EXPECT_EQ(ScanPcmPeaks(pcm24, d24.data(), 12, 2).right, 1234u);  // stride 2: the first frame only
+
+  PcmLayout pcm32 = LayoutOf(Record(1, 1, 4, 32));
+  std::vector<uint8_t> d32;
+  for (int32_t s : {16384 * 65536, -100 * 65536, INT32_MIN}) Append(d32, s);
+  EXPECT_EQ(ScanPcmPeaks(pcm32, d32.data(), 8, 1).left, 16384u);
+  EXPECT_FALSE(BlockClips(CLASS_16BIT_MONO, ScanPcmPeaks(pcm32, d32.data(), 8, 1)));
+  EXPECT_EQ(ScanPcmPeaks(pcm32, d32.data(), 12, 1).left, 32768u);
+
+  PcmLayout f32 = LayoutOf(Record(0xFFFE, 2, 8, 32, 3));
+  std::vector<uint8_t> df;
+  for (float s : {0.5f, -0.1f, -1.0f, std::numeric_limits<float>::quiet_NaN(), 7.0f, 0.0f}) Append(df, s);
+  p = ScanPcmPeaks(f32, df.data(), 16, 1);
+  EXPECT_EQ(p.left, 32768u);
+  EXPECT_EQ(p.right, 3276u);  // 0.1 in float is a hair below it: truncated
+  EXPECT_TRUE(BlockClips(CLASS_16BIT_STEREO, p));
+  EXPECT_EQ(ScanPcmPeaks(f32, df.data(), 24, 1).left, 65536u);  // far beyond full scale: twice it
+  EXPECT_FALSE(BlockClips(CLASS_16BIT_STEREO, ScanPcmPeaks(f32, df.data(), 8, 1)));
+
+  // Six 16-bit channels: loud third to sixth channels are not read; a
+  // trailing partial frame neither.
+  PcmLayout six = LayoutOf(Record(1, 6, 12, 16));
+  std::vector<uint8_t> d6 = Words({100, -200, 30000, 30000, 30000, 30000, 300, 5, -32768, 0, 0, 0, 7777});
+  p = ScanPcmPeaks(six, d6.data(), static_cast<long>(d6.size()), 1);
+  EXPECT_EQ(p.left, 300u);
+  EXPECT_EQ(p.right, 200u);
+  // Three 8-bit channels stay in 8-bit units.
+  PcmLayout three = LayoutOf(Record(1, 3, 3, 8));
+  std::vector<uint8_t> d3 = {0, 130, 255, 128, 120, 128};
+  p = ScanPcmPeaks(three, d3.data(), 6, 1);
+  EXPECT_EQ(p.left, 128u);
+  EXPECT_EQ(p.right, 8u);
+  EXPECT_EQ(ScanClassOf(three), CLASS_8BIT_STEREO);
+
+  // Mono 16-bit goes the way of its class; nothing is read of a layout the
+  // scan does not own.
+  std::vector<uint8_t> mono = Words({5, -32768});
+  EXPECT_EQ(ScanPcmPeaks(LayoutOf(Record(1, 1, 2, 16)), mono.data(), 4, 1).left, 32768u);
+  EXPECT_EQ(ScanPcmPeaks(LayoutOf(Record(0x55, 2, 1, 0)), mono.data(), 4, 1).left, 0u);
+}
+
+// The wide scans (vector path for four-byte samples and its tail included)
+// agree with a plain per-frame reading on random blocks.
+TEST(MeterWidePcm, AgreesWithPlainScanOnRandomBlocks) {
+  struct Case {
+    unsigned channels, bytes;
+    bool is_float;
+  };
+  uint32_t seed = 7;
+  auto next = [&seed] { return (seed = seed * 1103515245u + 12345u) >> 16; };
+  for (const Case c : {Case{2, 3, false}, Case{1, 4, false}, Case{2, 4, false}, Case{2, 4, true}, Case{1, 4, true},
+                       Case{3, 2, false}}) {
+    PcmLayout layout;
+    layout.direct = true;
+    layout.channels = c.channels;
+    layout.bytes_per_sample = c.bytes;
+    layout.is_float = c.is_float;
+    for (int round = 0; round < 60; ++round) {
+      std::vector<uint8_t> data(next() % 3000);
+      for (auto& b : data) b = static_cast<uint8_t>(next());
+      for (uint32_t stride : {1u, 2u, 5u}) {
+        uint32_t want[2] = {0, 0};
+        const size_t frame = c.channels * c.bytes;
+        for (size_t f = 0; f < data.size() / frame; f += stride) {
+          for (unsigned ch = 0; ch < (c.channels > 1 ? 2u : 1u); ++ch) {
+            const uint8_t* p = data.data() + f * frame + ch * c.bytes;
+            uint32_t level;
+            if (c.is_float) {
+              float v;
+              memcpy(&v, p, 4);
+              double m = std::fabs(static_cast<double>(v));
+              level = m > 0 ? static_cast<uint32_t>(static_cast<float>(std::min(m, 2.0)) * 32768.0f) : 0;
+            } else {
+              int64_t v = 0;
+              for (unsigned k = 0; k < c.bytes; ++k) v |= static_cast<int64_t>(p[k]) << (8 * k);
+              if (v >> (8 * c.bytes - 1)) v -= int64_t{1} << (8 * c.bytes);  // sign
+              level = static_cast<uint32_t>((v < 0 ? -v : v) >> (8 * (c.bytes - 2)));
+            }
+            want[ch] = std::max(want[ch], level);
+          }
+        }
+        ChannelPeaks got = ScanPcmPeaks(layout, data.data(), static_cast<long>(data.size()), stride);
+        ASSERT_EQ(got.left, want[0]) << c.channels << "x" << c.bytes << (c.is_float ? " float" : "") << " size "
+                                     << data.size() << " stride " << stride;
+        ASSERT_EQ(got.right, c.channels > 1 ? want[1] : 0u) << c.channels << "x" << c.bytes << " size "
+                                                            << data.size() << " stride " << stride;
+      }
+    }
+  }
 }
 
 TEST(MeterStrideLimit, ClampedToUnitAndSixteenThousand) {

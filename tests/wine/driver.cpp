@@ -600,6 +600,12 @@ bool Tapeon::WatchPlayback(const std::string& path, const std::string& timing_pa
   return Watch("WatchPlayback", path, timing_path);
 }
 
+bool Tapeon::ProvideMixer(long left, long right) {
+  menu_probe::MixerRequest request{static_cast<int32_t>(left), static_cast<int32_t>(right)};
+  DWORD result = 0;
+  return CallProbe("ProvideMixer", &request, sizeof request, result) && result == 1;
+}
+
 bool Tapeon::StallPlayback() { return Watch("StallPlayback", ""); }
 
 bool Tapeon::WatchRecording(const std::string& path) { return main_window_ && Watch("WatchRecording", path); }

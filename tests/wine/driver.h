@@ -207,6 +207,10 @@ class Tapeon {
   // the main window, before the program handles it (the probe subclasses the
   // window).
   bool WatchRecording(const std::string& path);
+  // From now on the program finds the probe's mixer when it looks up the
+  // mixer functions: a peak meter on the wave-output line reading `left` and
+  // `right` (see menu_probe.h). False when the look-up could not be taken.
+  bool ProvideMixer(long left, long right);
 
   // The label controls of a window of the program (a dialog, or the main
   // window), with the room their texts take and have, measured inside the

@@ -2,13 +2,16 @@
 // sound server while TAPEON records it, and the meter area of the window is
 // read back pixel by pixel in each of the four styles (and the monochrome
 // scheme); the level report box at the end of the recording is compared with
-// the loudest sample of the file that was written.
+// the loudest sample of the file that was written. Files of every format the
+// meter measures play with the levels of their sound, from the samples, the
+// decoded sound or a mixer's peak meter.
 //
 // With TAPEON_SCREENSHOTS set to a directory, each meter picture is also
 // saved there as a BMP file for a person to look at.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -17,6 +20,7 @@
 #include <vector>
 
 #include "driver.h"
+#include "menu_probe.h"
 #include "engine_signal.h"
 #include "resources/resource_ids.h"
 
@@ -345,38 +349,230 @@ TEST(MeterMono, EightBitMonoDrawsOneTallBar) {
   EXPECT_GT(picture.Count(kYellow, 15 * h, 27 * w, 36 * w), 0) << "Monaural caption";
 }
 
-// Compressed playback (MPEG, and Ogg Vorbis where the codec driver is
-// installed) takes its levels from the mixer's peak meter. Where the system's
-// mixer has none (as under Wine) the meter area says so in white for every
-// finished buffer; either way the playback goes on to its end.
-TEST(MeterMixer, CompressedPlaybackShowsMixerLevelsOrItsNotice) {
+// ---- Levels of what is played, in every format --------------------------------------
+
+// The lit lamps of the dB-lamp style (normal colours) in a channel's row:
+// lamp j (1..24) stands for -25 + j dB and lights up from the left.
+int LitDbLamps(const Picture& picture, const Cells& cells, int y) {
+  const int w = cells.width;
+  int lit = 0;
+  for (int j = 1; j <= 24; ++j) {
+    const COLORREF c = picture.At(w + j * w + w / 4, y);
+    if (c == kBlue || c == kCyan || c == kGreen || c == kYellow || c == kRed) ++lit;
+  }
+  return lit;
+}
+
+struct LampCounts {
+  int left = 0;
+  int right = 0;
+};
+
+// The meter of a playing stereo run once both rows are lit: the most lamps
+// each row shows over a few pictures (a picture may catch a row mid-drawing).
+LampCounts ReadPlayingMeter(HWND window, const Cells& cells, const std::string& name) {
+  const int rows[2] = {14 * cells.height + cells.height / 2, 16 * cells.height + cells.height / 2};
+  LampCounts counts;
+  Picture picture;
+  WaitUntil([&] {
+    picture = CaptureClient(window);
+    return LitDbLamps(picture, cells, rows[0]) > 0 && LitDbLamps(picture, cells, rows[1]) > 0;
+  });
+  SaveScreenshot(picture, name);
+  for (int i = 0; i < 5; ++i) {
+    picture = CaptureClient(window);
+    counts.left = std::max(counts.left, LitDbLamps(picture, cells, rows[0]));
+    counts.right = std::max(counts.right, LitDbLamps(picture, cells, rows[1]));
+    Sleep(150);
+  }
+  return counts;
+}
+
+std::string PlayIni(int levelwarning, int on_memory) {
+  char text[160];
+  snprintf(text, sizeof text,
+           "[TAPEON]\r\ndisplay=1\r\nsmooth=0\r\nmonochrome=0\r\nPeakHold=0\r\nlevelwarning=%d\r\nOnMem=%d\r\n",
+           levelwarning, on_memory);
+  return text;
+}
+
+// TAPEON with `file` open for playing, the settings above.
+std::unique_ptr<Tapeon> OpenForPlaying(const TempDir& dir, const std::string& file, int levelwarning,
+                                       int on_memory = 0) {
+  WriteFileBytes(dir.File("TAPEON.INI"), PlayIni(levelwarning, on_memory));
+  auto app = Launch(dir, "\"" + file + "\"");
+  EXPECT_NE(app->main_window(), nullptr);
+  EXPECT_TRUE(WaitUntil([&] { return app->ButtonEnabled(IDM_START); })) << file << " did not open";
+  return app;
+}
+
+// The fixtures' two-tone signal: left at -7.5 dBFS, right at -19.5 dBFS,
+// each in the middle of a one-dB lamp (17 and 5 lamps lit).
+constexpr int kLeftLamps = 17;
+constexpr int kRightLamps = 5;
+constexpr double kLeftDb = -7.5;
+
+struct SoundFormat {
+  const char* name;
+  const char* file;
+  bool needs_ogg_codec;
+};
+
+const SoundFormat kFormats[] = {
+    {"wave16", "meter_tone_s16.wav", false},   {"wave24", "meter_tone_s24.wav", false},
+    {"float", "meter_tone_f32.wav", false},    {"extensible24", "meter_tone_ext24.wav", false},
+    {"mp3", "meter_tone.mp3", false},          {"ogg", "meter_tone.ogg", true},
+    {"ima_adpcm", "meter_tone_ima.wav", false},
+};
+
+class MeterSources : public testing::TestWithParam<int> {};
+
+// Every format of the same signal lights the same lamps in each row as the
+// 16-bit WAVE does (one lamp either way at most), streaming and on memory,
+// and the level report at the end gives the same maximum.
+TEST_P(MeterSources, SameLevelsAsSixteenBitWave) {
   if (!SoundSession()) GTEST_SKIP() << "no wave devices in this run";
-  std::vector<std::string> files = {FixturePath("engine_tone440.mp3")};
-  if (OggCodecSession()) files.push_back(FixturePath("codec_tone44.ogg"));
-  for (const std::string& file : files) {
-    if (!FileExists(file)) GTEST_SKIP() << "no " << file << "; make the fixtures with tests/fixtures/*.sh";
+  const SoundFormat& format = kFormats[GetParam()];
+  if (format.needs_ogg_codec && !OggCodecSession()) GTEST_SKIP() << "no Ogg Vorbis codec in this run";
+  const std::string file = FixturePath(format.file);
+  if (!FileExists(file)) GTEST_SKIP() << "no " << file << "; make the fixtures with tests/fixtures/*.sh";
+  const Cells cells = ExpectedCells();
+  for (int on_memory : {0, 1}) {
+    SCOPED_TRACE(std::string(format.name) + (on_memory ? " on memory" : " streaming"));
     TempDir dir;
-    WriteFileBytes(dir.File("TAPEON.INI"), "[TAPEON]\r\nlevelwarning=0\r\n");
-    auto launched = Launch(dir, "\"" + file + "\"");
-    Tapeon& app = *launched;
-    HWND window = app.main_window();
-    ASSERT_NE(window, nullptr);
-    ASSERT_TRUE(WaitUntil([&] { return app.ButtonEnabled(IDM_START); })) << file << " did not open";
-    ASSERT_TRUE(app.PostCommand(IDM_START));
-    ASSERT_TRUE(WaitUntil([&] { return app.ButtonEnabled(IDM_STOP); })) << "playback did not start";
-    Sleep(1500);
-    Picture picture = CaptureClient(window);
-    SaveScreenshot(picture, "mixer");
-    const Cells cells = ExpectedCells();
-    const int w = cells.width, h = cells.height;
-    int notice = 0, lit = 0;
-    for (int y = 14 * h; y < 17 * h; ++y) {
-      notice += picture.Count(kWhite, y, 3 * w, 20 * w);
-      for (COLORREF c : {kBlue, kCyan, kGreen}) lit += picture.Count(c, y, 2 * w, 26 * w);
+    auto app = OpenForPlaying(dir, file, 1, on_memory);
+    ASSERT_TRUE(app->PostCommand(IDM_START));
+    ASSERT_TRUE(WaitUntil([&] { return app->ButtonEnabled(IDM_STOP); })) << "playback did not start";
+    const LampCounts lamps =
+        ReadPlayingMeter(app->main_window(), cells, std::string("source_") + format.name + (on_memory ? "_mem" : ""));
+    EXPECT_NEAR(lamps.left, kLeftLamps, 1) << "left lamps";
+    EXPECT_NEAR(lamps.right, kRightLamps, 1) << "right lamps";
+
+    HWND box_window = app->WaitForDialog("", kTimeoutMs + 10000);
+    ASSERT_NE(box_window, nullptr) << "no level report at the end";
+    const MessageBoxInfo box = ReadMessageBox(box_window);
+    PressButton(box_window, IDOK);
+    EXPECT_TRUE(engine_test::WaitForIdle(*app, Pick("Play", "再生")));
+    EXPECT_EQ(box.caption, "Level Under") << box.text;
+    if (!JapaneseSession()) {  // the Japanese words are checked natively
+      double shown = 0.0;
+      ASSERT_EQ(sscanf(box.text.c_str(), "Max level %lfdb", &shown), 1) << box.text;
+      EXPECT_NEAR(shown, kLeftDb, 1.0) << box.text;
     }
-    EXPECT_TRUE(notice > 0 || lit > 0) << file << ": neither mixer levels nor the notice in the meter area";
-    EXPECT_TRUE(engine_test::WaitForIdle(app, Pick("Play", "再生"), kTimeoutMs)) << file << ": playback did not reach its end";
-    EXPECT_TRUE(app.CloseAndWait().has_value());
+    EXPECT_TRUE(app->CloseAndWait().has_value());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryFormat, MeterSources, testing::Range(0, static_cast<int>(std::size(kFormats))),
+                         [](const testing::TestParamInfo<int>& info) { return std::string(kFormats[info.param].name); });
+
+// An MP3 whose middle seconds are zero bytes: the meter, lit before them,
+// says it has no level while the decoder finds no frame, and the playback
+// goes on to its end.
+TEST(MeterSourcesBadInput, StreamWithoutFramesShowsNoLevelAndPlaysOn) {
+  if (!SoundSession()) GTEST_SKIP() << "no wave devices in this run";
+  const std::string file = FixturePath("meter_gap.mp3");
+  if (!FileExists(file)) GTEST_SKIP() << "no " << file << "; make the fixtures with tests/fixtures/*.sh";
+  const Cells cells = ExpectedCells();
+  const int w = cells.width, h = cells.height;
+  TempDir dir;
+  auto app = OpenForPlaying(dir, file, 0);
+  ASSERT_TRUE(app->PostCommand(IDM_START));
+  ASSERT_TRUE(WaitUntil([&] { return app->ButtonEnabled(IDM_STOP); })) << "playback did not start";
+  EXPECT_GT(ReadPlayingMeter(app->main_window(), cells, "gap_before").left, 0);
+  // "Can't display level" in white across the meter.
+  Picture picture;
+  EXPECT_TRUE(WaitUntil([&] {
+    picture = CaptureClient(app->main_window());
+    return picture.Count(kWhite, 14 * h + h / 2 + h / 2, 3 * w, 20 * w) > 0 ||
+           picture.Count(kWhite, 14 * h + h / 2 + h / 4, 3 * w, 20 * w) > 0;
+  }, 15000)) << "no notice while the stream had no frames";
+  SaveScreenshot(picture, "gap_notice");
+  EXPECT_TRUE(engine_test::WaitForIdle(*app, Pick("Play", "再生"), 30000)) << "playback did not reach its end";
+  EXPECT_TRUE(app->CloseAndWait().has_value());
+}
+
+// A mixer that has a peak meter on its wave-output line (the probe's) is the
+// level source of compressed playback: a stereo MP3 shows two bars at the
+// control's two values, whatever the sound; a mono MP3 one bar of three rows.
+TEST(MeterSourcesMixer, PeakMeterControlDrivesTheBars) {
+  if (!SoundSession()) GTEST_SKIP() << "no wave devices in this run";
+  const Cells cells = ExpectedCells();
+  const int h = cells.height;
+  // -3.5 dB and -12.5 dB: 21 and 12 lamps; the file's own levels light 17 and 5.
+  const long kLeftValue = 21870, kRightValue = -7781;
+  for (const char* name : {"meter_tone.mp3", "meter_mono.mp3"}) {
+    const std::string file = FixturePath(name);
+    if (!FileExists(file)) GTEST_SKIP() << "no " << file << "; make the fixtures with tests/fixtures/*.sh";
+    SCOPED_TRACE(name);
+    const bool mono = std::string(name) == "meter_mono.mp3";
+    TempDir dir;
+    auto app = OpenForPlaying(dir, file, 0);
+    ASSERT_TRUE(app->ProvideMixer(kLeftValue, kRightValue)) << "the probe could not provide its mixer";
+    ASSERT_TRUE(app->PostCommand(IDM_START));
+    ASSERT_TRUE(WaitUntil([&] { return app->ButtonEnabled(IDM_STOP); })) << "playback did not start";
+    Picture picture;
+    ASSERT_TRUE(WaitUntil([&] {
+      picture = CaptureClient(app->main_window());
+      return LitDbLamps(picture, cells, 14 * h + 2) > 0;
+    }));
+    Sleep(300);
+    picture = CaptureClient(app->main_window());
+    SaveScreenshot(picture, mono ? "mixer_mono" : "mixer_stereo");
+    if (mono) {
+      for (int y : {14 * h + 2, 15 * h + h / 2, 17 * h - 3}) EXPECT_EQ(LitDbLamps(picture, cells, y), 21) << y;
+      EXPECT_GT(picture.Count(kYellow, 15 * h, 27 * cells.width, 36 * cells.width), 0) << "Monaural caption";
+    } else {
+      EXPECT_EQ(LitDbLamps(picture, cells, 14 * h + h / 2), 21);
+      EXPECT_EQ(LitDbLamps(picture, cells, 16 * h + h / 2), 12);
+      EXPECT_EQ(picture.Count(RGB(0, 0, 0), 15 * h + h / 2, 2 * cells.width, 26 * cells.width), 24 * cells.width)
+          << "two separate rows";
+    }
+    ASSERT_TRUE(app->PostCommand(IDM_STOP));
+    EXPECT_TRUE(engine_test::WaitForIdle(*app, Pick("Play", "再生")));
+    EXPECT_TRUE(app->CloseAndWait().has_value());
+  }
+}
+
+// On memory, a compressed file goes to the device in consecutive pieces:
+// all of its bytes, in order, in several buffers, and the run lasts as long
+// as its sound. With TAPEON_LONG set (English run only), a 28-minute file
+// whose decoded sound is more than one conversion of the codec may give.
+TEST(MeterSourcesOnMemory, CompressedFileGoesToTheDeviceInPieces) {
+  if (!SoundSession()) GTEST_SKIP() << "no wave devices in this run";
+  if (!OggCodecSession()) GTEST_SKIP() << "no Ogg Vorbis codec in this run";
+  std::vector<std::pair<std::string, double>> files = {{"meter_pieces.ogg", 12.0}};
+  if (GetEnvironmentVariableA("TAPEON_LONG", nullptr, 0) > 0 && !JapaneseSession())
+    files.push_back({"meter_long.ogg", 1680.0});
+  for (const auto& [name, seconds] : files) {
+    const std::string file = FixturePath(name);
+    if (!FileExists(file)) GTEST_SKIP() << "no " << file << "; make the fixtures with tests/fixtures/*.sh";
+    SCOPED_TRACE(name);
+    TempDir dir;
+    auto app = OpenForPlaying(dir, file, 0, 1);
+    ASSERT_TRUE(app->WatchPlayback(dir.File("device.raw"), dir.File("writes.bin")));
+    ASSERT_TRUE(app->PostCommand(IDM_START));
+    ASSERT_TRUE(WaitUntil([&] { return app->ButtonEnabled(IDM_STOP); })) << "playback did not start";
+    const DWORD started = GetTickCount();
+    ASSERT_TRUE(engine_test::WaitForIdle(*app, Pick("Play", "再生"), static_cast<DWORD>(seconds * 1000 * 2 + 30000)))
+        << "playback did not reach its end";
+    const double played = (GetTickCount() - started) / 1000.0;
+    EXPECT_TRUE(app->CloseAndWait().has_value());
+
+    const std::optional<std::string> original = ReadFileBytes(file);
+    const std::optional<std::string> handed = ReadFileBytes(dir.File("device.raw"));
+    const std::optional<std::string> writes = ReadFileBytes(dir.File("writes.bin"));
+    ASSERT_TRUE(original && handed && writes);
+    EXPECT_TRUE(*handed == *original) << "handed " << handed->size() << " of " << original->size() << " bytes";
+    const size_t count = writes->size() / sizeof(menu_probe::WriteTime);
+    EXPECT_GE(count, 3u) << "pieces";
+    for (size_t i = 0; i < count; ++i) {
+      menu_probe::WriteTime time;
+      memcpy(&time, writes->data() + i * sizeof time, sizeof time);
+      EXPECT_LE(time.bytes, 1u << 20) << "piece " << i;
+    }
+    // The sound of the last piece plays out before the run ends.
+    EXPECT_GE(played, seconds * 0.9);
   }
 }
 

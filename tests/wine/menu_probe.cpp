@@ -1,6 +1,6 @@
 // Test-only DLL that the end-to-end driver loads into TAPEON to read menu
-// states and texts, and to watch the playback buffers, from inside the program
-// (see menu_probe.h).
+// states and texts, to watch the playback buffers, and to give it a mixer
+// with a peak meter, from inside the program (see menu_probe.h).
 #include <windows.h>
 #include <mmsystem.h>
 
@@ -101,20 +101,121 @@ void** ImportSlot(HMODULE module, const char* dll, const char* function) {
   return nullptr;
 }
 
+// ---- A mixer with a peak meter on its wave-output line ----
+
+constexpr DWORD kWaveOutLineId = 0x30000;
+constexpr DWORD kPeakControlId = 77;
+HMIXER const kMixerHandle = reinterpret_cast<HMIXER>(static_cast<UINT_PTR>(0x4D580001));
+volatile LONG peak_values[2] = {0, 0};
+
+using GetProcAddressFunction = FARPROC(WINAPI*)(HMODULE, LPCSTR);
+GetProcAddressFunction real_get_proc_address = nullptr;
+
+MMRESULT WINAPI ProbeMixerOpen(LPHMIXER handle, UINT device, DWORD_PTR, DWORD_PTR, DWORD) {
+  if (!handle || device != 0) return MMSYSERR_BADDEVICEID;
+  *handle = kMixerHandle;
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT WINAPI ProbeMixerGetLineInfoA(HMIXEROBJ mixer, LPMIXERLINEA line, DWORD flags) {
+  if (reinterpret_cast<HMIXER>(mixer) != kMixerHandle || !line || line->cbStruct < sizeof(MIXERLINEA))
+    return MMSYSERR_INVALPARAM;
+  if ((flags & MIXER_GETLINEINFOF_QUERYMASK) != MIXER_GETLINEINFOF_COMPONENTTYPE ||
+      line->dwComponentType != MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT)
+    return MIXERR_INVALLINE;
+  line->dwLineID = kWaveOutLineId;
+  line->cChannels = 2;
+  line->cControls = 1;
+  lstrcpyA(line->szShortName, "Wave");
+  lstrcpyA(line->szName, "Wave");
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT WINAPI ProbeMixerGetLineControlsA(HMIXEROBJ mixer, LPMIXERLINECONTROLSA controls, DWORD flags) {
+  if (reinterpret_cast<HMIXER>(mixer) != kMixerHandle || !controls || !controls->pamxctrl ||
+      controls->cbmxctrl < sizeof(MIXERCONTROLA))
+    return MMSYSERR_INVALPARAM;
+  if ((flags & MIXER_GETLINECONTROLSF_QUERYMASK) != MIXER_GETLINECONTROLSF_ONEBYTYPE ||
+      controls->dwLineID != kWaveOutLineId || controls->dwControlType != MIXERCONTROL_CONTROLTYPE_PEAKMETER)
+    return MIXERR_INVALCONTROL;
+  MIXERCONTROLA& control = *controls->pamxctrl;
+  control.dwControlID = kPeakControlId;
+  control.dwControlType = MIXERCONTROL_CONTROLTYPE_PEAKMETER;
+  control.Bounds.lMinimum = -32768;
+  control.Bounds.lMaximum = 32767;
+  lstrcpyA(control.szName, "Peak");
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT WINAPI ProbeMixerGetControlDetailsA(HMIXEROBJ mixer, LPMIXERCONTROLDETAILS details, DWORD flags) {
+  if (reinterpret_cast<HMIXER>(mixer) != kMixerHandle || !details || !details->paDetails ||
+      details->dwControlID != kPeakControlId || details->cbDetails != sizeof(LONG) || details->cChannels < 1 ||
+      details->cChannels > 2 || (flags & MIXER_GETCONTROLDETAILSF_QUERYMASK) != MIXER_GETCONTROLDETAILSF_VALUE)
+    return MMSYSERR_INVALPARAM;
+  auto* values = static_cast<LONG*>(details->paDetails);
+  for (DWORD i = 0; i < details->cChannels; ++i) values[i] = peak_values[i];
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT WINAPI ProbeMixerClose(HMIXER mixer) { return mixer == kMixerHandle ? MMSYSERR_NOERROR : MMSYSERR_INVALHANDLE; }
+
+// Through a generic function pointer type, as GetProcAddress hands them out.
+template <class Function>
+FARPROC AsFarProc(Function function) {
+  return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(function));
+}
+
+// Runs on the program's thread in place of GetProcAddress.
+FARPROC WINAPI ProvidingGetProcAddress(HMODULE module, LPCSTR name) {
+  if (HIWORD(reinterpret_cast<UINT_PTR>(name)) != 0) {
+    static const struct {
+      const char* name;
+      FARPROC function;
+    } kMixer[] = {
+        {"mixerOpen", AsFarProc(&ProbeMixerOpen)},
+        {"mixerGetLineInfoA", AsFarProc(&ProbeMixerGetLineInfoA)},
+        {"mixerGetLineControlsA", AsFarProc(&ProbeMixerGetLineControlsA)},
+        {"mixerGetControlDetailsA", AsFarProc(&ProbeMixerGetControlDetailsA)},
+        {"mixerClose", AsFarProc(&ProbeMixerClose)},
+    };
+    for (const auto& entry : kMixer) {
+      if (std::strcmp(name, entry.name) == 0) return entry.function;
+    }
+  }
+  return real_get_proc_address(module, name);
+}
+
+// Points the program's import of `function` of `dll` at `replacement`; the
+// function it called before, or null.
+void* ReplaceImport(const char* dll, const char* function, void* replacement) {
+  void** slot = ImportSlot(GetModuleHandleA(nullptr), dll, function);
+  DWORD protection = 0;
+  if (!slot || !VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &protection)) return nullptr;
+  void* previous = InterlockedExchangePointer(slot, replacement);
+  VirtualProtect(slot, sizeof *slot, protection, &protection);
+  return previous;
+}
+
 }  // namespace
+
+extern "C" __declspec(dllexport) DWORD WINAPI ProvideMixer(void* parameter) {
+  auto* request = static_cast<menu_probe::MixerRequest*>(parameter);
+  InterlockedExchange(&peak_values[0], request->left);
+  InterlockedExchange(&peak_values[1], request->right);
+  if (real_get_proc_address) return 1;
+  real_get_proc_address = reinterpret_cast<GetProcAddressFunction>(
+      ReplaceImport("kernel32.dll", "GetProcAddress", reinterpret_cast<void*>(&ProvidingGetProcAddress)));
+  return real_get_proc_address ? 1 : 0;
+}
 
 namespace {
 
 // Puts WatchedWaveOutWrite in the place of the program's waveOutWrite.
 DWORD TakeWaveOutWrite() {
   if (real_wave_out_write) return 1;
-  void** slot = ImportSlot(GetModuleHandleA(nullptr), "winmm.dll", "waveOutWrite");
-  DWORD protection = 0;
-  if (!slot || !VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &protection)) return 0;
-  real_wave_out_write = reinterpret_cast<WaveOutWriteFunction>(*slot);
-  InterlockedExchangePointer(slot, reinterpret_cast<void*>(&WatchedWaveOutWrite));
-  VirtualProtect(slot, sizeof *slot, protection, &protection);
-  return 1;
+  real_wave_out_write = reinterpret_cast<WaveOutWriteFunction>(
+      ReplaceImport("winmm.dll", "waveOutWrite", reinterpret_cast<void*>(&WatchedWaveOutWrite)));
+  return real_wave_out_write ? 1 : 0;
 }
 
 }  // namespace

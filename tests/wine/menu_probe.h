@@ -53,6 +53,16 @@ struct WriteTime {
 // appended to the file at `path`, before the program sees them. The thread
 // result is 1 when the watch is in place.
 
+// ProvideMixer: from then on the program's run-time look-ups of the mixer
+// functions (GetProcAddress of "mixerOpen" and the four others) find the
+// probe's own mixer: device 0 with a wave-output line whose peak meter
+// control reads the two values given (the first channel's, the second's).
+// The thread result is 1 when the look-up is taken over.
+struct MixerRequest {
+  int32_t left;
+  int32_t right;
+};
+
 // MeasureTexts: every visible direct child of `window` that shows its text as
 // a label (static text, push button, check box, radio button, group box),
 // with the pixels the text takes in the control's own font and the pixels

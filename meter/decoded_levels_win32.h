@@ -1,0 +1,36 @@
+// Levels of compressed sound: the bytes handed to the wave device are
+// converted once more, through the audio compression manager, to 16-bit PCM
+// of the file's channels and rate, and that PCM is measured.
+#pragma once
+#include <windows.h>
+
+#include <cstddef>
+#include <cstdint>
+
+#include "meter/levels.h"
+
+// Opens the conversion for a run of the format record as read from the file
+// (before the playing rate changes it; the rate only changes how fast the
+// device plays). Closes a previous one first. Does nothing for a format the
+// scan reads itself, or where no converter takes it: the meter then has no
+// decoded source.
+void OpenDecodedLevels(const uint8_t* record, size_t size);
+void CloseDecodedLevels();
+bool DecodedLevelsOpen();
+
+enum DecodedResult {
+  DECODED_LEVELS,   // peaks of the PCM the bytes gave
+  DECODED_PENDING,  // nothing came out yet (the decoder is still filling up)
+  DECODED_NONE,     // the conversion failed, or the stream has stopped giving sound
+};
+
+// Converts the next bytes of the stream, in order, piece by piece through a
+// small buffer, and finds the peaks of the PCM (16-bit units).
+DecodedResult MeasureDecoded(const uint8_t* data, long bytes, ChannelPeaks& peaks);
+
+// Sound time of the PCM converted since the open, in ms.
+double DecodedMilliseconds();
+
+// Whether the meter's decoded source is switched off for a comparison of
+// costs. Only test builds read the switch (TAPEON_METER_SOURCE_OFF).
+bool DecodedLevelsSwitchedOff();
