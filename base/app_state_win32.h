@@ -62,6 +62,7 @@ struct AppState {
   DWORD BytesPerSec = 0;
   int sample_bits = 0;
   int khz = 0;
+  int channels = 0;
   WORD format_tag = 0;
   DWORD played_bytes = 0;
   DWORD run_start_time = 0, pause_time = 0;

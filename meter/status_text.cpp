@@ -38,6 +38,7 @@ DisplayFormat MakeDisplayFormat(uint16_t format_tag, uint16_t channels, uint32_t
   d.sample_bits = IsOggVorbisTag(format_tag) ? 0 : bits_per_sample;
   d.format_tag = format_tag;
   d.sample_class = SampleClassOf(channels, bits_per_sample);
+  d.channels = channels;
   return d;
 }
 

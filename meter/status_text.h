@@ -16,6 +16,7 @@ struct DisplayFormat {
   int sample_bits = 0;
   uint16_t format_tag = 0;
   int sample_class = 0;
+  int channels = 0;  // as the format says (the meter shows two at most)
 };
 // bits_per_sample is 0 for a record too short to hold it.
 DisplayFormat MakeDisplayFormat(uint16_t format_tag, uint16_t channels, uint32_t samples_per_sec,

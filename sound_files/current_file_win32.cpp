@@ -27,6 +27,7 @@ void TakeCurrentFormat(const FormatRecord* format) {
   app.BytesPerSec = d.BytesPerSec;
   app.blockalign = d.blockalign;
   app.khz = d.khz;
+  app.channels = d.channels;
   app.sample_bits = d.sample_bits;
   app.format_tag = d.format_tag;
   app.meter.sample_class = d.sample_class;

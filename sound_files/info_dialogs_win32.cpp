@@ -31,7 +31,7 @@ INT_PTR OnInfoBoxInit(HWND dialog) {
   SetUpThreeD(dialog, nullptr);  // no bordered controls here
   InfoBoxValues values;
   values.khz = app.khz;
-  values.stereo = (app.meter.sample_class & 2) != 0;
+  values.channels = app.channels;
   values.sample_bits = app.sample_bits;
   values.format_tag = app.format_tag;
   values.bytes_per_sec = app.BytesPerSec;

@@ -148,7 +148,7 @@ DialogTexts InfoBoxTexts(const InfoBoxValues& v, const InfoTextMode& mode) {
     t.Set(IDC_INFO_DETAIL, ja::kInfoDetail);
   }
   t.Set(IDC_INFO_FREQ, FormatText("%dkHz", v.khz));
-  t.Set(IDC_INFO_CHAN, v.stereo ? "2" : "1");
+  t.Set(IDC_INFO_CHAN, FormatText("%d", v.channels));
 
   // Wide arithmetic: a hand-made format may claim any byte rate.
   uint64_t bits_per_sec = static_cast<uint64_t>(v.bytes_per_sec) * 8;

@@ -34,7 +34,7 @@ struct InfoTextMode {
 // The display values that the open derived from the current format.
 struct InfoBoxValues {
   int khz = 0;                 // sample rate to the nearest kHz
-  bool stereo = false;         // the channel code's stereo bit
+  int channels = 0;            // as the format says (more than two too)
   int sample_bits = 0;         // 0 for Ogg Vorbis tags
   uint16_t format_tag = 0;
   uint32_t bytes_per_sec = 0;  // BytesPerSec

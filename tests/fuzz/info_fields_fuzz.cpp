@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::memcpy(&values.data_total, data + 16, 4);
     values.sample_bits = data[20];
     values.khz = data[21];
-    values.stereo = data[22] & 1;
+    values.channels = data[22];
     InfoBoxTexts(values, mode);
   }
   return 0;

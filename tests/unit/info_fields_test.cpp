@@ -348,7 +348,7 @@ TEST(InfoDetailFields, ChunkSizesPastTheEnd) {
 }
 
 TEST(InfoBoxFields, PcmFile) {
-  InfoBoxValues v{44, true, 16, 1, 176400, 176400 * 10};
+  InfoBoxValues v{44, 2, 16, 1, 176400, 176400 * 10};
   DialogTexts t = InfoBoxTexts(v, {});
   ExpectTexts(t, {
       {IDC_INFO_FREQ, "44kHz"},
@@ -360,7 +360,11 @@ TEST(InfoBoxFields, PcmFile) {
   EXPECT_FALSE(t.Has(IDC_INFO_TIME_LABEL));
   EXPECT_FALSE(t.Has(IDC_INFO_DETAIL));
 
-  v.stereo = false;
+  // Every channel of the file counts, not only the two the meter shows.
+  v.channels = 6;
+  EXPECT_EQ(InfoBoxTexts(v, {}).Get(IDC_INFO_CHAN), "6");
+
+  v.channels = 1;
   DialogTexts ja_texts = InfoBoxTexts(v, {true, false});
   ExpectTexts(ja_texts, {
       {IDC_INFO_CHAN, "1"},
@@ -377,7 +381,7 @@ TEST(InfoBoxFields, PcmFile) {
 }
 
 TEST(InfoBoxFields, CompressedStreams) {
-  InfoBoxValues mp3{44, true, 0, 0x55, 16000, 2048 * 1024 + 1000};
+  InfoBoxValues mp3{44, 2, 0, 0x55, 16000, 2048 * 1024 + 1000};
   DialogTexts t = InfoBoxTexts(mp3, {});
   EXPECT_EQ(t.Get(IDC_INFO_RATE), "  128 kbps");
   EXPECT_FALSE(t.Has(IDC_INFO_RATE_LABEL));

@@ -11,7 +11,8 @@
 // every step worked, 2 when the input device refused the format (no sound).
 //
 // The program links the product's library; the texts and message boxes, the
-// status display and the transport clean-up are small stand-ins defined here,
+// status display, the meter's format and the transport clean-up are small
+// stand-ins defined here,
 // which the linker takes before the library's own (their files are then not
 // linked at all), so that no box waits for a user.
 #include <windows.h>
@@ -24,6 +25,7 @@
 #include "audio/transport_win32.h"
 #include "base/app_state_win32.h"
 #include "base/ui_text_win32.h"
+#include "meter/measure_win32.h"
 #include "meter/status_win32.h"
 #include "sound_files/current_file_win32.h"
 #include "sound_files/wave_file_win32.h"
@@ -50,6 +52,7 @@ int ShowMessageBox(HWND, const char* text, const char*, UINT) {
   return IDNO;
 }
 void ShowNewFormat() {}
+void SetMeterFormat(const void*, size_t) {}
 void RefreshCapacity() {}
 void AbandonTransport() {
   if (app.file_mmio) mmioClose(app.file_mmio, 0);
