@@ -5,8 +5,9 @@
 // Prints one line. Exit code 0 when the device took the file's sound from
 // TAPEON (for Ogg Vorbis the stream itself: the wave mapper converts it
 // through the codec, so a device that accepts it plays it) and TAPEON ended
-// by itself after the file; 3 when it showed a message instead (the line
-// holds its text); 1 otherwise.
+// by itself after the file (after its level report, if it showed one); 3
+// when it showed another message instead (the line holds its text); 1
+// otherwise.
 #include <windows.h>
 
 #include <cstdio>
@@ -41,10 +42,18 @@ int main(int argc, char** argv) {
   // up), which is why the file must last a few seconds.
   const std::string watched = dir.File("device.raw");
   const bool watching = app.WatchPlayback(watched);
-  bool message = false;
-  WaitUntil([&] { return app.Exited() || (message = !app.Dialogs().empty()); }, kRunTimeoutMs);
-  if (message) {
+  // The level report at the end of the file is part of playing it (and says
+  // the meter measured the decoded sound); any other box is a failure.
+  std::string report;
+  for (;;) {
+    bool message = false;
+    WaitUntil([&] { return app.Exited() || (message = !app.Dialogs().empty()); }, kRunTimeoutMs);
+    if (!message) break;
     std::optional<MessageBoxInfo> box = app.AnswerMessageBox(IDOK);
+    if (box && report.empty() && box->text.rfind("Max level", 0) == 0) {
+      report = box->text;
+      continue;
+    }
     std::printf("message: %s\n", box ? box->text.c_str() : "(unreadable)");
     app.CloseAndWait();
     return 3;
@@ -60,8 +69,12 @@ int main(int argc, char** argv) {
   const bool whole = !taken.empty() && file.size() >= taken.size() &&
                      file.compare(file.size() - taken.size(), taken.size(), taken) == 0;
   const DWORD code = app.ExitCode();
-  std::printf("played: the device took %zu of the file's %zu bytes%s, exit code %lu%s\n", taken.size(), file.size(),
+  for (char& c : report) {
+    if (c == '\n') c = ' ';
+  }
+  std::printf("played: the device took %zu of the file's %zu bytes%s, exit code %lu%s%s\n", taken.size(), file.size(),
               whole ? ", its end unchanged" : ", NOT its end", static_cast<unsigned long>(code),
-              watching ? "" : " (the probe could not watch)");
+              watching ? "" : " (the probe could not watch)",
+              report.empty() ? "" : ("; level report \"" + report + "\"").c_str());
   return watching && whole && code == 0 ? 0 : 1;
 }
