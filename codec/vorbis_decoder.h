@@ -66,7 +66,7 @@ class VorbisDecoder {
   static constexpr size_t kMaxEstimate = 256u * 1024 * 1024;
 
   // The WAVE speaker mask of `channels` channels in the order handed out
-  // (the layouts the Vorbis specification gives for 1 to 8 channels).
+  // (the layouts Vorbis streams use for 1 to 8 channels).
   static uint32_t WaveChannelMask(int channels);
 
  private:

@@ -214,6 +214,19 @@ struct Extremes {
   Sample low[2];
 };
 
+// Folds the lane-wise extremes of the first `bytes` bytes (see LaneExtremes)
+// of 4-byte samples into e: in stereo the lanes alternate left and right.
+template <class Vector, class Sample>
+void AddLaneExtremes(const uint8_t* data, size_t bytes, bool stereo, Extremes<Sample>& e) {
+  Sample high[4], low[4];
+  LaneExtremes<Vector>(data, bytes, high, low);
+  for (int k = 0; k < 4; ++k) {
+    const int c = stereo ? (k & 1) : 0;
+    e.high[c] = high[k] > e.high[c] ? high[k] : e.high[c];
+    e.low[c] = low[k] < e.low[c] ? low[k] : e.low[c];
+  }
+}
+
 inline int32_t Int24At(const uint8_t* p) {
   // Sign-extend through the top byte of a 32-bit value.
   return static_cast<int32_t>(static_cast<uint32_t>(p[0]) << 8 | static_cast<uint32_t>(p[1]) << 16 |
@@ -328,30 +341,14 @@ ChannelPeaks ScanPcmPeaks(const PcmLayout& layout, const uint8_t* data, long byt
     if (layout.is_float) {
       Extremes<float> e = FrameExtremes<float, FloatAt>(data + grouped, (count - grouped) / frame_bytes, frame_bytes,
                                                         second, 1, 0.0f, 0.0f);
-      if (grouped > 0) {
-        float high[4], low[4];
-        LaneExtremes<FloatVector>(data, grouped, high, low);
-        for (int k = 0; k < 4; ++k) {
-          const int c = stereo ? (k & 1) : 0;
-          e.high[c] = high[k] > e.high[c] ? high[k] : e.high[c];
-          e.low[c] = low[k] < e.low[c] ? low[k] : e.low[c];
-        }
-      }
+      if (grouped > 0) AddLaneExtremes<FloatVector>(data, grouped, stereo, e);
       peaks.left = FloatLevel(e.high[0], e.low[0]);
       if (stereo) peaks.right = FloatLevel(e.high[1], e.low[1]);
       return peaks;
     }
     Extremes<int32_t> e = FrameExtremes<int32_t, Int32At>(data + grouped, (count - grouped) / frame_bytes,
                                                           frame_bytes, second, 1, 0, 0);
-    if (grouped > 0) {
-      int32_t high[4], low[4];
-      LaneExtremes<LongVector>(data, grouped, high, low);
-      for (int k = 0; k < 4; ++k) {
-        const int c = stereo ? (k & 1) : 0;
-        e.high[c] = high[k] > e.high[c] ? high[k] : e.high[c];
-        e.low[c] = low[k] < e.low[c] ? low[k] : e.low[c];
-      }
-    }
+    if (grouped > 0) AddLaneExtremes<LongVector>(data, grouped, stereo, e);
     peaks.left = IntegerLevel(e.high[0], e.low[0], 16);
     if (stereo) peaks.right = IntegerLevel(e.high[1], e.low[1], 16);
     return peaks;
