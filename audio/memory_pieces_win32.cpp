@@ -1,5 +1,6 @@
 #include "audio/memory_pieces_win32.h"
 
+#include "audio/converted_output_win32.h"
 #include "audio/memory_pieces.h"
 #include "audio/transport_math.h"
 #include "base/app_state_win32.h"
@@ -22,7 +23,7 @@ bool QueueNextPiece(WAVEHDR* header, int index) {
   header->lpData = app.block_data[kMemoryBlock] + next_offset;
   header->dwBufferLength = length;
   header->dwUser = MakeUserWord(index, next_offset + length >= total_bytes);
-  if (waveOutPrepareHeader(app.wave_out, header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
+  if (PrepareOutputHeader(header) != MMSYSERR_NOERROR) {
     header->lpData = nullptr;
     return false;
   }

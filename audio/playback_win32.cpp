@@ -4,7 +4,9 @@
 
 #include <cstdio>
 #include <optional>
+#include <vector>
 
+#include "audio/converted_output_win32.h"
 #include "audio/memory_pieces_win32.h"
 #include "audio/transport_internal_win32.h"
 #include "audio/transport_math.h"
@@ -64,11 +66,18 @@ bool ApplyRateToFormat() {
   return true;
 }
 
-MMRESULT OpenOutputDevice() {
+// Opens the output through the wave mapper; where it cannot convert a
+// compressed format, with the PCM the file converts to, converted here.
+// file_record: the format record as read from the file.
+MMRESULT OpenOutputDevice(const std::vector<uint8_t>& file_record) {
   for (;;) {
     const MMRESULT result =
         waveOutOpen(&app.wave_out, WAVE_MAPPER, reinterpret_cast<const WAVEFORMATEX*>(app.pFormat),
                     reinterpret_cast<DWORD_PTR>(app.main_window), 0, CALLBACK_WINDOW);
+    if (result == WAVERR_BADFORMAT &&
+        OpenConvertedOutput(file_record, app.pFormat->wf.nSamplesPerSec) == MMSYSERR_NOERROR) {
+      return MMSYSERR_NOERROR;
+    }
     if (result == WAVERR_BADFORMAT && app.pFormat->wf.nSamplesPerSec == 48000) {
       app.pFormat->wf.nSamplesPerSec = 44100;
       continue;
@@ -94,7 +103,7 @@ void RefillBlock(WAVEHDR* header, int index, DWORD bytes) {
   header->dwBufferLength = block_length[index];
   header->dwFlags = 0;
   if (app.data_count == 0) header->dwUser |= END_MARK;
-  if (waveOutPrepareHeader(app.wave_out, header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
+  if (PrepareOutputHeader(header) != MMSYSERR_NOERROR) {
     header->lpData = nullptr;
     return;
   }
@@ -144,8 +153,8 @@ bool PreparePlaybackRun() {
 
 // Opens the wave output for the run's format; the format record is not
 // needed after it.
-bool OpenPlaybackDevice() {
-  const MMRESULT opened = OpenOutputDevice();
+bool OpenPlaybackDevice(const std::vector<uint8_t>& file_record) {
+  const MMRESULT opened = OpenOutputDevice(file_record);
   FreeFormatRecord();
   if (opened == MMSYSERR_NOERROR) return true;
   ReportOpenFailure(opened);
@@ -214,7 +223,7 @@ const char* QueueFirstBlocks(FirstBlockCosts& costs) {
     const bool last =
         ((i < 3 && block_length[i + 1] == 0) || (i == 3 && app.data_count == 0)) && !MemoryPiecesLeft();
     header->dwUser = MakeUserWord(i, last);
-    if (waveOutPrepareHeader(app.wave_out, header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
+    if (PrepareOutputHeader(header) != MMSYSERR_NOERROR) {
       return PickId(IDS_HEADER_FAILED, ja::audio::kHeaderFailed);
     }
     costs.prepare = Elapsed(t1);
@@ -248,9 +257,12 @@ void StartPlayback() {
     CloseSoundFile();
     if (!OpenForPlay()) return;  // the open has cleaned up after itself
   }
-  // The meter converts the file's own format; the rate changes the record.
-  OpenDecodedLevels(reinterpret_cast<const uint8_t*>(app.pFormat), app.format_size);
-  if (!PreparePlaybackRun() || !OpenPlaybackDevice()) {
+  // The meter (and a playback that converts the file itself) converts the
+  // file's own format; the rate changes the record.
+  const uint8_t* record = reinterpret_cast<const uint8_t*>(app.pFormat);
+  const std::vector<uint8_t> file_record(record, record + app.format_size);
+  OpenDecodedLevels(file_record.data(), file_record.size());
+  if (!PreparePlaybackRun() || !OpenPlaybackDevice(file_record)) {
     AbandonPlaybackStart();
     return;
   }

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <optional>
 
+#include "audio/converted_output_win32.h"
 #include "audio/transport_internal_win32.h"
 #include "audio/transport_math.h"
 #include "base/app_state_win32.h"
@@ -141,7 +142,10 @@ void RestoreScreenSaver() {
 
 }  // namespace
 
-void CloseOutputDevice() { CloseWaveDevice(app.wave_out, waveOutReset, waveOutUnprepareHeader, waveOutClose); }
+void CloseOutputDevice() {
+  CloseWaveDevice(app.wave_out, waveOutReset, waveOutUnprepareHeader, waveOutClose);
+  CloseConvertedOutput();
+}
 
 // ---- shared pieces ----
 

@@ -16,6 +16,7 @@
 #include "resources/resource_ids.h"
 #include "sound_files/analysis_replay_win32.h"
 #include "sound_files/current_file_win32.h"
+#include "sound_files/device_pcm_win32.h"
 #include "sound_files/disk_space_win32.h"
 #include "sound_files/mmio_riff_file_win32.h"
 #include "sound_files/repair_win32.h"
@@ -68,6 +69,11 @@ bool QueryOutputDevice() {
     const MMRESULT result = waveOutOpen(nullptr, WAVE_MAPPER, reinterpret_cast<LPCWAVEFORMATEX>(app.pFormat), 0, 0,
                                         WAVE_FORMAT_QUERY);
     if (result == MMSYSERR_NOERROR) return true;
+    // A compressed format the mapper cannot convert plays as the PCM its
+    // codec suggests, converted by the playback itself.
+    if (result == WAVERR_BADFORMAT && !DevicePcmFor(reinterpret_cast<const uint8_t*>(app.pFormat), app.format_size).empty()) {
+      return true;
+    }
     RefreshCapacity();
     switch (NextPlayQueryStep(result, CurrentRecord(), app.windows_version)) {
       case QueryStep::RETRY_44100:

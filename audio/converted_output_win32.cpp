@@ -1,0 +1,112 @@
+#include "audio/converted_output_win32.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "audio/transport_math.h"
+#include "base/acm_stream_win32.h"
+#include "base/app_state_win32.h"
+#include "sound_files/device_pcm_win32.h"
+
+namespace {
+
+// Source bytes per conversion call, and the most PCM believed of one call.
+constexpr DWORD kSourcePiece = 16384;
+constexpr DWORD kLargestDestination = 4u << 20;
+
+// The PCM of one block, for as long as the device holds it.
+struct Slot {
+  uint8_t* data = nullptr;
+  size_t capacity = 0;
+  size_t used = 0;
+  const WAVEHDR* header = nullptr;  // the header last prepared with it
+};
+
+AcmStream stream;
+Slot slots[kBlockCount];
+bool converting = false;
+
+int SlotOf(const WAVEHDR* header) {
+  for (int i = 0; i < kBlockCount; ++i) {
+    if (app.block_header[i] == header) return i;
+  }
+  return -1;
+}
+
+// Makes room for `count` more bytes in the slot (and a data area even for
+// none); false when no memory is left.
+bool Reserve(Slot& slot, size_t count) {
+  if (slot.data && slot.used + count <= slot.capacity) return true;
+  size_t capacity = slot.capacity ? slot.capacity : 65536;
+  while (capacity < slot.used + count) capacity *= 2;
+  auto* grown = static_cast<uint8_t*>(realloc(slot.data, capacity));
+  if (!grown) return false;
+  slot.data = grown;
+  slot.capacity = capacity;
+  return true;
+}
+
+bool Append(Slot& slot, const uint8_t* bytes, DWORD count) {
+  if (!Reserve(slot, count)) return false;
+  memcpy(slot.data + slot.used, bytes, count);
+  slot.used += count;
+  return true;
+}
+
+}  // namespace
+
+MMRESULT OpenConvertedOutput(const std::vector<uint8_t>& file_record, DWORD device_rate) {
+  CloseConvertedOutput();
+  std::vector<uint8_t> pcm = DevicePcmFor(file_record.data(), file_record.size());
+  if (pcm.empty() || device_rate == 0) return WAVERR_BADFORMAT;
+  std::vector<uint8_t> device_pcm = pcm;
+  auto* played = reinterpret_cast<WAVEFORMATEX*>(device_pcm.data());
+  played->nSamplesPerSec = device_rate;
+  played->nAvgBytesPerSec = device_rate * played->nBlockAlign;
+  const MMRESULT opened = waveOutOpen(&app.wave_out, WAVE_MAPPER, played,
+                                      reinterpret_cast<DWORD_PTR>(app.main_window), 0, CALLBACK_WINDOW);
+  if (opened != MMSYSERR_NOERROR) {
+    app.wave_out = nullptr;
+    return opened;
+  }
+  const std::vector<uint8_t> source = AcmSourceRecord(file_record.data(), file_record.size());
+  if (!stream.Open(reinterpret_cast<const WAVEFORMATEX*>(source.data()),
+                   reinterpret_cast<const WAVEFORMATEX*>(pcm.data()), kSourcePiece, kLargestDestination)) {
+    waveOutClose(app.wave_out);
+    app.wave_out = nullptr;
+    return WAVERR_BADFORMAT;
+  }
+  converting = true;
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT PrepareOutputHeader(WAVEHDR* header) {
+  if (!converting) return waveOutPrepareHeader(app.wave_out, header, sizeof(WAVEHDR));
+  const int index = SlotOf(header);
+  if (index < 0 || !header->lpData) return MMSYSERR_INVALPARAM;
+  Slot& slot = slots[index];
+  slot.used = 0;
+  bool room = Reserve(slot, 0);
+  const bool end = IsLastBlock(static_cast<uint32_t>(header->dwUser));
+  const bool converted = stream.Convert(reinterpret_cast<const uint8_t*>(header->lpData), header->dwBufferLength, end,
+                                        [&](const uint8_t* pcm, DWORD bytes) { room = room && Append(slot, pcm, bytes); });
+  if (!room) return MMSYSERR_NOMEM;
+  if (!converted) return MMSYSERR_ERROR;
+  header->lpData = reinterpret_cast<LPSTR>(slot.data);
+  header->dwBufferLength = static_cast<DWORD>(slot.used);
+  slot.header = header;
+  return waveOutPrepareHeader(app.wave_out, header, sizeof(WAVEHDR));
+}
+
+void CloseConvertedOutput() {
+  if (!converting) return;
+  converting = false;
+  stream.Close();
+  for (Slot& slot : slots) {
+    // A device lost before it handed a block back keeps it queued.
+    const bool held = slot.header && (slot.header->dwFlags & WHDR_INQUEUE) &&
+                      slot.header->lpData == reinterpret_cast<LPSTR>(slot.data);
+    if (!held) free(slot.data);
+    slot = Slot();
+  }
+}

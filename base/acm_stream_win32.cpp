@@ -1,0 +1,174 @@
+// Conversions through the audio compression manager, looked up at run time.
+#include "base/acm_stream_win32.h"
+
+#include <cstring>
+
+namespace {
+
+typedef MMRESULT(WINAPI* StreamOpenFn)(LPHACMSTREAM, HACMDRIVER, LPWAVEFORMATEX, LPWAVEFORMATEX, LPWAVEFILTER,
+                                       DWORD_PTR, DWORD_PTR, DWORD);
+typedef MMRESULT(WINAPI* StreamCloseFn)(HACMSTREAM, DWORD);
+typedef MMRESULT(WINAPI* StreamSizeFn)(HACMSTREAM, DWORD, LPDWORD, DWORD);
+typedef MMRESULT(WINAPI* StreamHeaderFn)(HACMSTREAM, LPACMSTREAMHEADER, DWORD);
+typedef MMRESULT(WINAPI* FormatSuggestFn)(HACMDRIVER, LPWAVEFORMATEX, LPWAVEFORMATEX, DWORD, DWORD);
+
+// Block-coded formats convert whole blocks: a piece holds at least one.
+constexpr DWORD kLargestBlock = 65536;
+// KSDATAFORMAT_SUBTYPE_PCM, the sub-format of extensible PCM.
+constexpr GUID kSubtypePcm = {0x00000001, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
+// Room for the largest PCM record a codec may suggest (extensible: 40 bytes).
+constexpr DWORD kSuggestedRecordBytes = 64;
+
+struct Library {
+  bool tried = false;
+  StreamOpenFn open = nullptr;
+  StreamCloseFn close = nullptr;
+  StreamSizeFn size = nullptr;
+  StreamHeaderFn prepare = nullptr;
+  StreamHeaderFn unprepare = nullptr;
+  StreamHeaderFn convert = nullptr;
+  FormatSuggestFn suggest = nullptr;
+};
+
+Library library;
+
+template <class Function>
+Function Find(HMODULE module, const char* name) {
+  return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+}
+
+// The library's functions, or nullptr where it or one of them is missing.
+// It stays loaded for the life of the program.
+const Library* Acm() {
+  if (!library.tried) {
+    library.tried = true;
+    HMODULE module = LoadLibraryA("MSACM32.DLL");
+    if (reinterpret_cast<UINT_PTR>(module) >= 32) {
+      library.open = Find<StreamOpenFn>(module, "acmStreamOpen");
+      library.close = Find<StreamCloseFn>(module, "acmStreamClose");
+      library.size = Find<StreamSizeFn>(module, "acmStreamSize");
+      library.prepare = Find<StreamHeaderFn>(module, "acmStreamPrepareHeader");
+      library.unprepare = Find<StreamHeaderFn>(module, "acmStreamUnprepareHeader");
+      library.convert = Find<StreamHeaderFn>(module, "acmStreamConvert");
+      library.suggest = Find<FormatSuggestFn>(module, "acmFormatSuggest");
+    }
+  }
+  const Library& l = library;
+  const bool whole = l.open && l.close && l.size && l.prepare && l.unprepare && l.convert && l.suggest;
+  return whole ? &library : nullptr;
+}
+
+}  // namespace
+
+std::vector<uint8_t> AcmSourceRecord(const uint8_t* record, size_t size) {
+  std::vector<uint8_t> copy(size < sizeof(WAVEFORMATEX) ? sizeof(WAVEFORMATEX) : size, 0);
+  if (record && size > 0) memcpy(copy.data(), record, size);
+  auto* format = reinterpret_cast<WAVEFORMATEX*>(copy.data());
+  if (size < sizeof(WAVEFORMATEX) || sizeof(WAVEFORMATEX) + format->cbSize > size) {
+    format->cbSize = static_cast<WORD>(size > sizeof(WAVEFORMATEX) ? size - sizeof(WAVEFORMATEX) : 0);
+  }
+  return copy;
+}
+
+std::vector<uint8_t> SuggestAcmPcm(const std::vector<uint8_t>& source) {
+  const Library* acm = Acm();
+  if (!acm || source.size() < sizeof(WAVEFORMATEX)) return {};
+  std::vector<uint8_t> source_copy(source);  // the call takes a writable record
+  std::vector<uint8_t> pcm(kSuggestedRecordBytes, 0);
+  auto* from = reinterpret_cast<WAVEFORMATEX*>(source_copy.data());
+  auto* to = reinterpret_cast<WAVEFORMATEX*>(pcm.data());
+  if (acm->suggest(nullptr, from, to, kSuggestedRecordBytes, 0) != MMSYSERR_NOERROR) return {};
+  // Only PCM, or extensible PCM whose record is whole, is taken; the codec's
+  // answer is not trusted beyond the room it was given.
+  if (to->nChannels == 0 || to->nSamplesPerSec == 0 || to->nBlockAlign == 0) return {};
+  if (to->wFormatTag == WAVE_FORMAT_PCM) {
+    pcm.resize(sizeof(WAVEFORMATEX));
+    to->cbSize = 0;
+    return pcm;
+  }
+  if (to->wFormatTag != WAVE_FORMAT_EXTENSIBLE ||
+      to->cbSize < sizeof(WAVEFORMATEXTENSIBLE) - sizeof(WAVEFORMATEX)) {
+    return {};
+  }
+  const auto* extensible = reinterpret_cast<const WAVEFORMATEXTENSIBLE*>(to);
+  if (memcmp(&extensible->SubFormat, &kSubtypePcm, sizeof kSubtypePcm) != 0) return {};
+  pcm.resize(sizeof(WAVEFORMATEXTENSIBLE));
+  to->cbSize = sizeof(WAVEFORMATEXTENSIBLE) - sizeof(WAVEFORMATEX);
+  return pcm;
+}
+
+bool AcmStream::Open(const WAVEFORMATEX* from, const WAVEFORMATEX* to, DWORD piece, DWORD largest_out) {
+  Close();
+  const Library* acm = Acm();
+  if (!acm || !from || !to || from->nChannels == 0 || from->nSamplesPerSec == 0) return false;
+  if (from->nBlockAlign > kLargestBlock) return false;
+  HACMSTREAM stream = nullptr;
+  if (acm->open(&stream, nullptr, const_cast<WAVEFORMATEX*>(from), const_cast<WAVEFORMATEX*>(to), nullptr, 0, 0, 0) !=
+          MMSYSERR_NOERROR ||
+      !stream) {
+    return false;
+  }
+  stream_ = stream;
+  if (from->nBlockAlign > 1) piece = (piece + from->nBlockAlign - 1) / from->nBlockAlign * from->nBlockAlign;
+  DWORD out = 0;
+  if (acm->size(stream, piece, &out, ACM_STREAMSIZEF_SOURCE) != MMSYSERR_NOERROR || out == 0 || out > largest_out) {
+    Close();
+    return false;
+  }
+  source_.assign(piece, 0);
+  destination_.assign(out, 0);
+  staged_ = 0;
+  started_ = false;
+  header_ = ACMSTREAMHEADER();
+  header_.cbStruct = sizeof header_;
+  header_.pbSrc = source_.data();
+  header_.cbSrcLength = piece;
+  header_.pbDst = destination_.data();
+  header_.cbDstLength = out;
+  prepared_ = acm->prepare(stream_, &header_, 0) == MMSYSERR_NOERROR;
+  if (!prepared_) Close();
+  return prepared_;
+}
+
+void AcmStream::Close() {
+  const Library* acm = Acm();
+  if (stream_ && acm) {
+    if (prepared_) {
+      header_.cbSrcLength = static_cast<DWORD>(source_.size());
+      header_.cbDstLength = static_cast<DWORD>(destination_.size());
+      acm->unprepare(stream_, &header_, 0);
+    }
+    acm->close(stream_, 0);
+  }
+  stream_ = nullptr;
+  prepared_ = false;
+  staged_ = 0;
+  // The buffers go with the stream.
+  std::vector<uint8_t>().swap(source_);
+  std::vector<uint8_t>().swap(destination_);
+}
+
+bool AcmStream::ConvertStaged(bool end, DWORD& out) {
+  out = 0;
+  const Library* acm = Acm();
+  if (!is_open() || !acm) return false;
+  ACMSTREAMHEADER& h = header_;
+  h.cbSrcLength = staged_;
+  h.cbDstLength = static_cast<DWORD>(destination_.size());
+  h.cbSrcLengthUsed = 0;
+  h.cbDstLengthUsed = 0;
+  DWORD flags = end ? ACM_STREAMCONVERTF_END : ACM_STREAMCONVERTF_BLOCKALIGN;
+  if (!started_) flags |= ACM_STREAMCONVERTF_START;
+  started_ = true;
+  if (acm->convert(stream_, &h, flags) != MMSYSERR_NOERROR) return false;
+  // The driver's counts are not trusted beyond the buffers.
+  DWORD used = h.cbSrcLengthUsed <= staged_ ? h.cbSrcLengthUsed : staged_;
+  out = h.cbDstLengthUsed <= h.cbDstLength ? h.cbDstLengthUsed : h.cbDstLength;
+  // What the converter left (a partial block) waits for the next bytes; a
+  // full piece it takes nothing of is dropped, or it would stay stuck; after
+  // the last bytes nothing waits.
+  if ((used == 0 && staged_ == source_.size()) || end) used = staged_;
+  memmove(source_.data(), source_.data() + used, staged_ - used);
+  staged_ -= used;
+  return true;
+}
