@@ -88,8 +88,10 @@ MMRESULT PrepareOutputHeader(WAVEHDR* header) {
   slot.used = 0;
   bool room = Reserve(slot, 0);
   const bool end = IsLastBlock(static_cast<uint32_t>(header->dwUser));
-  const bool converted = stream.Convert(reinterpret_cast<const uint8_t*>(header->lpData), header->dwBufferLength, end,
-                                        [&](const uint8_t* pcm, DWORD bytes) { room = room && Append(slot, pcm, bytes); });
+  const auto* bytes_in = reinterpret_cast<const uint8_t*>(header->lpData);
+  const bool converted = stream.Convert(bytes_in, header->dwBufferLength, end, [&](const uint8_t* pcm, DWORD bytes) {
+    room = room && Append(slot, pcm, bytes);
+  });
   if (!room) return MMSYSERR_NOMEM;
   if (!converted) return MMSYSERR_ERROR;
   header->lpData = reinterpret_cast<LPSTR>(slot.data);

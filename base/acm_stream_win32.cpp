@@ -82,8 +82,8 @@ std::vector<uint8_t> SuggestAcmPcm(const std::vector<uint8_t>& source) {
   // answer is not trusted beyond the room it was given.
   if (to->nChannels == 0 || to->nSamplesPerSec == 0 || to->nBlockAlign == 0) return {};
   if (to->wFormatTag == WAVE_FORMAT_PCM) {
-    pcm.resize(sizeof(WAVEFORMATEX));
     to->cbSize = 0;
+    pcm.resize(sizeof(WAVEFORMATEX));
     return pcm;
   }
   if (to->wFormatTag != WAVE_FORMAT_EXTENSIBLE ||
@@ -92,8 +92,8 @@ std::vector<uint8_t> SuggestAcmPcm(const std::vector<uint8_t>& source) {
   }
   const auto* extensible = reinterpret_cast<const WAVEFORMATEXTENSIBLE*>(to);
   if (memcmp(&extensible->SubFormat, &kSubtypePcm, sizeof kSubtypePcm) != 0) return {};
-  pcm.resize(sizeof(WAVEFORMATEXTENSIBLE));
   to->cbSize = sizeof(WAVEFORMATEXTENSIBLE) - sizeof(WAVEFORMATEX);
+  pcm.resize(sizeof(WAVEFORMATEXTENSIBLE));
   return pcm;
 }
 
@@ -131,8 +131,10 @@ bool AcmStream::Open(const WAVEFORMATEX* from, const WAVEFORMATEX* to, DWORD pie
 }
 
 void AcmStream::Close() {
-  const Library* acm = Acm();
-  if (stream_ && acm) {
+  // Only an open stream touches the library (a closed one may be destroyed
+  // at exit without it ever having been loaded).
+  const Library* acm = stream_ ? Acm() : nullptr;
+  if (acm) {
     if (prepared_) {
       header_.cbSrcLength = static_cast<DWORD>(source_.size());
       header_.cbDstLength = static_cast<DWORD>(destination_.size());

@@ -71,9 +71,8 @@ bool QueryOutputDevice() {
     if (result == MMSYSERR_NOERROR) return true;
     // A compressed format the mapper cannot convert plays as the PCM its
     // codec suggests, converted by the playback itself.
-    if (result == WAVERR_BADFORMAT && !DevicePcmFor(reinterpret_cast<const uint8_t*>(app.pFormat), app.format_size).empty()) {
-      return true;
-    }
+    const auto* record = reinterpret_cast<const uint8_t*>(app.pFormat);
+    if (result == WAVERR_BADFORMAT && !DevicePcmFor(record, app.format_size).empty()) return true;
     RefreshCapacity();
     switch (NextPlayQueryStep(result, CurrentRecord(), app.windows_version)) {
       case QueryStep::RETRY_44100:
