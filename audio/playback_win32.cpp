@@ -23,6 +23,7 @@
 #include "resources/resource_ids.h"
 #include "sound_files/current_file_win32.h"
 #include "sound_files/wave_file_win32.h"
+#include "sound_files/wide_pcm.h"
 
 namespace {
 
@@ -70,10 +71,14 @@ bool ApplyRateToFormat() {
 // compressed format, with the PCM the file converts to, converted here.
 // file_record: the format record as read from the file.
 MMRESULT OpenOutputDevice(const std::vector<uint8_t>& file_record) {
+  // Wide PCM goes to a device that takes it as it is, else narrowed here: the
+  // mapper's conversions know PCM of 8 and 16 bits only (Wine's tries them
+  // all for several seconds before it refuses 32-bit PCM).
+  const DWORD direct = IsWidePcm(file_record.data(), file_record.size()) ? WAVE_FORMAT_DIRECT : 0;
   for (;;) {
     const MMRESULT result =
         waveOutOpen(&app.wave_out, WAVE_MAPPER, reinterpret_cast<const WAVEFORMATEX*>(app.pFormat),
-                    reinterpret_cast<DWORD_PTR>(app.main_window), 0, CALLBACK_WINDOW);
+                    reinterpret_cast<DWORD_PTR>(app.main_window), 0, CALLBACK_WINDOW | direct);
     if (result == WAVERR_BADFORMAT &&
         OpenConvertedOutput(file_record, app.pFormat->wf.nSamplesPerSec) == MMSYSERR_NOERROR) {
       return MMSYSERR_NOERROR;
