@@ -71,9 +71,9 @@ bool ApplyRateToFormat() {
 // compressed format, with the PCM the file converts to, converted here.
 // file_record: the format record as read from the file.
 MMRESULT OpenOutputDevice(const std::vector<uint8_t>& file_record) {
-  // Wide PCM goes to a device that takes it as it is, else narrowed here: the
-  // mapper's conversions know PCM of 8 and 16 bits only (Wine's tries them
-  // all for several seconds before it refuses 32-bit PCM).
+  // Wide PCM goes to a device that takes it as it is, else narrowed here, not
+  // through the mapper's conversions: Wine's narrows plain 24-bit PCM to 16
+  // bits, and tries for several seconds before it refuses 32-bit PCM.
   const DWORD direct = IsWidePcm(file_record.data(), file_record.size()) ? WAVE_FORMAT_DIRECT : 0;
   for (;;) {
     const MMRESULT result =
