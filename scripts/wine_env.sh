@@ -128,29 +128,25 @@ _wine_env_prepare_prefix() {
        { [ -f "$WINEPREFIX/.tapeon-fonts" ] || [ ! -d /usr/share/wine/fonts ]; } && [ ! -L "$japanese_bitmap" ]; then
       exit 0
     fi
-    # Tahoma, Marlett (the caption buttons) and the bitmap system fonts are
-    # looked for in the prefix's Fonts folder only. Not the Japanese bitmap
-    # "System" (jvgasys.fon): it has no kanji, and while it is there Japanese
-    # dialogs get it and show boxes (older prefixes lose it here).
-    link_fonts() {
-      mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
-      for font in /usr/share/wine/fonts/*; do
-        [ "$(basename "$font")" = jvgasys.fon ] && continue
-        ln -sf "$font" "$WINEPREFIX/drive_c/windows/Fonts/"
-      done
-    }
     if [ ! -f "$WINEPREFIX/.tapeon-created" ] && [ ! -f "$WINEPREFIX/.tapeon-ready" ]; then
       _wine_env_log "preparing Wine prefix $WINEPREFIX (once)"
       WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i </dev/null >"$log" 2>&1 || exit 1
       wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >>"$log" 2>&1 || exit 1
       touch "$WINEPREFIX/.tapeon-created"
     fi
+    # Tahoma, Marlett (the caption buttons) and the bitmap system fonts are
+    # looked for in the prefix's Fonts folder only. Not the Japanese bitmap
+    # "System" (jvgasys.fon): it has no kanji, and while it is there Japanese
+    # dialogs get it and show boxes (older prefixes lose it here). Linked
+    # after the first boot, which sets the fonts of the window metrics as the
+    # tests know them; Wine loads the folder's fonts at every start, so no
+    # second boot (half a minute) is needed for them.
     rm -f "$japanese_bitmap"
-    # The second boot registers the fonts; without Mono and Gecko, as the
-    # first (with them it waits half a minute for what it cannot install).
     if [ ! -f "$WINEPREFIX/.tapeon-fonts" ] && [ -d /usr/share/wine/fonts ]; then
-      link_fonts
-      WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -u </dev/null >>"$log" 2>&1 || exit 1
+      for font in /usr/share/wine/fonts/*; do
+        [ "$(basename "$font")" = jvgasys.fon ] && continue
+        ln -sf "$font" "$WINEPREFIX/drive_c/windows/Fonts/"
+      done
       touch "$WINEPREFIX/.tapeon-fonts"
     fi
     # Wine's bitmap "System" font for code page 932 has no kanji, so Japanese
