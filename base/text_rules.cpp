@@ -118,7 +118,8 @@ bool IsSlash(char c) { return c == '\\' || c == '/'; }
 
 bool StartsNoCase(const char* text, const char* prefix) {
   for (; *prefix; ++text, ++prefix) {
-    if (UpperSingle(static_cast<unsigned char>(*text)) != UpperSingle(static_cast<unsigned char>(*prefix))) return false;
+    if (UpperSingle(static_cast<unsigned char>(*text)) != UpperSingle(static_cast<unsigned char>(*prefix)))
+      return false;
   }
   return true;
 }

@@ -69,10 +69,10 @@ TEST_F(TextRules, SplitPathEverySeparatorAndDoubleByteNames) {
 }
 
 TEST_F(TextRules, NameRulesDevicesLengthsAndUnicodeNames) {
-  for (const char* device : {"NUL", "nul.wav", "NUL.WAV", "C:\\rec\\Con.Txt", "d:/x/aux", "PRN .wav", "COM1", "com9.mp3",
-                             "LPT1:", "lpt9.wav", "C:NUL", "conout$", "CONIN$.wav", "NUL.tar.gz", "\\\\.\\COM1",
-                             "//./pipe/x", "\\\\.\\C:\\a.wav", "\\\\?\\COM1", "\\\\?\\pipe\\x", "\\??\\CON",
-                             "\\\\?\\GLOBALROOT\\Device\\Null", "\\\\?\\C:"}) {
+  for (const char* device :
+       {"NUL", "nul.wav", "NUL.WAV", "C:\\rec\\Con.Txt", "d:/x/aux", "PRN .wav", "COM1", "com9.mp3", "LPT1:",
+        "lpt9.wav", "C:NUL", "conout$", "CONIN$.wav", "NUL.tar.gz", "\\\\.\\COM1", "//./pipe/x", "\\\\.\\C:\\a.wav",
+        "\\\\?\\COM1", "\\\\?\\pipe\\x", "\\??\\CON", "\\\\?\\GLOBALROOT\\Device\\Null", "\\\\?\\C:"}) {
     EXPECT_TRUE(IsDeviceName(device)) << device;
   }
   for (const char* file : {"", "a.wav", "NULL.wav", "CONSOLE", "COM10", "COM", "LPT", "xNUL", "C:\\NUL\\a.wav",
