@@ -85,7 +85,10 @@ uint32_t Syncsafe(const uint8_t bytes[4]) {
 // byte of up to kSearchBytes, and the detail dialog's file is unbuffered.
 class BlockReader {
  public:
-  explicit BlockReader(ByteSource& source) : source_(source), block_(kBlockBytes) {}
+  // A source of source_size bytes: one shorter than a block gets a block as
+  // long as itself.
+  BlockReader(ByteSource& source, uint64_t source_size)
+      : source_(source), block_(static_cast<size_t>(std::min<uint64_t>(source_size, kBlockBytes))) {}
 
   // The bytes from offset on that the block holds (*bytes points at them),
   // read afresh from offset when fewer than `want` are there and the source
@@ -98,8 +101,8 @@ class BlockReader {
     return static_cast<uint32_t>(start_ + filled_ - offset);
   }
 
-  // Exactly count bytes (at most kBlockBytes) at offset; false when the
-  // source ends first.
+  // Exactly count bytes (at most a block) at offset; false when the source
+  // ends first.
   bool Read(uint64_t offset, void* out, uint32_t count) {
     const uint8_t* bytes = nullptr;
     if (View(offset, count, &bytes) < count) return false;
@@ -112,8 +115,8 @@ class BlockReader {
     start_ = offset;
     filled_ = 0;
     if (offset <= 0xFFFFFFFFu && source_.Seek(static_cast<uint32_t>(offset)))
-      filled_ = source_.Read(block_.data(), kBlockBytes);
-    at_end_ = filled_ < kBlockBytes;
+      filled_ = source_.Read(block_.data(), static_cast<uint32_t>(block_.size()));
+    at_end_ = filled_ < block_.size();
   }
 
   ByteSource& source_;
@@ -327,7 +330,7 @@ AnalysisResult AnalyzeMpeg(ByteSource& source, uint32_t data_total, AnalysisRepo
   const uint64_t stream_start = source.Position();
   const uint64_t source_end = std::max<uint64_t>(source.Size(), stream_start);
   const uint64_t stream_end = std::min<uint64_t>(stream_start + data_total, source_end);
-  BlockReader reader(source);
+  BlockReader reader(source, source_end);
   uint64_t sound_end = SoundEnd(reader, stream_start, stream_end);
   uint64_t frame_start = stream_start;
 
