@@ -156,7 +156,7 @@ bool OpenForPlay() {
     if (app.pFormat->wf.nSamplesPerSec == 44100 && khz_of_file == 48) app.pFormat->wf.nSamplesPerSec = 48000;
 
     uint32_t data_total = 0;
-    const OpenFailure located = LocateSoundData(file, id.riff, id.audio_offset, data_total);
+    const OpenFailure located = LocateSoundData(file, id, data_total);
     if (located == OpenFailure::NO_DATA_IN_WAVE) return FailAfterRecord(OpenFailureText(located));
     app.data_total = app.data_count = data_total;
     MeasureDiskSpace(app.file_name);
