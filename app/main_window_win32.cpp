@@ -10,6 +10,7 @@
 #include "audio/codec_probe_win32.h"
 #include "audio/newfile_dialog_win32.h"
 #include "audio/playback_win32.h"
+#include "audio/recorded_sound_win32.h"
 #include "audio/recording_win32.h"
 #include "audio/transport_commands_win32.h"
 #include "audio/transport_win32.h"
@@ -19,6 +20,7 @@
 #include "base/windows_version.h"
 #include "meter/meter_draw_win32.h"
 #include "meter/mixer_win32.h"
+#include "meter/status_text.h"
 #include "meter/status_win32.h"
 #include "resources/ja_app.h"
 #include "resources/resource_ids.h"
@@ -272,6 +274,9 @@ LRESULT CALLBACK tapeon::WNDPROC(HWND window, UINT message, WPARAM wparam, LPARA
     case kPlayListNextMessage:
       OnPlayListNext();
       return 0;
+    case kNameLineMessage:
+      RefreshFileName();
+      return 0;
   }
   return DefWindowProcA(window, message, wparam, lparam);
 }
@@ -344,6 +349,13 @@ void DrawFileName(HDC dc) {
   lstrcpynA(name, file_title, sizeof name);
   PadWithSpaces(name, sizeof name);
   TextOutA(dc, W(), 4 * H(), name, 35);
+  // The dropouts of the recording under way, at the line's right end (over
+  // the end of a name too long for it).
+  if (const uint32_t dropouts = LiveDropoutCount()) {
+    const StatusText text = FormatDropoutStatus(dropouts, app.japanese_ui != 0);
+    const int cells = static_cast<int>(strlen(text.text));
+    TextOutA(dc, (36 - cells) * W(), 4 * H(), text.text, cells);
+  }
   RestoreStatusFont(dc, previous);
   SetWindowTextA(app.main_window, WindowTitle(file_title, app.windows_version).c_str());
 }
