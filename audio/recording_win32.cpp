@@ -32,6 +32,9 @@ double record_mark_ms = 0.0;
 int handler_depth = 0;
 // The pause before a full block is handled, fixed for the run (0: none).
 DWORD pacing_wait = 0;
+// A recording started from the command line reached its time limit: the
+// stop it asked for ends the program.
+bool stop_ends_program = false;
 
 bool OnMemory() { return app.buffer_count == ON_MEMORY; }
 
@@ -389,6 +392,7 @@ void StartRecording(bool standby) {
 
   app.run.Start(standby);
   pending_ending = RunEnding{};
+  stop_ends_program = false;
   record_mark_ms = 0.0;
   app.meter.position_ms = 0.0;  // no tick of this run has run yet
   if (OnMemory()) ShowMeterMessage(standby ? nullptr : Pick(en::audio::kRecording, ja::audio::kRecording));
@@ -412,6 +416,7 @@ void ApplyTimeLimit(double recorded_ms, double margin) {
                                                    app.record_at_start != 0, app.run.paused());
   if (action == TimeLimitAction::kNone) return;
   if (action == TimeLimitAction::kStopAndExit) {
+    stop_ends_program = true;
     PostMessageA(app.main_window, WM_COMMAND, IDM_STOP, 0);
     PostMessageA(app.main_window, WM_COMMAND, IDM_EXIT, 0);
     return;
@@ -422,7 +427,9 @@ void ApplyTimeLimit(double recorded_ms, double margin) {
 
 void StopRecording() {
   app.record_at_start = 0;
-  AskInputToStop(RunEnding{});
+  RunEnding ending;
+  ending.program_ends = stop_ends_program;
+  AskInputToStop(ending);
 }
 
 void EndStoppedRecording() {

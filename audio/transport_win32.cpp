@@ -370,12 +370,13 @@ void EndRun(const RunEnding& ending) {
   if (ending.repair) RepairWave();
   if (idle_controls_off) SetIdleControls(true);
   // The level report, with the dropouts of a recording; with the report off
-  // (or after a failure's own message), the dropouts alone.
+  // (or after a failure's own message), the dropouts alone, unless the
+  // program is ending by itself.
   const DropoutTally none;
   const DropoutTally& dropouts = recorded ? RunDropouts().tally() : none;
   const bool levels = had_run && app.settings.levelwarning && ending.report != RunReport::kNone;
   if (dropouts.count != 0) RedrawNameLine();
-  if (levels || dropouts.count != 0) {
+  if (levels || (dropouts.count != 0 && !ending.program_ends)) {
     ShowLevelReport(ending.report == RunReport::kNoOwner ? nullptr : app.main_window, levels, dropouts);
   }
   if (had_run && ending.next_in_play_list && app.play_at_start) {
@@ -401,5 +402,6 @@ void RemoveEmptyFile() {
 void ShutdownTransport() {
   RunEnding ending;
   ending.report = RunReport::kNoOwner;
+  ending.program_ends = true;
   EndRun(ending);
 }

@@ -47,6 +47,15 @@ long SplicedFrom(const std::string& data, const std::string& delivered, size_t* 
   return static_cast<long>(delivered.size() - data.size());
 }
 
+// TAPEON_fault.EXE (tests/wine/fault_build.h) with a fault asked for in its
+// environment.
+LaunchOptions FaultBuild(const std::string& variable, const std::string& value) {
+  LaunchOptions options;
+  options.program = ModuleDir() + "\\TAPEON_fault.EXE";
+  options.environment = {{variable, value}};
+  return options;
+}
+
 class Recording : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -296,11 +305,13 @@ TEST_F(Recording, TimeLimitPausesAndMovesOn) {
   EXPECT_EQ(app->CloseAndWait(), std::optional<DWORD>(0));
 }
 
+// The fault build holds the input back for a moment: the dropouts, the level
+// report off, show no box that would keep the program from ending.
 TEST_F(Recording, TimeLimitWithRecordOptionStopsAndExits) {
   ASSERT_TRUE(WriteSettings(dir_, {{"OnMem", "0"}, {"levelwarning", "0"}}));
   ASSERT_NO_FATAL_FAILURE(StartSignal());
   const std::string path = dir_.File("limit.wav");
-  auto app = Launch(dir_, path + " /R/S/H/44/T0.05");
+  auto app = Launch(dir_, path + " /R/S/H/44/T0.05", FaultBuild("TAPEON_FAULT_WITHHOLD_INPUT", "6,1500"));
   ASSERT_TRUE(app->WaitForExit(kTimeoutMs)) << "TAPEON must end at the limit";
   EXPECT_EQ(app->ExitCode(), 0u);
   std::optional<Wave> w = ReadWave(path);
@@ -331,15 +342,6 @@ TEST_F(Recording, FullMemoryBlockEndsTheRunWithTheReport) {
   ExpectHeader(*w, 2, 16);
   EXPECT_EQ(w->data_size, 2u * 1048576);
   ExpectTheSignal(*w);
-}
-
-// TAPEON_fault.EXE (tests/wine/fault_build.h) with a fault asked for in its
-// environment.
-LaunchOptions FaultBuild(const std::string& variable, const std::string& value) {
-  LaunchOptions options;
-  options.program = ModuleDir() + "\\TAPEON_fault.EXE";
-  options.environment = {{variable, value}};
-  return options;
 }
 
 // The fault build shows its display timer as this window property.

@@ -1,8 +1,8 @@
 // A streaming recording through TAPEON as a user starts one (/R with a time
-// limit, the level report off), for the busy-machine benchmark: records
-// SECONDS of what the sound server plays into OUT.WAV and prints what TAPEON
-// itself says it lost: the text of the box it shows at the end when it
-// counted dropouts, or that it showed none.
+// limit), for the busy-machine benchmark: records SECONDS of what the sound
+// server plays into OUT.WAV and prints what TAPEON itself says it lost: the
+// dropout line of the level report it shows at the end, or that there was
+// none.
 //   tool_busy_record.exe OUT.WAV SECONDS
 // Exit code 0 when TAPEON ended by itself.
 #include <windows.h>
@@ -24,7 +24,7 @@ int main(int argc, char** argv) {
   }
   const long seconds = std::atol(argv[2]);
   TempDir dir;
-  if (!WriteSettings(dir, {{"OnMem", "0"}, {"levelwarning", "0"}})) return 2;
+  if (!WriteSettings(dir, {{"OnMem", "0"}, {"levelwarning", "1"}})) return 2;
   char minutes[32];
   std::snprintf(minutes, sizeof minutes, "%g", seconds / 60.0);
   auto app = Launch(dir, std::string(argv[1]) + " /R/S/H/44/T" + minutes);
@@ -32,8 +32,10 @@ int main(int argc, char** argv) {
   WaitUntil([&] { return app->Exited() || !app->Dialogs().empty(); }, timeout);
   std::string said = "no dropouts";
   if (!app->Exited()) {
-    if (std::optional<MessageBoxInfo> box = app->AnswerMessageBox(IDOK)) {
-      said = box->text;
+    std::optional<MessageBoxInfo> box = app->AnswerMessageBox(IDOK);
+    const size_t line = box ? box->text.find("\nDropouts") : std::string::npos;
+    if (line != std::string::npos) {
+      said = box->text.substr(line + 1);
       for (char& c : said) c = c == '\n' ? ' ' : c;
     }
   }
