@@ -30,12 +30,13 @@ std::string series_first;
 unsigned series_number = 1;
 std::string previous_name;
 DWORD previous_bytes = 0;
-// The thread of the last flush, while it may still run.
-HANDLE flush_thread = nullptr;
+// 1 while a flush runs on its thread.
+volatile LONG flushing = 0;
 
 DWORD WINAPI FlushThread(void* file) {
   FlushFileBuffers(static_cast<HANDLE>(file));
   CloseHandle(static_cast<HANDLE>(file));
+  InterlockedExchange(&flushing, 0);
   return 0;
 }
 
@@ -143,21 +144,22 @@ bool UpdateRecordingHeader() {
 }
 
 void FlushRecordingFile() {
-  if (!app.file_mmio) return;
-  if (flush_thread) {
-    if (WaitForSingleObject(flush_thread, 0) != WAIT_OBJECT_0) return;
-    CloseHandle(flush_thread);
-    flush_thread = nullptr;
-  }
+  if (!app.file_mmio || InterlockedCompareExchange(&flushing, 1, 0) != 0) return;
   // The multimedia file functions keep the file's handle in adwInfo[0]. The
   // thread flushes a copy of it, which stays valid when the recording closes
   // its file meanwhile.
   MMIOINFO info = {};
-  if (mmioGetInfo(app.file_mmio, &info, 0) != MMSYSERR_NOERROR) return;
   HANDLE copy = nullptr;
-  if (!DuplicateHandle(GetCurrentProcess(), reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(info.adwInfo[0])),
-                       GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS))
+  HANDLE thread = nullptr;
+  if (mmioGetInfo(app.file_mmio, &info, 0) == MMSYSERR_NOERROR &&
+      DuplicateHandle(GetCurrentProcess(), reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(info.adwInfo[0])),
+                      GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+    thread = CreateThread(nullptr, 0, FlushThread, copy, 0, nullptr);
+  }
+  if (thread) {
+    CloseHandle(thread);  // it ends by itself
     return;
-  flush_thread = CreateThread(nullptr, 0, FlushThread, copy, 0, nullptr);
-  if (!flush_thread) CloseHandle(copy);
+  }
+  if (copy) CloseHandle(copy);
+  InterlockedExchange(&flushing, 0);
 }

@@ -45,7 +45,9 @@ cleanup() {
 trap cleanup EXIT
 
 # The index ramp: frame i holds 1000 + i % 30000 and 1000 + i / 30000.
-python3 - "$work/signal.wav" $((2 * seconds + 60)) <<'PY'
+recordings=2
+[ "${TAPEON_ALONE:-0}" = 1 ] && recordings=1
+python3 - "$work/signal.wav" $((recordings * seconds + 60)) <<'PY'
 import struct, sys, wave
 frames = int(sys.argv[2]) * 44100
 w = wave.open(sys.argv[1], 'wb'); w.setnchannels(2); w.setsampwidth(2); w.setframerate(44100)
