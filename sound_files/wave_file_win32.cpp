@@ -154,8 +154,9 @@ bool OpenForPlay() {
     app.data_total = 0;
     app.BytesPerSec = 0;
     MmioRiffFile file(app.file_mmio, app.file_name);
+    // A file of 4 GB or more has no length a 32-bit header can be judged by.
     const uint32_t length = file.Size();
-    const RecordingTail tail = FindRecordingTail(file, length);
+    const RecordingTail tail = length != 0xFFFFFFFFu ? FindRecordingTail(file, length) : RecordingTail();
     if (tail.bytes != 0 && OfferTailRecovery(tail, length)) continue;  // open the repaired file afresh
     SoundFileIdentity id = IdentifySoundFile(file);
 
