@@ -8,6 +8,7 @@
 #include <string>
 
 #include "base/app_state_win32.h"
+#include "base/file_names_win32.h"
 #include "base/text_rules.h"
 #include "base/ui_text_win32.h"
 #include "meter/status_win32.h"
@@ -45,14 +46,14 @@ DWORD WINAPI FlushThread(void* file) {
 // file or folder of that name exists; any other failure leaves the name to
 // the open, which then reports it.
 bool ReserveName(const std::string& name) {
-  HANDLE file = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = OpenFileNamed(name.c_str(), GENERIC_WRITE, 0, CREATE_NEW);
   if (file != INVALID_HANDLE_VALUE) {
     CloseHandle(file);
     return true;
   }
   const DWORD error = GetLastError();
   return error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS &&
-         GetFileAttributesA(name.c_str()) == INVALID_FILE_ATTRIBUTES;
+         FileAttributeBits(name.c_str()) == INVALID_FILE_ATTRIBUTES;
 }
 
 }  // namespace
@@ -99,8 +100,8 @@ const char* ContinueInNextFile() {
     return IsDeviceName(n.c_str()) || !ReserveName(n);
   });
   const char* failure = nullptr;
-  if (!name.empty() && name.size() < sizeof app.file_name) {
-    app.file_mmio = mmioOpenA(const_cast<char*>(name.c_str()), nullptr, MMIO_CREATE | MMIO_WRITE);
+  if (!name.empty() && name.size() < sizeof app.file_name && FitsNameLength(name.c_str())) {
+    app.file_mmio = OpenMmioNamed(name.c_str(), MMIO_CREATE | MMIO_WRITE);
   }
   if (!app.file_mmio) failure = PickId(IDS_CANT_OPEN_FILE, jf::kCantOpenFile);
   if (!failure) failure = CreateRecordingChunks();
@@ -111,7 +112,7 @@ const char* ContinueInNextFile() {
   if (failure) {
     // The file before stays the recording's last; the new one goes.
     CloseSoundFile();
-    if (!name.empty()) DeleteFileA(name.c_str());
+    if (!name.empty()) DeleteFileNamed(name.c_str());
     return failure;
   }
   series_number = number;

@@ -38,7 +38,7 @@ TEST(SoundFilesCreate, HeaderOfARecordingUnderWay) {
   SoundFileIdentity id = IdentifySoundFile(riff);
   ASSERT_EQ(id.failure, OpenFailure::NONE);
   uint32_t data_total = 0;
-  EXPECT_EQ(LocateSoundData(riff, id.riff, id.audio_offset, data_total), OpenFailure::NONE);
+  EXPECT_EQ(LocateSoundData(riff, id, data_total), OpenFailure::NONE);
   EXPECT_EQ(data_total, 65536u);
   // Odd 8-bit data: no pad byte yet, the RIFF size counts what is there.
   EXPECT_EQ(GetU32(MakeRecordingHeader(MakeRecordingFormat(11025, 1, 8), 3), 4), 39u);
