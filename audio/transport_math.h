@@ -119,10 +119,11 @@ enum class TimeLimitAction { kNone, kPause, kMoveOn, kStopAndExit };
 TimeLimitAction TimeLimitActionAt(double recorded_ms, uint32_t time_limit, double margin, bool record_at_start,
                                   bool paused);
 // How long `bytes` of sound last, in ms; 0 without a byte rate.
-double RecordedMs(uint32_t bytes, uint32_t bytes_per_sec);
+double RecordedMs(uint64_t bytes, uint32_t bytes_per_sec);
 // Bytes of a recorded buffer that still fit into a WAVE file of at most
-// 0x7FFFFFFF bytes; a cut count is a multiple of blockalign.
-uint32_t FitIntoWaveFile(uint32_t data_count, uint32_t bytes, int16_t blockalign);
+// file_limit bytes; a cut count is a multiple of blockalign.
+uint32_t FitIntoWaveFile(uint32_t data_count, uint32_t bytes, int16_t blockalign,
+                         uint32_t file_limit = kWaveFileLimit);
 // The part of a short write that forms whole blocks (a partial block is
 // stepped back over, so the data chunk ends on a block boundary).
 uint32_t WholeBlocks(uint32_t bytes, int16_t blockalign);

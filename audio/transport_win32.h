@@ -28,6 +28,10 @@ struct RunEnding {
   bool repair = false;
   // A run of the command line's play list goes on to its next file.
   bool next_in_play_list = false;
+  // The program ends after the run (the main window closes, or a recording
+  // started from the command line reached its time limit): no box the user
+  // did not ask for may keep it (the dropouts, with the level report off).
+  bool program_ends = false;
   RunReport report = RunReport::kWindow;
 };
 
