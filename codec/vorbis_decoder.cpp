@@ -478,19 +478,26 @@ void VorbisDecoder::LinkReady() {
     LeaveLink();
     return;
   }
-  if (vorbis_synthesis_init(&l.dsp, &l.info) != 0) {
+  if (!StartSynthesis()) {
     LeaveLink();
     return;
   }
-  vorbis_block_init(&l.dsp, &l.block);
-  l.dsp_open = true;
   link_played_ = true;
   state_ = State::kAudio;
+  RememberLink(l.stream.serialno);
+}
+
+// The decoder of a link whose three headers libvorbis has read.
+bool VorbisDecoder::StartSynthesis() {
+  Libs& l = *libs_;
+  if (vorbis_synthesis_init(&l.dsp, &l.info) != 0) return false;
+  vorbis_block_init(&l.dsp, &l.block);
+  l.dsp_open = true;
   // A link with fewer channels than the output repeats its last one; one
   // with more gives only the first ones (in the WAVE order).
   const Layout& layout = kLayouts[l.info.channels - 1];
   for (int c = 0; c < channels_; ++c) source_of_[c] = layout.vorbis_channel[std::min(c, l.info.channels - 1)];
-  RememberLink(l.stream.serialno);
+  return true;
 }
 
 // A seek landed in a known link other than the one set up: its headers
@@ -512,11 +519,7 @@ bool VorbisDecoder::PlayLink(const KnownLink& link) {
   packet.bytes = static_cast<long>(link.setup->size);
   if (vorbis_synthesis_headerin(&l.info, &l.comment, &packet) != 0) return false;
   l.headers = 3;
-  if (vorbis_synthesis_init(&l.dsp, &l.info) != 0) return false;
-  vorbis_block_init(&l.dsp, &l.block);
-  l.dsp_open = true;
-  const Layout& layout = kLayouts[l.info.channels - 1];
-  for (int c = 0; c < channels_; ++c) source_of_[c] = layout.vorbis_channel[std::min(c, l.info.channels - 1)];
+  if (!StartSynthesis()) return false;
   playing_ = &link;
   return true;
 }

@@ -101,6 +101,7 @@ class VorbisDecoder {
   bool DecodeNextPacket();
   void HeaderPacket(void* packet);
   void LinkReady();
+  bool StartSynthesis();
   bool PlayLink(const KnownLink& link);
   void LeaveLink();
   void AudioPacket(void* packet);
