@@ -14,6 +14,7 @@
 #include "audio/transport_commands_win32.h"
 #include "audio/transport_win32.h"
 #include "base/app_state_win32.h"
+#include "base/file_names_win32.h"
 #include "base/text_rules.h"
 #include "base/ui_text_win32.h"
 #include "base/windows_version.h"
@@ -28,7 +29,7 @@
 namespace {
 
 HMENU system_menu = nullptr;
-char file_title[256] = {};  // the file name without its directory
+char file_title[NAME_BUFFER_SIZE] = {};  // the file name without its directory
 HFONT button_font = nullptr;
 ::WNDPROC button_procs[3] = {};  // former procedures of the subclassed buttons
 
@@ -134,22 +135,20 @@ std::string OpenFilter() {
 
 // The open-file dialog; true when a file was chosen into file_name.
 bool ChooseFileToPlay(HWND window) {
-  std::string filter = OpenFilter();
-  std::string title = Pick(LoadText(IDS_PLAY_OPEN), ja::kPlayOpen);
-  OPENFILENAMEA dialog;
-  memset(&dialog, 0, sizeof dialog);
-  dialog.lStructSize = 76;  // the size without the Windows 2000 extension
-  dialog.hwndOwner = window;
-  dialog.lpstrFilter = filter.c_str();
-  dialog.nFilterIndex = 1;
+  const std::string filter = OpenFilter();
+  const std::string title = Pick(LoadText(IDS_PLAY_OPEN), ja::kPlayOpen);
+  FileDialogRequest request;
+  request.owner = window;
+  request.filter = &filter;
+  request.title = title.c_str();
+  request.flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
+  request.struct_size = 76;  // the size without the Windows 2000 extension
   app.file_name[0] = '\0';
-  dialog.lpstrFile = app.file_name;
-  dialog.nMaxFile = sizeof app.file_name;
-  dialog.lpstrFileTitle = file_title;
-  dialog.nMaxFileTitle = sizeof file_title;
-  dialog.lpstrTitle = title.c_str();
-  dialog.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
-  return GetOpenFileNameA(&dialog) != 0;
+  std::string chosen;
+  if (!AskFileName(request, chosen)) return false;
+  // The dialog takes no name longer than a path may be.
+  lstrcpynA(app.file_name, chosen.c_str(), sizeof app.file_name);
+  return true;
 }
 
 // A file of the command line has played to its end: the next file argument
@@ -174,20 +173,18 @@ void OnPlayListNext() {
 
 void OnNew() {
   AbandonTransport();
-  char saved[MAX_PATH];
-  lstrcpyA(saved, app.file_name);
+  const std::string saved = app.file_name;
   const bool chosen = OpenNewFileDialog();
-  if (!chosen) lstrcpyA(app.file_name, saved);
+  if (!chosen) lstrcpynA(app.file_name, saved.c_str(), sizeof app.file_name);
   RefreshFileName();
   if (chosen) PrepareForRecord();
 }
 
 void OnOpen(HWND window) {
   AbandonTransport();
-  char saved[MAX_PATH];
-  lstrcpyA(saved, app.file_name);
+  const std::string saved = app.file_name;
   bool chosen = ChooseFileToPlay(window);
-  if (!chosen) lstrcpyA(app.file_name, saved);
+  if (!chosen) lstrcpynA(app.file_name, saved.c_str(), sizeof app.file_name);
   RefreshFileName();
   if (chosen) PrepareForPlay();
 }
@@ -334,18 +331,24 @@ bool PrepareForRecord() {
 
 // ---- file name and title ----
 
+// One name line: the text as the code page shows it, padded with blanks
+// that erase what a longer earlier name left.
+static void DrawNameLine(HDC dc, int y, const char* text) {
+  char line[2 * NAME_BUFFER_SIZE];  // a double-byte code page takes two bytes a character
+  lstrcpynA(line, NameForDisplay(text).c_str(), sizeof line);
+  PadWithSpaces(line, sizeof line);
+  TextOutA(dc, W(), y, line, 35);
+}
+
 void DrawFileName(HDC dc) {
   HFONT previous = SelectStatusFont(dc);
-  char directory[MAX_PATH];
+  char directory[NAME_BUFFER_SIZE];
   SplitPath(app.file_name, directory, file_title, sizeof directory, sizeof file_title);
-  PadWithSpaces(directory, sizeof directory);
-  TextOutA(dc, W(), H(), directory, 35);
-  char name[MAX_PATH];
-  lstrcpynA(name, file_title, sizeof name);
-  PadWithSpaces(name, sizeof name);
-  TextOutA(dc, W(), 4 * H(), name, 35);
+  DrawNameLine(dc, H(), directory);
+  DrawNameLine(dc, 4 * H(), file_title);
   RestoreStatusFont(dc, previous);
-  SetWindowTextA(app.main_window, WindowTitle(file_title, app.windows_version).c_str());
+  // The title shows the name whole where the system has Unicode window texts.
+  SetNameTitle(app.main_window, WindowTitle(file_title, app.windows_version).c_str());
 }
 
 void RefreshFileName() {
@@ -459,13 +462,15 @@ LRESULT CALLBACK CONTROLPROC(HWND button, UINT message, WPARAM wparam, LPARAM lp
 
 void OnDropFiles(HDROP drop) {
   AbandonTransport();
-  UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
-  if (count >= 1 && DragQueryFileA(drop, 0, nullptr, 0) >= sizeof app.file_name) {
-    ShowCannotOpenFile();  // never a cut name
-  } else if (count >= 1) {
-    DragQueryFileA(drop, 0, app.file_name, sizeof app.file_name);
-    RefreshFileName();
-    PrepareForPlay();
+  if (DroppedFileCount(drop) >= 1) {
+    const std::string name = DroppedFileName(drop, 0);
+    if (!FitsFileName(name.c_str())) {
+      ShowCannotOpenFile();  // never a cut name
+    } else {
+      lstrcpynA(app.file_name, name.c_str(), sizeof app.file_name);
+      RefreshFileName();
+      PrepareForPlay();
+    }
   }
   DragFinish(drop);
 }

@@ -13,6 +13,7 @@
 #include "audio/playback_win32.h"
 #include "audio/recording_win32.h"
 #include "base/app_state_win32.h"
+#include "base/file_names_win32.h"
 #include "base/text_rules.h"
 #include "base/ui_text_win32.h"
 #include "base/windows_version.h"
@@ -42,7 +43,7 @@ bool force_english = false;
 bool file_argument_too_long = false;
 
 void ReadCommandLine() {
-  std::vector<std::string> tokens = SplitCommandLine(GetCommandLineA());
+  std::vector<std::string> tokens = SplitCommandLine(CommandLineText().c_str());
   StoreArguments(tokens);
   tokens.resize(static_cast<size_t>(app.arg_count));  // only the stored tokens count
   StartOptions options;
@@ -78,8 +79,13 @@ void ChooseLanguageAndCells() {
   if (app.cell_width <= 0) app.cell_width = 1;
 }
 
-// The text rules follow the system's code page (double-byte or not).
+// The text rules follow the code page names are held in: UTF-8, or the
+// system's ANSI code page (double-byte or not).
 void FollowSystemCodePage() {
+  if (UnicodeNames()) {
+    SetActiveCodePage(Utf8Bytes());
+    return;
+  }
   CPINFO info;
   if (!GetCPInfo(CP_ACP, &info) || info.MaxCharSize < 2) {
     SetActiveCodePage(SingleByteBytes());
@@ -135,14 +141,13 @@ void PerformStartAction() {
   }
   if (app.record_at_start) {
     if (app.file_name[0] == '\0') MakeDefaultName(app.file_name);
-    char full[MAX_PATH];
-    DWORD length = GetFullPathNameA(app.file_name, sizeof full, full, nullptr);
+    std::string full;
     // A full path too long for a path is no file that could be created.
-    if (length >= sizeof full) {
+    if (!FullPathNamed(app.file_name, full) || !FitsFileName(full.c_str())) {
       ShowCannotOpenFile();
       return;
     }
-    if (length > 0) lstrcpyA(app.file_name, full);
+    lstrcpynA(app.file_name, full.c_str(), sizeof app.file_name);
     RefreshFileName();
     if (PrepareForRecord()) StartRecording(false);
   } else if (app.file_name[0] != '\0') {

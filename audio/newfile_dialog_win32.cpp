@@ -10,6 +10,7 @@
 #include "audio/newfile_dialog_win32.h"
 #include "audio/newfile_rules.h"
 #include "base/dialog_look_win32.h"
+#include "base/file_names_win32.h"
 #include "base/file_system_win32.h"
 #include "base/text_rules.h"
 #include "base/ui_text_win32.h"
@@ -169,34 +170,26 @@ void OnNameChanged(HWND dialog) {
 
 // The browse dialog; a chosen name goes into the name field.
 void Browse(HWND dialog, const BrowseStart& start) {
-  char file[MAX_PATH];
-  snprintf(file, sizeof file, "%s", start.file);
-  char title[256] = {};
-  char filter[96];
   // Description and pattern pairs, each ending in a zero byte, the list in two.
-  size_t used = 0;
+  std::string filter;
   for (const char* piece : {Pick("Sound(*.WAV)", ja::kSoundFilter), "*.WAV",
                             Pick("All files (*.*)", ja::kAllFilesFilter), "*.*"}) {
-    size_t length = strlen(piece) + 1;
-    memcpy(filter + used, piece, length);
-    used += length;
+    filter += piece;
+    filter += '\0';
   }
-  filter[used] = '\0';
+  filter += '\0';
 
-  OPENFILENAMEA dialog_setup = {};
-  dialog_setup.lStructSize = sizeof dialog_setup;
-  dialog_setup.hwndOwner = dialog;
-  dialog_setup.lpstrFilter = filter;
-  dialog_setup.nFilterIndex = 1;
-  dialog_setup.lpstrFile = file;
-  dialog_setup.nMaxFile = sizeof file;
-  dialog_setup.lpstrFileTitle = title;
-  dialog_setup.nMaxFileTitle = sizeof title;
-  dialog_setup.lpstrInitialDir = start.directory[0] ? start.directory : nullptr;
-  dialog_setup.lpstrTitle = Pick("Browse", ja::kBrowseTitle);
-  dialog_setup.Flags = OFN_HIDEREADONLY;
-  if (GetSaveFileNameA(&dialog_setup)) {
-    SetDlgItemTextA(dialog, IDC_NEW_NAME, file);
+  FileDialogRequest request;
+  request.owner = dialog;
+  request.save = true;
+  request.filter = &filter;
+  request.title = Pick("Browse", ja::kBrowseTitle);
+  request.initial_directory = start.directory[0] ? start.directory : nullptr;
+  request.flags = OFN_HIDEREADONLY;
+  request.struct_size = sizeof(OPENFILENAMEA);
+  std::string file = start.file;
+  if (AskFileName(request, file)) {
+    SetNameText(GetDlgItem(dialog, IDC_NEW_NAME), file.c_str());
     SetFocus(GetDlgItem(dialog, IDC_NEW_NAME));
   } else if (record_drive[1] != ':') {
     MeasureDiskSpace(nullptr);
@@ -204,9 +197,14 @@ void Browse(HWND dialog, const BrowseStart& start) {
   }
 }
 
+// The name field's text, cut to a name's buffer (the field takes no more).
+void ReadNameField(HWND dialog, char (&name)[RECORD_NAME_SIZE]) {
+  lstrcpynA(name, NameTextOf(GetDlgItem(dialog, IDC_NEW_NAME)).c_str(), sizeof name);
+}
+
 void OnBrowseButton(HWND dialog) {
-  char text[MAX_PATH] = {};
-  GetDlgItemTextA(dialog, IDC_NEW_NAME, text, sizeof text);
+  char text[RECORD_NAME_SIZE] = {};
+  ReadNameField(dialog, text);
   Browse(dialog, BrowseStartForText(text, text[0] ? PathKind(text, nullptr) : KIND_NONE));
 }
 
@@ -216,16 +214,15 @@ void SayCannotCreate(HWND dialog) {
 }
 
 bool MayOverwrite(HWND dialog, const char* name) {
-  char question[MAX_PATH + 128];
-  snprintf(question, sizeof question, Pick("%s\nThis file is exist.\n\nOverwrite?", ja::kOverwrite), name);
+  char question[2 * RECORD_NAME_SIZE + 128];
+  snprintf(question, sizeof question, Pick("%s\nThis file is exist.\n\nOverwrite?", ja::kOverwrite),
+           NameForDisplay(name).c_str());
   return ShowMessageBox(dialog, question, Pick("RecOpen", ja::kNewFileTitle), MB_YESNO | MB_ICONEXCLAMATION) == IDYES;
 }
 
 // Creating the file once proves that the name can be written.
 bool CreateEmptyFile(const char* name) {
-  char path[MAX_PATH];
-  snprintf(path, sizeof path, "%s", name);
-  HMMIO file = mmioOpenA(path, nullptr, MMIO_CREATE | MMIO_WRITE);
+  HMMIO file = OpenMmioNamed(name, MMIO_CREATE | MMIO_WRITE);
   if (!file) return false;
   mmioClose(file, 0);
   return true;
@@ -248,7 +245,7 @@ bool InputTakesFormat() {
 
 void OnNewFileOk(HWND dialog) {
   char name[RECORD_NAME_SIZE] = {};
-  GetDlgItemTextA(dialog, IDC_NEW_NAME, name, sizeof name);
+  ReadNameField(dialog, name);
   RecordNameResult resolved = ResolveRecordName(name, app.settings.AutoExtention, PathKind, nullptr);
   if (resolved.outcome == RecordNameOutcome::BROWSE) {
     Browse(dialog, resolved.browse);
@@ -268,8 +265,9 @@ void OnNewFileOk(HWND dialog) {
     ShowMessageBox(dialog, PickId(IDS_NO_SUPPORT, ja::kNoSupportFormat), nullptr, MB_ICONEXCLAMATION | MB_OK);
     return;
   }
-  DWORD length = GetFullPathNameA(name, sizeof app.file_name, app.file_name, nullptr);
-  if (length == 0 || length >= sizeof app.file_name) snprintf(app.file_name, sizeof app.file_name, "%s", name);
+  std::string full;
+  if (!FullPathNamed(name, full) || !FitsNameLength(full.c_str())) full = name;
+  lstrcpynA(app.file_name, full.c_str(), sizeof app.file_name);
 
   char minutes[MINUTES_LIMIT + 1] = {};
   GetDlgItemTextA(dialog, IDC_NEW_MINUTES, minutes, sizeof minutes);
@@ -339,7 +337,7 @@ static void ShowFreeSpace(HWND dialog, char* buffer) {
   SetDlgItemTextA(dialog, IDC_NEW_FREESPACE, buffer);
 }
 
-void MakeDefaultName(char* buffer) { MakeNumberedName(buffer, MAX_PATH, PathKind, nullptr); }
+void MakeDefaultName(char* buffer) { MakeNumberedName(buffer, NAME_BUFFER_SIZE, PathKind, nullptr); }
 
 INT_PTR CALLBACK NEWFILE(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
   switch (message) {

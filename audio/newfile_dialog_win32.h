@@ -9,6 +9,6 @@ INT_PTR CALLBACK NEWFILE(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam
 // chosen and created (file_name), false when cancelled.
 bool OpenNewFileDialog();
 
-// Turns the directory prefix in buffer (260 bytes) into the first "T%u.WAV"
-// name that does not exist yet.
+// Turns the directory prefix in buffer (NAME_BUFFER_SIZE bytes) into the
+// first "T%u.WAV" name that does not exist yet.
 void MakeDefaultName(char* buffer);

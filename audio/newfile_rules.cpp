@@ -46,7 +46,7 @@ bool MakeNumberedName(char* buffer, size_t size, PathKindFn kind_of, void* conte
   CopyText(prefix, sizeof prefix, buffer);
   for (unsigned n = 0; n <= 65534; ++n) {
     int length = snprintf(buffer, size, "%sT%u.WAV", prefix, n);
-    if (length < 0 || static_cast<size_t>(length) >= size) {
+    if (length < 0 || static_cast<size_t>(length) >= size || !FitsNameLength(buffer)) {
       CopyText(buffer, size, prefix);
       return false;
     }
@@ -104,6 +104,7 @@ RecordNameResult ResolveRecordName(char* name, bool auto_extension, PathKindFn k
       break;
     }
   }
+  if (result.outcome == RecordNameOutcome::READY && !FitsNameLength(name)) result.outcome = RecordNameOutcome::TOO_LONG;
   return result;
 }
 

@@ -7,8 +7,10 @@
 #include <cstdint>
 
 #include "base/settings.h"
+#include "base/text_rules.h"
 
-constexpr size_t RECORD_NAME_SIZE = 260;
+// A typed name and the file made of it: any path the system takes.
+constexpr size_t RECORD_NAME_SIZE = NAME_BUFFER_SIZE;
 
 // What lies at a path: 0 nothing, 1 a directory, 2 a file.
 constexpr int KIND_NONE = 0;
@@ -19,7 +21,8 @@ using PathKindFn = int (*)(const char* path, void* context);
 // buffer holds a prefix (a directory ending in a separator, or nothing); it
 // becomes prefix + "T<n>.WAV" for the first n of 0..65534 where nothing of
 // that name exists (the last name tried when all exist). False, with the
-// buffer unchanged, when the name does not fit into size bytes.
+// buffer unchanged, when the name does not fit into size bytes or is longer
+// than a path may be.
 bool MakeNumberedName(char* buffer, size_t size, PathKindFn kind_of, void* context);
 
 // True for a name holding "?" or "*".
@@ -42,7 +45,7 @@ BrowseStart BrowseStartForText(const char* text, int kind);
 enum class RecordNameOutcome {
   READY,     // name holds the file to create; kind says what exists there
   BROWSE,    // a pattern: open the browse dialog at browse
-  TOO_LONG,  // the name does not fit into RECORD_NAME_SIZE bytes
+  TOO_LONG,  // longer than a path may be (FitsNameLength)
 };
 struct RecordNameResult {
   RecordNameOutcome outcome;

@@ -9,6 +9,7 @@
 #include "audio/transport_internal_win32.h"
 #include "audio/transport_math.h"
 #include "base/app_state_win32.h"
+#include "base/file_names_win32.h"
 #include "base/ui_text_win32.h"
 #include "base/wait_cursor_win32.h"
 #include "meter/decoded_levels_win32.h"
@@ -389,10 +390,10 @@ void AbandonTransport() {
 
 void RemoveEmptyFile() {
   WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExA(app.file_name, GetFileExInfoStandard, &data)) return;
+  if (!FileAttributesNamed(app.file_name, data)) return;
   if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return;
   const int64_t size = (static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-  if (IsEmptyRecordingFile(size)) DeleteFileA(app.file_name);
+  if (IsEmptyRecordingFile(size)) DeleteFileNamed(app.file_name);
 }
 
 void ShutdownTransport() {

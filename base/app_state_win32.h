@@ -8,6 +8,7 @@
 #include "base/meter_state.h"
 #include "base/run_state.h"
 #include "base/settings.h"
+#include "base/text_rules.h"
 
 constexpr int MODE_PLAY = 1;
 constexpr int MODE_REC = 2;
@@ -36,7 +37,7 @@ struct AppState {
   char* args[MAX_ARGS] = {};
   int arg_count = 0;
   int next_arg = 0;
-  char file_name[MAX_PATH] = {};
+  char file_name[NAME_BUFFER_SIZE] = {};  // in the name code page (base/file_names_win32.h)
   int cell_width = 0, cell_height = 0;
   int ui_scale = 1;
   int dark_background = 0;

@@ -46,12 +46,30 @@ CodePageBytes ShiftJisBytes() { return MakeShiftJis(); }
 
 CodePageBytes SingleByteBytes() { return CodePageBytes{}; }
 
+CodePageBytes Utf8Bytes() {
+  CodePageBytes bytes = {};
+  bytes.utf8 = true;
+  return bytes;
+}
+
 void SetActiveCodePage(const CodePageBytes& bytes) { active = bytes; }
 
 int CharTypeAt(const unsigned char* text, size_t index) {
   if (index > 0 && IsRealLeadByte(text, index - 1)) return active.trail[text[index]] ? 2 : -1;
   return active.lead[text[index]] ? 1 : 0;
 }
+
+size_t NameLength(const char* name) {
+  if (!active.utf8) return strlen(name);
+  size_t units = 0;
+  for (const unsigned char* p = reinterpret_cast<const unsigned char*>(name); *p; ++p) {
+    if ((*p & 0xC0) == 0x80) continue;  // a continuation byte
+    units += *p >= 0xF0 ? 2 : 1;         // beyond the first 65536 code points: a pair
+  }
+  return units;
+}
+
+bool FitsNameLength(const char* name) { return NameLength(name) <= MAX_NAME_LENGTH; }
 
 const char* FindNoCase(const char* text, const char* pattern) {
   unsigned char upper[261];
@@ -94,17 +112,42 @@ void SplitPath(const char* path, char* directory, char* name, size_t directory_s
   CopyCut(name, name_size, path ? path + split : "", length - split);
 }
 
+namespace {
+
+bool IsSlash(char c) { return c == '\\' || c == '/'; }
+
+bool StartsNoCase(const char* text, const char* prefix) {
+  for (; *prefix; ++text, ++prefix) {
+    if (UpperSingle(static_cast<unsigned char>(*text)) != UpperSingle(static_cast<unsigned char>(*prefix)))
+      return false;
+  }
+  return true;
+}
+
+// What may follow "\\?\" in a path to a file: a drive's root, a share or a
+// volume.
+bool LeadsToFile(const char* rest) {
+  const unsigned char letter = UpperSingle(static_cast<unsigned char>(rest[0]));
+  if (letter >= 'A' && letter <= 'Z' && rest[1] == ':' && IsSlash(rest[2])) return true;
+  return (StartsNoCase(rest, "UNC") && IsSlash(rest[3])) || StartsNoCase(rest, "Volume{");
+}
+
+}  // namespace
+
 bool IsDeviceName(const char* path) {
   if (path == nullptr) return false;
-  auto slash = [](char c) { return c == '\\' || c == '/'; };
-  if (slash(path[0]) && slash(path[1]) && (path[2] == '.' || path[2] == '?') && slash(path[3])) return true;
-  if (slash(path[0]) && path[1] == '?' && path[2] == '?' && slash(path[3])) return true;
+  if (IsSlash(path[0]) && IsSlash(path[1]) && path[2] == '.' && IsSlash(path[3])) return true;
+  // The names the system passes on unread: a file, or a device (a port, a
+  // pipe, a volume) by its own name.
+  if ((IsSlash(path[0]) && IsSlash(path[1]) && path[2] == '?' && IsSlash(path[3])) ||
+      (IsSlash(path[0]) && path[1] == '?' && path[2] == '?' && IsSlash(path[3])))
+    return !LeadsToFile(path + 4);
 
   const unsigned char* raw = reinterpret_cast<const unsigned char*>(path);
   const size_t length = strlen(path);
   size_t start = 0;  // the last part, after the last real slash
   for (size_t k = 0; k < length; ++k) {
-    if (slash(path[k]) && CharTypeAt(raw, k) == 0) start = k + 1;
+    if (IsSlash(path[k]) && CharTypeAt(raw, k) == 0) start = k + 1;
   }
   // A drive-relative name ("C:NUL").
   if (length - start >= 2 && path[start + 1] == ':' && UpperSingle(raw[start]) >= 'A' && UpperSingle(raw[start]) <= 'Z')
@@ -120,10 +163,11 @@ bool IsDeviceName(const char* path) {
   if (name_length < 3 || name_length > 7) return false;
   for (size_t k = 0; k < name_length; ++k) name[k] = static_cast<char>(UpperSingle(raw[start + k]));
   name[name_length] = '\0';
-  for (const char* device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$", "CLOCK$"}) {
+  for (const char* device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"}) {
     if (strcmp(name, device) == 0) return true;
   }
-  return name_length == 4 && (memcmp(name, "COM", 3) == 0 || memcmp(name, "LPT", 3) == 0) && name[3] >= '0' &&
+  // COM0 and LPT0 are no devices.
+  return name_length == 4 && (memcmp(name, "COM", 3) == 0 || memcmp(name, "LPT", 3) == 0) && name[3] >= '1' &&
          name[3] <= '9';
 }
 

@@ -1,5 +1,6 @@
 // Small text and path rules shared by several parts of the program. Portable.
-// Paths and texts are in the system's ANSI code page, which may be a
+// Paths are held in the name code page: UTF-8 where the system keeps names in
+// Unicode (Windows NT), else the system's ANSI code page, which may be a
 // double-byte one such as Shift-JIS (code page 932).
 #pragma once
 #include <cstddef>
@@ -10,9 +11,13 @@
 struct CodePageBytes {
   bool lead[256];
   bool trail[256];
+  // UTF-8: no byte of a longer character is ASCII (so none is a lead byte in
+  // the sense above), and the system counts a name in UTF-16 units.
+  bool utf8;
 };
 CodePageBytes ShiftJisBytes();    // code page 932
 CodePageBytes SingleByteBytes();  // any single-byte code page
+CodePageBytes Utf8Bytes();        // UTF-8
 // The code page the text rules follow; Shift-JIS until set otherwise.
 void SetActiveCodePage(const CodePageBytes& bytes);
 
@@ -21,6 +26,17 @@ int CharTypeAt(const unsigned char* text, size_t index);
 inline int CharTypeAt(const char* text, size_t index) {
   return CharTypeAt(reinterpret_cast<const unsigned char*>(text), index);
 }
+
+// The longest path the system takes: MAX_PATH less its terminating zero.
+constexpr size_t MAX_NAME_LENGTH = 259;
+// Bytes that hold any path of that length, with its zero: in UTF-8 a UTF-16
+// unit takes at most three bytes (a pair of them four).
+constexpr size_t NAME_BUFFER_SIZE = 3 * MAX_NAME_LENGTH + 1;
+// The length of a path as the system counts it: UTF-16 units for UTF-8,
+// bytes in an ANSI code page.
+size_t NameLength(const char* name);
+// At most MAX_NAME_LENGTH: a path the system can open.
+bool FitsNameLength(const char* name);
 
 // First case-insensitive match of pattern (at most 260 bytes) in text,
 // comparing single-byte characters without case and double-byte ones exactly.
@@ -32,13 +48,16 @@ const char* FindNoCase(const char* text, const char* pattern);
 void SplitPath(const char* path, char* directory, char* name, size_t directory_size = 260,
                size_t name_size = 260);
 
-// True when the path names a device rather than a file: a last part whose
-// name before any extension is CON, PRN, AUX, NUL, COM0..COM9, LPT0..LPT9,
-// CONIN$, CONOUT$ or CLOCK$ (any case, with or without extension, drive or
-// trailing blanks, as the system reads it), or a path in the device or raw
-// namespaces ("\\.\", "\\?\", "\??\", with either slash). Such a name opens
-// the device: a recording into "NUL.WAV" would be lost, a read from a port
-// could block.
+// True when the path names a device rather than a file: a path in the device
+// namespace ("\\.\", either slash); a last part whose name before any
+// extension is CON, PRN, AUX, NUL, COM1..COM9, LPT1..LPT9, CONIN$ or CONOUT$
+// (any case, with or without extension, drive or trailing blanks, as the
+// system reads it); or a "\\?\" or "\??\" path that leads to no drive
+// ("X:\"), share ("UNC\") or volume ("Volume{"), such as "\\?\COM1" or
+// "\\?\pipe\x". A "\\?\" path to a file is a file whatever its last part
+// (the system reads no device name there). Such a name opens the device: a
+// recording into "NUL.WAV" would be lost, a read from a port or a pipe could
+// block.
 bool IsDeviceName(const char* path);
 
 // Pads the text in buffer with blanks to exactly size - 1 characters. Returns

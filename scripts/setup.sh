@@ -7,7 +7,7 @@ PACKAGES=(
   g++-mingw-w64-i686 binutils-mingw-w64-i686 cmake ninja-build make g++ clang libclang-rt-14-dev
   googletest libgtest-dev libbenchmark-dev
   wine wine32:i386 fonts-wine fonts-ipafont-gothic xvfb pulseaudio pulseaudio-utils x11-utils xdotool
-  sox lame vorbis-tools imagemagick python3 locales zip unzip
+  sox lame twolame vorbis-tools imagemagick python3 locales zip unzip
   dpkg-dev xz-utils
 )
 

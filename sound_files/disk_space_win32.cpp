@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/app_state_win32.h"
+#include "base/file_names_win32.h"
 #include "base/windows_version.h"
 #include "sound_files/disk_space.h"
 
@@ -13,13 +14,13 @@ DWORD MeasureDiskSpace(const char* path) {
   std::string root;
   const char* asked = path;  // before Windows 4.0 the path goes as it is
   if (app.windows_version >= kWindows400) {
-    char current[MAX_PATH] = "";
-    if (!(path && path[0] && path[1] == ':')) GetCurrentDirectoryA(sizeof current, current);
+    std::string current;
+    if (!(path && path[0] && path[1] == ':')) current = CurrentDirectoryName();
     root = DiskRootFor(path != nullptr, path ? path : "", app.windows_version, current);
     asked = root.c_str();
   }
   DWORD sectors_per_cluster = 0, bytes_per_sector = 0, free_clusters = 0, total_clusters = 0;
-  if (!GetDiskFreeSpaceA(asked, &sectors_per_cluster, &bytes_per_sector, &free_clusters, &total_clusters))
+  if (!DiskFreeSpaceNamed(asked, sectors_per_cluster, bytes_per_sector, free_clusters, total_clusters))
     sectors_per_cluster = bytes_per_sector = free_clusters = total_clusters = 0;
   const DriveFigures figures =
       ComputeDriveFigures(sectors_per_cluster, bytes_per_sector, free_clusters, total_clusters);

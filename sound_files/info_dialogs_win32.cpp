@@ -4,6 +4,7 @@
 
 #include "base/app_state_win32.h"
 #include "base/dialog_look_win32.h"
+#include "base/file_names_win32.h"
 #include "resources/resource_ids.h"
 #include "sound_files/analysis_replay_win32.h"
 #include "sound_files/format_names_win32.h"
@@ -18,10 +19,11 @@ void ShowTexts(HWND dialog, const DialogTexts& texts) {
   for (const auto& [id, text] : texts.All()) SetDlgItemTextA(dialog, id, text.c_str());
 }
 
-// The size the file system reports; negative when the file is not there.
+// The size the file system reports; negative when the file is not there (or
+// is a device: the dialog never opens one).
 int64_t FileSystemSize(const char* name) {
   WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExA(name, GetFileExInfoStandard, &data)) return -1;
+  if (!FileAttributesNamed(name, data)) return -1;
   return static_cast<int64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
 }
 

@@ -263,9 +263,9 @@ DetailFields ReadDetailFields(ByteSource* file, int64_t file_size, const InfoTex
 
 std::string StreamTimeText(const std::string& current_time, DetailKind kind, const std::string& chunk1_id,
                            const std::string& chunk1_size, uint32_t avg_bytes_per_sec, int64_t file_size,
-                           const InfoTextMode& mode, uint32_t audio_offset) {
+                           const InfoTextMode& mode, uint64_t tag_bytes) {
   if (std::strtod(current_time.c_str(), nullptr) != 0.0) return current_time;
-  auto sound = [audio_offset](uint64_t bytes) { return bytes > audio_offset ? bytes - audio_offset : 0; };
+  auto sound = [tag_bytes](uint64_t bytes) { return bytes > tag_bytes ? bytes - tag_bytes : 0; };
   if (kind == KIND_RMP3 && chunk1_id == "data")
     return TotalTimeText(avg_bytes_per_sec, sound(std::strtoull(chunk1_size.c_str(), nullptr, 10)), true, mode);
   return TotalTimeText(avg_bytes_per_sec, file_size >= 0 ? sound(static_cast<uint64_t>(file_size)) : 0, file_size >= 0,
@@ -273,7 +273,7 @@ std::string StreamTimeText(const std::string& current_time, DetailKind kind, con
 }
 
 void ShowMpegAnalysis(DialogTexts& t, DetailKind kind, const FormatFields& format, int64_t file_size,
-                      const InfoTextMode& mode, uint32_t audio_offset) {
+                      const InfoTextMode& mode, uint64_t tag_bytes) {
   t.Set(IDC_DET_BYTES_NOTE, Unsigned(format.nAvgBytesPerSec));
   t.Set(IDC_DET_PERIOD, Unsigned(format.nSamplesPerSec));
   if (kind != KIND_WAVE_MP3) {
@@ -285,7 +285,7 @@ void ShowMpegAnalysis(DialogTexts& t, DetailKind kind, const FormatFields& forma
   }
   t.Set(IDC_DET_TOTAL_TIME, StreamTimeText(t.Get(IDC_DET_TOTAL_TIME), kind, t.Get(IDC_DET_CHUNK1_ID),
                                            t.Get(IDC_DET_CHUNK1_SIZE), format.nAvgBytesPerSec, file_size, mode,
-                                           audio_offset));
+                                           tag_bytes));
 }
 
 bool StreamStart(ByteSource& file, DetailKind kind, uint32_t* offset, uint32_t* size) {
@@ -309,9 +309,10 @@ AnalysisResult AnalyseStream(ByteSource& file, DetailFields& detail, int64_t fil
   if (StreamStart(file, detail.kind, &start, &data_size)) {
     // A raw stream's data is the whole file.
     if (detail.kind == KIND_RAW) data_size = file.Size();
-    uint32_t audio_offset = 0;
-    if (file.Seek(start) && AnalyzeMpeg(file, data_size, report, record, &audio_offset) == ANALYSIS_OK) {
-      ShowMpegAnalysis(detail.texts, detail.kind, ReadFormatFields(record), file_size, mode, audio_offset);
+    MpegEdges edges;
+    if (file.Seek(start) && AnalyzeMpeg(file, data_size, report, record, &edges) == ANALYSIS_OK) {
+      ShowMpegAnalysis(detail.texts, detail.kind, ReadFormatFields(record), file_size, mode,
+                       static_cast<uint64_t>(edges.head) + edges.tail);
       return ANALYSIS_OK;
     }
   }

@@ -71,19 +71,20 @@ std::string TotalTimeText(uint32_t bytes_per_sec, uint64_t data_size, bool data_
 
 // After an MPEG analysis recognised the stream (format: the fields of the
 // record it built): its byte and sample rates, for files other than WAVE also
-// its other fields, then the total time. audio_offset: the bytes of an ID3v2
-// tag before the first frame (from the analysis), not counted in the time.
+// its other fields, then the total time. tag_bytes: the bytes of tags before
+// the first frame and after the last (from the analysis), not counted in the
+// time.
 void ShowMpegAnalysis(DialogTexts& texts, DetailKind kind, const FormatFields& format, int64_t file_size,
-                      const InfoTextMode& mode, uint32_t audio_offset = 0);
+                      const InfoTextMode& mode, uint64_t tag_bytes = 0);
 
 // The total time of an analysed stream, unless the WAVE fields already gave
 // one: the data chunk's size for an "RMP3" file whose first chunk is the data,
-// else the whole file, less the audio_offset bytes of a tag before the first
-// frame, at the stream's average byte rate. current_time is the text control
-// 178 shows; returns the text it should show.
+// else the whole file, less the tag_bytes of tags before the first frame and
+// after the last, at the stream's average byte rate. current_time is the text
+// control 178 shows; returns the text it should show.
 std::string StreamTimeText(const std::string& current_time, DetailKind kind, const std::string& chunk1_id,
                            const std::string& chunk1_size, uint32_t avg_bytes_per_sec, int64_t file_size,
-                           const InfoTextMode& mode, uint32_t audio_offset = 0);
+                           const InfoTextMode& mode, uint64_t tag_bytes = 0);
 
 // Where a stream analysis starts: the first byte of the RIFF chunk's "data"
 // chunk for the RIFF kinds, 0 for a file without a RIFF header. False when a

@@ -1,6 +1,7 @@
 #include "sound_files/mmio_riff_file_win32.h"
 
 #include "base/app_state_win32.h"
+#include "base/file_names_win32.h"
 
 namespace {
 
@@ -29,7 +30,7 @@ uint32_t MmioRiffFile::Size() {
   // it can tell; the file system knows. Beyond 4 GB only the first 4 GB count,
   // as data lengths are 32-bit.
   WIN32_FILE_ATTRIBUTE_DATA data;
-  if (name_ && GetFileAttributesExA(name_, GetFileExInfoStandard, &data))
+  if (name_ && FileAttributesNamed(name_, data))
     return data.nFileSizeHigh != 0 ? 0xFFFFFFFFu : data.nFileSizeLow;
   const LONG position = mmioSeek(file_, 0, SEEK_CUR);
   const LONG end = mmioSeek(file_, 0, SEEK_END);

@@ -1,5 +1,8 @@
 #include "sound_files/mpeg_analysis.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "base/format_record.h"
 
 namespace {
@@ -28,8 +31,27 @@ constexpr unsigned short kBitrates[3][3][16] = {
 
 constexpr unsigned kSampleRates[3][3] = {{44100, 48000, 32000}, {22050, 24000, 16000}, {11025, 12000, 8000}};
 
-// A frame can never be longer than this (MPEG-1 Layer II, 384 kbit/s, 32 kHz).
-constexpr unsigned kLongestFrame = 144000u * 384u / 32000u + 1u;
+// A frame can never be longer than this (Layer II at 160 kbit/s and 8 kHz,
+// MPEG-2.5).
+constexpr unsigned kLongestFrame = 144000u * 160u / 8000u + 1u;
+
+// The search for the first frame after ID3v2 tags looks this far past them
+// (padding, junk of a cut or joined file, the rest of a tag whose size was
+// misread); a stream without a frame that soon is not taken for MPEG audio.
+constexpr uint32_t kSearchBytes = 256 * 1024;
+// More ID3v2 tags in a row than any tagger writes: the chain ends there.
+constexpr int kMostLeadingTags = 64;
+// Tags appended at the end, in any order: ID3v1, APEv2 and ID3v2 at most
+// once each, with room to spare.
+constexpr int kMostTrailingTags = 6;
+// The search reads the stream in blocks of this size.
+constexpr uint32_t kBlockBytes = 64 * 1024;
+
+constexpr uint32_t kId3HeaderBytes = 10;  // also the footer of a v2.4 tag
+constexpr uint32_t kId3FooterFlag = 0x10;
+constexpr uint32_t kId3v1Bytes = 128;
+constexpr uint32_t kApeFooterBytes = 32;  // also its header
+constexpr uint32_t kApeHasHeader = 0x80000000u;
 
 constexpr uint32_t kPaddingBit = 1u << 9;
 constexpr uint32_t kBit5 = 1u << 5;
@@ -53,19 +75,175 @@ uint32_t BigEndian(const uint8_t bytes[4]) {
   return cursor.U32BE();
 }
 
-// Finds the first frame after an ID3v2 tag: from 10 + tag size, four bytes at
-// a time, up to the first 0xFF; offset ends where the candidate was read.
-// False when the file ends first.
-bool SearchAfterTag(ByteSource& source, uint64_t& offset, uint8_t candidate[4]) {
-  for (;;) {
-    if (offset > 0xFFFFFFFFu || !source.Seek(static_cast<uint32_t>(offset)) || !ReadRawHeader(source, candidate))
-      return false;
-    int k = 0;
-    while (k < 4 && candidate[k] != 0xFF) ++k;
-    if (k == 0) return true;
-    offset += static_cast<unsigned>(k);  // k is 4 when no 0xFF was among them
-  }
+// A 28-bit number stored 7 bits a byte, most significant first (ID3v2 sizes).
+uint32_t Syncsafe(const uint8_t bytes[4]) {
+  return static_cast<uint32_t>(bytes[0] & 0x7F) << 21 | static_cast<uint32_t>(bytes[1] & 0x7F) << 14 |
+         static_cast<uint32_t>(bytes[2] & 0x7F) << 7 | static_cast<uint32_t>(bytes[3] & 0x7F);
 }
+
+// The stream read through one block of memory: the search looks at every
+// byte of up to kSearchBytes, and the detail dialog's file is unbuffered.
+class BlockReader {
+ public:
+  // A source of source_size bytes: one shorter than a block gets a block as
+  // long as itself.
+  BlockReader(ByteSource& source, uint64_t source_size)
+      : source_(source), block_(static_cast<size_t>(std::min<uint64_t>(source_size, kBlockBytes))) {}
+
+  // The bytes from offset on that the block holds (*bytes points at them),
+  // read afresh from offset when fewer than `want` are there and the source
+  // has more. 0 when offset lies past the source's end.
+  uint32_t View(uint64_t offset, uint32_t want, const uint8_t** bytes) {
+    const uint64_t block_end = start_ + filled_;
+    if (offset < start_ || offset > block_end || (offset + want > block_end && !at_end_)) Fill(offset);
+    if (offset < start_ || offset >= start_ + filled_) return 0;
+    *bytes = block_.data() + (offset - start_);
+    return static_cast<uint32_t>(start_ + filled_ - offset);
+  }
+
+  // Exactly count bytes (at most a block) at offset; false when the source
+  // ends first.
+  bool Read(uint64_t offset, void* out, uint32_t count) {
+    const uint8_t* bytes = nullptr;
+    if (View(offset, count, &bytes) < count) return false;
+    std::memcpy(out, bytes, count);
+    return true;
+  }
+
+ private:
+  void Fill(uint64_t offset) {
+    start_ = offset;
+    filled_ = 0;
+    if (offset <= 0xFFFFFFFFu && source_.Seek(static_cast<uint32_t>(offset)))
+      filled_ = source_.Read(block_.data(), static_cast<uint32_t>(block_.size()));
+    at_end_ = filled_ < block_.size();
+  }
+
+  ByteSource& source_;
+  std::vector<uint8_t> block_;
+  uint64_t start_ = 0;
+  uint32_t filled_ = 0;
+  bool at_end_ = false;  // nothing lies past the block
+};
+
+// Where the sound of the stream [start, end) ends: before the tags taggers
+// append, in whatever order they stand. ID3v1 is the last 128 bytes when they
+// begin "TAG"; APEv2 ends in a 32-byte footer "APETAGEX" whose size counts
+// the items and the footer (a header as long comes before them when the flags
+// say so); an appended ID3v2 tag ends in a footer "3DI", its size counting
+// neither header nor footer. A tag that claims more than the stream holds is
+// not one.
+uint64_t SoundEnd(BlockReader& reader, uint64_t start, uint64_t end) {
+  for (int tags = 0; tags < kMostTrailingTags; ++tags) {
+    const uint64_t room = end - start;
+    uint8_t footer[kApeFooterBytes];
+    if (room >= kApeFooterBytes && reader.Read(end - kApeFooterBytes, footer, kApeFooterBytes) &&
+        std::memcmp(footer, "APETAGEX", 8) == 0) {
+      ByteCursor fields(footer + 12, 12);
+      const uint32_t size = fields.U32LE();
+      fields.U32LE();  // item count
+      const uint32_t flags = fields.U32LE();
+      const uint64_t length = static_cast<uint64_t>(size) + ((flags & kApeHasHeader) ? kApeFooterBytes : 0);
+      if (length >= kApeFooterBytes && length <= room) {
+        end -= length;
+        continue;
+      }
+    }
+    if (room >= 2 * kId3HeaderBytes && reader.Read(end - kId3HeaderBytes, footer, kId3HeaderBytes) &&
+        std::memcmp(footer, "3DI", 3) == 0 && footer[3] == 4) {
+      const uint64_t length = 2 * kId3HeaderBytes + static_cast<uint64_t>(Syncsafe(footer + 6));
+      if (length <= room) {
+        end -= length;
+        continue;
+      }
+    }
+    if (room >= kId3v1Bytes && reader.Read(end - kId3v1Bytes, footer, 3) && std::memcmp(footer, "TAG", 3) == 0) {
+      end -= kId3v1Bytes;
+      continue;
+    }
+    break;
+  }
+  return end;
+}
+
+// The first frame's header and what it gives.
+struct FirstFrame {
+  MpegHeader header;
+  MpegVersion version = MPEG_1;
+  unsigned bitrate = 0;
+  unsigned sample_rate = 0;
+  unsigned length = 0;
+};
+
+// Decodes a first frame's header; false when it has no bitrate or no frame
+// length to read by (a free-format or forbidden bitrate index).
+bool DecodeFirstFrame(uint32_t raw, FirstFrame& f) {
+  if (!DecodeMpegHeader(raw, f.header)) return false;
+  f.version = MpegVersionOf(f.header);
+  f.bitrate = MpegBitrate(f.version, f.header.layer, f.header.bitrate_index);
+  f.sample_rate = MpegSampleRate(f.version, f.header.rate_index);
+  f.length = MpegFrameLength(f.version, f.header.layer, f.bitrate, f.sample_rate, f.header.padding);
+  // (The tables give no frame longer than kLongestFrame.)
+  return f.bitrate != 0 && f.length >= 4 && f.length <= kLongestFrame;
+}
+
+// The frame search after ID3v2 tags, within the stream's sound.
+class FrameSearch {
+ public:
+  FrameSearch(BlockReader& reader, uint64_t sound_end) : reader_(reader), sound_end_(sound_end) {}
+
+  // A frame at offset: its header decodes, and the next header, at the
+  // length this one gives, decodes with the same version, layer and sample
+  // rate, or the frame ends where the sound does.
+  bool FrameAt(uint64_t offset) {
+    if (offset >= sound_end_) return false;
+    const uint8_t* bytes = nullptr;
+    const uint64_t available = std::min<uint64_t>(reader_.View(offset, kLongestFrame + 4, &bytes), sound_end_ - offset);
+    if (available < 4 || bytes[0] != 0xFF) return false;
+    FirstFrame frame;
+    if (!DecodeFirstFrame(BigEndian(bytes), frame)) return false;
+    if (offset + frame.length == sound_end_) return true;
+    MpegHeader next;
+    return frame.length + 4 <= available && DecodeMpegHeader(BigEndian(bytes + frame.length), next) &&
+           MpegVersionOf(next) == frame.version && next.layer == frame.header.layer &&
+           next.rate_index == frame.header.rate_index;
+  }
+
+  // Another ID3v2 tag, or a frame.
+  bool SoundAt(uint64_t offset) {
+    uint8_t marker[3];
+    return (offset + 3 <= sound_end_ && reader_.Read(offset, marker, 3) && std::memcmp(marker, "ID3", 3) == 0) ||
+           FrameAt(offset);
+  }
+
+  // The end of the ID3v2 tag whose 10-byte header is at offset. Its size is
+  // stored 7 bits a byte; older taggers wrote it as a plain number, which
+  // reads smaller that way. When only the plain number ends where sound
+  // follows, it is taken.
+  uint64_t TagEnd(uint64_t offset, const uint8_t header[kId3HeaderBytes]) {
+    const uint64_t footer = header[3] == 4 && (header[5] & kId3FooterFlag) ? kId3HeaderBytes : 0;
+    const uint64_t end = offset + kId3HeaderBytes + Syncsafe(header + 6) + footer;
+    const uint64_t plain_end = offset + kId3HeaderBytes + BigEndian(header + 6) + footer;
+    if (plain_end != end && !SoundAt(end) && SoundAt(plain_end)) return plain_end;
+    return end;
+  }
+
+  // The first frame from offset on, within kSearchBytes.
+  bool Find(uint64_t from, uint64_t& frame_start) {
+    const uint64_t last = std::min<uint64_t>(from + kSearchBytes, sound_end_);
+    for (uint64_t offset = from; offset < last; ++offset) {
+      if (FrameAt(offset)) {
+        frame_start = offset;
+        return true;
+      }
+    }
+    return false;
+  }
+
+ private:
+  BlockReader& reader_;
+  uint64_t sound_end_;
+};
 
 struct Record {
   uint16_t channels = 2;
@@ -135,7 +313,9 @@ unsigned MpegFrameLength(MpegVersion version, unsigned layer, unsigned bitrate_k
                          unsigned padding) {
   if (bitrate_kbit == 0 || sample_rate == 0) return 0;
   if (layer == 1) return (12000u * bitrate_kbit / sample_rate + padding) * 4u;
-  const unsigned factor = version == MPEG_1 ? 144000u : 72000u;
+  // 144000 = 1152 samples / 8 bits x 1000; an MPEG-2 or 2.5 Layer III frame
+  // holds half as many samples, a Layer II frame as many as in MPEG-1.
+  const unsigned factor = version != MPEG_1 && layer == 3 ? 72000u : 144000u;
   return factor * bitrate_kbit / sample_rate + padding;
 }
 
@@ -145,37 +325,47 @@ unsigned XingOffset(MpegVersion version, bool single_channel) {
 }
 
 AnalysisResult AnalyzeMpeg(ByteSource& source, uint32_t data_total, AnalysisReport& report, std::vector<uint8_t>& record,
-                           uint32_t* audio_offset) {
+                           MpegEdges* edges) {
   record.clear();
-  const uint32_t stream_start = source.Position();
+  const uint64_t stream_start = source.Position();
+  const uint64_t source_end = std::max<uint64_t>(source.Size(), stream_start);
+  const uint64_t stream_end = std::min<uint64_t>(stream_start + data_total, source_end);
+  BlockReader reader(source, source_end);
+  uint64_t sound_end = SoundEnd(reader, stream_start, stream_end);
   uint64_t frame_start = stream_start;
 
-  // The first header, or an ID3v2 tag before it.
-  uint8_t bytes[4];
-  if (!ReadRawHeader(source, bytes)) return ANALYSIS_NOT_MINE;
+  // The first header, or ID3v2 tags before it.
+  uint8_t bytes[kId3HeaderBytes];
+  if (!reader.Read(stream_start, bytes, 4)) return ANALYSIS_NOT_MINE;
   if (bytes[0] == 'I' && bytes[1] == 'D' && bytes[2] == '3') {
-    uint8_t tag[6];  // version, flags, four size bytes of 7 bits each
-    if (!ReadExact(source, tag, sizeof tag)) return ANALYSIS_NOT_MINE;
-    const uint32_t tag_size = static_cast<uint32_t>(tag[2] & 0x7F) << 21 | static_cast<uint32_t>(tag[3] & 0x7F) << 14 |
-                              static_cast<uint32_t>(tag[4] & 0x7F) << 7 | static_cast<uint32_t>(tag[5] & 0x7F);
-    frame_start = static_cast<uint64_t>(stream_start) + 10 + tag_size;
-    if (!SearchAfterTag(source, frame_start, bytes)) return ANALYSIS_NOT_MINE;
+    FrameSearch search(reader, sound_end);
+    uint64_t offset = stream_start;
+    for (int tags = 0; tags < kMostLeadingTags; ++tags) {
+      if (!reader.Read(offset, bytes, kId3HeaderBytes)) {
+        if (tags == 0) return ANALYSIS_NOT_MINE;
+        break;
+      }
+      if (std::memcmp(bytes, "ID3", 3) != 0) break;
+      offset = search.TagEnd(offset, bytes);
+    }
+    if (!search.Find(offset, frame_start) || !reader.Read(frame_start, bytes, 4)) return ANALYSIS_NOT_MINE;
   }
-  // The search read the candidate at a 32-bit offset at or after the start.
-  const uint32_t skipped = static_cast<uint32_t>(frame_start - stream_start);
-  // The stream's sound: what follows the tag.
-  const uint32_t audio_bytes = data_total > skipped ? data_total - skipped : 0;
+  // Tags "at the end" that reach into the first frame's header are frames.
+  if (sound_end < frame_start + 4) sound_end = stream_end;
+  // The search kept to 32-bit offsets at or after the start.
+  const uint32_t head = static_cast<uint32_t>(frame_start - stream_start);
+  const uint32_t tail = static_cast<uint32_t>(stream_end - sound_end);
+  // The stream's sound: what lies between the tags.
+  const uint64_t not_sound = static_cast<uint64_t>(head) + tail;
+  const uint32_t audio_bytes = data_total > not_sound ? static_cast<uint32_t>(data_total - not_sound) : 0;
 
-  MpegHeader first;
-  if (!DecodeMpegHeader(BigEndian(bytes), first)) return ANALYSIS_NOT_MINE;
-  const MpegVersion version = MpegVersionOf(first);
-  const unsigned bitrate = MpegBitrate(version, first.layer, first.bitrate_index);
-  const unsigned sample_rate = MpegSampleRate(version, first.rate_index);
-  const unsigned frame_length = MpegFrameLength(version, first.layer, bitrate, sample_rate, first.padding);
-  // A free-format or forbidden bitrate index gives no byte rate and no frame
-  // length to read by: such a stream is not taken for MPEG audio. (The tables
-  // give no frame longer than kLongestFrame.)
-  if (bitrate == 0 || frame_length < 4 || frame_length > kLongestFrame) return ANALYSIS_NOT_MINE;
+  FirstFrame frame;
+  if (!DecodeFirstFrame(BigEndian(bytes), frame)) return ANALYSIS_NOT_MINE;
+  const MpegHeader& first = frame.header;
+  const MpegVersion version = frame.version;
+  const unsigned bitrate = frame.bitrate;
+  const unsigned sample_rate = frame.sample_rate;
+  const unsigned frame_length = frame.length;
 
   report.Text(HeaderFieldsText(first));
   report.Allocate(MPEG_RECORD_SIZE);
@@ -191,16 +381,17 @@ AnalysisResult AnalyzeMpeg(ByteSource& source, uint32_t data_total, AnalysisRepo
 
   // The rest of the first frame: the Xing header is looked for in it.
   uint8_t body[kLongestFrame];
-  const uint32_t body_read = source.Read(body, frame_length - 4);
+  uint32_t body_read = 0;
+  if (source.Seek(static_cast<uint32_t>(frame_start + 4))) body_read = source.Read(body, frame_length - 4);
 
   auto finish = [&]() {
     record = Serialize(r);
-    if (audio_offset) *audio_offset = skipped;
+    if (edges) *edges = {head, tail};
     return ANALYSIS_OK;
   };
 
-  // The second frame's header.
-  if (!ReadRawHeader(source, bytes)) {
+  // The second frame's header, where the sound goes on after the first.
+  if (frame_start + frame_length + 4 > sound_end || !ReadRawHeader(source, bytes)) {
     report.Box("read");
     return finish();
   }

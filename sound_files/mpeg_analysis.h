@@ -10,20 +10,32 @@
 constexpr uint16_t MPEG_RECORD_SIZE = 30;
 constexpr uint16_t MPEG_CODEC_DELAY = 1393;
 
+// The bytes of a stream that are no sound: `head` before its first frame
+// (ID3v2 tags, their padding, junk), `tail` after its last (ID3v1, APEv2 and
+// appended ID3v2 tags). The codec is handed the frames between them only.
+struct MpegEdges {
+  uint32_t head = 0;
+  uint32_t tail = 0;
+};
+
 // Analyses the stream at the source's present position (the first byte of a
 // raw file, or of the data chunk of a RIFF-wrapped one), leaving the position
-// after the bytes read. data_total is the stream's data length (used for the
-// average byte rate of a stream with a Xing header).
+// after the bytes read. The stream runs data_total bytes from there (as far
+// as the source goes); its length also gives the average byte rate of a
+// stream with a Xing header.
+// A stream that begins with an ID3v2 tag is searched: every tag in a row is
+// skipped, and the first frame is the first header within 256 KB after them
+// whose next header, at the length it gives, agrees in version, layer and
+// sample rate (or whose frame ends where the sound ends). Any other stream
+// must begin with a frame header.
 // Returns ANALYSIS_OK with `record` holding the 30-byte record, or
 // ANALYSIS_NOT_MINE when the stream is not MPEG audio (record left empty).
 // `report` receives the description texts, the message boxes and the
-// allocation point, in order. On ANALYSIS_OK, *audio_offset (when given) is
-// where the first frame lies, counted from the stream's start: after an
-// ID3v2 tag and its padding, else 0. Those bytes are no sound: the codec is
-// handed the stream from there, and the average byte rate of a Xing stream
-// counts only the data_total - *audio_offset bytes after them.
+// allocation point, in order. On ANALYSIS_OK, *edges (when given) tells the
+// bytes before the first frame and after the sound; the average byte rate of
+// a Xing stream counts only the data_total - head - tail bytes between them.
 AnalysisResult AnalyzeMpeg(ByteSource& source, uint32_t data_total, AnalysisReport& report, std::vector<uint8_t>& record,
-                           uint32_t* audio_offset = nullptr);
+                           MpegEdges* edges = nullptr);
 
 // One decoded frame header. `value` is the 32-bit header with the layer code
 // already turned into the layer number (code 3 -> 1, 1 -> 3), the form shown
@@ -55,7 +67,9 @@ MpegVersion MpegVersionOf(const MpegHeader& header);
 unsigned MpegBitrate(MpegVersion version, unsigned layer, unsigned bitrate_index);
 // Hz; 0 for index 3.
 unsigned MpegSampleRate(MpegVersion version, unsigned rate_index);
-// Frame length in bytes; 0 when the bitrate or the sample rate is 0.
+// Frame length in bytes; 0 when the bitrate or the sample rate is 0. Layer I
+// frames hold 384 samples, Layer II frames 1152, Layer III frames 1152 in
+// MPEG-1 and 576 in MPEG-2 and 2.5.
 unsigned MpegFrameLength(MpegVersion version, unsigned layer, unsigned bitrate_kbit, unsigned sample_rate,
                          unsigned padding);
 // Offset of a Xing header within the frame body (after the 4-byte header).

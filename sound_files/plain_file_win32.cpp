@@ -1,11 +1,12 @@
 #include "sound_files/plain_file_win32.h"
 
+#include "base/file_names_win32.h"
+
+// A device name opens nothing (a read from a port or a pipe could block).
 PlainFile::PlainFile(const char* name, Access access)
     : file_(access == READ_ONLY
-                ? CreateFileA(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr)
-                : CreateFileA(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr)) {}
+                ? OpenFileNamed(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING)
+                : OpenFileNamed(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, OPEN_EXISTING)) {}
 
 PlainFile::~PlainFile() {
   if (is_open()) CloseHandle(file_);

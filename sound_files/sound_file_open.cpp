@@ -30,16 +30,25 @@ uint32_t DataInFile(RiffFile& file, const ChunkInfo& data) {
   return data.size < available ? data.size : available;
 }
 
+// The bytes an MPEG stream of data_total bytes holds before its first frame
+// and after its last, and the sound between them.
+void TakeEdges(SoundFileIdentity& id, const MpegEdges& edges, uint32_t data_total) {
+  id.audio_offset = edges.head;
+  id.audio_tail = edges.tail;
+  const uint64_t not_sound = static_cast<uint64_t>(edges.head) + edges.tail;
+  id.analysed_data_total = data_total > not_sound ? static_cast<uint32_t>(data_total - not_sound) : 0;
+}
+
 void IdentifyRawStream(RiffFile& file, SoundFileIdentity& id) {
   const uint32_t length = file.Size();
   id.analysed_data_total = length;
   file.Seek(0);
-  if (AnalyzeMpeg(file, length, id.report, id.format, &id.audio_offset) == ANALYSIS_OK) {
+  MpegEdges edges;
+  if (AnalyzeMpeg(file, length, id.report, id.format, &edges) == ANALYSIS_OK) {
     id.kind = SoundKind::RAW_MPEG;
-    id.analysed_data_total = length - id.audio_offset;
+    TakeEdges(id, edges, length);
     return;
   }
-  id.audio_offset = 0;
   id.report.Clear();
   if (AnalyzeOgg(file, 0, id.report, id.format) == ANALYSIS_OK) {
     id.kind = SoundKind::OGG;
@@ -56,14 +65,14 @@ void IdentifyWrappedStream(RiffFile& file, SoundFileIdentity& id) {
   }
   const uint32_t data_total = DataInFile(file, file.Chunk(INNER_SLOT));
   id.analysed_data_total = data_total;
-  if (AnalyzeMpeg(file, data_total, id.report, id.format, &id.audio_offset) != ANALYSIS_OK) {
-    id.audio_offset = 0;
+  MpegEdges edges;
+  if (AnalyzeMpeg(file, data_total, id.report, id.format, &edges) != ANALYSIS_OK) {
     id.report.Clear();
     id.failure = OpenFailure::NOT_WAVE;  // Ogg is not looked for inside RIFF
     return;
   }
   id.kind = SoundKind::RIFF_MPEG;
-  id.analysed_data_total = data_total > id.audio_offset ? data_total - id.audio_offset : 0;
+  TakeEdges(id, edges, data_total);
   // Back to the top, inside the RIFF chunk again, for the data search later.
   file.Ascend(INNER_SLOT);
   file.Ascend(RIFF_SLOT);
@@ -149,7 +158,9 @@ OpenFailure CheckPlayableFormat(const std::vector<uint8_t>& format) {
   return OpenFailure::NONE;
 }
 
-OpenFailure LocateSoundData(RiffFile& file, bool riff, uint32_t audio_offset, uint32_t& data_total) {
+OpenFailure LocateSoundData(RiffFile& file, const SoundFileIdentity& id, uint32_t& data_total) {
+  const bool riff = id.riff;
+  const uint32_t audio_offset = id.audio_offset;
   uint32_t start = 0;
   if (riff) {
     if (!DescendToChunk(file, kData)) return OpenFailure::NO_DATA_IN_WAVE;
@@ -158,10 +169,10 @@ OpenFailure LocateSoundData(RiffFile& file, bool riff, uint32_t audio_offset, ui
   } else {
     data_total = file.Size();
   }
-  if (audio_offset >= data_total) {
+  if (static_cast<uint64_t>(audio_offset) + id.audio_tail >= data_total) {
     data_total = 0;
   } else {
-    data_total -= audio_offset;
+    data_total -= audio_offset + id.audio_tail;
     // A RIFF file's descent has left it at the data already.
     if (!riff || audio_offset != 0) file.Seek(start + audio_offset);
   }

@@ -35,8 +35,9 @@ struct SoundFileIdentity {
   SoundKind kind = SoundKind::RIFF_WAVE;
   bool riff = false;                // the file has a RIFF chunk
   std::vector<uint8_t> format;      // the format record (when one was built)
-  uint32_t analysed_data_total = 0; // sound bytes of an analysed stream (after audio_offset)
-  uint32_t audio_offset = 0;        // bytes of an ID3v2 tag before an MPEG stream's first frame
+  uint32_t analysed_data_total = 0; // sound bytes of an analysed stream (between the two below)
+  uint32_t audio_offset = 0;        // bytes of ID3v2 tags (and junk) before an MPEG stream's first frame
+  uint32_t audio_tail = 0;          // bytes of tags after an MPEG stream's last frame
   // The stream analysis' notes and the allocation point of the record, in
   // order; for a WAVE file only the allocation of the "fmt " chunk's size.
   AnalysisReport report;
@@ -69,10 +70,11 @@ OpenFailure CheckPlayableFormat(const std::vector<uint8_t>& format);
 // sound data byte and gives the data length. For a RIFF file the data chunk is
 // looked for from the present position; a declared size that runs past the end
 // of the file is cut to the bytes the file holds. For a raw stream the data is
-// the whole file. Either way the first audio_offset bytes (an MPEG stream's
-// ID3v2 tag, SoundFileIdentity) are skipped: the codec gets frames only.
-// Returns NONE, NO_DATA_IN_WAVE or DATA_EMPTY.
-OpenFailure LocateSoundData(RiffFile& file, bool riff, uint32_t audio_offset, uint32_t& data_total);
+// the whole file. Either way an MPEG stream's tags, the audio_offset bytes
+// before its first frame and the audio_tail bytes after its last (`id`), are
+// left out: the codec gets frames only. Returns NONE, NO_DATA_IN_WAVE or
+// DATA_EMPTY.
+OpenFailure LocateSoundData(RiffFile& file, const SoundFileIdentity& id, uint32_t& data_total);
 
 // A failure text: the English string-table id (or a fixed English text when
 // the id is -1) and the Japanese text.

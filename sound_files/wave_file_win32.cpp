@@ -9,6 +9,7 @@
 
 #include "base/app_state_win32.h"
 #include "base/device_results.h"
+#include "base/file_names_win32.h"
 #include "base/text_rules.h"
 #include "base/ui_text_win32.h"
 #include "meter/status_win32.h"
@@ -33,7 +34,7 @@ static_assert(kDeviceBadId == MMSYSERR_BADDEVICEID && kDeviceAllocated == MMSYSE
 
 void ShowCannotOpenFile() { ShowFailure(PickId(IDS_CANT_OPEN_FILE, jf::kCantOpenFile)); }
 
-bool FitsFileName(const char* name) { return strlen(name) < sizeof app.file_name; }
+bool FitsFileName(const char* name) { return FitsNameLength(name) && strlen(name) < sizeof app.file_name; }
 
 const char* FailureMessage(const FailureText& text) {
   return text.english_id >= 0 ? PickId(static_cast<UINT>(text.english_id), text.japanese)
@@ -97,9 +98,9 @@ bool OpenCurrentFile(DWORD flags) {
     return false;
   }
   CloseSoundFile();
-  // A device ("NUL.WAV", "COM1", "\\.\...") opens as if it were a file: a
-  // recording into it is lost, a read from it may never return.
-  if (!IsDeviceName(app.file_name)) app.file_mmio = mmioOpenA(app.file_name, nullptr, flags);
+  // No device ("NUL.WAV", "COM1", "\\.\..."): a recording into it would be
+  // lost, a read from it might never return.
+  app.file_mmio = OpenMmioNamed(app.file_name, flags);
   if (!app.file_mmio) {
     ShowCannotOpenFile();
     return false;
@@ -155,7 +156,7 @@ bool OpenForPlay() {
     if (app.pFormat->wf.nSamplesPerSec == 44100 && khz_of_file == 48) app.pFormat->wf.nSamplesPerSec = 48000;
 
     uint32_t data_total = 0;
-    const OpenFailure located = LocateSoundData(file, id.riff, id.audio_offset, data_total);
+    const OpenFailure located = LocateSoundData(file, id, data_total);
     if (located == OpenFailure::NO_DATA_IN_WAVE) return FailAfterRecord(OpenFailureText(located));
     app.data_total = app.data_count = data_total;
     MeasureDiskSpace(app.file_name);

@@ -12,10 +12,12 @@ bool OpenForPlay();
 // the caller abandons the transport, which closes a file the failure left open
 // and removes it while it holds no sound.
 bool CreateForRecord();
-// Refuses a name that cannot be the current file (longer than the 259 bytes
-// a path may have) with the message of a file that cannot be opened.
+// Refuses a name that cannot be the current file (longer than the 259
+// characters a path may have) with the message of a file that cannot be
+// opened.
 void ShowCannotOpenFile();
-// True when name fits into the current file's name (at most 259 bytes).
+// True when name fits into the current file's name: at most 259 characters
+// as the system counts them.
 bool FitsFileName(const char* name);
 // A failure text in the language of the interface.
 const char* FailureMessage(const FailureText& text);

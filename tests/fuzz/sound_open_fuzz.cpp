@@ -10,7 +10,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   SoundFileIdentity id = IdentifySoundFile(file);
   if (id.failure == OpenFailure::NONE) {
     uint32_t data_total = 0;
-    if (LocateSoundData(file, id.riff, id.audio_offset, data_total) == OpenFailure::NONE) {
+    if (LocateSoundData(file, id, data_total) == OpenFailure::NONE) {
       // The data never runs past the end of the file.
       if (static_cast<uint64_t>(file.Position()) + data_total > size) __builtin_trap();
     }

@@ -95,7 +95,7 @@ TEST(CommandLineOptions, PathPartsAfterSlashesChangeNoSetting) {
   saved.EndTime = saved.time_limit = 600;
   Settings settings = saved;
   StartOptions options;
-  ApplyOptions(Split("prog D:/Temp/take.wav /Music/Sounds/Rec/Play/Home/Old/4x/T/Tx/T1e3"), settings, options);
+  ApplyOptions(Split("prog D:/Temp/take.wav /Music/Sounds/Rec/Play/Home/Old/4x/T/Tx/T1e3/T1.2.3"), settings, options);
   EXPECT_EQ(settings.time_limit, 600u);
   EXPECT_EQ(settings.EndTime, 600u);
   EXPECT_EQ(settings.rec_channel, saved.rec_channel);

@@ -9,6 +9,7 @@ namespace {
 class TextRules : public ::testing::Test {
  protected:
   void SetUp() override { SetActiveCodePage(ShiftJisBytes()); }
+  void TearDown() override { SetActiveCodePage(ShiftJisBytes()); }  // the default of every other test
 };
 
 TEST_F(TextRules, CharTypeAtFollowsLeadByteRuns) {
@@ -67,20 +68,47 @@ TEST_F(TextRules, SplitPathEverySeparatorAndDoubleByteNames) {
   EXPECT_STREQ(small, "C:\\");
 }
 
-TEST_F(TextRules, DeviceNamesWhateverTheirDressButNotFilesLikeThem) {
-  for (const char* device : {"NUL", "nul.wav", "NUL.WAV", "C:\\rec\\Con.Txt", "d:/x/aux", "PRN .wav", "COM1", "com9.mp3",
-                             "LPT1:", "lpt0", "C:NUL", "conout$", "\\\\.\\COM1", "//./pipe/x", "\\\\?\\C:\\a.wav",
-                             "\\??\\C:\\a.wav", "NUL.tar.gz"}) {
+TEST_F(TextRules, NameRulesDevicesLengthsAndUnicodeNames) {
+  for (const char* device :
+       {"NUL", "nul.wav", "NUL.WAV", "C:\\rec\\Con.Txt", "d:/x/aux", "PRN .wav", "COM1", "com9.mp3", "LPT1:",
+        "lpt9.wav", "C:NUL", "conout$", "CONIN$.wav", "NUL.tar.gz", "\\\\.\\COM1", "//./pipe/x", "\\\\.\\C:\\a.wav",
+        "\\\\?\\COM1", "\\\\?\\pipe\\x", "\\??\\CON", "\\\\?\\GLOBALROOT\\Device\\Null", "\\\\?\\C:"}) {
     EXPECT_TRUE(IsDeviceName(device)) << device;
   }
   for (const char* file : {"", "a.wav", "NULL.wav", "CONSOLE", "COM10", "COM", "LPT", "xNUL", "C:\\NUL\\a.wav",
-                           "C:\\music\\con2.wav", "\\\\server\\share\\nul_take.wav", "COMA"}) {
+                           "C:\\music\\con2.wav", "\\\\server\\share\\nul_take.wav", "COMA", "com0.wav", "lpt0.wav",
+                           "clock$.wav", "\\\\?\\C:\\dir\\a.wav", "\\??\\C:\\a.wav", "\\\\?\\unc\\server\\share\\a.wav",
+                           "\\\\?\\Volume{0b1e}\\a.wav", "\\\\?\\C:\\dir\\NUL.wav"}) {
     EXPECT_FALSE(IsDeviceName(file)) << file;
   }
   // A Shift-JIS name whose trail byte looks like "\" is not split there: the
   // last part is the whole name, not "NUL".
   EXPECT_FALSE(IsDeviceName("\x95\x5CNUL.wav"));
   EXPECT_TRUE(IsDeviceName("\x95\x5C\\NUL.wav"));
+
+  // In an ANSI code page the system counts bytes.
+  EXPECT_TRUE(FitsNameLength(std::string(259, 'a').c_str()));
+  EXPECT_FALSE(FitsNameLength(std::string(260, 'a').c_str()));
+  EXPECT_EQ(NameLength("\x89\xB9\x8A\x79.wav"), 8u);  // "音楽.wav" in Shift-JIS
+
+  // UTF-8 names: the system counts UTF-16 units, so 259 Korean syllables (777
+  // bytes) fit and a character beyond the first 65536 counts twice.
+  SetActiveCodePage(Utf8Bytes());
+  std::string korean;
+  for (int k = 0; k < 259; ++k) korean += "\xED\x95\x9C";  // "한"
+  EXPECT_EQ(korean.size() + 1, NAME_BUFFER_SIZE);
+  EXPECT_EQ(NameLength(korean.c_str()), 259u);
+  EXPECT_TRUE(FitsNameLength(korean.c_str()));
+  EXPECT_FALSE(FitsNameLength((korean + "a").c_str()));
+  EXPECT_EQ(NameLength("\xF0\x9F\x8E\xB5.wav"), 6u);  // U+1F3B5 and ".wav"
+  // No byte of a UTF-8 character is a separator, whatever its value: "あ" ends
+  // in 0x82, a Shift-JIS lead byte.
+  char directory[NAME_BUFFER_SIZE], name[NAME_BUFFER_SIZE];
+  SplitPath("C:\\\xE3\x81\x82\\NUL.wav", directory, name, sizeof directory, sizeof name);
+  EXPECT_STREQ(directory, "C:\\\xE3\x81\x82\\");
+  EXPECT_STREQ(name, "NUL.wav");
+  EXPECT_TRUE(IsDeviceName("C:\\\xE3\x81\x82\\NUL.wav"));
+  EXPECT_FALSE(IsDeviceName("C:\\\xCE\x95\xCE\xBB.wav"));  // "Ελ.wav"
 }
 
 TEST_F(TextRules, PadTextFillsToSizeMinusOne) {

@@ -42,7 +42,7 @@ class SoundFilesFixtures : public ::testing::Test {
     o.id = IdentifySoundFile(file);
     o.failure = o.id.failure;
     if (o.failure == OpenFailure::NONE) {
-      o.failure = LocateSoundData(file, o.id.riff, o.id.audio_offset, o.data_total);
+      o.failure = LocateSoundData(file, o.id, o.data_total);
       o.position = file.Position();
     }
     return o;

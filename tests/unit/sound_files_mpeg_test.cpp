@@ -4,6 +4,7 @@
 
 #include "base/format_record.h"
 #include "sound_files/mpeg_analysis.h"
+#include "sound_files/sound_file_open.h"
 #include "tests/unit/sound_files_test_bytes.h"
 
 namespace {
@@ -126,6 +127,17 @@ TEST(SoundFilesMpeg, VersionsLayersAndTables) {
   EXPECT_EQ(GetU16(a.record, 24), 1152);
   EXPECT_EQ(Fields(a.record).avg, 48000u);
 
+  // Layer II, MPEG-2, 64 kbit/s at 22.05 kHz: 1152 samples a frame as in
+  // MPEG-1, 144000 * 64 / 22050; the second header is found there.
+  l2.id = 0;
+  l2.bitrate_index = 8;
+  l2.rate_index = 0;
+  a = Analyze(TwoFrames(l2, l2));
+  ASSERT_EQ(a.result, ANALYSIS_OK);
+  EXPECT_EQ(GetU16(a.record, 24), 417);
+  EXPECT_NE(a.report.AllText().find("CBR\r\n"), std::string::npos);
+  EXPECT_TRUE(Boxes(a.report).empty());
+
   EXPECT_EQ(MpegBitrate(MPEG_2, 1, 14), 256u);
   EXPECT_EQ(MpegBitrate(MPEG_2, 3, 1), 8u);
   EXPECT_EQ(MpegBitrate(MPEG_1, 3, 15), 0u);
@@ -175,9 +187,9 @@ TEST(SoundFilesMpeg, XingExampleGivesTheAverageByteRate) {
   MemorySource source(tagged);
   AnalysisReport report;
   Bytes record;
-  uint32_t audio_offset = 0;
-  ASSERT_EQ(AnalyzeMpeg(source, 4000000 + 200010, report, record, &audio_offset), ANALYSIS_OK);
-  EXPECT_EQ(audio_offset, 200010u);
+  MpegEdges edges;
+  ASSERT_EQ(AnalyzeMpeg(source, 4000000 + 200010, report, record, &edges), ANALYSIS_OK);
+  EXPECT_EQ(edges.head, 200010u);
   EXPECT_EQ(Fields(record).avg, 153477u);
 }
 
@@ -258,24 +270,152 @@ TEST(SoundFilesMpeg, Id3TagIsSkippedAndTheSearchStartsAfterIt) {
   Bytes stream = Id3Tag(2035);
   ASSERT_EQ(stream.size(), 2045u);
   Append(stream, TwoFrames(f, f));
-  SeekSpy spy(stream);
+  MemorySource source(stream);
   AnalysisReport report;
   Bytes record;
-  ASSERT_EQ(AnalyzeMpeg(spy, static_cast<uint32_t>(stream.size()), report, record), ANALYSIS_OK);
-  ASSERT_FALSE(spy.seeks.empty());
-  EXPECT_EQ(spy.seeks.front(), 2045u);
+  MpegEdges edges;
+  ASSERT_EQ(AnalyzeMpeg(source, static_cast<uint32_t>(stream.size()), report, record, &edges), ANALYSIS_OK);
+  EXPECT_EQ(edges.head, 2045u);
   EXPECT_EQ(Fields(record).avg, 16000u);
 
-  // Zero padding after the tag: four bytes at a time, then to the first 0xFF.
+  // Zero padding after the tag is skipped up to the first frame.
   Bytes padded = Id3Tag(2035);
   padded.resize(padded.size() + 6, 0);
   Append(padded, TwoFrames(f, f));
-  SeekSpy spy2(padded);
+  MemorySource padded_source(padded);
   report.Clear();
-  uint32_t audio_offset = 0;
-  ASSERT_EQ(AnalyzeMpeg(spy2, static_cast<uint32_t>(padded.size()), report, record, &audio_offset), ANALYSIS_OK);
-  EXPECT_EQ(spy2.seeks, (std::vector<uint32_t>{2045, 2049, 2051}));
-  EXPECT_EQ(audio_offset, 2051u);
+  ASSERT_EQ(AnalyzeMpeg(padded_source, static_cast<uint32_t>(padded.size()), report, record, &edges), ANALYSIS_OK);
+  EXPECT_EQ(edges.head, 2051u);
+}
+
+// Bytes that look like what taggers, pictures and cut files leave around the
+// frames: a fixed pseudo-random pattern with frame syncs in it.
+Bytes Junk(size_t n, uint32_t seed) {
+  Bytes b(n);
+  for (size_t i = 0; i < n; ++i) {
+    seed = seed * 1103515245u + 12345u;
+    b[i] = static_cast<uint8_t>(seed >> 16);
+  }
+  return b;
+}
+
+// An ID3v2 tag: header (size 7 bits a byte unless `plain_size`), body, and a
+// footer "3DI" when `footer`.
+Bytes Id3v2(uint8_t version, const Bytes& body, bool plain_size = false, bool footer = false) {
+  const uint32_t n = static_cast<uint32_t>(body.size());
+  Bytes size = {static_cast<uint8_t>(n >> 21 & 0x7F), static_cast<uint8_t>(n >> 14 & 0x7F),
+                static_cast<uint8_t>(n >> 7 & 0x7F), static_cast<uint8_t>(n & 0x7F)};
+  if (plain_size) size = {static_cast<uint8_t>(n >> 24), static_cast<uint8_t>(n >> 16), static_cast<uint8_t>(n >> 8),
+                          static_cast<uint8_t>(n)};
+  const uint8_t flags = footer ? 0x10 : 0;
+  Bytes tag = Bytes{'I', 'D', '3', version, 0, flags} + size + body;
+  if (footer) Append(tag, Bytes{'3', 'D', 'I', version, 0, flags} + size);
+  return tag;
+}
+
+// An ID3v2.3 text frame in UTF-16 with its byte order mark: FF FE, then the
+// first letter and 00 (FF FE 'T' 00 reads as an MPEG-1 Layer I header).
+Bytes Utf16TextFrame(const char* id, const std::string& text) {
+  Bytes value = {1, 0xFF, 0xFE};
+  for (char c : text) Append(value, Bytes{static_cast<uint8_t>(c), 0});
+  Bytes frame = ToBytes(id);
+  PutU32BE(frame, static_cast<uint32_t>(value.size()));
+  Append(frame, Bytes{0, 0});
+  return frame + value;
+}
+
+// An APEv2 tag with a header, one binary item (a cover picture) and the footer.
+Bytes Apev2WithPicture(const Bytes& picture) {
+  Bytes item;
+  PutU32(item, static_cast<uint32_t>(picture.size()));
+  PutU32(item, 2);  // binary
+  Append(item, ToBytes(std::string("Cover Art (Front)") + '\0'));
+  Append(item, picture);
+  auto frame = [&](uint32_t flags) {
+    Bytes b = ToBytes("APETAGEX");
+    PutU32(b, 2000);
+    PutU32(b, static_cast<uint32_t>(item.size()) + 32);
+    PutU32(b, 1);
+    PutU32(b, flags);
+    b.resize(32, 0);
+    return b;
+  };
+  return frame(0xA0000000u) + item + frame(0x80000000u);
+}
+
+Bytes Id3v1() {
+  Bytes tag = ToBytes("TAGtape");
+  tag.resize(128, 0);
+  tag[127] = 12;  // genre
+  return tag;
+}
+
+// Files as music libraries hold them, around four frames of 44.1 kHz Layer
+// III at 128 kbit/s: the open must find the first frame, take its format, and
+// hand the codec the frames and nothing else.
+TEST(SoundFilesMpeg, FrameSearchFindsTheSoundBetweenTags) {
+  FrameSpec f;
+  const Bytes frames = Frame(f, XingBody(32, 3, 400)) + Frame(f) + Frame(f) + Frame(f);
+  // A JPEG's start, its markers and entropy-coded bytes.
+  const Bytes picture = Bytes{0xFF, 0xD8, 0xFF, 0xE0, 0, 16} + ToBytes("JFIF") + Junk(3000, 7);
+
+  // Under a syncsafe reading the plain size 4800 is 2368: the rest of the tag
+  // (a picture, from its FF D8 on) follows there. 409600 reads as 106496,
+  // farther from the frames than the search looks.
+  Bytes picture_tag = ToBytes("APIC") + Bytes(2368 - 4, 0) + picture;
+  picture_tag.resize(4800, 0);
+  Bytes large_tag = picture_tag;
+  large_tag.resize(409600, 0);
+  Bytes junk = Junk(1024, 3);
+  const Bytes syncs[] = {{0xFF, 0xFB, 0x90, 0x00}, {0xFF, 0xFE, 'T', 0}, {0xFF, 0xE3, 0x18, 0xC4}};
+  for (size_t i = 0; i < 3; ++i) std::copy(syncs[i].begin(), syncs[i].end(), junk.begin() + 100 + 301 * i);
+  Bytes padded_text = Utf16TextFrame("TIT2", "Tape");
+  padded_text.resize(300 * 1024, 0);
+  const Bytes appended_id3 = Id3v2(4, Utf16TextFrame("TIT2", "Tape"), false, true);
+
+  struct Case {
+    const char* name;
+    Bytes before, after;
+  } cases[] = {
+      {"two ID3v2 tags, the second in UTF-16 and padded", Id3Tag(100) + Id3v2(3, padded_text), {}},
+      {"a plain size", Id3v2(3, picture_tag, true), {}},
+      {"a large plain size", Id3v2(3, large_tag, true), {}},
+      {"1 KB of junk after the tag", Id3Tag(20) + junk, {}},
+      {"APEv2 with a picture at the end", {}, Apev2WithPicture(picture)},
+      {"ID3v1 at the end", {}, Id3v1()},
+      {"ID3v2 and ID3v1 at the end", Id3Tag(20), appended_id3 + Id3v1()},
+  };
+  for (const Case& c : cases) {
+    const Bytes file = c.before + frames + c.after;
+    MemoryRiffFile riff(file.data(), file.size());
+    SoundFileIdentity id = IdentifySoundFile(riff);
+    ASSERT_EQ(id.failure, OpenFailure::NONE) << c.name;
+    uint32_t data_total = 0;
+    ASSERT_EQ(LocateSoundData(riff, id, data_total), OpenFailure::NONE) << c.name;
+    EXPECT_EQ(riff.Position(), c.before.size()) << c.name;
+    EXPECT_EQ(data_total, frames.size()) << c.name;
+    EXPECT_EQ(id.analysed_data_total, frames.size()) << c.name;
+    EXPECT_EQ(Fields(id.format).rate, 44100u) << c.name;
+    const std::string text = id.report.AllText();
+    EXPECT_EQ(text.find(kDefaultFields), 0u) << c.name << "\n" << text;
+    EXPECT_NE(text.find("CBR\r\n"), std::string::npos) << c.name;
+    // The Xing frame count's time: the tags' bytes are no sound.
+    EXPECT_EQ(Fields(id.format).avg, static_cast<uint32_t>(frames.size() / (400 * (417.0 / 16000)))) << c.name;
+  }
+}
+
+// The search after a tag reads the file in blocks and looks 256 KB far.
+TEST(SoundFilesMpeg, FrameSearchIsBoundedAndBuffered) {
+  FrameSpec f;
+  for (size_t zeros : {250u * 1024, 300u * 1024}) {
+    const Bytes file = Id3Tag(20) + Bytes(zeros, 0) + TwoFrames(f, f);
+    SeekSpy spy(file);
+    AnalysisReport report;
+    Bytes record;
+    const AnalysisResult result = AnalyzeMpeg(spy, static_cast<uint32_t>(file.size()), report, record);
+    EXPECT_EQ(result, zeros < 256 * 1024 ? ANALYSIS_OK : ANALYSIS_NOT_MINE) << zeros;
+    EXPECT_LT(spy.seeks.size(), 12u) << zeros;
+  }
 }
 
 TEST(SoundFilesMpeg, ThingsThatAreNotMpegAudio) {

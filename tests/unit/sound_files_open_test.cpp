@@ -25,7 +25,7 @@ Opened Open(const Bytes& file) {
   Opened o;
   o.id = IdentifySoundFile(riff);
   if (o.id.failure == OpenFailure::NONE) {
-    o.located = LocateSoundData(riff, o.id.riff, o.id.audio_offset, o.data_total);
+    o.located = LocateSoundData(riff, o.id, o.data_total);
     o.data_position = riff.Position();
   }
   return o;

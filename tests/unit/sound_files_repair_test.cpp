@@ -167,7 +167,7 @@ TEST(SoundFilesRepair, RecordingCutOffAnywhereOpensWithEveryWholeBlock) {
       SoundFileIdentity id = IdentifySoundFile(riff);
       ASSERT_EQ(id.failure, OpenFailure::NONE) << cut;
       uint32_t data_total = 0;
-      const OpenFailure located = LocateSoundData(riff, id.riff, id.audio_offset, data_total);
+      const OpenFailure located = LocateSoundData(riff, id, data_total);
       if (whole == 0) {
         EXPECT_EQ(located, OpenFailure::DATA_EMPTY) << cut;
       } else {

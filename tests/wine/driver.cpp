@@ -34,24 +34,32 @@ std::string FullPath(const std::string& path) {
   return full;
 }
 
-void RemoveTree(const std::string& dir) {
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((dir + "\\*").c_str(), &found);
+std::wstring Widen(UINT code_page, const std::string& text) {
+  const int units = MultiByteToWideChar(code_page, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring wide(static_cast<size_t>(units), L'\0');
+  MultiByteToWideChar(code_page, 0, text.data(), static_cast<int>(text.size()), wide.data(), units);
+  return wide;
+}
+
+// Wide, as files may have names outside the code page.
+void RemoveTree(const std::wstring& dir) {
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((dir + L"\\*").c_str(), &found);
   if (search != INVALID_HANDLE_VALUE) {
     do {
-      std::string name = found.cFileName;
-      if (name == "." || name == "..") continue;
-      std::string path = dir + "\\" + name;
+      std::wstring name = found.cFileName;
+      if (name == L"." || name == L"..") continue;
+      std::wstring path = dir + L"\\" + name;
       if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
         RemoveTree(path);
       } else {
-        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(path.c_str());
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(path.c_str());
       }
-    } while (FindNextFileA(search, &found));
+    } while (FindNextFileW(search, &found));
     FindClose(search);
   }
-  RemoveDirectoryA(dir.c_str());
+  RemoveDirectoryW(dir.c_str());
 }
 
 struct WindowSearch {
@@ -203,7 +211,7 @@ TempDir::TempDir() {
   }
 }
 
-TempDir::~TempDir() { RemoveTree(path_); }
+TempDir::~TempDir() { RemoveTree(Widen(CP_ACP, path_)); }
 
 bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
@@ -274,6 +282,12 @@ std::string WindowText(HWND window) {
   DWORD_PTR copied = 0;
   if (!SendWithTimeout(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]), &copied)) return "";
   text.resize(std::min<size_t>(copied, length));
+  return text;
+}
+
+std::wstring WindowTitleW(HWND window) {
+  wchar_t text[1024] = {};
+  GetWindowTextW(window, text, 1024);
   return text;
 }
 
@@ -431,16 +445,19 @@ Tapeon::Tapeon(const LaunchOptions& options) {
   for (const std::string& variable : variables) block += variable + '\0';
   block += '\0';
 
-  std::string command_line = "\"" + program + "\"";
-  if (!options.arguments.empty()) command_line += " " + options.arguments;
-  std::vector<char> command(command_line.begin(), command_line.end());
-  command.push_back('\0');
-  std::string working_dir = options.working_dir.empty() ? options.profile_dir : options.working_dir;
+  // The wide call, so that arguments in UTF-8 reach the program whole; the
+  // program's path and the directory are in the code page.
+  std::wstring command = L"\"" + Widen(CP_ACP, program) + L"\"";
+  if (!options.arguments.empty())
+    command += L" " + Widen(options.utf8_arguments ? CP_UTF8 : CP_ACP, options.arguments);
+  command.push_back(L'\0');
+  const std::wstring working_dir =
+      Widen(CP_ACP, options.working_dir.empty() ? options.profile_dir : options.working_dir);
 
-  STARTUPINFOA startup{};
+  STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info{};
-  if (CreateProcessA(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, &block[0],
+  if (CreateProcessW(Widen(CP_ACP, program).c_str(), command.data(), nullptr, nullptr, FALSE, 0, &block[0],
                      working_dir.empty() ? nullptr : working_dir.c_str(), &startup, &info)) {
     process_ = info.hProcess;
     pid_ = info.dwProcessId;

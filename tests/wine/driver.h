@@ -87,6 +87,10 @@ std::optional<std::string> IniValue(const std::string& path, const std::string& 
 // ---- Windows of any process ----------------------------------------------------
 
 std::string WindowText(HWND window);  // WM_GETTEXT, so it works across processes
+// The title of a window of another process as the system keeps it, in UTF-16
+// (read without a message, which an ANSI window procedure would answer in its
+// code page).
+std::wstring WindowTitleW(HWND window);
 std::string ClassName(HWND window);
 HWND Control(HWND dialog, int id);
 std::string ControlText(HWND dialog, int id);
@@ -150,6 +154,7 @@ std::vector<MenuItem> MenuPopups(const std::vector<MenuItem>& items);
 
 struct LaunchOptions {
   std::string arguments;    // command line after the program path
+  bool utf8_arguments = false;  // arguments in UTF-8 (names outside the run's code page)
   std::string working_dir;  // default: profile_dir
   std::string profile_dir;  // USERPROFILE of the program (TAPEON.INI lands here)
   bool without_profile = false;  // start with USERPROFILE removed

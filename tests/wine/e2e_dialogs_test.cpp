@@ -29,26 +29,6 @@ HWND OpenDialog(Tapeon& app, int command, const std::string& title) {
   return app.WaitForDialog(title);
 }
 
-// A box or dialog of the program other than the one given.
-HWND WaitForOtherDialog(Tapeon& app, HWND known, DWORD timeout_ms = kTimeoutMs) {
-  HWND found = nullptr;
-  WaitUntil(
-      [&] {
-        for (HWND window : app.Dialogs())
-          if (window != known) found = window;
-        return found != nullptr || app.Exited();
-      },
-      timeout_ms);
-  return found;
-}
-
-// Reads the box that the dialog opened and answers it.
-std::optional<MessageBoxInfo> AnswerBoxOver(Tapeon& app, HWND dialog, int button_id) {
-  HWND box = WaitForOtherDialog(app, dialog);
-  if (!box) return std::nullopt;
-  return AnswerBox(box, button_id);
-}
-
 void PressAndWaitGone(HWND dialog, int id) {
   ASSERT_TRUE(PressButton(dialog, id));
   ASSERT_TRUE(WaitGone(dialog));

@@ -47,6 +47,26 @@ inline bool SwitchThreeD(Tapeon& app, HWND dialog, bool on) {
   });
 }
 
+// A box or dialog of the program other than the one given.
+inline HWND WaitForOtherDialog(Tapeon& app, HWND known, DWORD timeout_ms = kTimeoutMs) {
+  HWND found = nullptr;
+  WaitUntil(
+      [&] {
+        for (HWND window : app.Dialogs())
+          if (window != known) found = window;
+        return found != nullptr || app.Exited();
+      },
+      timeout_ms);
+  return found;
+}
+
+// Reads the box that the dialog opened and answers it.
+inline std::optional<MessageBoxInfo> AnswerBoxOver(Tapeon& app, HWND dialog, int button_id) {
+  HWND box = WaitForOtherDialog(app, dialog);
+  if (!box) return std::nullopt;
+  return AnswerBox(box, button_id);
+}
+
 // Each control of the dialog shows the text given for its id.
 inline void ExpectControlTexts(HWND dialog, std::initializer_list<std::pair<int, std::string>> expected) {
   for (const auto& [id, text] : expected) EXPECT_EQ(ControlText(dialog, id), text) << "control " << id;

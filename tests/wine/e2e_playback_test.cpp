@@ -46,6 +46,9 @@ class Playback : public ::testing::Test {
   }
 
   void StartCapture() {
+    // A capture before (its script shares the marker files) is over first.
+    capture_.reset();
+    DeleteFileA(raw_.c_str());
     capture_ = std::make_unique<HostScript>(dir_, "capture", CaptureCommand(raw_));
     ASSERT_TRUE(capture_->started());
     ASSERT_TRUE(WaitUntil([&] { return FileSize(raw_) > 0; }, kTimeoutMs)) << "parec does not record";
@@ -388,9 +391,10 @@ double LoudSeconds(const std::vector<int16_t>& left) {
 }
 
 // An MP3 whose ID3v2 tag holds a cover picture of 160 KB (lame --ti; its
-// bytes hold many frame syncs): the device is handed every frame from the
-// first one after the tag to the end, nothing of the tag, and the tone is
-// heard whole at its pitch, on memory too, and the run ends.
+// bytes hold many frame syncs) and that ends in an ID3v1 tag: the device is
+// handed every frame from the first one after the tag to the last, nothing of
+// the tags, and the tone is heard whole at its pitch, on memory too, and the
+// run ends.
 TEST_F(Playback, Mp3WithCoverArtPlaysFromItsFirstFrame) {
   const std::string mp3 = FixturePath("engine_cover.mp3");
   if (!FileExists(mp3)) GTEST_SKIP() << "make the fixtures with tests/fixtures/engine.sh";
@@ -401,7 +405,10 @@ TEST_F(Playback, Mp3WithCoverArtPlaysFromItsFirstFrame) {
   ASSERT_FALSE(handed.empty());
   EXPECT_EQ(static_cast<unsigned char>(handed[0]), 0xFF) << "the first byte handed over starts a frame";
   EXPECT_LT(handed.size(), file->size() - 150000) << "the picture is not handed to the device";
-  EXPECT_TRUE(handed == file->substr(file->size() - handed.size())) << "every frame after the tag, in order";
+  ASSERT_EQ(file->substr(file->size() - 128, 3), "TAG");
+  const std::string sound = file->substr(0, file->size() - 128);
+  ASSERT_LE(handed.size(), sound.size());
+  EXPECT_TRUE(handed == sound.substr(sound.size() - handed.size())) << "every frame after the tag, in order";
 
   ASSERT_TRUE(WriteSettings(dir_, {{"OnMem", "1"}, {"levelwarning", "0"}}));
   const std::vector<int16_t> left = LeftChannel(PlayToTheEnd(mp3));
@@ -411,6 +418,57 @@ TEST_F(Playback, Mp3WithCoverArtPlaysFromItsFirstFrame) {
   EXPECT_NEAR(heard, 440.0, 4.4);
   EXPECT_GE(seconds, kHeardAtLeast * 3.0);
   EXPECT_LE(seconds, 3.0 + 0.2) << "more tone than the file holds";
+}
+
+// The tone behind two ID3v2 tags (the second in UTF-16, whose FF FE reads as
+// a Layer I header at 48 kHz), and as MPEG-2 Layer II at 22.05 kHz (frames of
+// 1152 samples): Info shows the stream's format and size, the device is
+// handed its frames from the first to the last, and the tone is heard.
+TEST_F(Playback, TaggedMp3AndMpeg2LayerIIPlayWithTheirFormat) {
+  struct Case {
+    const char* name;
+    const char* khz;
+    const char* rate;
+  } cases[] = {{"engine_two_tags.mp3", "44kHz", "  128 kbps"}, {"engine_layer2_22k.mp2", "22kHz", "   64 kbps"}};
+  ASSERT_TRUE(WriteSettings(dir_, {{"OnMem", "0"}, {"levelwarning", "0"}}));
+  for (const Case& c : cases) {
+    const std::string path = FixturePath(c.name);
+    if (!FileExists(path)) GTEST_SKIP() << "make the fixtures with tests/fixtures/engine.sh";
+    const std::optional<std::string> file = ReadFileBytes(path);
+    ASSERT_TRUE(file && file->size() > 10);
+    size_t first_frame = 0;  // after the tags in a row, each 10 bytes and its syncsafe size
+    while (file->compare(first_frame, 3, "ID3") == 0) {
+      const auto* size = reinterpret_cast<const unsigned char*>(file->data() + first_frame + 6);
+      first_frame += 10 + (size[0] << 21 | size[1] << 14 | size[2] << 7 | size[3]);
+    }
+
+    StartCapture();
+    auto app = LaunchWatched(path);
+    ASSERT_TRUE(app->PostCommand(IDM_INFO));
+    HWND info = app->WaitForDialog("Wave Information");
+    ASSERT_NE(info, nullptr) << c.name;
+    EXPECT_EQ(ControlText(info, IDC_INFO_FREQ), c.khz) << c.name;
+    EXPECT_EQ(ControlText(info, IDC_INFO_CHAN), "2") << c.name;
+    EXPECT_EQ(ControlText(info, IDC_INFO_RATE), c.rate) << c.name;
+    char size_text[32];
+    std::snprintf(size_text, sizeof size_text, "%7lu KB",
+                  static_cast<unsigned long>((file->size() - first_frame) / 1024));
+    EXPECT_EQ(ControlText(info, IDC_INFO_TIME), size_text) << c.name;
+    ASSERT_TRUE(PressButton(info, IDOK));
+    ASSERT_TRUE(app->WaitForNoDialog());
+    ASSERT_TRUE(app->PostCommand(IDM_START));
+    EXPECT_TRUE(WaitUntil([&] { return app->ButtonEnabled(IDM_STOP); }, kRunTimeoutMs)) << c.name;
+    EXPECT_TRUE(WaitForIdle(*app, PlayText(), kRunTimeoutMs)) << c.name;
+    EXPECT_TRUE(app->Dialogs().empty()) << c.name << ": a message came up";
+    EXPECT_EQ(app->CloseAndWait(), std::optional<DWORD>(0));
+    EXPECT_TRUE(Watched() == file->substr(first_frame)) << c.name << ": every frame, nothing else";
+
+    const std::vector<int16_t> left = LeftChannel(StopCapture());
+    const double heard = MeasureFrequency(left, kRate);
+    std::printf("%s: heard %.2f Hz for %.2f s\n", c.name, heard, LoudSeconds(left));
+    EXPECT_NEAR(heard, 440.0, 4.4) << c.name;
+    EXPECT_GE(LoudSeconds(left), kHeardAtLeast * 3.0) << c.name;
+  }
 }
 
 class OggPlayback : public Playback {
