@@ -37,6 +37,10 @@ uint32_t ComputeUnitSize(uint32_t avg, uint32_t sps, uint32_t deltatime) {
 BufferSizing ComputeBufferSizing(const BufferSizingInput& in) {
   BufferSizing out;
   out.blockalign = in.blockalign;
+  const bool mpeg = in.format_tag == WAVE_TAG_MPEGLAYER3;
+  out.piece_align = mpeg && in.mpeg_block_size > 0 ? static_cast<uint32_t>(in.mpeg_block_size)
+                    : in.format_block_align > 0 ? in.format_block_align
+                                                : 1;
   if (in.deltatime < kMinimumDeltatime || in.deltatime > kMaximumDeltatime) {
     out.refusal = SizingRefusal::kDeltatime;
     return out;
@@ -57,7 +61,6 @@ BufferSizing ComputeBufferSizing(const BufferSizingInput& in) {
   }
 
   if (in.buffer_count == STREAMING) {
-    const bool mpeg = in.format_tag == WAVE_TAG_MPEGLAYER3;
     if (mpeg) {
       int block = in.mpeg_block_size >= 0 ? in.mpeg_block_size : in.format_block_align;
       if (in.shift_down) block += 1;

@@ -37,6 +37,8 @@ DWORD pacing_mark = 0;
 // A start took the idle controls (SetIdleControls(false)); the end of its
 // run gives them back.
 bool idle_controls_off = false;
+// What on-memory pieces of the run's format are cut into.
+uint32_t piece_align = 1;
 
 bool Active() { return GetActiveWindow() == app.main_window; }
 
@@ -244,8 +246,11 @@ bool ComputeBufferSizes(const FormatRecord* format) {
   // buffers' own; the current format keeps the file's.
   app.unit_size = sizing.unit_size;
   app.buffer_size = sizing.buffer_size;
+  piece_align = sizing.piece_align;
   return true;
 }
+
+uint32_t MemoryPieceAlign() { return piece_align; }
 
 bool AllocateDataBlocks() {
   const bool on_memory = app.buffer_count == ON_MEMORY;

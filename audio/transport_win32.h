@@ -38,6 +38,8 @@ struct RunEnding {
 // Sizes the buffers of a run for this format; false (after a message) when
 // the format or the buffer time setting cannot be run.
 bool ComputeBufferSizes(const FormatRecord* format);
+// What on-memory pieces of the run's format are cut into (BufferSizing).
+uint32_t MemoryPieceAlign();
 bool AllocateDataBlocks();
 void FreeDataBlocks();
 void SetRunControls(bool enable);
