@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "codec/current_stream.h"
+
 // Each block carries its place in its budget's list, so that a free or a
 // resize needs no current budget, and Release finds every block.
 struct alignas(alignof(std::max_align_t)) StreamBudget::Header {
@@ -11,12 +13,6 @@ struct alignas(alignof(std::max_align_t)) StreamBudget::Header {
   StreamBudget* owner;
   size_t capacity;  // bytes after the header
 };
-
-namespace {
-
-thread_local StreamBudget* current = nullptr;
-
-}  // namespace
 
 const size_t StreamBudget::kHeaderBytes = sizeof(StreamBudget::Header);
 
@@ -28,17 +24,18 @@ size_t StreamBudget::Cost(size_t size) {
   return (kHeaderBytes + size + kSystemGranule - 1) / kSystemGranule * kSystemGranule + kSystemGranule;
 }
 
-StreamBudget* StreamBudget::Current() { return current; }
+StreamBudget* StreamBudget::Current() { return CurrentStream(); }
 
-StreamBudget* StreamBudget::Enter(std::jmp_buf* exit) {
-  StreamBudget* const outer = current;
-  current = this;
+bool StreamBudget::Enter(std::jmp_buf* exit, StreamBudget** outer) {
+  *outer = CurrentStream();
+  if (!SetCurrentStream(this)) return false;
   exit_ = exit;
-  return outer;
+  return true;
 }
 
 void StreamBudget::Leave(StreamBudget* outer) {
-  current = outer;
+  // Setting back a value the thread held before cannot fail.
+  SetCurrentStream(outer);
   exit_ = nullptr;
 }
 
@@ -66,7 +63,10 @@ void* StreamBudget::Allocate(size_t size, bool zero) {
 }
 
 void* StreamBudget::Resize(void* block, size_t size) {
-  if (block == nullptr) return current != nullptr ? current->Allocate(size, false) : nullptr;
+  if (block == nullptr) {
+    StreamBudget* const budget = CurrentStream();
+    return budget != nullptr ? budget->Allocate(size, false) : nullptr;
+  }
   Header* const header = static_cast<Header*>(block) - 1;
   StreamBudget* const owner = header->owner;
   if (owner->exit_ == nullptr) return nullptr;

@@ -30,14 +30,16 @@ class StreamBudget {
 
   // Runs `work` with this budget as the thread's current one. False when
   // the budget was spent (or the system refused memory): everything of the
-  // stream has then been released and `work` did not finish. `work` may not
+  // stream has then been released and `work` did not finish; also when the
+  // thread cannot be told which budget is current (nothing is released). `work` may not
   // hold objects with destructors across an allocation (the jump back skips
   // them): the decoder's code between here and the libraries holds none.
   // Runs do not nest.
   template <class Work>
   bool Run(Work&& work) {
     std::jmp_buf exit;
-    StreamBudget* const outer = Enter(&exit);
+    StreamBudget* outer = nullptr;
+    if (!Enter(&exit, &outer)) return false;
     if (setjmp(exit) != 0) {
       Leave(outer);
       Release();
@@ -65,7 +67,8 @@ class StreamBudget {
   size_t peak() const { return peak_; }
   void ClearPeak() { peak_ = used_; }
 
-  // The budget of the Run under way on this thread, or nullptr.
+  // The budget of the Run under way on this thread, or nullptr
+  // (current_stream.h).
   static StreamBudget* Current();
   // Block operations on behalf of the libraries (the C functions below).
   static void* Resize(void* block, size_t size);
@@ -76,7 +79,9 @@ class StreamBudget {
   static const size_t kHeaderBytes;  // each block's own header
   // What a block of `size` bytes costs the budget.
   static size_t Cost(size_t size);
-  StreamBudget* Enter(std::jmp_buf* exit);
+  // Makes this the thread's current budget, the one before it in *outer;
+  // false when the thread cannot hold it (the Run then fails at once).
+  bool Enter(std::jmp_buf* exit, StreamBudget** outer);
   void Leave(StreamBudget* outer);
   // Counts `size` more bytes in use; jumps out when they do not fit.
   void Charge(size_t size);

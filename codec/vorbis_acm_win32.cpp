@@ -4,6 +4,15 @@
 #include "codec/vorbis_acm_win32.h"
 
 #include "codec/acm_driver.h"
+#include "codec/current_stream_win32.h"
+
+// The thread-local slot of the current stream is taken here, once, rather
+// than at a stream's first call, where two threads could race for it.
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, void*) {
+  if (reason == DLL_PROCESS_ATTACH) TakeCurrentStreamSlot();
+  if (reason == DLL_PROCESS_DETACH) ReturnCurrentStreamSlot();
+  return TRUE;
+}
 
 extern "C" LRESULT CALLBACK DriverProc(DWORD_PTR driver_id, HDRVR driver, UINT message, LPARAM param1,
                                        LPARAM param2) {
