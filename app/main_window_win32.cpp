@@ -10,6 +10,7 @@
 #include "audio/codec_probe_win32.h"
 #include "audio/newfile_dialog_win32.h"
 #include "audio/playback_win32.h"
+#include "audio/recorded_sound_win32.h"
 #include "audio/recording_win32.h"
 #include "audio/transport_commands_win32.h"
 #include "audio/transport_win32.h"
@@ -20,6 +21,7 @@
 #include "base/windows_version.h"
 #include "meter/meter_draw_win32.h"
 #include "meter/mixer_win32.h"
+#include "meter/status_text.h"
 #include "meter/status_win32.h"
 #include "resources/ja_app.h"
 #include "resources/resource_ids.h"
@@ -269,6 +271,9 @@ LRESULT CALLBACK tapeon::WNDPROC(HWND window, UINT message, WPARAM wparam, LPARA
     case kPlayListNextMessage:
       OnPlayListNext();
       return 0;
+    case kNameLineMessage:
+      RefreshFileName();
+      return 0;
   }
   return DefWindowProcA(window, message, wparam, lparam);
 }
@@ -346,6 +351,13 @@ void DrawFileName(HDC dc) {
   SplitPath(app.file_name, directory, file_title, sizeof directory, sizeof file_title);
   DrawNameLine(dc, H(), directory);
   DrawNameLine(dc, 4 * H(), file_title);
+  // The dropouts of the recording under way, at the line's right end (over
+  // the end of a name too long for it).
+  if (const uint32_t dropouts = LiveDropoutCount()) {
+    const StatusText text = FormatDropoutStatus(dropouts, app.japanese_ui != 0);
+    const int cells = static_cast<int>(strlen(text.text));
+    TextOutA(dc, (36 - cells) * W(), 4 * H(), text.text, cells);
+  }
   RestoreStatusFont(dc, previous);
   // The title shows the name whole where the system has Unicode window texts.
   SetNameTitle(app.main_window, WindowTitle(file_title, app.windows_version).c_str());

@@ -11,7 +11,8 @@
 
 namespace {
 
-// Source bytes per conversion call, and the most PCM believed of one call.
+// Source bytes per conversion call, and the largest destination of one call
+// (what a block decodes to beyond it comes out in further calls).
 constexpr DWORD kSourcePiece = 16384;
 constexpr DWORD kLargestDestination = 4u << 20;
 

@@ -3,6 +3,7 @@
 #include "audio/converted_output_win32.h"
 #include "audio/memory_pieces.h"
 #include "audio/transport_math.h"
+#include "audio/transport_win32.h"
 #include "base/app_state_win32.h"
 #include "base/format_record.h"
 
@@ -14,15 +15,17 @@ DWORD next_offset = 0;  // the first byte not yet handed over
 DWORD piece_bytes = 0;
 int in_flight = 0;
 
-// Gives the header the next piece and writes it; false when none is left or
-// the device refuses it.
+// Gives the header the next piece and writes it; false when the converter
+// or the device refuses it. A piece once handed to the converter counts as
+// handed over whatever follows (it is never converted twice).
 bool QueueNextPiece(WAVEHDR* header, int index) {
-  if (next_offset >= total_bytes || !app.wave_out) return false;
+  if (!app.wave_out) return false;
   const DWORD length = total_bytes - next_offset < piece_bytes ? total_bytes - next_offset : piece_bytes;
   ZeroMemory(header, sizeof(WAVEHDR));
   header->lpData = app.block_data[kMemoryBlock] + next_offset;
   header->dwBufferLength = length;
   header->dwUser = MakeUserWord(index, next_offset + length >= total_bytes);
+  next_offset += length;
   if (PrepareOutputHeader(header) != MMSYSERR_NOERROR) {
     header->lpData = nullptr;
     return false;
@@ -32,7 +35,6 @@ bool QueueNextPiece(WAVEHDR* header, int index) {
     header->lpData = nullptr;
     return false;
   }
-  next_offset += length;
   ++in_flight;
   return true;
 }
@@ -41,7 +43,7 @@ bool QueueNextPiece(WAVEHDR* header, int index) {
 
 DWORD BeginMemoryPieces(DWORD total) {
   total_bytes = total;
-  piece_bytes = MemoryPieceBytes(app.BytesPerSec, app.blockalign > 0 ? static_cast<uint32_t>(app.blockalign) : 1);
+  piece_bytes = MemoryPieceBytes(app.BytesPerSec, MemoryPieceAlign(), app.format_tag == WAVE_TAG_MPEGLAYER3);
   active = app.format_tag != WAVE_TAG_PCM && total > piece_bytes;
   in_flight = active ? 1 : 0;
   next_offset = active ? piece_bytes : total;
@@ -50,19 +52,25 @@ DWORD BeginMemoryPieces(DWORD total) {
 
 bool MemoryPiecesLeft() { return active && next_offset < total_bytes; }
 
-void QueueFurtherMemoryPieces() {
-  if (!active) return;
+DWORD MemoryPieceSize() { return active ? piece_bytes : 0; }
+
+bool QueueFurtherMemoryPieces() {
   for (int i = 1; i < kBlockCount && MemoryPiecesLeft(); ++i) {
-    if (!QueueNextPiece(app.block_header[i], i)) break;
+    if (!QueueNextPiece(app.block_header[i], i)) return false;
   }
+  return true;
 }
 
-bool MemoryPieceReturned(WAVEHDR* header) {
-  if (!active) return false;
+PieceReturn MemoryPieceReturned(WAVEHDR* header) {
+  if (!active) return PieceReturn::kEnded;
   if (in_flight > 0) --in_flight;
-  if (IsLastBlock(static_cast<uint32_t>(header->dwUser))) return false;
+  if (IsLastBlock(static_cast<uint32_t>(header->dwUser))) return PieceReturn::kEnded;
   if (app.wave_out) waveOutUnprepareHeader(app.wave_out, header, sizeof(WAVEHDR));
   header->lpData = nullptr;
-  QueueNextPiece(header, BlockIndexOf(static_cast<uint32_t>(header->dwUser)));
-  return in_flight > 0;
+  if (MemoryPiecesLeft() && !QueueNextPiece(header, BlockIndexOf(static_cast<uint32_t>(header->dwUser)))) {
+    return PieceReturn::kFailed;
+  }
+  // Pieces without the end mark all back and none left: the device lost
+  // one on the way (it never comes back); the run ends as with one block.
+  return in_flight > 0 ? PieceReturn::kPlaying : PieceReturn::kEnded;
 }

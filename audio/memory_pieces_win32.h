@@ -12,10 +12,18 @@
 DWORD BeginMemoryPieces(DWORD total);
 // True while pieces remain after those handed over.
 bool MemoryPiecesLeft();
+// Bytes of one piece while the block goes in pieces, else 0.
+DWORD MemoryPieceSize();
 // Hands further pieces to the device through the headers 1 to 3, after the
-// first went through header 0.
-void QueueFurtherMemoryPieces();
-// A header came back: it takes the next piece. True while the run goes on
-// with pieces still playing; false when the piece with the end mark came
-// back, or no piece is playing any more: the run ends as with one block.
-bool MemoryPieceReturned(WAVEHDR* header);
+// first went through header 0. False when one could not be handed over.
+bool QueueFurtherMemoryPieces();
+
+enum class PieceReturn {
+  kPlaying,  // the header took the next piece, or pieces still play
+  kEnded,    // the piece with the end mark came back, or there are no pieces:
+             // the run ends as with one block
+  kFailed,   // the next piece could not be handed over (the converter or the
+             // device refused it): the run ends with the device's message
+};
+// A header of the run came back.
+PieceReturn MemoryPieceReturned(WAVEHDR* header);

@@ -35,9 +35,11 @@ int queued_blocks = 0;
 DWORD block_length[kBlockCount] = {};
 // The pause before a returned block is refilled, fixed for the run (0: none).
 DWORD pacing_wait = 0;
-// When the device last handed a block back (or the run started, or was
-// paused), and how long it may take before the run counts as stalled.
-DWORD last_block_back = 0;
+// When the device last showed it was playing (handed a block back, moved
+// its position, or the run started or was paused), its position then, and
+// how long it may go without before the run counts as stalled.
+DWORD last_sign_of_life = 0;
+uint64_t last_position = 0;
 DWORD stall_limit_ms = 0;
 
 bool OnMemory() { return app.buffer_count == ON_MEMORY; }
@@ -79,9 +81,11 @@ MMRESULT OpenOutputDevice(const std::vector<uint8_t>& file_record) {
     const MMRESULT result =
         waveOutOpen(&app.wave_out, WAVE_MAPPER, reinterpret_cast<const WAVEFORMATEX*>(app.pFormat),
                     reinterpret_cast<DWORD_PTR>(app.main_window), 0, CALLBACK_WINDOW | direct);
-    if (result == WAVERR_BADFORMAT &&
-        OpenConvertedOutput(file_record, app.pFormat->wf.nSamplesPerSec) == MMSYSERR_NOERROR) {
-      return MMSYSERR_NOERROR;
+    if (result == WAVERR_BADFORMAT) {
+      // Opened so, or the device's own failure (in use, no memory) is the
+      // answer; only a format no codec converts tries the next rate.
+      const MMRESULT converted = OpenConvertedOutput(file_record, app.pFormat->wf.nSamplesPerSec);
+      if (converted != WAVERR_BADFORMAT) return converted;
     }
     if (result == WAVERR_BADFORMAT && app.pFormat->wf.nSamplesPerSec == 48000) {
       app.pFormat->wf.nSamplesPerSec = 44100;
@@ -120,15 +124,42 @@ void RefillBlock(WAVEHDR* header, int index, DWORD bytes) {
   ++queued_blocks;
 }
 
-// Starts watching the run for a device that stops handing blocks back. The
-// device consumes a PCM format at its sample rate (whatever byte rate the file
-// claims), a compressed one at about its byte rate.
+// Where the output device stands in what it was given (in whatever unit it
+// answers in), or ~0 when it does not say.
+uint64_t DevicePosition() {
+  MMTIME time = {};
+  time.wType = TIME_BYTES;
+  if (!app.wave_out || waveOutGetPosition(app.wave_out, &time, sizeof time) != MMSYSERR_NOERROR) return ~0ull;
+  return static_cast<uint64_t>(time.wType) << 32 | time.u.cb;
+}
+
+// Starts watching the run for a device that stops playing: no block handed
+// back and no move of its position for as long as what one block puts on
+// the device lasts (on memory a piece; a file's whole sound only where it
+// goes as one block of PCM), four times over and 10 s more. A compressed
+// block of silence may play for minutes; its position moves all the while.
+// The device consumes a PCM format at its sample rate (whatever byte rate
+// the file claims), a compressed one at about its byte rate.
 void WatchPlaybackRun() {
   const DWORD consumed = app.format_tag == WAVE_TAG_PCM ? static_cast<DWORD>(app.khz) * 1000 * app.blockalign
                                                         : app.BytesPerSec;
-  stall_limit_ms = PlaybackStallLimitMs(app.buffer_size, consumed, app.rate_steps);
-  last_block_back = timeGetTime();
+  const DWORD block = OnMemory() && MemoryPieceSize() > 0 ? MemoryPieceSize() : app.buffer_size;
+  stall_limit_ms = PlaybackStallLimitMs(block, consumed, app.rate_steps);
+  last_sign_of_life = timeGetTime();
+  last_position = DevicePosition();
   SetTimer(app.main_window, kPlayWatchTimer, kPlayWatchMs, nullptr);
+}
+
+// A piece of the memory block could not be handed to the device (the
+// converter refused it): the run ends with the device's message. (Falling
+// through to the streaming refill would read the file into blocks that do
+// not exist on memory.)
+void EndRunOnRefusedPiece() {
+  CloseOutputDevice();
+  ShowFailure(PickId(IDS_WAVEOUTWRITE_FAILED, ja::audio::kWaveOutWriteFailed));
+  RunEnding ending;
+  ending.next_in_play_list = true;
+  EndRun(ending);
 }
 
 // ---- the steps of a start ----
@@ -242,7 +273,7 @@ const char* QueueFirstBlocks(FirstBlockCosts& costs) {
     costs.write = Elapsed(before_write);
 
     if (OnMemory()) {
-      QueueFurtherMemoryPieces();
+      if (!QueueFurtherMemoryPieces()) return PickId(IDS_WAVEOUTWRITE_FAILED, ja::audio::kWaveOutWriteFailed);
       SetTimer(app.main_window, kDisplayTimer, app.timer_interval, nullptr);
       app.run_start_time = app.pause_time = timeGetTime();
     } else if (i == 0) {
@@ -308,15 +339,25 @@ void StartPlayback() {
 void OnPlayBlockDone(WAVEHDR* header) {
   if (!app.run.takes_blocks()) return;
   if (!IsOwnHeader(header)) return;
-  last_block_back = timeGetTime();
-  if (OnMemory() && MemoryPieceReturned(header)) return;
+  last_sign_of_life = timeGetTime();
+  if (OnMemory()) {
+    switch (MemoryPieceReturned(header)) {
+      case PieceReturn::kPlaying:
+        return;
+      case PieceReturn::kFailed:
+        EndRunOnRefusedPiece();
+        return;
+      case PieceReturn::kEnded:
+        break;  // the end of the run: on memory nothing is refilled
+    }
+  }
 
   if (pacing_wait != 0) PaceBuffer(pacing_wait);
   const DWORD start = timeGetTime();
 
   const int index = BlockIndexOf(static_cast<uint32_t>(header->dwUser));
   if (index >= kBlockCount) return;
-  const bool last = IsLastBlock(static_cast<uint32_t>(header->dwUser));
+  const bool last = IsLastBlock(static_cast<uint32_t>(header->dwUser)) || OnMemory();
   app.current_block = (app.current_block + 1) % kBlockCount;
   app.played_bytes += block_length[index];
   if (queued_blocks > 0) --queued_blocks;
@@ -365,9 +406,12 @@ void OnPlaybackWatchTimer() {
     return;
   }
   const DWORD now = timeGetTime();
-  // A paused device holds its blocks by right.
-  if (app.run.paused()) last_block_back = now;
-  if (now - last_block_back <= stall_limit_ms) return;
+  // A paused device holds its blocks by right; a device whose position
+  // moves is playing them.
+  const uint64_t position = DevicePosition();
+  if (app.run.paused() || (position != last_position && position != ~0ull)) last_sign_of_life = now;
+  last_position = position;
+  if (now - last_sign_of_life <= stall_limit_ms) return;
   KillTimer(app.main_window, kPlayWatchTimer);
   if (OnMemory()) KillTimer(app.main_window, kDisplayTimer);
   // Closed first, so that nothing the device does while the message shows

@@ -3,7 +3,9 @@
 #include "audio/recording_win32.h"
 
 #include <optional>
+#include <string>
 
+#include "audio/recorded_sound_win32.h"
 #include "audio/transport_internal_win32.h"
 #include "audio/transport_math.h"
 #include "audio/transport_win32.h"
@@ -30,6 +32,9 @@ double record_mark_ms = 0.0;
 int handler_depth = 0;
 // The pause before a full block is handled, fixed for the run (0: none).
 DWORD pacing_wait = 0;
+// A recording started from the command line reached its time limit: the
+// stop it asked for ends the program.
+bool stop_ends_program = false;
 
 bool OnMemory() { return app.buffer_count == ON_MEMORY; }
 
@@ -62,15 +67,10 @@ bool QueueBlock(WAVEHDR* header) {
 // was a start that failed.
 RunEnding pending_ending;
 
-// A write that fell short: disk full, I/O error or the 2 GB limit. What was
-// written stays, cut back to whole blocks, and the run ends; nothing more is
-// written to the file, and an on-memory file is repaired.
-void FailWrite(HDC dc, LONG written) {
-  if (written > 0) {
-    const DWORD whole = WholeBlocks(static_cast<DWORD>(written), app.blockalign);
-    if (whole < static_cast<DWORD>(written)) mmioSeek(app.file_mmio, -static_cast<LONG>(written - whole), SEEK_CUR);
-    app.data_count += whole;
-  }
+// A write that fell short (disk full, I/O error) or a next file of the series
+// that could not be made: what was written stays and the run ends; nothing
+// more is written to the file, and an on-memory file is repaired.
+void FailWrite(HDC dc, const std::string& message) {
   ShowPosition(dc);
   app.run.Close();
   RunEnding ending;
@@ -82,7 +82,7 @@ void FailWrite(HDC dc, LONG written) {
     SetRunPriority(RunPriority::kNormal);
     waveInReset(app.wave_in);
   }
-  ShowFailure(PickId(IDS_DISK_FULL, ja::audio::kDiskFull));
+  ShowFailure(message.c_str());
   EndRun(ending);
 }
 
@@ -151,29 +151,59 @@ bool IsKept(const WAVEHDR* header, int index, DWORD bytes) {
 
 // Writes a block's sound to the file; false when the write fell short and the
 // run has ended.
-bool KeepBlock(HDC dc, const WAVEHDR* header, int index, DWORD bytes) {
-  LONG written = 0;
+bool KeepBlock(HDC dc, int index, DWORD bytes) {
+  SoundWrite write;
   {
     // Writing the whole memory block takes a while.
     std::optional<WaitCursor> wait;
     if (OnMemory()) {
       wait.emplace();
       if (!app.run.paused()) SetRunControls(false);
-    } else {
-      bytes = FitIntoWaveFile(app.data_count, bytes, app.blockalign);
     }
-    if (bytes > 0) written = mmioWrite(app.file_mmio, app.block_data[index], static_cast<LONG>(bytes));
-    if (OnMemory() && written == static_cast<LONG>(header->dwBytesRecorded)) FillSilence(kMemoryBlock, app.buffer_size);
+    write = WriteRecordedSound(app.block_data[index], bytes);
+    if (OnMemory() && write.whole) FillSilence(kMemoryBlock, app.buffer_size);
   }
-  // A block cut to fit the 2 GB limit counts as a short write.
-  if (written != static_cast<LONG>(header->dwBytesRecorded)) {
-    FailWrite(dc, written);
+  if (!write.whole) {
+    FailWrite(dc, write.failure);
     return false;
   }
-  app.data_count += static_cast<DWORD>(written);
   ShowPosition(dc);
-  if (!OnMemory()) ApplyTimeLimit(RecordedMs(app.data_count, app.BytesPerSec), 0.0);
+  if (!OnMemory()) ApplyTimeLimit(RecordedMs(RunRecordedBytes(), app.BytesPerSec), 0.0);
   return true;
+}
+
+// A full streaming block taken back while the run goes on: what the device
+// delivered against the clock and against the blocks (audio/dropouts.h).
+void WatchForDropouts(const WAVEHDR* header) {
+  if (app.run.state() != RunState::kRunning || IsPausedBlock(static_cast<uint32_t>(header->dwUser)) ||
+      header->dwBytesRecorded < header->dwBufferLength || app.blockalign <= 0)
+    return;
+  const DWORD frame = static_cast<DWORD>(app.blockalign);
+  DropoutObservation seen;
+  seen.now_ms = timeGetTime();
+  MMTIME position = {};
+  position.wType = TIME_SAMPLES;
+  if (waveInGetPosition(app.wave_in, &position, sizeof position) == MMSYSERR_NOERROR) {
+    if (position.wType == TIME_SAMPLES) {
+      seen.has_position = true;
+      seen.device_frames = position.u.sample;
+    } else if (position.wType == TIME_BYTES) {
+      seen.has_position = true;
+      seen.device_frames = position.u.cb / frame;
+    }
+  }
+  seen.block_frames = header->dwBytesRecorded / frame;
+  seen.starved = true;
+  for (const WAVEHDR* other : app.block_header) {
+    if (!other || other == header) continue;
+    if (other->dwFlags & WHDR_INQUEUE) {
+      seen.starved = false;
+    } else if ((other->dwFlags & WHDR_DONE) && (other->dwFlags & WHDR_PREPARED)) {
+      seen.waiting_frames += other->dwBytesRecorded / frame;
+    }
+  }
+  seen.run_frames = RunRecordedBytes() / frame;
+  if (RunDropouts().Observe(seen)) RedrawNameLine();
 }
 
 // Hands a block back to the device: on memory the memory block with the room
@@ -217,7 +247,8 @@ void HandleFilledBlock(WAVEHDR* header) {
   MainWindowDc window_dc;
   HDC dc = window_dc.get();
   const DWORD bytes = MeterBlock(dc, header, index);
-  if (IsKept(header, index, bytes) && !KeepBlock(dc, header, index, bytes)) return;
+  if (!OnMemory()) WatchForDropouts(header);
+  if (IsKept(header, index, bytes) && !KeepBlock(dc, index, bytes)) return;
 
   // The memory block back while not paused is full, or a stop came; a
   // streaming block back after a stop is the first of those the reset hands
@@ -255,6 +286,7 @@ bool PrepareRecordingRun() {
     return false;
   }
   app.data_total = app.buffer_size;
+  BeginRecordedSound(app.pFormat->wf.nSamplesPerSec);
   pacing_wait = RecordPacingWait(app.settings.deltatime, app.khz);
   if (!WorthPacing(pacing_wait)) pacing_wait = 0;
   return true;
@@ -360,6 +392,7 @@ void StartRecording(bool standby) {
 
   app.run.Start(standby);
   pending_ending = RunEnding{};
+  stop_ends_program = false;
   record_mark_ms = 0.0;
   app.meter.position_ms = 0.0;  // no tick of this run has run yet
   if (OnMemory()) ShowMeterMessage(standby ? nullptr : Pick(en::audio::kRecording, ja::audio::kRecording));
@@ -383,6 +416,7 @@ void ApplyTimeLimit(double recorded_ms, double margin) {
                                                    app.record_at_start != 0, app.run.paused());
   if (action == TimeLimitAction::kNone) return;
   if (action == TimeLimitAction::kStopAndExit) {
+    stop_ends_program = true;
     PostMessageA(app.main_window, WM_COMMAND, IDM_STOP, 0);
     PostMessageA(app.main_window, WM_COMMAND, IDM_EXIT, 0);
     return;
@@ -393,7 +427,9 @@ void ApplyTimeLimit(double recorded_ms, double margin) {
 
 void StopRecording() {
   app.record_at_start = 0;
-  AskInputToStop(RunEnding{});
+  RunEnding ending;
+  ending.program_ends = stop_ends_program;
+  AskInputToStop(ending);
 }
 
 void EndStoppedRecording() {

@@ -4,6 +4,7 @@
 #include "audio/transport_commands_win32.h"
 
 #include "audio/playback_win32.h"
+#include "audio/recorded_sound_win32.h"
 #include "audio/recording_win32.h"
 #include "audio/transport_internal_win32.h"
 #include "audio/transport_math.h"
@@ -41,6 +42,8 @@ void PauseTransport() {
   if (app.mode == MODE_PLAY) {
     waveOutPause(app.wave_out);
   } else {
+    // The input starts again: its position and the clock are taken afresh.
+    RunDropouts().Restart();
     waveInReset(app.wave_in);
     if (!RestartInput()) return;
   }
@@ -67,6 +70,7 @@ void ResumeTransport() {
     SetRunPriority(RunPriority::kRaised);
     waveOutRestart(app.wave_out);
   } else {
+    RunDropouts().Restart();
     waveInReset(app.wave_in);
     SetRunPriority(RunPriority::kRaised);
     if (!RestartInput()) return;

@@ -37,6 +37,10 @@ uint32_t ComputeUnitSize(uint32_t avg, uint32_t sps, uint32_t deltatime) {
 BufferSizing ComputeBufferSizing(const BufferSizingInput& in) {
   BufferSizing out;
   out.blockalign = in.blockalign;
+  const bool mpeg = in.format_tag == WAVE_TAG_MPEGLAYER3;
+  out.piece_align = mpeg && in.mpeg_block_size > 0 ? static_cast<uint32_t>(in.mpeg_block_size)
+                    : in.format_block_align > 0 ? in.format_block_align
+                                                : 1;
   if (in.deltatime < kMinimumDeltatime || in.deltatime > kMaximumDeltatime) {
     out.refusal = SizingRefusal::kDeltatime;
     return out;
@@ -57,7 +61,6 @@ BufferSizing ComputeBufferSizing(const BufferSizingInput& in) {
   }
 
   if (in.buffer_count == STREAMING) {
-    const bool mpeg = in.format_tag == WAVE_TAG_MPEGLAYER3;
     if (mpeg) {
       int block = in.mpeg_block_size >= 0 ? in.mpeg_block_size : in.format_block_align;
       if (in.shift_down) block += 1;
@@ -190,15 +193,15 @@ TimeLimitAction TimeLimitActionAt(double recorded_ms, uint32_t time_limit, doubl
   return paused ? TimeLimitAction::kMoveOn : TimeLimitAction::kPause;
 }
 
-double RecordedMs(uint32_t bytes, uint32_t bytes_per_sec) {
-  return bytes_per_sec == 0 ? 0.0 : bytes * 1000.0 / bytes_per_sec;
+double RecordedMs(uint64_t bytes, uint32_t bytes_per_sec) {
+  return bytes_per_sec == 0 ? 0.0 : static_cast<double>(bytes) * 1000.0 / bytes_per_sec;
 }
 
-uint32_t FitIntoWaveFile(uint32_t data_count, uint32_t bytes, int16_t blockalign) {
+uint32_t FitIntoWaveFile(uint32_t data_count, uint32_t bytes, int16_t blockalign, uint32_t file_limit) {
   const uint64_t end = static_cast<uint64_t>(data_count) + bytes + WAVE_HEADER_SIZE;
-  if (end <= kWaveFileLimit) return bytes;
+  if (end <= file_limit) return bytes;
   const uint64_t used = static_cast<uint64_t>(data_count) + WAVE_HEADER_SIZE;
-  uint32_t room = used >= kWaveFileLimit ? 0 : static_cast<uint32_t>(kWaveFileLimit - used);
+  uint32_t room = used >= file_limit ? 0 : static_cast<uint32_t>(file_limit - used);
   return WholeBlocks(room, blockalign);
 }
 

@@ -57,6 +57,10 @@ struct BufferSizing {
   uint32_t unit_size = 0;
   uint32_t buffer_size = 0;
   int16_t blockalign = 1;
+  // What on-memory pieces of a converted format are cut into, as streaming
+  // buffers are: an MPEG stream's frame block (nBlockSize), any other
+  // format's block.
+  uint32_t piece_align = 1;
   SizingRefusal refusal = SizingRefusal::kNone;
 };
 
@@ -75,12 +79,13 @@ uint32_t PlayPacingWait(uint32_t deltatime, int khz, int rate_steps, unsigned wi
 // The handlers wait only for waits above 33 ms.
 inline bool WorthPacing(uint32_t wait_ms) { return wait_ms > 33; }
 
-// How long a playback may go without the device handing a block back before
-// it counts as stalled (a device that was lost, or a codec that lost its way):
-// four times what one queued block (the whole sound on memory) lasts at the
-// playing rate, and 10 s more for a busy machine. bytes_per_sec is what the
-// device consumes; 0 (a stream without a byte rate) counts as the slowest
-// compressed stream, 8 kbit/s.
+// How long a playback may go without a sign of life from the device (a block
+// handed back, its position moved) before it counts as stalled (a device
+// that was lost, or a codec that lost its way): four times what one block on
+// the device (`block_bytes`: a buffer, or a piece of the memory block) lasts
+// at the playing rate, and 10 s more for a busy machine. bytes_per_sec is
+// what the device consumes; 0 (a stream without a byte rate) counts as the
+// slowest compressed stream, 8 kbit/s.
 uint32_t PlaybackStallLimitMs(uint32_t block_bytes, uint32_t bytes_per_sec, int rate_steps);
 
 // Period of the display timer of on-memory runs.
@@ -119,10 +124,11 @@ enum class TimeLimitAction { kNone, kPause, kMoveOn, kStopAndExit };
 TimeLimitAction TimeLimitActionAt(double recorded_ms, uint32_t time_limit, double margin, bool record_at_start,
                                   bool paused);
 // How long `bytes` of sound last, in ms; 0 without a byte rate.
-double RecordedMs(uint32_t bytes, uint32_t bytes_per_sec);
+double RecordedMs(uint64_t bytes, uint32_t bytes_per_sec);
 // Bytes of a recorded buffer that still fit into a WAVE file of at most
-// 0x7FFFFFFF bytes; a cut count is a multiple of blockalign.
-uint32_t FitIntoWaveFile(uint32_t data_count, uint32_t bytes, int16_t blockalign);
+// file_limit bytes; a cut count is a multiple of blockalign.
+uint32_t FitIntoWaveFile(uint32_t data_count, uint32_t bytes, int16_t blockalign,
+                         uint32_t file_limit = kWaveFileLimit);
 // The part of a short write that forms whole blocks (a partial block is
 // stepped back over, so the data chunk ends on a block boundary).
 uint32_t WholeBlocks(uint32_t bytes, int16_t blockalign);

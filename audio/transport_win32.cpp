@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "audio/converted_output_win32.h"
+#include "audio/recorded_sound_win32.h"
 #include "audio/transport_internal_win32.h"
 #include "audio/transport_math.h"
 #include "base/app_state_win32.h"
@@ -19,6 +20,7 @@
 #include "resources/ja_audio.h"
 #include "resources/resource_ids.h"
 #include "sound_files/current_file_win32.h"
+#include "sound_files/recording_file_win32.h"
 #include "sound_files/repair_win32.h"
 
 namespace {
@@ -35,6 +37,8 @@ DWORD pacing_mark = 0;
 // A start took the idle controls (SetIdleControls(false)); the end of its
 // run gives them back.
 bool idle_controls_off = false;
+// What on-memory pieces of the run's format are cut into.
+uint32_t piece_align = 1;
 
 bool Active() { return GetActiveWindow() == app.main_window; }
 
@@ -98,8 +102,9 @@ void CloseInputDevice() { CloseWaveDevice(app.wave_in, waveInReset, waveInUnprep
 
 // Writes what the input device captured into blocks whose notices the run
 // will not handle (handed back by a stop's reset, or kept by a lost device),
-// oldest first, whole frames only; none that was queued while paused or on
-// standby. The reset first makes the device hand back what it still fills.
+// oldest first, whole frames only, on into the next file of the series as
+// any block; none that was queued while paused or on standby. The reset
+// first makes the device hand back what it still fills.
 void WriteHeldInputBlocks() {
   if (!app.wave_in || !app.file_mmio) return;
   waveInReset(app.wave_in);
@@ -111,14 +116,7 @@ void WriteHeldInputBlocks() {
     if (IsPausedBlock(static_cast<uint32_t>(header->dwUser))) continue;
     // On memory only the memory block is sound to keep, not the monitor block.
     if (app.buffer_count == ON_MEMORY && header->lpData != app.block_data[kMemoryBlock]) continue;
-    const DWORD bytes = FitIntoWaveFile(app.data_count, header->dwBytesRecorded, app.blockalign);
-    if (bytes == 0) break;
-    const LONG written = mmioWrite(app.file_mmio, header->lpData, static_cast<LONG>(bytes));
-    if (written <= 0) break;
-    const DWORD whole = WholeBlocks(static_cast<DWORD>(written), app.blockalign);
-    if (whole < static_cast<DWORD>(written)) mmioSeek(app.file_mmio, -static_cast<LONG>(written - whole), SEEK_CUR);
-    app.data_count += whole;
-    if (static_cast<DWORD>(written) != bytes) break;
+    if (!WriteRecordedSound(header->lpData, header->dwBytesRecorded).whole) break;
   }
   MainWindowDc dc;
   ShowPosition(dc.get());
@@ -248,8 +246,11 @@ bool ComputeBufferSizes(const FormatRecord* format) {
   // buffers' own; the current format keeps the file's.
   app.unit_size = sizing.unit_size;
   app.buffer_size = sizing.buffer_size;
+  piece_align = sizing.piece_align;
   return true;
 }
+
+uint32_t MemoryPieceAlign() { return piece_align; }
 
 bool AllocateDataBlocks() {
   const bool on_memory = app.buffer_count == ON_MEMORY;
@@ -338,6 +339,7 @@ void StartDisplayTimer() {
 void EndRun(const RunEnding& ending) {
   const bool had_run = app.run.active();
   const bool had_file = app.file_mmio != nullptr;
+  const bool recorded = had_run && app.mode == MODE_REC;
   // No tick and no bounded stop wait outlives the run.
   if (app.main_window) {
     KillTimer(app.main_window, kDisplayTimer);
@@ -360,7 +362,12 @@ void EndRun(const RunEnding& ending) {
   if (app.mode == MODE_REC && (had_run || had_file)) {
     if (app.data_count == 0) {
       RemoveEmptyFile();
-    } else {
+      // The last file of a series that got nothing went: the one before is
+      // the recording's last.
+      DWORD previous_bytes = 0;
+      if (StepBackInSeries(&previous_bytes)) app.data_count = previous_bytes;
+    }
+    if (app.data_count != 0) {
       // The recording just made is the current file for playing.
       app.mode = MODE_PLAY;
       app.data_total = app.data_count;
@@ -368,8 +375,15 @@ void EndRun(const RunEnding& ending) {
   }
   if (ending.repair) RepairWave();
   if (idle_controls_off) SetIdleControls(true);
-  if (had_run && app.settings.levelwarning && ending.report != RunReport::kNone) {
-    ShowLevelReport(ending.report == RunReport::kWindow ? app.main_window : nullptr);
+  // The level report, with the dropouts of a recording; with the report off
+  // (or after a failure's own message), the dropouts alone, unless the
+  // program is ending by itself.
+  const DropoutTally none;
+  const DropoutTally& dropouts = recorded ? RunDropouts().tally() : none;
+  const bool levels = had_run && app.settings.levelwarning && ending.report != RunReport::kNone;
+  if (dropouts.count != 0) RedrawNameLine();
+  if (levels || (dropouts.count != 0 && !ending.program_ends)) {
+    ShowLevelReport(ending.report == RunReport::kNoOwner ? nullptr : app.main_window, levels, dropouts);
   }
   if (had_run && ending.next_in_play_list && app.play_at_start) {
     PostMessageA(app.main_window, kPlayListNextMessage, 0, 0);
@@ -394,5 +408,6 @@ void RemoveEmptyFile() {
 void ShutdownTransport() {
   RunEnding ending;
   ending.report = RunReport::kNoOwner;
+  ending.program_ends = true;
   EndRun(ending);
 }

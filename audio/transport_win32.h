@@ -28,12 +28,18 @@ struct RunEnding {
   bool repair = false;
   // A run of the command line's play list goes on to its next file.
   bool next_in_play_list = false;
+  // The program ends after the run (the main window closes, or a recording
+  // started from the command line reached its time limit): no box the user
+  // did not ask for may keep it (the dropouts, with the level report off).
+  bool program_ends = false;
   RunReport report = RunReport::kWindow;
 };
 
 // Sizes the buffers of a run for this format; false (after a message) when
 // the format or the buffer time setting cannot be run.
 bool ComputeBufferSizes(const FormatRecord* format);
+// What on-memory pieces of the run's format are cut into (BufferSizing).
+uint32_t MemoryPieceAlign();
 bool AllocateDataBlocks();
 void FreeDataBlocks();
 void SetRunControls(bool enable);

@@ -109,12 +109,20 @@ bool AcmStream::Open(const WAVEFORMATEX* from, const WAVEFORMATEX* to, DWORD pie
     return false;
   }
   stream_ = stream;
-  if (from->nBlockAlign > 1) piece = (piece + from->nBlockAlign - 1) / from->nBlockAlign * from->nBlockAlign;
+  const DWORD block = from->nBlockAlign > 1 ? from->nBlockAlign : 1;
+  piece = (piece + block - 1) / block * block;
   DWORD out = 0;
-  if (acm->size(stream, piece, &out, ACM_STREAMSIZEF_SOURCE) != MMSYSERR_NOERROR || out == 0 || out > largest_out) {
-    Close();
-    return false;
+  for (;;) {
+    if (acm->size(stream, piece, &out, ACM_STREAMSIZEF_SOURCE) != MMSYSERR_NOERROR || out == 0) {
+      Close();
+      return false;
+    }
+    if (out <= largest_out || piece <= block) break;
+    piece = (piece / 2 + block - 1) / block * block;
   }
+  // A converter that estimates more than the largest destination even for
+  // one block fills it again and again (Convert).
+  if (out > largest_out) out = largest_out;
   source_.assign(piece, 0);
   destination_.assign(out, 0);
   staged_ = 0;

@@ -31,17 +31,22 @@ class AcmStream {
   ~AcmStream() { Close(); }
 
   // Opens the conversion from `from` to `to`, fed at most `piece` source
-  // bytes per call (rounded up to whole source blocks). False where no
-  // converter takes it, or it estimates more than `largest_out` bytes for a
-  // piece. Closes an open one first.
+  // bytes per call (rounded up to whole source blocks; smaller, down to one
+  // block, where the converter estimates more than `largest_out` bytes for
+  // it), into a destination of the converter's estimate, at most
+  // `largest_out`. False where no converter takes it. Closes an open one
+  // first.
   bool Open(const WAVEFORMATEX* from, const WAVEFORMATEX* to, DWORD piece, DWORD largest_out);
   void Close();
   bool is_open() const { return stream_ != nullptr && prepared_; }
 
   // Hands the converter the next bytes of the stream and each piece of what
   // comes out to `sink(const uint8_t* data, DWORD bytes)`. `end`: these are
-  // the last bytes, so the converter gives what it still holds. False when
-  // a conversion fails (what was staged is then dropped).
+  // the last bytes, so the converter gives what it still holds. A
+  // destination that comes back full is converted into again, with no new
+  // bytes, until it does not (a passage that decodes to more than the
+  // estimate, as silence does, comes out whole). False when a conversion
+  // fails (what was staged is then dropped).
   template <class Sink>
   bool Convert(const uint8_t* data, size_t bytes, bool end, Sink&& sink) {
     size_t at = 0;
@@ -53,12 +58,14 @@ class AcmStream {
       staged_ += static_cast<DWORD>(take);
       at += take;
       last = at == bytes;
-      DWORD out = 0;
-      if (!ConvertStaged(end && last, out)) {
-        staged_ = 0;
-        return false;
+      DWORD out = static_cast<DWORD>(destination_.size());
+      for (int call = 0; out == destination_.size() && call < kMostFullCalls; ++call) {
+        if (!ConvertStaged(end && last, out)) {
+          staged_ = 0;
+          return false;
+        }
+        if (out > 0) sink(static_cast<const uint8_t*>(destination_.data()), out);
       }
-      if (out > 0) sink(static_cast<const uint8_t*>(destination_.data()), out);
     }
     // After the last bytes the converter gives what it still holds, in a
     // call or two; one that keeps answering is not followed further.
@@ -72,6 +79,9 @@ class AcmStream {
 
  private:
   static constexpr int kMostDrainCalls = 16;
+  // A converter that keeps answering a full destination is not followed
+  // further than this (the destination is a few MB: gigabytes of sound).
+  static constexpr int kMostFullCalls = 1024;
 
   // One conversion of the staged bytes; `out` the PCM bytes it gave.
   bool ConvertStaged(bool end, DWORD& out);

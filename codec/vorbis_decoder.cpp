@@ -19,21 +19,34 @@ constexpr double kNominalMargin = 8.0;
 // PCM bytes per stream byte when the formats promise none: a 22 kbit/s stream
 // of 16-bit stereo at 44.1 kHz.
 constexpr double kUnknownRatio = 64.0;
-// What a caller may promise: from a stream as large as its PCM to the
-// unknown ratio above. Vorbis at any rate a real encoder writes lies within;
-// a caller's byte rate of 1 (or of 4 GB/s) does not make every block cost
-// hundreds of megabytes (or nothing).
-constexpr double kMinNominalRatio = 1.0;
-constexpr double kMaxNominalRatio = kUnknownRatio;
 // Once this many audio bytes have been decoded, their ratio (twice over, for
 // passages that compress better) is trusted beside the promised one.
 constexpr uint64_t kObservedAfterBytes = 4096;
 constexpr double kObservedMargin = 2.0;
+// Whatever is promised or observed, an estimate counts between one and
+// VorbisDecoder::kMaxRatio PCM bytes per stream byte (music takes 10 to 40,
+// the pages of a pure tone up to 200): a caller's byte rate of 1 (or of
+// 4 GB/s), or a run of silent packets, does not make a block cost hundreds
+// of megabytes (or nothing). What a silent passage decodes to beyond that
+// waits for the next calls.
+constexpr double kMinRatio = 1.0;
 // Frames kept back between calls, for calls whose input completes no page
 // (one each): enough for a run of 64 such calls, blocks of 128 bytes for a
 // page of 8 KB. A caller that never says the stream has ended loses them
 // (1.5 ms at 44.1 kHz).
 constexpr size_t kKeptFrames = 64;
+// Input is handed to libogg in pieces of this size while there is room to
+// decode into, so that a large source does not sit in libogg's buffer whole.
+constexpr size_t kFeedPiece = 64 * 1024;
+
+// A comment header with no vendor and no comments, given to libvorbis in
+// place of the stream's own: the driver uses no comments, and a stream's
+// comment header may hold millions of them.
+constexpr unsigned char kEmptyComment[] = {3, 'v', 'o', 'r', 'b', 'i', 's', 0, 0, 0, 0, 0, 0, 0, 0, 1};
+
+bool IsCommentHeader(const ogg_packet& packet) {
+  return packet.bytes >= 7 && packet.packet[0] == 3 && std::memcmp(packet.packet + 1, "vorbis", 6) == 0;
+}
 
 // What the codebooks of one setup header may declare in all: entries, and
 // entries times dimensions (the decoder's tables grow with both). oggenc's
@@ -178,30 +191,39 @@ bool SetupWithinBounds(const uint8_t* packet, size_t size) {
 
 }  // namespace
 
+
+// The packet of a header, kept for a seek into its link.
+struct VorbisDecoder::Packet {
+  size_t size;
+  const unsigned char* bytes() const { return reinterpret_cast<const unsigned char*>(this + 1); }
+  bool Equals(const Packet& other) const {
+    return size == other.size && std::memcmp(bytes(), other.bytes(), size) == 0;
+  }
+};
+
+// A playable link whose headers were read: a seek that lands in one of its
+// pages decodes with its headers. Links with the same headers share them.
+struct VorbisDecoder::KnownLink {
+  KnownLink* next;
+  int serial;
+  const Packet* ident;
+  const Packet* setup;
+};
+
+// Lives in the stream's budget, and goes with it: never destroyed, only
+// released (what libvorbis had half-built included).
 struct VorbisDecoder::Libs {
   ogg_sync_state sync;
   ogg_stream_state stream;
-  bool stream_open = false;
-  bool page_seen = false;
-  // After a restart the next page's serial number is the stream's.
-  bool adopt_serial = false;
+  bool stream_open;
+  bool page_seen;
   vorbis_info info;
   vorbis_comment comment;
   vorbis_dsp_state dsp;
   vorbis_block block;
-  bool dsp_open = false;
-  int headers = 0;
+  bool dsp_open;
+  int headers;
 
-  Libs() {
-    ogg_sync_init(&sync);
-    vorbis_info_init(&info);
-    vorbis_comment_init(&comment);
-  }
-  ~Libs() {
-    ClearVorbis();
-    if (stream_open) ogg_stream_clear(&stream);
-    ogg_sync_clear(&sync);
-  }
   void ClearVorbis() {
     if (dsp_open) {
       vorbis_block_clear(&block);
@@ -232,72 +254,123 @@ struct VorbisDecoder::Libs {
   }
 };
 
-VorbisDecoder::VorbisDecoder(int channels, double nominal_ratio)
+VorbisDecoder::VorbisDecoder(int channels, double nominal_ratio, size_t budget)
     : channels_(std::clamp(channels, 1, kMaxChannels)),
-      nominal_ratio_(nominal_ratio > 0 ? std::clamp(nominal_ratio, kMinNominalRatio, kMaxNominalRatio) : 0.0),
-      libs_(std::make_unique<Libs>()) {}
-
-VorbisDecoder::~VorbisDecoder() = default;
+      nominal_ratio_(nominal_ratio > 0 ? std::min(nominal_ratio, kMaxRatio) : 0.0),
+      budget_(budget) {}
 
 uint32_t VorbisDecoder::WaveChannelMask(int channels) {
   return channels >= 1 && channels <= kMaxChannels ? kLayouts[channels - 1].wave_mask : 0;
 }
 
 void VorbisDecoder::Reset() {
-  libs_ = std::make_unique<Libs>();
+  budget_.Release();
+  Forget();
+  exhausted_ = false;
   state_ = State::kHeaders;
   link_played_ = false;
   rate_ = 0;
-  held_.clear();
-  held_at_ = 0;
   searched_ = 0;
   audio_in_ = 0;
   audio_out_ = 0;
 }
 
+// The budget has been released: nothing it held is pointed to.
+void VorbisDecoder::Forget() {
+  libs_ = nullptr;
+  held_ = nullptr;
+  held_at_ = held_end_ = held_capacity_ = 0;
+  ident_ = setup_ = nullptr;
+  links_ = nullptr;
+  playing_ = nullptr;
+}
+
+// The stream asked for more than its budget, which Run has released: it
+// decodes nothing more.
+void VorbisDecoder::Exhaust() {
+  Forget();
+  state_ = State::kFailed;
+  exhausted_ = true;
+}
+
 void VorbisDecoder::Restart() {
-  if (state_ != State::kAudio) {
+  if (exhausted_) return;
+  if (links_ == nullptr) {
     Reset();
     return;
   }
+  if (!budget_.Run([&] { RestartWithin(); })) Exhaust();
+}
+
+void VorbisDecoder::RestartWithin() {
   Libs& l = *libs_;
   ogg_sync_reset(&l.sync);
-  ogg_stream_reset(&l.stream);
-  vorbis_synthesis_restart(&l.dsp);
-  l.adopt_serial = true;
-  held_.clear();
-  held_at_ = 0;
+  if (l.stream_open) ogg_stream_reset(&l.stream);
+  held_at_ = held_end_ = 0;
+  state_ = State::kSeeking;
 }
 
 DecodeResult VorbisDecoder::Convert(const uint8_t* input, size_t input_size, uint8_t* output, size_t output_size,
                                     bool last) {
   DecodeResult result;
   result.consumed = input_size;
-  if (input_size > 0 && state_ != State::kFailed) {
-    char* buffer = input_size <= 0x7FFFFFFF ? ogg_sync_buffer(&libs_->sync, static_cast<long>(input_size)) : nullptr;
-    if (buffer == nullptr) {
-      state_ = State::kFailed;
-    } else {
-      std::memcpy(buffer, input, input_size);
-      ogg_sync_wrote(&libs_->sync, static_cast<long>(input_size));
-    }
+  if (exhausted_) return result;
+  size_t produced = 0;
+  if (budget_.Run([&] { produced = ConvertWithin(input, input_size, output, output_size, last); })) {
+    result.produced = produced;
+  } else {
+    Exhaust();
   }
+  return result;
+}
+
+void VorbisDecoder::StartLibs() {
+  libs_ = static_cast<Libs*>(budget_.Allocate(sizeof(Libs), true));
+  ogg_sync_init(&libs_->sync);
+  vorbis_info_init(&libs_->info);
+  vorbis_comment_init(&libs_->comment);
+  held_capacity_ = (kKeptFrames + kMaxPacketFrames) * static_cast<size_t>(channels_) * kBytesPerSample;
+  held_ = static_cast<uint8_t*>(budget_.Allocate(held_capacity_, false));
+}
+
+size_t VorbisDecoder::ConvertWithin(const uint8_t* input, size_t input_size, uint8_t* output, size_t output_size,
+                                    bool last) {
+  if (libs_ == nullptr) StartLibs();
   const size_t frame = static_cast<size_t>(channels_) * kBytesPerSample;
   const size_t keep = last || input_size == 0 ? 0 : kKeptFrames * frame;
   size_t written = HandOut(output, output_size, keep);
-  while (output_size - written >= frame && state_ != State::kFailed && DecodeNextPacket())
-    written += HandOut(output + written, output_size - written, keep);
+  size_t at = 0;
+  do {
+    if (at < input_size && state_ != State::kFailed) {
+      // A piece while there is room to decode into; without room the rest
+      // waits in libogg's buffer, taken in at once.
+      const bool room = output_size - written >= frame;
+      const size_t n = room ? std::min(kFeedPiece, input_size - at) : input_size - at;
+      if (n > budget_.limit()) budget_.Refuse();
+      char* buffer = ogg_sync_buffer(&libs_->sync, static_cast<long>(n));
+      if (buffer == nullptr) {
+        state_ = State::kFailed;
+      } else {
+        std::memcpy(buffer, input + at, n);
+        ogg_sync_wrote(&libs_->sync, static_cast<long>(n));
+      }
+      at += n;
+    } else {
+      at = input_size;
+    }
+    while (output_size - written >= frame && state_ != State::kFailed && DecodeNextPacket())
+      written += HandOut(output + written, output_size - written, keep);
+  } while (at < input_size);
   // Nothing else to give: one of the frames kept back.
   if (written == 0) written = HandOut(output, std::min(output_size, frame), 0);
-  result.produced = written;
-  return result;
+  return written;
 }
 
 // One step: a packet decoded, or a page taken in; false when the input held
 // nothing more to take.
 bool VorbisDecoder::DecodeNextPacket() {
   Libs& l = *libs_;
-  if (l.stream_open && state_ != State::kSkipLink) {
+  if (l.stream_open && (state_ == State::kHeaders || state_ == State::kAudio)) {
     ogg_packet packet;
     const int got = ogg_stream_packetout(&l.stream, &packet);
     if (got > 0) {
@@ -333,27 +406,34 @@ bool VorbisDecoder::NextPage() {
     }
     l.page_seen = true;
     const int serial = ogg_page_serialno(&page);
-    const bool adopt = l.adopt_serial;
-    l.adopt_serial = false;
     if (ogg_page_bos(&page)) {
-      if (state_ == State::kAudio || state_ == State::kSkipLink) {
-        // The next link of a chained file: its own headers follow.
-        l.RestartVorbis();
-        state_ = State::kHeaders;
-      } else if (l.stream_open) {
-        continue;  // another stream multiplexed beside the Vorbis one
-      }
+      if (state_ == State::kHeaders && l.stream_open) continue;  // another stream multiplexed beside
+      // The first link, or the next one of a chained file: its own headers follow.
+      l.RestartVorbis();
+      StreamBudget::Free(const_cast<Packet*>(ident_));
+      StreamBudget::Free(const_cast<Packet*>(setup_));
+      ident_ = setup_ = nullptr;
+      playing_ = nullptr;
+      state_ = State::kHeaders;
       l.OpenStream(serial);
     } else if (state_ == State::kSkipLink) {
       continue;
+    } else if (state_ == State::kSeeking) {
+      // Where the caller moved to: only a link whose headers are known.
+      const KnownLink* link = FindLink(serial);
+      if (link == nullptr) continue;
+      if (link == playing_ && l.dsp_open) {
+        vorbis_synthesis_restart(&l.dsp);
+      } else if (!PlayLink(*link)) {
+        continue;
+      }
+      l.OpenStream(serial);
+      state_ = State::kAudio;
     } else if (!l.stream_open) {
       if (link_played_) continue;  // the rest of a link that is not Vorbis
       // Past the first pages and no Vorbis stream began among them.
       state_ = State::kFailed;
       return false;
-    } else if (adopt && state_ == State::kAudio) {
-      // Where the caller moved to: the stream's pages from here on.
-      ogg_stream_reset_serialno(&l.stream, serial);
     } else if (serial != l.stream.serialno) {
       continue;
     }
@@ -365,9 +445,15 @@ bool VorbisDecoder::NextPage() {
 void VorbisDecoder::HeaderPacket(void* packet_ptr) {
   Libs& l = *libs_;
   auto* packet = static_cast<ogg_packet*>(packet_ptr);
+  // libvorbis is given an empty comment header in place of the stream's.
+  ogg_packet given = *packet;
+  if (l.headers == 1 && IsCommentHeader(*packet)) {
+    given.packet = const_cast<unsigned char*>(kEmptyComment);
+    given.bytes = sizeof kEmptyComment;
+  }
   // The setup header is measured before libvorbis allocates what it asks for.
   const bool within = l.headers != 2 || SetupWithinBounds(packet->packet, static_cast<size_t>(packet->bytes));
-  if (!within || vorbis_synthesis_headerin(&l.info, &l.comment, packet) != 0) {
+  if (!within || vorbis_synthesis_headerin(&l.info, &l.comment, &given) != 0) {
     if (within && l.headers == 0 && packet->b_o_s) {
       // The stream is not Vorbis: try the next one that begins.
       l.RestartVorbis();
@@ -377,6 +463,8 @@ void VorbisDecoder::HeaderPacket(void* packet_ptr) {
     LeaveLink();
     return;
   }
+  if (l.headers == 0) ident_ = Keep(packet->packet, static_cast<size_t>(packet->bytes));
+  if (l.headers == 2) setup_ = Keep(packet->packet, static_cast<size_t>(packet->bytes));
   if (++l.headers == 3) LinkReady();
 }
 
@@ -390,18 +478,50 @@ void VorbisDecoder::LinkReady() {
     LeaveLink();
     return;
   }
-  if (vorbis_synthesis_init(&l.dsp, &l.info) != 0) {
+  if (!StartSynthesis()) {
     LeaveLink();
     return;
   }
-  vorbis_block_init(&l.dsp, &l.block);
-  l.dsp_open = true;
   link_played_ = true;
   state_ = State::kAudio;
+  RememberLink(l.stream.serialno);
+}
+
+// The decoder of a link whose three headers libvorbis has read.
+bool VorbisDecoder::StartSynthesis() {
+  Libs& l = *libs_;
+  if (vorbis_synthesis_init(&l.dsp, &l.info) != 0) return false;
+  vorbis_block_init(&l.dsp, &l.block);
+  l.dsp_open = true;
   // A link with fewer channels than the output repeats its last one; one
   // with more gives only the first ones (in the WAVE order).
   const Layout& layout = kLayouts[l.info.channels - 1];
   for (int c = 0; c < channels_; ++c) source_of_[c] = layout.vorbis_channel[std::min(c, l.info.channels - 1)];
+  return true;
+}
+
+// A seek landed in a known link other than the one set up: its headers
+// again. False when they no longer give a decoder (they did once).
+bool VorbisDecoder::PlayLink(const KnownLink& link) {
+  Libs& l = *libs_;
+  l.RestartVorbis();
+  playing_ = nullptr;
+  ogg_packet packet = {};
+  packet.b_o_s = 1;
+  packet.packet = const_cast<unsigned char*>(link.ident->bytes());
+  packet.bytes = static_cast<long>(link.ident->size);
+  if (vorbis_synthesis_headerin(&l.info, &l.comment, &packet) != 0) return false;
+  packet.b_o_s = 0;
+  packet.packet = const_cast<unsigned char*>(kEmptyComment);
+  packet.bytes = sizeof kEmptyComment;
+  if (vorbis_synthesis_headerin(&l.info, &l.comment, &packet) != 0) return false;
+  packet.packet = const_cast<unsigned char*>(link.setup->bytes());
+  packet.bytes = static_cast<long>(link.setup->size);
+  if (vorbis_synthesis_headerin(&l.info, &l.comment, &packet) != 0) return false;
+  l.headers = 3;
+  if (!StartSynthesis()) return false;
+  playing_ = &link;
+  return true;
 }
 
 // A link that cannot be played: a later one is waited for; the first one
@@ -410,7 +530,54 @@ void VorbisDecoder::LeaveLink() {
   Libs& l = *libs_;
   l.RestartVorbis();
   l.CloseStream();
+  StreamBudget::Free(const_cast<Packet*>(ident_));
+  StreamBudget::Free(const_cast<Packet*>(setup_));
+  ident_ = setup_ = nullptr;
+  playing_ = nullptr;
   state_ = link_played_ ? State::kSkipLink : State::kFailed;
+}
+
+const VorbisDecoder::Packet* VorbisDecoder::Keep(const uint8_t* bytes, size_t size) {
+  auto* packet = static_cast<Packet*>(budget_.Allocate(sizeof(Packet) + size, false));
+  packet->size = size;
+  std::memcpy(packet + 1, bytes, size);
+  return packet;
+}
+
+// The link now playing becomes known by its serial number, with the
+// headers just read (those of an earlier link when they are the same).
+void VorbisDecoder::RememberLink(int serial) {
+  const Packet* ident = ident_;
+  const Packet* setup = setup_;
+  ident_ = setup_ = nullptr;
+  if (ident == nullptr || setup == nullptr) return;
+  for (KnownLink* k = links_; k != nullptr; k = k->next) {
+    if (k->setup != setup && k->setup->Equals(*setup)) {
+      StreamBudget::Free(const_cast<Packet*>(setup));
+      setup = k->setup;
+    }
+    if (k->ident != ident && k->ident->Equals(*ident)) {
+      StreamBudget::Free(const_cast<Packet*>(ident));
+      ident = k->ident;
+    }
+    if (k->setup == setup && k->ident == ident) break;
+  }
+  auto* link = const_cast<KnownLink*>(FindLink(serial));
+  if (link == nullptr) {
+    link = static_cast<KnownLink*>(budget_.Allocate(sizeof(KnownLink), true));
+    link->next = links_;
+    link->serial = serial;
+    links_ = link;
+  }
+  link->ident = ident;
+  link->setup = setup;
+  playing_ = link;
+}
+
+const VorbisDecoder::KnownLink* VorbisDecoder::FindLink(int serial) const {
+  for (const KnownLink* k = links_; k != nullptr; k = k->next)
+    if (k->serial == serial) return k;
+  return nullptr;
 }
 
 void VorbisDecoder::AudioPacket(void* packet_ptr) {
@@ -418,23 +585,33 @@ void VorbisDecoder::AudioPacket(void* packet_ptr) {
   auto* packet = static_cast<ogg_packet*>(packet_ptr);
   // A damaged packet is skipped; the stream goes on with the next one.
   if (vorbis_synthesis(&l.block, packet) != 0 || vorbis_synthesis_blockin(&l.dsp, &l.block) != 0) return;
-  const size_t before = held_.size();
+  // What is held moves to the front: the buffer holds only what waits.
+  if (held_at_ > 0) {
+    std::memmove(held_, held_ + held_at_, held_end_ - held_at_);
+    held_end_ -= held_at_;
+    held_at_ = 0;
+  }
+  const size_t frame = static_cast<size_t>(channels_) * kBytesPerSample;
+  const size_t before = held_end_;
   float** pcm = nullptr;
   int frames;
   while ((frames = vorbis_synthesis_pcmout(&l.dsp, &pcm)) > 0) {
-    size_t at = held_.size();
-    held_.resize(at + static_cast<size_t>(frames) * channels_ * kBytesPerSample);
-    for (int i = 0; i < frames; ++i) {
+    // A packet gives at most kMaxPacketFrames, and a packet is decoded only
+    // once no more than the kept frames wait: it always fits.
+    const size_t fit = std::min(static_cast<size_t>(frames), (held_capacity_ - held_end_) / frame);
+    size_t at = held_end_;
+    for (size_t i = 0; i < fit; ++i) {
       for (int c = 0; c < channels_; ++c) {
         const int16_t v = ToSample(pcm[source_of_[c]][i]);
         held_[at++] = static_cast<uint8_t>(v & 0xFF);
         held_[at++] = static_cast<uint8_t>((v >> 8) & 0xFF);
       }
     }
+    held_end_ = at;
     vorbis_synthesis_read(&l.dsp, frames);
   }
   audio_in_ += static_cast<uint64_t>(packet->bytes);
-  audio_out_ += held_.size() - before;
+  audio_out_ += held_end_ - before;
 }
 
 // Hands out whole frames of what is held, all but `keep` bytes of it.
@@ -442,19 +619,21 @@ size_t VorbisDecoder::HandOut(uint8_t* output, size_t room, size_t keep) {
   const size_t frame = static_cast<size_t>(channels_) * kBytesPerSample;
   const size_t available = held_bytes() > keep ? held_bytes() - keep : 0;
   const size_t n = std::min(available, room / frame * frame);
-  if (n > 0) std::memcpy(output, held_.data() + held_at_, n);
+  if (n > 0) std::memcpy(output, held_ + held_at_, n);
   held_at_ += n;
-  if (held_at_ == held_.size()) {
-    held_.clear();
-    held_at_ = 0;
-  }
+  if (held_at_ == held_end_) held_at_ = held_end_ = 0;
   return n;
 }
 
+// Stream bytes waiting to be decoded: those libogg has not made pages of
+// yet, and while a link plays those of its packets not yet decoded (the
+// headers of a link, a comment packet of megabytes among them, are no sound
+// to come).
 size_t VorbisDecoder::UndecodedBytes() const {
+  if (libs_ == nullptr || state_ == State::kFailed) return 0;
   const Libs& l = *libs_;
   size_t n = static_cast<size_t>(l.sync.fill - l.sync.returned);
-  if (l.stream_open) n += static_cast<size_t>(l.stream.body_fill - l.stream.body_returned);
+  if (l.stream_open && state_ == State::kAudio) n += static_cast<size_t>(l.stream.body_fill - l.stream.body_returned);
   return n;
 }
 
@@ -462,19 +641,20 @@ double VorbisDecoder::Ratio() const {
   double ratio = nominal_ratio_ > 0 ? nominal_ratio_ * kNominalMargin : kUnknownRatio;
   if (audio_in_ >= kObservedAfterBytes)
     ratio = std::max(ratio, static_cast<double>(audio_out_) / static_cast<double>(audio_in_) * kObservedMargin);
-  return ratio;
+  return std::clamp(ratio, kMinRatio, kMaxRatio);
 }
 
 size_t VorbisDecoder::EstimateOutput(size_t input_size) const {
+  if (exhausted_) return 0;
   const size_t frame = static_cast<size_t>(channels_) * kBytesPerSample;
   const double estimate = static_cast<double>(held_bytes()) +
-                          static_cast<double>(UndecodedBytes() + input_size) * Ratio() +
+                          (static_cast<double>(UndecodedBytes()) + static_cast<double>(input_size)) * Ratio() +
                           static_cast<double>(2 * kMaxPacketFrames * frame);
   const size_t bytes = static_cast<size_t>(std::min(estimate, static_cast<double>(kMaxEstimate)));
   return bytes / frame * frame;
 }
 
 size_t VorbisDecoder::EstimateInput(size_t output_size) const {
-  // Ratio() is at least kMinNominalRatio, so this is no more than output_size.
+  // Ratio() is at least kMinRatio, so this is no more than output_size.
   return static_cast<size_t>(std::min(static_cast<double>(output_size) / Ratio(), static_cast<double>(output_size)));
 }

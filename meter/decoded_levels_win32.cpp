@@ -12,7 +12,8 @@ namespace {
 // few hundred KB whatever the compression ratio, and the meter never holds
 // more than this of a memory block at once.
 constexpr DWORD kSourcePiece = 4096;
-// A destination estimate beyond this is not believed: no decoded source.
+// The largest destination of one conversion (what a piece decodes to
+// beyond it comes out in further calls).
 constexpr DWORD kLargestDestination = 4u << 20;
 // So much source without any sound out of it means the stream has lost its
 // way (garbage, a cut): the meter says it has no level rather than freeze.
@@ -26,7 +27,7 @@ struct Converter {
   bool gave_sound = false;    // some PCM has come out since the open
   DWORD silent_source = 0;    // source bytes converted since the last PCM
   DWORD silent_limit = kLeastSilentSource;
-  bool stereo = false;
+  unsigned channels = 1;
   DWORD frame_bytes = 2;
   DWORD rate = 0;
   unsigned long long frames_out = 0;  // PCM frames converted since the open
@@ -58,7 +59,7 @@ void OpenDecodedLevels(const uint8_t* record, size_t size) {
   converter.silent_source = 0;
   // About a second of the stream, and never less than a few pages of it.
   converter.silent_limit = from->nAvgBytesPerSec > kLeastSilentSource ? from->nAvgBytesPerSec : kLeastSilentSource;
-  converter.stereo = to.nChannels >= 2;
+  converter.channels = to.nChannels;
   converter.frame_bytes = to.nBlockAlign;
   converter.rate = to.nSamplesPerSec;
   converter.frames_out = 0;
@@ -75,7 +76,8 @@ DecodedResult MeasureDecoded(const uint8_t* data, long bytes, ChannelPeaks& peak
   DWORD frames = 0;
   PcmLayout pcm;
   pcm.direct = true;
-  pcm.channels = converter.stereo ? 2 : 1;
+  // Every channel in its place; the first two drive the bars, as for PCM.
+  pcm.channels = converter.channels;
   pcm.bytes_per_sample = 2;
   const bool converted = converter.stream.Convert(data, static_cast<size_t>(bytes), false,
                                                   [&](const uint8_t* out, DWORD out_bytes) {

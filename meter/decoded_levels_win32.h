@@ -25,7 +25,8 @@ enum DecodedResult {
 };
 
 // Converts the next bytes of the stream, in order, piece by piece through a
-// small buffer, and finds the peaks of the PCM (16-bit units).
+// small buffer, and finds the peaks of the PCM (16-bit units) of its first
+// two channels, as for PCM of more than two.
 DecodedResult MeasureDecoded(const uint8_t* data, long bytes, ChannelPeaks& peaks);
 
 // Sound time of the PCM converted since the open, in ms.

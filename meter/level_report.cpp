@@ -23,6 +23,19 @@ std::string Format(const char* format, long value) {
 
 }  // namespace
 
+std::string ComposeDropoutText(const DropoutTally& dropouts, uint32_t frames_per_second, bool japanese) {
+  if (dropouts.count == 0) return "";
+  const double seconds = frames_per_second ? static_cast<double>(dropouts.frames) / frames_per_second : 0.0;
+  std::string places;
+  for (uint32_t at : dropouts.at_seconds) places += (places.empty() ? "" : ", ") + std::to_string(at);
+  if (dropouts.count > dropouts.at_seconds.size()) places += ", ...";
+  char text[256];
+  snprintf(text, sizeof text, japanese ? ja::kDropoutLine : "Dropouts %lu: %s frames lost (%.1f sec)\nat %s sec",
+           static_cast<unsigned long>(dropouts.count), std::to_string(dropouts.frames).c_str(), seconds,
+           places.c_str());
+  return text;
+}
+
 void ReplaceFirst(std::string& text, const char* from, const char* to) {
   size_t at = text.find(from);
   if (at != std::string::npos) text.replace(at, std::char_traits<char>::length(from), to);

@@ -1,5 +1,10 @@
-// The level report at the end of a run (levelwarning on).
+// The report at the end of a run.
 #pragma once
 #include <windows.h>
 
-void ShowLevelReport(HWND owner);
+#include "base/dropout_tally.h"
+
+// The level report (`levels`: levelwarning is on), with a line on the
+// dropouts of a recording when it had any; with `levels` false, or nothing
+// measured, the dropouts alone. Shows nothing when neither has anything to say.
+void ShowLevelReport(HWND owner, bool levels, const DropoutTally& dropouts);

@@ -5,6 +5,7 @@
 #include "base/format_record.h"
 #include "meter/levels.h"
 #include "meter/tick.h"
+#include "resources/ja_meter.h"
 
 namespace {
 
@@ -105,4 +106,10 @@ StatusText FormatCapacityText(uint32_t BytesPerSec, bool recording, uint32_t fre
   }
   if (recording) return SizeAndSeconds("Free: %7ld KB %6.0f sec", free_bytes, BytesPerSec);
   return SizeAndSeconds("Total:%7ld KB %6.0f sec", data_total, BytesPerSec);
+}
+
+StatusText FormatDropoutStatus(uint32_t count, bool japanese) {
+  StatusText out;
+  snprintf(out.text, sizeof out.text, japanese ? ja::kDropoutStatus : "Dropouts %lu", static_cast<unsigned long>(count));
+  return out;
 }

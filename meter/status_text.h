@@ -1,6 +1,7 @@
 // The texts of the status lines above the meter: sample rate, bit depth or bit
 // rate, position, and total size or free space.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 // A status text, always terminated.
@@ -47,3 +48,9 @@ StatusText FormatTickPositionText(double position_ms, uint32_t BytesPerSec);
 // The capacity line: free space while a recording is prepared or running, the
 // file's size otherwise.
 StatusText FormatCapacityText(uint32_t BytesPerSec, bool recording, uint32_t free_bytes, uint32_t data_total);
+
+// The dropouts of the recording under way, shown at the right end of the file
+// name line once there is one; at most kDropoutStatusCells characters (a
+// double-byte character takes two).
+constexpr size_t kDropoutStatusCells = 20;
+StatusText FormatDropoutStatus(uint32_t count, bool japanese);

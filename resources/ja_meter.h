@@ -21,4 +21,8 @@ inline constexpr char kReportTooLow[] = "\nレベルが低すぎます";
 inline constexpr char kReportMinusWord[] = "ﾏｲﾅｽ";
 inline constexpr char kReportPlusWord[] = "ﾌﾟﾗｽ";
 inline constexpr char kReportPointWord[] = "点";
+// The dropouts of a recording: count, frames, seconds, then where they are.
+inline constexpr char kDropoutLine[] = "音飛び %lu回: %sフレーム欠落 (%.1f秒)\n位置 %s秒";
+// The status line while recording: the count so far.
+inline constexpr char kDropoutStatus[] = "音飛び %lu回";
 }  // namespace ja

@@ -11,6 +11,9 @@ inline constexpr char kNotRiffFile[] = "指定したファイルは、RIFFファ
 inline constexpr char kNotWaveFile[] = "指定したファイルは、WAVEファイルではありません。";
 inline constexpr char kRecover[] = "WAVEファイルが壊れています。\n修復を試みますか？";
 inline constexpr char kCantRecover[] = "修復失敗";
+// A recording cut off after the last update of its header: the seconds after
+// the end the header gives.
+inline constexpr char kRecoverTail[] = "このファイルの録音は途中で終わっています。\n終わりの後の%.1f秒を修復しますか？";
 inline constexpr char kNoDataInRiff[] = "RIFFファイルにデータ チャンクがありません。";
 inline constexpr char kFileDestroyed[] = "WAVEファイルが壊れています。";
 inline constexpr char kCantReadFmt[] = "形式チャンクを読み取れません。";
@@ -42,3 +45,8 @@ inline constexpr char kInSync[] = "WAVE_ALLOWSYNCを指定してない";
 inline constexpr char kInUnknown[] = "不明なエラー";
 
 }  // namespace ja::files
+
+// English texts that are not in the string table.
+namespace en::files {
+inline constexpr char kRecoverTail[] = "The recording in this file was cut off.\nRecover the %.1f sec after its end?";
+}  // namespace en::files

@@ -8,7 +8,7 @@ PACKAGES=(
   googletest libgtest-dev libbenchmark-dev
   wine wine32:i386 wine64 fonts-wine fonts-ipafont-gothic xvfb pulseaudio pulseaudio-utils x11-utils xdotool
   sox lame twolame vorbis-tools imagemagick python3 locales zip unzip
-  libogg-dev libvorbis-dev dpkg-dev xz-utils
+  dpkg-dev xz-utils
 )
 
 missing=()

@@ -20,6 +20,24 @@ std::vector<uint8_t> MakeRecordingFormat(uint32_t rec_freq, uint16_t rec_channel
   return record;
 }
 
+std::vector<uint8_t> MakeRecordingHeader(const std::vector<uint8_t>& record, uint32_t data_bytes) {
+  std::vector<uint8_t> header;
+  header.reserve(WAVE_HEADER_SIZE);
+  LittleEndianWriter out(header);
+  const uint32_t riff_size = WAVE_HEADER_SIZE - 8 + data_bytes;
+  out.U32(FourCC("RIFF"));
+  out.U32(riff_size < data_bytes ? 0xFFFFFFFFu : riff_size);
+  out.U32(FourCC("WAVE"));
+  out.U32(FourCC("fmt "));
+  out.U32(RECORDING_FORMAT_SIZE);
+  std::vector<uint8_t> format = record;
+  format.resize(RECORDING_FORMAT_SIZE);
+  for (uint8_t byte : format) out.U8(byte);
+  out.U32(FourCC("data"));
+  out.U32(data_bytes);
+  return header;
+}
+
 uint32_t RecordingCapacity(uint32_t free_bytes, uint32_t cluster_bytes) {
   const uint64_t room = static_cast<uint64_t>(free_bytes) + cluster_bytes;
   if (room <= WAVE_HEADER_SIZE) return 0;

@@ -15,6 +15,14 @@ constexpr uint32_t WAVE_HEADER_SIZE = 44;
 // The PCM record (no cbSize) for the recording settings.
 std::vector<uint8_t> MakeRecordingFormat(uint32_t rec_freq, uint16_t rec_channel, uint16_t rec_bits);
 
+// The 44-byte header of a recording file holding data_bytes of sound in the
+// format `record` (the 16-byte record of MakeRecordingFormat): RIFF size 36 +
+// data_bytes, then the format chunk and the data chunk's header. A recording
+// under way rewrites it as it grows, so that the file is a whole WAVE file of
+// what has been written at any moment (a pad byte after odd data is written
+// only when the recording closes).
+std::vector<uint8_t> MakeRecordingHeader(const std::vector<uint8_t>& record, uint32_t data_bytes);
+
 // The most sound data the drive can take after the 44-byte header: free bytes
 // plus one cluster (the last one is partly used by the header) minus 44; 0
 // when that is not positive.

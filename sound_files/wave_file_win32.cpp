@@ -4,7 +4,9 @@
 
 #include <mmsystem.h>
 
+#include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "base/app_state_win32.h"
@@ -20,9 +22,11 @@
 #include "sound_files/device_pcm_win32.h"
 #include "sound_files/disk_space_win32.h"
 #include "sound_files/mmio_riff_file_win32.h"
+#include "sound_files/recording_file_win32.h"
 #include "sound_files/repair_win32.h"
 #include "sound_files/sound_file_open.h"
 #include "sound_files/wave_create.h"
+#include "sound_files/wave_repair.h"
 
 namespace jf = ja::files;
 
@@ -61,6 +65,34 @@ RepairOutcome OfferRepair() {
   if (RepairWave()) return RepairOutcome::REPAIRED;
   ShowFailure(Pick("cant recover", jf::kCantRecover));
   return RepairOutcome::FAILED;
+}
+
+// A recording cut off after the last update of its header (the process
+// ended, the power went) still has the sound it wrote after it. Offered once
+// per file: declined, the file plays as its header says until it changes.
+std::string declined_tail_name;
+uint32_t declined_tail_length = 0;
+
+// Asks whether the sound after a cut-off recording's end should be taken in.
+// True when the file was closed for the repair: the open starts again.
+bool OfferTailRecovery(const RecordingTail& tail, uint32_t length) {
+  if (declined_tail_name == app.file_name && declined_tail_length == length) return false;
+  char text[300];
+  const double seconds = tail.bytes_per_sec ? static_cast<double>(tail.bytes) / tail.bytes_per_sec : 0.0;
+  snprintf(text, sizeof text, Pick(en::files::kRecoverTail, jf::kRecoverTail), seconds);
+  const int answer = ShowMessageBox(app.main_window, text, nullptr, MB_YESNO | MB_ICONQUESTION);
+  if (answer != IDYES) {
+    declined_tail_name = app.file_name;
+    declined_tail_length = length;
+    return false;
+  }
+  CloseSoundFile();
+  if (!RepairWave()) {
+    ShowFailure(Pick("cant recover", jf::kCantRecover));
+    declined_tail_name = app.file_name;
+    declined_tail_length = length;
+  }
+  return true;
 }
 
 // The output device query with its 48000-to-44100 and mono fallbacks. False
@@ -123,6 +155,10 @@ bool OpenForPlay() {
     app.data_total = 0;
     app.BytesPerSec = 0;
     MmioRiffFile file(app.file_mmio, app.file_name);
+    // A file of 4 GB or more has no length a 32-bit header can be judged by.
+    const uint32_t length = file.Size();
+    const RecordingTail tail = length != 0xFFFFFFFFu ? FindRecordingTail(file, length) : RecordingTail();
+    if (tail.bytes != 0 && OfferTailRecovery(tail, length)) continue;  // open the repaired file afresh
     SoundFileIdentity id = IdentifySoundFile(file);
 
     if (id.failure == OpenFailure::DAMAGED) {
@@ -183,18 +219,7 @@ bool CreateForRecord() {
   // Nothing recorded yet: a failure below leaves an empty file for the
   // transport clean-up to remove.
   app.data_count = 0;
-
-  app.riff_chunk = MMCKINFO();
-  app.riff_chunk.fccType = mmioFOURCC('W', 'A', 'V', 'E');
-  app.riff_chunk.cksize = 0;
-  if (mmioCreateChunk(app.file_mmio, &app.riff_chunk, MMIO_CREATERIFF) != MMSYSERR_NOERROR)
-    return FailCreate(PickId(IDS_CANT_CREATE_RIFF, jf::kCantCreateRiff), false);
-
-  app.inner_chunk = MMCKINFO();
-  app.inner_chunk.ckid = mmioFOURCC('f', 'm', 't', ' ');
-  app.inner_chunk.cksize = RECORDING_FORMAT_SIZE;
-  if (mmioCreateChunk(app.file_mmio, &app.inner_chunk, 0) != MMSYSERR_NOERROR)
-    return FailCreate(PickId(IDS_CANT_CREATE_FMT, jf::kCantCreateFmt), false);
+  if (const char* failure = CreateRecordingChunks()) return FailCreate(failure, false);
 
   if (!AllocFormatRecord(RECORDING_FORMAT_SIZE)) return false;
   const Settings& s = app.settings;
@@ -211,12 +236,8 @@ bool CreateForRecord() {
       waveInOpen(nullptr, WAVE_MAPPER, reinterpret_cast<LPCWAVEFORMATEX>(app.pFormat), 0, 0, WAVE_FORMAT_QUERY);
   if (query != MMSYSERR_NOERROR) return FailCreate(FailureMessage(RecordQueryFailureText(query)), true);
 
-  mmioAscend(app.file_mmio, &app.inner_chunk, 0);
-  app.inner_chunk = MMCKINFO();
-  app.inner_chunk.ckid = mmioFOURCC('d', 'a', 't', 'a');
-  app.inner_chunk.cksize = 0;
-  if (mmioCreateChunk(app.file_mmio, &app.inner_chunk, 0) != MMSYSERR_NOERROR)
-    return FailCreate(PickId(IDS_CANT_CREATE_DATA, jf::kCantCreateData), true);
+  if (const char* failure = CreateDataChunk()) return FailCreate(failure, true);
+  BeginRecordingSeries(record);
 
   MeasureDiskSpace(app.file_name);
   app.data_total = RecordingCapacity(app.free_bytes, app.cluster_bytes);

@@ -1,5 +1,7 @@
 #include "sound_files/wave_repair.h"
 
+#include <cstring>
+
 #include "base/format_record.h"
 #include "sound_files/riff_file.h"
 #include "sound_files/wave_create.h"
@@ -78,6 +80,34 @@ RepairPlan PlanWaveRepair(ByteSource& file, uint64_t length) {
   plan.data_size_offset = static_cast<uint32_t>(P);
   plan.riff_size = static_cast<uint32_t>(R);
   return plan;
+}
+
+RecordingTail FindRecordingTail(ByteSource& file, uint64_t length) {
+  RecordingTail none;
+  const RepairPlan plan = PlanWaveRepair(file, length);
+  if (!plan.repairable) return none;
+  uint8_t sizes[4];
+  if (!ReadAt(file, 4, sizes, 4)) return none;
+  const uint64_t riff_size = ByteCursor(sizes, 4).U32LE();
+  if (!ReadAt(file, plan.data_size_offset, sizes, 4)) return none;
+  const uint64_t data_size = ByteCursor(sizes, 4).U32LE();
+  const uint64_t data_end = plan.data_size_offset + 4 + data_size;
+  if (riff_size == 0 || riff_size + 8 != data_end || plan.data_size <= data_size) return none;
+  // What follows the declared data: a chunk or a tag is not a recording's tail.
+  uint8_t next[8];
+  const uint64_t rest = length - data_end;
+  if (rest >= 3 && ReadAt(file, data_end, next, 3) &&
+      (std::memcmp(next, "ID3", 3) == 0 || std::memcmp(next, "TAG", 3) == 0))
+    return none;
+  if (rest >= 8 && ReadAt(file, data_end, next, 8)) {
+    bool printable = true;
+    for (int k = 0; k < 4; ++k) printable = printable && next[k] >= 0x20 && next[k] <= 0x7E;
+    if (printable && ByteCursor(next + 4, 4).U32LE() <= rest - 8) return none;
+  }
+  RecordingTail tail;
+  tail.bytes = static_cast<uint32_t>(plan.data_size - data_size);
+  if (ReadAt(file, 28, sizes, 4)) tail.bytes_per_sec = ByteCursor(sizes, 4).U32LE();
+  return tail;
 }
 
 bool RepairWaveFile(ByteSource& file, uint64_t length) {

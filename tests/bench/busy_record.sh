@@ -2,13 +2,18 @@
 # Streaming recording on a busy machine: TAPEON and the minimal recorder
 # (tests/wine/tool_minrec.cpp) each record the index ramp for SECONDS at
 # 44.1 kHz 16-bit stereo under Wine while two `yes >/dev/null` processes keep
-# both cores busy; the lost and repeated samples of both files are counted.
-# Goal: TAPEON loses no sample, and never more than the minimal recorder.
+# both cores busy; the lost and repeated samples of both files are counted,
+# and beside TAPEON's the dropouts TAPEON itself reported for the same run
+# (tool_busy_record.exe reads the box it shows at the end).
+# Goal: TAPEON loses no sample, never more than the minimal recorder, and
+# what it reports lost is what the ramp lost.
 #
 #   tests/bench/busy_record.sh [BUILD_DIR] [SECONDS]
 #
-# BUILD_DIR is a Windows build (default build/win32) with TAPEON.EXE and
-# tool_minrec.exe; SECONDS defaults to 600. TAPEON_RAISED=1 starts TAPEON
+# BUILD_DIR is a Windows build (default build/win32) with TAPEON.EXE,
+# tool_minrec.exe and tool_busy_record.exe; SECONDS defaults to 600. With
+# TAPEON_NO_LOAD=1 the busy loops are left out (the quiet machine), with
+# TAPEON_ALONE=1 the minimal recorder too. TAPEON_RAISED=1 starts TAPEON
 # (not the minimal recorder) at the raised priority ./run.sh gives it
 # (scripts/wine_env.sh).
 set -uo pipefail
@@ -17,8 +22,9 @@ build=$(cd "${1:-$repo/build/win32}" && pwd)
 seconds=${2:-600}
 tapeon="$build/TAPEON.EXE"
 minrec="$build/tests/wine/tool_minrec.exe"
-for exe in "$tapeon" "$minrec"; do
-  [ -f "$exe" ] || { echo "missing $exe (ninja -C $build TAPEON tool_minrec)" >&2; exit 1; }
+recorder="$build/tests/wine/tool_busy_record.exe"
+for exe in "$tapeon" "$minrec" "$recorder"; do
+  [ -f "$exe" ] || { echo "missing $exe (ninja -C $build TAPEON tool_minrec tool_busy_record)" >&2; exit 1; }
 done
 
 source "$repo/tests/bench/bench_env.sh"
@@ -39,7 +45,9 @@ cleanup() {
 trap cleanup EXIT
 
 # The index ramp: frame i holds 1000 + i % 30000 and 1000 + i / 30000.
-python3 - "$work/signal.wav" $((2 * seconds + 60)) <<'PY'
+recordings=2
+[ "${TAPEON_ALONE:-0}" = 1 ] && recordings=1
+python3 - "$work/signal.wav" $((recordings * seconds + 60)) <<'PY'
 import struct, sys, wave
 frames = int(sys.argv[2]) * 44100
 w = wave.open(sys.argv[1], 'wb'); w.setnchannels(2); w.setsampwidth(2); w.setframerate(44100)
@@ -51,34 +59,43 @@ w.close()
 PY
 
 # Lost samples: the frames missing at each forward jump of the ramp; repeated:
-# those at each backward jump. The first and last frames are not judged.
+# those at each backward jump. The first and last frames are not judged. The
+# breaks of 20 ms or more are counted apart: TAPEON counts no shorter loss.
 lost() {
   python3 - "$1" <<'PY'
 import struct, sys, wave
 w = wave.open(sys.argv[1], 'rb'); n = w.getnframes(); d = w.readframes(n)
-prev, lost, repeated, breaks = None, 0, 0, 0
+prev, lost, repeated, breaks, long_breaks, long_lost = None, 0, 0, 0, 0, 0
 for l, r in struct.iter_unpack('<hh', d):
     v = (r - 1000) * 30000 + (l - 1000)
     if prev is not None and v != prev + 1:
         breaks += 1
-        if v > prev: lost += v - prev - 1
+        if v > prev:
+            lost += v - prev - 1
+            if v - prev - 1 >= 882: long_breaks += 1; long_lost += v - prev - 1
         else: repeated += prev - v + 1
     prev = v
-print("%d frames (%.1f s), %d breaks, %d samples lost, %d repeated" % (n, n / 44100.0, breaks, lost, repeated))
+print("%d frames (%.1f s), %d breaks, %d samples lost, %d repeated; %d breaks of 20 ms or more: %d lost"
+      % (n, n / 44100.0, breaks, lost, repeated, long_breaks, long_lost))
 PY
 }
 win() { winepath -w "$1"; }
 
-for _ in 1 2; do
-  yes >/dev/null &
-  load+=($!)
-done
+if [ "${TAPEON_NO_LOAD:-0}" != 1 ]; then
+  for _ in 1 2; do
+    yes >/dev/null &
+    load+=($!)
+  done
+fi
 paplay "$work/signal.wav" &
 player=$!
 sleep 2
-minutes=$(awk -v s="$seconds" 'BEGIN { printf "%g", s / 60 }')
-"${raise[@]}" wine "$tapeon" "$(win "$work")\\tapeon.wav" "/R/S/H/44/T$minutes" </dev/null >/dev/null 2>&1
-wine "$minrec" "$(win "$work")\\min.wav" "$seconds" </dev/null >/dev/null 2>&1
-echo "Streaming recording, ${seconds} s of 44.1 kHz 16-bit stereo under Wine, two busy loops beside it:"
+# The tool starts TAPEON (from its build folder) and prints what it reported.
+"${raise[@]}" wine "$recorder" "$(win "$work")\\tapeon.wav" "$seconds" </dev/null >"$work/tapeon.txt" 2>/dev/null
+[ "${TAPEON_ALONE:-0}" = 1 ] || wine "$minrec" "$(win "$work")\\min.wav" "$seconds" </dev/null >/dev/null 2>&1
+beside="two busy loops beside it"
+[ "${TAPEON_NO_LOAD:-0}" = 1 ] && beside="no busy loops"
+echo "Streaming recording, ${seconds} s of 44.1 kHz 16-bit stereo under Wine, $beside:"
 echo "  TAPEON at $priority: $(lost "$work/tapeon.wav")"
-echo "  minimal recorder: $(lost "$work/min.wav")"
+echo "    its own count: $(tr -d '\r' <"$work/tapeon.txt" | sed -n 's/^TAPEON: //p')"
+[ "${TAPEON_ALONE:-0}" = 1 ] || echo "  minimal recorder: $(lost "$work/min.wav")"

@@ -1,6 +1,7 @@
 // The repair of unfinished recordings on arbitrary bytes: it never reads or
 // writes outside the file, writes only the two size fields, and a repaired
-// file's sizes fit inside it.
+// file's sizes fit inside it; a recording's tail found after its declared
+// data is what the repair then adds to it.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -30,7 +31,11 @@ uint32_t U32(const std::vector<uint8_t>& b, size_t at) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzFile file(std::vector<uint8_t>(data, data + size));
+  const RecordingTail tail = FindRecordingTail(file, size);
   const RepairPlan plan = PlanWaveRepair(file, size);
+  if (tail.bytes != 0 && (!plan.repairable || tail.bytes > plan.data_size ||
+                          U32(file.bytes, plan.data_size_offset) + static_cast<uint64_t>(tail.bytes) != plan.data_size))
+    __builtin_trap();
   if (!RepairWaveFile(file, size)) {
     if (file.writes != 0 || std::memcmp(file.bytes.data(), data, size) != 0) __builtin_trap();
     return 0;

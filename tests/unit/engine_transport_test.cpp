@@ -74,6 +74,13 @@ TEST(EngineBufferSizes, MpegBuffersHoldAnEvenNumberOfBlocks) {
 
   // A record without the Layer-3 extension keeps its own block size.
   EXPECT_EQ(ComputeBufferSizing(Mpeg(16000, -1)).buffer_size, 8192u);
+
+  // On memory the pieces handed to the device are cut into the same blocks.
+  in = Mpeg(16000, 417);
+  in.buffer_count = ON_MEMORY;
+  in.data_total = 1u << 20;
+  EXPECT_EQ(ComputeBufferSizing(in).piece_align, 417u);
+  EXPECT_EQ(ComputeBufferSizing(Mpeg(16000, -1)).piece_align, 1u);
 }
 
 TEST(EngineBufferSizes, OddCutOfOtherFormatsGainsOneBlock) {
@@ -469,4 +476,7 @@ TEST(MemoryPieces, TwoSecondsWithinBoundsInWholeBlocks) {
   EXPECT_EQ(MemoryPieceBytes(44359, 2048) % 2048, 0u);  // IMA ADPCM blocks
   EXPECT_EQ(MemoryPieceBytes(1000, 40000), 40000u);     // one block bigger than the smallest piece
   EXPECT_EQ(MemoryPieceBytes(0xFFFFFFFFu, 3u << 20), 3u << 20);  // a block beyond the largest piece stays whole
+  // MPEG frame blocks, two at a time, as streaming buffers hold them.
+  EXPECT_EQ(MemoryPieceBytes(20000, 418, true), 96u * 418);       // 95 blocks would end mid-pair
+  EXPECT_EQ(MemoryPieceBytes(16000, 417, true), 76u * 417);
 }

@@ -6,6 +6,7 @@
 #include "meter/level_report.h"
 #include "meter/levels.h"
 #include "meter/mixer_text.h"
+#include "meter/status_text.h"
 
 namespace {
 
@@ -60,6 +61,22 @@ TEST(MeterReport, JapaneseNumberWords) {
   EXPECT_STREQ(fine.caption, "Level");
   // Long quiet runs: -42.1 dB.
   EXPECT_EQ(ComposeLevelReport(1, 0, CLASS_8BIT_MONO, 1, true).text, "最大ﾚﾍﾞﾙ ﾏｲﾅｽ42点1ﾃﾞｼﾍﾞﾙ \nレベルが低すぎます");
+}
+
+// The dropout line of a recording's report, and the status text while it
+// records, which fits its place at the end of the file name line.
+TEST(MeterReport, DropoutTexts) {
+  EXPECT_EQ(ComposeDropoutText(DropoutTally{}, 44100, false), "");
+  DropoutTally one{1, 79380, {6}};
+  EXPECT_EQ(ComposeDropoutText(one, 44100, false), "Dropouts 1: 79380 frames lost (1.8 sec)\nat 6 sec");
+  EXPECT_EQ(ComposeDropoutText(one, 44100, true), "音飛び 1回: 79380フレーム欠落 (1.8秒)\n位置 6秒");
+  DropoutTally many{12, 441000, {1, 2, 3, 4, 5, 6, 7, 8}};
+  EXPECT_EQ(ComposeDropoutText(many, 44100, false),
+            "Dropouts 12: 441000 frames lost (10.0 sec)\nat 1, 2, 3, 4, 5, 6, 7, 8, ... sec");
+  for (bool japanese : {false, true}) {
+    EXPECT_STREQ(FormatDropoutStatus(3, japanese).text, japanese ? "音飛び 3回" : "Dropouts 3");
+    EXPECT_LE(std::strlen(FormatDropoutStatus(0xFFFFFFFFu, japanese).text), kDropoutStatusCells);
+  }
 }
 
 TEST(MeterReport, ReplaceFirstOnly) {

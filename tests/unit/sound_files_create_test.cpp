@@ -3,6 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "sound_files/disk_space.h"
+
+#include <set>
+
+#include "sound_files/file_series.h"
+#include "sound_files/sound_file_open.h"
 #include "resources/resource_ids.h"
 #include "sound_files/wave_create.h"
 #include "tests/unit/sound_files_test_bytes.h"
@@ -21,6 +26,46 @@ TEST(SoundFilesCreate, RecordingFormatBytes) {
   EXPECT_EQ(r.bits, 8);
   // Values only a hand-edited settings file holds give a record no device takes.
   EXPECT_EQ(Fields(MakeRecordingFormat(22050, 2, 4) + Bytes{0, 0}).align, 0);
+}
+
+// The header a growing recording keeps: a WAVE file of what it holds.
+TEST(SoundFilesCreate, HeaderOfARecordingUnderWay) {
+  const Bytes record = MakeRecordingFormat(44100, 2, 16);
+  const Bytes data = Pattern(65536);
+  const Bytes file = MakeRecordingHeader(record, 65536) + data;
+  EXPECT_EQ(file, WaveFile(record, data));
+  MemoryRiffFile riff(file.data(), file.size());
+  SoundFileIdentity id = IdentifySoundFile(riff);
+  ASSERT_EQ(id.failure, OpenFailure::NONE);
+  uint32_t data_total = 0;
+  EXPECT_EQ(LocateSoundData(riff, id, data_total), OpenFailure::NONE);
+  EXPECT_EQ(data_total, 65536u);
+  // Odd 8-bit data: no pad byte yet, the RIFF size counts what is there.
+  EXPECT_EQ(GetU32(MakeRecordingHeader(MakeRecordingFormat(11025, 1, 8), 3), 4), 39u);
+  EXPECT_EQ(GetU32(MakeRecordingHeader(record, 0xFFFFFFF0u), 4), 0xFFFFFFFFu);
+}
+
+// TAKE.WAV, TAKE (2).WAV, ...: before the extension of the last part, in the
+// same folder, with any character type; names that exist are passed over.
+TEST(SoundFilesSeries, NamesOfTheNextFiles) {
+  EXPECT_EQ(SeriesFileName(std::string("C:\\rec\\TAKE.WAV"), 2), "C:\\rec\\TAKE (2).WAV");
+  EXPECT_EQ(SeriesFileName(std::string("C:\\rec.d\\TAKE"), 10), "C:\\rec.d\\TAKE (10)");
+  EXPECT_EQ(SeriesFileName(std::string("night.take.wav"), 3), "night.take (3).wav");
+  EXPECT_EQ(SeriesFileName(std::string("D:/a/.WAV"), 2), "D:/a/.WAV (2)");
+  EXPECT_EQ(SeriesFileName(std::string("C:TAKE.WAV"), 2), "C:TAKE (2).WAV");
+  // Shift-JIS "ソ" ends in the byte of "\\": the extension is still found.
+  EXPECT_EQ(SeriesFileName(std::string("C:\\\x83\x5C.WAV"), 2), "C:\\\x83\x5C (2).WAV");
+  EXPECT_EQ(SeriesFileName(std::wstring(L"C:\\録音\\TAKE.WAV"), 2), L"C:\\録音\\TAKE (2).WAV");
+
+  std::set<std::string> taken = {"TAKE (2).WAV", "TAKE (3).WAV", "TAKE (5).WAV"};
+  auto exists = [&](const std::string& name) { return taken.count(name) != 0; };
+  unsigned number = 1;
+  EXPECT_EQ(NextFreeSeriesName(std::string("TAKE.WAV"), number, exists), "TAKE (4).WAV");
+  EXPECT_EQ(number, 4u);
+  EXPECT_EQ(NextFreeSeriesName(std::string("TAKE.WAV"), number, exists), "TAKE (6).WAV");
+  number = 1;
+  EXPECT_EQ(NextFreeSeriesName(std::string("TAKE.WAV"), number, [](const std::string&) { return true; }), "");
+  EXPECT_EQ(number, kMaxSeriesFiles);
 }
 
 TEST(SoundFilesCreate, CapacityIsFreeBytesPlusAClusterMinusTheHeader) {

@@ -144,6 +144,33 @@ TEST(SoundFilesRepair, WriteFailureIsNotASuccess) {
   EXPECT_FALSE(Repair(file));
 }
 
+// A recording whose header was kept true, cut off after it wrote more: the
+// tail is offered, and the repair takes it in; a closed or foreign file's
+// ending is no tail.
+TEST(SoundFilesRepair, TailAfterTheLastHeaderUpdate) {
+  const Bytes format = PcmFormat(2, 44100, 16);
+  const Bytes kept = Pattern(4000), tail = Pattern(1002, 9);
+  MemoryFile cut(WaveFile(format, kept) + tail);
+  const RecordingTail found = FindRecordingTail(cut, cut.bytes.size());
+  EXPECT_EQ(found.bytes, 1000u);  // whole blocks
+  EXPECT_EQ(found.bytes_per_sec, 176400u);
+  EXPECT_TRUE(Repair(cut));
+  EXPECT_EQ(GetU32(cut.bytes, 40), 5000u);
+  EXPECT_EQ(FindRecordingTail(cut, cut.bytes.size()).bytes, 0u);
+
+  auto no_tail = [](Bytes bytes) {
+    MemoryFile file(bytes);
+    return FindRecordingTail(file, file.bytes.size()).bytes == 0;
+  };
+  EXPECT_TRUE(no_tail(WaveFile(format, kept)));
+  EXPECT_TRUE(no_tail(WaveFile(format, kept) + Pattern(3)));                  // less than a block
+  EXPECT_TRUE(no_tail(UnfinishedRecording(2, 44100, 16, kept + tail)));       // the repair's own case
+  EXPECT_TRUE(no_tail(WaveFile(format, kept) + Chunk("LIST", Pattern(40))));  // a chunk after the data
+  EXPECT_TRUE(no_tail(WaveFile(format, kept) + ToBytes("TAG") + Pattern(125)));
+  // The data chunk does not end the RIFF chunk (something follows inside it).
+  EXPECT_TRUE(no_tail(Riff("WAVE", Chunk("fmt ", format) + Chunk("data", kept) + Chunk("LIST", Pattern(8))) + tail));
+}
+
 // A recording cut off at any byte repairs to a file that opens and holds every
 // whole block written; cut inside the header it stays as it was.
 TEST(SoundFilesRepair, RecordingCutOffAnywhereOpensWithEveryWholeBlock) {

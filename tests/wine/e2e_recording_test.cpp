@@ -8,12 +8,19 @@
 // makes the null sink's monitor skip or repeat a few hundred milliseconds.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "driver.h"
 #include "engine_signal.h"
 #include "meter/level_report.h"
+#include "meter/status_text.h"
+#include "resources/ja_sound_files.h"
+#include "sound_files/file_series.h"
 #include "resources/ja_audio.h"
 #include "resources/resource_ids.h"
 
@@ -38,6 +45,15 @@ long SplicedFrom(const std::string& data, const std::string& delivered, size_t* 
   if (delivered.compare(delivered.size() - rest, rest, data, same, rest) != 0) return -1;
   if (at) *at = same;
   return static_cast<long>(delivered.size() - data.size());
+}
+
+// TAPEON_fault.EXE (tests/wine/fault_build.h) with a fault asked for in its
+// environment.
+LaunchOptions FaultBuild(const std::string& variable, const std::string& value) {
+  LaunchOptions options;
+  options.program = ModuleDir() + "\\TAPEON_fault.EXE";
+  options.environment = {{variable, value}};
+  return options;
 }
 
 class Recording : public ::testing::Test {
@@ -289,11 +305,13 @@ TEST_F(Recording, TimeLimitPausesAndMovesOn) {
   EXPECT_EQ(app->CloseAndWait(), std::optional<DWORD>(0));
 }
 
+// The fault build holds the input back for a moment: the dropouts, the level
+// report off, show no box that would keep the program from ending.
 TEST_F(Recording, TimeLimitWithRecordOptionStopsAndExits) {
   ASSERT_TRUE(WriteSettings(dir_, {{"OnMem", "0"}, {"levelwarning", "0"}}));
   ASSERT_NO_FATAL_FAILURE(StartSignal());
   const std::string path = dir_.File("limit.wav");
-  auto app = Launch(dir_, path + " /R/S/H/44/T0.05");
+  auto app = Launch(dir_, path + " /R/S/H/44/T0.05", FaultBuild("TAPEON_FAULT_WITHHOLD_INPUT", "6,1500"));
   ASSERT_TRUE(app->WaitForExit(kTimeoutMs)) << "TAPEON must end at the limit";
   EXPECT_EQ(app->ExitCode(), 0u);
   std::optional<Wave> w = ReadWave(path);
@@ -324,15 +342,6 @@ TEST_F(Recording, FullMemoryBlockEndsTheRunWithTheReport) {
   ExpectHeader(*w, 2, 16);
   EXPECT_EQ(w->data_size, 2u * 1048576);
   ExpectTheSignal(*w);
-}
-
-// TAPEON_fault.EXE (tests/wine/fault_build.h) with a fault asked for in its
-// environment.
-LaunchOptions FaultBuild(const std::string& variable, const std::string& value) {
-  LaunchOptions options;
-  options.program = ModuleDir() + "\\TAPEON_fault.EXE";
-  options.environment = {{variable, value}};
-  return options;
 }
 
 // The fault build shows its display timer as this window property.
@@ -382,38 +391,154 @@ TEST_F(Recording, MissingHeaderIsMadeAgainAtTheNextStart) {
   EXPECT_EQ(app.CloseAndWait(), std::optional<DWORD>(0));
 }
 
-TEST_F(Recording, KilledStreamingRecordingIsRepairedWithEveryWholeBlock) {
+// A streaming file is a whole WAVE file whatever ends the program: killed,
+// it holds every block written (sox reads it, TAPEON opens it without a
+// word). Sound written after the header's last update is offered back, and a
+// file whose RIFF size reads 0 (an older recording) is still repaired.
+TEST_F(Recording, KilledStreamingRecordingIsAWholeWaveFile) {
   ASSERT_TRUE(WriteSettings(dir_, {{"OnMem", "0"}, {"levelwarning", "0"}}));
   ASSERT_NO_FATAL_FAILURE(StartSignal());
   const std::string path = dir_.File("killed.wav");
   {
-    auto app = Launch(dir_, path + " /R/S/H/44");
-    ASSERT_TRUE(WaitUntil([&] { return app->ButtonEnabled(IDM_STOP); }, kTimeoutMs));
-    ASSERT_TRUE(WaitUntil([&] { return FileSize(path) > 44 + 3 * 65536; }, kTimeoutMs));
+    auto app = PrepareWatched(path);
+    ASSERT_TRUE(app->PostCommand(IDM_START));
+    ASSERT_TRUE(WaitUntil([&] { return FileSize(path) > 44 + 3 * 65536; }, kRunTimeoutMs));
     ASSERT_TRUE(TerminateProcess(app->process(), 9));
     ASSERT_TRUE(app->WaitForExit());
   }
-  const long long size = FileSize(path);
-  ASSERT_GT(size, 44 + 2 * 65536);
-  {
-    std::optional<Wave> before = ReadWave(path);
-    ASSERT_TRUE(before);
-    EXPECT_EQ(before->riff_size, 0u) << "the killed recording never closed its chunks";
-  }
+  std::optional<Wave> killed = ReadWave(path);
+  ASSERT_TRUE(killed);
+  ExpectHeader(*killed, 2, 16);
+  const std::string data = Data(*killed), delivered = Delivered();
+  EXPECT_EQ(delivered.compare(0, data.size(), data), 0) << "the file holds what the device delivered";
+  EXPECT_LE(delivered.size(), data.size() + 65536) << "no more than the last block may be missing";
+  const std::string samples = dir_.File("samples.txt");
+  HostScript sox(dir_, "sox", "sox --i -s '" + HostPath(path) + "' > '" + HostPath(samples) + "'");
+  ASSERT_TRUE(sox.Wait());
+  EXPECT_EQ(sox.Status(), 0);
+  EXPECT_EQ(std::atol(ReadFileBytes(samples).value_or("").c_str()), static_cast<long>(data.size() / 4));
 
-  auto app = Launch(dir_, path);
-  std::optional<MessageBoxInfo> offer = app->AnswerMessageBox(IDYES);
-  ASSERT_TRUE(offer) << "the damaged file must be offered for repair";
-  EXPECT_EQ(offer->text, Pick("File destroyed. Recover?", "WAVEファイルが壊れています。\n修復を試みますか？"));
-  ASSERT_TRUE(WaitForIdle(*app, PlayText()));
+  auto opens = [&](int answer) {
+    auto app = Launch(dir_, path);
+    std::optional<MessageBoxInfo> box;
+    if (answer != 0) box = app->AnswerMessageBox(answer);
+    EXPECT_TRUE(WaitForIdle(*app, PlayText()));
+    EXPECT_TRUE(app->Dialogs().empty());
+    EXPECT_EQ(app->CloseAndWait(), std::optional<DWORD>(0));
+    return box;
+  };
+  EXPECT_FALSE(opens(0));
+  // Its header one block behind, as if cut off before the last update.
+  auto set_sizes = [&](uint32_t riff, uint32_t data_size) {
+    std::string bytes = ReadFileBytes(path).value_or("");
+    std::memcpy(&bytes[4], &riff, 4);
+    std::memcpy(&bytes[40], &data_size, 4);
+    ASSERT_TRUE(WriteFileBytes(path, bytes));
+  };
+  set_sizes(killed->riff_size - 65536, killed->data_size - 65536);
+  std::optional<MessageBoxInfo> tail = opens(IDYES);
+  ASSERT_TRUE(tail) << "the sound after the header's end is not offered";
+  char offer[200];
+  snprintf(offer, sizeof offer, Pick(en::files::kRecoverTail, ja::files::kRecoverTail).c_str(), 65536 / 176400.0);
+  EXPECT_EQ(tail->text, offer);
+  set_sizes(0, killed->data_size - 65536);
+  std::optional<MessageBoxInfo> old = opens(IDYES);
+  ASSERT_TRUE(old) << "a file whose RIFF size reads 0 must be offered for repair";
+  EXPECT_EQ(old->text, Pick("File destroyed. Recover?", ja::files::kRecover));
+  std::optional<Wave> whole = ReadWave(path);
+  ASSERT_TRUE(whole);
+  ExpectHeader(*whole, 2, 16);
+  EXPECT_EQ(Data(*whole), data) << "the repairs give the recording back whole";
+}
+
+// Past the size a file may have (lowered by the fault build), a streaming
+// recording goes on into TAKE (2).WAV, TAKE (3).WAV, ... passing over a name
+// that is taken: every file a whole WAVE file, together exactly what the
+// device delivered, the time limit and the level report the whole run's.
+TEST_F(Recording, LongRecordingGoesOnInNumberedFiles) {
+  constexpr uint32_t kBlocksPerFile = 5;
+  ASSERT_TRUE(WriteSettings(dir_, {{"OnMem", "0"}, {"levelwarning", "1"}}));
+  ASSERT_NO_FATAL_FAILURE(StartSignal());
+  const std::string first = dir_.File("TAKE.WAV");
+  ASSERT_TRUE(WriteFileBytes(dir_.File("TAKE (3).WAV"), "taken"));
+  auto app = Launch(dir_, "", FaultBuild("TAPEON_FAULT_FILE_LIMIT", std::to_string(44 + kBlocksPerFile * 65536)));
+  ASSERT_NO_FATAL_FAILURE(PrepareWithDialog(*app, first, "0.1"));  // 6 s
+  ASSERT_TRUE(app->WatchRecording(delivered_));
+  ASSERT_TRUE(app->PostCommand(IDM_START));
+  ASSERT_TRUE(WaitUntil([&] { return app->ButtonText(IDM_PAUSE) == "Cont"; }, kRunTimeoutMs))
+      << "the time limit, counted over all the files, did not pause";
+  ASSERT_TRUE(app->PostCommand(IDM_STOP));
+  std::optional<MessageBoxInfo> report = app->AnswerMessageBox(IDOK, kRunTimeoutMs);
+  ASSERT_TRUE(report) << "no level report";
+  const LevelReport levels = ComposeLevelReport(kRampBase + kRampPeriod - 1, 0, 3, 1, JapaneseSession());
+  EXPECT_EQ(report->text.compare(0, levels.text.size(), levels.text), 0) << report->text;
+  ASSERT_TRUE(WaitForIdle(*app, PlayText(), kRunTimeoutMs));
+
+  std::string data;
+  std::vector<std::string> names;
+  for (unsigned number = 1; number < 20; ++number) {
+    const std::string name = number == 1 ? first : SeriesFileName(first, number);
+    if (number == 3 || !FileExists(name)) continue;
+    names.push_back(name);
+    std::optional<Wave> w = ReadWave(name);
+    ASSERT_TRUE(w) << name;
+    ExpectHeader(*w, 2, 16);
+    EXPECT_LE(w->bytes.size(), 44 + kBlocksPerFile * 65536) << name;
+    data += Data(*w);
+  }
+  std::printf("%zu files, %zu bytes of sound\n", names.size(), data.size());
+  ASSERT_GE(names.size(), 4u);
+  EXPECT_EQ(ReadFileBytes(dir_.File("TAKE (3).WAV")), std::optional<std::string>("taken"));
+  EXPECT_NE(app->Title().find(names.back().substr(names.back().rfind('\\') + 1)), std::string::npos)
+      << "the last file is the current one: " << app->Title();
+  EXPECT_EQ(app->CloseAndWait(), std::optional<DWORD>(0));
+  EXPECT_GE(data.size(), 6u * kStereo16Rate);
+  EXPECT_LT(data.size(), 6u * kStereo16Rate + 3 * 65536);
+  size_t at = 0;
+  EXPECT_GE(SplicedFrom(data, Delivered(), &at), 0) << "a frame lost or repeated between the files";
+  EXPECT_EQ(at, data.size()) << "only what came while paused is left out";
+  ExpectTheSignal(*ReadWave(first));
+}
+
+// Input the device could not deliver (its buffers held back for 3 s by the
+// fault build, as when the program is held up) is a dropout: shown on the
+// status line while recording, and at the end, the level report off, as
+// much as the ramp lost, within a block.
+TEST_F(Recording, WithheldInputIsCountedAsDropouts) {
+  ASSERT_TRUE(WriteSettings(dir_, {{"OnMem", "0"}, {"levelwarning", "0"}}));
+  ASSERT_NO_FATAL_FAILURE(StartSignal());
+  const std::string path = dir_.File("held.wav"), texts = dir_.File("texts.txt");
+  LaunchOptions options = FaultBuild("TAPEON_FAULT_WITHHOLD_INPUT", "12,3000");
+  options.environment.push_back({"TAPEON_FAULT_TEXT_LOG", texts});
+  auto app = Launch(dir_, "", options);
+  ASSERT_NO_FATAL_FAILURE(PrepareWithDialog(*app, path));
+  ASSERT_TRUE(app->PostCommand(IDM_START));
+  const std::string status = FormatDropoutStatus(1, JapaneseSession()).text;
+  ASSERT_TRUE(WaitUntil([&] { return ReadFileBytes(texts).value_or("").find(status + "\n") != std::string::npos; },
+                        kRunTimeoutMs))
+      << "no dropout shown while recording";
+  EXPECT_TRUE(app->ButtonEnabled(IDM_STOP));
+  const long long size = FileSize(path);
+  ASSERT_TRUE(WaitUntil([&] { return FileSize(path) >= size + 2 * 65536; }, kRunTimeoutMs));
+  ASSERT_TRUE(app->PostCommand(IDM_STOP));
+  std::optional<MessageBoxInfo> box = app->AnswerMessageBox(IDOK, kRunTimeoutMs);
+  ASSERT_TRUE(box) << "the dropouts are not shown at the end";
+  EXPECT_EQ(box->caption, kDropoutCaption);
+  ASSERT_TRUE(WaitForIdle(*app, PlayText(), kRunTimeoutMs));
   EXPECT_EQ(app->CloseAndWait(), std::optional<DWORD>(0));
 
+  const size_t colon = box->text.find(": ");
+  ASSERT_NE(colon, std::string::npos) << box->text;
+  const double reported = std::strtod(box->text.c_str() + colon + 2, nullptr);
   std::optional<Wave> w = ReadWave(path);
   ASSERT_TRUE(w);
-  EXPECT_EQ(w->data_size, static_cast<uint32_t>((size - 44) / 4 * 4));
-  EXPECT_EQ(w->riff_size, 36u + w->data_size);
-  EXPECT_GE(w->data_size, 2u * 65536);
-  ExpectTheSignal(*w);
+  double lost = 0;
+  for (const Break& b : RampBreaks(RampIndices(w->data(), w->data_size))) {
+    if (b.before >= 0 && b.after > b.before) lost += b.after - b.before - 1;
+  }
+  std::printf("dropouts reported: %.0f frames; the ramp lost %.0f\n", reported, lost);
+  EXPECT_GT(lost, 44100) << "the held buffers cost no sound";
+  EXPECT_NEAR(reported, lost, 16384) << box->text;
 }
 
 // A small file system mounted for the test and given a drive letter, so a

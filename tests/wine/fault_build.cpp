@@ -2,12 +2,15 @@
 #include "fault_build.h"
 
 #include <cstdlib>
+#include <vector>
 
 #undef waveOutWrite
 #undef waveInStart
 #undef GlobalAlloc
 #undef SetTimer
 #undef KillTimer
+#undef waveInAddBuffer
+#undef TextOutA
 
 namespace {
 
@@ -34,6 +37,27 @@ unsigned FaultSetting(const char* name) {
 
 unsigned wave_in_starts = 0;
 unsigned header_allocs = 0;
+
+// The input buffers held back, and whether buffers are held back now.
+struct HeldBuffer {
+  HWAVEIN device;
+  LPWAVEHDR header;
+  UINT size;
+};
+std::vector<HeldBuffer> held;
+bool withholding = false;
+unsigned input_adds = 0;
+
+VOID CALLBACK HandOverHeldBuffers(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  withholding = false;
+  // A buffer the program took back meanwhile (a stop) is not handed over.
+  for (const HeldBuffer& buffer : held) {
+    if ((buffer.header->dwFlags & WHDR_PREPARED) && !(buffer.header->dwFlags & (WHDR_INQUEUE | WHDR_DONE)))
+      waveInAddBuffer(buffer.device, buffer.header, buffer.size);
+  }
+  held.clear();
+}
 
 }  // namespace
 
@@ -70,4 +94,39 @@ UINT_PTR WINAPI WatchedSetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC
 BOOL WINAPI WatchedKillTimer(HWND window, UINT_PTR id) {
   if (window && id == 1) RemovePropA(window, kDisplayTimerProperty);
   return KillTimer(window, id);
+}
+
+uint32_t FaultFileLimit() {
+  const unsigned limit = FaultSetting("TAPEON_FAULT_FILE_LIMIT");
+  return limit != 0 ? limit : 0x7FFFFFFF;
+}
+
+MMRESULT WINAPI WithholdingWaveInAddBuffer(HWAVEIN device, LPWAVEHDR header, UINT size) {
+  char text[32] = "";
+  GetEnvironmentVariableA("TAPEON_FAULT_WITHHOLD_INPUT", text, sizeof text);
+  char* rest = nullptr;
+  const unsigned from = static_cast<unsigned>(strtoul(text, &rest, 10));
+  const unsigned ms = rest && *rest == ',' ? static_cast<unsigned>(strtoul(rest + 1, nullptr, 10)) : 0;
+  if (from != 0 && ++input_adds == from && ms != 0) {
+    withholding = true;
+    SetTimer(nullptr, 0, ms, HandOverHeldBuffers);
+  }
+  if (!withholding) return waveInAddBuffer(device, header, size);
+  held.push_back({device, header, size});
+  return MMSYSERR_NOERROR;
+}
+
+BOOL WINAPI LoggedTextOutA(HDC dc, int x, int y, LPCSTR text, int length) {
+  char path[MAX_PATH] = "";
+  if (length > 0 && GetEnvironmentVariableA("TAPEON_FAULT_TEXT_LOG", path, sizeof path)) {
+    HANDLE log = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (log != INVALID_HANDLE_VALUE) {
+      DWORD written = 0;
+      WriteFile(log, text, static_cast<DWORD>(length), &written, nullptr);
+      WriteFile(log, "\n", 1, &written, nullptr);
+      CloseHandle(log);
+    }
+  }
+  return TextOutA(dc, x, y, text, length);
 }

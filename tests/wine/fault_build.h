@@ -6,10 +6,21 @@
 // - the first N wave header blocks cannot be had when
 //   TAPEON_FAULT_HEADER_ALLOCS is N (GlobalAlloc of a WAVEHDR's size);
 // - the display timer (window timer 1) is shown to the tests as the window
-//   property kDisplayTimerProperty, 1 while it runs.
+//   property kDisplayTimerProperty, 1 while it runs;
+// - a recording's files hold at most TAPEON_FAULT_FILE_LIMIT bytes when that
+//   is set (a series of files in seconds instead of hours);
+// - waveInAddBuffer holds back the buffers handed to it from its Nth call on
+//   for MS milliseconds when TAPEON_FAULT_WITHHOLD_INPUT is "N,MS", then
+//   hands them to the device in order: the input runs with nothing to fill,
+//   as when the program is held up;
+// - every text drawn with TextOutA is added as a line to the file
+//   TAPEON_FAULT_TEXT_LOG names, when that is set (what the status lines
+//   showed).
 #pragma once
 #include <windows.h>
 #include <mmsystem.h>
+
+#include <cstdint>
 
 inline constexpr char kDisplayTimerProperty[] = "TapeonDisplayTimer";
 
@@ -18,8 +29,14 @@ MMRESULT WINAPI FailingWaveInStart(HWAVEIN device);
 HGLOBAL WINAPI FailingGlobalAlloc(UINT flags, SIZE_T bytes);
 UINT_PTR WINAPI WatchedSetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC procedure);
 BOOL WINAPI WatchedKillTimer(HWND window, UINT_PTR id);
+uint32_t FaultFileLimit();
+MMRESULT WINAPI WithholdingWaveInAddBuffer(HWAVEIN device, LPWAVEHDR header, UINT size);
+BOOL WINAPI LoggedTextOutA(HDC dc, int x, int y, LPCSTR text, int length);
 #define waveOutWrite DroppingWaveOutWrite
 #define waveInStart FailingWaveInStart
 #define GlobalAlloc FailingGlobalAlloc
 #define SetTimer WatchedSetTimer
 #define KillTimer WatchedKillTimer
+#define waveInAddBuffer WithholdingWaveInAddBuffer
+#define TextOutA LoggedTextOutA
+#define TAPEON_RECORDING_FILE_LIMIT FaultFileLimit()

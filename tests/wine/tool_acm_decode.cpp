@@ -1,16 +1,19 @@
 // Decodes an Ogg Vorbis file through the audio compression manager as the
 // wave mapper does when TAPEON plays it: the format record TAPEON builds,
-// source blocks of one size, the destination sized by acmStreamSize; the
-// last block is marked ACM_STREAMCONVERTF_END, then conversions of an empty
-// source drain what is held. Writes the PCM and prints the sound's length
-// and the conversion time (the speed benchmark and an end-to-end check of
-// the codec).
+// source blocks of one size read from the file in turn, the destination
+// sized by acmStreamSize; the last block is marked ACM_STREAMCONVERTF_END,
+// then conversions of an empty source drain what is held. Writes the PCM as
+// it comes (OUT.RAW "-": nowhere) and prints the sound's length, the
+// conversion time and the process's peak memory (the speed and memory
+// benchmarks and end-to-end checks of the codec).
 //   tool_acm_decode IN.OGG OUT.RAW [BLOCK_BYTES [suggest]]
 // With "suggest" the PCM format is the one acmFormatSuggest offers, and the
 // tool says whether the wave output device takes it.
 // Exit code 0 when every block converted and the drain ended (and the
-// driver does not answer a message it does not know with success).
+// driver does not answer a message it does not know with success); 1, with
+// the failing call's code, when not.
 #include <windows.h>
+#include <psapi.h>
 #include <mmsystem.h>
 #include <mmreg.h>
 #include <msacm.h>
@@ -28,6 +31,30 @@
 #include "base/format_record.h"
 #include "sound_files/ogg_analysis.h"
 
+namespace {
+
+// The file as the analysis reads it, from the disk: only what is asked.
+class FileSource final : public ByteSource {
+ public:
+  explicit FileSource(FILE* file) : file_(file) {
+    std::fseek(file_, 0, SEEK_END);
+    size_ = static_cast<uint32_t>(std::ftell(file_));
+    std::fseek(file_, 0, SEEK_SET);
+  }
+  uint32_t Read(void* buffer, uint32_t count) override {
+    return static_cast<uint32_t>(std::fread(buffer, 1, count, file_));
+  }
+  bool Seek(uint32_t offset) override { return std::fseek(file_, static_cast<long>(offset), SEEK_SET) == 0; }
+  uint32_t Position() override { return static_cast<uint32_t>(std::ftell(file_)); }
+  uint32_t Size() override { return size_; }
+
+ private:
+  FILE* file_;
+  uint32_t size_;
+};
+
+}  // namespace
+
 int main(int argc, char** argv) {
   if (argc < 3) {
     std::fprintf(stderr, "usage: tool_acm_decode IN.OGG OUT.RAW [BLOCK_BYTES]\n");
@@ -35,13 +62,17 @@ int main(int argc, char** argv) {
   }
   const size_t block = argc > 3 ? static_cast<size_t>(std::atol(argv[3])) : 8192;
   const bool suggest = argc > 4 && std::string(argv[4]) == "suggest";
-  std::optional<std::string> text = e2e::ReadFileBytes(argv[1]);
-  if (!text || block == 0) return 2;
-  const std::vector<uint8_t> file(text->begin(), text->end());
-  MemorySource source(file);
+  FILE* in = std::fopen(argv[1], "rb");
+  if (!in || block == 0) return 2;
+  FileSource source(in);
+  const size_t file_size = source.Size();
   AnalysisReport report;
   std::vector<uint8_t> record;
   if (AnalyzeOgg(source, 0, report, record) != ANALYSIS_OK) return 2;
+  std::fseek(in, 0, SEEK_SET);
+  const bool keep = std::string(argv[2]) != "-";
+  FILE* out = keep ? std::fopen(argv[2], "wb") : nullptr;
+  if (keep && !out) return 2;
   auto* vorbis = reinterpret_cast<WAVEFORMATEX*>(record.data());
   // Room for any format the installed drivers know (acmFormatSuggest
   // insists on it).
@@ -84,47 +115,65 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
-  std::string out;
+  unsigned long long pcm_bytes = 0;
   LARGE_INTEGER frequency, start, end;
   QueryPerformanceFrequency(&frequency);
   QueryPerformanceCounter(&start);
   int status = 0;
-  std::vector<uint8_t> dst;
+  std::vector<uint8_t> src(block), dst;
   // The blocks, then empty ones until nothing more comes (a bounded number:
   // a drain that never ends is a failure).
   size_t empty_calls = 0;
   for (size_t at = 0; status == 0; at += block) {
-    const DWORD n = static_cast<DWORD>(at < file.size() ? std::min(block, file.size() - at) : 0);
-    const DWORD flags = n > 0 && at + n == file.size() ? ACM_STREAMCONVERTF_END : 0;
+    const DWORD n = static_cast<DWORD>(at < file_size ? std::min(block, file_size - at) : 0);
+    if (n > 0 && std::fread(src.data(), 1, n, in) != n) status = 1;
+    const DWORD flags = n > 0 && at + n == file_size ? ACM_STREAMCONVERTF_END : 0;
     if (n == 0 && ++empty_calls > 100) {
       std::fprintf(stderr, "the drain does not end\n");
       status = 1;
       break;
     }
     DWORD size = 0;
-    if (acmStreamSize(stream, n, &size, ACM_STREAMSIZEF_SOURCE) != MMSYSERR_NOERROR) status = 1;
+    const MMRESULT sized = acmStreamSize(stream, n, &size, ACM_STREAMSIZEF_SOURCE);
+    if (sized != MMSYSERR_NOERROR) {
+      std::printf("acmStreamSize: %u\n", sized);
+      status = 1;
+      break;
+    }
     dst.resize(size);
     ACMSTREAMHEADER header = {};
     header.cbStruct = sizeof header;
-    header.pbSrc = const_cast<BYTE*>(file.data() + std::min(at, file.size()));
+    header.pbSrc = src.data();
     header.cbSrcLength = n;
     header.pbDst = dst.data();
     header.cbDstLength = size;
-    if (status == 0 && acmStreamPrepareHeader(stream, &header, 0) == MMSYSERR_NOERROR) {
-      if (acmStreamConvert(stream, &header, flags) != MMSYSERR_NOERROR || header.cbSrcLengthUsed != n) status = 1;
-      out.append(reinterpret_cast<const char*>(dst.data()), header.cbDstLengthUsed);
-      acmStreamUnprepareHeader(stream, &header, 0);
-      if (n == 0 && header.cbDstLengthUsed == 0) break;
-    } else {
+    if (acmStreamPrepareHeader(stream, &header, 0) != MMSYSERR_NOERROR) {
+      status = 1;
+      break;
+    }
+    const MMRESULT converted = acmStreamConvert(stream, &header, flags);
+    if (converted != MMSYSERR_NOERROR || header.cbSrcLengthUsed != n) {
+      std::printf("acmStreamConvert: %u\n", converted);
       status = 1;
     }
+    if (out) std::fwrite(dst.data(), 1, header.cbDstLengthUsed, out);
+    pcm_bytes += header.cbDstLengthUsed;
+    acmStreamUnprepareHeader(stream, &header, 0);
+    if (n == 0 && header.cbDstLengthUsed == 0) break;
   }
   QueryPerformanceCounter(&end);
   acmStreamClose(stream, 0);
-  const double seconds = static_cast<double>(out.size()) / pcm.nAvgBytesPerSec;
+  std::fclose(in);
+  const double seconds = static_cast<double>(pcm_bytes) / pcm.nAvgBytesPerSec;
   const double convert = static_cast<double>(end.QuadPart - start.QuadPart) / frequency.QuadPart;
-  std::printf("sound %.3f s, conversion %.3f s, %.0f times real time\n", seconds, convert,
-              convert > 0 ? seconds / convert : 0.0);
-  if (!e2e::WriteFileBytes(argv[2], out)) return 1;
+  PROCESS_MEMORY_COUNTERS memory = {};
+  memory.cb = sizeof memory;
+  GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory);
+  std::printf("sound %.3f s (%llu frames), conversion %.3f s, %.0f times real time\n", seconds,
+              pcm_bytes / pcm.nBlockAlign, convert, convert > 0 ? seconds / convert : 0.0);
+  std::printf("peak working set %lu KB, peak private %lu KB\n",
+              static_cast<unsigned long>(memory.PeakWorkingSetSize / 1024),
+              static_cast<unsigned long>(memory.PeakPagefileUsage / 1024));
+  if (out && std::fclose(out) != 0) return 1;
   return status;
 }

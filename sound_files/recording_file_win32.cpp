@@ -1,0 +1,166 @@
+// The recording file while it grows, and its series, with the multimedia file
+// functions (the file is opened unbuffered: every write reaches the system at
+// once).
+#include "sound_files/recording_file_win32.h"
+
+#include <mmsystem.h>
+
+#include <string>
+
+#include "base/app_state_win32.h"
+#include "base/file_names_win32.h"
+#include "base/text_rules.h"
+#include "base/ui_text_win32.h"
+#include "meter/status_win32.h"
+#include "resources/ja_sound_files.h"
+#include "resources/resource_ids.h"
+#include "sound_files/current_file_win32.h"
+#include "sound_files/disk_space_win32.h"
+#include "sound_files/file_series.h"
+#include "sound_files/wave_create.h"
+
+namespace jf = ja::files;
+
+namespace {
+
+// The format of the series' files, for their headers.
+std::vector<uint8_t> series_record;
+// The first file's name, the number of the current one (1: the first), and
+// the name and data bytes of the file before it.
+std::string series_first;
+unsigned series_number = 1;
+std::string previous_name;
+DWORD previous_bytes = 0;
+// 1 while a flush runs on its thread.
+volatile LONG flushing = 0;
+
+DWORD WINAPI FlushThread(void* file) {
+  FlushFileBuffers(static_cast<HANDLE>(file));
+  CloseHandle(static_cast<HANDLE>(file));
+  InterlockedExchange(&flushing, 0);
+  return 0;
+}
+
+// Takes `name` for the next file when nothing has it: made empty here, so
+// that nothing else takes it before the recording opens it. False when a
+// file or folder of that name exists; any other failure leaves the name to
+// the open, which then reports it.
+bool ReserveName(const std::string& name) {
+  HANDLE file = OpenFileNamed(name.c_str(), GENERIC_WRITE, 0, CREATE_NEW);
+  if (file != INVALID_HANDLE_VALUE) {
+    CloseHandle(file);
+    return true;
+  }
+  const DWORD error = GetLastError();
+  return error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS &&
+         FileAttributeBits(name.c_str()) == INVALID_FILE_ATTRIBUTES;
+}
+
+}  // namespace
+
+const char* CreateRecordingChunks() {
+  app.riff_chunk = MMCKINFO();
+  app.riff_chunk.fccType = mmioFOURCC('W', 'A', 'V', 'E');
+  app.riff_chunk.cksize = 0;
+  if (mmioCreateChunk(app.file_mmio, &app.riff_chunk, MMIO_CREATERIFF) != MMSYSERR_NOERROR)
+    return PickId(IDS_CANT_CREATE_RIFF, jf::kCantCreateRiff);
+  app.inner_chunk = MMCKINFO();
+  app.inner_chunk.ckid = mmioFOURCC('f', 'm', 't', ' ');
+  app.inner_chunk.cksize = RECORDING_FORMAT_SIZE;
+  if (mmioCreateChunk(app.file_mmio, &app.inner_chunk, 0) != MMSYSERR_NOERROR)
+    return PickId(IDS_CANT_CREATE_FMT, jf::kCantCreateFmt);
+  return nullptr;
+}
+
+const char* CreateDataChunk() {
+  mmioAscend(app.file_mmio, &app.inner_chunk, 0);
+  app.inner_chunk = MMCKINFO();
+  app.inner_chunk.ckid = mmioFOURCC('d', 'a', 't', 'a');
+  app.inner_chunk.cksize = 0;
+  if (mmioCreateChunk(app.file_mmio, &app.inner_chunk, 0) != MMSYSERR_NOERROR)
+    return PickId(IDS_CANT_CREATE_DATA, jf::kCantCreateData);
+  return nullptr;
+}
+
+void BeginRecordingSeries(const std::vector<uint8_t>& record) {
+  series_record = record;
+  series_first = app.file_name;
+  series_number = 1;
+  previous_name.clear();
+  previous_bytes = 0;
+}
+
+const char* ContinueInNextFile() {
+  if (!app.file_mmio || series_record.empty()) return PickId(IDS_CANT_OPEN_FILE, jf::kCantOpenFile);
+  mmioAscend(app.file_mmio, &app.inner_chunk, 0);
+  mmioAscend(app.file_mmio, &app.riff_chunk, 0);
+  CloseSoundFile();
+  unsigned number = series_number;
+  const std::string name = NextFreeSeriesName(series_first, number, [](const std::string& n) {
+    return IsDeviceName(n.c_str()) || !ReserveName(n);
+  });
+  const char* failure = nullptr;
+  if (!name.empty() && name.size() < sizeof app.file_name && FitsNameLength(name.c_str())) {
+    app.file_mmio = OpenMmioNamed(name.c_str(), MMIO_CREATE | MMIO_WRITE);
+  }
+  if (!app.file_mmio) failure = PickId(IDS_CANT_OPEN_FILE, jf::kCantOpenFile);
+  if (!failure) failure = CreateRecordingChunks();
+  if (!failure && mmioWrite(app.file_mmio, reinterpret_cast<const char*>(series_record.data()),
+                            RECORDING_FORMAT_SIZE) != RECORDING_FORMAT_SIZE)
+    failure = PickId(IDS_CANT_WRITE_FMT, jf::kCantWriteFmt);
+  if (!failure) failure = CreateDataChunk();
+  if (failure) {
+    // The file before stays the recording's last; the new one goes.
+    CloseSoundFile();
+    if (!name.empty()) DeleteFileNamed(name.c_str());
+    return failure;
+  }
+  series_number = number;
+  previous_name = app.file_name;
+  previous_bytes = app.data_count;
+  lstrcpynA(app.file_name, name.c_str(), sizeof app.file_name);
+  app.data_count = 0;
+  MeasureDiskSpace(app.file_name);
+  RefreshCapacity();
+  return nullptr;
+}
+
+bool StepBackInSeries(DWORD* bytes) {
+  if (previous_name.empty() || app.data_count != 0) return false;
+  lstrcpynA(app.file_name, previous_name.c_str(), sizeof app.file_name);
+  *bytes = previous_bytes;
+  previous_name.clear();
+  return true;
+}
+
+bool UpdateRecordingHeader() {
+  if (!app.file_mmio || series_record.empty()) return false;
+  const std::vector<uint8_t> header = MakeRecordingHeader(series_record, app.data_count);
+  const LONG end = mmioSeek(app.file_mmio, 0, SEEK_CUR);
+  const bool written = end >= 0 && mmioSeek(app.file_mmio, 0, SEEK_SET) == 0 &&
+                       mmioWrite(app.file_mmio, reinterpret_cast<const char*>(header.data()),
+                                 static_cast<LONG>(header.size())) == static_cast<LONG>(header.size());
+  if (end >= 0) mmioSeek(app.file_mmio, end, SEEK_SET);
+  return written;
+}
+
+void FlushRecordingFile() {
+  if (!app.file_mmio || InterlockedCompareExchange(&flushing, 1, 0) != 0) return;
+  // The multimedia file functions keep the file's handle in adwInfo[0]. The
+  // thread flushes a copy of it, which stays valid when the recording closes
+  // its file meanwhile.
+  MMIOINFO info = {};
+  HANDLE copy = nullptr;
+  HANDLE thread = nullptr;
+  if (mmioGetInfo(app.file_mmio, &info, 0) == MMSYSERR_NOERROR &&
+      DuplicateHandle(GetCurrentProcess(), reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(info.adwInfo[0])),
+                      GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+    thread = CreateThread(nullptr, 0, FlushThread, copy, 0, nullptr);
+  }
+  if (thread) {
+    CloseHandle(thread);  // it ends by itself
+    return;
+  }
+  if (copy) CloseHandle(copy);
+  InterlockedExchange(&flushing, 0);
+}
