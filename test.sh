@@ -3,9 +3,11 @@
 #   the include check of the layers, native unit tests (GCC,
 #   AddressSanitizer + UndefinedBehaviorSanitizer),
 #   each fuzz target (clang, libFuzzer) for a bounded time, then under Wine
-#   the end-to-end tests in English, in Japanese and without a sound server,
+#   the end-to-end tests in English, in Japanese, without the Ogg codec and
+#   without a sound server, and a chosen set of them in a 64-bit prefix,
 #   the README's first command, ./run.sh /R/T0.1, from another directory, and
-#   last the release package in a fresh Wine prefix (tests/scripts/package_test.sh).
+#   last the release package in fresh 32-bit and 64-bit Wine prefixes
+#   (tests/scripts/package_test.sh).
 # Ends with "N passed, N failed, N skipped" and a non-zero status on failure.
 # Logs are kept in build/test-logs/.
 set -uo pipefail
@@ -267,6 +269,30 @@ step "Stopping the Wine environment"
 cp "$_WINE_ENV_STATE/pulse.log" "$logs/pulse.log" 2>/dev/null
 wine_env_stop
 trap - EXIT
+
+# ---- 64-bit Windows, as most users have it ---------------------------------------
+# TAPEON in a 64-bit prefix (build/wineprefix64), where it runs under WOW64 as
+# on 64-bit Windows: the codec in SysWOW64 and named in the 32-bit registry
+# view. A chosen set of the tests above: start-up and settings, recording,
+# playback of each format (PCM, 32-bit PCM, MP3, Ogg Vorbis through the
+# mapper and through TAPEON's own conversion), the information dialogs.
+WIN64_TESTS="Shell.MainWindowStartsIdleWithFixedLayout:Shell.ExitCommandEndsWithCodeZero"
+WIN64_TESTS+=":Shell.FirstRunWritesEveryKeyWithItsDefault:DialogsOption.OkStoresEveryChangeAndTheRateStays"
+WIN64_TESTS+=":DialogsAbout.*:TextFit.*:Recording.StreamingStereo16IsTheSignal:Recording.OnMemoryMono8IsTheSignal"
+WIN64_TESTS+=":*PlaybackModes.PcmReachesTheDeviceSampleForSample/Streaming:Playback.ThirtyTwoBitPcmReachesTheDeviceRounded"
+WIN64_TESTS+=":Playback.Mp3PlaysThroughTheSystemCodec:*OggTones.ToneComesBackWholeAtItsPitch/Stereo44kStreaming"
+WIN64_TESTS+=":OggPlayback.SixChannelsReachTheDeviceWhole:InfoDialogs.PcmWave:InfoDialogs.AdpcmWithFact"
+WIN64_TESTS+=":InfoDialogs.Rmp3:InfoDialogs.OggWithAndWithoutNominalBitrate"
+WIN64_TESTS+=":InfoDialogs.TagsOutsideTheTableAreNamedByTheCodecOrUnknown"
+step "Wine environment, 64-bit"
+if TAPEON_WINEARCH=win64 wine_env_start; then
+  trap wine_env_stop EXIT
+  run_e2e win64 "$WIN64_TESTS" LC_ALL=en_US.UTF-8
+  wine_env_stop
+  trap - EXIT
+else
+  record_failure "Wine environment, 64-bit"
+fi
 
 # The README's first command, as a user runs it (after the suite's own Wine
 # environment is gone, so run.sh starts and stops its own).

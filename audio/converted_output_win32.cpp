@@ -7,6 +7,7 @@
 #include "base/acm_stream_win32.h"
 #include "base/app_state_win32.h"
 #include "sound_files/device_pcm_win32.h"
+#include "sound_files/wide_pcm.h"
 
 namespace {
 
@@ -24,6 +25,8 @@ struct Slot {
 };
 
 AcmStream stream;
+// Wide PCM is narrowed here instead, sample by sample (valid while it is).
+PcmNarrowing narrowing;
 Slot slots[kBlockCount];
 bool converting = false;
 
@@ -70,9 +73,11 @@ MMRESULT OpenConvertedOutput(const std::vector<uint8_t>& file_record, DWORD devi
     app.wave_out = nullptr;
     return opened;
   }
+  narrowing = PcmNarrowingOf(file_record.data(), file_record.size(), pcm.data(), pcm.size());
   const std::vector<uint8_t> source = AcmSourceRecord(file_record.data(), file_record.size());
-  if (!stream.Open(reinterpret_cast<const WAVEFORMATEX*>(source.data()),
-                   reinterpret_cast<const WAVEFORMATEX*>(pcm.data()), kSourcePiece, kLargestDestination)) {
+  if (!narrowing.valid() && !stream.Open(reinterpret_cast<const WAVEFORMATEX*>(source.data()),
+                                         reinterpret_cast<const WAVEFORMATEX*>(pcm.data()), kSourcePiece,
+                                         kLargestDestination)) {
     waveOutClose(app.wave_out);
     app.wave_out = nullptr;
     return WAVERR_BADFORMAT;
@@ -90,9 +95,15 @@ MMRESULT PrepareOutputHeader(WAVEHDR* header) {
   bool room = Reserve(slot, 0);
   const bool end = IsLastBlock(static_cast<uint32_t>(header->dwUser));
   const auto* bytes_in = reinterpret_cast<const uint8_t*>(header->lpData);
-  const bool converted = stream.Convert(bytes_in, header->dwBufferLength, end, [&](const uint8_t* pcm, DWORD bytes) {
-    room = room && Append(slot, pcm, bytes);
-  });
+  bool converted = true;
+  if (narrowing.valid()) {
+    room = room && Reserve(slot, NarrowedBytes(narrowing, header->dwBufferLength));
+    if (room) slot.used = NarrowPcm(narrowing, bytes_in, header->dwBufferLength, slot.data);
+  } else {
+    converted = stream.Convert(bytes_in, header->dwBufferLength, end, [&](const uint8_t* pcm, DWORD bytes) {
+      room = room && Append(slot, pcm, bytes);
+    });
+  }
   if (!room) return MMSYSERR_NOMEM;
   if (!converted) return MMSYSERR_ERROR;
   header->lpData = reinterpret_cast<LPSTR>(slot.data);
@@ -104,6 +115,7 @@ MMRESULT PrepareOutputHeader(WAVEHDR* header) {
 void CloseConvertedOutput() {
   if (!converting) return;
   converting = false;
+  narrowing = PcmNarrowing();
   stream.Close();
   for (Slot& slot : slots) {
     // A device lost before it handed a block back keeps it queued.

@@ -14,8 +14,8 @@
 // Opens app.wave_out, for the main window, with the PCM the file's format
 // record (as read, before the playing rate) converts to, played at
 // `device_rate` (the rate the playing rate gives), and the conversion to it.
-// MMSYSERR_NOERROR, or why not (WAVERR_BADFORMAT where no codec offers PCM
-// the device takes).
+// MMSYSERR_NOERROR, or why not (WAVERR_BADFORMAT where no codec, nor a
+// narrower PCM of a wide PCM file, offers PCM the device takes).
 MMRESULT OpenConvertedOutput(const std::vector<uint8_t>& file_record, DWORD device_rate);
 // Prepares a block for the output device. Where the playback converts, the
 // block's bytes (lpData, dwBufferLength) are converted first, in order, the

@@ -23,6 +23,7 @@
 #include "resources/resource_ids.h"
 #include "sound_files/current_file_win32.h"
 #include "sound_files/wave_file_win32.h"
+#include "sound_files/wide_pcm.h"
 
 namespace {
 
@@ -72,10 +73,14 @@ bool ApplyRateToFormat() {
 // compressed format, with the PCM the file converts to, converted here.
 // file_record: the format record as read from the file.
 MMRESULT OpenOutputDevice(const std::vector<uint8_t>& file_record) {
+  // Wide PCM goes to a device that takes it as it is, else narrowed here, not
+  // through the mapper's conversions: Wine's narrows plain 24-bit PCM to 16
+  // bits, and tries for several seconds before it refuses 32-bit PCM.
+  const DWORD direct = IsWidePcm(file_record.data(), file_record.size()) ? WAVE_FORMAT_DIRECT : 0;
   for (;;) {
     const MMRESULT result =
         waveOutOpen(&app.wave_out, WAVE_MAPPER, reinterpret_cast<const WAVEFORMATEX*>(app.pFormat),
-                    reinterpret_cast<DWORD_PTR>(app.main_window), 0, CALLBACK_WINDOW);
+                    reinterpret_cast<DWORD_PTR>(app.main_window), 0, CALLBACK_WINDOW | direct);
     if (result == WAVERR_BADFORMAT) {
       // Opened so, or the device's own failure (in use, no memory) is the
       // answer; only a format no codec converts tries the next rate.

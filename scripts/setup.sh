@@ -6,7 +6,7 @@ set -euo pipefail
 PACKAGES=(
   g++-mingw-w64-i686 binutils-mingw-w64-i686 cmake ninja-build make g++ clang libclang-rt-14-dev
   googletest libgtest-dev libbenchmark-dev
-  wine wine32:i386 fonts-wine fonts-ipafont-gothic xvfb pulseaudio pulseaudio-utils x11-utils xdotool
+  wine wine32:i386 wine64 fonts-wine fonts-ipafont-gothic xvfb pulseaudio pulseaudio-utils x11-utils xdotool
   sox lame twolame vorbis-tools imagemagick python3 locales zip unzip
   dpkg-dev xz-utils
 )

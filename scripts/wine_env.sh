@@ -16,7 +16,11 @@
 #                       priority (WINE_ENV_NICE), when this user may raise it
 #                       (the busy-machine benchmarks' TAPEON_RAISED=1)
 # Settings (environment):
-#   TAPEON_WINEPREFIX   prefix to use (default <repo>/build/wineprefix)
+#   TAPEON_WINEARCH     win64: a 64-bit prefix, in which TAPEON runs as on
+#                       64-bit Windows (WOW64: SysWOW64, the 32-bit registry
+#                       view); default win32
+#   TAPEON_WINEPREFIX   prefix to use (default <repo>/build/wineprefix, or
+#                       <repo>/build/wineprefix64 with TAPEON_WINEARCH=win64)
 #   TAPEON_CODEC        0: the prefix without the Ogg Vorbis codec driver
 #                       (removed if installed); otherwise it is installed from
 #                       build/win32/codec/vorbis.acm when built, again when newer
@@ -133,14 +137,16 @@ _wine_env_prepare_prefix() {
     # Tahoma, Marlett (the caption buttons) and the bitmap system fonts are
     # looked for in the prefix's Fonts folder only. Not the Japanese bitmap
     # "System" (jvgasys.fon): it has no kanji, and while it is there Japanese
-    # dialogs get it and show boxes (older prefixes lose it here).
+    # dialogs get it and show boxes (older prefixes lose it here). Linked
+    # after the first boot, which sets the fonts of the window metrics as the
+    # tests know them; Wine loads the folder's fonts at every start, so no
+    # second boot (half a minute) is needed for them.
     rm -f "$japanese_bitmap"
     if [ ! -f "$WINEPREFIX/.tapeon-fonts" ] && [ -d /usr/share/wine/fonts ]; then
       for font in /usr/share/wine/fonts/*; do
         [ "$(basename "$font")" = jvgasys.fon ] && continue
         ln -sf "$font" "$WINEPREFIX/drive_c/windows/Fonts/"
       done
-      wineboot -u </dev/null >>"$log" 2>&1 || exit 1
       touch "$WINEPREFIX/.tapeon-fonts"
     fi
     # Wine's bitmap "System" font for code page 932 has no kanji, so Japanese
@@ -165,25 +171,28 @@ _wine_env_prepare_prefix() {
 }
 
 # The Ogg Vorbis codec driver, installed as a user installs one: the DLL in
-# system32 and the value "msacm.vorbis" under Drivers32, where the audio
-# compression manager looks for installable drivers. The manager keeps what
-# it learnt of a driver under DriverCache; that is dropped on every change.
+# the system folder of 32-bit programs and the value "msacm.vorbis" under
+# Drivers32, where the audio compression manager looks for installable
+# drivers; in a 64-bit prefix those are SysWOW64 and the 32-bit view of the
+# registry. The manager keeps what it learnt of a driver under DriverCache;
+# that is dropped on every change.
 wine_env_codec() {
   local dll="$_WINE_ENV_REPO/build/win32/codec/vorbis.acm"
-  local target="$WINEPREFIX/drive_c/windows/system32/vorbis.acm"
+  local target="$WINEPREFIX/drive_c/windows/system32/vorbis.acm" view=/reg:32
   local drivers='HKLM\Software\Microsoft\Windows NT\CurrentVersion\Drivers32'
   local cache='HKLM\Software\Microsoft\AudioCompressionManager\DriverCache\msacm.vorbis'
+  [ "$WINEARCH" = win64 ] && target="$WINEPREFIX/drive_c/windows/syswow64/vorbis.acm"
   if [ "${TAPEON_CODEC:-1}" = 0 ]; then
     [ -f "$target" ] || return 0
     rm -f "$target"
-    wine reg delete "$drivers" /v msacm.vorbis /f </dev/null >/dev/null 2>&1
+    wine reg delete "$drivers" /v msacm.vorbis /f $view </dev/null >/dev/null 2>&1
   else
     [ -f "$dll" ] || return 0
     [ -f "$target" ] && [ ! "$dll" -nt "$target" ] && return 0
     cp "$dll" "$target" || return 1
-    wine reg add "$drivers" /v msacm.vorbis /d vorbis.acm /f </dev/null >/dev/null 2>&1 || return 1
+    wine reg add "$drivers" /v msacm.vorbis /d vorbis.acm /f $view </dev/null >/dev/null 2>&1 || return 1
   fi
-  wine reg delete "$cache" /f </dev/null >/dev/null 2>&1
+  wine reg delete "$cache" /f $view </dev/null >/dev/null 2>&1
   return 0
 }
 
@@ -210,7 +219,12 @@ wine_env_devices() {
 wine_env_start() {
   # A nested start (a script run by a script that already started the
   # environment for this prefix) uses what is there and stops nothing.
-  local prefix="${TAPEON_WINEPREFIX:-$_WINE_ENV_REPO/build/wineprefix}"
+  local arch="${TAPEON_WINEARCH:-win32}" prefix
+  case "$arch" in
+    win32) prefix="${TAPEON_WINEPREFIX:-$_WINE_ENV_REPO/build/wineprefix}" ;;
+    win64) prefix="${TAPEON_WINEPREFIX:-$_WINE_ENV_REPO/build/wineprefix64}" ;;
+    *) _wine_env_log "TAPEON_WINEARCH is win32 or win64, not $arch"; return 1 ;;
+  esac
   if [ "${TAPEON_WINE_ENV_ACTIVE:-}" = "$prefix" ] && [ -n "${DISPLAY:-}" ]; then
     _WINE_ENV_NESTED=1
     return 0
@@ -218,7 +232,7 @@ wine_env_start() {
   _WINE_ENV_NESTED=0
   _WINE_ENV_XVFB_PID=
   _WINE_ENV_PULSE_PID=
-  export WINEPREFIX="$prefix" WINEARCH=win32 WINEDEBUG=-all
+  export WINEPREFIX="$prefix" WINEARCH="$arch" WINEDEBUG=-all
   mkdir -p "$(dirname "$WINEPREFIX")"
   _WINE_ENV_STATE=$(mktemp -d "${TMPDIR:-/tmp}/tapeon-wine-env.XXXXXX")
   _wine_env_start_display || { wine_env_stop; return 1; }

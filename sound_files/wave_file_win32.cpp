@@ -103,7 +103,7 @@ bool QueryOutputDevice() {
                                         WAVE_FORMAT_QUERY);
     if (result == MMSYSERR_NOERROR) return true;
     // A compressed format the mapper cannot convert plays as the PCM its
-    // codec suggests, converted by the playback itself.
+    // codec suggests, wide PCM as 24 or 16 bits, converted by the playback.
     const auto* record = reinterpret_cast<const uint8_t*>(app.pFormat);
     if (result == WAVERR_BADFORMAT && !DevicePcmFor(record, app.format_size).empty()) return true;
     RefreshCapacity();

@@ -6,9 +6,11 @@
 # Windows does it (rundll32 setupapi.dll,InstallHinfSection), TAPEON.EXE plays
 # an Ogg Vorbis file with /P (checked at its waveOutWrite), the codec is
 # removed with the .inf again, after which the file gets "No support this
-# format" and nothing of the codec is left. Also: the names and text files of
-# the zip, the version resources against the zip's name, and a package
-# without vorbis.acm, whose install must leave the prefix as it was.
+# format" and nothing of the codec is left. All of it twice: in a 32-bit
+# prefix, and in a 64-bit one as on 64-bit Windows (the .inf's .NTamd64
+# sections: SysWOW64 and the 32-bit registry view). Also: the names and text
+# files of the zip, the version resources against the zip's name, and a
+# package without vorbis.acm, whose install must leave the prefix as it was.
 # Prints one line per case ("package <case>: ok" or "... FAILED: ...") and
 # exits non-zero on a failure.
 set -uo pipefail
@@ -127,34 +129,22 @@ else
   ok "contents and versions" "$result"
 fi
 
-# ---- A fresh prefix ------------------------------------------------------------
-export TAPEON_WINEPREFIX="$work/wineprefix" TAPEON_CODEC=0
-unset TAPEON_WINE_ENV_ACTIVE
+# ---- In fresh prefixes: 32-bit, and 64-bit as most users have it ------------------
 source "$repo/scripts/wine_env.sh"
-started=$SECONDS
-if ! wine_env_start; then
-  failed "Wine prefix" "wine_env_start failed"
-  exit 1
-fi
-trap wine_env_stop EXIT
-echo "package: fresh prefix ready in $((SECONDS - started)) s"
-
-drive_c="$WINEPREFIX/drive_c"
-system32="$drive_c/windows/system32"
+unset TAPEON_WINE_ENV_ACTIVE
+export TAPEON_CODEC=0
 folder="TAPEON 版 テスト $version"
-damaged="$drive_c/damaged package"
-mkdir -p "$drive_c/$folder" "$damaged"
-unzip -q "$zip" -d "$drive_c/$folder"
-unzip -q "$zip" -x vorbis.acm -d "$damaged"
 # The Ogg file: a six-second tone, long enough that the probe is in place
 # well before the end.
 sox -n -r 44100 -b 16 -c 2 "$work/tone.wav" synth 6 sine 440 vol 0.5 >"$logs/sox.log" 2>&1 &&
-  oggenc -Q -o "$drive_c/$folder/tone.ogg" "$work/tone.wav" >>"$logs/sox.log" 2>&1 ||
+  oggenc -Q -o "$work/tone.ogg" "$work/tone.wav" >>"$logs/sox.log" 2>&1 ||
   { failed "fixture" "sox/oggenc" "$logs/sox.log"; exit 1; }
 
 DRIVERS='HKLM\Software\Microsoft\Windows NT\CurrentVersion\Drivers32'
 # What of the codec the prefix holds: files named vorbis.acm outside the
-# unpacked folders, registry lines that name it, SYSTEM.INI lines.
+# unpacked folders (system32, SysWOW64 or anywhere else), registry lines that
+# name it (the export of HKLM holds the 32-bit view of a 64-bit prefix too,
+# under Wow6432Node), SYSTEM.INI lines.
 codec_traces() {
   wine_env_run "$logs/regedit.log" regedit /E "C:\\hklm.reg" HKEY_LOCAL_MACHINE
   iconv -f UTF-16 -t UTF-8 "$drive_c/hklm.reg" 2>/dev/null | tr -d '\r' | grep -i 'vorbis'
@@ -162,10 +152,16 @@ codec_traces() {
   find "$drive_c" -iname vorbis.acm ! -path "$drive_c/$folder/*" | sed "s|^$drive_c|C:|"
   grep -is vorbis "$drive_c/windows/system.ini"
 }
+# The value msacm.vorbis in one view of the registry (/reg:32 or /reg:64).
+drivers_value() {
+  wine reg query "$DRIVERS" /v msacm.vorbis "$1" </dev/null 2>/dev/null | tr -d '\r' |
+    awk '$1 == "msacm.vorbis" {print $3}'
+}
 # rundll32 setupapi.dll,InstallHinfSection SECTION 132 PATH: the path is the
 # rest of the command line, unquoted, as Windows wants it. Wine 8's setup
 # retries a missing source file without end (where Windows asks for it), so
-# a setup still running after SECONDS is ended; returns 124 then.
+# a setup still running after SECONDS is ended; returns 124 then. In a 64-bit
+# prefix this is the 64-bit rundll32, as on 64-bit Windows.
 inf_section() {
   local section=$1 path=$2 seconds=${3:-120} status pid
   # shellcheck disable=SC2086  # split on purpose: Wine joins the words with blanks
@@ -183,7 +179,7 @@ windows_path() { echo "C:\\${1#"$drive_c/"}" | tr / '\\'; }
 # TAPEON plays the Ogg file, under a Japanese locale (the folder's name) and
 # with what the sound server plays recorded into heard.raw.
 play() {
-  parec -d tapeon_null.monitor --format=s16le --rate=44100 --channels=1 --raw "$work/heard-$1.raw" &
+  parec -d tapeon_null.monitor --format=s16le --rate=44100 --channels=1 --raw "$logs/heard-$1.raw" &
   local capture=$! status
   wine_env_run "$logs/play-$1.log" LC_ALL=ja_JP.UTF-8 "$tool" "$(windows_path "$drive_c/$folder/TAPEON.EXE")" \
     "$(windows_path "$drive_c/$folder/tone.ogg")"
@@ -196,7 +192,7 @@ play() {
 # Seconds of the 440 Hz tone in a capture: 100 ms windows that are loud and
 # cross zero about 88 times (a little of Wine's output may be lost).
 heard_seconds() {
-  python3 - "$work/heard-$1.raw" <<'PY'
+  python3 - "$logs/heard-$1.raw" <<'PY'
 import array, sys
 a = array.array('h', open(sys.argv[1], 'rb').read())
 tone = 0
@@ -210,63 +206,103 @@ PY
 }
 played_line() { tr -d '\r' <"$logs/play-$1.log" | grep -E '^(played|message|TAPEON)' | tail -n 1; }
 
-before=$(codec_traces)
+# The cases in a fresh prefix of ARCH (win32 or win64; the 64-bit cases are
+# named "win64 ..."). In a 64-bit prefix the 32-bit codec belongs in SysWOW64
+# and its name in the 32-bit view of the registry, nothing in system32 or in
+# the 64-bit view. A package without vorbis.acm is tried in the 32-bit prefix.
+prefix_cases() {
+  local arch=$1 tag="" system=system32 started status value heard after
+  [ "$arch" = win64 ] && tag="win64 " system=syswow64
+  export TAPEON_WINEARCH=$arch TAPEON_WINEPREFIX="$work/wineprefix-$arch"
+  logs="$work/logs/$arch"
+  mkdir -p "$logs"
+  started=$SECONDS
+  if ! wine_env_start; then
+    failed "${tag}Wine prefix" "wine_env_start failed"
+    return
+  fi
+  echo "package: fresh $arch prefix ready in $((SECONDS - started)) s"
+  drive_c="$WINEPREFIX/drive_c"
+  local installed="$drive_c/windows/$system/vorbis.acm" damaged="$drive_c/damaged package"
+  mkdir -p "$drive_c/$folder"
+  unzip -q "$zip" -d "$drive_c/$folder"
+  cp "$work/tone.ogg" "$drive_c/$folder/"
+  local before
+  before=$(codec_traces)
 
-# ---- A package without vorbis.acm: the install changes nothing ------------------
-inf_section DefaultInstall "$(windows_path "$damaged/vorbis.inf")" 10
-status=$?
-after=$(codec_traces)
-if [ "$after" != "$before" ]; then
-  failed "without vorbis.acm" "the install left: $(diff <(echo "$before") <(echo "$after") | grep '^>' | xargs)"
-else
-  ok "without vorbis.acm" "nothing installed$([ "$status" = 124 ] && echo "; setup still retrying the file after 10 s, ended")"
-fi
+  # ---- A package without vorbis.acm: the install changes nothing ----
+  if [ "$arch" = win32 ]; then
+    mkdir -p "$damaged"
+    unzip -q "$zip" -x vorbis.acm -d "$damaged"
+    inf_section DefaultInstall "$(windows_path "$damaged/vorbis.inf")" 10
+    status=$?
+    after=$(codec_traces)
+    if [ "$after" != "$before" ]; then
+      failed "without vorbis.acm" "the install left: $(diff <(echo "$before") <(echo "$after") | grep '^>' | xargs)"
+    else
+      ok "without vorbis.acm" "nothing installed$([ "$status" = 124 ] && echo "; setup still retrying the file after 10 s, ended")"
+    fi
+  fi
 
-# ---- Before: no codec ------------------------------------------------------------
-play none
-status=$?
-if [ "$status" != 3 ] || [ "$(played_line none)" != "message: No support this format" ]; then
-  failed "before the install" "status $status, $(played_line none)" "$logs/play-none.log"
-else
-  ok "before the install" "$(played_line none)"
-fi
+  # ---- Before: no codec ----
+  play none
+  status=$?
+  if [ "$status" != 3 ] || [ "$(played_line none)" != "message: No support this format" ]; then
+    failed "${tag}before the install" "status $status, $(played_line none)" "$logs/play-none.log"
+  else
+    ok "${tag}before the install" "$(played_line none)"
+  fi
 
-# ---- Installed with the .inf: the Ogg file plays -----------------------------------
-inf_section DefaultInstall "$(windows_path "$drive_c/$folder/vorbis.inf")"
-value=$(wine reg query "$DRIVERS" /v msacm.vorbis </dev/null 2>/dev/null | tr -d '\r' | awk '$1 == "msacm.vorbis" {print $3}')
-if [ ! -f "$system32/vorbis.acm" ] || [ "$value" != vorbis.acm ]; then
-  failed "install" "system32/vorbis.acm $( [ -f "$system32/vorbis.acm" ] && echo there || echo missing), msacm.vorbis='$value'" \
-    "$logs/setup-DefaultInstall.log"
-elif ! cmp -s "$system32/vorbis.acm" "$drive_c/$folder/vorbis.acm"; then
-  failed "install" "system32/vorbis.acm is not the package's"
-else
-  ok "install" "vorbis.acm in system32, msacm.vorbis=$value"
-fi
-play installed
-status=$?
-heard=$(heard_seconds installed)
-if [ "$status" != 0 ]; then
-  failed "play from \"C:\\$folder\"" "status $status, $(played_line installed)" "$logs/play-installed.log"
-elif awk -v h="$heard" 'BEGIN { exit !(h < 3) }'; then
-  failed "play from \"C:\\$folder\"" "only $heard s of the 6 s tone heard"
-else
-  ok "play from \"C:\\$folder\"" "$(played_line installed); $heard s of the tone heard"
-fi
+  # ---- Installed with the .inf: the Ogg file plays ----
+  inf_section DefaultInstall "$(windows_path "$drive_c/$folder/vorbis.inf")"
+  value=$(drivers_value /reg:32)
+  local misplaced=""
+  if [ "$arch" = win64 ]; then
+    [ -e "$drive_c/windows/system32/vorbis.acm" ] && misplaced="vorbis.acm in system32"
+    [ -n "$(drivers_value /reg:64)" ] && misplaced="$misplaced${misplaced:+, }msacm.vorbis in the 64-bit view"
+  fi
+  if [ ! -f "$installed" ] || [ "$value" != vorbis.acm ]; then
+    failed "${tag}install" "$system/vorbis.acm $([ -f "$installed" ] && echo there || echo missing), msacm.vorbis='$value'" \
+      "$logs/setup-DefaultInstall.log"
+  elif ! cmp -s "$installed" "$drive_c/$folder/vorbis.acm"; then
+    failed "${tag}install" "$system/vorbis.acm is not the package's"
+  elif [ -n "$misplaced" ]; then
+    failed "${tag}install" "$misplaced"
+  else
+    ok "${tag}install" "vorbis.acm in $system, msacm.vorbis=$value$([ "$arch" = win64 ] && echo " in the 32-bit view")"
+  fi
+  play installed
+  status=$?
+  heard=$(heard_seconds installed)
+  if [ "$status" != 0 ]; then
+    failed "${tag}play from \"C:\\$folder\"" "status $status, $(played_line installed)" "$logs/play-installed.log"
+  elif awk -v h="$heard" 'BEGIN { exit !(h < 3) }'; then
+    failed "${tag}play from \"C:\\$folder\"" "only $heard s of the 6 s tone heard"
+  else
+    ok "${tag}play from \"C:\\$folder\"" "$(played_line installed); $heard s of the tone heard"
+  fi
 
-# ---- Removed with the .inf: as before ------------------------------------------------
-inf_section DefaultUninstall "$(windows_path "$drive_c/$folder/vorbis.inf")"
-after=$(codec_traces)
-if [ "$after" != "$before" ]; then
-  failed "uninstall" "left: $(diff <(echo "$before") <(echo "$after") | grep '^>' | xargs)" "$logs/setup-DefaultUninstall.log"
-else
-  ok "uninstall" "no file, no registry entry, no SYSTEM.INI line"
-fi
-play removed
-status=$?
-if [ "$status" != 3 ] || [ "$(played_line removed)" != "message: No support this format" ]; then
-  failed "after the uninstall" "status $status, $(played_line removed)" "$logs/play-removed.log"
-else
-  ok "after the uninstall" "$(played_line removed)"
-fi
+  # ---- Removed with the .inf: as before ----
+  inf_section DefaultUninstall "$(windows_path "$drive_c/$folder/vorbis.inf")"
+  after=$(codec_traces)
+  if [ "$after" != "$before" ]; then
+    failed "${tag}uninstall" "left: $(diff <(echo "$before") <(echo "$after") | grep '^>' | xargs)" \
+      "$logs/setup-DefaultUninstall.log"
+  else
+    ok "${tag}uninstall" "no file, no registry entry, no SYSTEM.INI line"
+  fi
+  play removed
+  status=$?
+  if [ "$status" != 3 ] || [ "$(played_line removed)" != "message: No support this format" ]; then
+    failed "${tag}after the uninstall" "status $status, $(played_line removed)" "$logs/play-removed.log"
+  else
+    ok "${tag}after the uninstall" "$(played_line removed)"
+  fi
+  wine_env_stop
+}
+
+trap wine_env_stop EXIT
+prefix_cases win32
+prefix_cases win64
 
 exit $((failures > 0))

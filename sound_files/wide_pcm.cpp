@@ -1,0 +1,130 @@
+#include "sound_files/wide_pcm.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+constexpr uint16_t kExtensibleExtension = 22;  // cbSize of an extensible record
+constexpr size_t kMaskOffset = 20;
+
+// The sub-format of extensible PCM: {00000001-0000-0010-8000-00AA00389B71}.
+constexpr uint8_t kSubtypePcm[16] = {0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
+                                     0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+
+// The speaker mask of the common layout of 1 to 8 channels (mono, stereo,
+// L C R, quadraphonic, 5.0, 5.1, 6.1, 7.1); 0 (no positions) beyond.
+uint32_t StandardMask(unsigned channels) {
+  constexpr uint32_t kMasks[8] = {0x4, 0x3, 0x7, 0x33, 0x37, 0x3F, 0x70F, 0x63F};
+  return channels >= 1 && channels <= 8 ? kMasks[channels - 1] : 0;
+}
+
+uint32_t U32At(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
+         static_cast<uint32_t>(p[3]) << 24;
+}
+void Put16(std::vector<uint8_t>& b, uint16_t v) {
+  b.push_back(static_cast<uint8_t>(v));
+  b.push_back(static_cast<uint8_t>(v >> 8));
+}
+void Put32(std::vector<uint8_t>& b, uint32_t v) {
+  Put16(b, static_cast<uint16_t>(v));
+  Put16(b, static_cast<uint16_t>(v >> 16));
+}
+
+bool IsWide(const PcmLayout& layout) { return layout.direct && (layout.is_float || layout.bytes_per_sample >= 3); }
+
+std::vector<uint8_t> PcmRecord(bool extensible, unsigned channels, uint32_t rate, unsigned bytes, uint32_t mask) {
+  const uint16_t align = static_cast<uint16_t>(channels * bytes);
+  std::vector<uint8_t> r;
+  Put16(r, extensible ? EXTENSIBLE_TAG : PCM_TAG);
+  Put16(r, static_cast<uint16_t>(channels));
+  Put32(r, rate);
+  Put32(r, rate * align);
+  Put16(r, align);
+  Put16(r, static_cast<uint16_t>(8 * bytes));
+  Put16(r, extensible ? kExtensibleExtension : 0);
+  if (extensible) {
+    Put16(r, static_cast<uint16_t>(8 * bytes));  // valid bits
+    Put32(r, mask);
+    r.insert(r.end(), kSubtypePcm, kSubtypePcm + sizeof kSubtypePcm);
+  }
+  return r;
+}
+
+// An integer sample of 3 or 4 bytes as the top bits of a 32-bit value.
+int64_t LeftAligned(const uint8_t* p, unsigned width) {
+  const uint32_t v = width == 3 ? static_cast<uint32_t>(p[0]) << 8 | static_cast<uint32_t>(p[1]) << 16 |
+                                      static_cast<uint32_t>(p[2]) << 24
+                                : U32At(p);
+  return static_cast<int32_t>(v);
+}
+
+// One sample rounded to `to_bytes` bytes: to the nearest value, halves
+// upward, clipped at full scale (NaN is silence).
+int32_t Narrowed(const uint8_t* p, const PcmLayout& from, unsigned to_bytes) {
+  const int shift = 32 - 8 * static_cast<int>(to_bytes);
+  const int64_t top = (int64_t{1} << (8 * to_bytes - 1)) - 1;
+  if (from.is_float) {
+    float f;
+    memcpy(&f, p, sizeof f);
+    if (std::isnan(f)) return 0;
+    const double scaled = std::floor(static_cast<double>(f) * static_cast<double>(top + 1) + 0.5);
+    if (scaled > static_cast<double>(top)) return static_cast<int32_t>(top);
+    if (scaled < static_cast<double>(-top - 1)) return static_cast<int32_t>(-top - 1);
+    return static_cast<int32_t>(scaled);
+  }
+  // Floor division by a power of two; the rounding can only overshoot the top.
+  const int64_t rounded = (LeftAligned(p, from.bytes_per_sample) + (int64_t{1} << (shift - 1))) >> shift;
+  return static_cast<int32_t>(rounded > top ? top : rounded);
+}
+
+}  // namespace
+
+bool IsWidePcm(const uint8_t* record, size_t size) { return IsWide(PcmLayoutOf(record, size)); }
+
+std::vector<std::vector<uint8_t>> NarrowerPcmRecords(const uint8_t* record, size_t size) {
+  const PcmLayout layout = PcmLayoutOf(record, size);
+  if (!IsWide(layout)) return {};
+  const uint32_t rate = U32At(record + 4);
+  // PcmLayoutOf takes an extensible record only when it is whole.
+  const bool file_extensible = (record[0] | record[1] << 8) == EXTENSIBLE_TAG;
+  const uint32_t mask = file_extensible ? U32At(record + kMaskOffset) : StandardMask(layout.channels);
+  std::vector<std::vector<uint8_t>> records;
+  for (unsigned bytes : {3u, 2u}) {
+    const bool extensible_first = bytes > 2 || layout.channels > 2;
+    records.push_back(PcmRecord(extensible_first, layout.channels, rate, bytes, mask));
+    records.push_back(PcmRecord(!extensible_first, layout.channels, rate, bytes, mask));
+  }
+  return records;
+}
+
+PcmNarrowing PcmNarrowingOf(const uint8_t* record, size_t size, const uint8_t* device_record, size_t device_size) {
+  PcmNarrowing narrowing;
+  const PcmLayout from = PcmLayoutOf(record, size);
+  const PcmLayout to = PcmLayoutOf(device_record, device_size);
+  if (!IsWide(from) || !to.direct || to.is_float || to.channels != from.channels) return narrowing;
+  if (to.bytes_per_sample != 2 && to.bytes_per_sample != 3) return narrowing;
+  narrowing.from = from;
+  narrowing.to_bytes = to.bytes_per_sample;
+  return narrowing;
+}
+
+size_t NarrowedBytes(const PcmNarrowing& narrowing, size_t bytes) {
+  if (!narrowing.valid()) return 0;
+  const size_t frame = static_cast<size_t>(narrowing.from.channels) * narrowing.from.bytes_per_sample;
+  return bytes / frame * narrowing.from.channels * narrowing.to_bytes;
+}
+
+size_t NarrowPcm(const PcmNarrowing& narrowing, const uint8_t* in, size_t bytes, uint8_t* out) {
+  const size_t written = NarrowedBytes(narrowing, bytes);
+  if (written == 0 || in == nullptr || out == nullptr) return 0;
+  const unsigned width = narrowing.from.bytes_per_sample;
+  const unsigned to = narrowing.to_bytes;
+  const size_t samples = written / to;
+  for (size_t k = 0; k < samples; ++k) {
+    const uint32_t v = static_cast<uint32_t>(Narrowed(in + k * width, narrowing.from, to));
+    for (unsigned b = 0; b < to; ++b) out[k * to + b] = static_cast<uint8_t>(v >> (8 * b));
+  }
+  return written;
+}
