@@ -7,24 +7,31 @@
 #include "app/about_dialog_win32.h"
 #include "app/command_line.h"
 #include "app/option_dialog_win32.h"
+#include "app/owned_app_win32.h"
 #include "audio/codec_probe_win32.h"
 #include "audio/newfile_dialog_win32.h"
 #include "audio/playback_win32.h"
 #include "audio/recorded_sound_win32.h"
 #include "audio/recording_win32.h"
+#include "audio/run_display_win32.h"
 #include "audio/transport_commands_win32.h"
+#include "audio/transport_state_win32.h"
 #include "audio/transport_win32.h"
 #include "base/app_state_win32.h"
+#include "base/dialog_look_win32.h"
 #include "base/file_names_win32.h"
 #include "base/text_rules.h"
 #include "base/ui_text_win32.h"
 #include "base/windows_version.h"
+#include "meter/measure_win32.h"
 #include "meter/meter_draw_win32.h"
+#include "meter/meter_record_win32.h"
 #include "meter/mixer_win32.h"
 #include "meter/status_text.h"
 #include "meter/status_win32.h"
 #include "resources/ja_app.h"
 #include "resources/resource_ids.h"
+#include "sound_files/current_file_win32.h"
 #include "sound_files/info_dialogs_win32.h"
 #include "sound_files/wave_file_win32.h"
 
@@ -70,11 +77,11 @@ void OnPaint(HWND window) {
   ApplyTextColours(dc);
   DrawFileName(dc);
   HFONT previous = SelectStatusFont(dc);
-  ShowFormatLine(dc);
-  ShowCapacity(dc);
-  ShowPosition(dc);
+  ShowFormatLine(dc, current_file.format);
+  ShowCapacity(dc, CapacityNow());
+  ShowRunPosition(dc);
   RestoreStatusFont(dc, previous);
-  DrawMeterLabels(dc);
+  DrawRunLabels(dc);
   EndPaint(window, &paint);
 }
 
@@ -89,7 +96,7 @@ void OnSetFocus() {
 
 LRESULT OnSysCommand(HWND window, WPARAM wparam, LPARAM lparam) {
   UINT command = static_cast<UINT>(wparam) & 0xFFF0;
-  if (app.run.active() && command == SC_SCREENSAVE) return 1;
+  if (transport.run.active() && command == SC_SCREENSAVE) return 1;
   if (IsRecordingLive() && command == SC_MOVE) return 0;
   return DefWindowProcA(window, WM_SYSCOMMAND, wparam, lparam);
 }
@@ -103,8 +110,7 @@ void OnLeftButtonDown(LPARAM lparam) {
   unsigned x = LOWORD(lparam), y = HIWORD(lparam);
   if (x > static_cast<unsigned>(W()) && x < static_cast<unsigned>(36 * W()) && y > static_cast<unsigned>(13 * H()) &&
       y < static_cast<unsigned>(18 * H())) {
-    app.meter.hold_left = 0;
-    app.meter.hold_right = 0;
+    ClearMeterHolds();
   }
 }
 
@@ -145,11 +151,11 @@ bool ChooseFileToPlay(HWND window) {
   request.title = title.c_str();
   request.flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
   request.struct_size = 76;  // the size without the Windows 2000 extension
-  app.file_name[0] = '\0';
+  NameCurrentFile("");
   std::string chosen;
   if (!AskFileName(request, chosen)) return false;
   // The dialog takes no name longer than a path may be.
-  lstrcpynA(app.file_name, chosen.c_str(), sizeof app.file_name);
+  NameCurrentFile(chosen.c_str());
   return true;
 }
 
@@ -158,37 +164,54 @@ bool ChooseFileToPlay(HWND window) {
 void OnPlayListNext() {
   const int next = FindFileArgument(app.args, app.arg_count, app.next_arg);
   if (next < 0) {
-    app.next_arg = app.arg_count;
+    OwnedApp().next_arg = app.arg_count;
     SendMessageA(app.main_window, WM_CLOSE, 0, 0);
     return;
   }
-  app.next_arg = next + 1;
+  OwnedApp().next_arg = next + 1;
   // A name too long for a path ends the list as a file that cannot be opened does.
   if (!FitsFileName(app.args[next])) {
     ShowCannotOpenFile();
     return;
   }
-  lstrcpynA(app.file_name, app.args[next], sizeof app.file_name);
+  NameCurrentFile(app.args[next]);
   RefreshFileName();
   PostMessageA(app.main_window, WM_COMMAND, IDM_START, 0);
 }
 
 void OnNew() {
   AbandonTransport();
-  const std::string saved = app.file_name;
-  const bool chosen = OpenNewFileDialog();
-  if (!chosen) lstrcpynA(app.file_name, saved.c_str(), sizeof app.file_name);
+  const std::string saved = current_file.file_name;
+  const bool chosen = OpenNewFileDialog(OwnedApp().settings);
+  if (!chosen) NameCurrentFile(saved.c_str());
   RefreshFileName();
   if (chosen) PrepareForRecord();
 }
 
 void OnOpen(HWND window) {
   AbandonTransport();
-  const std::string saved = app.file_name;
+  const std::string saved = current_file.file_name;
   bool chosen = ChooseFileToPlay(window);
-  if (!chosen) lstrcpynA(app.file_name, saved.c_str(), sizeof app.file_name);
+  if (!chosen) NameCurrentFile(saved.c_str());
   RefreshFileName();
   if (chosen) PrepareForPlay();
+}
+
+// A stop of the user's lets go of the start option of the run it stops: no
+// next file of the play list, no exit at the time limit.
+void OnStop() {
+  if (transport.run.under_way()) {
+    if (transport.mode == MODE_PLAY) {
+      OwnedApp().play_at_start = 0;
+    } else {
+      OwnedApp().record_at_start = 0;
+    }
+  }
+  OnStopCommand();
+}
+
+void OnPause() {
+  if (OnPauseCommand()) OwnedApp().record_at_start = 0;  // the input was lost: stopped
 }
 
 void OnInfo() {
@@ -274,6 +297,9 @@ LRESULT CALLBACK tapeon::WNDPROC(HWND window, UINT message, WPARAM wparam, LPARA
     case kNameLineMessage:
       RefreshFileName();
       return 0;
+    case kThreeDToggleMessage:
+      OwnedApp().settings.dialog3d = !app.settings.dialog3d;
+      return 0;
   }
   return DefWindowProcA(window, message, wparam, lparam);
 }
@@ -291,9 +317,9 @@ void OnCommand(HWND window, int id, LPARAM, int code) {
       if (code == 0) OnStartCommand();
       break;
     case IDM_STOP:
-      if (code == 0) OnStopCommand();
+      if (code == 0) OnStop();
       break;
-    case IDM_PAUSE: OnPauseCommand(); break;
+    case IDM_PAUSE: OnPause(); break;
   }
 }
 
@@ -315,7 +341,7 @@ static void EnableStartButton() {
 }
 
 bool PrepareForPlay() {
-  app.mode = MODE_PLAY;
+  SelectMode(MODE_PLAY);
   SetStartButtonText("Play", ja::kPlay);
   EnableStartButton();
   EnableMenuItem(app.main_menu, IDM_INFO, MF_BYCOMMAND | MF_ENABLED);
@@ -323,7 +349,7 @@ bool PrepareForPlay() {
 }
 
 bool PrepareForRecord() {
-  app.mode = MODE_REC;
+  SelectMode(MODE_REC);
   SetStartButtonText("Rec.", ja::kRec);
   EnableStartButton();
   EnableWindow(app.pause_button, TRUE);
@@ -348,7 +374,7 @@ static void DrawNameLine(HDC dc, int y, const char* text) {
 void DrawFileName(HDC dc) {
   HFONT previous = SelectStatusFont(dc);
   char directory[NAME_BUFFER_SIZE];
-  SplitPath(app.file_name, directory, file_title, sizeof directory, sizeof file_title);
+  SplitPath(current_file.file_name, directory, file_title, sizeof directory, sizeof file_title);
   DrawNameLine(dc, H(), directory);
   DrawNameLine(dc, 4 * H(), file_title);
   // The dropouts of the recording under way, at the line's right end (over
@@ -387,13 +413,13 @@ void LayoutMainWindow() {
     GetTextMetricsA(dc, &text);
     ReleaseDC(app.main_window, dc);
     if (large >= text.tmAscent * 3 / 2) {
-      app.ui_scale = 2;
-      app.cell_height = app.japanese_ui ? text.tmAscent : text.tmHeight;
-      app.cell_width = 2 * text.tmAveCharWidth;
+      OwnedApp().ui_scale = 2;
+      OwnedApp().cell_height = app.japanese_ui ? text.tmAscent : text.tmHeight;
+      OwnedApp().cell_width = 2 * text.tmAveCharWidth;
     } else {
-      app.ui_scale = 1;
-      app.cell_height = app.japanese_ui ? text.tmAscent / 2 : text.tmHeight / 2;
-      app.cell_width = text.tmAveCharWidth;
+      OwnedApp().ui_scale = 1;
+      OwnedApp().cell_height = app.japanese_ui ? text.tmAscent / 2 : text.tmHeight / 2;
+      OwnedApp().cell_width = text.tmAveCharWidth;
     }
   }
   RECT outer, client;
@@ -421,11 +447,11 @@ void CreateButtonFont() {
 }
 
 void UpdateDarkBackground() {
-  app.dark_background = IsDarkBackground(GetSysColor(COLOR_WINDOWTEXT), GetSysColor(COLOR_WINDOW)) ? 1 : 0;
+  OwnedApp().dark_background = IsDarkBackground(GetSysColor(COLOR_WINDOWTEXT), GetSysColor(COLOR_WINDOW)) ? 1 : 0;
 }
 
 void LocalizeMenu(HWND window) {
-  app.main_menu = GetMenu(window);
+  OwnedApp().main_menu = GetMenu(window);
   system_menu = GetSystemMenu(window, FALSE);
   if (!app.japanese_ui) return;
   bool modern = app.windows_version >= kWindows395;
@@ -479,7 +505,7 @@ void OnDropFiles(HDROP drop) {
     if (!FitsFileName(name.c_str())) {
       ShowCannotOpenFile();  // never a cut name
     } else {
-      lstrcpynA(app.file_name, name.c_str(), sizeof app.file_name);
+      NameCurrentFile(name.c_str());
       RefreshFileName();
       PrepareForPlay();
     }

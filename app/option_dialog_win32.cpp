@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "app/option_texts.h"
+#include "app/owned_app_win32.h"
 #include "base/app_state_win32.h"
 #include "base/dialog_look_win32.h"
 #include "base/settings.h"
@@ -90,7 +91,7 @@ void ShowMemoryTime(HWND dialog) {
 }
 
 BOOL OnOptionInit(HWND dialog) {
-  Settings& s = app.settings;
+  Settings& s = OwnedApp().settings;
   if (app.windows_version >= kWindows395) LayoutOptionDialog(dialog);
   SetUpThreeD(dialog, RecreateOptionControls);
   if (app.japanese_ui)
@@ -128,7 +129,7 @@ BOOL OnOptionInit(HWND dialog) {
 }
 
 void OnOptionOk(HWND dialog) {
-  Settings& s = app.settings;
+  Settings& s = OwnedApp().settings;
   s.PeakHold = IsChecked(dialog, IDC_OPT_HOLD_DECAY) ? 1 : IsChecked(dialog, IDC_OPT_HOLD_CONST) ? 2 : 0;
   s.levelwarning = IsChecked(dialog, IDC_OPT_LEVELWARNING);
   s.smooth = IsChecked(dialog, IDC_OPT_SMOOTH);
@@ -146,7 +147,7 @@ void OnOptionCommand(HWND dialog, int id, int code) {
   switch (id) {
     case IDOK: OnOptionOk(dialog); break;
     case IDCANCEL:
-      app.rate_steps = rate_at_open;
+      OwnedApp().rate_steps = rate_at_open;
       EndDialog(dialog, 0);
       break;
     case IDC_OPT_ONMEM: EnableMemoryRows(dialog, IsChecked(dialog, IDC_OPT_ONMEM)); break;
@@ -162,7 +163,7 @@ void OnOptionDestroy() { ReleaseDialogLook(small_font); }
 }  // namespace
 
 void OnRateScroll(HWND dialog, int code, int thumb) {
-  app.rate_steps = ScrollRateSteps(app.rate_steps, code, thumb);
+  OwnedApp().rate_steps = ScrollRateSteps(app.rate_steps, code, thumb);
   HWND bar = GetDlgItem(dialog, IDC_OPT_RATE);
   SetScrollPos(bar, SB_CTL, app.rate_steps, TRUE);
   if (code != SB_THUMBPOSITION && app.windows_version >= kWindows310)

@@ -16,6 +16,7 @@
 #include "base/ui_text_win32.h"
 #include "resources/ja_dialogs.h"
 #include "resources/resource_ids.h"
+#include "sound_files/current_file_win32.h"
 #include "sound_files/disk_space_win32.h"
 
 // buffer: FREE_SPACE_TEXT_SIZE bytes for the composed line.
@@ -36,6 +37,8 @@ constexpr int MINUTES_LIMIT = 15;
 int16_t saved_bits = 16, saved_channels = 2;
 uint32_t saved_rate = 44100;
 HFONT auto_extension_font = nullptr;
+// The settings the dialog shows and changes, handed over by its opener.
+Settings* shown = nullptr;
 
 struct RadioGroup {
   int first, last;
@@ -107,7 +110,7 @@ int RateButton(uint32_t rate) {
 }
 
 void ShowFormatButtons(HWND dialog) {
-  FormatButtons buttons = FitFormatToDevice(app.input_formats, app.settings);
+  FormatButtons buttons = FitFormatToDevice(app.input_formats, *shown);
   CheckInGroup(dialog, kChannelButtons,
                buttons.checked_channels == 2 ? IDC_NEW_STEREO : buttons.checked_channels == 1 ? IDC_NEW_MONO : 0);
   for (int id : {IDC_NEW_CHANGROUP, IDC_NEW_STEREO, IDC_NEW_MONO}) Enable(dialog, id, buttons.channels_enabled);
@@ -133,7 +136,7 @@ void RefreshFreeSpace(HWND dialog) {
 }
 
 BOOL OnNewFileInit(HWND dialog) {
-  Settings& s = app.settings;
+  Settings& s = *shown;
   SetUpThreeD(dialog, RecreateNewFileControls);
   if (app.japanese_ui) LocalizeNewFileDialog(dialog);
   saved_rate = s.rec_freq;
@@ -229,7 +232,7 @@ bool CreateEmptyFile(const char* name) {
 }
 
 bool InputTakesFormat() {
-  const Settings& s = app.settings;
+  const Settings& s = *shown;
   // Only a hand-edited settings file holds these; some drivers accept the
   // query anyway, but no buffer can be sized for them.
   if (!IsUsableRecordingFormat(s.rec_freq, s.rec_channel, s.rec_bits)) return false;
@@ -246,7 +249,7 @@ bool InputTakesFormat() {
 void OnNewFileOk(HWND dialog) {
   char name[RECORD_NAME_SIZE] = {};
   ReadNameField(dialog, name);
-  RecordNameResult resolved = ResolveRecordName(name, app.settings.AutoExtention, PathKind, nullptr);
+  RecordNameResult resolved = ResolveRecordName(name, shown->AutoExtention, PathKind, nullptr);
   if (resolved.outcome == RecordNameOutcome::BROWSE) {
     Browse(dialog, resolved.browse);
     return;
@@ -267,24 +270,24 @@ void OnNewFileOk(HWND dialog) {
   }
   std::string full;
   if (!FullPathNamed(name, full) || !FitsNameLength(full.c_str())) full = name;
-  lstrcpynA(app.file_name, full.c_str(), sizeof app.file_name);
+  NameCurrentFile(full.c_str());
 
   char minutes[MINUTES_LIMIT + 1] = {};
   GetDlgItemTextA(dialog, IDC_NEW_MINUTES, minutes, sizeof minutes);
-  app.settings.EndTime = ParseLimitMinutes(minutes);
-  app.settings.time_limit = IsChecked(dialog, IDC_NEW_LIMIT_YES) ? app.settings.EndTime : 0;
+  shown->EndTime = ParseLimitMinutes(minutes);
+  shown->time_limit = IsChecked(dialog, IDC_NEW_LIMIT_YES) ? shown->EndTime : 0;
   EndDialog(dialog, 1);
 }
 
 void OnNewFileCancel(HWND dialog) {
-  app.settings.rec_freq = saved_rate;
-  app.settings.rec_channel = saved_channels;
-  app.settings.rec_bits = saved_bits;
+  shown->rec_freq = saved_rate;
+  shown->rec_channel = saved_channels;
+  shown->rec_bits = saved_bits;
   EndDialog(dialog, 0);
 }
 
 void ChooseFormat(HWND dialog, RadioGroup group, int id) {
-  Settings& s = app.settings;
+  Settings& s = *shown;
   switch (id) {
     case IDC_NEW_44K: s.rec_freq = 44100; break;
     case IDC_NEW_22K: s.rec_freq = 22050; break;
@@ -319,7 +322,7 @@ void OnNewFileCommand(HWND dialog, int id, int code) {
       CheckInGroup(dialog, kLimitButtons, id);
       EnableLimitField(dialog, id == IDC_NEW_LIMIT_YES);
       break;
-    case IDC_NEW_AUTOEXT: app.settings.AutoExtention = IsChecked(dialog, IDC_NEW_AUTOEXT); break;
+    case IDC_NEW_AUTOEXT: shown->AutoExtention = IsChecked(dialog, IDC_NEW_AUTOEXT); break;
     default: break;
   }
 }
@@ -331,8 +334,8 @@ void OnNewFileDestroy() { ReleaseDialogLook(auto_extension_font); }
 static void ShowFreeSpace(HWND dialog, char* buffer) {
   char current[MAX_PATH] = {};
   GetCurrentDirectoryA(sizeof current, current);
-  const Settings& s = app.settings;
-  FormatFreeSpace(FreeSpaceDriveLetter(record_drive, current), app.free_bytes, s.rec_freq, s.rec_channel,
+  const Settings& s = *shown;
+  FormatFreeSpace(FreeSpaceDriveLetter(record_drive, current), current_file.free_bytes, s.rec_freq, s.rec_channel,
                   s.rec_bits, app.japanese_ui, s.levelwarning, buffer, FREE_SPACE_TEXT_SIZE);
   SetDlgItemTextA(dialog, IDC_NEW_FREESPACE, buffer);
 }
@@ -349,4 +352,9 @@ INT_PTR CALLBACK NEWFILE(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
   }
 }
 
-bool OpenNewFileDialog() { return DialogBoxParamA(app.instance, "RecOpen", app.main_window, NEWFILE, 0) > 0; }
+bool OpenNewFileDialog(Settings& settings) {
+  shown = &settings;
+  const bool chosen = DialogBoxParamA(app.instance, "RecOpen", app.main_window, NEWFILE, 0) > 0;
+  shown = nullptr;
+  return chosen;
+}

@@ -7,6 +7,7 @@
 #include "base/file_names_win32.h"
 #include "resources/resource_ids.h"
 #include "sound_files/analysis_replay_win32.h"
+#include "sound_files/current_file_win32.h"
 #include "sound_files/format_names_win32.h"
 #include "sound_files/info_fields.h"
 #include "sound_files/plain_file_win32.h"
@@ -32,12 +33,12 @@ std::string NameOfTag(uint16_t tag) { return FormatTagName(tag); }
 INT_PTR OnInfoBoxInit(HWND dialog) {
   SetUpThreeD(dialog, nullptr);  // no bordered controls here
   InfoBoxValues values;
-  values.khz = app.khz;
-  values.channels = app.channels;
-  values.sample_bits = app.sample_bits;
-  values.format_tag = app.format_tag;
-  values.bytes_per_sec = app.BytesPerSec;
-  values.data_total = app.data_total;
+  values.khz = current_file.format.khz;
+  values.channels = current_file.format.channels;
+  values.sample_bits = current_file.format.sample_bits;
+  values.format_tag = current_file.format.format_tag;
+  values.bytes_per_sec = current_file.format.BytesPerSec;
+  values.data_total = current_file.data_total;
   ShowTexts(dialog, InfoBoxTexts(values, CurrentTextMode()));
   SetFocus(GetDlgItem(dialog, IDOK));
   return FALSE;  // the focus is set
@@ -72,8 +73,8 @@ HWND AddTextBox(HWND dialog) {
 INT_PTR OnInfoDetailInit(HWND dialog) {
   SetUpThreeD(dialog, nullptr);  // no bordered controls here
   InfoTextMode mode = CurrentTextMode();
-  int64_t file_size = FileSystemSize(app.file_name);
-  PlainFile file(app.file_name, PlainFile::READ_ONLY);
+  int64_t file_size = FileSystemSize(current_file.file_name);
+  PlainFile file(current_file.file_name, PlainFile::READ_ONLY);
   DetailFields detail = ReadDetailFields(file.is_open() ? &file : nullptr, file_size, mode, NameOfTag);
 
   ShowTexts(dialog, detail.texts);
