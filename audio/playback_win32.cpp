@@ -166,7 +166,7 @@ uint64_t DevicePosition() {
 // The device consumes a PCM format at its sample rate (whatever byte rate
 // the file claims), a compressed one at about its byte rate.
 void WatchPlaybackRun() {
-  const DWORD consumed = current_file.format.format_tag == WAVE_TAG_PCM ? static_cast<DWORD>(current_file.format.khz) * 1000 * current_file.format.blockalign
+  const DWORD consumed = current_file.format.format_tag == WAVE_TAG_PCM ? current_file.format.rate * current_file.format.blockalign
                                                         : current_file.format.BytesPerSec;
   const DWORD block = OnMemory() && MemoryPieceSize() > 0 ? MemoryPieceSize() : transport.buffer_size;
   stall_limit_ms = PlaybackStallLimitMs(block, consumed, app.rate_steps);
@@ -255,7 +255,7 @@ const char* ReadFirstBlocks(FirstBlockCosts& costs, char* failure, size_t size) 
 // when its header was prepared).
 void MeterQueuedBlock(HDC dc, int i, DWORD mark, FirstBlockCosts& costs) {
   if (OnMemory()) {
-    OwnedTransport().timer_interval = DisplayTimerInterval(app.settings.deltatime, current_file.format.khz);
+    OwnedTransport().timer_interval = DisplayTimerInterval(app.settings.deltatime, current_file.format.rate);
     OwnedTransport().run_start_time = OwnedTransport().pause_time = timeGetTime();
     ShowMeterMessage(nullptr);
     RestartMeterWindow();
@@ -303,7 +303,7 @@ const char* QueueFirstBlocks(FirstBlockCosts& costs) {
       SetTimer(app.main_window, kDisplayTimer, transport.timer_interval, nullptr);
       OwnedTransport().run_start_time = OwnedTransport().pause_time = timeGetTime();
     } else if (i == 0) {
-      SetMeterStride(InitialPlayStride(app.settings.deltatime, current_file.format.khz, app.rate_steps, costs));
+      SetMeterStride(InitialPlayStride(app.settings.deltatime, current_file.format.rate, app.rate_steps, costs));
     }
   }
   return nullptr;
@@ -337,7 +337,7 @@ void StartPlayback() {
   OwnedTransport().current_block = 0;
   queued_blocks = 0;
   // Layer-3 blocks are not paced: the codec asks for them at its own pace.
-  pacing_wait = PlayPacingWait(app.settings.deltatime, current_file.format.khz, app.rate_steps, app.windows_version);
+  pacing_wait = PlayPacingWait(app.settings.deltatime, current_file.format.rate, app.rate_steps, app.windows_version);
   if (!WorthPacing(pacing_wait) || current_file.format.format_tag == WAVE_TAG_MPEGLAYER3) pacing_wait = 0;
   if (!current_file.format.layout.direct && app.windows_version >= kWindows395) {
     OpenMixerMeter();

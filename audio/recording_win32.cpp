@@ -289,7 +289,7 @@ bool PrepareRecordingRun() {
   }
   SetRecordingCapacity(transport.buffer_size);
   BeginRecordedSound(current_file.format.rate);
-  pacing_wait = RecordPacingWait(app.settings.deltatime, current_file.format.khz);
+  pacing_wait = RecordPacingWait(app.settings.deltatime, current_file.format.rate);
   if (!WorthPacing(pacing_wait)) pacing_wait = 0;
   return true;
 }

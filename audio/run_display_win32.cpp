@@ -20,7 +20,7 @@ TickPosition QueryDevicePosition(DWORD now) {
                               : waveOutGetPosition(transport.wave_out, &time, size);
   DWORD value = time.wType == TIME_SAMPLES ? time.u.sample : time.wType == TIME_BYTES ? time.u.cb : time.u.ms;
   return ConvertDevicePosition(result == MMSYSERR_NOERROR, time.wType, value, now, transport.run_start_time,
-                               current_file.format.BytesPerSec, current_file.format.khz);
+                               current_file.format.BytesPerSec, current_file.format.rate);
 }
 
 void Tick(HDC dc, DWORD now, DWORD start) {
@@ -34,7 +34,7 @@ void Tick(HDC dc, DWORD now, DWORD start) {
   in.windows_version = app.windows_version;
   in.rate_steps = app.rate_steps;
   in.BytesPerSec = format.BytesPerSec;
-  in.khz = format.khz;
+  in.rate = format.rate;
   in.blockalign = format.blockalign;
   in.unit_size = transport.unit_size;
   in.buffer_size = transport.buffer_size;
@@ -62,7 +62,7 @@ MeterRun MeterRunNow() {
   run.unit_size = transport.unit_size;
   run.levelwarning = app.settings.levelwarning != 0;
   run.period.deltatime = app.settings.deltatime;
-  run.period.khz = format.khz;
+  run.period.rate = format.rate;
   run.period.recording = transport.mode == MODE_REC;
   run.period.rate_steps = app.rate_steps;
   run.period.on_memory = transport.buffer_count == ON_MEMORY;

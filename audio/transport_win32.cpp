@@ -332,7 +332,7 @@ void PaceBuffer(DWORD minimum_ms) {
 }
 
 void StartDisplayTimer() {
-  OwnedTransport().timer_interval = DisplayTimerInterval(app.settings.deltatime, current_file.format.khz);
+  OwnedTransport().timer_interval = DisplayTimerInterval(app.settings.deltatime, current_file.format.rate);
   SetTimer(app.main_window, kDisplayTimer, transport.timer_interval, nullptr);
   OwnedTransport().run_start_time = OwnedTransport().pause_time = timeGetTime();
 }

@@ -30,4 +30,9 @@ constexpr uint16_t WAVE_TAG_MPEGLAYER3 = 0x0055;
 constexpr uint16_t WAVE_TAG_OGG_VORBIS1 = 0x674F;
 constexpr uint16_t WAVE_TAG_OGG_VORBIS3 = 0x6751;
 
+// The 11025 Hz family (11025, 22050, 44100, 88200 Hz): a buffer of deltatime
+// units lasts deltatime / 11025 s there, deltatime / 8000 s at other rates.
+// Decided by the rate in Hz, never by the display's rounded kHz.
+inline bool In11025Family(uint32_t rate) { return rate % 11025 == 0; }
+
 inline bool IsOggVorbisTag(uint16_t tag) { return tag >= WAVE_TAG_OGG_VORBIS1 && tag <= WAVE_TAG_OGG_VORBIS3; }
