@@ -1,7 +1,7 @@
 // Arithmetic of the transport: buffer sizes, the on-memory choice, pacing
 // waits, initial meter strides, the playing rate, the recording limits and the
 // clock corrections of pause and continue. Portable: the Win32 engine feeds it
-// the values it reads from AppState and the devices.
+// the values it reads from the transport's record and the devices.
 #pragma once
 #include <cstddef>
 #include <cstdint>
