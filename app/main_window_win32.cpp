@@ -175,11 +175,29 @@ void OnPlayListNext() {
 
 void OnNew() {
   AbandonTransport();
-  const std::string saved = app.file_name;
-  const bool chosen = OpenNewFileDialog();
-  if (!chosen) lstrcpynA(app.file_name, saved.c_str(), sizeof app.file_name);
+  Settings& s = app.settings;
+  RecordChoice shown;
+  shown.rec_freq = s.rec_freq;
+  shown.rec_channel = s.rec_channel;
+  shown.rec_bits = s.rec_bits;
+  shown.AutoExtention = s.AutoExtention;
+  shown.EndTime = s.EndTime;
+  shown.time_limit = s.time_limit;
+  shown.input_formats = app.input_formats;
+  shown.levelwarning = s.levelwarning;
+  RecordChoice chosen;
+  const bool ok = OpenNewFileDialog(app.main_window, shown, &chosen);
+  s.AutoExtention = chosen.AutoExtention;
+  if (ok) {
+    s.rec_freq = chosen.rec_freq;
+    s.rec_channel = chosen.rec_channel;
+    s.rec_bits = chosen.rec_bits;
+    s.EndTime = chosen.EndTime;
+    s.time_limit = chosen.time_limit;
+    lstrcpynA(app.file_name, chosen.file_name, sizeof app.file_name);
+  }
   RefreshFileName();
-  if (chosen) PrepareForRecord();
+  if (ok) PrepareForRecord();
 }
 
 void OnOpen(HWND window) {
@@ -197,7 +215,19 @@ void OnInfo() {
 }
 
 void OnOption() {
-  if (OpenOptionDialog()) AbandonTransport();
+  OptionChoice chosen;
+  if (!OpenOptionDialog(app.main_window, OptionChoice{app.settings, app.rate_steps}, &chosen)) return;
+  Settings& s = app.settings;
+  s.PeakHold = chosen.settings.PeakHold;
+  s.smooth = chosen.settings.smooth;
+  s.display = chosen.settings.display;
+  s.monochrome = chosen.settings.monochrome;
+  s.levelwarning = chosen.settings.levelwarning;
+  s.deltatime = chosen.settings.deltatime;
+  s.OnMem = chosen.settings.OnMem;
+  s.MemSize = chosen.settings.MemSize;
+  app.rate_steps = chosen.rate_steps;
+  AbandonTransport();
 }
 
 void OnHelp() {
