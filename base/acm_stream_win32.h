@@ -13,6 +13,11 @@
 #include <cstring>
 #include <vector>
 
+// acmFormatTagDetailsA, from the one copy of the library the program loads;
+// nullptr where the library or the function is missing.
+typedef MMRESULT(WINAPI* AcmFormatTagDetailsFn)(HACMDRIVER driver, LPACMFORMATTAGDETAILSA details, DWORD query);
+AcmFormatTagDetailsFn AcmFormatTagDetails();
+
 // The file's format record as a converter reads it: at least a whole
 // WAVEFORMATEX, and a cbSize that does not reach past the record (the
 // converter reads cbSize extension bytes, whatever the file held).
