@@ -2,6 +2,7 @@
 // next recording, with the free space of the target drive.
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "base/app_state_win32.h"
 // after windows.h
@@ -17,6 +18,7 @@
 #include "resources/ja_dialogs.h"
 #include "resources/resource_ids.h"
 #include "sound_files/disk_space_win32.h"
+#include "sound_files/wave_create.h"
 
 namespace {
 
@@ -244,14 +246,12 @@ bool InputTakesFormat(const RecordChoice& s) {
   // Only a hand-edited settings file holds these; some drivers accept the
   // query anyway, but no buffer can be sized for them.
   if (!IsUsableRecordingFormat(s.rec_freq, s.rec_channel, s.rec_bits)) return false;
-  WAVEFORMATEX format = {};
-  format.wFormatTag = WAVE_FORMAT_PCM;
-  format.nChannels = static_cast<WORD>(s.rec_channel);
-  format.nSamplesPerSec = s.rec_freq;
-  format.nBlockAlign = static_cast<WORD>(s.rec_bits / 8 * s.rec_channel);
-  format.nAvgBytesPerSec = s.rec_freq * format.nBlockAlign;
-  format.wBitsPerSample = static_cast<WORD>(s.rec_bits);
-  return waveInOpen(nullptr, WAVE_MAPPER, &format, 0, 0, WAVE_FORMAT_QUERY) == MMSYSERR_NOERROR;
+  // The record the recording file will hold, as a WAVEFORMATEX (cbSize 0).
+  std::vector<uint8_t> format = MakeRecordingFormat(s.rec_freq, static_cast<uint16_t>(s.rec_channel),
+                                                    static_cast<uint16_t>(s.rec_bits));
+  format.resize(sizeof(WAVEFORMATEX));
+  return waveInOpen(nullptr, WAVE_MAPPER, reinterpret_cast<const WAVEFORMATEX*>(format.data()), 0, 0,
+                    WAVE_FORMAT_QUERY) == MMSYSERR_NOERROR;
 }
 
 void OnNewFileOk(HWND dialog) {

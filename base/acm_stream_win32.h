@@ -13,6 +13,10 @@
 #include <cstring>
 #include <vector>
 
+// The largest destination of one conversion the program asks for (what a
+// piece decodes to beyond it comes out in further calls).
+constexpr DWORD ACM_LARGEST_DESTINATION = 4u << 20;
+
 // acmFormatTagDetailsA, from the one copy of the library the program loads;
 // nullptr where the library or the function is missing.
 typedef MMRESULT(WINAPI* AcmFormatTagDetailsFn)(HACMDRIVER driver, LPACMFORMATTAGDETAILSA details, DWORD query);
