@@ -28,13 +28,21 @@ struct FormatRecord {
 static_assert(sizeof(WaveFormatHeader) == 14, "wave format header is 14 bytes");
 
 constexpr uint16_t WAVE_TAG_PCM = 0x0001;
+constexpr uint16_t WAVE_TAG_MS_ADPCM = 0x0002;
 constexpr uint16_t WAVE_TAG_IEEE_FLOAT = 0x0003;
+constexpr uint16_t WAVE_TAG_ALAW = 0x0006;
+constexpr uint16_t WAVE_TAG_MULAW = 0x0007;
+constexpr uint16_t WAVE_TAG_SBC8 = 0x0071;
+constexpr uint16_t WAVE_TAG_SBC16 = 0x0073;
 constexpr uint16_t WAVE_TAG_MPEGLAYER3 = 0x0055;
 constexpr uint16_t WAVE_TAG_EXTENSIBLE = 0xFFFE;
 constexpr uint16_t WAVE_TAG_OGG_VORBIS1 = 0x674F;
 constexpr uint16_t WAVE_TAG_OGG_VORBIS3 = 0x6751;
 
 inline bool IsOggVorbisTag(uint16_t tag) { return tag >= WAVE_TAG_OGG_VORBIS1 && tag <= WAVE_TAG_OGG_VORBIS3; }
+// SBC-8, SBC-12 and SBC-16, the block-coded tags the playing rate and the
+// information dialog treat apart.
+inline bool IsSbcTag(uint16_t tag) { return tag >= WAVE_TAG_SBC8 && tag <= WAVE_TAG_SBC16; }
 
 // The extensible record: the 18 bytes up to cbSize, then cbSize 22 bytes of
 // valid bits, speaker mask and sub-format GUID.

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "base/acm_stream_win32.h"
+#include "base/format_record.h"
 
 namespace {
 
@@ -40,7 +41,7 @@ void OpenDecodedLevels(const uint8_t* record, size_t size) {
   if (from->nChannels == 0 || from->nSamplesPerSec == 0) return;
 
   WAVEFORMATEX to = {};
-  to.wFormatTag = WAVE_FORMAT_PCM;
+  to.wFormatTag = WAVE_TAG_PCM;
   to.nChannels = from->nChannels;
   to.nSamplesPerSec = from->nSamplesPerSec;
   to.wBitsPerSample = 16;
