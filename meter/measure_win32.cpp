@@ -123,8 +123,8 @@ void MeasureDecodedUntil(HDC dc, const char* block, long size, double position_m
   long& metered_end = OwnedMeter().metered_end;
   // At most this much of the block per tick, so that a tick after a long
   // stall does not hold the window up.
-  constexpr long kMostPerTick = 64 * 4096;
-  constexpr long kPiece = 4096;
+  constexpr long kMostPerTick = 64 * DECODED_SOURCE_PIECE;
+  constexpr long kPiece = DECODED_SOURCE_PIECE;
   ChannelPeaks peaks;
   DecodedResult result = DECODED_PENDING;
   long done = 0;

@@ -14,7 +14,6 @@
 
 namespace {
 
-InfoTextMode CurrentTextMode() { return {app.japanese_ui != 0, app.settings.levelwarning != 0}; }
 
 void ShowTexts(HWND dialog, const DialogTexts& texts) {
   for (const auto& [id, text] : texts.All()) SetDlgItemTextA(dialog, id, text.c_str());
@@ -30,16 +29,9 @@ int64_t FileSystemSize(const char* name) {
 
 std::string NameOfTag(uint16_t tag) { return FormatTagName(tag); }
 
-INT_PTR OnInfoBoxInit(HWND dialog) {
+INT_PTR OnInfoBoxInit(HWND dialog, const InfoRequest& request) {
   SetUpThreeD(dialog, nullptr);  // no bordered controls here
-  InfoBoxValues values;
-  values.khz = current_file.format.khz;
-  values.channels = current_file.format.channels;
-  values.sample_bits = current_file.format.sample_bits;
-  values.format_tag = current_file.format.format_tag;
-  values.bytes_per_sec = current_file.format.BytesPerSec;
-  values.data_total = current_file.data_total;
-  ShowTexts(dialog, InfoBoxTexts(values, CurrentTextMode()));
+  ShowTexts(dialog, InfoBoxTexts(request.values, request.mode));
   SetFocus(GetDlgItem(dialog, IDOK));
   return FALSE;  // the focus is set
 }
@@ -70,11 +62,11 @@ HWND AddTextBox(HWND dialog) {
   return box;
 }
 
-INT_PTR OnInfoDetailInit(HWND dialog) {
+INT_PTR OnInfoDetailInit(HWND dialog, const InfoRequest& request) {
   SetUpThreeD(dialog, nullptr);  // no bordered controls here
-  InfoTextMode mode = CurrentTextMode();
-  int64_t file_size = FileSystemSize(current_file.file_name);
-  PlainFile file(current_file.file_name, PlainFile::READ_ONLY);
+  const InfoTextMode mode = request.mode;
+  int64_t file_size = FileSystemSize(request.file_name);
+  PlainFile file(request.file_name, PlainFile::READ_ONLY);
   DetailFields detail = ReadDetailFields(file.is_open() ? &file : nullptr, file_size, mode, NameOfTag);
 
   ShowTexts(dialog, detail.texts);
@@ -99,12 +91,11 @@ INT_PTR OnInfoDetailCommand(HWND dialog, int id) {
   return TRUE;
 }
 
-}  // namespace
-
-INT_PTR CALLBACK INFOBOX(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
+// "InfoBox": result 1 when Detail was pressed, 0 on OK or Cancel.
+INT_PTR CALLBACK INFOBOX(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_INITDIALOG:
-      return OnInfoBoxInit(dialog);
+      return OnInfoBoxInit(dialog, *reinterpret_cast<const InfoRequest*>(lparam));
     case WM_COMMAND:
       return OnInfoBoxCommand(dialog, LOWORD(wparam));
     case WM_SYSCOMMAND:
@@ -113,10 +104,11 @@ INT_PTR CALLBACK INFOBOX(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
   return FALSE;
 }
 
-INT_PTR CALLBACK InfoDetailProc(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
+// "InfoDetail": always ends with 1.
+INT_PTR CALLBACK InfoDetailProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_INITDIALOG:
-      return OnInfoDetailInit(dialog);
+      return OnInfoDetailInit(dialog, *reinterpret_cast<const InfoRequest*>(lparam));
     case WM_COMMAND:
       return OnInfoDetailCommand(dialog, LOWORD(wparam));
     case WM_SYSCOMMAND:
@@ -125,7 +117,10 @@ INT_PTR CALLBACK InfoDetailProc(HWND dialog, UINT message, WPARAM wparam, LPARAM
   return FALSE;
 }
 
-void OpenInfoDialogs() {
-  if (DialogBoxParamA(app.instance, "InfoBox", app.main_window, INFOBOX, 0) > 0)
-    DialogBoxParamA(app.instance, "InfoDetail", app.main_window, InfoDetailProc, 0);
+}  // namespace
+
+void OpenInfoDialogs(HWND owner, const InfoRequest& request) {
+  const LPARAM parameter = reinterpret_cast<LPARAM>(&request);
+  if (DialogBoxParamA(app.instance, "InfoBox", owner, INFOBOX, parameter) > 0)
+    DialogBoxParamA(app.instance, "InfoDetail", owner, InfoDetailProc, parameter);
 }
