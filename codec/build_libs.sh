@@ -84,12 +84,30 @@ esac
 src=$out/src
 rm -rf "$src" "$prefix"
 mkdir -p "$src" "$prefix/lib" "$prefix/include/vorbis"
-(cd "$src" && apt-get source -qq libogg libvorbis) >>"$log" 2>&1 ||
+# Debian's source packages are fetched once (apt-get source) into a cache that
+# the three builds share, build/deb-src beside them (TAPEON_DEB_SRC), and
+# fetched again only for a version apt offers that the cache lacks; each
+# build unpacks its own copy.
+cache=${TAPEON_DEB_SRC:-$(cd "$here/.." && pwd)/build/deb-src}
+mkdir -p "$cache"
+(
+  flock 8
+  cd "$cache" || exit 1
+  for name in libogg libvorbis; do
+    version=$(source_version "$name")
+    [ -n "$version" ] && [ -f "${name}_${version#*:}.dsc" ] && continue
+    apt-get source -qq --download-only "$name" || exit 1
+  done
+) 8>"$cache.lock" >>"$log" 2>&1 ||
   fail "apt-get source failed; is a deb-src entry configured (scripts/setup.sh)?"
+for name in libogg libvorbis; do
+  dsc=$(ls "$cache/${name}_"*.dsc | sort -V | tail -n 1)
+  (cd "$src" && dpkg-source -x "$dsc") >>"$log" 2>&1 || fail "dpkg-source -x $(basename "$dsc") failed"
+done
 ogg=$(echo "$src"/libogg-*/)
 vorbis=$(echo "$src"/libvorbis-*/)
 fetched=$(for name in libogg libvorbis; do
-  echo "$name $(sed -n 's/^Version: //p' "$src/${name}_"*.dsc)"
+  echo "$name $(sed -n 's/^Version: //p' "$(ls "$cache/${name}_"*.dsc | sort -V | tail -n 1)")"
 done | paste -sd, - | sed 's/,/, /')
 echo "Debian source: $fetched" | tee -a "$log"
 apply() {
