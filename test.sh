@@ -76,18 +76,20 @@ finish() {
   exit
 }
 
-# Every part of the run reports its results as lines "NAME: ok ...",
-# "NAME: FAILED ..." or "NAME: skipped ...", and `tally` counts them: the one
-# way results are counted. It shows every line, or with --quiet only the
-# failed ones and a line of counts (for the runs of many tests).
+# Every part of the run reports its results as lines "NAME: ok",
+# "NAME: ok (DETAILS)", "NAME: skipped", "NAME: FAILED", "NAME: FAILED: WHY" or
+# "NAME: FAILED (WHY)", and `tally` counts them: the one way results are
+# counted. It shows every line, or with --quiet only the failed ones and a
+# line of counts (for the runs of many tests).
 tally() {
   local quiet=0 line ok=0 bad=0 skip=0
   [ "${1:-}" = --quiet ] && quiet=1
   while IFS= read -r line; do
     case "$line" in
-      *": ok"*) passed=$((passed + 1)); ok=$((ok + 1)); [ $quiet = 1 ] || echo "$line" ;;
-      *": skipped"*) skipped=$((skipped + 1)); skip=$((skip + 1)); [ $quiet = 1 ] || echo "$line" ;;
-      *": FAILED"*) record_failure "${line%%: FAILED*}${line#*: FAILED}"; bad=$((bad + 1)) ;;
+      *": ok" | *": ok ("*) passed=$((passed + 1)); ok=$((ok + 1)); [ $quiet = 1 ] || echo "$line" ;;
+      *": skipped") skipped=$((skipped + 1)); skip=$((skip + 1)); [ $quiet = 1 ] || echo "$line" ;;
+      *": FAILED" | *": FAILED: "* | *": FAILED ("*)
+        record_failure "${line%%: FAILED*}${line#*: FAILED}"; bad=$((bad + 1)) ;;
       *) [ $quiet = 1 ] || echo "$line" ;;
     esac
   done
