@@ -186,22 +186,20 @@ fi
 
 step "Fuzz build (build/fuzz)"
 if build_step "fuzz build" fuzz build/fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang; then
-  step "Fuzzing (${FUZZ_SECONDS} s per target)"
-  for src in tests/fuzz/*_fuzz.cpp; do
-    [ -e "$src" ] || continue
-    name=$(basename "$src" .cpp)
-    exe="build/fuzz/$name"
+  step "Fuzzing (${FUZZ_SECONDS} s per target, two at a time)"
+  # Each target is one process on one core: two run side by side, each for
+  # its whole time.
+  fuzz_target() {
+    local name=$1 exe="build/fuzz/$1" work="build/fuzz/work/$1"
     if [ ! -x "$exe" ]; then
       echo "fuzz $name: FAILED: not built"
-      continue
+      return
     fi
-    work="build/fuzz/work/$name"
     mkdir -p "$work" build/fuzz/artifacts
-    seeds=()
+    local -a seeds=() limits=()
     [ -d "tests/fuzz/corpus/$name" ] && seeds=("tests/fuzz/corpus/$name")
     # The codec's inputs are Ogg streams (and driver messages around them):
     # setups at the decoder's limits take up to 256 KB.
-    limits=()
     case $name in codec_*) limits=(-max_len=262144) ;; esac
     if timeout $((FUZZ_SECONDS + 120)) "$exe" -max_total_time="$FUZZ_SECONDS" -timeout=10 -rss_limit_mb=2048 \
          "${limits[@]}" -artifact_prefix="build/fuzz/artifacts/$name-" "$work" "${seeds[@]}" \
@@ -211,7 +209,20 @@ if build_step "fuzz build" fuzz build/fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_
       tail -n 40 "$logs/fuzz-$name.log" >&2
       echo "fuzz $name: FAILED (artifacts in build/fuzz/artifacts)"
     fi
-  done | tally
+  }
+  fuzz_names=()
+  for src in tests/fuzz/*_fuzz.cpp; do
+    [ -e "$src" ] && fuzz_names+=("$(basename "$src" .cpp)")
+  done
+  for ((k = 0; k < ${#fuzz_names[@]}; k += 2)); do
+    pair=()
+    for name in "${fuzz_names[@]:k:2}"; do
+      fuzz_target "$name" >"$logs/fuzz-$name.result" &
+      pair+=($!)
+    done
+    wait "${pair[@]}"
+  done
+  for name in "${fuzz_names[@]}"; do cat "$logs/fuzz-$name.result"; done | tally
 fi
 
 # ---- Windows build and end-to-end tests under Wine ------------------------------
