@@ -3,12 +3,14 @@
 #   the include check of the layers, native unit tests (GCC,
 #   AddressSanitizer + UndefinedBehaviorSanitizer),
 #   each fuzz target (clang, libFuzzer) for a bounded time, then under Wine
-#   the end-to-end tests in English, in Japanese, without the Ogg codec and
-#   without a sound server, and a chosen set of them in a 64-bit prefix,
+#   the end-to-end tests in English, in Japanese (those that depend on the
+#   language; all with --long), without the Ogg codec and without a sound
+#   server, and a chosen set of them in a 64-bit prefix,
 #   the README's first command, ./run.sh /R/T0.1, from another directory, and
 #   last the release package in fresh 32-bit and 64-bit Wine prefixes
 #   (tests/scripts/package_test.sh).
-# Ends with "N passed, N failed, N skipped" and a non-zero status on failure.
+# Ends with the time of each step, "N passed, N failed, N skipped" and a
+# non-zero status on failure.
 # Logs are kept in build/test-logs/.
 set -uo pipefail
 # The last command of a pipeline runs in this shell, so that `... | tally`
@@ -27,7 +29,8 @@ E2E_TIMEOUT=${TAPEON_E2E_TIMEOUT:-1200}
 # 40 runs in one process). `./test.sh --long` (or TAPEON_LONG=1) sweeps 1000
 # files and soaks 300 runs instead; the counts can also be set one by one with
 # TAPEON_SWEEP_FILES and TAPEON_SOAK_RUNS. It also plays a 28-minute Ogg Vorbis
-# file on memory to its end.
+# file on memory to its end, and runs every end-to-end test in Japanese too
+# (JAPANESE_TESTS below).
 if [ "${1:-}" = "--long" ] || [ -n "${TAPEON_LONG:-}" ]; then
   export TAPEON_SWEEP_FILES=${TAPEON_SWEEP_FILES:-1000} TAPEON_SOAK_RUNS=${TAPEON_SOAK_RUNS:-300}
   # Also the 28-minute on-memory playback of the meter tests (English run).
