@@ -302,7 +302,6 @@ JAPANESE_TESTS+=":Names.*"
 #   failed, the header that could not be made, the piece the device refused
 JAPANESE_TESTS+=":SoundFilesE2E.OggFollowsTheCodecWithAndWithoutCodec:SoundFilesE2E.RefusedFilesGetTheirMessage"
 JAPANESE_TESTS+=":SoundFilesE2E.NamesOfNoFileAreRefusedWithTheOpenMessage"
-JAPANESE_TESTS+=":SoundFilesE2E.NoSoundWaveFileIsRefusedByTheOutputQuery"
 JAPANESE_TESTS+=":SoundFilesE2E.UnfinishedRecordingIsRepairedOnYes"
 JAPANESE_TESTS+=":SoundFilesE2E.UnrepairableFileSaysCantRecoverAndStaysAsItWas"
 JAPANESE_TESTS+=":EngineBadInput.DeltatimeOutOfRangeRefusesPlayback"
