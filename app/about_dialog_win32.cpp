@@ -8,11 +8,8 @@
 
 namespace {
 
-HMENU about_system_menu = nullptr;
-
 BOOL OnAboutInit(HWND dialog) {
   const bool japanese = app.japanese_ui;
-  about_system_menu = GetSystemMenu(dialog, FALSE);
   SetUpThreeD(dialog, nullptr);  // no bordered controls here
 
   SetWindowTextA(dialog, "About TAPEON");
@@ -35,8 +32,7 @@ BOOL OnAboutSysCommand(HWND dialog, WPARAM command) {
   return OnThreeDCommand(dialog, command);
 }
 
-}  // namespace
-
+// "ABOUT": always ends with 1.
 INT_PTR CALLBACK ABOUTBOX(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
   switch (message) {
     case WM_INITDIALOG: return OnAboutInit(dialog);
@@ -45,11 +41,13 @@ INT_PTR CALLBACK ABOUTBOX(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
       return TRUE;
     case WM_SYSCOMMAND: return OnAboutSysCommand(dialog, wparam);
     case WM_INITMENU:
-      EnableMenuItem(about_system_menu, SC_MOVE, MF_BYCOMMAND | (IsRecordingLive() ? MF_GRAYED : MF_ENABLED));
+      EnableMenuItem(GetSystemMenu(dialog, FALSE), SC_MOVE, MF_BYCOMMAND | (IsRecordingLive() ? MF_GRAYED : MF_ENABLED));
       return TRUE;
     case WM_GETMINMAXINFO: return IsRecordingLive();
     default: return FALSE;
   }
 }
 
-void OpenAboutBox() { DialogBoxParamA(app.instance, "ABOUT", app.main_window, ABOUTBOX, 0); }
+}  // namespace
+
+void OpenAboutBox(HWND owner) { DialogBoxParamA(app.instance, "ABOUT", owner, ABOUTBOX, 0); }

@@ -2,7 +2,6 @@
 #pragma once
 #include <windows.h>
 
-// "ABOUT": always ends with 1.
-INT_PTR CALLBACK ABOUTBOX(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
-// Opens "ABOUT" over the main window.
-void OpenAboutBox();
+// Opens "ABOUT" over owner: the version, the build and the wave devices the
+// system has now.
+void OpenAboutBox(HWND owner);

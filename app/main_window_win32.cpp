@@ -135,22 +135,17 @@ std::string OpenFilter() {
   return filter + '\0';
 }
 
-// The open-file dialog; true when a file was chosen into file_name.
-bool ChooseFileToPlay(HWND window) {
+// The open-file dialog over owner; true when a file was chosen (into chosen).
+bool ChooseFileToPlay(HWND owner, std::string* chosen) {
   const std::string filter = OpenFilter();
   const std::string title = Pick(LoadText(IDS_PLAY_OPEN), ja::kPlayOpen);
   FileDialogRequest request;
-  request.owner = window;
+  request.owner = owner;
   request.filter = &filter;
   request.title = title.c_str();
   request.flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
   request.struct_size = 76;  // the size without the Windows 2000 extension
-  app.file_name[0] = '\0';
-  std::string chosen;
-  if (!AskFileName(request, chosen)) return false;
-  // The dialog takes no name longer than a path may be.
-  lstrcpynA(app.file_name, chosen.c_str(), sizeof app.file_name);
-  return true;
+  return AskFileName(request, *chosen);
 }
 
 // A file of the command line has played to its end: the next file argument
@@ -175,29 +170,69 @@ void OnPlayListNext() {
 
 void OnNew() {
   AbandonTransport();
-  const std::string saved = app.file_name;
-  const bool chosen = OpenNewFileDialog();
-  if (!chosen) lstrcpynA(app.file_name, saved.c_str(), sizeof app.file_name);
+  Settings& s = app.settings;
+  RecordChoice shown;
+  shown.rec_freq = s.rec_freq;
+  shown.rec_channel = s.rec_channel;
+  shown.rec_bits = s.rec_bits;
+  shown.AutoExtention = s.AutoExtention;
+  shown.EndTime = s.EndTime;
+  shown.time_limit = s.time_limit;
+  shown.input_formats = app.input_formats;
+  shown.levelwarning = s.levelwarning;
+  RecordChoice chosen;
+  const bool ok = OpenNewFileDialog(app.main_window, shown, &chosen);
+  s.AutoExtention = chosen.AutoExtention;
+  if (ok) {
+    s.rec_freq = chosen.rec_freq;
+    s.rec_channel = chosen.rec_channel;
+    s.rec_bits = chosen.rec_bits;
+    s.EndTime = chosen.EndTime;
+    s.time_limit = chosen.time_limit;
+    lstrcpynA(app.file_name, chosen.file_name, sizeof app.file_name);
+  }
   RefreshFileName();
-  if (chosen) PrepareForRecord();
+  if (ok) PrepareForRecord();
 }
 
 void OnOpen(HWND window) {
   AbandonTransport();
-  const std::string saved = app.file_name;
-  bool chosen = ChooseFileToPlay(window);
-  if (!chosen) lstrcpynA(app.file_name, saved.c_str(), sizeof app.file_name);
+  std::string file;
+  const bool chosen = ChooseFileToPlay(window, &file);
+  // The dialog takes no name longer than a path may be.
+  if (chosen) lstrcpynA(app.file_name, file.c_str(), sizeof app.file_name);
   RefreshFileName();
   if (chosen) PrepareForPlay();
 }
 
 void OnInfo() {
   AbandonTransport();
-  OpenInfoDialogs();
+  InfoRequest request;
+  request.values.khz = app.khz;
+  request.values.channels = app.channels;
+  request.values.sample_bits = app.sample_bits;
+  request.values.format_tag = app.format_tag;
+  request.values.bytes_per_sec = app.BytesPerSec;
+  request.values.data_total = app.data_total;
+  request.file_name = app.file_name;
+  request.mode = {app.japanese_ui != 0, app.settings.levelwarning != 0};
+  OpenInfoDialogs(app.main_window, request);
 }
 
 void OnOption() {
-  if (OpenOptionDialog()) AbandonTransport();
+  OptionChoice chosen;
+  if (!OpenOptionDialog(app.main_window, OptionChoice{app.settings, app.rate_steps}, &chosen)) return;
+  Settings& s = app.settings;
+  s.PeakHold = chosen.settings.PeakHold;
+  s.smooth = chosen.settings.smooth;
+  s.display = chosen.settings.display;
+  s.monochrome = chosen.settings.monochrome;
+  s.levelwarning = chosen.settings.levelwarning;
+  s.deltatime = chosen.settings.deltatime;
+  s.OnMem = chosen.settings.OnMem;
+  s.MemSize = chosen.settings.MemSize;
+  app.rate_steps = chosen.rate_steps;
+  AbandonTransport();
 }
 
 void OnHelp() {
@@ -284,7 +319,7 @@ void OnCommand(HWND window, int id, LPARAM, int code) {
     case IDM_OPEN: OnOpen(window); break;
     case IDM_INFO: OnInfo(); break;
     case IDM_EXIT: DestroyWindow(window); break;
-    case IDM_ABOUT: OpenAboutBox(); break;
+    case IDM_ABOUT: OpenAboutBox(app.main_window); break;
     case IDM_HELP: OnHelp(); break;
     case IDM_OPTION: OnOption(); break;
     case IDM_START:

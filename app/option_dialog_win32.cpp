@@ -13,34 +13,37 @@
 #include "resources/ja_dialogs.h"
 #include "resources/resource_ids.h"
 
-void OnRateScroll(HWND dialog, int code, int thumb);
-void LayoutOptionDialog(HWND dialog);
-
 namespace {
 
 constexpr int MEM_SIZE_DIGITS = 3;
 
-// Dialog state: the rate to put back on Cancel, and the small font of the
-// "monochrome" box in the English interface.
-int rate_at_open = 0;
-HFONT small_font = nullptr;
+// One open dialog: the choice being made (a copy; nothing outside changes
+// until OK), and the small font of the "monochrome" box in the English
+// interface.
+struct OptionDialog {
+  OptionChoice choice;
+  HFONT small_font;
+};
+
+OptionDialog& StateOf(HWND dialog) { return *reinterpret_cast<OptionDialog*>(GetWindowLongPtrA(dialog, DWLP_USER)); }
 
 bool IsChecked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
 
 void SetChecked(HWND dialog, int id, int on) { CheckDlgButton(dialog, id, on ? BST_CHECKED : BST_UNCHECKED); }
 
 void ShowRateTexts(HWND dialog) {
+  const OptionChoice& c = StateOf(dialog).choice;
   char text[32];
-  FormatRatePercent(app.rate_steps, text, sizeof text);
+  FormatRatePercent(c.rate_steps, text, sizeof text);
   SetDlgItemTextA(dialog, IDC_OPT_PERCENT, text);
-  FormatRatePitch(app.rate_steps, app.japanese_ui, app.settings.levelwarning, text, sizeof text);
+  FormatRatePitch(c.rate_steps, app.japanese_ui, c.settings.levelwarning, text, sizeof text);
   SetDlgItemTextA(dialog, IDC_OPT_PITCH, text);
 }
 
 void SetRateBar(HWND dialog) {
   HWND bar = GetDlgItem(dialog, IDC_OPT_RATE);
   SetScrollRange(bar, SB_CTL, RATE_STEPS_MIN, RATE_STEPS_MAX, FALSE);
-  SetScrollPos(bar, SB_CTL, app.rate_steps, TRUE);
+  SetScrollPos(bar, SB_CTL, StateOf(dialog).choice.rate_steps, TRUE);
 }
 
 // The Option dialog's hook for a change of look: the memory size and the
@@ -82,25 +85,52 @@ int ReadMemSizeField(HWND dialog) {
 }
 
 void ShowMemoryTime(HWND dialog) {
-  const Settings& s = app.settings;
+  const Settings& s = StateOf(dialog).choice.settings;
   char text[128];
   FormatMemoryTime(ReadMemSizeField(dialog), s.rec_freq, s.rec_channel, s.rec_bits, app.japanese_ui, text,
                    sizeof text);
   SetDlgItemTextA(dialog, IDC_OPT_MEMTIME, text);
 }
 
-BOOL OnOptionInit(HWND dialog) {
-  Settings& s = app.settings;
+// The list and the "Smth" box follow the scroll-arrow width, measured in the
+// dialog's own character cells.
+void LayoutOptionDialog(HWND dialog) {
+  RECT cell = {0, 0, 4, 8};
+  MapDialogRect(dialog, &cell);
+  OptionLayout layout = ComputeOptionLayout(GetSystemMetrics(SM_CXVSCROLL), cell.right);
+  RECT list = {0, 0, 0, layout.list_height};
+  MapDialogRect(dialog, &list);
+  SetWindowPos(GetDlgItem(dialog, IDC_OPT_TIMING), nullptr, 0, 0, layout.list_width, list.bottom,
+               SWP_NOMOVE | SWP_NOZORDER);
+  RECT smooth = {layout.smooth_x, layout.smooth_y, layout.smooth_x + layout.smooth_width,
+                 layout.smooth_y + layout.smooth_height};
+  MapDialogRect(dialog, &smooth);
+  SetWindowPos(GetDlgItem(dialog, IDC_OPT_SMOOTH), nullptr, smooth.left, smooth.top, smooth.right - smooth.left,
+               smooth.bottom - smooth.top, SWP_NOZORDER);
+}
+
+void OnRateScroll(HWND dialog, int code, int thumb) {
+  int& rate_steps = StateOf(dialog).choice.rate_steps;
+  rate_steps = ScrollRateSteps(rate_steps, code, thumb);
+  HWND bar = GetDlgItem(dialog, IDC_OPT_RATE);
+  SetScrollPos(bar, SB_CTL, rate_steps, TRUE);
+  if (code != SB_THUMBPOSITION && app.windows_version >= kWindows310)
+    RedrawWindow(bar, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME);
+  ShowRateTexts(dialog);
+}
+
+BOOL OnOptionInit(HWND dialog, OptionDialog& state) {
+  SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(&state));
+  const Settings& s = state.choice.settings;
   if (app.windows_version >= kWindows395) LayoutOptionDialog(dialog);
   SetUpThreeD(dialog, RecreateOptionControls);
   if (app.japanese_ui)
     LocalizeOptionDialog(dialog);
   else
-    small_font = GiveSmallFont(dialog, IDC_OPT_MONOCHROME, ANSI_CHARSET);  // the English text is long
+    state.small_font = GiveSmallFont(dialog, IDC_OPT_MONOCHROME, ANSI_CHARSET);  // the English text is long
 
   SetRateBar(dialog);
   ShowRateTexts(dialog);
-  rate_at_open = app.rate_steps;
 
   if (s.PeakHold >= 0 && s.PeakHold <= 2)
     CheckRadioButton(dialog, IDC_OPT_HOLD_OFF, IDC_OPT_HOLD_CONST, IDC_OPT_HOLD_OFF + s.PeakHold);
@@ -128,7 +158,7 @@ BOOL OnOptionInit(HWND dialog) {
 }
 
 void OnOptionOk(HWND dialog) {
-  Settings& s = app.settings;
+  Settings& s = StateOf(dialog).choice.settings;
   s.PeakHold = IsChecked(dialog, IDC_OPT_HOLD_DECAY) ? 1 : IsChecked(dialog, IDC_OPT_HOLD_CONST) ? 2 : 0;
   s.levelwarning = IsChecked(dialog, IDC_OPT_LEVELWARNING);
   s.smooth = IsChecked(dialog, IDC_OPT_SMOOTH);
@@ -145,10 +175,7 @@ void OnOptionOk(HWND dialog) {
 void OnOptionCommand(HWND dialog, int id, int code) {
   switch (id) {
     case IDOK: OnOptionOk(dialog); break;
-    case IDCANCEL:
-      app.rate_steps = rate_at_open;
-      EndDialog(dialog, 0);
-      break;
+    case IDCANCEL: EndDialog(dialog, 0); break;
     case IDC_OPT_ONMEM: EnableMemoryRows(dialog, IsChecked(dialog, IDC_OPT_ONMEM)); break;
     case IDC_OPT_MEMSIZE:
       if (code == EN_CHANGE) ShowMemoryTime(dialog);
@@ -157,48 +184,32 @@ void OnOptionCommand(HWND dialog, int id, int code) {
   }
 }
 
-void OnOptionDestroy() { ReleaseDialogLook(small_font); }
+void OnOptionDestroy(HWND dialog) { ReleaseDialogLook(StateOf(dialog).small_font); }
 
-}  // namespace
 
-void OnRateScroll(HWND dialog, int code, int thumb) {
-  app.rate_steps = ScrollRateSteps(app.rate_steps, code, thumb);
-  HWND bar = GetDlgItem(dialog, IDC_OPT_RATE);
-  SetScrollPos(bar, SB_CTL, app.rate_steps, TRUE);
-  if (code != SB_THUMBPOSITION && app.windows_version >= kWindows310)
-    RedrawWindow(bar, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME);
-  ShowRateTexts(dialog);
-}
 
-// The list and the "Smth" box follow the scroll-arrow width, measured in the
-// dialog's own character cells.
-void LayoutOptionDialog(HWND dialog) {
-  RECT cell = {0, 0, 4, 8};
-  MapDialogRect(dialog, &cell);
-  OptionLayout layout = ComputeOptionLayout(GetSystemMetrics(SM_CXVSCROLL), cell.right);
-  RECT list = {0, 0, 0, layout.list_height};
-  MapDialogRect(dialog, &list);
-  SetWindowPos(GetDlgItem(dialog, IDC_OPT_TIMING), nullptr, 0, 0, layout.list_width, list.bottom,
-               SWP_NOMOVE | SWP_NOZORDER);
-  RECT smooth = {layout.smooth_x, layout.smooth_y, layout.smooth_x + layout.smooth_width,
-                 layout.smooth_y + layout.smooth_height};
-  MapDialogRect(dialog, &smooth);
-  SetWindowPos(GetDlgItem(dialog, IDC_OPT_SMOOTH), nullptr, smooth.left, smooth.top, smooth.right - smooth.left,
-               smooth.bottom - smooth.top, SWP_NOZORDER);
-}
-
-INT_PTR CALLBACK OPTION(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
+// "Option": non-zero when the user pressed OK.
+INT_PTR CALLBACK OPTION(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+  // Nothing to do before WM_INITDIALOG has stored the dialog's state.
+  if (message != WM_INITDIALOG && !GetWindowLongPtrA(dialog, DWLP_USER)) return FALSE;
   switch (message) {
-    case WM_INITDIALOG: return OnOptionInit(dialog);
+    case WM_INITDIALOG: return OnOptionInit(dialog, *reinterpret_cast<OptionDialog*>(lparam));
     case WM_COMMAND: OnOptionCommand(dialog, LOWORD(wparam), HIWORD(wparam)); return TRUE;
     case WM_HSCROLL: OnRateScroll(dialog, LOWORD(wparam), static_cast<short>(HIWORD(wparam))); return TRUE;
     case WM_SYSCOMMAND: return OnThreeDCommand(dialog, wparam);
     case WM_WININICHANGE:
       if (app.windows_version >= kWindows395) LayoutOptionDialog(dialog);
       return FALSE;
-    case WM_DESTROY: OnOptionDestroy(); return FALSE;
+    case WM_DESTROY: OnOptionDestroy(dialog); return FALSE;
     default: return FALSE;
   }
 }
 
-bool OpenOptionDialog() { return DialogBoxParamA(app.instance, "Option", app.main_window, OPTION, 0) > 0; }
+}  // namespace
+
+bool OpenOptionDialog(HWND owner, const OptionChoice& in, OptionChoice* out) {
+  OptionDialog state{in, nullptr};
+  if (DialogBoxParamA(app.instance, "Option", owner, OPTION, reinterpret_cast<LPARAM>(&state)) <= 0) return false;
+  *out = state.choice;
+  return true;
+}

@@ -2,8 +2,19 @@
 #pragma once
 #include <windows.h>
 
-// "Option": non-zero when the user pressed OK.
-INT_PTR CALLBACK OPTION(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
-// Opens "Option" over the main window; true when the settings were changed
-// with OK.
-bool OpenOptionDialog();
+#include "base/settings.h"
+
+// What the Option dialog shows and what the user chose: the playing rate and
+// the settings. Of the settings it changes PeakHold, smooth, display,
+// monochrome, levelwarning, deltatime, OnMem and MemSize; the recording
+// format it only shows (the time the memory holds).
+struct OptionChoice {
+  Settings settings;
+  int rate_steps = 0;
+};
+
+// Opens "Option" over owner with in. True when the user pressed OK, with the
+// choice in out; false when cancelled (out untouched). Nothing outside the
+// dialog changes while it is open but the look of dialogs, which its system
+// menu switches at once.
+bool OpenOptionDialog(HWND owner, const OptionChoice& in, OptionChoice* out);

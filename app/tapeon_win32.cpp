@@ -125,13 +125,7 @@ void CheckDevices() {
         waveInGetDevCapsA(0, &caps, sizeof caps) == MMSYSERR_NOERROR)
       app.input_formats = caps.dwFormats;
   }
-  Settings& s = app.settings;
-  if (!(app.input_formats & FORMATS_STEREO)) s.rec_channel = 1;
-  if (!(app.input_formats & FORMATS_16BIT)) s.rec_bits = 8;
-  if (!(app.input_formats & FORMATS_22K_OR_44K))
-    s.rec_freq = 11025;
-  else if (!(app.input_formats & FORMATS_44K) && s.rec_freq == 44100)
-    s.rec_freq = 22050;
+  FitFormatToDevice(app.input_formats, app.settings);
 }
 
 void PerformStartAction() {

@@ -2,49 +2,32 @@
 // offers: a format query only, nothing is opened.
 #include "audio/codec_probe_win32.h"
 
-#include <cstring>
+#include <vector>
 
 #include "base/app_state_win32.h"
+#include "sound_files/mpeg_analysis.h"
+#include "sound_files/ogg_analysis.h"
 
 namespace {
 
-bool QueryOutput(const void* format) {
-  return waveOutOpen(nullptr, WAVE_MAPPER, static_cast<const WAVEFORMATEX*>(format), 0, 0, WAVE_FORMAT_QUERY) ==
-         MMSYSERR_NOERROR;
+bool QueryOutput(const std::vector<uint8_t>& format) {
+  return waveOutOpen(nullptr, WAVE_MAPPER, reinterpret_cast<const WAVEFORMATEX*>(format.data()), 0, 0,
+                     WAVE_FORMAT_QUERY) == MMSYSERR_NOERROR;
 }
-
-#pragma pack(push, 1)
-struct Layer3Probe {
-  WAVEFORMATEX wf;
-  WORD wID;
-  DWORD fdwFlags;
-  WORD nBlockSize;
-  WORD nFramesPerBlock;
-  WORD nCodecDelay;
-};
-struct VorbisProbe {
-  WAVEFORMATEX wf;
-  DWORD words[2];
-};
-#pragma pack(pop)
 
 }  // namespace
 
+// The records are those the analysis builds for a file, for a typical
+// stream: MPEG-2 Layer III, 24 kHz stereo at 56 kbit/s (168-byte frames);
+// Ogg Vorbis, 44.1 kHz stereo at 128 kbit/s.
 bool CanPlayMpegLayer3() {
-  Layer3Probe format = {};
-  format.wf = {0x55, 2, 24000, 7000, 1, 0, 12};
-  format.wID = 1;       // MPEGLAYER3_ID_MPEG
-  format.fdwFlags = 2;  // MPEGLAYER3_FLAG_PADDING_OFF
-  format.nBlockSize = 168;
-  format.nFramesPerBlock = 1;
-  format.nCodecDelay = 1393;
-  return QueryOutput(&format);
+  MpegRecordFields fields;
+  fields.channels = 2;
+  fields.sample_rate = 24000;
+  fields.byte_rate = 7000;
+  fields.padding_flag = MPEG_PADDING_OFF;
+  fields.block_size = 168;
+  return QueryOutput(MakeMpegRecord(fields));
 }
 
-bool CanPlayOggVorbis() {
-  VorbisProbe format = {};
-  format.wf = {0x674F, 2, 44100, 16000, 4, 16, 8};
-  format.words[0] = 0x20001214;
-  format.words[1] = 0x20001031;
-  return QueryOutput(&format);
-}
+bool CanPlayOggVorbis() { return QueryOutput(MakeOggRecord(2, 44100, 16000)); }

@@ -11,10 +11,8 @@
 
 namespace {
 
-// Source bytes per conversion call, and the largest destination of one call
-// (what a block decodes to beyond it comes out in further calls).
+// Source bytes per conversion call.
 constexpr DWORD kSourcePiece = 16384;
-constexpr DWORD kLargestDestination = 4u << 20;
 
 // The PCM of one block, for as long as the device holds it.
 struct Slot {
@@ -77,7 +75,7 @@ MMRESULT OpenConvertedOutput(const std::vector<uint8_t>& file_record, DWORD devi
   const std::vector<uint8_t> source = AcmSourceRecord(file_record.data(), file_record.size());
   if (!narrowing.valid() && !stream.Open(reinterpret_cast<const WAVEFORMATEX*>(source.data()),
                                          reinterpret_cast<const WAVEFORMATEX*>(pcm.data()), kSourcePiece,
-                                         kLargestDestination)) {
+                                         ACM_LARGEST_DESTINATION)) {
     waveOutClose(app.wave_out);
     app.wave_out = nullptr;
     return WAVERR_BADFORMAT;

@@ -2,6 +2,7 @@
 // next recording, with the free space of the target drive.
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "base/app_state_win32.h"
 // after windows.h
@@ -17,25 +18,29 @@
 #include "resources/ja_dialogs.h"
 #include "resources/resource_ids.h"
 #include "sound_files/disk_space_win32.h"
-
-// buffer: FREE_SPACE_TEXT_SIZE bytes for the composed line.
-constexpr size_t FREE_SPACE_TEXT_SIZE = 160;
-static void ShowFreeSpace(HWND dialog, char* buffer);
+#include "sound_files/wave_create.h"
 
 namespace {
 
-// The drive of the recording file whose space was last measured ("C:"), or
-// empty.
-char record_drive[3] = {};
+// buffer: FREE_SPACE_TEXT_SIZE bytes for the composed line.
+constexpr size_t FREE_SPACE_TEXT_SIZE = 160;
 
 constexpr int NAME_LIMIT = MAX_PATH - 1;
 constexpr int MINUTES_LIMIT = 15;
 
-// Dialog state: the format to put back on Cancel, and the Japanese font of
-// the "Auto Extention" box.
-int16_t saved_bits = 16, saved_channels = 2;
-uint32_t saved_rate = 44100;
-HFONT auto_extension_font = nullptr;
+// One open dialog: the choice being made (a copy; nothing outside changes
+// until the dialog ends), the drive of the recording file whose space was
+// last measured ("C:", or empty), and the Japanese font of the "Auto
+// Extention" box.
+struct NewFileDialog {
+  RecordChoice choice;
+  char record_drive[3];
+  HFONT auto_extension_font;
+};
+
+NewFileDialog& StateOf(HWND dialog) {
+  return *reinterpret_cast<NewFileDialog*>(GetWindowLongPtrA(dialog, DWLP_USER));
+}
 
 struct RadioGroup {
   int first, last;
@@ -86,7 +91,7 @@ void RecreateNewFileControls(HWND dialog) {
   SendDlgItemMessageA(dialog, IDC_NEW_MINUTES, EM_LIMITTEXT, MINUTES_LIMIT, 0);
 }
 
-void LocalizeNewFileDialog(HWND dialog) {
+void LocalizeNewFileDialog(HWND dialog, NewFileDialog& state) {
   static const ControlText kTexts[] = {
       {IDC_NEW_BROWSE, ja::kBrowseButton}, {IDC_NEW_LIMITGROUP, ja::kTimeLimit}, {IDC_NEW_LIMIT_YES, ja::kYes},
       {IDC_NEW_LIMIT_NO, ja::kNo},         {IDC_NEW_MINLABEL, ja::kMinutes},     {IDC_NEW_NAMELABEL, ja::kFileName},
@@ -94,7 +99,7 @@ void LocalizeNewFileDialog(HWND dialog) {
       {IDC_NEW_MONO, ja::kMonaural},       {IDC_NEW_BITSGROUP, ja::kBits},       {IDC_NEW_AUTOEXT, ja::kAutoExtension},
   };
   SetDialogTexts(dialog, ja::kNewFileTitle, kTexts);
-  auto_extension_font = GiveSmallFont(dialog, IDC_NEW_AUTOEXT, SHIFTJIS_CHARSET);
+  state.auto_extension_font = GiveSmallFont(dialog, IDC_NEW_AUTOEXT, SHIFTJIS_CHARSET);
 }
 
 int RateButton(uint32_t rate) {
@@ -106,8 +111,8 @@ int RateButton(uint32_t rate) {
   }
 }
 
-void ShowFormatButtons(HWND dialog) {
-  FormatButtons buttons = FitFormatToDevice(app.input_formats, app.settings);
+void ShowFormatButtons(HWND dialog, RecordChoice& c) {
+  FormatButtons buttons = FitFormatToDevice(c.input_formats, c.rec_freq, c.rec_channel, c.rec_bits);
   CheckInGroup(dialog, kChannelButtons,
                buttons.checked_channels == 2 ? IDC_NEW_STEREO : buttons.checked_channels == 1 ? IDC_NEW_MONO : 0);
   for (int id : {IDC_NEW_CHANGROUP, IDC_NEW_STEREO, IDC_NEW_MONO}) Enable(dialog, id, buttons.channels_enabled);
@@ -127,18 +132,26 @@ void EnableLimitField(HWND dialog, bool on) {
   Enable(dialog, IDC_NEW_MINLABEL, on);
 }
 
+void ShowFreeSpace(HWND dialog, char* buffer) {
+  char current[MAX_PATH] = {};
+  GetCurrentDirectoryA(sizeof current, current);
+  const NewFileDialog& state = StateOf(dialog);
+  const RecordChoice& c = state.choice;
+  FormatFreeSpace(FreeSpaceDriveLetter(state.record_drive, current), app.free_bytes, c.rec_freq, c.rec_channel,
+                  c.rec_bits, app.japanese_ui, c.levelwarning, buffer, FREE_SPACE_TEXT_SIZE);
+  SetDlgItemTextA(dialog, IDC_NEW_FREESPACE, buffer);
+}
+
 void RefreshFreeSpace(HWND dialog) {
   char buffer[FREE_SPACE_TEXT_SIZE];
   ShowFreeSpace(dialog, buffer);
 }
 
-BOOL OnNewFileInit(HWND dialog) {
-  Settings& s = app.settings;
+BOOL OnNewFileInit(HWND dialog, NewFileDialog& state) {
+  SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(&state));
+  const RecordChoice& s = state.choice;
   SetUpThreeD(dialog, RecreateNewFileControls);
-  if (app.japanese_ui) LocalizeNewFileDialog(dialog);
-  saved_rate = s.rec_freq;
-  saved_channels = s.rec_channel;
-  saved_bits = s.rec_bits;
+  if (app.japanese_ui) LocalizeNewFileDialog(dialog, state);
 
   char minutes[32];
   FormatLimitMinutes(s.EndTime, minutes, sizeof minutes);
@@ -147,9 +160,9 @@ BOOL OnNewFileInit(HWND dialog) {
   CheckInGroup(dialog, kLimitButtons, s.time_limit ? IDC_NEW_LIMIT_YES : IDC_NEW_LIMIT_NO);
   if (!s.time_limit) EnableLimitField(dialog, false);
 
-  ShowFormatButtons(dialog);
+  ShowFormatButtons(dialog, state.choice);
 
-  record_drive[0] = '\0';
+  state.record_drive[0] = '\0';
   SendDlgItemMessageA(dialog, IDC_NEW_NAME, EM_LIMITTEXT, NAME_LIMIT, 0);
   MeasureDiskSpace(nullptr);
   RefreshFreeSpace(dialog);
@@ -162,6 +175,7 @@ BOOL OnNewFileInit(HWND dialog) {
 void OnNameChanged(HWND dialog) {
   char start[3] = {};
   GetDlgItemTextA(dialog, IDC_NEW_NAME, start, sizeof start);
+  char* record_drive = StateOf(dialog).record_drive;
   if (strcmp(start, record_drive) == 0) return;
   memcpy(record_drive, start, sizeof start);
   MeasureDiskSpace(record_drive[1] == ':' ? record_drive : nullptr);
@@ -191,7 +205,7 @@ void Browse(HWND dialog, const BrowseStart& start) {
   if (AskFileName(request, file)) {
     SetNameText(GetDlgItem(dialog, IDC_NEW_NAME), file.c_str());
     SetFocus(GetDlgItem(dialog, IDC_NEW_NAME));
-  } else if (record_drive[1] != ':') {
+  } else if (StateOf(dialog).record_drive[1] != ':') {
     MeasureDiskSpace(nullptr);
     RefreshFreeSpace(dialog);
   }
@@ -228,25 +242,23 @@ bool CreateEmptyFile(const char* name) {
   return true;
 }
 
-bool InputTakesFormat() {
-  const Settings& s = app.settings;
+bool InputTakesFormat(const RecordChoice& s) {
   // Only a hand-edited settings file holds these; some drivers accept the
   // query anyway, but no buffer can be sized for them.
   if (!IsUsableRecordingFormat(s.rec_freq, s.rec_channel, s.rec_bits)) return false;
-  WAVEFORMATEX format = {};
-  format.wFormatTag = WAVE_FORMAT_PCM;
-  format.nChannels = static_cast<WORD>(s.rec_channel);
-  format.nSamplesPerSec = s.rec_freq;
-  format.nBlockAlign = static_cast<WORD>(s.rec_bits / 8 * s.rec_channel);
-  format.nAvgBytesPerSec = s.rec_freq * format.nBlockAlign;
-  format.wBitsPerSample = static_cast<WORD>(s.rec_bits);
-  return waveInOpen(nullptr, WAVE_MAPPER, &format, 0, 0, WAVE_FORMAT_QUERY) == MMSYSERR_NOERROR;
+  // The record the recording file will hold, as a WAVEFORMATEX (cbSize 0).
+  std::vector<uint8_t> format = MakeRecordingFormat(s.rec_freq, static_cast<uint16_t>(s.rec_channel),
+                                                    static_cast<uint16_t>(s.rec_bits));
+  format.resize(sizeof(WAVEFORMATEX));
+  return waveInOpen(nullptr, WAVE_MAPPER, reinterpret_cast<const WAVEFORMATEX*>(format.data()), 0, 0,
+                    WAVE_FORMAT_QUERY) == MMSYSERR_NOERROR;
 }
 
 void OnNewFileOk(HWND dialog) {
+  RecordChoice& choice = StateOf(dialog).choice;
   char name[RECORD_NAME_SIZE] = {};
   ReadNameField(dialog, name);
-  RecordNameResult resolved = ResolveRecordName(name, app.settings.AutoExtention, PathKind, nullptr);
+  RecordNameResult resolved = ResolveRecordName(name, choice.AutoExtention, PathKind, nullptr);
   if (resolved.outcome == RecordNameOutcome::BROWSE) {
     Browse(dialog, resolved.browse);
     return;
@@ -261,30 +273,23 @@ void OnNewFileOk(HWND dialog) {
     SayCannotCreate(dialog);
     return;
   }
-  if (!InputTakesFormat()) {
+  if (!InputTakesFormat(choice)) {
     ShowMessageBox(dialog, PickId(IDS_NO_SUPPORT, ja::kNoSupportFormat), nullptr, MB_ICONEXCLAMATION | MB_OK);
     return;
   }
   std::string full;
   if (!FullPathNamed(name, full) || !FitsNameLength(full.c_str())) full = name;
-  lstrcpynA(app.file_name, full.c_str(), sizeof app.file_name);
+  lstrcpynA(choice.file_name, full.c_str(), sizeof choice.file_name);
 
   char minutes[MINUTES_LIMIT + 1] = {};
   GetDlgItemTextA(dialog, IDC_NEW_MINUTES, minutes, sizeof minutes);
-  app.settings.EndTime = ParseLimitMinutes(minutes);
-  app.settings.time_limit = IsChecked(dialog, IDC_NEW_LIMIT_YES) ? app.settings.EndTime : 0;
+  choice.EndTime = ParseLimitMinutes(minutes);
+  choice.time_limit = IsChecked(dialog, IDC_NEW_LIMIT_YES) ? choice.EndTime : 0;
   EndDialog(dialog, 1);
 }
 
-void OnNewFileCancel(HWND dialog) {
-  app.settings.rec_freq = saved_rate;
-  app.settings.rec_channel = saved_channels;
-  app.settings.rec_bits = saved_bits;
-  EndDialog(dialog, 0);
-}
-
 void ChooseFormat(HWND dialog, RadioGroup group, int id) {
-  Settings& s = app.settings;
+  RecordChoice& s = StateOf(dialog).choice;
   switch (id) {
     case IDC_NEW_44K: s.rec_freq = 44100; break;
     case IDC_NEW_22K: s.rec_freq = 22050; break;
@@ -302,7 +307,7 @@ void ChooseFormat(HWND dialog, RadioGroup group, int id) {
 void OnNewFileCommand(HWND dialog, int id, int code) {
   switch (id) {
     case IDOK: OnNewFileOk(dialog); break;
-    case IDCANCEL: OnNewFileCancel(dialog); break;
+    case IDCANCEL: EndDialog(dialog, 0); break;
     case IDC_NEW_BROWSE: OnBrowseButton(dialog); break;
     case IDC_NEW_NAME:
       if (code == EN_CHANGE) OnNameChanged(dialog);
@@ -319,34 +324,41 @@ void OnNewFileCommand(HWND dialog, int id, int code) {
       CheckInGroup(dialog, kLimitButtons, id);
       EnableLimitField(dialog, id == IDC_NEW_LIMIT_YES);
       break;
-    case IDC_NEW_AUTOEXT: app.settings.AutoExtention = IsChecked(dialog, IDC_NEW_AUTOEXT); break;
+    case IDC_NEW_AUTOEXT: StateOf(dialog).choice.AutoExtention = IsChecked(dialog, IDC_NEW_AUTOEXT); break;
     default: break;
   }
 }
 
-void OnNewFileDestroy() { ReleaseDialogLook(auto_extension_font); }
+void OnNewFileDestroy(HWND dialog) { ReleaseDialogLook(StateOf(dialog).auto_extension_font); }
 
-}  // namespace
-
-static void ShowFreeSpace(HWND dialog, char* buffer) {
-  char current[MAX_PATH] = {};
-  GetCurrentDirectoryA(sizeof current, current);
-  const Settings& s = app.settings;
-  FormatFreeSpace(FreeSpaceDriveLetter(record_drive, current), app.free_bytes, s.rec_freq, s.rec_channel,
-                  s.rec_bits, app.japanese_ui, s.levelwarning, buffer, FREE_SPACE_TEXT_SIZE);
-  SetDlgItemTextA(dialog, IDC_NEW_FREESPACE, buffer);
-}
-
-void MakeDefaultName(char* buffer) { MakeNumberedName(buffer, NAME_BUFFER_SIZE, PathKind, nullptr); }
-
-INT_PTR CALLBACK NEWFILE(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
+// "RecOpen". Result 1: the file was created and the choice is in the
+// dialog's state; 0: cancelled.
+INT_PTR CALLBACK NEWFILE(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+  // Nothing to do before WM_INITDIALOG has stored the dialog's state.
+  if (message != WM_INITDIALOG && !GetWindowLongPtrA(dialog, DWLP_USER)) return FALSE;
   switch (message) {
-    case WM_INITDIALOG: return OnNewFileInit(dialog);
+    case WM_INITDIALOG: return OnNewFileInit(dialog, *reinterpret_cast<NewFileDialog*>(lparam));
     case WM_COMMAND: OnNewFileCommand(dialog, LOWORD(wparam), HIWORD(wparam)); return TRUE;
     case WM_SYSCOMMAND: return OnThreeDCommand(dialog, wparam);
-    case WM_DESTROY: OnNewFileDestroy(); return FALSE;
+    case WM_DESTROY: OnNewFileDestroy(dialog); return FALSE;
     default: return FALSE;
   }
 }
 
-bool OpenNewFileDialog() { return DialogBoxParamA(app.instance, "RecOpen", app.main_window, NEWFILE, 0) > 0; }
+}  // namespace
+
+void MakeDefaultName(char* buffer) { MakeNumberedName(buffer, NAME_BUFFER_SIZE, PathKind, nullptr); }
+
+bool OpenNewFileDialog(HWND owner, const RecordChoice& in, RecordChoice* out) {
+  NewFileDialog state{in, {}, nullptr};
+  const bool chosen = DialogBoxParamA(app.instance, "RecOpen", owner, NEWFILE, reinterpret_cast<LPARAM>(&state)) > 0;
+  if (chosen) {
+    *out = state.choice;
+  } else {
+    // The automatic extension is a preference, not part of this recording:
+    // its box counts even when the dialog is cancelled.
+    *out = in;
+    out->AutoExtention = state.choice.AutoExtention;
+  }
+  return chosen;
+}

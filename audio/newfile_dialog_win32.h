@@ -2,12 +2,15 @@
 #pragma once
 #include <windows.h>
 
-// Dialog procedure of "RecOpen". Result 1: the file was created and the
-// recording format and time limit stored; 0: cancelled.
-INT_PTR CALLBACK NEWFILE(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
-// Opens "RecOpen" over the main window; true when a recording file was
-// chosen and created (file_name), false when cancelled.
-bool OpenNewFileDialog();
+#include "audio/newfile_rules.h"
+
+// Opens "RecOpen" over owner with the format, time limit and automatic
+// extension of in, the format fitted to in.input_formats. True when the user
+// pressed OK: the file out->file_name has been created (empty), the input
+// device takes the format, and out holds everything chosen. False when
+// cancelled: out is in but for AutoExtention, whose box counts either way.
+// Nothing outside the dialog changes while it is open.
+bool OpenNewFileDialog(HWND owner, const RecordChoice& in, RecordChoice* out);
 
 // Turns the directory prefix in buffer (NAME_BUFFER_SIZE bytes) into the
 // first "T%u.WAV" name that does not exist yet.

@@ -92,4 +92,28 @@ struct FormatButtons {
   int checked_bits;        // 16, 8, or 0 for none
   uint32_t checked_rate;   // 44100, 22050, 11025, or 0 for none
 };
-FormatButtons FitFormatToDevice(uint32_t input_formats, Settings& settings);
+// The one rule that fits the recording format to the input device, at
+// start-up and when the dialog opens: without a stereo format mono, without a
+// 16-bit format 8 bits, without 22 or 44 kHz formats 11025 Hz, without 44 kHz
+// formats 22050 Hz for 44100. A rate no button stands for (typed on the
+// command line) is kept: the device's format bits speak only of 11, 22 and
+// 44 kHz, and the device itself is asked when the recording starts.
+FormatButtons FitFormatToDevice(uint32_t input_formats, uint32_t& rec_freq, int16_t& rec_channel, int16_t& rec_bits);
+inline FormatButtons FitFormatToDevice(uint32_t input_formats, Settings& settings) {
+  return FitFormatToDevice(input_formats, settings.rec_freq, settings.rec_channel, settings.rec_bits);
+}
+
+// What the "New file for recording" dialog shows and what the user chose.
+struct RecordChoice {
+  uint32_t rec_freq = 44100;
+  int16_t rec_channel = 2;
+  int16_t rec_bits = 16;
+  int AutoExtention = 0;
+  uint32_t EndTime = 3600;
+  uint32_t time_limit = 0;                // EndTime when the limit is on, else 0
+  char file_name[RECORD_NAME_SIZE] = {};  // chosen: the full path of the file created
+  // Shown, not chosen: the input device's format bits and the level report
+  // switch (which, in Japanese, changes the points of the free-space line).
+  uint32_t input_formats = 0;
+  int levelwarning = 1;
+};

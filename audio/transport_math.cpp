@@ -168,14 +168,14 @@ uint32_t InitialPlayStride(uint32_t deltatime, int khz, int rate_steps, const Fi
 bool ApplyPlayingRate(PlayFormat& format, int rate_steps) {
   const double f = RateFactor(rate_steps);
   const uint16_t tag = format.format_tag;
-  const bool block_coded = tag >= 113 && tag <= 115;
+  const bool block_coded = IsSbcTag(tag);
   if (block_coded && format.block_align == 0) return false;
 
   const uint32_t rate = Nearest(f * format.samples_per_sec);
   uint32_t avg;
   if (block_coded) {
     avg = Nearest(f * (format.avg_bytes_per_sec / format.block_align)) * format.block_align;
-  } else if (tag == 1 || tag == 6 || tag == 7) {
+  } else if (tag == WAVE_TAG_PCM || tag == WAVE_TAG_ALAW || tag == WAVE_TAG_MULAW) {
     avg = rate * format.block_align;
   } else {
     avg = Nearest(f * format.avg_bytes_per_sec);

@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "base/format_record.h"
+
 namespace {
 
 typedef MMRESULT(WINAPI* StreamOpenFn)(LPHACMSTREAM, HACMDRIVER, LPWAVEFORMATEX, LPWAVEFORMATEX, LPWAVEFILTER,
@@ -14,8 +16,6 @@ typedef MMRESULT(WINAPI* FormatSuggestFn)(HACMDRIVER, LPWAVEFORMATEX, LPWAVEFORM
 
 // Block-coded formats convert whole blocks: a piece holds at least one.
 constexpr DWORD kLargestBlock = 65536;
-// KSDATAFORMAT_SUBTYPE_PCM, the sub-format of extensible PCM.
-constexpr GUID kSubtypePcm = {0x00000001, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
 // Room for the largest PCM record a codec may suggest (extensible: 40 bytes).
 constexpr DWORD kSuggestedRecordBytes = 64;
 
@@ -28,6 +28,7 @@ struct Library {
   StreamHeaderFn unprepare = nullptr;
   StreamHeaderFn convert = nullptr;
   FormatSuggestFn suggest = nullptr;
+  AcmFormatTagDetailsFn tag_details = nullptr;
 };
 
 Library library;
@@ -37,9 +38,9 @@ Function Find(HMODULE module, const char* name) {
   return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
 }
 
-// The library's functions, or nullptr where it or one of them is missing.
-// It stays loaded for the life of the program.
-const Library* Acm() {
+// The library, loaded once, here alone; it stays loaded for the life of the
+// program. The functions it lacks are nullptr.
+const Library& Loaded() {
   if (!library.tried) {
     library.tried = true;
     HMODULE module = LoadLibraryA("MSACM32.DLL");
@@ -51,14 +52,23 @@ const Library* Acm() {
       library.unprepare = Find<StreamHeaderFn>(module, "acmStreamUnprepareHeader");
       library.convert = Find<StreamHeaderFn>(module, "acmStreamConvert");
       library.suggest = Find<FormatSuggestFn>(module, "acmFormatSuggest");
+      library.tag_details = Find<AcmFormatTagDetailsFn>(module, "acmFormatTagDetailsA");
     }
   }
-  const Library& l = library;
+  return library;
+}
+
+// The conversion functions, or nullptr where the library or one of them is
+// missing.
+const Library* Acm() {
+  const Library& l = Loaded();
   const bool whole = l.open && l.close && l.size && l.prepare && l.unprepare && l.convert && l.suggest;
   return whole ? &library : nullptr;
 }
 
 }  // namespace
+
+AcmFormatTagDetailsFn AcmFormatTagDetails() { return Loaded().tag_details; }
 
 std::vector<uint8_t> AcmSourceRecord(const uint8_t* record, size_t size) {
   std::vector<uint8_t> copy(size < sizeof(WAVEFORMATEX) ? sizeof(WAVEFORMATEX) : size, 0);
@@ -81,19 +91,14 @@ std::vector<uint8_t> SuggestAcmPcm(const std::vector<uint8_t>& source) {
   // Only PCM, or extensible PCM whose record is whole, is taken; the codec's
   // answer is not trusted beyond the room it was given.
   if (to->nChannels == 0 || to->nSamplesPerSec == 0 || to->nBlockAlign == 0) return {};
-  if (to->wFormatTag == WAVE_FORMAT_PCM) {
+  if (to->wFormatTag == WAVE_TAG_PCM) {
     to->cbSize = 0;
     pcm.resize(sizeof(WAVEFORMATEX));
     return pcm;
   }
-  if (to->wFormatTag != WAVE_FORMAT_EXTENSIBLE ||
-      to->cbSize < sizeof(WAVEFORMATEXTENSIBLE) - sizeof(WAVEFORMATEX)) {
-    return {};
-  }
-  const auto* extensible = reinterpret_cast<const WAVEFORMATEXTENSIBLE*>(to);
-  if (memcmp(&extensible->SubFormat, &kSubtypePcm, sizeof kSubtypePcm) != 0) return {};
-  to->cbSize = sizeof(WAVEFORMATEXTENSIBLE) - sizeof(WAVEFORMATEX);
-  pcm.resize(sizeof(WAVEFORMATEXTENSIBLE));
+  if (to->wFormatTag != WAVE_TAG_EXTENSIBLE || EffectiveWaveTag(pcm.data(), pcm.size()) != WAVE_TAG_PCM) return {};
+  to->cbSize = EXTENSIBLE_EXTENSION_BYTES;
+  pcm.resize(EXTENSIBLE_RECORD_BYTES);
   return pcm;
 }
 

@@ -13,6 +13,15 @@
 #include <cstring>
 #include <vector>
 
+// The largest destination of one conversion the program asks for (what a
+// piece decodes to beyond it comes out in further calls).
+constexpr DWORD ACM_LARGEST_DESTINATION = 4u << 20;
+
+// acmFormatTagDetailsA, from the one copy of the library the program loads;
+// nullptr where the library or the function is missing.
+typedef MMRESULT(WINAPI* AcmFormatTagDetailsFn)(HACMDRIVER driver, LPACMFORMATTAGDETAILSA details, DWORD query);
+AcmFormatTagDetailsFn AcmFormatTagDetails();
+
 // The file's format record as a converter reads it: at least a whole
 // WAVEFORMATEX, and a cbSize that does not reach past the record (the
 // converter reads cbSize extension bytes, whatever the file held).

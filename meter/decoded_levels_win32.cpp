@@ -5,16 +5,10 @@
 #include <cstdlib>
 
 #include "base/acm_stream_win32.h"
+#include "base/format_record.h"
 
 namespace {
 
-// Source bytes converted per call. Small, so that the destination stays a
-// few hundred KB whatever the compression ratio, and the meter never holds
-// more than this of a memory block at once.
-constexpr DWORD kSourcePiece = 4096;
-// The largest destination of one conversion (what a piece decodes to
-// beyond it comes out in further calls).
-constexpr DWORD kLargestDestination = 4u << 20;
 // So much source without any sound out of it means the stream has lost its
 // way (garbage, a cut): the meter says it has no level rather than freeze.
 constexpr DWORD kLeastSilentSource = 8192;
@@ -47,13 +41,13 @@ void OpenDecodedLevels(const uint8_t* record, size_t size) {
   if (from->nChannels == 0 || from->nSamplesPerSec == 0) return;
 
   WAVEFORMATEX to = {};
-  to.wFormatTag = WAVE_FORMAT_PCM;
+  to.wFormatTag = WAVE_TAG_PCM;
   to.nChannels = from->nChannels;
   to.nSamplesPerSec = from->nSamplesPerSec;
   to.wBitsPerSample = 16;
   to.nBlockAlign = static_cast<WORD>(to.nChannels * 2);
   to.nAvgBytesPerSec = to.nSamplesPerSec * to.nBlockAlign;
-  if (!converter.stream.Open(from, &to, kSourcePiece, kLargestDestination)) return;
+  if (!converter.stream.Open(from, &to, DECODED_SOURCE_PIECE, ACM_LARGEST_DESTINATION)) return;
 
   converter.gave_sound = false;
   converter.silent_source = 0;

@@ -24,6 +24,12 @@ enum DecodedResult {
   DECODED_NONE,     // the conversion failed, or the stream has stopped giving sound
 };
 
+// Source bytes converted per call, and handed to MeasureDecoded at a time.
+// Small, so that the destination stays a few hundred KB whatever the
+// compression ratio, and the meter never holds more than this of a memory
+// block at once.
+constexpr long DECODED_SOURCE_PIECE = 4096;
+
 // Converts the next bytes of the stream, in order, piece by piece through a
 // small buffer, and finds the peaks of the PCM (16-bit units) of its first
 // two channels, as for PCM of more than two.

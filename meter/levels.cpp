@@ -1,5 +1,7 @@
 #include "meter/levels.h"
 
+#include "base/format_record.h"
+
 #include <cstddef>
 #include <cstring>
 #include <limits>
@@ -197,15 +199,8 @@ namespace {
 
 uint16_t U16At(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 
-// The tail every WAVE_FORMAT_EXTENSIBLE sub-format GUID of a plain wave tag
-// shares: {tag-0000-0010-8000-00AA00389B71}, after its first two bytes.
-constexpr uint8_t kSubFormatTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
-                                        0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
-
 constexpr size_t kShortestRecord = 14;        // the common header only
 constexpr size_t kRecordWithBits = 16;        // up to wBitsPerSample
-constexpr size_t kExtensibleRecord = 40;      // 18 + cbSize 22
-constexpr size_t kSubFormatOffset = 24;       // after wValidBitsPerSample and dwChannelMask
 
 // Running extremes of the first two channels, in the sample's own type.
 template <class Sample>
@@ -288,23 +283,18 @@ uint32_t FloatLevel(float high, float low) {
 PcmLayout PcmLayoutOf(const uint8_t* record, size_t size) {
   PcmLayout layout;
   if (record == nullptr || size < kShortestRecord) return layout;
-  uint16_t tag = U16At(record);
+  const uint16_t tag = EffectiveWaveTag(record, size);
   const unsigned channels = U16At(record + 2);
   const unsigned block_align = U16At(record + 12);
   // A record that ends before the bits per sample: the block size alone
   // tells the container.
   const unsigned bits = size >= kRecordWithBits ? U16At(record + 14) : 0;
-  if (tag == EXTENSIBLE_TAG) {
-    if (size < kExtensibleRecord || U16At(record + 16) < kExtensibleRecord - 18) return layout;
-    if (memcmp(record + kSubFormatOffset + 2, kSubFormatTail, sizeof kSubFormatTail) != 0) return layout;
-    tag = U16At(record + kSubFormatOffset);
-  }
   if (channels == 0 || block_align % channels != 0) return layout;
   const unsigned container = block_align / channels;
   if (bits > 8 * container) return layout;
-  if (tag == PCM_TAG && container >= 1 && container <= 4) {
+  if (tag == WAVE_TAG_PCM && container >= 1 && container <= 4) {
     layout.direct = true;
-  } else if (tag == IEEE_FLOAT_TAG && container == 4) {
+  } else if (tag == WAVE_TAG_IEEE_FLOAT && container == 4) {
     layout.direct = true;
     layout.is_float = true;
   }

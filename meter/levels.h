@@ -71,10 +71,6 @@ struct PcmLayout {
   bool is_float = false;          // 32-bit IEEE float, full scale 1.0
 };
 
-constexpr uint16_t PCM_TAG = 0x0001;
-constexpr uint16_t IEEE_FLOAT_TAG = 0x0003;
-constexpr uint16_t EXTENSIBLE_TAG = 0xFFFE;
-
 // The layout of a format record (the bytes of a "fmt " chunk body, `size` of
 // them): tag 1 with 1 to 4 byte containers, tag 3 with 4-byte floats, and tag
 // 0xFFFE whose sub-format is one of those two. Anything else, or a record

@@ -135,8 +135,8 @@ bool MetersDecodedSound() { return !scan_layout.direct && !MixerMeterReady() && 
 void MeasureDecodedUntil(HDC dc, const char* block, long size, long& metered_end, double position_ms) {
   // At most this much of the block per tick, so that a tick after a long
   // stall does not hold the window up.
-  constexpr long kMostPerTick = 64 * 4096;
-  constexpr long kPiece = 4096;
+  constexpr long kMostPerTick = 64 * DECODED_SOURCE_PIECE;
+  constexpr long kPiece = DECODED_SOURCE_PIECE;
   ChannelPeaks peaks;
   DecodedResult result = DECODED_PENDING;
   long done = 0;

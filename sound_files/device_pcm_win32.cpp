@@ -23,7 +23,7 @@ std::vector<uint8_t> DevicePcmFor(const uint8_t* record, size_t size) {
   }
   const std::vector<uint8_t> source = AcmSourceRecord(record, size);
   const auto* from = reinterpret_cast<const WAVEFORMATEX*>(source.data());
-  if (!narrower.empty() || from->wFormatTag == WAVE_TAG_PCM || from->wFormatTag == WAVE_FORMAT_EXTENSIBLE) {
+  if (!narrower.empty() || from->wFormatTag == WAVE_TAG_PCM || from->wFormatTag == WAVE_TAG_EXTENSIBLE) {
     return {};
   }
   std::vector<uint8_t> pcm = SuggestAcmPcm(source);

@@ -5,6 +5,5 @@
 #include <string>
 
 // The program's own name for the tag; otherwise the name an installed codec
-// gives through the audio compression manager (loaded only for this call);
-// otherwise "unknown".
+// gives through the audio compression manager; otherwise "unknown".
 std::string FormatTagName(WORD tag);

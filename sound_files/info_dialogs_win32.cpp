@@ -13,7 +13,6 @@
 
 namespace {
 
-InfoTextMode CurrentTextMode() { return {app.japanese_ui != 0, app.settings.levelwarning != 0}; }
 
 void ShowTexts(HWND dialog, const DialogTexts& texts) {
   for (const auto& [id, text] : texts.All()) SetDlgItemTextA(dialog, id, text.c_str());
@@ -29,16 +28,9 @@ int64_t FileSystemSize(const char* name) {
 
 std::string NameOfTag(uint16_t tag) { return FormatTagName(tag); }
 
-INT_PTR OnInfoBoxInit(HWND dialog) {
+INT_PTR OnInfoBoxInit(HWND dialog, const InfoRequest& request) {
   SetUpThreeD(dialog, nullptr);  // no bordered controls here
-  InfoBoxValues values;
-  values.khz = app.khz;
-  values.channels = app.channels;
-  values.sample_bits = app.sample_bits;
-  values.format_tag = app.format_tag;
-  values.bytes_per_sec = app.BytesPerSec;
-  values.data_total = app.data_total;
-  ShowTexts(dialog, InfoBoxTexts(values, CurrentTextMode()));
+  ShowTexts(dialog, InfoBoxTexts(request.values, request.mode));
   SetFocus(GetDlgItem(dialog, IDOK));
   return FALSE;  // the focus is set
 }
@@ -69,11 +61,11 @@ HWND AddTextBox(HWND dialog) {
   return box;
 }
 
-INT_PTR OnInfoDetailInit(HWND dialog) {
+INT_PTR OnInfoDetailInit(HWND dialog, const InfoRequest& request) {
   SetUpThreeD(dialog, nullptr);  // no bordered controls here
-  InfoTextMode mode = CurrentTextMode();
-  int64_t file_size = FileSystemSize(app.file_name);
-  PlainFile file(app.file_name, PlainFile::READ_ONLY);
+  const InfoTextMode mode = request.mode;
+  int64_t file_size = FileSystemSize(request.file_name);
+  PlainFile file(request.file_name, PlainFile::READ_ONLY);
   DetailFields detail = ReadDetailFields(file.is_open() ? &file : nullptr, file_size, mode, NameOfTag);
 
   ShowTexts(dialog, detail.texts);
@@ -98,12 +90,11 @@ INT_PTR OnInfoDetailCommand(HWND dialog, int id) {
   return TRUE;
 }
 
-}  // namespace
-
-INT_PTR CALLBACK INFOBOX(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
+// "InfoBox": result 1 when Detail was pressed, 0 on OK or Cancel.
+INT_PTR CALLBACK INFOBOX(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_INITDIALOG:
-      return OnInfoBoxInit(dialog);
+      return OnInfoBoxInit(dialog, *reinterpret_cast<const InfoRequest*>(lparam));
     case WM_COMMAND:
       return OnInfoBoxCommand(dialog, LOWORD(wparam));
     case WM_SYSCOMMAND:
@@ -112,10 +103,11 @@ INT_PTR CALLBACK INFOBOX(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
   return FALSE;
 }
 
-INT_PTR CALLBACK InfoDetailProc(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
+// "InfoDetail": always ends with 1.
+INT_PTR CALLBACK InfoDetailProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_INITDIALOG:
-      return OnInfoDetailInit(dialog);
+      return OnInfoDetailInit(dialog, *reinterpret_cast<const InfoRequest*>(lparam));
     case WM_COMMAND:
       return OnInfoDetailCommand(dialog, LOWORD(wparam));
     case WM_SYSCOMMAND:
@@ -124,7 +116,10 @@ INT_PTR CALLBACK InfoDetailProc(HWND dialog, UINT message, WPARAM wparam, LPARAM
   return FALSE;
 }
 
-void OpenInfoDialogs() {
-  if (DialogBoxParamA(app.instance, "InfoBox", app.main_window, INFOBOX, 0) > 0)
-    DialogBoxParamA(app.instance, "InfoDetail", app.main_window, InfoDetailProc, 0);
+}  // namespace
+
+void OpenInfoDialogs(HWND owner, const InfoRequest& request) {
+  const LPARAM parameter = reinterpret_cast<LPARAM>(&request);
+  if (DialogBoxParamA(app.instance, "InfoBox", owner, INFOBOX, parameter) > 0)
+    DialogBoxParamA(app.instance, "InfoDetail", owner, InfoDetailProc, parameter);
 }

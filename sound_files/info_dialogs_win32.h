@@ -2,10 +2,17 @@
 #pragma once
 #include <windows.h>
 
-// "InfoBox": result 1 when Detail was pressed, 0 on OK or Cancel.
-INT_PTR CALLBACK INFOBOX(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
-// "InfoDetail": always ends with 1.
-INT_PTR CALLBACK InfoDetailProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
-// Opens "InfoBox" over the main window, and "InfoDetail" after it when its
-// Detail button was pressed.
-void OpenInfoDialogs();
+#include "sound_files/info_fields.h"
+
+// What the information dialogs show: the current file's format and size,
+// the file they read for the detail (in the name code page), and the
+// language and number style of the texts.
+struct InfoRequest {
+  InfoBoxValues values;
+  const char* file_name = "";
+  InfoTextMode mode;
+};
+
+// Opens "InfoBox" over owner, and "InfoDetail" after it when its Detail
+// button was pressed. They only show; nothing is chosen.
+void OpenInfoDialogs(HWND owner, const InfoRequest& request);

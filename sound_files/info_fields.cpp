@@ -164,7 +164,7 @@ DialogTexts InfoBoxTexts(const InfoBoxValues& v, const InfoTextMode& mode) {
   }
 
   uint16_t tag = v.format_tag;
-  bool compressed_stream = tag == WAVE_TAG_MPEGLAYER3 || (tag >= 0x71 && tag <= 0x73) || IsOggVorbisTag(tag);
+  bool compressed_stream = tag == WAVE_TAG_MPEGLAYER3 || IsSbcTag(tag) || IsOggVorbisTag(tag);
   if (compressed_stream) {
     t.Set(IDC_INFO_TIME_LABEL, Pick(mode, "Data Size", ja::kInfoDataSize));
     t.Set(IDC_INFO_TIME, FormatText("%7lu KB", static_cast<unsigned long>(v.data_total / 1024)));

@@ -245,15 +245,9 @@ class FrameSearch {
   uint64_t sound_end_;
 };
 
-struct Record {
-  uint16_t channels = 2;
-  uint32_t sample_rate = 0;
-  uint32_t byte_rate = 0;
-  uint32_t padding_flag = 0;
-  uint16_t block_size = 0;
-};
+}  // namespace
 
-std::vector<uint8_t> Serialize(const Record& r) {
+std::vector<uint8_t> MakeMpegRecord(const MpegRecordFields& r) {
   std::vector<uint8_t> bytes;
   bytes.reserve(MPEG_RECORD_SIZE);
   LittleEndianWriter out(bytes);
@@ -271,8 +265,6 @@ std::vector<uint8_t> Serialize(const Record& r) {
   out.U16(MPEG_CODEC_DELAY);
   return bytes;
 }
-
-}  // namespace
 
 bool DecodeMpegHeader(uint32_t raw, MpegHeader& h) {
   h = MpegHeader();
@@ -369,7 +361,7 @@ AnalysisResult AnalyzeMpeg(ByteSource& source, uint32_t data_total, AnalysisRepo
 
   report.Text(HeaderFieldsText(first));
   report.Allocate(MPEG_RECORD_SIZE);
-  Record r;
+  MpegRecordFields r;
   r.channels = first.channel_mode == 3 ? 1 : 2;
   r.sample_rate = sample_rate;
   r.byte_rate = bitrate * 125u;
@@ -385,7 +377,7 @@ AnalysisResult AnalyzeMpeg(ByteSource& source, uint32_t data_total, AnalysisRepo
   if (source.Seek(static_cast<uint32_t>(frame_start + 4))) body_read = source.Read(body, frame_length - 4);
 
   auto finish = [&]() {
-    record = Serialize(r);
+    record = MakeMpegRecord(r);
     if (edges) *edges = {head, tail};
     return ANALYSIS_OK;
   };

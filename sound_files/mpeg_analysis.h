@@ -10,6 +10,20 @@
 constexpr uint16_t MPEG_RECORD_SIZE = 30;
 constexpr uint16_t MPEG_CODEC_DELAY = 1393;
 
+// The fields of the 30-byte record that vary: channels, rate, byte rate, the
+// padding flag (0 as the stream says, 2 MPEGLAYER3_FLAG_PADDING_OFF) and the
+// frame length. The rest is fixed: one byte a block, wID MPEGLAYER3_ID_MPEG,
+// one frame a block, MPEG_CODEC_DELAY.
+struct MpegRecordFields {
+  uint16_t channels = 2;
+  uint32_t sample_rate = 0;
+  uint32_t byte_rate = 0;
+  uint32_t padding_flag = 0;
+  uint16_t block_size = 0;
+};
+constexpr uint32_t MPEG_PADDING_OFF = 2;
+std::vector<uint8_t> MakeMpegRecord(const MpegRecordFields& fields);
+
 // The bytes of a stream that are no sound: `head` before its first frame
 // (ID3v2 tags, their padding, junk), `tail` after its last (ID3v1, APEv2 and
 // appended ID3v2 tags). The codec is handed the frames between them only.

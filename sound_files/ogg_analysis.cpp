@@ -31,17 +31,23 @@ AnalysisResult AnalyzeOgg(ByteSource& source, uint32_t offset, AnalysisReport& r
                          static_cast<unsigned long>(nominal_bitrate), channels));
   report.Allocate(OGG_RECORD_SIZE);
 
+  // The bitrate field is signed; the byte rate drops the fraction toward zero.
+  record = MakeOggRecord(channels, sample_rate, static_cast<uint32_t>(static_cast<int32_t>(nominal_bitrate) / 8));
+  return ANALYSIS_OK;
+}
+
+std::vector<uint8_t> MakeOggRecord(unsigned channels, uint32_t sample_rate, uint32_t byte_rate) {
+  std::vector<uint8_t> record;
   record.reserve(OGG_RECORD_SIZE);
   LittleEndianWriter out(record);
   out.U16(WAVE_TAG_OGG_VORBIS1);
   out.U16(static_cast<uint16_t>(channels));
   out.U32(sample_rate);
-  // The bitrate field is signed; the byte rate drops the fraction toward zero.
-  out.U32(static_cast<uint32_t>(static_cast<int32_t>(nominal_bitrate) / 8));
+  out.U32(byte_rate);
   out.U16(static_cast<uint16_t>(channels * 2));
   out.U16(16);
   out.U16(8);
   out.U32(0x20001214);
   out.U32(0x20001031);
-  return ANALYSIS_OK;
+  return record;
 }

@@ -14,3 +14,7 @@ constexpr uint16_t OGG_RECORD_SIZE = 26;
 // ANALYSIS_NOT_MINE when the stream is not Ogg (record left empty). `report`
 // receives the description text and the allocation point, in order.
 AnalysisResult AnalyzeOgg(ByteSource& source, uint32_t offset, AnalysisReport& report, std::vector<uint8_t>& record);
+
+// The 26-byte record of the first Ogg Vorbis tag for a stream of channels at
+// sample_rate, byte_rate bytes a second.
+std::vector<uint8_t> MakeOggRecord(unsigned channels, uint32_t sample_rate, uint32_t byte_rate);

@@ -16,7 +16,7 @@ constexpr uint32_t kFixedHeadSize = 34;
 
 // Tags whose data is kept whole rather than cut to whole blocks.
 bool KeepsEveryByte(uint16_t tag) {
-  return tag == 2 || tag == 0x73 || IsOggVorbisTag(tag);
+  return tag == WAVE_TAG_MS_ADPCM || tag == WAVE_TAG_SBC16 || IsOggVorbisTag(tag);
 }
 
 bool WriteU32(ByteSource& file, uint32_t offset, uint32_t value) {

@@ -3,14 +3,10 @@
 #include <cmath>
 #include <cstring>
 
+#include "base/format_record.h"
+
 namespace {
 
-constexpr uint16_t kExtensibleExtension = 22;  // cbSize of an extensible record
-constexpr size_t kMaskOffset = 20;
-
-// The sub-format of extensible PCM: {00000001-0000-0010-8000-00AA00389B71}.
-constexpr uint8_t kSubtypePcm[16] = {0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
-                                     0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 
 // The speaker mask of the common layout of 1 to 8 channels (mono, stereo,
 // L C R, quadraphonic, 5.0, 5.1, 6.1, 7.1); 0 (no positions) beyond.
@@ -37,17 +33,18 @@ bool IsWide(const PcmLayout& layout) { return layout.direct && (layout.is_float 
 std::vector<uint8_t> PcmRecord(bool extensible, unsigned channels, uint32_t rate, unsigned bytes, uint32_t mask) {
   const uint16_t align = static_cast<uint16_t>(channels * bytes);
   std::vector<uint8_t> r;
-  Put16(r, extensible ? EXTENSIBLE_TAG : PCM_TAG);
+  Put16(r, extensible ? WAVE_TAG_EXTENSIBLE : WAVE_TAG_PCM);
   Put16(r, static_cast<uint16_t>(channels));
   Put32(r, rate);
   Put32(r, rate * align);
   Put16(r, align);
   Put16(r, static_cast<uint16_t>(8 * bytes));
-  Put16(r, extensible ? kExtensibleExtension : 0);
+  Put16(r, extensible ? EXTENSIBLE_EXTENSION_BYTES : 0);
   if (extensible) {
     Put16(r, static_cast<uint16_t>(8 * bytes));  // valid bits
     Put32(r, mask);
-    r.insert(r.end(), kSubtypePcm, kSubtypePcm + sizeof kSubtypePcm);
+    Put16(r, WAVE_TAG_PCM);  // the sub-format: PCM's GUID
+    r.insert(r.end(), EXTENSIBLE_SUBFORMAT_TAIL, EXTENSIBLE_SUBFORMAT_TAIL + sizeof EXTENSIBLE_SUBFORMAT_TAIL);
   }
   return r;
 }
@@ -88,8 +85,8 @@ std::vector<std::vector<uint8_t>> NarrowerPcmRecords(const uint8_t* record, size
   if (!IsWide(layout)) return {};
   const uint32_t rate = U32At(record + 4);
   // PcmLayoutOf takes an extensible record only when it is whole.
-  const bool file_extensible = (record[0] | record[1] << 8) == EXTENSIBLE_TAG;
-  const uint32_t mask = file_extensible ? U32At(record + kMaskOffset) : StandardMask(layout.channels);
+  const bool file_extensible = (record[0] | record[1] << 8) == WAVE_TAG_EXTENSIBLE;
+  const uint32_t mask = file_extensible ? U32At(record + EXTENSIBLE_MASK_OFFSET) : StandardMask(layout.channels);
   std::vector<std::vector<uint8_t>> records;
   for (unsigned bytes : {3u, 2u}) {
     const bool extensible_first = bytes > 2 || layout.channels > 2;

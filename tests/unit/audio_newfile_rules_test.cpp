@@ -273,4 +273,21 @@ TEST(DialogsNewFile, FormatButtonsFollowTheInputDevice) {
   EXPECT_EQ(0, buttons.checked_bits);
 }
 
+// Start-up and the dialog fit the format by the same rule: a device without
+// 22 or 44 kHz formats turns a stored rate into 11025 Hz but keeps a rate the
+// user typed on the command line (the device is asked when recording starts).
+TEST(DialogsNewFile, DeviceFitKeepsATypedRate) {
+  for (uint32_t device : {0x000u, 0x00Fu}) {
+    Settings stored;
+    FitFormatToDevice(device, stored);
+    EXPECT_EQ(11025u, stored.rec_freq);
+    Settings typed;
+    typed.rec_freq = 48000;
+    FitFormatToDevice(device, typed);
+    EXPECT_EQ(48000u, typed.rec_freq);
+    EXPECT_EQ(device ? 2 : 1, typed.rec_channel);
+    EXPECT_EQ(device ? 16 : 8, typed.rec_bits);
+  }
+}
+
 }  // namespace
