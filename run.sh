@@ -11,25 +11,13 @@ repo=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 build="$repo/build/win32"
 
 "$repo/scripts/setup.sh" || exit 1
-mkdir -p "$repo/build" || exit 1
-if [ ! -f "$build/build.ninja" ]; then
-  # Configured as test.sh does: the build directory is shared, and the build
-  # type would otherwise depend on which script ran first.
-  cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-i686.cmake" \
-    >"$build.configure.log" 2>&1 || {
-    cat "$build.configure.log"
-    exit 1
-  }
-fi
-ninja -C "$build" TAPEON >"$build.build.log" 2>&1 || {
-  tail -n 50 "$build.build.log"
-  exit 1
-}
+source "$repo/scripts/build_tree.sh"
+build_tree_win32 "$build" TAPEON || exit 1
 
 source "$repo/scripts/wine_env.sh"
 wine_env_start || exit 1
 trap wine_env_stop EXIT
-if [ -n "${_WINE_ENV_XVFB_PID:-}" ]; then
+if wine_env_headless; then
   echo "run.sh: TAPEON runs on the virtual display $DISPLAY, which nobody sees; Ctrl+C ends it;" \
     "a picture of it: DISPLAY=$DISPLAY $repo/scripts/screenshot.sh tapeon.png running" >&2
 fi

@@ -13,7 +13,9 @@ constexpr int MODE_PLAY = 1;
 constexpr int MODE_REC = 2;
 // The wave blocks (block_header, block_data). On memory, block 0 holds the
 // whole sound and block 1 is the monitor block: the input while a recording
-// is paused or on standby, the meter's window into block 0 during playback.
+// is paused or on standby. A playback on memory queues block 0 alone (in
+// pieces) and leaves block 1 empty; the meter reads its window of block 0 at
+// each display tick.
 constexpr int kBlockCount = 4;
 constexpr int kMemoryBlock = 0;
 constexpr int kMonitorBlock = 1;

@@ -8,6 +8,7 @@
 #                                      instrumentation (the fuzz build)
 #   codec/build_libs.sh --native OUT   natively with GCC under the
 #                                      sanitizers of the unit tests
+#   codec/build_libs.sh --fetch        only fetches the sources (below)
 # Every allocation of both libraries goes to the codec's per-stream memory
 # budget (codec/libogg-stream-budget.patch), so whatever links them provides
 # the stream_budget_* functions (codec/stream_budget.cpp). Both libraries get
@@ -21,18 +22,41 @@ mode=mingw
 case "${1:-}" in
   --fuzz) mode=fuzz; shift ;;
   --native) mode=native; shift ;;
+  --fetch) mode=fetch; shift ;;
 esac
-out=${1:?usage: build_libs.sh [--fuzz|--native] OUT}
-mkdir -p "$out"
-out=$(cd "$out" && pwd)
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-prefix=$out/prefix
-stamp=$prefix/.built
 # The newest source version apt knows of a package (what apt-get source
 # fetches), or nothing when it cannot say (no source lists).
 source_version() {
   apt-cache showsrc "$1" 2>/dev/null | sed -n 's/^Version: //p' | sort -V | tail -n 1
 }
+# Debian's source packages are fetched once (apt-get source) into a cache that
+# the three builds share, build/deb-src beside them (TAPEON_DEB_SRC), and
+# fetched again only for a version apt offers that the cache lacks; each
+# build unpacks its own copy. `build_libs.sh --fetch` only fills the cache
+# (scripts/setup.sh, while it installs the packages).
+cache=${TAPEON_DEB_SRC:-$(cd "$here/.." && pwd)/build/deb-src}
+fetch_sources() {
+  mkdir -p "$cache" || return 1
+  (
+    flock 8
+    cd "$cache" || exit 1
+    for name in libogg libvorbis; do
+      version=$(source_version "$name")
+      [ -n "$version" ] && [ -f "${name}_${version#*:}.dsc" ] && continue
+      apt-get source -qq --download-only "$name" || exit 1
+    done
+  ) 8>"$cache.lock"
+}
+if [ "$mode" = fetch ]; then
+  fetch_sources
+  exit
+fi
+out=${1:?usage: build_libs.sh [--fuzz|--native|--fetch] OUT}
+mkdir -p "$out"
+out=$(cd "$out" && pwd)
+prefix=$out/prefix
+stamp=$prefix/.built
 versions="libogg $(source_version libogg), libvorbis $(source_version libvorbis)"
 # What the built libraries depend on: this script, the patches, the mode,
 # and the source versions.
@@ -84,12 +108,15 @@ esac
 src=$out/src
 rm -rf "$src" "$prefix"
 mkdir -p "$src" "$prefix/lib" "$prefix/include/vorbis"
-(cd "$src" && apt-get source -qq libogg libvorbis) >>"$log" 2>&1 ||
-  fail "apt-get source failed; is a deb-src entry configured (scripts/setup.sh)?"
+fetch_sources >>"$log" 2>&1 || fail "apt-get source failed; is a deb-src entry configured (scripts/setup.sh)?"
+for name in libogg libvorbis; do
+  dsc=$(ls "$cache/${name}_"*.dsc | sort -V | tail -n 1)
+  (cd "$src" && dpkg-source -x "$dsc") >>"$log" 2>&1 || fail "dpkg-source -x $(basename "$dsc") failed"
+done
 ogg=$(echo "$src"/libogg-*/)
 vorbis=$(echo "$src"/libvorbis-*/)
 fetched=$(for name in libogg libvorbis; do
-  echo "$name $(sed -n 's/^Version: //p' "$src/${name}_"*.dsc)"
+  echo "$name $(sed -n 's/^Version: //p' "$(ls "$cache/${name}_"*.dsc | sort -V | tail -n 1)")"
 done | paste -sd, - | sed 's/,/, /')
 echo "Debian source: $fetched" | tee -a "$log"
 apply() {

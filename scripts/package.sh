@@ -11,11 +11,8 @@ repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build="$repo/build/win32"
 dist="$repo/build/dist"
 
-if [ ! -f "$build/build.ninja" ]; then
-  cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-i686.cmake" >"$build.configure.log" 2>&1 ||
-    { cat "$build.configure.log" >&2; exit 1; }
-fi
-ninja -C "$build" TAPEON vorbis_acm >"$build.package.log" 2>&1 || { tail -n 40 "$build.package.log" >&2; exit 1; }
+source "$repo/scripts/build_tree.sh"
+build_tree_win32 "$build-package" TAPEON vorbis_acm || exit 1
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 [ -n "$version" ] || { echo "package: no project version in $build/CMakeCache.txt" >&2; exit 1; }
 

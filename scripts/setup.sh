@@ -33,16 +33,22 @@ for p in "${PACKAGES[@]}"; do
     missing+=("$p")
   fi
 done
+repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 if [ ${#missing[@]} -gt 0 ] || [ "$NEED_UPDATE" = 1 ]; then
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
 fi
 if [ ${#missing[@]} -gt 0 ]; then
+  # The codec libraries' sources are fetched while the packages install
+  # (apt-get source takes no lock of the package system).
+  mkdir -p "$repo/build"
+  "$repo/codec/build_libs.sh" --fetch >"$repo/build/deb-src.log" 2>&1 &
+  fetching=$!
   echo "setup: installing ${missing[*]}"
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  wait "$fetching" || echo "setup: fetching the codec libraries' sources failed (build/deb-src.log); trying again"
 fi
 # libogg and libvorbis for i686 MinGW, built once into build/codec-libs.
-repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 "$repo/codec/build_libs.sh" "$repo/build/codec-libs" ||
   echo "setup: without libogg/libvorbis for MinGW the Ogg Vorbis codec driver is not built"
 

@@ -10,6 +10,13 @@
 #   wine_env_codec      installs the Ogg Vorbis codec driver into the prefix,
 #                       or removes it with TAPEON_CODEC=0 (wine_env_start does
 #                       the same)
+#   wine_env_sound      starts the sound server again when it is gone (the
+#                       device-loss tests stop it): the one of this environment,
+#                       or, from a script run inside it, the one whose state
+#                       directory TAPEON_SOUND_SERVER_STATE names
+#   wine_env_headless   true when wine_env_start started a display of its own
+#                       (nobody sees what runs on it)
+#   wine_env_logs DIR   copies the logs of the display and sound servers into DIR
 #   wine_env_stop       ends what wine_env_start started, and the prefix's
 #                       Wine processes
 #   wine_env_raise      from then on wine_env_run starts programs at a raised
@@ -268,6 +275,26 @@ wine_env_start() {
     export TAPEON_SOUND_SERVER="$_WINE_ENV_REPO/tests/wine/sound_server.sh"
     export TAPEON_SOUND_SERVER_STATE="$_WINE_ENV_STATE"
   fi
+  return 0
+}
+
+wine_env_sound() {
+  local state=${_WINE_ENV_STATE:-${TAPEON_SOUND_SERVER_STATE:-}}
+  if [ -z "$state" ]; then
+    _wine_env_log "no environment started: no sound server to start again"
+    return 1
+  fi
+  _WINE_ENV_STATE=$state _wine_env_start_sound
+}
+
+wine_env_headless() { [ -n "${_WINE_ENV_XVFB_PID:-}" ]; }
+
+wine_env_logs() {
+  local dir=$1 name
+  [ -n "${_WINE_ENV_STATE:-}" ] || return 0
+  for name in pulse.log xvfb.log wineboot.log; do
+    [ -f "$_WINE_ENV_STATE/$name" ] && cp "$_WINE_ENV_STATE/$name" "$dir/$name"
+  done
   return 0
 }
 

@@ -1,14 +1,16 @@
 // The tests' one builder of hand-made RIFF files (unit and end-to-end tests):
-// little-endian numbers, chunks, the RIFF header and the WAVE format chunk,
-// as bytes in a std::string. Portable.
+// chunks, the RIFF header and the WAVE format chunk, as bytes in a
+// std::string, with the little-endian numbers of tests/le_bytes.h. Portable.
 #pragma once
 #include <cstdint>
 #include <string>
 
+#include "tests/le_bytes.h"
+
 namespace riff_bytes {
 
-inline std::string Le16(uint32_t v) { return std::string{static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF)}; }
-inline std::string Le32(uint32_t v) { return Le16(v & 0xFFFF) + Le16(v >> 16); }
+using ::Le16;
+using ::Le32;
 
 // A chunk: identifier, size, body, and a pad byte for an odd body.
 inline std::string Chunk(const std::string& id, const std::string& body, bool pad = true) {

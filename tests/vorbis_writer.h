@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/le_bytes.h"
+
 namespace vorbis_writer {
 
 // Bits least significant first, as Vorbis packets hold them.
@@ -89,11 +91,6 @@ struct Setup {
   // few bits made as large as a decoder's bounds want.
   size_t padding = 0;
 };
-
-inline std::string Le32(uint32_t v) {
-  return std::string{static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
-                     static_cast<char>(v >> 24)};
-}
 
 // Block sizes 2^short_exponent and 2^long_exponent (6 to 13).
 inline std::string IdentHeader(int channels, uint32_t rate, uint32_t nominal_bitrate = 0, int short_exponent = 8,

@@ -10,7 +10,9 @@
 #
 # BUILD_DIR is a Windows build (default build/win32); SECONDS defaults to 600.
 # TAPEON_RAISED=1 starts the watching tool, and so TAPEON, which inherits it,
-# at the raised priority ./run.sh gives TAPEON (scripts/wine_env.sh).
+# at a raised priority (nice -10, wine_env_raise in scripts/wine_env.sh), to
+# compare: ./run.sh starts TAPEON as it is, since raising it did not help
+# (README, Performance).
 set -uo pipefail
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 build=$(cd "${1:-$repo/build/win32}" && pwd)

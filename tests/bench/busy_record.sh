@@ -14,8 +14,9 @@
 # tool_minrec.exe and tool_busy_record.exe; SECONDS defaults to 600. With
 # TAPEON_NO_LOAD=1 the busy loops are left out (the quiet machine), with
 # TAPEON_ALONE=1 the minimal recorder too. TAPEON_RAISED=1 starts TAPEON
-# (not the minimal recorder) at the raised priority ./run.sh gives it
-# (scripts/wine_env.sh).
+# (not the minimal recorder) at a raised priority (nice -10, wine_env_raise in
+# scripts/wine_env.sh), to compare: ./run.sh starts TAPEON as it is, since
+# raising it did not help (README, Performance).
 set -uo pipefail
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 build=$(cd "${1:-$repo/build/win32}" && pwd)

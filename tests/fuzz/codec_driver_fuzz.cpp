@@ -355,6 +355,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
 #else  // CODEC_DRIVER_CORPUS
 
+#include "tests/le_bytes.h"
 #include "tests/vorbis_writer.h"
 
 namespace {
@@ -376,14 +377,8 @@ class Input {
     bytes_ += static_cast<char>(slot);
   }
   void U8(uint8_t v) { bytes_ += static_cast<char>(v); }
-  void U16(uint16_t v) {
-    U8(static_cast<uint8_t>(v));
-    U8(static_cast<uint8_t>(v >> 8));
-  }
-  void U32(uint32_t v) {
-    U16(static_cast<uint16_t>(v));
-    U16(static_cast<uint16_t>(v >> 16));
-  }
+  void U16(uint16_t v) { PutU16(bytes_, v); }
+  void U32(uint32_t v) { PutU32(bytes_, v); }
   // An Ogg Vorbis source record (TAPEON's) and the plain PCM it converts to.
   void Open(int slot, int channels, uint32_t rate, uint32_t byte_rate) {
     Begin(kOpen, slot);

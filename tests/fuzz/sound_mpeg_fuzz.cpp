@@ -7,6 +7,7 @@
 
 #include "base/format_record.h"
 #include "sound_files/mpeg_analysis.h"
+#include "tests/le_bytes.h"
 
 namespace {
 
@@ -23,8 +24,8 @@ void Analyse(const uint8_t* data, size_t size, uint32_t start, uint32_t data_tot
     // and the tags at the end begin after it.
     if (static_cast<uint64_t>(start) + edges.head + 4 + edges.tail > size) __builtin_trap();
     // Recognised streams always have a byte rate and a block size.
-    const uint32_t avg = record[8] | record[9] << 8 | record[10] << 16 | static_cast<uint32_t>(record[11]) << 24;
-    const uint16_t block = static_cast<uint16_t>(record[24] | record[25] << 8);
+    const uint32_t avg = GetU32(record, 8);
+    const uint16_t block = GetU16(record, 24);
     if (avg == 0 || block < 4) __builtin_trap();
   } else if (result != ANALYSIS_NOT_MINE || !record.empty() || !report.notes().empty()) {
     __builtin_trap();

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "sound_files/wave_repair.h"
+#include "tests/le_bytes.h"
 
 namespace {
 
@@ -23,9 +24,6 @@ class FuzzFile : public WritableMemorySource {
   int writes = 0;
 };
 
-uint32_t U32(const std::vector<uint8_t>& b, size_t at) {
-  return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
-}
 
 }  // namespace
 
@@ -34,14 +32,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const RecordingTail tail = FindRecordingTail(file, size);
   const RepairPlan plan = PlanWaveRepair(file, size);
   if (tail.bytes != 0 && (!plan.repairable || tail.bytes > plan.data_size ||
-                          U32(file.bytes, plan.data_size_offset) + static_cast<uint64_t>(tail.bytes) != plan.data_size))
+                          GetU32(file.bytes, plan.data_size_offset) + static_cast<uint64_t>(tail.bytes) != plan.data_size))
     __builtin_trap();
   if (!RepairWaveFile(file, size)) {
     if (file.writes != 0 || std::memcmp(file.bytes.data(), data, size) != 0) __builtin_trap();
     return 0;
   }
   if (!plan.repairable || file.writes != 2) __builtin_trap();
-  if (U32(file.bytes, 4) + 8ull > size) __builtin_trap();
+  if (GetU32(file.bytes, 4) + 8ull > size) __builtin_trap();
   if (static_cast<uint64_t>(plan.data_size_offset) + 4 + plan.data_size > size) __builtin_trap();
   return 0;
 }

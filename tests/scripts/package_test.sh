@@ -32,8 +32,9 @@ zip=$("$repo/scripts/package.sh") || { failed "build" "scripts/package.sh failed
 version=$(basename "$zip" .zip)
 version=${version#TAPEON-}
 if [ ! -f "$tool" ]; then
-  ninja -C "$build" tool_package_play menu_probe >"$work.build.log" 2>&1 ||
-    { failed "build" "tool_package_play" "$work.build.log"; exit 1; }
+  source "$repo/scripts/build_tree.sh"
+  build_tree_win32 "$work" tool_package_play menu_probe 2>/dev/null ||
+    { failed "build" "tool_package_play" "$work-build.log"; exit 1; }
 fi
 
 rm -rf "$work"

@@ -9,15 +9,14 @@
 #include <vector>
 
 #include "meter/levels.h"
+#include "tests/le_bytes.h"
 
 namespace {
 
 std::vector<uint8_t> Words(std::initializer_list<int> samples) {
   std::vector<uint8_t> bytes;
   for (int s : samples) {
-    uint16_t u = static_cast<uint16_t>(static_cast<int16_t>(s));
-    bytes.push_back(static_cast<uint8_t>(u & 0xFF));
-    bytes.push_back(static_cast<uint8_t>(u >> 8));
+    PutU16(bytes, static_cast<uint16_t>(static_cast<int16_t>(s)));
   }
   return bytes;
 }
@@ -88,7 +87,7 @@ ChannelPeaks ReferencePeaks(int sample_class, const std::vector<uint8_t>& d, uin
   ChannelPeaks p;
   auto byte_level = [](uint8_t b) { return static_cast<uint32_t>(b >= 128 ? b - 128 : 128 - b); };
   auto word_level = [&](size_t i) {
-    int s = static_cast<int16_t>(static_cast<uint16_t>(d[2 * i] | d[2 * i + 1] << 8));
+    int s = static_cast<int16_t>(GetU16(d, 2 * i));
     return static_cast<uint32_t>(s < 0 ? -s : s);
   };
   size_t n = d.size();
@@ -193,17 +192,13 @@ TEST(MeterScan, SampleClassOfFormats) {
 std::vector<uint8_t> Record(uint16_t tag, uint16_t channels, uint16_t block_align, uint16_t bits,
                             uint16_t sub_format = 0) {
   std::vector<uint8_t> r(tag == 0xFFFE ? 40 : 18, 0);
-  auto put16 = [&r](size_t at, uint16_t v) {
-    r[at] = static_cast<uint8_t>(v);
-    r[at + 1] = static_cast<uint8_t>(v >> 8);
-  };
-  put16(0, tag);
-  put16(2, channels);
-  put16(12, block_align);
-  put16(14, bits);
+  SetU16(r, 0, tag);
+  SetU16(r, 2, channels);
+  SetU16(r, 12, block_align);
+  SetU16(r, 14, bits);
   if (tag == 0xFFFE) {
-    put16(16, 22);
-    put16(24, sub_format);
+    SetU16(r, 16, 22);
+    SetU16(r, 24, sub_format);
     const uint8_t tail[14] = {0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
     std::copy(tail, tail + 14, r.begin() + 26);
   }
@@ -234,7 +229,7 @@ TEST(MeterWidePcm, LayoutsTheScanReadsItself) {
        {Record(0x55, 2, 1, 0), Record(0x11, 2, 2048, 4), Record(0xFFFE, 2, 4, 16, 0x55), wrong_guid, cut,
         Record(3, 2, 4, 16), Record(3, 2, 16, 64), Record(1, 2, 5, 16), Record(1, 0, 4, 16),
         Record(1, 1, 8, 64)}) {
-    EXPECT_FALSE(LayoutOf(record).direct) << "tag " << (record[0] | record[1] << 8) << " size " << record.size();
+    EXPECT_FALSE(LayoutOf(record).direct) << "tag " << GetU16(record, 0) << " size " << record.size();
   }
   EXPECT_FALSE(PcmLayoutOf(nullptr, 40).direct);
   // A record of the common header only: the block size gives the container.

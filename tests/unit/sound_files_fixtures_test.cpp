@@ -2,13 +2,12 @@
 // directory comes from TAPEON_FIXTURES; without it these tests are skipped.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
+#include <optional>
 #include <string>
 
 #include "sound_files/sound_file_open.h"
 #include "sound_files/wave_repair.h"
+#include "tests/fixtures.h"
 #include "tests/unit/sound_files_test_bytes.h"
 
 namespace {
@@ -16,17 +15,14 @@ namespace {
 class SoundFilesFixtures : public ::testing::Test {
  protected:
   void SetUp() override {
-    const char* dir = std::getenv("TAPEON_FIXTURES");
-    if (!dir || !*dir) GTEST_SKIP() << "TAPEON_FIXTURES is not set; make the files with tests/fixtures/sound_files.sh";
-    dir_ = dir;
-    if (!std::ifstream(dir_ + "/files_s16_44k.wav"))
-      GTEST_SKIP() << "no files_* fixtures in " << dir_ << "; make them with tests/fixtures/sound_files.sh";
+    const std::string missing = FixturesMissing("sound_files", "files_s16_44k.wav");
+    if (!missing.empty()) GTEST_SKIP() << missing;
   }
 
   Bytes Load(const std::string& name) {
-    std::ifstream in(dir_ + "/" + name, std::ios::binary);
-    EXPECT_TRUE(in.good()) << name;
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::optional<Bytes> bytes = ReadFixture(name);
+    EXPECT_TRUE(bytes) << name;
+    return bytes.value_or(Bytes());
   }
 
   struct Opened {
@@ -48,8 +44,6 @@ class SoundFilesFixtures : public ::testing::Test {
     return o;
   }
   Opened Open(const std::string& name) { return Open(Load(name)); }
-
-  std::string dir_;
 };
 
 TEST_F(SoundFilesFixtures, WaveEncodings) {

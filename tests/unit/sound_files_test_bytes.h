@@ -9,18 +9,12 @@
 #include "sound_files/byte_source.h"
 #include "sound_files/mpeg_analysis.h"
 #include "sound_files/wave_repair.h"
+#include "tests/le_bytes.h"
 #include "tests/riff_bytes.h"
 
 using Bytes = std::vector<uint8_t>;
 
 inline void PutTag(Bytes& b, const char* tag) { b.insert(b.end(), tag, tag + 4); }
-inline void PutU16(Bytes& b, uint16_t v) {
-  b.push_back(static_cast<uint8_t>(v));
-  b.push_back(static_cast<uint8_t>(v >> 8));
-}
-inline void PutU32(Bytes& b, uint32_t v) {
-  for (int s = 0; s < 32; s += 8) b.push_back(static_cast<uint8_t>(v >> s));
-}
 inline void PutU32BE(Bytes& b, uint32_t v) {
   for (int s = 24; s >= 0; s -= 8) b.push_back(static_cast<uint8_t>(v >> s));
 }
@@ -29,10 +23,6 @@ inline Bytes operator+(Bytes a, const Bytes& b) {
   Append(a, b);
   return a;
 }
-inline uint32_t GetU32(const Bytes& b, size_t at) {
-  return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
-}
-inline uint16_t GetU16(const Bytes& b, size_t at) { return static_cast<uint16_t>(b[at] | b[at + 1] << 8); }
 
 inline Bytes ToBytes(const std::string& s) { return Bytes(s.begin(), s.end()); }
 inline std::string ToText(const Bytes& b) { return std::string(b.begin(), b.end()); }

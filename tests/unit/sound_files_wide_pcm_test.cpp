@@ -23,7 +23,6 @@ Bytes Extensible(uint16_t channels, uint16_t bits, uint32_t mask, uint16_t sub_f
   return f;
 }
 
-uint32_t U32(const Bytes& b, size_t at) { return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | uint32_t{b[at + 3]} << 24; }
 
 TEST(WidePcm, DeviceRecordsFromTwentyFourBitsDown) {
   Bytes plain32 = PcmFormat(2, 44100, 32);
@@ -32,7 +31,7 @@ TEST(WidePcm, DeviceRecordsFromTwentyFourBitsDown) {
   ASSERT_EQ(records.size(), 4u);
   // 24 bits, extensible first (the form beyond 16 bits), then plain.
   EXPECT_EQ(records[0].size(), 40u);
-  EXPECT_EQ(U32(records[0], 20), 0x3u);
+  EXPECT_EQ(GetU32(records[0], 20), 0x3u);
   Bytes plain24 = PcmFormat(2, 44100, 24);
   PutU16(plain24, 0);
   EXPECT_EQ(records[1], plain24);
@@ -50,9 +49,9 @@ TEST(WidePcm, DeviceRecordsFromTwentyFourBitsDown) {
   const std::vector<Bytes> six_records = NarrowerPcmRecords(six.data(), six.size());
   ASSERT_EQ(six_records.size(), 4u);
   EXPECT_EQ(six_records[0][0], 0xFE);
-  EXPECT_EQ(U32(six_records[0], 20), 0x60Fu);
-  EXPECT_EQ(U32(six_records[0], 4), 48000u);
-  EXPECT_EQ(U32(six_records[0], 8), 48000u * 18);
+  EXPECT_EQ(GetU32(six_records[0], 20), 0x60Fu);
+  EXPECT_EQ(GetU32(six_records[0], 4), 48000u);
+  EXPECT_EQ(GetU32(six_records[0], 8), 48000u * 18);
   EXPECT_EQ(six_records[2].size(), 40u);
   // Float (tag 3 or extensible) narrows too.
   Bytes float32 = PcmFormat(1, 44100, 32, 3);

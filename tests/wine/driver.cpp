@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "menu_probe.h"
+#include "tests/fixtures.h"
 
 namespace e2e {
 
@@ -124,7 +125,7 @@ std::string TapeonPath() {
 }
 
 std::string FixturesDir() {
-  std::string dir = Environment("TAPEON_FIXTURES");
+  std::string dir = FixturesDirFromEnvironment();
   // A Unix path (as the native tests take it) lies on Wine's drive Z:.
   if (!dir.empty() && dir[0] == '/') dir = "Z:" + dir;
   if (dir.empty()) dir = FullPath(ModuleDir() + "\\..\\..\\..\\fixtures");

@@ -19,6 +19,7 @@
 #include "resources/ja_dialogs.h"
 #include "resources/ja_sound_files.h"
 #include "resources/resource_ids.h"
+#include "tests/le_bytes.h"
 
 using namespace e2e;
 
@@ -64,15 +65,6 @@ bool WriteWide(const std::wstring& path, const std::string& bytes) {
                   written == bytes.size();
   CloseHandle(file);
   return ok;
-}
-
-uint32_t U32At(const std::string& bytes, size_t at) {
-  const auto* b = reinterpret_cast<const unsigned char*>(bytes.data() + at);
-  return b[0] | b[1] << 8 | b[2] << 16 | static_cast<uint32_t>(b[3]) << 24;
-}
-
-void PutU32(std::string& bytes, size_t at, uint32_t value) {
-  for (int k = 0; k < 4; ++k) bytes[at + k] = static_cast<char>(value >> (8 * k));
 }
 
 bool SetTextW(HWND control, const std::wstring& text) {
@@ -132,17 +124,17 @@ void RecordRepairShowPlayAndChooseAgain(const TempDir& dir, const std::wstring& 
   std::optional<std::string> recorded = ReadWide(path);
   ASSERT_TRUE(recorded && recorded->size() > 44) << "no recording";
   ASSERT_EQ(recorded->substr(0, 4), "RIFF");
-  const uint32_t data_size = U32At(*recorded, 40);
+  const uint32_t data_size = GetU32(*recorded, 40);
   ASSERT_EQ(recorded->size(), 44u + data_size);
-  const uint32_t rate = U32At(*recorded, 24);
+  const uint32_t rate = GetU32(*recorded, 24);
 
   // A recording that never closed: RIFF size 0, and a tenth of a second of
   // sound worth comparing.
-  const uint32_t kept = U32At(*recorded, 28) / 10 / 4 * 4;
+  const uint32_t kept = GetU32(*recorded, 28) / 10 / 4 * 4;
   ASSERT_GE(data_size, kept);
   std::string damaged = recorded->substr(0, 44 + kept);
-  PutU32(damaged, 4, 0);
-  PutU32(damaged, 40, kept);
+  SetU32(damaged, 4, 0);
+  SetU32(damaged, 40, kept);
   for (size_t k = 44; k < damaged.size(); ++k) damaged[k] = static_cast<char>(k * 7 + k / 251);
   ASSERT_TRUE(WriteWide(path, damaged));
 
@@ -163,7 +155,7 @@ void RecordRepairShowPlayAndChooseAgain(const TempDir& dir, const std::wstring& 
   EXPECT_EQ(app->Title(), Shown(title));
   std::optional<std::string> repaired = ReadWide(path);
   ASSERT_TRUE(repaired);
-  EXPECT_EQ(U32At(*repaired, 4), repaired->size() - 8);
+  EXPECT_EQ(GetU32(*repaired, 4), repaired->size() - 8);
 
   ASSERT_TRUE(app->PostCommand(IDM_INFO));
   HWND info = app->WaitForDialog("Wave Information");

@@ -19,17 +19,12 @@
 #include "resources/ja_app.h"
 #include "resources/ja_sound_files.h"
 #include "resources/resource_ids.h"
+#include "tests/le_bytes.h"
 
 using namespace e2e;
 
 namespace {
 
-
-uint32_t U32At(const std::string& bytes, size_t at) {
-  if (bytes.size() < at + 4) return 0xFFFFFFFFu;
-  const auto* b = reinterpret_cast<const unsigned char*>(bytes.data() + at);
-  return b[0] | b[1] << 8 | b[2] << 16 | static_cast<uint32_t>(b[3]) << 24;
-}
 
 // Whether a message box shows an icon: Wine's box template always holds the
 // icon control, which has no icon set when the box has none.
@@ -39,12 +34,6 @@ bool ShowsIcon(HWND box) {
         SendMessageA(control.window, STM_GETICON, 0, 0) != 0)
       return true;
   return false;
-}
-
-std::string Le32(uint32_t value) {
-  const char bytes[4] = {static_cast<char>(value), static_cast<char>(value >> 8), static_cast<char>(value >> 16),
-                         static_cast<char>(value >> 24)};
-  return std::string(bytes, 4);
 }
 
 // A file of `size` bytes that begins with `head`; the rest is a hole that the
@@ -262,8 +251,8 @@ TEST_F(SoundFilesE2E, UnfinishedRecordingIsRepairedOnYes) {
   std::optional<std::string> repaired = ReadFileBytes(file);
   ASSERT_TRUE(repaired);
   ASSERT_EQ(repaired->size(), original->size());
-  EXPECT_EQ(U32At(*repaired, 4), 1036u);
-  EXPECT_EQ(U32At(*repaired, 40), 1000u);
+  EXPECT_EQ(GetU32Or(*repaired, 4, 0xFFFFFFFFu), 1036u);
+  EXPECT_EQ(GetU32Or(*repaired, 40, 0xFFFFFFFFu), 1000u);
   EXPECT_EQ(repaired->substr(44), original->substr(44));
 }
 
@@ -319,8 +308,8 @@ TEST_F(SoundFilesE2E, CreateWritesTheHeaderAndTheAscendsTheSizes) {
     std::optional<std::string> closed = ReadFileBytes(file);
     ASSERT_TRUE(closed);
     ASSERT_EQ(closed->size(), 44 + n + (n & 1));
-    EXPECT_EQ(U32At(*closed, 40), n);
-    EXPECT_EQ(U32At(*closed, 4), 36 + n + (n & 1));
+    EXPECT_EQ(GetU32Or(*closed, 40, 0xFFFFFFFFu), n);
+    EXPECT_EQ(GetU32Or(*closed, 4, 0xFFFFFFFFu), 36 + n + (n & 1));
     EXPECT_EQ(closed->substr(0, 4), "RIFF");
     if (n & 1) {
       EXPECT_EQ(closed->back(), '\0');

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "driver.h"
+#include "tests/le_bytes.h"
 #include "tests/riff_bytes.h"
 
 namespace engine_test {
@@ -101,15 +102,6 @@ struct Wave {
   const uint8_t* data() const { return reinterpret_cast<const uint8_t*>(bytes.data()) + data_offset; }
 };
 
-inline uint32_t Le32(const std::string& b, size_t at) {
-  if (at + 4 > b.size()) return 0;
-  return static_cast<uint8_t>(b[at]) | static_cast<uint8_t>(b[at + 1]) << 8 | static_cast<uint8_t>(b[at + 2]) << 16 |
-         static_cast<uint32_t>(static_cast<uint8_t>(b[at + 3])) << 24;
-}
-inline uint16_t Le16(const std::string& b, size_t at) {
-  if (at + 2 > b.size()) return 0;
-  return static_cast<uint16_t>(static_cast<uint8_t>(b[at]) | static_cast<uint8_t>(b[at + 1]) << 8);
-}
 
 // Reads the canonical 44-byte layout the program writes (fmt then data).
 inline std::optional<Wave> ReadWave(const std::string& path) {
@@ -120,17 +112,17 @@ inline std::optional<Wave> ReadWave(const std::string& path) {
   if (w.bytes.compare(0, 4, "RIFF") != 0 || w.bytes.compare(8, 4, "WAVE") != 0 ||
       w.bytes.compare(12, 4, "fmt ") != 0)
     return std::nullopt;
-  w.riff_size = Le32(w.bytes, 4);
-  w.fmt_size = Le32(w.bytes, 16);
-  w.tag = Le16(w.bytes, 20);
-  w.channels = Le16(w.bytes, 22);
-  w.rate = Le32(w.bytes, 24);
-  w.byte_rate = Le32(w.bytes, 28);
-  w.block_align = Le16(w.bytes, 32);
-  w.bits = Le16(w.bytes, 34);
+  w.riff_size = GetU32Or(w.bytes, 4, 0);
+  w.fmt_size = GetU32Or(w.bytes, 16, 0);
+  w.tag = GetU16Or(w.bytes, 20, 0);
+  w.channels = GetU16Or(w.bytes, 22, 0);
+  w.rate = GetU32Or(w.bytes, 24, 0);
+  w.byte_rate = GetU32Or(w.bytes, 28, 0);
+  w.block_align = GetU16Or(w.bytes, 32, 0);
+  w.bits = GetU16Or(w.bytes, 34, 0);
   size_t at = 20 + w.fmt_size;
   if (w.bytes.compare(at, 4, "data") != 0) return std::nullopt;
-  w.data_size = Le32(w.bytes, at + 4);
+  w.data_size = GetU32Or(w.bytes, at + 4, 0);
   w.data_offset = at + 8;
   return w;
 }

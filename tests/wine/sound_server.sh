@@ -20,7 +20,7 @@ case ${1:-} in
     done
     exit 1 ;;
   start)
-    _WINE_ENV_STATE=$state _wine_env_start_sound ;;
+    wine_env_sound ;;
   *)
     echo "usage: $0 stop|start" >&2
     exit 2 ;;

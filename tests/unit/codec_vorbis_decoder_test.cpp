@@ -7,14 +7,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "codec/acm_driver.h"
 #include "codec/vorbis_decoder.h"
+#include "tests/fixtures.h"
+#include "tests/le_bytes.h"
 #include "tests/vorbis_writer.h"
 
 namespace {
@@ -66,17 +66,14 @@ void RewriteChecksum(Bytes& file, size_t page) {
 class CodecVorbis : public ::testing::Test {
  protected:
   void SetUp() override {
-    const char* dir = std::getenv("TAPEON_FIXTURES");
-    if (!dir || !*dir) GTEST_SKIP() << "TAPEON_FIXTURES is not set; make the files with tests/fixtures/codec.sh";
-    dir_ = dir;
-    if (!std::ifstream(dir_ + "/codec_tone44.ogg"))
-      GTEST_SKIP() << "no codec_* fixtures in " << dir_ << "; make them with tests/fixtures/codec.sh";
+    const std::string missing = FixturesMissing("codec", "codec_tone44.ogg");
+    if (!missing.empty()) GTEST_SKIP() << missing;
   }
 
   Bytes Load(const std::string& name) {
-    std::ifstream in(dir_ + "/" + name, std::ios::binary);
-    EXPECT_TRUE(in.good()) << name;
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::optional<Bytes> bytes = ReadFixture(name);
+    EXPECT_TRUE(bytes) << name;
+    return bytes.value_or(Bytes());
   }
 
   // Feeds `file` in pieces of `piece` bytes into a large output, then calls
@@ -100,8 +97,6 @@ class CodecVorbis : public ::testing::Test {
   }
 
   static Bytes DecodeWhole(VorbisDecoder& decoder, const Bytes& file) { return DecodeInPieces(decoder, file, file.size()); }
-
-  std::string dir_;
 };
 
 TEST_F(CodecVorbis, AnyPiecesGiveExactlyWhatOggdecGives) {
@@ -186,7 +181,7 @@ TEST_F(CodecVorbis, SixChannelsInWaveOrder) {
     size_t crossings = 0;
     int16_t previous = 0;
     for (size_t k = 0; k < frames; ++k) {
-      const int16_t v = static_cast<int16_t>(pcm[12 * k + 2 * c] | pcm[12 * k + 2 * c + 1] << 8);
+      const int16_t v = static_cast<int16_t>(GetU16(pcm, 12 * k + 2 * c));
       if (k > 0 && (v < 0) != (previous < 0)) ++crossings;
       previous = v;
     }

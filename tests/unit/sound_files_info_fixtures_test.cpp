@@ -3,9 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,6 +11,7 @@
 #include "resources/resource_ids.h"
 #include "sound_files/format_names.h"
 #include "sound_files/info_fields.h"
+#include "tests/fixtures.h"
 
 namespace {
 
@@ -32,17 +31,16 @@ struct FixtureDetail {
 class InfoFixtures : public ::testing::Test {
  protected:
   void SetUp() override {
-    const char* dir = std::getenv("TAPEON_FIXTURES");
-    if (!dir || !*dir) GTEST_SKIP() << "TAPEON_FIXTURES is not set; make them with tests/fixtures/info.sh DIR";
-    dir_ = dir;
+    const std::string missing = FixturesMissing("info");
+    if (!missing.empty()) GTEST_SKIP() << missing;
   }
 
   // Reads the file and fills the fields as the detail dialog does.
   FixtureDetail Read(const std::string& name, InfoTextMode mode = {}) {
     FixtureDetail f;
-    std::ifstream in(dir_ + "/" + name, std::ios::binary);
-    EXPECT_TRUE(in) << "missing fixture " << name;
-    f.bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::optional<std::vector<uint8_t>> bytes = ReadFixture(name);
+    EXPECT_TRUE(bytes) << "missing fixture " << name;
+    if (bytes) f.bytes = std::move(*bytes);
     MemorySource source(f.bytes);
     int64_t size = static_cast<int64_t>(f.bytes.size());
     f.detail = ReadDetailFields(&source, size, mode, NameFromTable);
@@ -55,8 +53,6 @@ class InfoFixtures : public ::testing::Test {
     std::snprintf(text, sizeof text, "%f sec", seconds);
     return text;
   }
-
-  std::string dir_;
 };
 
 TEST_F(InfoFixtures, PcmWave) {
