@@ -2,6 +2,7 @@
 #include "app/about_dialog_win32.h"
 
 #include "app/about_texts.h"
+#include "audio/transport_state_win32.h"
 #include "base/app_state_win32.h"
 #include "base/dialog_look_win32.h"
 #include "resources/resource_ids.h"

@@ -7,24 +7,31 @@
 #include "app/about_dialog_win32.h"
 #include "app/command_line.h"
 #include "app/option_dialog_win32.h"
+#include "app/owned_app_win32.h"
 #include "audio/codec_probe_win32.h"
 #include "audio/newfile_dialog_win32.h"
 #include "audio/playback_win32.h"
 #include "audio/recorded_sound_win32.h"
 #include "audio/recording_win32.h"
+#include "audio/run_display_win32.h"
 #include "audio/transport_commands_win32.h"
+#include "audio/transport_state_win32.h"
 #include "audio/transport_win32.h"
 #include "base/app_state_win32.h"
+#include "base/dialog_look_win32.h"
 #include "base/file_names_win32.h"
 #include "base/text_rules.h"
 #include "base/ui_text_win32.h"
 #include "base/windows_version.h"
+#include "meter/measure_win32.h"
 #include "meter/meter_draw_win32.h"
+#include "meter/meter_record_win32.h"
 #include "meter/mixer_win32.h"
 #include "meter/status_text.h"
 #include "meter/status_win32.h"
 #include "resources/ja_app.h"
 #include "resources/resource_ids.h"
+#include "sound_files/current_file_win32.h"
 #include "sound_files/info_dialogs_win32.h"
 #include "sound_files/wave_file_win32.h"
 
@@ -70,11 +77,11 @@ void OnPaint(HWND window) {
   ApplyTextColours(dc);
   DrawFileName(dc);
   HFONT previous = SelectStatusFont(dc);
-  ShowFormatLine(dc);
-  ShowCapacity(dc);
-  ShowPosition(dc);
+  ShowFormatLine(dc, current_file.format);
+  ShowCapacity(dc, CapacityNow());
+  ShowRunPosition(dc);
   RestoreStatusFont(dc, previous);
-  DrawMeterLabels(dc);
+  DrawRunLabels(dc);
   EndPaint(window, &paint);
 }
 
@@ -89,7 +96,7 @@ void OnSetFocus() {
 
 LRESULT OnSysCommand(HWND window, WPARAM wparam, LPARAM lparam) {
   UINT command = static_cast<UINT>(wparam) & 0xFFF0;
-  if (app.run.active() && command == SC_SCREENSAVE) return 1;
+  if (transport.run.active() && command == SC_SCREENSAVE) return 1;
   if (IsRecordingLive() && command == SC_MOVE) return 0;
   return DefWindowProcA(window, WM_SYSCOMMAND, wparam, lparam);
 }
@@ -103,8 +110,7 @@ void OnLeftButtonDown(LPARAM lparam) {
   unsigned x = LOWORD(lparam), y = HIWORD(lparam);
   if (x > static_cast<unsigned>(W()) && x < static_cast<unsigned>(36 * W()) && y > static_cast<unsigned>(13 * H()) &&
       y < static_cast<unsigned>(18 * H())) {
-    app.meter.hold_left = 0;
-    app.meter.hold_right = 0;
+    ClearMeterHolds();
   }
 }
 
@@ -153,24 +159,24 @@ bool ChooseFileToPlay(HWND owner, std::string* chosen) {
 void OnPlayListNext() {
   const int next = FindFileArgument(app.args, app.arg_count, app.next_arg);
   if (next < 0) {
-    app.next_arg = app.arg_count;
+    OwnedApp().next_arg = app.arg_count;
     SendMessageA(app.main_window, WM_CLOSE, 0, 0);
     return;
   }
-  app.next_arg = next + 1;
+  OwnedApp().next_arg = next + 1;
   // A name too long for a path ends the list as a file that cannot be opened does.
   if (!FitsFileName(app.args[next])) {
     ShowCannotOpenFile();
     return;
   }
-  lstrcpynA(app.file_name, app.args[next], sizeof app.file_name);
+  NameCurrentFile(app.args[next]);
   RefreshFileName();
   PostMessageA(app.main_window, WM_COMMAND, IDM_START, 0);
 }
 
 void OnNew() {
   AbandonTransport();
-  Settings& s = app.settings;
+  Settings& s = OwnedApp().settings;
   RecordChoice shown;
   shown.rec_freq = s.rec_freq;
   shown.rec_channel = s.rec_channel;
@@ -189,7 +195,7 @@ void OnNew() {
     s.rec_bits = chosen.rec_bits;
     s.EndTime = chosen.EndTime;
     s.time_limit = chosen.time_limit;
-    lstrcpynA(app.file_name, chosen.file_name, sizeof app.file_name);
+    NameCurrentFile(chosen.file_name);
   }
   RefreshFileName();
   if (ok) PrepareForRecord();
@@ -200,21 +206,38 @@ void OnOpen(HWND window) {
   std::string file;
   const bool chosen = ChooseFileToPlay(window, &file);
   // The dialog takes no name longer than a path may be.
-  if (chosen) lstrcpynA(app.file_name, file.c_str(), sizeof app.file_name);
+  if (chosen) NameCurrentFile(file.c_str());
   RefreshFileName();
   if (chosen) PrepareForPlay();
+}
+
+// A stop of the user's lets go of the start option of the run it stops: no
+// next file of the play list, no exit at the time limit.
+void OnStop() {
+  if (transport.run.under_way()) {
+    if (transport.mode == MODE_PLAY) {
+      OwnedApp().play_at_start = 0;
+    } else {
+      OwnedApp().record_at_start = 0;
+    }
+  }
+  OnStopCommand();
+}
+
+void OnPause() {
+  if (OnPauseCommand()) OwnedApp().record_at_start = 0;  // the input was lost: stopped
 }
 
 void OnInfo() {
   AbandonTransport();
   InfoRequest request;
-  request.values.khz = app.khz;
-  request.values.channels = app.channels;
-  request.values.sample_bits = app.sample_bits;
-  request.values.format_tag = app.format_tag;
-  request.values.bytes_per_sec = app.BytesPerSec;
-  request.values.data_total = app.data_total;
-  request.file_name = app.file_name;
+  request.values.khz = current_file.format.khz;
+  request.values.channels = current_file.format.channels;
+  request.values.sample_bits = current_file.format.sample_bits;
+  request.values.format_tag = current_file.format.format_tag;
+  request.values.bytes_per_sec = current_file.format.BytesPerSec;
+  request.values.data_total = current_file.data_total;
+  request.file_name = current_file.file_name;
   request.mode = {app.japanese_ui != 0, app.settings.levelwarning != 0};
   OpenInfoDialogs(app.main_window, request);
 }
@@ -222,7 +245,7 @@ void OnInfo() {
 void OnOption() {
   OptionChoice chosen;
   if (!OpenOptionDialog(app.main_window, OptionChoice{app.settings, app.rate_steps}, &chosen)) return;
-  Settings& s = app.settings;
+  Settings& s = OwnedApp().settings;
   s.PeakHold = chosen.settings.PeakHold;
   s.smooth = chosen.settings.smooth;
   s.display = chosen.settings.display;
@@ -231,7 +254,7 @@ void OnOption() {
   s.deltatime = chosen.settings.deltatime;
   s.OnMem = chosen.settings.OnMem;
   s.MemSize = chosen.settings.MemSize;
-  app.rate_steps = chosen.rate_steps;
+  OwnedApp().rate_steps = chosen.rate_steps;
   AbandonTransport();
 }
 
@@ -309,6 +332,9 @@ LRESULT CALLBACK tapeon::WNDPROC(HWND window, UINT message, WPARAM wparam, LPARA
     case kNameLineMessage:
       RefreshFileName();
       return 0;
+    case kThreeDToggleMessage:
+      OwnedApp().settings.dialog3d = !app.settings.dialog3d;
+      return 0;
   }
   return DefWindowProcA(window, message, wparam, lparam);
 }
@@ -326,9 +352,9 @@ void OnCommand(HWND window, int id, LPARAM, int code) {
       if (code == 0) OnStartCommand();
       break;
     case IDM_STOP:
-      if (code == 0) OnStopCommand();
+      if (code == 0) OnStop();
       break;
-    case IDM_PAUSE: OnPauseCommand(); break;
+    case IDM_PAUSE: OnPause(); break;
   }
 }
 
@@ -350,7 +376,7 @@ static void EnableStartButton() {
 }
 
 bool PrepareForPlay() {
-  app.mode = MODE_PLAY;
+  SelectMode(MODE_PLAY);
   SetStartButtonText("Play", ja::kPlay);
   EnableStartButton();
   EnableMenuItem(app.main_menu, IDM_INFO, MF_BYCOMMAND | MF_ENABLED);
@@ -358,7 +384,7 @@ bool PrepareForPlay() {
 }
 
 bool PrepareForRecord() {
-  app.mode = MODE_REC;
+  SelectMode(MODE_REC);
   SetStartButtonText("Rec.", ja::kRec);
   EnableStartButton();
   EnableWindow(app.pause_button, TRUE);
@@ -383,7 +409,7 @@ static void DrawNameLine(HDC dc, int y, const char* text) {
 void DrawFileName(HDC dc) {
   HFONT previous = SelectStatusFont(dc);
   char directory[NAME_BUFFER_SIZE];
-  SplitPath(app.file_name, directory, file_title, sizeof directory, sizeof file_title);
+  SplitPath(current_file.file_name, directory, file_title, sizeof directory, sizeof file_title);
   DrawNameLine(dc, H(), directory);
   DrawNameLine(dc, 4 * H(), file_title);
   // The dropouts of the recording under way, at the line's right end (over
@@ -422,13 +448,13 @@ void LayoutMainWindow() {
     GetTextMetricsA(dc, &text);
     ReleaseDC(app.main_window, dc);
     if (large >= text.tmAscent * 3 / 2) {
-      app.ui_scale = 2;
-      app.cell_height = app.japanese_ui ? text.tmAscent : text.tmHeight;
-      app.cell_width = 2 * text.tmAveCharWidth;
+      OwnedApp().ui_scale = 2;
+      OwnedApp().cell_height = app.japanese_ui ? text.tmAscent : text.tmHeight;
+      OwnedApp().cell_width = 2 * text.tmAveCharWidth;
     } else {
-      app.ui_scale = 1;
-      app.cell_height = app.japanese_ui ? text.tmAscent / 2 : text.tmHeight / 2;
-      app.cell_width = text.tmAveCharWidth;
+      OwnedApp().ui_scale = 1;
+      OwnedApp().cell_height = app.japanese_ui ? text.tmAscent / 2 : text.tmHeight / 2;
+      OwnedApp().cell_width = text.tmAveCharWidth;
     }
   }
   RECT outer, client;
@@ -456,11 +482,11 @@ void CreateButtonFont() {
 }
 
 void UpdateDarkBackground() {
-  app.dark_background = IsDarkBackground(GetSysColor(COLOR_WINDOWTEXT), GetSysColor(COLOR_WINDOW)) ? 1 : 0;
+  OwnedApp().dark_background = IsDarkBackground(GetSysColor(COLOR_WINDOWTEXT), GetSysColor(COLOR_WINDOW)) ? 1 : 0;
 }
 
 void LocalizeMenu(HWND window) {
-  app.main_menu = GetMenu(window);
+  OwnedApp().main_menu = GetMenu(window);
   system_menu = GetSystemMenu(window, FALSE);
   if (!app.japanese_ui) return;
   bool modern = app.windows_version >= kWindows395;
@@ -514,7 +540,7 @@ void OnDropFiles(HDROP drop) {
     if (!FitsFileName(name.c_str())) {
       ShowCannotOpenFile();  // never a cut name
     } else {
-      lstrcpynA(app.file_name, name.c_str(), sizeof app.file_name);
+      NameCurrentFile(name.c_str());
       RefreshFileName();
       PrepareForPlay();
     }

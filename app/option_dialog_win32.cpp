@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "app/option_texts.h"
+#include "app/owned_app_win32.h"
 #include "base/app_state_win32.h"
 #include "base/dialog_look_win32.h"
 #include "base/settings.h"

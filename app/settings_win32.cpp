@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "app/owned_app_win32.h"
 #include "base/app_state_win32.h"
 
 namespace {
@@ -28,7 +29,7 @@ void IniPath(char* buffer) {
 void ReadSettings() {
   char path[MAX_PATH];
   IniPath(path);
-  ParseSettings(app.settings, app.windows_version, ReadKey, path);
+  ParseSettings(OwnedApp().settings, app.windows_version, ReadKey, path);
 }
 
 void SaveSettings() {

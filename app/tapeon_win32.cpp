@@ -6,12 +6,14 @@
 
 #include "app/command_line.h"
 #include "app/main_window_win32.h"
+#include "app/owned_app_win32.h"
 #include "app/settings_win32.h"
 #include "app/tapeon_win32.h"
 #include "audio/newfile_dialog_win32.h"
 #include "audio/newfile_rules.h"
 #include "audio/playback_win32.h"
 #include "audio/recording_win32.h"
+#include "audio/transport_state_win32.h"
 #include "base/app_state_win32.h"
 #include "base/file_names_win32.h"
 #include "base/text_rules.h"
@@ -19,6 +21,7 @@
 #include "base/windows_version.h"
 #include "resources/ja_app.h"
 #include "resources/resource_ids.h"
+#include "sound_files/current_file_win32.h"
 #include "sound_files/wave_file_win32.h"
 
 
@@ -27,13 +30,13 @@ namespace {
 // The command-line tokens, each in its own block for the whole run. An
 // allocation failure keeps the tokens stored so far.
 void StoreArguments(const std::vector<std::string>& tokens) {
-  app.arg_count = 0;
+  OwnedApp().arg_count = 0;
   for (const std::string& token : tokens) {
     if (app.arg_count >= MAX_ARGS - 1) break;
     char* copy = static_cast<char*>(malloc(token.size() + 1));
     if (!copy) break;
     memcpy(copy, token.c_str(), token.size() + 1);
-    app.args[app.arg_count++] = copy;
+    OwnedApp().args[OwnedApp().arg_count++] = copy;
   }
 }
 
@@ -47,19 +50,19 @@ void ReadCommandLine() {
   StoreArguments(tokens);
   tokens.resize(static_cast<size_t>(app.arg_count));  // only the stored tokens count
   StartOptions options;
-  ApplyOptions(tokens, app.settings, options);
-  app.play_at_start = options.play_at_start;
-  app.record_at_start = options.record_at_start;
+  ApplyOptions(tokens, OwnedApp().settings, options);
+  OwnedApp().play_at_start = options.play_at_start;
+  OwnedApp().record_at_start = options.record_at_start;
   force_english = options.force_english;
   int file = FindFileArgument(app.args, app.arg_count, 1);
   if (file >= 0) {
     // A name too long for the current file is refused at the start action,
     // never cut to another name.
     file_argument_too_long = !FitsFileName(app.args[file]);
-    if (!file_argument_too_long) lstrcpynA(app.file_name, app.args[file], sizeof app.file_name);
-    app.next_arg = file + 1;
+    if (!file_argument_too_long) NameCurrentFile(app.args[file]);
+    OwnedApp().next_arg = file + 1;
   } else {
-    app.next_arg = app.arg_count > 1 ? app.arg_count : 1;
+    OwnedApp().next_arg = app.arg_count > 1 ? app.arg_count : 1;
   }
 }
 
@@ -72,11 +75,11 @@ void ChooseLanguageAndCells() {
   GetTextMetricsA(screen, &text);
   SelectObject(screen, previous);
   ReleaseDC(nullptr, screen);
-  app.japanese_ui = (text.tmCharSet == SHIFTJIS_CHARSET && !force_english) ? 1 : 0;
-  app.cell_height = app.japanese_ui ? text.tmAscent / 2 : text.tmHeight / 2;
-  app.cell_width = text.tmAveCharWidth;
-  if (app.cell_height <= 0) app.cell_height = 1;
-  if (app.cell_width <= 0) app.cell_width = 1;
+  OwnedApp().japanese_ui = (text.tmCharSet == SHIFTJIS_CHARSET && !force_english) ? 1 : 0;
+  OwnedApp().cell_height = app.japanese_ui ? text.tmAscent / 2 : text.tmHeight / 2;
+  OwnedApp().cell_width = text.tmAveCharWidth;
+  if (app.cell_height <= 0) OwnedApp().cell_height = 1;
+  if (app.cell_width <= 0) OwnedApp().cell_width = 1;
 }
 
 // The text rules follow the code page names are held in: UTF-8, or the
@@ -114,8 +117,8 @@ void CheckDevices() {
     EnableMenuItem(app.main_menu, IDM_OPEN, MF_BYCOMMAND | MF_GRAYED);
     DragAcceptFiles(app.main_window, FALSE);
   }
-  app.wave_in_devices = static_cast<int>(waveInGetNumDevs());
-  app.input_formats = 0;
+  OwnedApp().wave_in_devices = static_cast<int>(waveInGetNumDevs());
+  OwnedApp().input_formats = 0;
   if (app.wave_in_devices == 0) {
     EnableMenuItem(app.main_menu, IDM_NEW, MF_BYCOMMAND | MF_GRAYED);
   } else {
@@ -123,9 +126,9 @@ void CheckDevices() {
     memset(&caps, 0, sizeof caps);
     if (waveInGetDevCapsA(WAVE_MAPPER, &caps, sizeof caps) == MMSYSERR_NOERROR ||
         waveInGetDevCapsA(0, &caps, sizeof caps) == MMSYSERR_NOERROR)
-      app.input_formats = caps.dwFormats;
+      OwnedApp().input_formats = caps.dwFormats;
   }
-  FitFormatToDevice(app.input_formats, app.settings);
+  FitFormatToDevice(app.input_formats, OwnedApp().settings);
 }
 
 void PerformStartAction() {
@@ -134,17 +137,21 @@ void PerformStartAction() {
     return;
   }
   if (app.record_at_start) {
-    if (app.file_name[0] == '\0') MakeDefaultName(app.file_name);
+    if (current_file.file_name[0] == '\0') {
+      char name[NAME_BUFFER_SIZE] = {};
+      MakeDefaultName(name);
+      NameCurrentFile(name);
+    }
     std::string full;
     // A full path too long for a path is no file that could be created.
-    if (!FullPathNamed(app.file_name, full) || !FitsFileName(full.c_str())) {
+    if (!FullPathNamed(current_file.file_name, full) || !FitsFileName(full.c_str())) {
       ShowCannotOpenFile();
       return;
     }
-    lstrcpynA(app.file_name, full.c_str(), sizeof app.file_name);
+    NameCurrentFile(full.c_str());
     RefreshFileName();
     if (PrepareForRecord()) StartRecording(false);
-  } else if (app.file_name[0] != '\0') {
+  } else if (current_file.file_name[0] != '\0') {
     RefreshFileName();
     if (PrepareForPlay() && app.play_at_start) StartPlayback();
   }
@@ -168,16 +175,16 @@ bool RegisterMainClass(HINSTANCE instance) {
 }
 
 bool InitInstance(HINSTANCE instance, int show) {
-  app.instance = instance;
+  OwnedApp().instance = instance;
   DWORD version = GetVersion();
-  app.windows_version = static_cast<WORD>((version & 0xFF) * 256 + ((version >> 8) & 0xFF));
-  app.time_limit_margin = app.windows_version < kWindows395 ? 0.1 : 0.0;
+  OwnedApp().windows_version = static_cast<WORD>((version & 0xFF) * 256 + ((version >> 8) & 0xFF));
+  OwnedApp().time_limit_margin = app.windows_version < kWindows395 ? 0.1 : 0.0;
   FollowSystemCodePage();
   ReadSettings();
   ReadCommandLine();
   ChooseLanguageAndCells();
 
-  app.main_window = CreateWindowExA(
+  OwnedApp().main_window = CreateWindowExA(
       0, "TAPEON", "TAPEON", WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, CW_USEDEFAULT, CW_USEDEFAULT,
       app.cell_width * 37, GetSystemMetrics(SM_CYCAPTION) + GetSystemMetrics(SM_CYMENU) + app.cell_height * 24,
       nullptr, nullptr, instance, nullptr);
@@ -187,11 +194,11 @@ bool InitInstance(HINSTANCE instance, int show) {
   }
   ShowWindow(app.main_window, show);
 
-  app.play_button = CreateButton(Pick("Play", ja::kPlay), IDM_START, app.cell_width, "play");
+  OwnedApp().play_button = CreateButton(Pick("Play", ja::kPlay), IDM_START, app.cell_width, "play");
   if (!app.play_button) return false;
-  app.stop_button = CreateButton(Pick("Stop", ja::kStop), IDM_STOP, app.cell_width * 13, "stop");
+  OwnedApp().stop_button = CreateButton(Pick("Stop", ja::kStop), IDM_STOP, app.cell_width * 13, "stop");
   if (!app.stop_button) return false;
-  app.pause_button = CreateButton("Pause", IDM_PAUSE, app.cell_width * 25, "pause");
+  OwnedApp().pause_button = CreateButton("Pause", IDM_PAUSE, app.cell_width * 25, "pause");
   if (!app.pause_button) return false;
   SubclassButtons();
   LayoutMainWindow();
@@ -210,16 +217,16 @@ bool FilterKey(HWND window, const MSG& message) {
       command = IDM_HELP;
       break;
     case 'R':
-      if (control && app.mode == MODE_REC && !app.run.active()) command = IDM_START;
+      if (control && transport.mode == MODE_REC && !transport.run.active()) command = IDM_START;
       break;
     case 'P':
-      if (control && (app.mode == MODE_REC || app.run.active()))
+      if (control && (transport.mode == MODE_REC || transport.run.active()))
         command = IDM_PAUSE;
-      else if (control && app.mode == MODE_PLAY)
+      else if (control && transport.mode == MODE_PLAY)
         command = IDM_START;
       break;
     case 'S':
-      if (control && app.run.active()) command = IDM_STOP;
+      if (control && transport.run.active()) command = IDM_STOP;
       break;
   }
   if (command == 0) return false;

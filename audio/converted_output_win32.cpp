@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "audio/transport_math.h"
+#include "audio/transport_state_win32.h"
 #include "base/acm_stream_win32.h"
 #include "base/app_state_win32.h"
 #include "sound_files/device_pcm_win32.h"
@@ -30,7 +31,7 @@ bool converting = false;
 
 int SlotOf(const WAVEHDR* header) {
   for (int i = 0; i < kBlockCount; ++i) {
-    if (app.block_header[i] == header) return i;
+    if (transport.block_header[i] == header) return i;
   }
   return -1;
 }
@@ -65,10 +66,10 @@ MMRESULT OpenConvertedOutput(const std::vector<uint8_t>& file_record, DWORD devi
   auto* played = reinterpret_cast<WAVEFORMATEX*>(device_pcm.data());
   played->nSamplesPerSec = device_rate;
   played->nAvgBytesPerSec = device_rate * played->nBlockAlign;
-  const MMRESULT opened = waveOutOpen(&app.wave_out, WAVE_MAPPER, played,
+  const MMRESULT opened = waveOutOpen(&OwnedTransport().wave_out, WAVE_MAPPER, played,
                                       reinterpret_cast<DWORD_PTR>(app.main_window), 0, CALLBACK_WINDOW);
   if (opened != MMSYSERR_NOERROR) {
-    app.wave_out = nullptr;
+    OwnedTransport().wave_out = nullptr;
     return opened;
   }
   narrowing = PcmNarrowingOf(file_record.data(), file_record.size(), pcm.data(), pcm.size());
@@ -76,8 +77,8 @@ MMRESULT OpenConvertedOutput(const std::vector<uint8_t>& file_record, DWORD devi
   if (!narrowing.valid() && !stream.Open(reinterpret_cast<const WAVEFORMATEX*>(source.data()),
                                          reinterpret_cast<const WAVEFORMATEX*>(pcm.data()), kSourcePiece,
                                          ACM_LARGEST_DESTINATION)) {
-    waveOutClose(app.wave_out);
-    app.wave_out = nullptr;
+    waveOutClose(transport.wave_out);
+    OwnedTransport().wave_out = nullptr;
     return WAVERR_BADFORMAT;
   }
   converting = true;
@@ -85,7 +86,7 @@ MMRESULT OpenConvertedOutput(const std::vector<uint8_t>& file_record, DWORD devi
 }
 
 MMRESULT PrepareOutputHeader(WAVEHDR* header) {
-  if (!converting) return waveOutPrepareHeader(app.wave_out, header, sizeof(WAVEHDR));
+  if (!converting) return waveOutPrepareHeader(transport.wave_out, header, sizeof(WAVEHDR));
   const int index = SlotOf(header);
   if (index < 0 || !header->lpData) return MMSYSERR_INVALPARAM;
   Slot& slot = slots[index];
@@ -107,7 +108,7 @@ MMRESULT PrepareOutputHeader(WAVEHDR* header) {
   header->lpData = reinterpret_cast<LPSTR>(slot.data);
   header->dwBufferLength = static_cast<DWORD>(slot.used);
   slot.header = header;
-  return waveOutPrepareHeader(app.wave_out, header, sizeof(WAVEHDR));
+  return waveOutPrepareHeader(transport.wave_out, header, sizeof(WAVEHDR));
 }
 
 void CloseConvertedOutput() {

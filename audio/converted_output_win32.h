@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <vector>
 
-// Opens app.wave_out, for the main window, with the PCM the file's format
+// Opens transport.wave_out, for the main window, with the PCM the file's format
 // record (as read, before the playing rate) converts to, played at
 // `device_rate` (the rate the playing rate gives), and the conversion to it.
 // MMSYSERR_NOERROR, or why not (WAVERR_BADFORMAT where no codec, nor a

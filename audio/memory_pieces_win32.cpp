@@ -3,9 +3,11 @@
 #include "audio/converted_output_win32.h"
 #include "audio/memory_pieces.h"
 #include "audio/transport_math.h"
+#include "audio/transport_state_win32.h"
 #include "audio/transport_win32.h"
 #include "base/app_state_win32.h"
 #include "base/format_record.h"
+#include "sound_files/current_file_win32.h"
 
 namespace {
 
@@ -19,10 +21,10 @@ int in_flight = 0;
 // or the device refuses it. A piece once handed to the converter counts as
 // handed over whatever follows (it is never converted twice).
 bool QueueNextPiece(WAVEHDR* header, int index) {
-  if (!app.wave_out) return false;
+  if (!transport.wave_out) return false;
   const DWORD length = total_bytes - next_offset < piece_bytes ? total_bytes - next_offset : piece_bytes;
   ZeroMemory(header, sizeof(WAVEHDR));
-  header->lpData = app.block_data[kMemoryBlock] + next_offset;
+  header->lpData = transport.block_data[kMemoryBlock] + next_offset;
   header->dwBufferLength = length;
   header->dwUser = MakeUserWord(index, next_offset + length >= total_bytes);
   next_offset += length;
@@ -30,8 +32,8 @@ bool QueueNextPiece(WAVEHDR* header, int index) {
     header->lpData = nullptr;
     return false;
   }
-  if (waveOutWrite(app.wave_out, header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
-    waveOutUnprepareHeader(app.wave_out, header, sizeof(WAVEHDR));
+  if (waveOutWrite(transport.wave_out, header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
+    waveOutUnprepareHeader(transport.wave_out, header, sizeof(WAVEHDR));
     header->lpData = nullptr;
     return false;
   }
@@ -43,8 +45,8 @@ bool QueueNextPiece(WAVEHDR* header, int index) {
 
 DWORD BeginMemoryPieces(DWORD total) {
   total_bytes = total;
-  piece_bytes = MemoryPieceBytes(app.BytesPerSec, MemoryPieceAlign(), app.format_tag == WAVE_TAG_MPEGLAYER3);
-  active = app.format_tag != WAVE_TAG_PCM && total > piece_bytes;
+  piece_bytes = MemoryPieceBytes(current_file.format.BytesPerSec, MemoryPieceAlign(), current_file.format.format_tag == WAVE_TAG_MPEGLAYER3);
+  active = current_file.format.format_tag != WAVE_TAG_PCM && total > piece_bytes;
   in_flight = active ? 1 : 0;
   next_offset = active ? piece_bytes : total;
   return next_offset;
@@ -56,7 +58,7 @@ DWORD MemoryPieceSize() { return active ? piece_bytes : 0; }
 
 bool QueueFurtherMemoryPieces() {
   for (int i = 1; i < kBlockCount && MemoryPiecesLeft(); ++i) {
-    if (!QueueNextPiece(app.block_header[i], i)) return false;
+    if (!QueueNextPiece(transport.block_header[i], i)) return false;
   }
   return true;
 }
@@ -65,7 +67,7 @@ PieceReturn MemoryPieceReturned(WAVEHDR* header) {
   if (!active) return PieceReturn::kEnded;
   if (in_flight > 0) --in_flight;
   if (IsLastBlock(static_cast<uint32_t>(header->dwUser))) return PieceReturn::kEnded;
-  if (app.wave_out) waveOutUnprepareHeader(app.wave_out, header, sizeof(WAVEHDR));
+  if (transport.wave_out) waveOutUnprepareHeader(transport.wave_out, header, sizeof(WAVEHDR));
   header->lpData = nullptr;
   if (MemoryPiecesLeft() && !QueueNextPiece(header, BlockIndexOf(static_cast<uint32_t>(header->dwUser)))) {
     return PieceReturn::kFailed;

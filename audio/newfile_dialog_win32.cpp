@@ -17,6 +17,7 @@
 #include "base/ui_text_win32.h"
 #include "resources/ja_dialogs.h"
 #include "resources/resource_ids.h"
+#include "sound_files/current_file_win32.h"
 #include "sound_files/disk_space_win32.h"
 #include "sound_files/wave_create.h"
 
@@ -137,7 +138,7 @@ void ShowFreeSpace(HWND dialog, char* buffer) {
   GetCurrentDirectoryA(sizeof current, current);
   const NewFileDialog& state = StateOf(dialog);
   const RecordChoice& c = state.choice;
-  FormatFreeSpace(FreeSpaceDriveLetter(state.record_drive, current), app.free_bytes, c.rec_freq, c.rec_channel,
+  FormatFreeSpace(FreeSpaceDriveLetter(state.record_drive, current), current_file.free_bytes, c.rec_freq, c.rec_channel,
                   c.rec_bits, app.japanese_ui, c.levelwarning, buffer, FREE_SPACE_TEXT_SIZE);
   SetDlgItemTextA(dialog, IDC_NEW_FREESPACE, buffer);
 }

@@ -8,8 +8,10 @@
 
 #include "audio/converted_output_win32.h"
 #include "audio/memory_pieces_win32.h"
+#include "audio/run_display_win32.h"
 #include "audio/transport_internal_win32.h"
 #include "audio/transport_math.h"
+#include "audio/transport_state_win32.h"
 #include "audio/transport_win32.h"
 #include "base/app_state_win32.h"
 #include "base/ui_text_win32.h"
@@ -17,11 +19,13 @@
 #include "meter/decoded_levels_win32.h"
 #include "meter/measure_win32.h"
 #include "meter/meter_draw_win32.h"
+#include "meter/meter_record_win32.h"
 #include "meter/mixer_win32.h"
 #include "meter/status_win32.h"
 #include "resources/ja_audio.h"
 #include "resources/resource_ids.h"
 #include "sound_files/current_file_win32.h"
+#include "sound_files/sound_file_open.h"
 #include "sound_files/wave_file_win32.h"
 #include "sound_files/wide_pcm.h"
 
@@ -42,7 +46,7 @@ DWORD last_sign_of_life = 0;
 uint64_t last_position = 0;
 DWORD stall_limit_ms = 0;
 
-bool OnMemory() { return app.buffer_count == ON_MEMORY; }
+bool OnMemory() { return transport.buffer_count == ON_MEMORY; }
 
 DWORD Elapsed(DWORD since) { return timeGetTime() - since; }
 
@@ -54,10 +58,25 @@ void ReportOpenFailure(MMRESULT result) {
   ShowFailure(FailureMessage(text));
 }
 
-// Applies the playing rate to the format record; false when the format
+// What the output device is opened with: the file's format record at the
+// playing rate, and the steps a device may need (48000 -> 44100 Hz, mono on
+// old systems). The transport's own: the file's record stays as it was read.
+std::vector<uint8_t> device_record;
+
+FormatRecord* DeviceFormat() { return reinterpret_cast<FormatRecord*>(device_record.data()); }
+
+// The device record starts as the file's, at least as long as the fields a
+// reader may look at (zeroed past the file's).
+void TakeDeviceRecord() {
+  const uint8_t* bytes = reinterpret_cast<const uint8_t*>(current_file.pFormat);
+  device_record.assign(bytes, bytes + current_file.format_size);
+  if (device_record.size() < sizeof(FormatRecord)) device_record.resize(sizeof(FormatRecord), 0);
+}
+
+// Applies the playing rate to the device record; false when the format
 // cannot be played at a rate (a block-coded format without a block size).
 bool ApplyRateToFormat() {
-  WaveFormatHeader& wf = app.pFormat->wf;
+  WaveFormatHeader& wf = DeviceFormat()->wf;
   PlayFormat format;
   format.format_tag = wf.wFormatTag;
   format.samples_per_sec = wf.nSamplesPerSec;
@@ -79,19 +98,25 @@ MMRESULT OpenOutputDevice(const std::vector<uint8_t>& file_record) {
   const DWORD direct = IsWidePcm(file_record.data(), file_record.size()) ? WAVE_FORMAT_DIRECT : 0;
   for (;;) {
     const MMRESULT result =
-        waveOutOpen(&app.wave_out, WAVE_MAPPER, reinterpret_cast<const WAVEFORMATEX*>(app.pFormat),
+        waveOutOpen(&OwnedTransport().wave_out, WAVE_MAPPER, reinterpret_cast<const WAVEFORMATEX*>(DeviceFormat()),
                     reinterpret_cast<DWORD_PTR>(app.main_window), 0, CALLBACK_WINDOW | direct);
     if (result == WAVERR_BADFORMAT) {
       // Opened so, or the device's own failure (in use, no memory) is the
       // answer; only a format no codec converts tries the next rate.
-      const MMRESULT converted = OpenConvertedOutput(file_record, app.pFormat->wf.nSamplesPerSec);
+      const MMRESULT converted = OpenConvertedOutput(file_record, DeviceFormat()->wf.nSamplesPerSec);
       if (converted != WAVERR_BADFORMAT) return converted;
     }
-    if (result == WAVERR_BADFORMAT && app.pFormat->wf.nSamplesPerSec == 48000) {
-      app.pFormat->wf.nSamplesPerSec = 44100;
+    // The steps the open of the file made when it asked the device.
+    const QueryStep step = NextPlayQueryStep(result, device_record, app.windows_version);
+    if (step == QueryStep::RETRY_44100) {
+      DeviceFormat()->wf.nSamplesPerSec = 44100;
       continue;
     }
-    if (result != MMSYSERR_NOERROR) app.wave_out = nullptr;
+    if (step == QueryStep::RETRY_MONO) {
+      DeviceFormat()->wf.nChannels = 1;
+      continue;
+    }
+    if (result != MMSYSERR_NOERROR) OwnedTransport().wave_out = nullptr;
     return result;
   }
 }
@@ -100,24 +125,24 @@ MMRESULT OpenOutputDevice(const std::vector<uint8_t>& file_record) {
 // comes up short means the file is shorter than its data chunk: what was read
 // is played and nothing more is read.
 void RefillBlock(WAVEHDR* header, int index, DWORD bytes) {
-  const LONG got = mmioRead(app.file_mmio, app.block_data[index], static_cast<LONG>(bytes));
+  const LONG got = mmioRead(current_file.file_mmio, transport.block_data[index], static_cast<LONG>(bytes));
   if (got < static_cast<LONG>(bytes)) {
-    app.data_count = 0;
+    EndSoundData();
     bytes = got > 0 ? static_cast<DWORD>(got) : 0;
-    if (app.format_tag == WAVE_TAG_PCM) bytes = WholeBlocks(bytes, app.blockalign);
+    if (current_file.format.format_tag == WAVE_TAG_PCM) bytes = WholeBlocks(bytes, current_file.format.blockalign);
     block_length[index] = bytes;
     if (bytes == 0) return;
   }
-  header->lpData = app.block_data[index];
+  header->lpData = transport.block_data[index];
   header->dwBufferLength = block_length[index];
   header->dwFlags = 0;
-  if (app.data_count == 0) header->dwUser |= END_MARK;
+  if (current_file.data_count == 0) header->dwUser |= END_MARK;
   if (PrepareOutputHeader(header) != MMSYSERR_NOERROR) {
     header->lpData = nullptr;
     return;
   }
-  if (waveOutWrite(app.wave_out, header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
-    waveOutUnprepareHeader(app.wave_out, header, sizeof(WAVEHDR));
+  if (waveOutWrite(transport.wave_out, header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
+    waveOutUnprepareHeader(transport.wave_out, header, sizeof(WAVEHDR));
     header->lpData = nullptr;
     return;
   }
@@ -129,7 +154,7 @@ void RefillBlock(WAVEHDR* header, int index, DWORD bytes) {
 uint64_t DevicePosition() {
   MMTIME time = {};
   time.wType = TIME_BYTES;
-  if (!app.wave_out || waveOutGetPosition(app.wave_out, &time, sizeof time) != MMSYSERR_NOERROR) return ~0ull;
+  if (!transport.wave_out || waveOutGetPosition(transport.wave_out, &time, sizeof time) != MMSYSERR_NOERROR) return ~0ull;
   return static_cast<uint64_t>(time.wType) << 32 | time.u.cb;
 }
 
@@ -141,9 +166,9 @@ uint64_t DevicePosition() {
 // The device consumes a PCM format at its sample rate (whatever byte rate
 // the file claims), a compressed one at about its byte rate.
 void WatchPlaybackRun() {
-  const DWORD consumed = app.format_tag == WAVE_TAG_PCM ? static_cast<DWORD>(app.khz) * 1000 * app.blockalign
-                                                        : app.BytesPerSec;
-  const DWORD block = OnMemory() && MemoryPieceSize() > 0 ? MemoryPieceSize() : app.buffer_size;
+  const DWORD consumed = current_file.format.format_tag == WAVE_TAG_PCM ? current_file.format.rate * current_file.format.blockalign
+                                                        : current_file.format.BytesPerSec;
+  const DWORD block = OnMemory() && MemoryPieceSize() > 0 ? MemoryPieceSize() : transport.buffer_size;
   stall_limit_ms = PlaybackStallLimitMs(block, consumed, app.rate_steps);
   last_sign_of_life = timeGetTime();
   last_position = DevicePosition();
@@ -168,7 +193,7 @@ void EndRunOnRefusedPiece() {
 // block it holds comes back while the failure shows; the controls and the
 // meter the start had taken over come back.
 void AbandonPlaybackStart() {
-  if (app.wave_out && OnMemory()) ShowMeterMessage(nullptr);  // "Reading file"
+  if (transport.wave_out && OnMemory()) ShowMeterMessage(nullptr);  // "Reading file"
   RunEnding ending;
   ending.report = RunReport::kNone;
   EndRun(ending);
@@ -176,9 +201,10 @@ void AbandonPlaybackStart() {
 
 // Sizes the run's buffers and puts the playing rate into the format record.
 bool PreparePlaybackRun() {
-  app.buffer_count = ChooseBufferCount(app.settings.OnMem, app.disk_bytes);
-  app.played_bytes = 0;
-  bool ready = ComputeBufferSizes(app.pFormat);
+  OwnedTransport().buffer_count = ChooseBufferCount(app.settings.OnMem, current_file.disk_bytes);
+  OwnedTransport().played_bytes = 0;
+  bool ready = ComputeBufferSizes(current_file.pFormat);
+  TakeDeviceRecord();
   if (ready && !ApplyRateToFormat()) {
     ShowFailure(PickId(IDS_NO_SUPPORT, ja::audio::kNoPlayDriver));
     ready = false;
@@ -203,15 +229,15 @@ const char* ReadFirstBlocks(FirstBlockCosts& costs, char* failure, size_t size) 
   std::optional<WaitCursor> wait;
   if (OnMemory()) wait.emplace();
   const DWORD t0 = timeGetTime();
-  for (int i = 0; i < app.buffer_count; ++i) {
+  for (int i = 0; i < transport.buffer_count; ++i) {
     block_length[i] = 0;
-    app.block_header[i]->lpData = nullptr;
+    transport.block_header[i]->lpData = nullptr;
   }
-  for (int i = 0; i < app.buffer_count; ++i) {
-    const DWORD bytes = app.data_count <= app.buffer_size ? app.data_count : app.buffer_size;
-    app.data_count -= bytes;
+  for (int i = 0; i < transport.buffer_count; ++i) {
+    const DWORD bytes = current_file.data_count <= transport.buffer_size ? current_file.data_count : transport.buffer_size;
+    CountSoundTaken(bytes);
     block_length[i] = bytes;
-    const LONG got = bytes > 0 ? mmioRead(app.file_mmio, app.block_data[i], static_cast<LONG>(bytes)) : 0;
+    const LONG got = bytes > 0 ? mmioRead(current_file.file_mmio, transport.block_data[i], static_cast<LONG>(bytes)) : 0;
     if (got != static_cast<LONG>(bytes)) {
       char format[256];
       lstrcpynA(format, PickId(IDS_CANT_READ_DATA, ja::audio::kCantReadData), sizeof format);
@@ -229,18 +255,18 @@ const char* ReadFirstBlocks(FirstBlockCosts& costs, char* failure, size_t size) 
 // when its header was prepared).
 void MeterQueuedBlock(HDC dc, int i, DWORD mark, FirstBlockCosts& costs) {
   if (OnMemory()) {
-    app.timer_interval = DisplayTimerInterval(app.settings.deltatime, app.khz);
-    app.run_start_time = app.pause_time = timeGetTime();
+    OwnedTransport().timer_interval = DisplayTimerInterval(app.settings.deltatime, current_file.format.rate);
+    OwnedTransport().run_start_time = OwnedTransport().pause_time = timeGetTime();
     ShowMeterMessage(nullptr);
-    app.meter.metered_end = 0;
-    app.meter.meter_stride = 1;
-    MeterTick(dc, app.run_start_time);
-    DrawMeterLabels(dc);
+    RestartMeterWindow();
+    SetMeterStride(1);
+    RunDisplayTick(dc, transport.run_start_time);
+    DrawRunLabels(dc);
   } else if (i == 0) {
-    app.meter.meter_stride = 1;
+    SetMeterStride(1);
     const DWORD before = timeGetTime();
     costs.other = before - mark;
-    MeasureLevels(dc, 0, static_cast<long>(block_length[0]));
+    MeasureBlock(dc, 0, static_cast<long>(block_length[0]));
     costs.meter = Elapsed(before);
   }
 }
@@ -251,13 +277,13 @@ const char* QueueFirstBlocks(FirstBlockCosts& costs) {
   const DWORD t1 = timeGetTime();
   MainWindowDc window_dc;
   HDC dc = window_dc.get();
-  for (int i = 0; i < app.buffer_count && block_length[i] > 0; ++i) {
-    WAVEHDR* header = app.block_header[i];
+  for (int i = 0; i < transport.buffer_count && block_length[i] > 0; ++i) {
+    WAVEHDR* header = transport.block_header[i];
     ZeroMemory(header, sizeof(WAVEHDR));
-    header->lpData = app.block_data[i];
+    header->lpData = transport.block_data[i];
     header->dwBufferLength = OnMemory() ? BeginMemoryPieces(block_length[0]) : block_length[i];
     const bool last =
-        ((i < 3 && block_length[i + 1] == 0) || (i == 3 && app.data_count == 0)) && !MemoryPiecesLeft();
+        ((i < 3 && block_length[i + 1] == 0) || (i == 3 && current_file.data_count == 0)) && !MemoryPiecesLeft();
     header->dwUser = MakeUserWord(i, last);
     if (PrepareOutputHeader(header) != MMSYSERR_NOERROR) {
       return PickId(IDS_HEADER_FAILED, ja::audio::kHeaderFailed);
@@ -266,7 +292,7 @@ const char* QueueFirstBlocks(FirstBlockCosts& costs) {
     MeterQueuedBlock(dc, i, timeGetTime(), costs);
 
     const DWORD before_write = timeGetTime();
-    if (waveOutWrite(app.wave_out, header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
+    if (waveOutWrite(transport.wave_out, header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
       return PickId(IDS_WAVEOUTWRITE_FAILED, ja::audio::kWaveOutWriteFailed);
     }
     ++queued_blocks;
@@ -274,10 +300,10 @@ const char* QueueFirstBlocks(FirstBlockCosts& costs) {
 
     if (OnMemory()) {
       if (!QueueFurtherMemoryPieces()) return PickId(IDS_WAVEOUTWRITE_FAILED, ja::audio::kWaveOutWriteFailed);
-      SetTimer(app.main_window, kDisplayTimer, app.timer_interval, nullptr);
-      app.run_start_time = app.pause_time = timeGetTime();
+      SetTimer(app.main_window, kDisplayTimer, transport.timer_interval, nullptr);
+      OwnedTransport().run_start_time = OwnedTransport().pause_time = timeGetTime();
     } else if (i == 0) {
-      app.meter.meter_stride = InitialPlayStride(app.settings.deltatime, app.khz, app.rate_steps, costs);
+      SetMeterStride(InitialPlayStride(app.settings.deltatime, current_file.format.rate, app.rate_steps, costs));
     }
   }
   return nullptr;
@@ -286,17 +312,16 @@ const char* QueueFirstBlocks(FirstBlockCosts& costs) {
 }  // namespace
 
 void StartPlayback() {
-  app.meter.max_level = 0;
-  app.meter.over_count = 0;
+  ResetRunLevels();
   if (!AllocateHeaderBlocks()) return;
-  if (!app.file_mmio || !app.pFormat) {
+  if (!current_file.file_mmio || !current_file.pFormat) {
     CloseSoundFile();
     if (!OpenForPlay()) return;  // the open has cleaned up after itself
   }
   // The meter (and a playback that converts the file itself) converts the
   // file's own format; the rate changes the record.
-  const uint8_t* record = reinterpret_cast<const uint8_t*>(app.pFormat);
-  const std::vector<uint8_t> file_record(record, record + app.format_size);
+  const uint8_t* record = reinterpret_cast<const uint8_t*>(current_file.pFormat);
+  const std::vector<uint8_t> file_record(record, record + current_file.format_size);
   OpenDecodedLevels(file_record.data(), file_record.size());
   if (!PreparePlaybackRun() || !OpenPlaybackDevice(file_record)) {
     AbandonPlaybackStart();
@@ -309,12 +334,12 @@ void StartPlayback() {
     AbandonPlaybackStart();
     return;
   }
-  app.current_block = 0;
+  OwnedTransport().current_block = 0;
   queued_blocks = 0;
   // Layer-3 blocks are not paced: the codec asks for them at its own pace.
-  pacing_wait = PlayPacingWait(app.settings.deltatime, app.khz, app.rate_steps, app.windows_version);
-  if (!WorthPacing(pacing_wait) || app.format_tag == WAVE_TAG_MPEGLAYER3) pacing_wait = 0;
-  if (!MeterReadsSamples() && app.windows_version >= kWindows395) {
+  pacing_wait = PlayPacingWait(app.settings.deltatime, current_file.format.rate, app.rate_steps, app.windows_version);
+  if (!WorthPacing(pacing_wait) || current_file.format.format_tag == WAVE_TAG_MPEGLAYER3) pacing_wait = 0;
+  if (!current_file.format.layout.direct && app.windows_version >= kWindows395) {
     OpenMixerMeter();
     ForgetMixerNotices();
   }
@@ -323,7 +348,7 @@ void StartPlayback() {
   char read_failure[300];
   const char* failure = ReadFirstBlocks(costs, read_failure, sizeof read_failure);
   if (!failure) {
-    app.run.Start(false);
+    OwnedTransport().run.Start(false);
     SetRunPriority(RunPriority::kRaised);
     failure = QueueFirstBlocks(costs);
   }
@@ -337,7 +362,7 @@ void StartPlayback() {
 }
 
 void OnPlayBlockDone(WAVEHDR* header) {
-  if (!app.run.takes_blocks()) return;
+  if (!transport.run.takes_blocks()) return;
   if (!IsOwnHeader(header)) return;
   last_sign_of_life = timeGetTime();
   if (OnMemory()) {
@@ -358,15 +383,15 @@ void OnPlayBlockDone(WAVEHDR* header) {
   const int index = BlockIndexOf(static_cast<uint32_t>(header->dwUser));
   if (index >= kBlockCount) return;
   const bool last = IsLastBlock(static_cast<uint32_t>(header->dwUser)) || OnMemory();
-  app.current_block = (app.current_block + 1) % kBlockCount;
-  app.played_bytes += block_length[index];
+  OwnedTransport().current_block = (transport.current_block + 1) % kBlockCount;
+  OwnedTransport().played_bytes += block_length[index];
   if (queued_blocks > 0) --queued_blocks;
 
-  const DWORD bytes = app.data_count < app.buffer_size ? app.data_count : app.buffer_size;
+  const DWORD bytes = current_file.data_count < transport.buffer_size ? current_file.data_count : transport.buffer_size;
   block_length[index] = bytes;
 
-  if (!app.wave_out) return;
-  waveOutUnprepareHeader(app.wave_out, header, sizeof(WAVEHDR));
+  if (!transport.wave_out) return;
+  waveOutUnprepareHeader(transport.wave_out, header, sizeof(WAVEHDR));
   header->lpData = nullptr;
 
   {
@@ -374,18 +399,18 @@ void OnPlayBlockDone(WAVEHDR* header) {
     HDC dc = window_dc.get();
     if (OnMemory()) {
       char text[64];
-      FormatMemoryPlayPosition(text, sizeof text, app.blockalign, app.buffer_size, app.BytesPerSec);
+      FormatMemoryPlayPosition(text, sizeof text, current_file.format.blockalign, transport.buffer_size, current_file.format.BytesPerSec);
       TextOutA(dc, 9 * app.cell_width, 7 * app.cell_height, text, lstrlenA(text));
     } else {
-      ShowPosition(dc);
+      ShowRunPosition(dc);
     }
-    app.data_count -= bytes;
+    CountSoundTaken(bytes);
 
     if (!last) {
-      MeasureLevels(dc, app.current_block, static_cast<long>(block_length[app.current_block]));
+      MeasureBlock(dc, transport.current_block, static_cast<long>(block_length[transport.current_block]));
       if (bytes > 0) {
         RefillBlock(header, index, bytes);
-        AdaptStride(start);
+        AdaptRunStride(start);
       }
       if (queued_blocks > 0) return;
     }
@@ -396,12 +421,11 @@ void OnPlayBlockDone(WAVEHDR* header) {
 }
 
 void StopPlayback() {
-  app.play_at_start = 0;
   EndRun(RunEnding{});
 }
 
 void OnPlaybackWatchTimer() {
-  if (app.mode != MODE_PLAY || !app.run.under_way() || !app.wave_out) {
+  if (transport.mode != MODE_PLAY || !transport.run.under_way() || !transport.wave_out) {
     KillTimer(app.main_window, kPlayWatchTimer);
     return;
   }
@@ -409,7 +433,7 @@ void OnPlaybackWatchTimer() {
   // A paused device holds its blocks by right; a device whose position
   // moves is playing them.
   const uint64_t position = DevicePosition();
-  if (app.run.paused() || (position != last_position && position != ~0ull)) last_sign_of_life = now;
+  if (transport.run.paused() || (position != last_position && position != ~0ull)) last_sign_of_life = now;
   last_position = position;
   if (now - last_sign_of_life <= stall_limit_ms) return;
   KillTimer(app.main_window, kPlayWatchTimer);

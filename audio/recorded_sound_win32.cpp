@@ -3,10 +3,12 @@
 #include "audio/recorded_sound_win32.h"
 
 #include "audio/transport_math.h"
+#include "audio/transport_state_win32.h"
 #include "base/app_state_win32.h"
 #include "base/ui_text_win32.h"
 #include "resources/ja_audio.h"
 #include "resources/resource_ids.h"
+#include "sound_files/current_file_win32.h"
 #include "sound_files/recording_file_win32.h"
 
 // The largest file of a series. The fault build (tests/wine/fault_build.h)
@@ -21,7 +23,7 @@ uint64_t run_bytes = 0;
 DWORD last_flush = 0;
 DropoutCounter dropouts;
 
-bool Streaming() { return app.buffer_count == STREAMING; }
+bool Streaming() { return transport.buffer_count == STREAMING; }
 
 }  // namespace
 
@@ -34,7 +36,7 @@ void BeginRecordedSound(uint32_t frames_per_second) {
 SoundWrite WriteRecordedSound(const char* data, DWORD bytes) {
   SoundWrite result;
   const uint32_t limit = TAPEON_RECORDING_FILE_LIMIT;
-  if (Streaming() && app.data_count > 0 && FitIntoWaveFile(app.data_count, bytes, app.blockalign, limit) < bytes) {
+  if (Streaming() && current_file.data_count > 0 && FitIntoWaveFile(current_file.data_count, bytes, current_file.format.blockalign, limit) < bytes) {
     if (const char* failure = ContinueInNextFile()) {
       result.failure = failure;
       return result;
@@ -43,14 +45,14 @@ SoundWrite WriteRecordedSound(const char* data, DWORD bytes) {
   }
   // A block larger than a whole file can hold keeps what fits (only a
   // lowered limit makes one).
-  const DWORD fit = Streaming() ? FitIntoWaveFile(app.data_count, bytes, app.blockalign, limit) : bytes;
-  const LONG written = fit > 0 ? mmioWrite(app.file_mmio, data, static_cast<LONG>(fit)) : 0;
+  const DWORD fit = Streaming() ? FitIntoWaveFile(current_file.data_count, bytes, current_file.format.blockalign, limit) : bytes;
+  const LONG written = fit > 0 ? mmioWrite(current_file.file_mmio, data, static_cast<LONG>(fit)) : 0;
   if (written > 0) {
-    result.written = WholeBlocks(static_cast<DWORD>(written), app.blockalign);
+    result.written = WholeBlocks(static_cast<DWORD>(written), current_file.format.blockalign);
     if (result.written < static_cast<DWORD>(written))
-      mmioSeek(app.file_mmio, -static_cast<LONG>(static_cast<DWORD>(written) - result.written), SEEK_CUR);
+      mmioSeek(current_file.file_mmio, -static_cast<LONG>(static_cast<DWORD>(written) - result.written), SEEK_CUR);
   }
-  app.data_count += result.written;
+  CountSoundWritten(result.written);
   run_bytes += result.written;
   if (Streaming() && result.written > 0) {
     UpdateRecordingHeader();
@@ -70,7 +72,7 @@ uint64_t RunRecordedBytes() { return run_bytes; }
 DropoutCounter& RunDropouts() { return dropouts; }
 
 uint32_t LiveDropoutCount() {
-  return app.mode == MODE_REC && app.run.active() ? dropouts.tally().count : 0;
+  return transport.mode == MODE_REC && transport.run.active() ? dropouts.tally().count : 0;
 }
 
 void RedrawNameLine() {

@@ -8,12 +8,15 @@
 #include "audio/recorded_sound_win32.h"
 #include "audio/transport_internal_win32.h"
 #include "audio/transport_math.h"
+#include "audio/run_display_win32.h"
+#include "audio/transport_state_win32.h"
 #include "audio/transport_win32.h"
 #include "base/app_state_win32.h"
 #include "base/ui_text_win32.h"
 #include "base/wait_cursor_win32.h"
 #include "meter/measure_win32.h"
 #include "meter/meter_draw_win32.h"
+#include "meter/meter_record_win32.h"
 #include "meter/status_win32.h"
 #include "resources/ja_audio.h"
 #include "resources/resource_ids.h"
@@ -36,26 +39,26 @@ DWORD pacing_wait = 0;
 // stop it asked for ends the program.
 bool stop_ends_program = false;
 
-bool OnMemory() { return app.buffer_count == ON_MEMORY; }
+bool OnMemory() { return transport.buffer_count == ON_MEMORY; }
 
 const char* RecFailedText() { return PickId(IDS_REC_FAILED, ja::audio::kRecFailed); }
 
 // A block other than this one that the device has handed back (done, still
 // prepared) and whose notice the handler has not yet taken.
 bool AnotherBlockWaiting(const WAVEHDR* header) {
-  for (const WAVEHDR* other : app.block_header) {
+  for (const WAVEHDR* other : transport.block_header) {
     if (other && other != header && (other->dwFlags & WHDR_DONE) && (other->dwFlags & WHDR_PREPARED)) return true;
   }
   return false;
 }
 
 bool QueueBlock(WAVEHDR* header) {
-  if (waveInPrepareHeader(app.wave_in, header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
+  if (waveInPrepareHeader(transport.wave_in, header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
     ShowBare("waveInPrepareHeader");
     return false;
   }
-  if (waveInAddBuffer(app.wave_in, header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
-    waveInUnprepareHeader(app.wave_in, header, sizeof(WAVEHDR));
+  if (waveInAddBuffer(transport.wave_in, header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
+    waveInUnprepareHeader(transport.wave_in, header, sizeof(WAVEHDR));
     ShowBare("waveInAddBuffer");
     return false;
   }
@@ -71,16 +74,16 @@ RunEnding pending_ending;
 // that could not be made: what was written stays and the run ends; nothing
 // more is written to the file, and an on-memory file is repaired.
 void FailWrite(HDC dc, const std::string& message) {
-  ShowPosition(dc);
-  app.run.Close();
+  ShowRunPosition(dc);
+  OwnedTransport().run.Close();
   RunEnding ending;
   ending.write_held_blocks = false;
   ending.repair = OnMemory();
   ending.report = RunReport::kNone;
   // The device is closed before the message, so nothing comes back meanwhile.
-  if (app.wave_in) {
+  if (transport.wave_in) {
     SetRunPriority(RunPriority::kNormal);
-    waveInReset(app.wave_in);
+    waveInReset(transport.wave_in);
   }
   ShowFailure(message.c_str());
   EndRun(ending);
@@ -94,8 +97,8 @@ void AskInputToStop(const RunEnding& ending) {
   pending_ending = ending;
   SetRunPriority(RunPriority::kNormal);
   SetRunControls(false);
-  app.run.AskStop();
-  const MMRESULT reset = waveInReset(app.wave_in);
+  OwnedTransport().run.AskStop();
+  const MMRESULT reset = waveInReset(transport.wave_in);
   if (queued_blocks == 0 || reset != MMSYSERR_NOERROR) {
     EndRun(pending_ending);
   } else {
@@ -110,9 +113,9 @@ void AskInputToStop(const RunEnding& ending) {
 int TakeBlockBack(WAVEHDR* header) {
   const int index = BlockIndexOf(static_cast<uint32_t>(header->dwUser));
   if (index >= kBlockCount) return -1;
-  app.current_block = (app.current_block + 1) % kBlockCount;
+  OwnedTransport().current_block = (transport.current_block + 1) % kBlockCount;
   if (queued_blocks > 0) --queued_blocks;
-  if (waveInUnprepareHeader(app.wave_in, header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
+  if (waveInUnprepareHeader(transport.wave_in, header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
     ShowBare("waveInUnprepareHeader");
   }
   return index;
@@ -124,20 +127,20 @@ int TakeBlockBack(WAVEHDR* header) {
 DWORD MeterBlock(HDC dc, WAVEHDR* header, int index) {
   DWORD bytes = header->dwBytesRecorded;
   if (!OnMemory() || index != kMemoryBlock) {
-    MeasureLevels(dc, index, static_cast<long>(bytes));
+    MeasureBlock(dc, index, static_cast<long>(bytes));
     return bytes;
   }
-  MeterState& meter = app.meter;
-  if (bytes == 0 && meter.position_ms > record_mark_ms) {
-    bytes = EstimateRecordedBytes(meter.position_ms, record_mark_ms, app.BytesPerSec, app.blockalign);
-    if (bytes > header->dwBufferLength) bytes = WholeBlocks(header->dwBufferLength, app.blockalign);
+  TransportState& run = OwnedTransport();
+  if (bytes == 0 && run.position_ms > record_mark_ms) {
+    bytes = EstimateRecordedBytes(run.position_ms, record_mark_ms, current_file.format.BytesPerSec, current_file.format.blockalign);
+    if (bytes > header->dwBufferLength) bytes = WholeBlocks(header->dwBufferLength, current_file.format.blockalign);
     header->dwBytesRecorded = bytes;
-    record_mark_ms = meter.position_ms;
+    record_mark_ms = run.position_ms;
   }
-  meter.position_ms = 0.0;
+  run.position_ms = 0.0;
   ShowMeterMessage(nullptr);
-  MeasureLevels(dc, kMemoryBlock, static_cast<long>(bytes));
-  DrawMeterLabels(dc);
+  MeasureBlock(dc, kMemoryBlock, static_cast<long>(bytes));
+  DrawRunLabels(dc);
   if (bytes == 0) ShowMeterMessage(RecFailedText());
   return bytes;
 }
@@ -158,32 +161,32 @@ bool KeepBlock(HDC dc, int index, DWORD bytes) {
     std::optional<WaitCursor> wait;
     if (OnMemory()) {
       wait.emplace();
-      if (!app.run.paused()) SetRunControls(false);
+      if (!transport.run.paused()) SetRunControls(false);
     }
-    write = WriteRecordedSound(app.block_data[index], bytes);
-    if (OnMemory() && write.whole) FillSilence(kMemoryBlock, app.buffer_size);
+    write = WriteRecordedSound(transport.block_data[index], bytes);
+    if (OnMemory() && write.whole) FillBlockSilence(kMemoryBlock, transport.buffer_size);
   }
   if (!write.whole) {
     FailWrite(dc, write.failure);
     return false;
   }
-  ShowPosition(dc);
-  if (!OnMemory()) ApplyTimeLimit(RecordedMs(RunRecordedBytes(), app.BytesPerSec), 0.0);
+  ShowRunPosition(dc);
+  if (!OnMemory()) ApplyTimeLimit(RecordedMs(RunRecordedBytes(), current_file.format.BytesPerSec), 0.0);
   return true;
 }
 
 // A full streaming block taken back while the run goes on: what the device
 // delivered against the clock and against the blocks (audio/dropouts.h).
 void WatchForDropouts(const WAVEHDR* header) {
-  if (app.run.state() != RunState::kRunning || IsPausedBlock(static_cast<uint32_t>(header->dwUser)) ||
-      header->dwBytesRecorded < header->dwBufferLength || app.blockalign <= 0)
+  if (transport.run.state() != RunState::kRunning || IsPausedBlock(static_cast<uint32_t>(header->dwUser)) ||
+      header->dwBytesRecorded < header->dwBufferLength || current_file.format.blockalign <= 0)
     return;
-  const DWORD frame = static_cast<DWORD>(app.blockalign);
+  const DWORD frame = static_cast<DWORD>(current_file.format.blockalign);
   DropoutObservation seen;
   seen.now_ms = timeGetTime();
   MMTIME position = {};
   position.wType = TIME_SAMPLES;
-  if (waveInGetPosition(app.wave_in, &position, sizeof position) == MMSYSERR_NOERROR) {
+  if (waveInGetPosition(transport.wave_in, &position, sizeof position) == MMSYSERR_NOERROR) {
     if (position.wType == TIME_SAMPLES) {
       seen.has_position = true;
       seen.device_frames = position.u.sample;
@@ -194,7 +197,7 @@ void WatchForDropouts(const WAVEHDR* header) {
   }
   seen.block_frames = header->dwBytesRecorded / frame;
   seen.starved = true;
-  for (const WAVEHDR* other : app.block_header) {
+  for (const WAVEHDR* other : transport.block_header) {
     if (!other || other == header) continue;
     if (other->dwFlags & WHDR_INQUEUE) {
       seen.starved = false;
@@ -213,18 +216,18 @@ bool RequeueBlock(WAVEHDR* header, int index, DWORD bytes) {
   int k = index;
   if (OnMemory()) {
     if (index == kMemoryBlock) {
-      app.buffer_size -= bytes;
-      if (app.buffer_size < static_cast<DWORD>(app.blockalign > 0 ? app.blockalign : 1)) {
+      OwnedTransport().buffer_size -= bytes;
+      if (transport.buffer_size < static_cast<DWORD>(current_file.format.blockalign > 0 ? current_file.format.blockalign : 1)) {
         EndRun(pending_ending);
         return false;
       }
     }
-    k = app.run.paused() ? kMonitorBlock : kMemoryBlock;
-    app.current_block = k;
+    k = transport.run.paused() ? kMonitorBlock : kMemoryBlock;
+    OwnedTransport().current_block = k;
   }
-  header->lpData = app.block_data[k];
-  header->dwUser = MakeInputUserWord(k, app.run.paused());
-  header->dwBufferLength = (OnMemory() && app.run.paused()) ? app.unit_size : app.buffer_size;
+  header->lpData = transport.block_data[k];
+  header->dwUser = MakeInputUserWord(k, transport.run.paused());
+  header->dwBufferLength = (OnMemory() && transport.run.paused()) ? transport.unit_size : transport.buffer_size;
   header->dwBytesRecorded = 0;
   header->dwFlags = 0;
   QueueBlock(header);
@@ -253,11 +256,11 @@ void HandleFilledBlock(WAVEHDR* header) {
   // The memory block back while not paused is full, or a stop came; a
   // streaming block back after a stop is the first of those the reset hands
   // back. Either ends the run; EndRun writes the rest the device holds.
-  if ((OnMemory() && index == kMemoryBlock && !app.run.paused()) || !app.run.under_way()) {
+  if ((OnMemory() && index == kMemoryBlock && !transport.run.paused()) || !transport.run.under_way()) {
     EndRun(pending_ending);
     return;
   }
-  if (RequeueBlock(header, index, bytes)) AdaptStride(start);
+  if (RequeueBlock(header, index, bytes)) AdaptRunStride(start);
 }
 
 // ---- the steps of a start ----
@@ -274,20 +277,19 @@ void AbandonRecordingStart(bool meter_message_shown) {
 // Creates the recording file when none is ready, and sizes the run's buffers
 // for its format.
 bool PrepareRecordingRun() {
-  if (!app.file_mmio || !app.pFormat) {
+  if (!current_file.file_mmio || !current_file.pFormat) {
     CloseSoundFile();
     if (!CreateForRecord()) return false;
   }
-  app.buffer_count = ChooseBufferCount(app.settings.OnMem, app.disk_bytes);
-  app.meter.meter_stride =
-      InitialRecordStride(app.pFormat->wf.nSamplesPerSec, app.pFormat->wf.nChannels, OnMemory());
-  if (!ComputeBufferSizes(app.pFormat)) {
+  OwnedTransport().buffer_count = ChooseBufferCount(app.settings.OnMem, current_file.disk_bytes);
+  SetMeterStride(InitialRecordStride(current_file.format.rate, current_file.format.channels, OnMemory()));
+  if (!ComputeBufferSizes(current_file.pFormat)) {
     FreeFormatRecord();
     return false;
   }
-  app.data_total = app.buffer_size;
-  BeginRecordedSound(app.pFormat->wf.nSamplesPerSec);
-  pacing_wait = RecordPacingWait(app.settings.deltatime, app.khz);
+  SetRecordingCapacity(transport.buffer_size);
+  BeginRecordedSound(current_file.format.rate);
+  pacing_wait = RecordPacingWait(app.settings.deltatime, current_file.format.rate);
   if (!WorthPacing(pacing_wait)) pacing_wait = 0;
   return true;
 }
@@ -295,11 +297,11 @@ bool PrepareRecordingRun() {
 // Opens the wave input for the run's format; the format record is not needed
 // after it.
 bool OpenInputDevice() {
-  const MMRESULT opened = waveInOpen(&app.wave_in, WAVE_MAPPER, reinterpret_cast<const WAVEFORMATEX*>(app.pFormat),
+  const MMRESULT opened = waveInOpen(&OwnedTransport().wave_in, WAVE_MAPPER, reinterpret_cast<const WAVEFORMATEX*>(current_file.pFormat),
                                      reinterpret_cast<DWORD_PTR>(app.main_window), 0, CALLBACK_WINDOW);
   FreeFormatRecord();
   if (opened == MMSYSERR_NOERROR) return true;
-  app.wave_in = nullptr;
+  OwnedTransport().wave_in = nullptr;
   ShowFailure(PickId(IDS_CANT_OPEN_WAVEIN, ja::audio::kCantOpenWaveIn));
   return false;
 }
@@ -308,22 +310,22 @@ bool OpenInputDevice() {
 // block, or on standby the monitor block. Each is marked with whether what it
 // captures is kept.
 bool QueueFirstBlocks(bool standby) {
-  app.current_block = 0;
+  OwnedTransport().current_block = 0;
   queued_blocks = 0;
   for (int i = 0; i < 4; ++i) {
-    WAVEHDR* header = app.block_header[i];
+    WAVEHDR* header = transport.block_header[i];
     ZeroMemory(header, sizeof(WAVEHDR));
-    header->lpData = app.block_data[i];
-    header->dwBufferLength = (i == kMemoryBlock || !OnMemory()) ? app.buffer_size : app.unit_size;
+    header->lpData = transport.block_data[i];
+    header->dwBufferLength = (i == kMemoryBlock || !OnMemory()) ? transport.buffer_size : transport.unit_size;
     header->dwUser = MakeInputUserWord(i, standby);
     const bool queue = !OnMemory() || i == (standby ? kMonitorBlock : kMemoryBlock);
     if (!queue) continue;
-    if (waveInPrepareHeader(app.wave_in, header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
+    if (waveInPrepareHeader(transport.wave_in, header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
       ShowFailure(PickId(IDS_HEADER_FAILED, ja::audio::kHeaderFailed));
       return false;
     }
-    if (waveInAddBuffer(app.wave_in, header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
-      waveInUnprepareHeader(app.wave_in, header, sizeof(WAVEHDR));
+    if (waveInAddBuffer(transport.wave_in, header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
+      waveInUnprepareHeader(transport.wave_in, header, sizeof(WAVEHDR));
       ShowFailure(PickId(IDS_ADDBUFFER_FAILED, ja::audio::kAddBufferFailed));
       return false;
     }
@@ -337,7 +339,7 @@ bool QueueFirstBlocks(bool standby) {
 // keeps them.
 bool StartInput() {
   SetRunPriority(RunPriority::kRaised);
-  if (waveInStart(app.wave_in) == MMSYSERR_NOERROR) return true;
+  if (waveInStart(transport.wave_in) == MMSYSERR_NOERROR) return true;
   ShowFailure(RecFailedText());
   RunEnding ending;
   ending.report = RunReport::kNone;
@@ -349,11 +351,11 @@ bool StartInput() {
 // standby the Cont button.
 void ShowRunStarted(bool standby) {
   if (OnMemory()) {
-    app.meter.metered_end = 0;
+    RestartMeterWindow();
     StartDisplayTimer();
     if (standby) {
       KillTimer(app.main_window, kDisplayTimer);
-      app.pause_time = timeGetTime();
+      OwnedTransport().pause_time = timeGetTime();
     }
   }
   SwitchScreenSaverOff();
@@ -361,19 +363,19 @@ void ShowRunStarted(bool standby) {
   {
     MainWindowDc dc;
     if (OnMemory() && !standby) ShowMeterMessage(nullptr);
-    DrawMeterLabels(dc.get());
+    DrawRunLabels(dc.get());
   }
   if (standby) {
     SetPauseButtonText(en::audio::kCont);
-    if (OnMemory()) app.current_block = kMonitorBlock;
+    if (OnMemory()) OwnedTransport().current_block = kMonitorBlock;
   }
 }
 
 }  // namespace
 
 void StartRecording(bool standby) {
-  app.meter.max_level = 0;
-  app.meter.over_count = 0;
+  ResetRunLevels();
+  OwnedTransport().time_limit = app.settings.time_limit;
   if (!AllocateHeaderBlocks()) return;
   if (!PrepareRecordingRun() || !OpenInputDevice()) {
     AbandonRecordingStart(false);
@@ -390,30 +392,30 @@ void StartRecording(bool standby) {
     return;
   }
 
-  app.run.Start(standby);
+  OwnedTransport().run.Start(standby);
   pending_ending = RunEnding{};
   stop_ends_program = false;
   record_mark_ms = 0.0;
-  app.meter.position_ms = 0.0;  // no tick of this run has run yet
+  OwnedTransport().position_ms = 0.0;  // no tick of this run has run yet
   if (OnMemory()) ShowMeterMessage(standby ? nullptr : Pick(en::audio::kRecording, ja::audio::kRecording));
   if (StartInput()) ShowRunStarted(standby);
 }
 
 void OnRecordBlockFilled(WAVEHDR* header) {
-  if (!app.run.takes_blocks()) return;
-  if (!IsOwnHeader(header) || !app.wave_in) return;
+  if (!transport.run.takes_blocks()) return;
+  if (!IsOwnHeader(header) || !transport.wave_in) return;
   if (handler_depth > 0) ShowBare(ja::audio::kReentered);
   // After a stop the first block back is kept and ends the run; the rest the
   // reset hands back are not handled.
-  if (app.run.state() == RunState::kStopping) app.run.Close();
+  if (transport.run.state() == RunState::kStopping) OwnedTransport().run.Close();
   ++handler_depth;
   HandleFilledBlock(header);
   --handler_depth;
 }
 
 void ApplyTimeLimit(double recorded_ms, double margin) {
-  const TimeLimitAction action = TimeLimitActionAt(recorded_ms, app.settings.time_limit, margin,
-                                                   app.record_at_start != 0, app.run.paused());
+  const TimeLimitAction action = TimeLimitActionAt(recorded_ms, transport.time_limit, margin,
+                                                   app.record_at_start != 0, transport.run.paused());
   if (action == TimeLimitAction::kNone) return;
   if (action == TimeLimitAction::kStopAndExit) {
     stop_ends_program = true;
@@ -422,16 +424,15 @@ void ApplyTimeLimit(double recorded_ms, double margin) {
     return;
   }
   if (action == TimeLimitAction::kPause) PostMessageA(app.main_window, WM_COMMAND, IDM_PAUSE, 0);
-  app.settings.time_limit += app.settings.EndTime;
+  OwnedTransport().time_limit += app.settings.EndTime;
 }
 
 void StopRecording() {
-  app.record_at_start = 0;
   RunEnding ending;
   ending.program_ends = stop_ends_program;
   AskInputToStop(ending);
 }
 
 void EndStoppedRecording() {
-  if (app.mode == MODE_REC && app.run.state() == RunState::kStopping) EndRun(pending_ending);
+  if (transport.mode == MODE_REC && transport.run.state() == RunState::kStopping) EndRun(pending_ending);
 }

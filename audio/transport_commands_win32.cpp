@@ -8,106 +8,118 @@
 #include "audio/recording_win32.h"
 #include "audio/transport_internal_win32.h"
 #include "audio/transport_math.h"
+#include "audio/run_display_win32.h"
+#include "audio/transport_state_win32.h"
 #include "audio/transport_win32.h"
 #include "base/app_state_win32.h"
 #include "base/ui_text_win32.h"
+#include "meter/meter_record_win32.h"
 #include "meter/status_win32.h"
 #include "resources/ja_audio.h"
 #include "resources/resource_ids.h"
+#include "sound_files/current_file_win32.h"
 
 namespace {
+
+// A pause or a continue could not start the input again and stopped the run.
+bool input_lost = false;
 
 // Starts the input again after the reset of a pause or a continue. A device
 // that cannot start (it was lost) ends the recording with its message, as a
 // stop would.
 bool RestartInput() {
-  if (waveInStart(app.wave_in) == MMSYSERR_NOERROR) return true;
+  if (waveInStart(transport.wave_in) == MMSYSERR_NOERROR) return true;
   ShowFailure(PickId(IDS_REC_FAILED, ja::audio::kRecFailed));
   // Neither paused nor continuing: the run ends here, unless it ended while
   // the message showed.
   SetPauseButtonText(en::audio::kPause);
-  if (app.run.under_way()) StopRecording();
+  if (transport.run.under_way()) {
+    input_lost = true;
+    StopRecording();
+  }
   return false;
 }
 
 }  // namespace
 
 void PauseTransport() {
-  if (app.buffer_count == ON_MEMORY) {
+  if (transport.buffer_count == ON_MEMORY) {
     KillTimer(app.main_window, kDisplayTimer);
-    app.pause_time = timeGetTime();
+    OwnedTransport().pause_time = timeGetTime();
   }
   SetPauseButtonText(en::audio::kCont);
   SetRunPriority(RunPriority::kNormal);
-  if (app.mode == MODE_PLAY) {
-    waveOutPause(app.wave_out);
+  if (transport.mode == MODE_PLAY) {
+    waveOutPause(transport.wave_out);
   } else {
     // The input starts again: its position and the clock are taken afresh.
     RunDropouts().Restart();
-    waveInReset(app.wave_in);
+    waveInReset(transport.wave_in);
     if (!RestartInput()) return;
   }
-  app.run.Pause();
+  OwnedTransport().run.Pause();
   SetFocus(app.main_window);
   if (app.pause_button) SetFocus(app.pause_button);
 }
 
 void ResumeTransport() {
-  if (app.buffer_count == ON_MEMORY) {
-    SetTimer(app.main_window, kDisplayTimer, app.timer_interval, nullptr);
+  if (transport.buffer_count == ON_MEMORY) {
+    SetTimer(app.main_window, kDisplayTimer, transport.timer_interval, nullptr);
     const DWORD now = timeGetTime();
-    if (app.mode == MODE_PLAY) {
-      app.run_start_time = ResumePlayStartTime(now, app.run_start_time, app.pause_time, app.windows_version);
+    if (transport.mode == MODE_PLAY) {
+      OwnedTransport().run_start_time = ResumePlayStartTime(now, transport.run_start_time, transport.pause_time, app.windows_version);
     } else {
-      app.meter.metered_end = 0;
+      RestartMeterWindow();
       // A run never starts with a zero byte rate (ComputeBufferSizes).
-      if (app.BytesPerSec != 0) {
-        app.run_start_time = ResumeRecordStartTime(now, app.data_total, app.buffer_size, app.BytesPerSec);
+      if (current_file.format.BytesPerSec != 0) {
+        OwnedTransport().run_start_time = ResumeRecordStartTime(now, current_file.data_total, transport.buffer_size, current_file.format.BytesPerSec);
       }
     }
   }
-  if (app.mode == MODE_PLAY) {
+  if (transport.mode == MODE_PLAY) {
     SetRunPriority(RunPriority::kRaised);
-    waveOutRestart(app.wave_out);
+    waveOutRestart(transport.wave_out);
   } else {
     RunDropouts().Restart();
-    waveInReset(app.wave_in);
+    waveInReset(transport.wave_in);
     SetRunPriority(RunPriority::kRaised);
     if (!RestartInput()) return;
   }
   SetPauseButtonText(en::audio::kPause);
-  app.run.Resume();
+  OwnedTransport().run.Resume();
 }
 
 void OnStartCommand() {
-  if (app.run.active()) return;
-  app.meter.hold_left = app.meter.hold_right = 0;
-  if (app.mode == MODE_PLAY) {
+  if (transport.run.active()) return;
+  ClearMeterHolds();
+  if (transport.mode == MODE_PLAY) {
     StartPlayback();
-  } else if (app.mode == MODE_REC) {
+  } else if (transport.mode == MODE_REC) {
     StartRecording(false);
   }
 }
 
-void OnPauseCommand() {
-  if (!app.run.active()) {
-    if (app.mode != MODE_REC) return;
-    app.meter.hold_left = app.meter.hold_right = 0;
+bool OnPauseCommand() {
+  if (!transport.run.active()) {
+    if (transport.mode != MODE_REC) return false;
+    ClearMeterHolds();
     StartRecording(true);
-    return;
+    return false;
   }
-  if (!app.run.under_way()) return;  // the run is ending
-  if (app.run.paused()) {
+  if (!transport.run.under_way()) return false;  // the run is ending
+  input_lost = false;
+  if (transport.run.paused()) {
     ResumeTransport();
   } else {
     PauseTransport();
   }
+  return input_lost;
 }
 
 void OnStopCommand() {
-  if (!app.run.under_way()) return;
-  if (app.run.paused()) SetPauseButtonText(en::audio::kPause);
-  if (app.mode == MODE_PLAY) {
+  if (!transport.run.under_way()) return;
+  if (transport.run.paused()) SetPauseButtonText(en::audio::kPause);
+  if (transport.mode == MODE_PLAY) {
     StopPlayback();
   } else {
     StopRecording();
@@ -124,10 +136,10 @@ void OnTransportTimer(UINT_PTR id) {
     EndStoppedRecording();
     return;
   }
-  if (id != kDisplayTimer || !app.run.active()) return;
+  if (id != kDisplayTimer || !transport.run.active()) return;
   {
     MainWindowDc dc;
-    MeterTick(dc.get(), timeGetTime());
+    RunDisplayTick(dc.get(), timeGetTime());
   }
-  if (app.mode == MODE_REC) ApplyTimeLimit(app.meter.position_ms, app.time_limit_margin);
+  if (transport.mode == MODE_REC) ApplyTimeLimit(transport.position_ms, app.time_limit_margin);
 }

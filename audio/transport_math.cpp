@@ -101,20 +101,20 @@ BufferSizing ComputeBufferSizing(const BufferSizingInput& in) {
   return out;
 }
 
-double BufferPeriodMs(uint32_t deltatime, int khz) {
-  if (khz % 11 != 0) return static_cast<double>(deltatime / 8);
+double BufferPeriodMs(uint32_t deltatime, uint32_t rate) {
+  if (!In11025Family(rate)) return static_cast<double>(deltatime / 8);
   return deltatime / 11.025;
 }
 
-uint32_t RecordPacingWait(uint32_t deltatime, int khz) {
-  uint32_t wait = static_cast<uint32_t>(BufferPeriodMs(deltatime, khz) * 0.78 + 0.5);
+uint32_t RecordPacingWait(uint32_t deltatime, uint32_t rate) {
+  uint32_t wait = static_cast<uint32_t>(BufferPeriodMs(deltatime, rate) * 0.78 + 0.5);
   if (wait > 400) wait = 400;
   if (wait < 100) wait /= 2;
   return wait;
 }
 
-uint32_t PlayPacingWait(uint32_t deltatime, int khz, int rate_steps, unsigned windows_version) {
-  double scaled = BufferPeriodMs(deltatime, khz) * RateFactor(-rate_steps) * 0.88;
+uint32_t PlayPacingWait(uint32_t deltatime, uint32_t rate, int rate_steps, unsigned windows_version) {
+  double scaled = BufferPeriodMs(deltatime, rate) * RateFactor(-rate_steps) * 0.88;
   uint32_t wait = scaled >= 400.0 ? 400 : Nearest(scaled);
   if (wait > 400) wait = 400;
   const uint32_t short_wait = windows_version < kWindows395 ? 50 : 113;
@@ -131,8 +131,8 @@ uint32_t PlaybackStallLimitMs(uint32_t block_bytes, uint32_t bytes_per_sec, int 
   return limit < 4294967295.0 ? static_cast<uint32_t>(limit) : 0xFFFFFFFFu;
 }
 
-uint32_t DisplayTimerInterval(uint32_t deltatime, int khz) {
-  if (khz % 11 != 0) return deltatime / 8;
+uint32_t DisplayTimerInterval(uint32_t deltatime, uint32_t rate) {
+  if (!In11025Family(rate)) return deltatime / 8;
   return static_cast<uint32_t>(static_cast<uint64_t>(deltatime) * 1000 / 11025);
 }
 
@@ -153,8 +153,8 @@ uint32_t InitialRecordStride(uint32_t samples_per_sec, int channels, bool on_mem
   return channels == 2 ? stride * 2 : stride;
 }
 
-uint32_t InitialPlayStride(uint32_t deltatime, int khz, int rate_steps, const FirstBlockCosts& costs) {
-  const double d = BufferPeriodMs(deltatime, khz);
+uint32_t InitialPlayStride(uint32_t deltatime, uint32_t rate, int rate_steps, const FirstBlockCosts& costs) {
+  const double d = BufferPeriodMs(deltatime, rate);
   const double available = Nearest(d * RateFactor(-rate_steps) * 0.99);
   const double other = static_cast<double>(costs.read) + costs.prepare + costs.other + costs.write;
   const double spare = std::trunc(available - other * 1.15);

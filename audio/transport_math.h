@@ -1,7 +1,7 @@
 // Arithmetic of the transport: buffer sizes, the on-memory choice, pacing
 // waits, initial meter strides, the playing rate, the recording limits and the
 // clock corrections of pause and continue. Portable: the Win32 engine feeds it
-// the values it reads from AppState and the devices.
+// the values it reads from the transport's record and the devices.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -69,13 +69,13 @@ uint32_t ComputeUnitSize(uint32_t avg_bytes_per_sec, uint32_t samples_per_sec, u
 BufferSizing ComputeBufferSizing(const BufferSizingInput& in);
 
 // One buffer's duration in ms: deltatime / 8 (integer) in the 8000 Hz family,
-// deltatime / 11.025 in the 11025 Hz family (khz a multiple of 11).
-double BufferPeriodMs(uint32_t deltatime, int khz);
+// deltatime / 11.025 in the 11025 Hz family (In11025Family of the rate).
+double BufferPeriodMs(uint32_t deltatime, uint32_t rate);
 // Recording: 78 % of a buffer, capped at 400 ms, halved below 100 ms.
-uint32_t RecordPacingWait(uint32_t deltatime, int khz);
+uint32_t RecordPacingWait(uint32_t deltatime, uint32_t rate);
 // Playback: 88 % of a buffer at the playing rate, capped at 400 ms, two
 // thirds of that when it is short (113 ms, or 50 ms before Windows 3.95).
-uint32_t PlayPacingWait(uint32_t deltatime, int khz, int rate_steps, unsigned windows_version);
+uint32_t PlayPacingWait(uint32_t deltatime, uint32_t rate, int rate_steps, unsigned windows_version);
 // The handlers wait only for waits above 33 ms.
 inline bool WorthPacing(uint32_t wait_ms) { return wait_ms > 33; }
 
@@ -89,7 +89,7 @@ inline bool WorthPacing(uint32_t wait_ms) { return wait_ms > 33; }
 uint32_t PlaybackStallLimitMs(uint32_t block_bytes, uint32_t bytes_per_sec, int rate_steps);
 
 // Period of the display timer of on-memory runs.
-uint32_t DisplayTimerInterval(uint32_t deltatime, int khz);
+uint32_t DisplayTimerInterval(uint32_t deltatime, uint32_t rate);
 
 // Meter stride at the start of a recording, by sample rate and channels.
 uint32_t InitialRecordStride(uint32_t samples_per_sec, int channels, bool on_memory);
@@ -100,7 +100,7 @@ struct FirstBlockCosts {
 };
 // Meter stride at the start of a streaming playback: the meter may take what
 // is left of 99 % of a buffer's playing time after the other costs.
-uint32_t InitialPlayStride(uint32_t deltatime, int khz, int rate_steps, const FirstBlockCosts& costs);
+uint32_t InitialPlayStride(uint32_t deltatime, uint32_t rate, int rate_steps, const FirstBlockCosts& costs);
 
 // The format handed to the output device at a playing rate.
 struct PlayFormat {

@@ -9,6 +9,8 @@
 #include "audio/recorded_sound_win32.h"
 #include "audio/transport_internal_win32.h"
 #include "audio/transport_math.h"
+#include "audio/run_display_win32.h"
+#include "audio/transport_state_win32.h"
 #include "base/app_state_win32.h"
 #include "base/file_names_win32.h"
 #include "base/ui_text_win32.h"
@@ -53,10 +55,10 @@ void EnableButton(HWND button, bool enable) {
 // Unlocks and frees data area i and forgets it.
 void ReleaseDataBlock(int i) {
   if (!data_handle[i]) return;
-  if (app.block_data[i] && GlobalUnlock(data_handle[i])) ShowBare("GlobalUnlock");
+  if (transport.block_data[i] && GlobalUnlock(data_handle[i])) ShowBare("GlobalUnlock");
   if (GlobalFree(data_handle[i])) ShowBare("GlobalFree");
   data_handle[i] = nullptr;
-  app.block_data[i] = nullptr;
+  OwnedTransport().block_data[i] = nullptr;
 }
 
 // A device that was lost before it handed its headers back (Wine: the sound
@@ -66,18 +68,18 @@ void ReleaseDataBlock(int i) {
 // (AllocateHeaderBlocks), and tries again at every start until it has one.
 void LeaveHeldBlocksToDevice() {
   for (int i = 0; i < kBlockCount; ++i) {
-    WAVEHDR* header = app.block_header[i];
+    WAVEHDR* header = transport.block_header[i];
     if (!header || !(header->dwFlags & WHDR_INQUEUE)) continue;
     for (int k = 0; k < kBlockCount; ++k) {
       // On memory a compressed file's pieces point inside the memory block.
-      if (app.block_data[k] && header->lpData >= app.block_data[k] &&
-          static_cast<SIZE_T>(header->lpData - app.block_data[k]) < GlobalSize(data_handle[k])) {
-        app.block_data[k] = nullptr;
+      if (transport.block_data[k] && header->lpData >= transport.block_data[k] &&
+          static_cast<SIZE_T>(header->lpData - transport.block_data[k]) < GlobalSize(data_handle[k])) {
+        OwnedTransport().block_data[k] = nullptr;
         data_handle[k] = nullptr;
       }
     }
-    app.header_handle[i] = nullptr;
-    app.block_header[i] = nullptr;
+    OwnedTransport().header_handle[i] = nullptr;
+    OwnedTransport().block_header[i] = nullptr;
   }
 }
 
@@ -88,9 +90,9 @@ template <typename Device>
 void CloseWaveDevice(Device& device, MMRESULT(WINAPI* reset)(Device),
                      MMRESULT(WINAPI* unprepare)(Device, LPWAVEHDR, UINT), MMRESULT(WINAPI* close)(Device)) {
   if (!device) return;
-  app.run.Close();  // the notices of the reset are not handled
+  OwnedTransport().run.Close();  // the notices of the reset are not handled
   reset(device);
-  for (WAVEHDR* header : app.block_header) {
+  for (WAVEHDR* header : transport.block_header) {
     if (header && (header->dwFlags & WHDR_PREPARED)) unprepare(device, header, sizeof(WAVEHDR));
   }
   close(device);
@@ -98,7 +100,7 @@ void CloseWaveDevice(Device& device, MMRESULT(WINAPI* reset)(Device),
   LeaveHeldBlocksToDevice();
 }
 
-void CloseInputDevice() { CloseWaveDevice(app.wave_in, waveInReset, waveInUnprepareHeader, waveInClose); }
+void CloseInputDevice() { CloseWaveDevice(OwnedTransport().wave_in, waveInReset, waveInUnprepareHeader, waveInClose); }
 
 // Writes what the input device captured into blocks whose notices the run
 // will not handle (handed back by a stop's reset, or kept by a lost device),
@@ -106,29 +108,28 @@ void CloseInputDevice() { CloseWaveDevice(app.wave_in, waveInReset, waveInUnprep
 // any block; none that was queued while paused or on standby. The reset
 // first makes the device hand back what it still fills.
 void WriteHeldInputBlocks() {
-  if (!app.wave_in || !app.file_mmio) return;
-  waveInReset(app.wave_in);
+  if (!transport.wave_in || !current_file.file_mmio) return;
+  waveInReset(transport.wave_in);
   std::optional<WaitCursor> wait;
-  if (app.buffer_count == ON_MEMORY) wait.emplace();
+  if (transport.buffer_count == ON_MEMORY) wait.emplace();
   for (int k = 0; k < kBlockCount; ++k) {
-    WAVEHDR* header = app.block_header[(app.current_block + k) % kBlockCount];
+    WAVEHDR* header = transport.block_header[(transport.current_block + k) % kBlockCount];
     if (!header || !header->lpData || !(header->dwFlags & WHDR_PREPARED) || header->dwBytesRecorded == 0) continue;
     if (IsPausedBlock(static_cast<uint32_t>(header->dwUser))) continue;
     // On memory only the memory block is sound to keep, not the monitor block.
-    if (app.buffer_count == ON_MEMORY && header->lpData != app.block_data[kMemoryBlock]) continue;
+    if (transport.buffer_count == ON_MEMORY && header->lpData != transport.block_data[kMemoryBlock]) continue;
     if (!WriteRecordedSound(header->lpData, header->dwBytesRecorded).whole) break;
   }
   MainWindowDc dc;
-  ShowPosition(dc.get());
+  ShowRunPosition(dc.get());
 }
 
 // Closes the current file; a recording's chunks are closed first, which
 // writes their sizes.
 void CloseRunFile() {
-  if (!app.file_mmio) return;
-  if (app.mode == MODE_REC) {
-    mmioAscend(app.file_mmio, &app.inner_chunk, 0);
-    mmioAscend(app.file_mmio, &app.riff_chunk, 0);
+  if (!current_file.file_mmio) return;
+  if (transport.mode == MODE_REC) {
+    CloseFileChunks();
   }
   CloseSoundFile();
 }
@@ -142,7 +143,7 @@ void RestoreScreenSaver() {
 }  // namespace
 
 void CloseOutputDevice() {
-  CloseWaveDevice(app.wave_out, waveOutReset, waveOutUnprepareHeader, waveOutClose);
+  CloseWaveDevice(OwnedTransport().wave_out, waveOutReset, waveOutUnprepareHeader, waveOutClose);
   CloseConvertedOutput();
 }
 
@@ -150,7 +151,7 @@ void CloseOutputDevice() {
 
 bool AllocateHeaderBlocks() {
   for (int i = 0; i < kBlockCount; ++i) {
-    if (app.block_header[i]) continue;
+    if (transport.block_header[i]) continue;
     HGLOBAL handle = GlobalAlloc(kShareableMemory, sizeof(WAVEHDR));
     if (!handle) {
       ShowFailure(PickId(IDS_HEADER_ALLOC_FAILED, ja::audio::kHeaderAllocFailed));
@@ -163,26 +164,26 @@ bool AllocateHeaderBlocks() {
       return false;
     }
     ZeroMemory(header, sizeof(WAVEHDR));
-    app.header_handle[i] = handle;
-    app.block_header[i] = header;
+    OwnedTransport().header_handle[i] = handle;
+    OwnedTransport().block_header[i] = header;
   }
   return true;
 }
 
 void FreeHeaderBlocks() {
   for (int i = 0; i < kBlockCount; ++i) {
-    if (app.header_handle[i]) {
-      if (app.block_header[i]) GlobalUnlock(app.header_handle[i]);
-      GlobalFree(app.header_handle[i]);
+    if (transport.header_handle[i]) {
+      if (transport.block_header[i]) GlobalUnlock(transport.header_handle[i]);
+      GlobalFree(transport.header_handle[i]);
     }
-    app.header_handle[i] = nullptr;
-    app.block_header[i] = nullptr;
+    OwnedTransport().header_handle[i] = nullptr;
+    OwnedTransport().block_header[i] = nullptr;
   }
 }
 
 bool IsOwnHeader(const WAVEHDR* header) {
   if (!header) return false;
-  for (WAVEHDR* own : app.block_header) {
+  for (WAVEHDR* own : transport.block_header) {
     if (own == header) return true;
   }
   return false;
@@ -209,33 +210,33 @@ bool ComputeBufferSizes(const FormatRecord* format) {
   in.avg_bytes_per_sec = format->wf.nAvgBytesPerSec;
   in.format_block_align = format->wf.nBlockAlign;
   // nBlockSize sits 6 bytes into the Layer-3 extension, which needs 12 bytes.
-  if (app.format_size >= 30 && format->cbSize >= 12) {
+  if (current_file.format_size >= 30 && format->cbSize >= 12) {
     const uint8_t* extension = format->extension;
     in.mpeg_block_size = extension[6] | (extension[7] << 8);
   }
   in.shift_down = (GetKeyState(VK_SHIFT) & 0x8000) != 0;
   in.control_down = (GetKeyState(VK_CONTROL) & 0x8000) != 0;
-  in.buffer_count = app.buffer_count;
+  in.buffer_count = transport.buffer_count;
   in.deltatime = app.settings.deltatime;
-  in.data_total = app.data_total;
+  in.data_total = current_file.data_total;
   in.mem_size = app.settings.MemSize;
   in.windows_version = app.windows_version;
   in.blockalign = static_cast<int16_t>(format->wf.nBlockAlign);
-  in.recording = app.mode == MODE_REC;
+  in.recording = transport.mode == MODE_REC;
 
   const BufferSizing sizing = ComputeBufferSizing(in);
   switch (sizing.refusal) {
     case SizingRefusal::kNone:
       break;
     case SizingRefusal::kFormat:
-      ShowFailure(app.mode == MODE_REC ? PickId(IDS_NO_SUPPORT, ja::audio::kCantRecordFormat)
+      ShowFailure(transport.mode == MODE_REC ? PickId(IDS_NO_SUPPORT, ja::audio::kCantRecordFormat)
                                        : PickId(IDS_NO_SUPPORT, ja::audio::kNoPlayDriver));
       return false;
     case SizingRefusal::kDeltatime:
       ShowFailure(Pick(en::audio::kBadDeltatime, ja::audio::kBadDeltatime));
       return false;
     case SizingRefusal::kNoRoom:
-      if (app.mode == MODE_REC) {
+      if (transport.mode == MODE_REC) {
         ShowFailure(PickId(IDS_DISK_FULL, ja::audio::kDiskFull));
       } else {
         ShowFailure(PickId(IDS_NOT_ENOUGH_MEMORY, ja::audio::kNotEnoughMemory));
@@ -244,8 +245,8 @@ bool ComputeBufferSizes(const FormatRecord* format) {
   }
   // The block size an MPEG stream is cut into (sizing.blockalign) is the
   // buffers' own; the current format keeps the file's.
-  app.unit_size = sizing.unit_size;
-  app.buffer_size = sizing.buffer_size;
+  OwnedTransport().unit_size = sizing.unit_size;
+  OwnedTransport().buffer_size = sizing.buffer_size;
   piece_align = sizing.piece_align;
   return true;
 }
@@ -253,12 +254,12 @@ bool ComputeBufferSizes(const FormatRecord* format) {
 uint32_t MemoryPieceAlign() { return piece_align; }
 
 bool AllocateDataBlocks() {
-  const bool on_memory = app.buffer_count == ON_MEMORY;
+  const bool on_memory = transport.buffer_count == ON_MEMORY;
   const int count = on_memory ? 2 : kBlockCount;
   std::optional<WaitCursor> wait;
   if (on_memory) wait.emplace();
   for (int i = 0; i < count; ++i) {
-    const DWORD size = (on_memory && i == kMonitorBlock) ? app.unit_size : app.buffer_size;
+    const DWORD size = (on_memory && i == kMonitorBlock) ? transport.unit_size : transport.buffer_size;
     HGLOBAL handle = GlobalAlloc(kShareableMemory, size);
     char* data = handle ? static_cast<char*>(GlobalLock(handle)) : nullptr;
     if (!data) {
@@ -268,7 +269,7 @@ bool AllocateDataBlocks() {
         char format[256];
         lstrcpynA(format, PickId(IDS_DATA_LOCK_FAILED, ja::audio::kDataLockFailed), sizeof format);
         char text[300];
-        snprintf(text, sizeof text, format, i, static_cast<long>(app.buffer_size));
+        snprintf(text, sizeof text, format, i, static_cast<long>(transport.buffer_size));
         ShowFailure(text);
         GlobalFree(handle);
       }
@@ -276,8 +277,8 @@ bool AllocateDataBlocks() {
       return false;
     }
     data_handle[i] = handle;
-    app.block_data[i] = data;
-    FillSilence(i, size);
+    OwnedTransport().block_data[i] = data;
+    FillBlockSilence(i, size);
   }
   return true;
 }
@@ -297,7 +298,7 @@ void SetRunControls(bool enable) {
 void SetIdleControls(bool enable) {
   idle_controls_off = !enable;
   if (enable) {
-    if (app.mode == MODE_PLAY) {
+    if (transport.mode == MODE_PLAY) {
       if (app.play_button) SetWindowTextA(app.play_button, Pick(en::audio::kPlay, ja::audio::kPlay));
     } else {
       EnableButton(app.pause_button, true);
@@ -313,7 +314,7 @@ void SetIdleControls(bool enable) {
   EnableCommand(IDM_OPEN, enable && can_play);
   if (app.main_window) DragAcceptFiles(app.main_window, (enable && can_play) ? TRUE : FALSE);
   EnableCommand(IDM_NEW, enable && app.wave_in_devices > 0);
-  if (app.mode == MODE_PLAY) EnableCommand(IDM_INFO, enable);
+  if (transport.mode == MODE_PLAY) EnableCommand(IDM_INFO, enable);
 }
 
 void SetRunPriority(RunPriority priority) {
@@ -331,15 +332,15 @@ void PaceBuffer(DWORD minimum_ms) {
 }
 
 void StartDisplayTimer() {
-  app.timer_interval = DisplayTimerInterval(app.settings.deltatime, app.khz);
-  SetTimer(app.main_window, kDisplayTimer, app.timer_interval, nullptr);
-  app.run_start_time = app.pause_time = timeGetTime();
+  OwnedTransport().timer_interval = DisplayTimerInterval(app.settings.deltatime, current_file.format.rate);
+  SetTimer(app.main_window, kDisplayTimer, transport.timer_interval, nullptr);
+  OwnedTransport().run_start_time = OwnedTransport().pause_time = timeGetTime();
 }
 
 void EndRun(const RunEnding& ending) {
-  const bool had_run = app.run.active();
-  const bool had_file = app.file_mmio != nullptr;
-  const bool recorded = had_run && app.mode == MODE_REC;
+  const bool had_run = transport.run.active();
+  const bool had_file = current_file.file_mmio != nullptr;
+  const bool recorded = had_run && transport.mode == MODE_REC;
   // No tick and no bounded stop wait outlives the run.
   if (app.main_window) {
     KillTimer(app.main_window, kDisplayTimer);
@@ -348,29 +349,28 @@ void EndRun(const RunEnding& ending) {
   }
   if (had_run) SetRunControls(false);
   SetRunPriority(RunPriority::kNormal);
-  if (had_run && app.mode == MODE_REC && ending.write_held_blocks) WriteHeldInputBlocks();
+  if (had_run && transport.mode == MODE_REC && ending.write_held_blocks) WriteHeldInputBlocks();
   CloseInputDevice();
   CloseOutputDevice();
   CloseDecodedLevels();
-  app.run.Close();
+  OwnedTransport().run.Close();
   CloseRunFile();
   RestoreScreenSaver();
   FreeDataBlocks();
-  app.run.End();
+  OwnedTransport().run.End();
   // A run that ended while paused leaves no "Cont" behind for the next one.
   if (had_run) SetPauseButtonText(en::audio::kPause);
-  if (app.mode == MODE_REC && (had_run || had_file)) {
-    if (app.data_count == 0) {
+  if (transport.mode == MODE_REC && (had_run || had_file)) {
+    if (current_file.data_count == 0) {
       RemoveEmptyFile();
       // The last file of a series that got nothing went: the one before is
       // the recording's last.
-      DWORD previous_bytes = 0;
-      if (StepBackInSeries(&previous_bytes)) app.data_count = previous_bytes;
+      StepBackInSeries();
     }
-    if (app.data_count != 0) {
+    if (current_file.data_count != 0) {
       // The recording just made is the current file for playing.
-      app.mode = MODE_PLAY;
-      app.data_total = app.data_count;
+      OwnedTransport().mode = MODE_PLAY;
+      TakeRecordingForPlay();
     }
   }
   if (ending.repair) RepairWave();
@@ -383,7 +383,7 @@ void EndRun(const RunEnding& ending) {
   const bool levels = had_run && app.settings.levelwarning && ending.report != RunReport::kNone;
   if (dropouts.count != 0) RedrawNameLine();
   if (levels || (dropouts.count != 0 && !ending.program_ends)) {
-    ShowLevelReport(ending.report == RunReport::kNoOwner ? nullptr : app.main_window, levels, dropouts);
+    ShowLevelReport(ending.report == RunReport::kNoOwner ? nullptr : app.main_window, levels, dropouts, current_file.format);
   }
   if (had_run && ending.next_in_play_list && app.play_at_start) {
     PostMessageA(app.main_window, kPlayListNextMessage, 0, 0);
@@ -399,10 +399,10 @@ void AbandonTransport() {
 
 void RemoveEmptyFile() {
   WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!FileAttributesNamed(app.file_name, data)) return;
+  if (!FileAttributesNamed(current_file.file_name, data)) return;
   if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return;
   const int64_t size = (static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-  if (IsEmptyRecordingFile(size)) DeleteFileNamed(app.file_name);
+  if (IsEmptyRecordingFile(size)) DeleteFileNamed(current_file.file_name);
 }
 
 void ShutdownTransport() {
@@ -411,3 +411,5 @@ void ShutdownTransport() {
   ending.program_ends = true;
   EndRun(ending);
 }
+
+void SelectMode(int mode) { OwnedTransport().mode = mode; }

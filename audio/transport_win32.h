@@ -63,6 +63,9 @@ void CloseOutputDevice();
 // another file is chosen, or after a start failed before its run began).
 void AbandonTransport();
 void RemoveEmptyFile();
+// The current file is about to be opened for playing (MODE_PLAY) or prepared
+// for recording (MODE_REC): the transport's mode follows it.
+void SelectMode(int mode);
 // The four wave headers of the main window: made when it is created, and any
 // that is missing (left to a lost device, or never had) again at every start;
 // false, after a message, when one cannot be had.

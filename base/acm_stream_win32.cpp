@@ -7,7 +7,9 @@
 
 namespace {
 
-typedef MMRESULT(WINAPI* StreamOpenFn)(LPHACMSTREAM, HACMDRIVER, LPWAVEFORMATEX, LPWAVEFORMATEX, LPWAVEFILTER,
+// acmStreamOpen only reads the two format records; its header's writable
+// pointers are declared const here, which passes the same pointers.
+typedef MMRESULT(WINAPI* StreamOpenFn)(LPHACMSTREAM, HACMDRIVER, const WAVEFORMATEX*, const WAVEFORMATEX*, LPWAVEFILTER,
                                        DWORD_PTR, DWORD_PTR, DWORD);
 typedef MMRESULT(WINAPI* StreamCloseFn)(HACMSTREAM, DWORD);
 typedef MMRESULT(WINAPI* StreamSizeFn)(HACMSTREAM, DWORD, LPDWORD, DWORD);
@@ -108,7 +110,7 @@ bool AcmStream::Open(const WAVEFORMATEX* from, const WAVEFORMATEX* to, DWORD pie
   if (!acm || !from || !to || from->nChannels == 0 || from->nSamplesPerSec == 0) return false;
   if (from->nBlockAlign > kLargestBlock) return false;
   HACMSTREAM stream = nullptr;
-  if (acm->open(&stream, nullptr, const_cast<WAVEFORMATEX*>(from), const_cast<WAVEFORMATEX*>(to), nullptr, 0, 0, 0) !=
+  if (acm->open(&stream, nullptr, from, to, nullptr, 0, 0, 0) !=
           MMSYSERR_NOERROR ||
       !stream) {
     return false;

@@ -35,7 +35,8 @@ void SetUpThreeD(HWND dialog, RecreateControls recreate) {
 }
 
 void ToggleThreeD(HWND dialog) {
-  app.settings.dialog3d = !app.settings.dialog3d;
+  // The setting is the program's: the main window turns it over.
+  SendMessageA(app.main_window, kThreeDToggleMessage, 0, 0);
   ApplyThreeDStyle(dialog);
   if (recreate_controls) recreate_controls(dialog);
   RedrawWindow(dialog, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_FRAME | RDW_ALLCHILDREN);

@@ -13,6 +13,9 @@ void SetUpThreeD(HWND dialog, RecreateControls recreate);
 // At WM_DESTROY of a dialog that set a hook or a small font: deletes the font
 // (if any) and drops the hook.
 void ReleaseDialogLook(HFONT& small_font);
+// Sent to the main window to turn the dialog3d setting over (the setting is
+// the program's, written by the window alone).
+constexpr UINT kThreeDToggleMessage = WM_APP + 3;
 // WM_SYSCOMMAND 100: flips dialog3d and redraws the dialog in the new look.
 void ToggleThreeD(HWND dialog);
 // A dialog's WM_SYSCOMMAND: TRUE after ToggleThreeD for the "Three dimension"

@@ -39,6 +39,11 @@ constexpr uint16_t WAVE_TAG_EXTENSIBLE = 0xFFFE;
 constexpr uint16_t WAVE_TAG_OGG_VORBIS1 = 0x674F;
 constexpr uint16_t WAVE_TAG_OGG_VORBIS3 = 0x6751;
 
+// The 11025 Hz family (11025, 22050, 44100, 88200 Hz): a buffer of deltatime
+// units lasts deltatime / 11025 s there, deltatime / 8000 s at other rates.
+// Decided by the rate in Hz, never by the display's rounded kHz.
+inline bool In11025Family(uint32_t rate) { return rate % 11025 == 0; }
+
 inline bool IsOggVorbisTag(uint16_t tag) { return tag >= WAVE_TAG_OGG_VORBIS1 && tag <= WAVE_TAG_OGG_VORBIS3; }
 // SBC-8, SBC-12 and SBC-16, the block-coded tags the playing rate and the
 // information dialog treat apart.

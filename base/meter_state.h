@@ -4,7 +4,6 @@
 #include <cstdint>
 
 struct MeterState {
-  int sample_class = 0;           // 0 8-bit mono, 1 16-bit mono, 2 8-bit stereo, 3 16-bit stereo
   uint32_t meter_stride = 4;      // examine every meter_stride-th frame
   uint32_t hold_left = 0;         // peak hold of the left (or mono) channel, level units
   uint32_t hold_right = 0;
@@ -12,5 +11,4 @@ struct MeterState {
   int32_t over_count = 0;         // measured blocks whose peak reached the clip threshold
   uint32_t last_buffer_time = 0;  // start time of the block of the previous AdaptStride
   long metered_end = 0;           // end of the memory-block window measured by the last tick
-  double position_ms = 0.0;       // transport position computed by the last tick
 };

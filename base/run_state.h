@@ -3,7 +3,7 @@
 #pragma once
 #include <cstdint>
 
-// How a run moves its sound (AppState::buffer_count): one memory block that
+// How a run moves its sound (TransportState::buffer_count): one memory block that
 // holds all of it, or four buffers that circulate between the device and the
 // file. The value is the number of buffers that circulate.
 enum BufferMode : int { ON_MEMORY = 1, STREAMING = 4 };

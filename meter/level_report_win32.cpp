@@ -6,12 +6,13 @@
 #include "base/app_state_win32.h"
 #include "base/ui_text_win32.h"
 #include "meter/level_report.h"
+#include "meter/meter_record_win32.h"
 
-void ShowLevelReport(HWND owner, bool levels, const DropoutTally& dropouts) {
-  const MeterState& meter = app.meter;
+void ShowLevelReport(HWND owner, bool levels, const DropoutTally& dropouts, const CurrentFormat& format) {
+  const MeterState& meter = level_meter;
   LevelReport report =
-      ComposeLevelReport(meter.max_level, meter.over_count, meter.sample_class, app.format_tag, app.japanese_ui != 0);
-  const uint32_t frames_per_second = app.blockalign > 0 ? app.BytesPerSec / static_cast<uint32_t>(app.blockalign) : 0;
+      ComposeLevelReport(meter.max_level, meter.over_count, format.sample_class, format.format_tag, app.japanese_ui != 0);
+  const uint32_t frames_per_second = format.blockalign > 0 ? format.BytesPerSec / static_cast<uint32_t>(format.blockalign) : 0;
   const std::string lost = ComposeDropoutText(dropouts, frames_per_second, app.japanese_ui != 0);
   UINT style = MB_OK;
   std::string text;

@@ -3,8 +3,10 @@
 #include <windows.h>
 
 #include "base/dropout_tally.h"
+#include "meter/current_format.h"
 
 // The level report (`levels`: levelwarning is on), with a line on the
 // dropouts of a recording when it had any; with `levels` false, or nothing
 // measured, the dropouts alone. Shows nothing when neither has anything to say.
-void ShowLevelReport(HWND owner, bool levels, const DropoutTally& dropouts);
+// `format` is the current format the run measured.
+void ShowLevelReport(HWND owner, bool levels, const DropoutTally& dropouts, const CurrentFormat& format);

@@ -9,6 +9,7 @@
 #include "meter/decoded_levels_win32.h"
 #include "meter/levels.h"
 #include "meter/meter_draw_win32.h"
+#include "meter/meter_record_win32.h"
 #include "meter/stride.h"
 #include "resources/ja_meter.h"
 #include "resources/resource_ids.h"
@@ -24,11 +25,8 @@ void WriteMixerNotice(HDC dc, const char* text) {
   TextOutA(dc, 3 * app.cell_width, 14 * app.cell_height + app.cell_height / 2, text, static_cast<int>(strlen(text)));
 }
 
-// How the scan reads the current format's samples (not direct: compressed).
-PcmLayout scan_layout;
-
 bool MixerMeterReady() {
-  return app.mixer_library && app.mixer_handle && app.windows_version >= kWindows395 && app.mixer_get_control_details;
+  return level_meter.mixer_library && level_meter.mixer_handle && app.windows_version >= kWindows395 && level_meter.mixer_get_control_details;
 }
 
 void ShowNoLevel(HDC dc) {
@@ -50,11 +48,11 @@ void DrawPeaks(HDC dc, ChannelPeaks peaks, bool stereo, DWORD delta) {
 // The levels of the decoded sound, on the 16-bit scale and with the clip
 // count of 16-bit PCM. While the decoder has not yet given sound for the
 // bytes, the meter keeps what it shows.
-void DrawDecodedResult(HDC dc, DecodedResult result, ChannelPeaks peaks) {
+void DrawDecodedResult(HDC dc, DecodedResult result, ChannelPeaks peaks, int sample_class) {
   switch (result) {
     case DECODED_LEVELS:
-      DrawPeaks(dc, peaks, IsStereoClass(app.meter.sample_class), DELTA_16BIT);
-      if (BlockClips(CLASS_16BIT_STEREO, peaks)) ++app.meter.over_count;
+      DrawPeaks(dc, peaks, IsStereoClass(sample_class), DELTA_16BIT);
+      if (BlockClips(CLASS_16BIT_STEREO, peaks)) ++OwnedMeter().over_count;
       break;
     case DECODED_PENDING:
       break;
@@ -67,25 +65,25 @@ void DrawDecodedResult(HDC dc, DecodedResult result, ChannelPeaks peaks) {
 // Compressed formats: the levels come from the mixer's peak meter on the
 // wave-output line, on the 16-bit scale, where the mixer has one; else from
 // the decoded sound.
-void MeasureMixerLevels(HDC dc, const char* sound, long bytes) {
+void MeasureMixerLevels(HDC dc, const char* sound, long bytes, int sample_class) {
   if (!MixerMeterReady()) {
     if (DecodedLevelsOpen()) {
       ChannelPeaks peaks;
-      DrawDecodedResult(dc, MeasureDecoded(reinterpret_cast<const uint8_t*>(sound), bytes, peaks), peaks);
+      DrawDecodedResult(dc, MeasureDecoded(reinterpret_cast<const uint8_t*>(sound), bytes, peaks), peaks, sample_class);
     } else {
       ShowNoLevel(dc);
     }
     return;
   }
-  const bool stereo = IsStereoClass(app.meter.sample_class);
+  const bool stereo = IsStereoClass(sample_class);
   LONG values[2] = {0, 0};
   MIXERCONTROLDETAILS details = {};
   details.cbStruct = sizeof details;
-  details.dwControlID = app.peak_control.dwControlID;
+  details.dwControlID = level_meter.peak_control.dwControlID;
   details.cChannels = stereo ? 2 : 1;
   details.cbDetails = sizeof(LONG);
   details.paDetails = values;
-  if (app.mixer_get_control_details(reinterpret_cast<HMIXEROBJ>(app.mixer_handle), &details,
+  if (level_meter.mixer_get_control_details(reinterpret_cast<HMIXEROBJ>(level_meter.mixer_handle), &details,
                                     MIXER_GETCONTROLDETAILSF_VALUE) != MMSYSERR_NOERROR) {
     WriteMixerNotice(dc, PickId(IDS_CANT_GET_LEVEL, ja::kMixerCantGetLevel));
     return;
@@ -100,39 +98,29 @@ void MeasureMixerLevels(HDC dc, const char* sound, long bytes) {
 
 static_assert(sizeof(MIXERCONTROLDETAILS) == 24, "mixer control details record");
 
-void FillSilence(int block, DWORD bytes) {
-  if (block < 0 || block >= kBlockCount || app.block_data[block] == nullptr) return;
-  memset(app.block_data[block], app.sample_bits == 16 ? 0 : 128, bytes);
+void FillSilence(char* data, DWORD bytes, int sample_bits) {
+  if (data == nullptr) return;
+  memset(data, sample_bits == 16 ? 0 : 128, bytes);
 }
 
-void MeasureLevels(HDC dc, int block, long bytes) {
-  const char* data = block >= 0 && block < kBlockCount ? app.block_data[block] : nullptr;
-  MeasureLevelsOf(dc, data, bytes);
-}
-
-void SetMeterFormat(const void* record, size_t size) {
-  scan_layout = PcmLayoutOf(static_cast<const uint8_t*>(record), size);
-}
-
-bool MeterReadsSamples() { return scan_layout.direct; }
-
-void MeasureLevelsOf(HDC dc, const char* sound, long bytes) {
-  if (!scan_layout.direct) {
-    MeasureMixerLevels(dc, sound, bytes);
+void MeasureLevelsOf(HDC dc, const char* sound, long bytes, const MeterRun& run) {
+  if (!run.layout.direct) {
+    MeasureMixerLevels(dc, sound, bytes, run.sample_class);
     return;
   }
-  MeterState& meter = app.meter;
-  const int scan_class = ScanClassOf(scan_layout);
-  meter.meter_stride = LimitStride(meter.meter_stride, app.unit_size, scan_class, app.settings.levelwarning != 0);
+  MeterState& meter = OwnedMeter();
+  const int scan_class = ScanClassOf(run.layout);
+  meter.meter_stride = LimitStride(meter.meter_stride, run.unit_size, scan_class, run.levelwarning);
   const uint8_t* data = reinterpret_cast<const uint8_t*>(sound);
-  ChannelPeaks peaks = ScanPcmPeaks(scan_layout, data, bytes, meter.meter_stride);
+  ChannelPeaks peaks = ScanPcmPeaks(run.layout, data, bytes, meter.meter_stride);
   DrawPeaks(dc, peaks, IsStereoClass(scan_class), LevelDelta(scan_class));
   if (BlockClips(scan_class, peaks)) ++meter.over_count;
 }
 
-bool MetersDecodedSound() { return !scan_layout.direct && !MixerMeterReady() && DecodedLevelsOpen(); }
+bool MetersDecodedSound(const PcmLayout& layout) { return !layout.direct && !MixerMeterReady() && DecodedLevelsOpen(); }
 
-void MeasureDecodedUntil(HDC dc, const char* block, long size, long& metered_end, double position_ms) {
+void MeasureDecodedUntil(HDC dc, const char* block, long size, double position_ms, int sample_class) {
+  long& metered_end = OwnedMeter().metered_end;
   // At most this much of the block per tick, so that a tick after a long
   // stall does not hold the window up.
   constexpr long kMostPerTick = 64 * DECODED_SOURCE_PIECE;
@@ -154,7 +142,7 @@ void MeasureDecodedUntil(HDC dc, const char* block, long size, long& metered_end
       result = DECODED_NONE;
     }
   }
-  DrawDecodedResult(dc, result, peaks);
+  DrawDecodedResult(dc, result, peaks, sample_class);
 }
 
 void ForgetMixerNotices() {
@@ -168,19 +156,24 @@ void ForgetMixerNotices() {
   InvalidateRect(app.main_window, &above, TRUE);
 }
 
-void AdaptStride(DWORD start) {
-  MeterState& meter = app.meter;
+void AdaptStride(DWORD start, const StridePeriodInputs& period) {
+  MeterState& meter = OwnedMeter();
   DWORD now = timeGetTime();
   int32_t interval = static_cast<int32_t>(start - meter.last_buffer_time);
   int32_t work = static_cast<int32_t>(now - start);
-  StridePeriodInputs period;
-  period.deltatime = app.settings.deltatime;
-  period.khz = app.khz;
-  period.recording = app.mode == MODE_REC;
-  period.rate_steps = app.rate_steps;
-  period.on_memory = app.buffer_count == ON_MEMORY;
   int t = ExpectedPeriodMs(period);
   // A buffer time too short to be measured in ms leaves the stride alone.
   if (t > 0) meter.meter_stride = AdaptedStride(meter.meter_stride, interval, work, t, period.recording);
   meter.last_buffer_time = start;
+}
+
+void ClearMeterHolds() { OwnedMeter().hold_left = OwnedMeter().hold_right = 0; }
+
+void RestartMeterWindow() { OwnedMeter().metered_end = 0; }
+
+void SetMeterStride(uint32_t stride) { OwnedMeter().meter_stride = stride; }
+
+void ResetRunLevels() {
+  OwnedMeter().max_level = 0;
+  OwnedMeter().over_count = 0;
 }

@@ -8,6 +8,7 @@
 #include "base/app_state_win32.h"
 #include "base/ui_text_win32.h"
 #include "meter/levels.h"
+#include "meter/meter_record_win32.h"
 #include "meter/meter_styles.h"
 
 namespace {
@@ -53,7 +54,7 @@ void FillMeter(HDC dc, const MeterFills& fills) {
 
 // The peak hold of a channel (mono draws as the left one).
 uint32_t& HoldOf(MeterChannel channel) {
-  return channel == LEFT_METER ? app.meter.hold_left : app.meter.hold_right;
+  return channel == LEFT_METER ? OwnedMeter().hold_left : OwnedMeter().hold_right;
 }
 
 MeterRowInput RowInput(DWORD level, uint32_t hold, int row_y, int row_height, DWORD delta) {
@@ -72,7 +73,7 @@ MeterRowInput RowInput(DWORD level, uint32_t hold, int row_y, int row_height, DW
 }  // namespace
 
 void DrawChannelMeter(HDC dc, MeterChannel channel, DWORD level, int row_y, int row_height, DWORD delta) {
-  MeterState& meter = app.meter;
+  MeterState& meter = OwnedMeter();
   if (level > meter.max_level) meter.max_level = level;
   uint32_t& hold = HoldOf(channel);
   hold = UpdatedHold(hold, level, delta, app.settings.PeakHold, app.settings.display != 0);
@@ -80,9 +81,8 @@ void DrawChannelMeter(HDC dc, MeterChannel channel, DWORD level, int row_y, int 
   FillMeter(dc, LayoutMeterRow(in, app.settings.display != 0, app.settings.smooth != 0));
 }
 
-void DrawMeterLabels(HDC dc) {
-  if (app.mode == 0) return;
-  MeterLabelLayout layout = LayoutMeterLabels(app.meter.sample_class, app.ui_scale, app.windows_version,
+void DrawMeterLabels(HDC dc, int sample_class) {
+  MeterLabelLayout layout = LayoutMeterLabels(sample_class, app.ui_scale, app.windows_version,
                                               app.cell_width, app.cell_height, app.japanese_ui != 0);
   COLORREF previous_colour = SetTextColor(dc, kCaptionYellow);
   int previous_mode = SetBkMode(dc, TRANSPARENT);

@@ -7,6 +7,7 @@
 
 #include "base/app_state_win32.h"
 #include "base/ui_text_win32.h"
+#include "meter/meter_record_win32.h"
 #include "meter/mixer_text.h"
 #include "resources/ja_meter.h"
 #include "resources/resource_ids.h"
@@ -18,7 +19,7 @@ static_assert(sizeof(MIXERCONTROLA) == 148, "mixer control record");
 namespace {
 
 // The mixer functions the meter looks up besides the one it reads levels with
-// (app.mixer_get_control_details).
+// (level_meter.mixer_get_control_details).
 typedef MMRESULT(WINAPI* MixerOpenFn)(LPHMIXER, UINT, DWORD_PTR, DWORD_PTR, DWORD);
 typedef MMRESULT(WINAPI* MixerGetLineInfoFn)(HMIXEROBJ, LPMIXERLINEA, DWORD);
 typedef MMRESULT(WINAPI* MixerGetLineControlsFn)(HMIXEROBJ, LPMIXERLINECONTROLSA, DWORD);
@@ -37,13 +38,13 @@ void WriteNotice(int x, int y, const char* text) {
 }
 
 void CloseMixerHandle() {
-  if (app.mixer_handle && mixer_close) mixer_close(app.mixer_handle);
-  app.mixer_handle = nullptr;
+  if (level_meter.mixer_handle && mixer_close) mixer_close(level_meter.mixer_handle);
+  OwnedMeter().mixer_handle = nullptr;
 }
 
 template <class Function>
 Function Find(const char* name) {
-  return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(app.mixer_library, name)));
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(level_meter.mixer_library, name)));
 }
 
 }  // namespace
@@ -56,17 +57,17 @@ void OpenMixerMeter() {
   HMODULE library = LoadLibraryA("winmm.DLL");
   if (reinterpret_cast<UINT_PTR>(library) < 32) {
     WriteNotice(0, 0, "LoadLibrary Error");
-    app.mixer_library = nullptr;
+    OwnedMeter().mixer_library = nullptr;
     return;
   }
-  app.mixer_library = library;
+  OwnedMeter().mixer_library = library;
   mixer_open = Find<MixerOpenFn>("mixerOpen");
   mixer_get_line_info = Find<MixerGetLineInfoFn>("mixerGetLineInfoA");
   mixer_get_line_controls = Find<MixerGetLineControlsFn>("mixerGetLineControlsA");
-  app.mixer_get_control_details = Find<MixerGetControlDetailsFn>("mixerGetControlDetailsA");
+  OwnedMeter().mixer_get_control_details = Find<MixerGetControlDetailsFn>("mixerGetControlDetailsA");
   mixer_close = Find<MixerCloseFn>("mixerClose");
   const bool found[5] = {mixer_open != nullptr, mixer_get_line_info != nullptr,
-                         mixer_get_line_controls != nullptr, app.mixer_get_control_details != nullptr,
+                         mixer_get_line_controls != nullptr, level_meter.mixer_get_control_details != nullptr,
                          mixer_close != nullptr};
   if (!found[0] || !found[1] || !found[2] || !found[3]) {
     for (int i = 0; i < 5; ++i) {
@@ -75,17 +76,17 @@ void OpenMixerMeter() {
       snprintf(text, sizeof text, "mixerfunc%d", i + 1);
       WriteNotice(0, 0, text);
     }
-    app.mixer_handle = nullptr;
+    OwnedMeter().mixer_handle = nullptr;
     return;
   }
 
   HMIXER handle = nullptr;
   if (mixer_open(&handle, 0, 0, 0, 0) != MMSYSERR_NOERROR) {
     WriteNotice(0, 0, PickId(IDS_CANT_OPEN_MIXER, ja::kMixerCantOpen));
-    app.mixer_handle = nullptr;
+    OwnedMeter().mixer_handle = nullptr;
     return;
   }
-  app.mixer_handle = handle;
+  OwnedMeter().mixer_handle = handle;
 
   MIXERLINEA line = {};
   line.cbStruct = sizeof line;
@@ -97,15 +98,15 @@ void OpenMixerMeter() {
     return;
   }
 
-  app.peak_control = {};
-  app.peak_control.cbStruct = sizeof app.peak_control;
+  OwnedMeter().peak_control = {};
+  OwnedMeter().peak_control.cbStruct = sizeof level_meter.peak_control;
   MIXERLINECONTROLSA controls = {};
   controls.cbStruct = sizeof controls;
   controls.dwLineID = line.dwLineID;
   controls.dwControlType = MIXERCONTROL_CONTROLTYPE_PEAKMETER;
   controls.cControls = 1;
-  controls.cbmxctrl = sizeof app.peak_control;
-  controls.pamxctrl = &app.peak_control;
+  controls.cbmxctrl = sizeof level_meter.peak_control;
+  controls.pamxctrl = &OwnedMeter().peak_control;
   MMRESULT result = mixer_get_line_controls(reinterpret_cast<HMIXEROBJ>(handle), &controls,
                                                 MIXER_GETLINECONTROLSF_ONEBYTYPE);
   if (result != MMSYSERR_NOERROR) {
@@ -117,11 +118,11 @@ void OpenMixerMeter() {
 
 void CloseMixerMeter() {
   CloseMixerHandle();
-  if (app.mixer_library) FreeLibrary(app.mixer_library);
-  app.mixer_library = nullptr;
+  if (level_meter.mixer_library) FreeLibrary(level_meter.mixer_library);
+  OwnedMeter().mixer_library = nullptr;
   mixer_open = nullptr;
   mixer_get_line_info = nullptr;
   mixer_get_line_controls = nullptr;
-  app.mixer_get_control_details = nullptr;
+  OwnedMeter().mixer_get_control_details = nullptr;
   mixer_close = nullptr;
 }

@@ -2,8 +2,10 @@
 
 #include <cmath>
 
+#include "base/format_record.h"
+
 int ExpectedPeriodMs(const StridePeriodInputs& inputs) {
-  double base = inputs.khz % 11 != 0 ? inputs.deltatime / 8.0 : inputs.deltatime / 11.025;
+  double base = !In11025Family(inputs.rate) ? inputs.deltatime / 8.0 : inputs.deltatime / 11.025;
   if (!inputs.recording) base *= std::pow(0.5, inputs.rate_steps / 120.0);
   int t = static_cast<int>(base + 0.5);
   if (t == 0) return 0;

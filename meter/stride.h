@@ -6,7 +6,7 @@
 
 struct StridePeriodInputs {
   uint32_t deltatime = 4096;  // buffer length unit of the settings
-  int khz = 0;                // sample rate in kHz; a multiple of 11 means the 11025 Hz family
+  uint32_t rate = 0;          // samples per second (In11025Family: the buffer time)
   bool recording = false;     // otherwise playing
   int rate_steps = 0;         // playing rate, tenths of a semitone
   bool on_memory = false;     // one memory block, metered by the display timer

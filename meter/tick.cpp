@@ -2,19 +2,20 @@
 
 #include <algorithm>
 
+#include "base/format_record.h"
 #include "base/playing_rate.h"
 #include "base/windows_version.h"
 
 TickPosition ConvertDevicePosition(bool query_ok, unsigned type, uint32_t value, uint32_t now,
-                                   uint32_t run_start_time, uint32_t BytesPerSec, int khz) {
+                                   uint32_t run_start_time, uint32_t BytesPerSec, uint32_t rate) {
   TickPosition position;
   if (query_ok && type == TICK_TIME_MS) {
     position.ms = value;
   } else if (query_ok && type == TICK_TIME_BYTES && BytesPerSec != 0) {
     position.ms = value * 1000.0 / BytesPerSec;
     position.file_time = true;
-  } else if (query_ok && type == TICK_TIME_SAMPLES && khz != 0) {
-    position.ms = khz % 11 != 0 ? value * 1000.0 / (khz * 1000.0) : value * 1000.0 / (khz / 11.0 * 11025.0);
+  } else if (query_ok && type == TICK_TIME_SAMPLES && rate != 0) {
+    position.ms = value * 1000.0 / rate;
     position.file_time = true;
   } else {
     // A start time just ahead of the clock counts as no time.
@@ -52,7 +53,8 @@ TickFrame ComputeTickFrame(const TickInputs& in, TickPosition position) {
     // What earlier fillings of the memory block already wrote.
     long long written = static_cast<long long>(in.data_total) - in.buffer_size;
     if (!position.estimated) frame.position_ms += written * 1000.0 / in.BytesPerSec;
-    long long k = in.khz % 11 != 0 ? in.khz / 8 : in.khz / 11;
+    // The latency grows with the rate: frames of 8000 or 11025 Hz.
+    long long k = In11025Family(in.rate) ? in.rate / 11025 : in.rate / 8000;
     frame.offset = static_cast<long long>(in.BytesPerSec * frame.position_ms / 1000.0) - in.unit_size -
                    latency_frames * in.blockalign * k - written;
     if (in.BytesPerSec * frame.position_ms / 1000.0 > in.free_bytes) frame.position_ms = in.free_bytes * 1000.0 / in.BytesPerSec;

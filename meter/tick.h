@@ -23,7 +23,7 @@ struct TickPosition {
 // samples without a byte rate or sample rate to convert them with fall back
 // to the time since the run started.
 TickPosition ConvertDevicePosition(bool query_ok, unsigned type, uint32_t value, uint32_t now,
-                                   uint32_t run_start_time, uint32_t BytesPerSec, int khz);
+                                   uint32_t run_start_time, uint32_t BytesPerSec, uint32_t rate);
 
 // Time played in the file after clock_ms of playback at the playing rate.
 double FileTimeOfPlayback(double clock_ms, int rate_steps);
@@ -41,7 +41,7 @@ struct TickInputs {
   unsigned windows_version = kWindows400;
   int rate_steps = 0;
   uint32_t BytesPerSec = 0;
-  int khz = 0;
+  uint32_t rate = 0;  // samples per second
   int blockalign = 1;
   uint32_t unit_size = 0;
   uint32_t buffer_size = 0;

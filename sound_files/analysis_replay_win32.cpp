@@ -29,7 +29,7 @@ ReplayResult ReplayAnalysis(const AnalysisReport& report, HWND output, const std
     allocated = true;
   }
   if (!allocated) return ReplayResult::NO_RECORD;
-  const size_t bytes = record.size() < app.format_size ? record.size() : app.format_size;
-  if (bytes) std::memcpy(app.pFormat, record.data(), bytes);
+  const size_t bytes = record.size() < current_file.format_size ? record.size() : current_file.format_size;
+  if (bytes) std::memcpy(current_file.pFormat, record.data(), bytes);
   return ReplayResult::RECORD;
 }

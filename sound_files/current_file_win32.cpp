@@ -3,8 +3,6 @@
 
 #include "base/app_state_win32.h"
 #include "base/ui_text_win32.h"
-#include "meter/measure_win32.h"
-#include "meter/status_text.h"
 #include "meter/status_win32.h"
 #include "resources/ja_sound_files.h"
 #include "resources/resource_ids.h"
@@ -13,31 +11,28 @@ namespace jf = ja::files;
 
 namespace {
 
-// The memory of the format record app.pFormat.
+// The memory of the format record pFormat.
 HLOCAL format_handle = nullptr;
+
+CurrentFile state;
 
 }  // namespace
 
-void TakeCurrentFormat(const FormatRecord* format) {
-  if (format == nullptr) return;
-  // A record of 14 bytes ends before the bits per sample; AllocFormatRecord
-  // zero-fills past it, so they read 0.
-  const DisplayFormat d = MakeDisplayFormat(format->wf.wFormatTag, format->wf.nChannels, format->wf.nSamplesPerSec,
-                                            format->wf.nAvgBytesPerSec, format->wf.nBlockAlign, format->wBitsPerSample);
-  app.BytesPerSec = d.BytesPerSec;
-  app.blockalign = d.blockalign;
-  app.khz = d.khz;
-  app.channels = d.channels;
-  app.sample_bits = d.sample_bits;
-  app.format_tag = d.format_tag;
-  app.meter.sample_class = d.sample_class;
-  SetMeterFormat(format, app.format_size);
-  ShowNewFormat();
+const CurrentFile& current_file = state;
+
+CurrentFile& OwnedCurrentFile() { return state; }
+
+void NameCurrentFile(const char* name) { lstrcpynA(state.file_name, name, sizeof state.file_name); }
+
+void TakeCurrentFormat() {
+  if (state.pFormat == nullptr) return;
+  state.format = CurrentFormatOf(reinterpret_cast<const uint8_t*>(state.pFormat), state.format_size);
+  ShowNewFormat(state.format);
 }
 
 void CloseSoundFile() {
-  if (app.file_mmio) mmioClose(app.file_mmio, 0);
-  app.file_mmio = nullptr;
+  if (current_file.file_mmio) mmioClose(current_file.file_mmio, 0);
+  OwnedCurrentFile().file_mmio = nullptr;
 }
 
 WORD AllocFormatRecord(WORD size) {
@@ -51,15 +46,15 @@ WORD AllocFormatRecord(WORD size) {
     CloseSoundFile();
     return 0;
   }
-  app.pFormat = static_cast<FormatRecord*>(LocalLock(format_handle));
-  if (!app.pFormat) {
+  OwnedCurrentFile().pFormat = static_cast<FormatRecord*>(LocalLock(format_handle));
+  if (!current_file.pFormat) {
     LocalFree(format_handle);
     format_handle = nullptr;
     ShowFailure(PickId(IDS_MEMORY_LOCK_FAILED, jf::kRecordLockFailed));
     CloseSoundFile();
     return 0;
   }
-  app.format_size = size;
+  OwnedCurrentFile().format_size = size;
   return size;
 }
 
@@ -69,6 +64,30 @@ void FreeFormatRecord() {
     LocalFree(format_handle);
   }
   format_handle = nullptr;
-  app.pFormat = nullptr;
-  app.format_size = 0;
+  OwnedCurrentFile().pFormat = nullptr;
+  OwnedCurrentFile().format_size = 0;
+}
+
+void CountSoundTaken(DWORD bytes) { state.data_count -= bytes; }
+
+void EndSoundData() { state.data_count = 0; }
+
+void CountSoundWritten(DWORD bytes) { state.data_count += bytes; }
+
+void SetRecordingCapacity(DWORD bytes) { state.data_total = bytes; }
+
+void TakeRecordingForPlay() { state.data_total = state.data_count; }
+
+void CloseFileChunks() {
+  mmioAscend(state.file_mmio, &state.inner_chunk, 0);
+  mmioAscend(state.file_mmio, &state.riff_chunk, 0);
+}
+
+void RefreshFileCapacity(bool recording) {
+  CapacityFigures figures;
+  figures.BytesPerSec = state.format.BytesPerSec;
+  figures.recording = recording;
+  figures.free_bytes = state.free_bytes;
+  figures.data_total = state.data_total;
+  RefreshCapacity(figures, state.format.sample_class);
 }

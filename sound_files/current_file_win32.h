@@ -1,15 +1,56 @@
-// The current file (file_mmio), its format record (pFormat) and the current
-// format taken from it.
+// The current file's record: its name, handle, chunks, counts, format record
+// and the current format parsed from it, and the figures of its drive.
+// Written in sound_files/ alone (OwnedCurrentFile); the others read it
+// through current_file and change it through the functions below.
 #pragma once
 #include <windows.h>
+#include <mmsystem.h>
 
 #include "base/format_record.h"
+#include "base/text_rules.h"
+#include "meter/current_format.h"
 
-// Takes the format of a file just opened for playing or created for recording
-// as the current format, and shows it. The only writer of the fields of the
-// current format (BytesPerSec, blockalign, khz, sample_bits, format_tag and
-// the meter's sample_class); the meter and the transport only read them.
-void TakeCurrentFormat(const FormatRecord* format);
+struct CurrentFile {
+  char file_name[NAME_BUFFER_SIZE] = {};  // in the name code page (base/file_names_win32.h)
+  HMMIO file_mmio = nullptr;
+  MMCKINFO riff_chunk = {};
+  MMCKINFO inner_chunk = {};
+  DWORD data_total = 0;
+  DWORD data_count = 0;
+  FormatRecord* pFormat = nullptr;  // as read from the file; never changed after
+  WORD format_size = 0;             // bytes of the format record
+  CurrentFormat format;             // parsed from pFormat by TakeCurrentFormat
+  // Drive figures of the last measurement, capped at 2^31.
+  DWORD free_bytes = 0, disk_bytes = 0, cluster_bytes = 0;
+};
+
+extern const CurrentFile& current_file;
+CurrentFile& OwnedCurrentFile();
+
+// Names the current file (a name that fits NAME_BUFFER_SIZE; longer ones are
+// cut, as the callers have checked them).
+void NameCurrentFile(const char* name);
+// Takes the format record of a file just opened for playing or created for
+// recording as the current format, and shows it. The only writer of the
+// current format; the meter and the transport only read it.
+void TakeCurrentFormat();
+// The counts of the data, changed as the transport moves sound:
+// playback takes `bytes` more of the data from the file (data_count falls),
+// or finds the file ends early (nothing more to read);
+void CountSoundTaken(DWORD bytes);
+void EndSoundData();
+// recording wrote `bytes` more (data_count rises), into a run whose memory
+// block holds `bytes` (data_total), and a recording just ended becomes the
+// current file for playing (its data_total is what was written).
+void CountSoundWritten(DWORD bytes);
+void SetRecordingCapacity(DWORD bytes);
+void TakeRecordingForPlay();
+// Closes the data and RIFF chunks of the current file, which writes their
+// sizes (a recording's end), leaving the file open.
+void CloseFileChunks();
+// Shows the current file's capacity line and the meter's labels: its size
+// when opened for playing, the drive's free space when made for recording.
+void RefreshFileCapacity(bool recording);
 // Closes the current file without closing its chunks.
 void CloseSoundFile();
 // Replaces the format record by a new one of size bytes; size on success,

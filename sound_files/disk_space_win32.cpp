@@ -8,6 +8,7 @@
 #include "base/app_state_win32.h"
 #include "base/file_names_win32.h"
 #include "base/windows_version.h"
+#include "sound_files/current_file_win32.h"
 #include "sound_files/disk_space.h"
 
 DWORD MeasureDiskSpace(const char* path) {
@@ -24,8 +25,8 @@ DWORD MeasureDiskSpace(const char* path) {
     sectors_per_cluster = bytes_per_sector = free_clusters = total_clusters = 0;
   const DriveFigures figures =
       ComputeDriveFigures(sectors_per_cluster, bytes_per_sector, free_clusters, total_clusters);
-  app.free_bytes = figures.free_bytes;
-  app.disk_bytes = figures.disk_bytes;
-  app.cluster_bytes = figures.cluster_bytes;
-  return app.free_bytes;
+  OwnedCurrentFile().free_bytes = figures.free_bytes;
+  OwnedCurrentFile().disk_bytes = figures.disk_bytes;
+  OwnedCurrentFile().cluster_bytes = figures.cluster_bytes;
+  return current_file.free_bytes;
 }

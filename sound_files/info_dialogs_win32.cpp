@@ -7,6 +7,7 @@
 #include "base/file_names_win32.h"
 #include "resources/resource_ids.h"
 #include "sound_files/analysis_replay_win32.h"
+#include "sound_files/current_file_win32.h"
 #include "sound_files/format_names_win32.h"
 #include "sound_files/info_fields.h"
 #include "sound_files/plain_file_win32.h"

@@ -2,10 +2,11 @@
 
 #include "base/app_state_win32.h"
 #include "base/file_names_win32.h"
+#include "sound_files/current_file_win32.h"
 
 namespace {
 
-MMCKINFO& SlotChunk(ChunkSlot slot) { return slot == RIFF_SLOT ? app.riff_chunk : app.inner_chunk; }
+MMCKINFO& SlotChunk(ChunkSlot slot) { return slot == RIFF_SLOT ? OwnedCurrentFile().riff_chunk : OwnedCurrentFile().inner_chunk; }
 
 }  // namespace
 

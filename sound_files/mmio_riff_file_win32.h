@@ -1,6 +1,6 @@
 // The current file (file_mmio) as a RiffFile for the portable parsers: reads
 // and seeks through mmioRead/mmioSeek, and enters and leaves chunks with
-// mmioDescend/mmioAscend into app.riff_chunk and app.inner_chunk.
+// mmioDescend/mmioAscend into current_file.riff_chunk and current_file.inner_chunk.
 #pragma once
 #include <windows.h>
 #include <mmsystem.h>

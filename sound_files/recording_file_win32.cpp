@@ -59,53 +59,52 @@ bool ReserveName(const std::string& name) {
 }  // namespace
 
 const char* CreateRecordingChunks() {
-  app.riff_chunk = MMCKINFO();
-  app.riff_chunk.fccType = mmioFOURCC('W', 'A', 'V', 'E');
-  app.riff_chunk.cksize = 0;
-  if (mmioCreateChunk(app.file_mmio, &app.riff_chunk, MMIO_CREATERIFF) != MMSYSERR_NOERROR)
+  OwnedCurrentFile().riff_chunk = MMCKINFO();
+  OwnedCurrentFile().riff_chunk.fccType = mmioFOURCC('W', 'A', 'V', 'E');
+  OwnedCurrentFile().riff_chunk.cksize = 0;
+  if (mmioCreateChunk(current_file.file_mmio, &OwnedCurrentFile().riff_chunk, MMIO_CREATERIFF) != MMSYSERR_NOERROR)
     return PickId(IDS_CANT_CREATE_RIFF, jf::kCantCreateRiff);
-  app.inner_chunk = MMCKINFO();
-  app.inner_chunk.ckid = mmioFOURCC('f', 'm', 't', ' ');
-  app.inner_chunk.cksize = RECORDING_FORMAT_SIZE;
-  if (mmioCreateChunk(app.file_mmio, &app.inner_chunk, 0) != MMSYSERR_NOERROR)
+  OwnedCurrentFile().inner_chunk = MMCKINFO();
+  OwnedCurrentFile().inner_chunk.ckid = mmioFOURCC('f', 'm', 't', ' ');
+  OwnedCurrentFile().inner_chunk.cksize = RECORDING_FORMAT_SIZE;
+  if (mmioCreateChunk(current_file.file_mmio, &OwnedCurrentFile().inner_chunk, 0) != MMSYSERR_NOERROR)
     return PickId(IDS_CANT_CREATE_FMT, jf::kCantCreateFmt);
   return nullptr;
 }
 
 const char* CreateDataChunk() {
-  mmioAscend(app.file_mmio, &app.inner_chunk, 0);
-  app.inner_chunk = MMCKINFO();
-  app.inner_chunk.ckid = mmioFOURCC('d', 'a', 't', 'a');
-  app.inner_chunk.cksize = 0;
-  if (mmioCreateChunk(app.file_mmio, &app.inner_chunk, 0) != MMSYSERR_NOERROR)
+  mmioAscend(current_file.file_mmio, &OwnedCurrentFile().inner_chunk, 0);
+  OwnedCurrentFile().inner_chunk = MMCKINFO();
+  OwnedCurrentFile().inner_chunk.ckid = mmioFOURCC('d', 'a', 't', 'a');
+  OwnedCurrentFile().inner_chunk.cksize = 0;
+  if (mmioCreateChunk(current_file.file_mmio, &OwnedCurrentFile().inner_chunk, 0) != MMSYSERR_NOERROR)
     return PickId(IDS_CANT_CREATE_DATA, jf::kCantCreateData);
   return nullptr;
 }
 
 void BeginRecordingSeries(const std::vector<uint8_t>& record) {
   series_record = record;
-  series_first = app.file_name;
+  series_first = current_file.file_name;
   series_number = 1;
   previous_name.clear();
   previous_bytes = 0;
 }
 
 const char* ContinueInNextFile() {
-  if (!app.file_mmio || series_record.empty()) return PickId(IDS_CANT_OPEN_FILE, jf::kCantOpenFile);
-  mmioAscend(app.file_mmio, &app.inner_chunk, 0);
-  mmioAscend(app.file_mmio, &app.riff_chunk, 0);
+  if (!current_file.file_mmio || series_record.empty()) return PickId(IDS_CANT_OPEN_FILE, jf::kCantOpenFile);
+  CloseFileChunks();
   CloseSoundFile();
   unsigned number = series_number;
   const std::string name = NextFreeSeriesName(series_first, number, [](const std::string& n) {
     return IsDeviceName(n.c_str()) || !ReserveName(n);
   });
   const char* failure = nullptr;
-  if (!name.empty() && name.size() < sizeof app.file_name && FitsNameLength(name.c_str())) {
-    app.file_mmio = OpenMmioNamed(name.c_str(), MMIO_CREATE | MMIO_WRITE);
+  if (!name.empty() && name.size() < sizeof current_file.file_name && FitsNameLength(name.c_str())) {
+    OwnedCurrentFile().file_mmio = OpenMmioNamed(name.c_str(), MMIO_CREATE | MMIO_WRITE);
   }
-  if (!app.file_mmio) failure = PickId(IDS_CANT_OPEN_FILE, jf::kCantOpenFile);
+  if (!current_file.file_mmio) failure = PickId(IDS_CANT_OPEN_FILE, jf::kCantOpenFile);
   if (!failure) failure = CreateRecordingChunks();
-  if (!failure && mmioWrite(app.file_mmio, reinterpret_cast<const char*>(series_record.data()),
+  if (!failure && mmioWrite(current_file.file_mmio, reinterpret_cast<const char*>(series_record.data()),
                             RECORDING_FORMAT_SIZE) != RECORDING_FORMAT_SIZE)
     failure = PickId(IDS_CANT_WRITE_FMT, jf::kCantWriteFmt);
   if (!failure) failure = CreateDataChunk();
@@ -116,43 +115,43 @@ const char* ContinueInNextFile() {
     return failure;
   }
   series_number = number;
-  previous_name = app.file_name;
-  previous_bytes = app.data_count;
-  lstrcpynA(app.file_name, name.c_str(), sizeof app.file_name);
-  app.data_count = 0;
-  MeasureDiskSpace(app.file_name);
-  RefreshCapacity();
+  previous_name = current_file.file_name;
+  previous_bytes = current_file.data_count;
+  NameCurrentFile(name.c_str());
+  OwnedCurrentFile().data_count = 0;
+  MeasureDiskSpace(current_file.file_name);
+  RefreshFileCapacity(true);
   return nullptr;
 }
 
-bool StepBackInSeries(DWORD* bytes) {
-  if (previous_name.empty() || app.data_count != 0) return false;
-  lstrcpynA(app.file_name, previous_name.c_str(), sizeof app.file_name);
-  *bytes = previous_bytes;
+bool StepBackInSeries() {
+  if (previous_name.empty() || current_file.data_count != 0) return false;
+  NameCurrentFile(previous_name.c_str());
+  OwnedCurrentFile().data_count = previous_bytes;
   previous_name.clear();
   return true;
 }
 
 bool UpdateRecordingHeader() {
-  if (!app.file_mmio || series_record.empty()) return false;
-  const std::vector<uint8_t> header = MakeRecordingHeader(series_record, app.data_count);
-  const LONG end = mmioSeek(app.file_mmio, 0, SEEK_CUR);
-  const bool written = end >= 0 && mmioSeek(app.file_mmio, 0, SEEK_SET) == 0 &&
-                       mmioWrite(app.file_mmio, reinterpret_cast<const char*>(header.data()),
+  if (!current_file.file_mmio || series_record.empty()) return false;
+  const std::vector<uint8_t> header = MakeRecordingHeader(series_record, current_file.data_count);
+  const LONG end = mmioSeek(current_file.file_mmio, 0, SEEK_CUR);
+  const bool written = end >= 0 && mmioSeek(current_file.file_mmio, 0, SEEK_SET) == 0 &&
+                       mmioWrite(current_file.file_mmio, reinterpret_cast<const char*>(header.data()),
                                  static_cast<LONG>(header.size())) == static_cast<LONG>(header.size());
-  if (end >= 0) mmioSeek(app.file_mmio, end, SEEK_SET);
+  if (end >= 0) mmioSeek(current_file.file_mmio, end, SEEK_SET);
   return written;
 }
 
 void FlushRecordingFile() {
-  if (!app.file_mmio || InterlockedCompareExchange(&flushing, 1, 0) != 0) return;
+  if (!current_file.file_mmio || InterlockedCompareExchange(&flushing, 1, 0) != 0) return;
   // The multimedia file functions keep the file's handle in adwInfo[0]. The
   // thread flushes a copy of it, which stays valid when the recording closes
   // its file meanwhile.
   MMIOINFO info = {};
   HANDLE copy = nullptr;
   HANDLE thread = nullptr;
-  if (mmioGetInfo(app.file_mmio, &info, 0) == MMSYSERR_NOERROR &&
+  if (mmioGetInfo(current_file.file_mmio, &info, 0) == MMSYSERR_NOERROR &&
       DuplicateHandle(GetCurrentProcess(), reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(info.adwInfo[0])),
                       GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
     thread = CreateThread(nullptr, 0, FlushThread, copy, 0, nullptr);

@@ -27,10 +27,10 @@ void BeginRecordingSeries(const std::vector<uint8_t>& record);
 // nullptr on success.
 const char* ContinueInNextFile();
 // True when a file of the series was closed to go on into the one now
-// current: `bytes` is then the data of the closed one, and file_name names it
-// again (the current file, empty, was not kept). For a run that ends before
+// current: file_name names the closed one again and data_count is its data
+// (the current file, empty, was not kept). For a run that ends before
 // anything went into its last file.
-bool StepBackInSeries(DWORD* bytes);
+bool StepBackInSeries();
 
 // Rewrites the header of the recording file for the data_count bytes written,
 // in one write, and comes back to the end: the file is a whole WAVE file of

@@ -38,7 +38,7 @@ static_assert(kDeviceBadId == MMSYSERR_BADDEVICEID && kDeviceAllocated == MMSYSE
 
 void ShowCannotOpenFile() { ShowFailure(PickId(IDS_CANT_OPEN_FILE, jf::kCantOpenFile)); }
 
-bool FitsFileName(const char* name) { return FitsNameLength(name) && strlen(name) < sizeof app.file_name; }
+bool FitsFileName(const char* name) { return FitsNameLength(name) && strlen(name) < sizeof current_file.file_name; }
 
 const char* FailureMessage(const FailureText& text) {
   return text.english_id >= 0 ? PickId(static_cast<UINT>(text.english_id), text.japanese)
@@ -49,9 +49,9 @@ namespace {
 
 // The record as the portable checks see it.
 std::vector<uint8_t> CurrentRecord() {
-  if (!app.pFormat) return {};
-  const uint8_t* bytes = reinterpret_cast<const uint8_t*>(app.pFormat);
-  return std::vector<uint8_t>(bytes, bytes + app.format_size);
+  if (!current_file.pFormat) return {};
+  const uint8_t* bytes = reinterpret_cast<const uint8_t*>(current_file.pFormat);
+  return std::vector<uint8_t>(bytes, bytes + current_file.format_size);
 }
 
 // Asks whether a file whose recording never closed should be repaired. True
@@ -76,20 +76,20 @@ uint32_t declined_tail_length = 0;
 // Asks whether the sound after a cut-off recording's end should be taken in.
 // True when the file was closed for the repair: the open starts again.
 bool OfferTailRecovery(const RecordingTail& tail, uint32_t length) {
-  if (declined_tail_name == app.file_name && declined_tail_length == length) return false;
+  if (declined_tail_name == current_file.file_name && declined_tail_length == length) return false;
   char text[300];
   const double seconds = tail.bytes_per_sec ? static_cast<double>(tail.bytes) / tail.bytes_per_sec : 0.0;
   snprintf(text, sizeof text, Pick(en::files::kRecoverTail, jf::kRecoverTail), seconds);
   const int answer = ShowMessageBox(app.main_window, text, nullptr, MB_YESNO | MB_ICONQUESTION);
   if (answer != IDYES) {
-    declined_tail_name = app.file_name;
+    declined_tail_name = current_file.file_name;
     declined_tail_length = length;
     return false;
   }
   CloseSoundFile();
   if (!RepairWave()) {
     ShowFailure(Pick("cant recover", jf::kCantRecover));
-    declined_tail_name = app.file_name;
+    declined_tail_name = current_file.file_name;
     declined_tail_length = length;
   }
   return true;
@@ -98,21 +98,26 @@ bool OfferTailRecovery(const RecordingTail& tail, uint32_t length) {
 // The output device query with its 48000-to-44100 and mono fallbacks. False
 // after the failure message (record and file still to be released).
 bool QueryOutputDevice() {
+  // The query's steps change a copy: the record stays the file's, and the
+  // playback start makes the same steps when it opens the device.
+  std::vector<uint8_t> query = CurrentRecord();
+  if (query.size() < sizeof(FormatRecord)) query.resize(sizeof(FormatRecord), 0);
+  FormatRecord* asked = reinterpret_cast<FormatRecord*>(query.data());
   for (;;) {
-    const MMRESULT result = waveOutOpen(nullptr, WAVE_MAPPER, reinterpret_cast<LPCWAVEFORMATEX>(app.pFormat), 0, 0,
-                                        WAVE_FORMAT_QUERY);
+    const MMRESULT result =
+        waveOutOpen(nullptr, WAVE_MAPPER, reinterpret_cast<LPCWAVEFORMATEX>(asked), 0, 0, WAVE_FORMAT_QUERY);
     if (result == MMSYSERR_NOERROR) return true;
     // A compressed format the mapper cannot convert plays as the PCM its
     // codec suggests, wide PCM as 24 or 16 bits, converted by the playback.
-    const auto* record = reinterpret_cast<const uint8_t*>(app.pFormat);
-    if (result == WAVERR_BADFORMAT && !DevicePcmFor(record, app.format_size).empty()) return true;
-    RefreshCapacity();
-    switch (NextPlayQueryStep(result, CurrentRecord(), app.windows_version)) {
+    const auto* record = reinterpret_cast<const uint8_t*>(current_file.pFormat);
+    if (result == WAVERR_BADFORMAT && !DevicePcmFor(record, current_file.format_size).empty()) return true;
+    RefreshFileCapacity(false);
+    switch (NextPlayQueryStep(result, query, app.windows_version)) {
       case QueryStep::RETRY_44100:
-        app.pFormat->wf.nSamplesPerSec = 44100;
+        asked->wf.nSamplesPerSec = 44100;
         continue;
       case QueryStep::RETRY_MONO:
-        app.pFormat->wf.nChannels = 1;
+        asked->wf.nChannels = 1;
         continue;
       case QueryStep::GIVE_UP:
         ShowFailure(FailureMessage(PlayQueryFailureText(result)));
@@ -125,15 +130,15 @@ bool QueryOutputDevice() {
 // file open before (there is only ever one sound file open). False after the
 // failure message.
 bool OpenCurrentFile(DWORD flags) {
-  if (!app.file_name[0]) {
+  if (!current_file.file_name[0]) {
     ShowFailure(PickId(IDS_FILE_NAME, jf::kFileNameMissing));
     return false;
   }
   CloseSoundFile();
   // No device ("NUL.WAV", "COM1", "\\.\..."): a recording into it would be
   // lost, a read from it might never return.
-  app.file_mmio = OpenMmioNamed(app.file_name, flags);
-  if (!app.file_mmio) {
+  OwnedCurrentFile().file_mmio = OpenMmioNamed(current_file.file_name, flags);
+  if (!current_file.file_mmio) {
     ShowCannotOpenFile();
     return false;
   }
@@ -152,9 +157,15 @@ bool FailAfterRecord(const FailureText& text) {
 bool OpenForPlay() {
   for (;;) {
     if (!OpenCurrentFile(MMIO_ALLOCBUF | MMIO_READ)) return false;
-    app.data_total = 0;
-    app.BytesPerSec = 0;
-    MmioRiffFile file(app.file_mmio, app.file_name);
+    OwnedCurrentFile().data_total = 0;
+    {
+      // No byte rate until the new file's format is taken: the capacity line
+      // of a failed open shows no time.
+      CurrentFormat opening = current_file.format;
+      opening.BytesPerSec = 0;
+      OwnedCurrentFile().format = opening;
+    }
+    MmioRiffFile file(current_file.file_mmio, current_file.file_name);
     // A file of 4 GB or more has no length a 32-bit header can be judged by.
     const uint32_t length = file.Size();
     const RecordingTail tail = length != 0xFFFFFFFFu ? FindRecordingTail(file, length) : RecordingTail();
@@ -168,7 +179,7 @@ bool OpenForPlay() {
     }
     // A stream's analysis worked with its length (the whole file, or the data
     // chunk of a wrapped one).
-    if (!id.riff || id.kind == SoundKind::RIFF_MPEG) app.data_total = app.data_count = id.analysed_data_total;
+    if (!id.riff || id.kind == SoundKind::RIFF_MPEG) OwnedCurrentFile().data_total = OwnedCurrentFile().data_count = id.analysed_data_total;
 
     const ReplayResult replay = ReplayAnalysis(id.report, nullptr, id.format);
     if (replay == ReplayResult::ABORTED) return false;
@@ -180,24 +191,19 @@ bool OpenForPlay() {
       return false;
     }
 
-    TakeCurrentFormat(app.pFormat);
-    const DWORD khz_of_file = (app.pFormat->wf.nSamplesPerSec + 500) / 1000;
+    TakeCurrentFormat();
     if (!QueryOutputDevice()) {
       FreeFormatRecord();
       CloseSoundFile();
       return false;
     }
-    // The query may have passed only at 44100; the record keeps the file's
-    // rate, and the playback start makes the same step when it opens.
-    if (app.pFormat->wf.nSamplesPerSec == 44100 && khz_of_file == 48) app.pFormat->wf.nSamplesPerSec = 48000;
-
     uint32_t data_total = 0;
     const OpenFailure located = LocateSoundData(file, id, data_total);
     if (located == OpenFailure::NO_DATA_IN_WAVE) return FailAfterRecord(OpenFailureText(located));
-    app.data_total = app.data_count = data_total;
-    MeasureDiskSpace(app.file_name);
+    OwnedCurrentFile().data_total = OwnedCurrentFile().data_count = data_total;
+    MeasureDiskSpace(current_file.file_name);
     if (located == OpenFailure::DATA_EMPTY) return FailAfterRecord(OpenFailureText(located));
-    RefreshCapacity();
+    RefreshFileCapacity(false);
     return true;
   }
 }
@@ -218,30 +224,30 @@ bool CreateForRecord() {
   if (!OpenCurrentFile(MMIO_CREATE | MMIO_WRITE)) return false;
   // Nothing recorded yet: a failure below leaves an empty file for the
   // transport clean-up to remove.
-  app.data_count = 0;
+  OwnedCurrentFile().data_count = 0;
   if (const char* failure = CreateRecordingChunks()) return FailCreate(failure, false);
 
   if (!AllocFormatRecord(RECORDING_FORMAT_SIZE)) return false;
   const Settings& s = app.settings;
   const std::vector<uint8_t> record =
       MakeRecordingFormat(s.rec_freq, static_cast<uint16_t>(s.rec_channel), static_cast<uint16_t>(s.rec_bits));
-  std::memcpy(app.pFormat, record.data(), record.size());
+  std::memcpy(current_file.pFormat, record.data(), record.size());
 
-  if (mmioWrite(app.file_mmio, reinterpret_cast<const char*>(app.pFormat), RECORDING_FORMAT_SIZE) !=
+  if (mmioWrite(current_file.file_mmio, reinterpret_cast<const char*>(current_file.pFormat), RECORDING_FORMAT_SIZE) !=
       RECORDING_FORMAT_SIZE)
     return FailCreate(PickId(IDS_CANT_WRITE_FMT, jf::kCantWriteFmt), true);
 
-  TakeCurrentFormat(app.pFormat);
+  TakeCurrentFormat();
   const MMRESULT query =
-      waveInOpen(nullptr, WAVE_MAPPER, reinterpret_cast<LPCWAVEFORMATEX>(app.pFormat), 0, 0, WAVE_FORMAT_QUERY);
+      waveInOpen(nullptr, WAVE_MAPPER, reinterpret_cast<LPCWAVEFORMATEX>(current_file.pFormat), 0, 0, WAVE_FORMAT_QUERY);
   if (query != MMSYSERR_NOERROR) return FailCreate(FailureMessage(RecordQueryFailureText(query)), true);
 
   if (const char* failure = CreateDataChunk()) return FailCreate(failure, true);
   BeginRecordingSeries(record);
 
-  MeasureDiskSpace(app.file_name);
-  app.data_total = RecordingCapacity(app.free_bytes, app.cluster_bytes);
-  RefreshCapacity();
-  app.data_count = 0;
+  MeasureDiskSpace(current_file.file_name);
+  OwnedCurrentFile().data_total = RecordingCapacity(current_file.free_bytes, current_file.cluster_bytes);
+  RefreshFileCapacity(true);
+  OwnedCurrentFile().data_count = 0;
   return true;
 }

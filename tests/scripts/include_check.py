@@ -14,8 +14,13 @@ layers below it, never of one above:
 It also fails on an include cycle between modules (a module is a source file
 and the header named after it), whatever their layers. A lower layer with
 something to tell a higher one returns a failure or posts a window message.
-And it fails on a transition of the run state (app.run.Start, Pause, ...)
-made outside audio/: the transport alone moves its run; others only ask it.
+
+And it holds the owners of the records: each record is read everywhere
+through a const reference and written only through its writable accessor,
+which may be called in its owner's folder alone (OwnedApp in app/,
+OwnedTransport in audio/, so the run state moves only there,
+OwnedCurrentFile in sound_files/, OwnedMeter in meter/); no const_cast
+anywhere in the product gets around that.
 
 Usage: include_check.py [repository]   (prints the findings; status 1 on any)
 """
@@ -26,7 +31,16 @@ import sys
 RANKS = {"app": 5, "audio": 4, "sound_files": 3, "meter": 2, "base": 1, "resources": 0}
 
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
-RUN_TRANSITION = re.compile(r'\bapp\.run\.(Start|Pause|Resume|AskStop|Close|End)\s*\(')
+OWNERS = {"OwnedApp": "app", "OwnedTransport": "audio", "OwnedCurrentFile": "sound_files", "OwnedMeter": "meter"}
+ACCESSOR = re.compile(r'\b(' + "|".join(OWNERS) + r')\b')
+CONST_CAST = re.compile(r'\bconst_cast\b')
+# Comments, string and character literals, blanked out with their line breaks
+# kept, so that only code is judged and line numbers stay right.
+NOT_CODE = re.compile(r'//[^\n]*|/\*.*?\*/|"(?:\\.|[^"\\\n])*"|\'(?:\\.|[^\'\\\n])*\'', re.S)
+
+
+def code_only(text):
+    return NOT_CODE.sub(lambda m: re.sub(r"[^\n]", " ", m.group(0)), text)
 
 
 def product_files(root):
@@ -96,11 +110,12 @@ def main():
                 graph.setdefault(module(path), set()).add(module(header))
             if RANKS[target_folder] > RANKS[folder]:
                 problems.append(f"{path}: includes {header} of the higher layer {target_folder}/")
-        if folder != "audio":
-            for number, line in enumerate(text.splitlines(), 1):
-                match = RUN_TRANSITION.search(line)
-                if match:
-                    problems.append(f"{path}:{number}: changes the run state ({match.group(1)}) outside audio/")
+        for number, line in enumerate(code_only(text).splitlines(), 1):
+            for match in ACCESSOR.finditer(line):
+                if OWNERS[match.group(1)] != folder:
+                    problems.append(f"{path}:{number}: {match.group(1)} outside {OWNERS[match.group(1)]}/")
+            if CONST_CAST.search(line):
+                problems.append(f"{path}:{number}: const_cast")
     for component in cycles(graph):
         problems.append("include cycle between " + ", ".join(component))
     for problem in problems:

@@ -179,32 +179,32 @@ TEST(EngineMode, SmallDrivesForceOnMemory) {
 }
 
 TEST(EnginePacing, RecordingWaitsFor78PercentOfABuffer) {
-  EXPECT_EQ(RecordPacingWait(4096, 44), 290u);  // 371.5 ms * 0.78
-  EXPECT_EQ(RecordPacingWait(4096, 48), 399u);  // 512 ms * 0.78
-  EXPECT_EQ(RecordPacingWait(8192, 48), 400u);  // capped
-  EXPECT_EQ(RecordPacingWait(1024, 44), 36u);   // 72, halved below 100
+  EXPECT_EQ(RecordPacingWait(4096, 44100), 290u);  // 371.5 ms * 0.78
+  EXPECT_EQ(RecordPacingWait(4096, 48000), 399u);  // 512 ms * 0.78
+  EXPECT_EQ(RecordPacingWait(8192, 48000), 400u);  // capped
+  EXPECT_EQ(RecordPacingWait(1024, 44100), 36u);   // 72, halved below 100
   EXPECT_TRUE(WorthPacing(36));
-  EXPECT_EQ(RecordPacingWait(512, 44), 18u);
+  EXPECT_EQ(RecordPacingWait(512, 44100), 18u);
   EXPECT_FALSE(WorthPacing(18));
   EXPECT_FALSE(WorthPacing(33));
-  EXPECT_EQ(RecordPacingWait(4100, 8), 399u);  // 4100 / 8 = 512 in integers
+  EXPECT_EQ(RecordPacingWait(4100, 8000), 399u);  // 4100 / 8 = 512 in integers
 }
 
 TEST(EnginePacing, PlaybackWaitsFor88PercentAtTheRate) {
-  EXPECT_EQ(PlayPacingWait(4096, 44, 0, 0x400), 327u);
-  EXPECT_EQ(PlayPacingWait(4096, 44, 120, 0x400), 163u);   // twice as fast
-  EXPECT_EQ(PlayPacingWait(4096, 44, -120, 0x400), 400u);  // capped
-  EXPECT_EQ(PlayPacingWait(1024, 44, 0, 0x400), 54u);      // 82, two thirds at 113 or less
-  EXPECT_EQ(PlayPacingWait(1024, 44, 0, 0x35E), 82u);      // older systems: only at 50 or less
-  EXPECT_EQ(PlayPacingWait(512, 44, 0, 0x35E), 27u);
-  EXPECT_EQ(PlayPacingWait(4096, 48, 0, 0x400), 400u);  // 450.6 ms, capped
+  EXPECT_EQ(PlayPacingWait(4096, 44100, 0, 0x400), 327u);
+  EXPECT_EQ(PlayPacingWait(4096, 44100, 120, 0x400), 163u);   // twice as fast
+  EXPECT_EQ(PlayPacingWait(4096, 44100, -120, 0x400), 400u);  // capped
+  EXPECT_EQ(PlayPacingWait(1024, 44100, 0, 0x400), 54u);      // 82, two thirds at 113 or less
+  EXPECT_EQ(PlayPacingWait(1024, 44100, 0, 0x35E), 82u);      // older systems: only at 50 or less
+  EXPECT_EQ(PlayPacingWait(512, 44100, 0, 0x35E), 27u);
+  EXPECT_EQ(PlayPacingWait(4096, 48000, 0, 0x400), 400u);  // 450.6 ms, capped
 }
 
 TEST(EnginePacing, DisplayTimerPeriod) {
-  EXPECT_EQ(DisplayTimerInterval(4096, 44), 371u);
-  EXPECT_EQ(DisplayTimerInterval(4096, 48), 512u);
+  EXPECT_EQ(DisplayTimerInterval(4096, 44100), 371u);
+  EXPECT_EQ(DisplayTimerInterval(4096, 48000), 512u);
   EXPECT_EQ(DisplayTimerInterval(4096, 0), 371u);
-  EXPECT_EQ(DisplayTimerInterval(0xFFFFFFFF, 44), 389566194u);  // no 32-bit wrap
+  EXPECT_EQ(DisplayTimerInterval(0xFFFFFFFF, 44100), 389566194u);  // no 32-bit wrap
 }
 
 TEST(EngineStride, RecordingStartsByRateAndChannels) {
@@ -226,17 +226,17 @@ TEST(EngineStride, PlaybackStartsFromMeasuredCosts) {
   costs.write = 3;
   costs.meter = 30;
   // available 368 ms, spare trunc(368 - 16 * 1.15) = 349
-  EXPECT_EQ(InitialPlayStride(4096, 44, 0, costs), 1u);
+  EXPECT_EQ(InitialPlayStride(4096, 44100, 0, costs), 1u);
   costs.meter = 200;  // 580 / 349 + 0.95 = 2.61
-  EXPECT_EQ(InitialPlayStride(4096, 44, 0, costs), 2u);
+  EXPECT_EQ(InitialPlayStride(4096, 44100, 0, costs), 2u);
   costs.meter = 0;
-  EXPECT_EQ(InitialPlayStride(4096, 44, 0, costs), 1u);
+  EXPECT_EQ(InitialPlayStride(4096, 44100, 0, costs), 1u);
   costs.read = 400;  // nothing left for the meter
-  EXPECT_EQ(InitialPlayStride(4096, 44, 0, costs), 65535u);
+  EXPECT_EQ(InitialPlayStride(4096, 44100, 0, costs), 65535u);
   costs.read = 10;
   costs.meter = 200;
   // At +120 a buffer lasts half as long: available 184, spare 165.
-  EXPECT_EQ(InitialPlayStride(4096, 44, 120, costs), 4u);
+  EXPECT_EQ(InitialPlayStride(4096, 44100, 120, costs), 4u);
 }
 
 TEST(EngineRate, PcmOpensAtTheShiftedRate) {

@@ -5,10 +5,10 @@
 
 namespace {
 
-StridePeriodInputs Period(uint32_t deltatime, int khz, bool recording, int rate_steps = 0, bool on_memory = false) {
+StridePeriodInputs Period(uint32_t deltatime, uint32_t rate, bool recording, int rate_steps = 0, bool on_memory = false) {
   StridePeriodInputs in;
   in.deltatime = deltatime;
-  in.khz = khz;
+  in.rate = rate;
   in.recording = recording;
   in.rate_steps = rate_steps;
   in.on_memory = on_memory;
@@ -16,29 +16,29 @@ StridePeriodInputs Period(uint32_t deltatime, int khz, bool recording, int rate_
 }
 
 TEST(MeterStridePeriod, BufferDurationByFamilyRateAndMode) {
-  EXPECT_EQ(ExpectedPeriodMs(Period(4096, 44, true)), 372);   // 371.5
-  EXPECT_EQ(ExpectedPeriodMs(Period(4096, 22, true)), 372);
-  EXPECT_EQ(ExpectedPeriodMs(Period(4096, 48, true)), 512);
-  EXPECT_EQ(ExpectedPeriodMs(Period(4096, 8, true)), 512);
+  EXPECT_EQ(ExpectedPeriodMs(Period(4096, 44100, true)), 372);   // 371.5
+  EXPECT_EQ(ExpectedPeriodMs(Period(4096, 22050, true)), 372);
+  EXPECT_EQ(ExpectedPeriodMs(Period(4096, 48000, true)), 512);
+  EXPECT_EQ(ExpectedPeriodMs(Period(4096, 8000, true)), 512);
   // Playing follows the rate; recording ignores it.
-  EXPECT_EQ(ExpectedPeriodMs(Period(4096, 44, false, 120)), 186);
-  EXPECT_EQ(ExpectedPeriodMs(Period(4096, 44, false, -120)), 743);
-  EXPECT_EQ(ExpectedPeriodMs(Period(4096, 44, true, 120)), 372);
+  EXPECT_EQ(ExpectedPeriodMs(Period(4096, 44100, false, 120)), 186);
+  EXPECT_EQ(ExpectedPeriodMs(Period(4096, 44100, false, -120)), 743);
+  EXPECT_EQ(ExpectedPeriodMs(Period(4096, 44100, true, 120)), 372);
   // On-memory: 1.2 times, at least 55.
-  EXPECT_EQ(ExpectedPeriodMs(Period(4096, 44, true, 0, true)), 446);
-  EXPECT_EQ(ExpectedPeriodMs(Period(256, 8, true, 0, true)), 55);
-  EXPECT_EQ(ExpectedPeriodMs(Period(360, 8, true, 0, true)), 55);  // 45 * 1.2 = 54
-  EXPECT_EQ(ExpectedPeriodMs(Period(376, 8, true, 0, true)), 56);  // 47 * 1.2 = 56.4
+  EXPECT_EQ(ExpectedPeriodMs(Period(4096, 44100, true, 0, true)), 446);
+  EXPECT_EQ(ExpectedPeriodMs(Period(256, 8000, true, 0, true)), 55);
+  EXPECT_EQ(ExpectedPeriodMs(Period(360, 8000, true, 0, true)), 55);  // 45 * 1.2 = 54
+  EXPECT_EQ(ExpectedPeriodMs(Period(376, 8000, true, 0, true)), 56);  // 47 * 1.2 = 56.4
 }
 
 TEST(MeterStridePeriod, TinyDeltatimeGivesNoPeriod) {
-  EXPECT_EQ(ExpectedPeriodMs(Period(3, 8, true)), 0);
-  EXPECT_EQ(ExpectedPeriodMs(Period(4, 8, true)), 1);
-  EXPECT_EQ(ExpectedPeriodMs(Period(5, 44, true)), 0);
-  EXPECT_EQ(ExpectedPeriodMs(Period(7, 8, false, 120)), 0);
-  EXPECT_EQ(ExpectedPeriodMs(Period(0, 8, false)), 0);
+  EXPECT_EQ(ExpectedPeriodMs(Period(3, 8000, true)), 0);
+  EXPECT_EQ(ExpectedPeriodMs(Period(4, 8000, true)), 1);
+  EXPECT_EQ(ExpectedPeriodMs(Period(5, 44100, true)), 0);
+  EXPECT_EQ(ExpectedPeriodMs(Period(7, 8000, false, 120)), 0);
+  EXPECT_EQ(ExpectedPeriodMs(Period(0, 8000, false)), 0);
   // Even on-memory, where 55 would otherwise be the least.
-  EXPECT_EQ(ExpectedPeriodMs(Period(3, 8, true, 0, true)), 0);
+  EXPECT_EQ(ExpectedPeriodMs(Period(3, 8000, true, 0, true)), 0);
 }
 
 TEST(MeterStrideAdapt, LateBlocksRaiseTheStride) {

@@ -11,7 +11,7 @@
 // every step worked, 2 when the input device refused the format (no sound).
 //
 // The program links the product's library; the texts and message boxes, the
-// status display, the meter's format and the transport clean-up are small
+// status display and the transport clean-up are small
 // stand-ins defined here,
 // which the linker takes before the library's own (their files are then not
 // linked at all), so that no box waits for a user.
@@ -22,6 +22,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "app/owned_app_win32.h"
+#include "audio/transport_state_win32.h"
 #include "audio/transport_win32.h"
 #include "base/app_state_win32.h"
 #include "base/ui_text_win32.h"
@@ -51,12 +53,11 @@ int ShowMessageBox(HWND, const char* text, const char*, UINT) {
   ShowFailure(text);
   return IDNO;
 }
-void ShowNewFormat() {}
-void SetMeterFormat(const void*, size_t) {}
-void RefreshCapacity() {}
+void ShowNewFormat(const CurrentFormat&) {}
+void RefreshCapacity(const CapacityFigures&, int) {}
 void AbandonTransport() {
-  if (app.file_mmio) mmioClose(app.file_mmio, 0);
-  app.file_mmio = nullptr;
+  if (current_file.file_mmio) mmioClose(current_file.file_mmio, 0);
+  OwnedCurrentFile().file_mmio = nullptr;
 }
 
 namespace {
@@ -85,31 +86,34 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: tool_sound_create OUT.WAV DATA_BYTES\n");
     return 1;
   }
-  GetFullPathNameA(argv[1], sizeof app.file_name, app.file_name, nullptr);
+  char name[MAX_PATH] = {};
+  GetFullPathNameA(argv[1], sizeof name, name, nullptr);
+  NameCurrentFile(name);
   const long data_bytes = std::atol(argv[2]);
-  app.windows_version = 0x400;
-  app.mode = MODE_REC;
-  app.settings.rec_freq = 11025;
-  app.settings.rec_channel = 1;
-  app.settings.rec_bits = 8;
+  OwnedApp().windows_version = 0x400;
+  OwnedTransport().mode = MODE_REC;
+  OwnedApp().settings.rec_freq = 11025;
+  OwnedApp().settings.rec_channel = 1;
+  OwnedApp().settings.rec_bits = 8;
 
   if (!CreateForRecord()) return last_failure == "bad id" || last_failure == "no driver" ? 2 : 1;
-  std::printf("created capacity=%lu\n", static_cast<unsigned long>(app.data_total));
-  if (!CopyFileNow(app.file_name, std::string(app.file_name) + ".created")) return 1;
+  std::printf("created capacity=%lu\n", static_cast<unsigned long>(current_file.data_total));
+  if (!CopyFileNow(current_file.file_name, std::string(current_file.file_name) + ".created")) return 1;
 
   std::string samples(static_cast<size_t>(data_bytes), '\0');
   for (size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<char>(0x80 + (i % 32));
-  if (mmioWrite(app.file_mmio, samples.data(), data_bytes) != data_bytes) return 1;
-  if (mmioAscend(app.file_mmio, &app.inner_chunk, 0) != MMSYSERR_NOERROR) return 1;
-  if (mmioAscend(app.file_mmio, &app.riff_chunk, 0) != MMSYSERR_NOERROR) return 1;
-  mmioClose(app.file_mmio, 0);
-  app.file_mmio = nullptr;
+  CurrentFile& file = OwnedCurrentFile();
+  if (mmioWrite(file.file_mmio, samples.data(), data_bytes) != data_bytes) return 1;
+  if (mmioAscend(file.file_mmio, &file.inner_chunk, 0) != MMSYSERR_NOERROR) return 1;
+  if (mmioAscend(file.file_mmio, &file.riff_chunk, 0) != MMSYSERR_NOERROR) return 1;
+  mmioClose(file.file_mmio, 0);
+  file.file_mmio = nullptr;
   FreeFormatRecord();
   std::printf("closed\n");
 
-  app.mode = MODE_PLAY;
+  OwnedTransport().mode = MODE_PLAY;
   if (!OpenForPlay()) return 1;
-  std::printf("opened %lu\n", static_cast<unsigned long>(app.data_total));
+  std::printf("opened %lu\n", static_cast<unsigned long>(current_file.data_total));
   AbandonTransport();
   FreeFormatRecord();
   return 0;

@@ -1,0 +1,11 @@
+#include "audio/transport_state_win32.h"
+
+namespace {
+TransportState state;
+}  // namespace
+
+const TransportState& transport = state;
+
+TransportState& OwnedTransport() { return state; }
+
+bool IsRecordingLive() { return transport.run.live() && transport.mode == MODE_REC; }
