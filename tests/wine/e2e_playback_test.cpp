@@ -438,14 +438,18 @@ TEST_F(Playback, Mp3WithCoverArtPlaysFromItsFirstFrame) {
   ASSERT_LE(handed.size(), sound.size());
   EXPECT_TRUE(handed == sound.substr(sound.size() - handed.size())) << "every frame after the tag, in order";
 
+  // On memory: the same frames, judged where TAPEON hands them over (the sink's
+  // monitor can repeat or drop a little on a busy machine), and the tone heard.
   ASSERT_TRUE(WriteSettings(dir_, {{"OnMem", "1"}, {"levelwarning", "0"}}));
-  const std::vector<int16_t> left = LeftChannel(PlayToTheEnd(mp3));
+  StartCapture();
+  const std::string handed_on_memory = PlayWatched(mp3);
+  const std::vector<int16_t> left = LeftChannel(StopCapture());
+  EXPECT_TRUE(handed_on_memory == handed) << "on memory too, every frame after the tag once, in order";
   const double heard = MeasureFrequency(left, kRate);
   const double seconds = LoudSeconds(left);
   std::printf("heard %.2f Hz for %.2f s\n", heard, seconds);
   EXPECT_NEAR(heard, 440.0, 4.4);
   EXPECT_GE(seconds, kHeardAtLeast * 3.0);
-  EXPECT_LE(seconds, 3.0 + 0.2) << "more tone than the file holds";
 }
 
 // The tone behind two ID3v2 tags (the second in UTF-16, whose FF FE reads as
