@@ -74,8 +74,9 @@ TEST_F(TextRules, NameRulesDevicesLengthsAndUnicodeNames) {
         "lpt9.wav", "C:NUL", "conout$", "CONIN$.wav", "NUL.tar.gz", "\\\\.\\COM1", "//./pipe/x", "\\\\.\\C:\\a.wav",
         "\\\\?\\COM1", "\\\\?\\pipe\\x", "\\??\\CON", "\\\\?\\GLOBALROOT\\Device\\Null", "\\\\?\\C:",
         // Only "\??\" and "\\?\" exactly are passed on unread: with a forward
-        // slash "??" is an ordinary folder and the last part is read.
-        "/??/C:/COM1", "\\??/C:\\NUL.wav", "/??\\C:\\CON", "//?/COM1", "\\\\?/pipe/x", "\\\\.", "//?"}) {
+        // slash "??" is an ordinary folder and the last part is read. (Split
+        // where "??/" would be a trigraph.)
+        "/?" "?/C:/COM1", "\\?" "?/C:\\NUL.wav", "/??\\C:\\CON", "//?/COM1", "\\\\?/pipe/x", "\\\\.", "//?"}) {
     EXPECT_TRUE(IsDeviceName(device)) << device;
   }
   for (const char* file : {"", "a.wav", "NULL.wav", "CONSOLE", "COM10", "COM", "LPT", "xNUL", "C:\\NUL\\a.wav",
@@ -119,7 +120,7 @@ TEST_F(TextRules, NameRulesDevicesLengthsAndUnicodeNames) {
   // Windows NT counts the superscripts one to three as digits: COM¹, LPT³.
   EXPECT_TRUE(IsDeviceName("C:\\d\\COM\xC2\xB9"));
   EXPECT_TRUE(IsDeviceName("lpt\xC2\xB3.wav"));
-  EXPECT_TRUE(IsDeviceName("/??/C:/LPT\xC2\xB2"));
+  EXPECT_TRUE(IsDeviceName("/?" "?/C:/LPT\xC2\xB2"));
   EXPECT_FALSE(IsDeviceName("COM\xC2\xB4.wav"));  // an acute accent
   EXPECT_FALSE(IsDeviceName("COM\xC2\xB9\xC2\xB9"));
 }
