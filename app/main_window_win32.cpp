@@ -259,17 +259,8 @@ void OnOption() {
 }
 
 void OnHelp() {
-  std::string path;
-  if (app.windows_version >= kWindows400) {
-    char module[MAX_PATH] = {};
-    // The last byte stays 0: a path that fills the buffer comes back without
-    // its terminating zero on Windows XP and older.
-    GetModuleFileNameA(nullptr, module, sizeof module - 1);
-    path = HelpFilePath(module, app.windows_version);
-  } else {
-    path = HelpFilePath("", app.windows_version);
-  }
-  WinHelpA(app.main_window, path.c_str(), HELP_CONTENTS, 0);
+  const std::string module = app.windows_version >= kWindows400 ? ProgramFileName() : std::string();
+  ShowHelpNamed(app.main_window, HelpFilePath(module, app.windows_version).c_str(), HELP_CONTENTS);
 }
 
 void MoveButton(HWND button, int x) { MoveWindow(button, x, 19 * H(), 11 * W(), 4 * H(), TRUE); }

@@ -1,40 +1,39 @@
 #include "app/settings_win32.h"
 
-#include <cstdio>
+#include <string>
 
 #include "app/owned_app_win32.h"
 #include "base/app_state_win32.h"
+#include "base/file_names_win32.h"
+#include "base/text_rules.h"
 
 namespace {
 
 constexpr char kSection[] = "TAPEON";
 
 std::string ReadKey(const char* key, const char* default_text, void* context) {
-  char value[32];
-  GetPrivateProfileStringA(kSection, key, default_text, value, sizeof value, static_cast<const char*>(context));
-  return value;
+  return ProfileTextNamed(static_cast<const std::string*>(context)->c_str(), kSection, key, default_text, 32);
+}
+
+// The settings file: %USERPROFILE%\TAPEON.INI, or the bare name (the Windows
+// directory) without a user profile or where the path would be too long. The
+// profile's folder is read as a name, so that a folder in any script holds
+// the settings.
+std::string IniPath() {
+  const std::string profile = EnvironmentName("USERPROFILE");
+  const std::string path = profile + "\\TAPEON.INI";
+  return profile.empty() || !FitsNameLength(path.c_str()) ? std::string("TAPEON.INI") : path;
 }
 
 }  // namespace
 
-void IniPath(char* buffer) {
-  char profile[MAX_PATH];
-  DWORD length = GetEnvironmentVariableA("USERPROFILE", profile, sizeof profile);
-  if (length > 0 && length < sizeof profile && length + sizeof "\\TAPEON.INI" <= MAX_PATH)
-    snprintf(buffer, MAX_PATH, "%s\\TAPEON.INI", profile);
-  else
-    lstrcpyA(buffer, "TAPEON.INI");
-}
-
 void ReadSettings() {
-  char path[MAX_PATH];
-  IniPath(path);
-  ParseSettings(OwnedApp().settings, app.windows_version, ReadKey, path);
+  std::string path = IniPath();
+  ParseSettings(OwnedApp().settings, app.windows_version, ReadKey, &path);
 }
 
 void SaveSettings() {
-  char path[MAX_PATH];
-  IniPath(path);
+  const std::string path = IniPath();
   for (const auto& entry : SettingsToWrite(app.settings, app.windows_version))
-    WritePrivateProfileStringA(kSection, entry.first.c_str(), entry.second.c_str(), path);
+    WriteProfileTextNamed(path.c_str(), kSection, entry.first.c_str(), entry.second.c_str());
 }

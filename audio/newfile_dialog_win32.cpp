@@ -134,12 +134,11 @@ void EnableLimitField(HWND dialog, bool on) {
 }
 
 void ShowFreeSpace(HWND dialog, char* buffer) {
-  char current[MAX_PATH] = {};
-  GetCurrentDirectoryA(sizeof current, current);
+  const std::string current = CurrentDirectoryName();
   const NewFileDialog& state = StateOf(dialog);
   const RecordChoice& c = state.choice;
-  FormatFreeSpace(FreeSpaceDriveLetter(state.record_drive, current), current_file.free_bytes, c.rec_freq, c.rec_channel,
-                  c.rec_bits, app.japanese_ui, c.levelwarning, buffer, FREE_SPACE_TEXT_SIZE);
+  FormatFreeSpace(FreeSpaceDriveLetter(state.record_drive, current.c_str()), current_file.free_bytes, c.rec_freq,
+                  c.rec_channel, c.rec_bits, app.japanese_ui, c.levelwarning, buffer, FREE_SPACE_TEXT_SIZE);
   SetDlgItemTextA(dialog, IDC_NEW_FREESPACE, buffer);
 }
 
@@ -175,7 +174,7 @@ BOOL OnNewFileInit(HWND dialog, NewFileDialog& state) {
 // A new drive in the name field is measured once.
 void OnNameChanged(HWND dialog) {
   char start[3] = {};
-  GetDlgItemTextA(dialog, IDC_NEW_NAME, start, sizeof start);
+  lstrcpynA(start, NameTextOf(GetDlgItem(dialog, IDC_NEW_NAME)).c_str(), sizeof start);
   char* record_drive = StateOf(dialog).record_drive;
   if (strcmp(start, record_drive) == 0) return;
   memcpy(record_drive, start, sizeof start);
@@ -352,7 +351,8 @@ void MakeDefaultName(char* buffer) { MakeNumberedName(buffer, NAME_BUFFER_SIZE, 
 
 bool OpenNewFileDialog(HWND owner, const RecordChoice& in, RecordChoice* out) {
   NewFileDialog state{in, {}, nullptr};
-  const bool chosen = DialogBoxParamA(app.instance, "RecOpen", owner, NEWFILE, reinterpret_cast<LPARAM>(&state)) > 0;
+  // A Unicode dialog on Windows NT: its name field holds any name.
+  const bool chosen = NameDialogBox(app.instance, "RecOpen", owner, NEWFILE, reinterpret_cast<LPARAM>(&state)) > 0;
   if (chosen) {
     *out = state.choice;
   } else {

@@ -4,6 +4,7 @@
 #include "base/dialog_look_win32.h"
 
 #include "base/app_state_win32.h"
+#include "base/file_names_win32.h"
 #include "base/ui_text_win32.h"
 #include "base/windows_version.h"
 #include "resources/ja_dialogs.h"
@@ -73,8 +74,6 @@ void RecreateControl(HWND dialog, int id, const char* class_name) {
   if (!old_control) return;
   LONG style = GetWindowLongA(old_control, GWL_STYLE);
   LONG ex_style = GetWindowLongA(old_control, GWL_EXSTYLE);
-  char text[MAX_PATH] = {};
-  GetWindowTextA(old_control, text, sizeof text);
   // The same place in the dialog's client area, whatever its frame is like.
   RECT place;
   GetWindowRect(old_control, &place);
@@ -89,10 +88,10 @@ void RecreateControl(HWND dialog, int id, const char* class_name) {
     ex_style &= ~static_cast<LONG>(WS_EX_CLIENTEDGE);
     style |= WS_BORDER;
   }
-  // Made before the old one goes, so a failure leaves the dialog usable.
-  HWND control = CreateWindowExA(ex_style, class_name, text, style, place.left, place.top, place.right - place.left,
-                                 place.bottom - place.top, dialog, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                 app.instance, nullptr);
+  // Made before the old one goes, so a failure leaves the dialog usable; a
+  // name in it is kept whole.
+  HWND control = CreateControlLike(old_control, id, class_name, static_cast<DWORD>(ex_style),
+                                   static_cast<DWORD>(style), place, app.instance);
   if (!control) return;
   DestroyWindow(old_control);
   if (font) SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);

@@ -28,6 +28,14 @@ struct WideCalls {
   decltype(&DragQueryFileW) drag_query_file = nullptr;
   decltype(&GetOpenFileNameW) open_file_name = nullptr;
   decltype(&GetSaveFileNameW) save_file_name = nullptr;
+  decltype(&DialogBoxParamW) dialog_box = nullptr;
+  decltype(&CreateWindowExW) create_window = nullptr;
+  decltype(&IsWindowUnicode) is_unicode_window = nullptr;
+  decltype(&GetModuleFileNameW) module_file_name = nullptr;
+  decltype(&GetShortPathNameW) short_path = nullptr;
+  decltype(&GetEnvironmentVariableW) environment_variable = nullptr;
+  decltype(&GetPrivateProfileStringW) profile_string = nullptr;
+  decltype(&WritePrivateProfileStringW) write_profile_string = nullptr;
 };
 
 template <class Function>
@@ -52,10 +60,18 @@ const WideCalls* LoadWideCalls() {
   Find(kernel, "GetCurrentDirectoryW", calls.current_directory, all);
   Find(kernel, "GetDiskFreeSpaceW", calls.disk_free_space, all);
   Find(kernel, "GetCommandLineW", calls.command_line, all);
+  Find(kernel, "GetModuleFileNameW", calls.module_file_name, all);
+  Find(kernel, "GetShortPathNameW", calls.short_path, all);
+  Find(kernel, "GetEnvironmentVariableW", calls.environment_variable, all);
+  Find(kernel, "GetPrivateProfileStringW", calls.profile_string, all);
+  Find(kernel, "WritePrivateProfileStringW", calls.write_profile_string, all);
   Find(user, "SetWindowTextW", calls.set_window_text, all);
   Find(user, "DefWindowProcW", calls.default_procedure, all);
   Find(user, "GetWindowTextW", calls.window_text, all);
   Find(user, "GetWindowTextLengthW", calls.window_text_length, all);
+  Find(user, "DialogBoxParamW", calls.dialog_box, all);
+  Find(user, "CreateWindowExW", calls.create_window, all);
+  Find(user, "IsWindowUnicode", calls.is_unicode_window, all);
   Find(shell, "DragQueryFileW", calls.drag_query_file, all);
   Find(dialogs, "GetOpenFileNameW", calls.open_file_name, all);
   Find(dialogs, "GetSaveFileNameW", calls.save_file_name, all);
@@ -68,7 +84,8 @@ const WideCalls* Wide() {
   return calls;
 }
 
-// length -1: up to the zero, which is left out; else that many bytes.
+// The program's own texts (length -1: up to the zero, which is left out;
+// else that many bytes) into UTF-16, and back.
 std::wstring Widen(UINT code_page, const char* text, int length = -1) {
   const int units = MultiByteToWideChar(code_page, 0, text, length, nullptr, 0);
   if (units <= 0) return std::wstring();
@@ -87,7 +104,7 @@ std::string Narrow(UINT code_page, const wchar_t* wide) {
   return text;
 }
 
-UINT NameCodePage() { return Wide() ? CP_UTF8 : CP_ACP; }
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "UTF-16 units");
 
 // Whether a name may be opened or asked about: a device is not a file.
 bool IsFileName(const char* name) {
@@ -100,9 +117,19 @@ bool IsFileName(const char* name) {
 
 bool UnicodeNames() { return Wide() != nullptr; }
 
-std::string NameFromWide(const wchar_t* wide) { return Narrow(NameCodePage(), wide); }
+// On NT in WTF-8, not through the system's UTF-8, which makes a surrogate
+// without its partner U+FFFD: such a name (NTFS holds it) could not be
+// opened again.
+std::string NameFromWide(const wchar_t* wide) {
+  if (!Wide()) return Narrow(CP_ACP, wide);
+  return Wtf8FromUtf16(std::u16string(reinterpret_cast<const char16_t*>(wide)));
+}
 
-std::wstring WideName(const char* name) { return Widen(NameCodePage(), name); }
+std::wstring WideName(const char* name) {
+  if (!Wide()) return Widen(CP_ACP, name);
+  const std::u16string wide = Utf16FromWtf8(name);
+  return std::wstring(reinterpret_cast<const wchar_t*>(wide.data()), wide.size());
+}
 
 std::string NameForDisplay(const char* name) {
   if (!Wide()) return name;
@@ -280,4 +307,113 @@ bool AskFileName(const FileDialogRequest& request, std::string& name) {
   if (!(request.save ? GetSaveFileNameA(&dialog) : GetOpenFileNameA(&dialog))) return false;
   name = file;
   return true;
+}
+
+INT_PTR NameDialogBox(HINSTANCE instance, const char* template_name, HWND owner, DLGPROC procedure,
+                      LPARAM parameter) {
+  if (const WideCalls* wide = Wide())
+    return wide->dialog_box(instance, Widen(CP_ACP, template_name).c_str(), owner, procedure, parameter);
+  return DialogBoxParamA(instance, template_name, owner, procedure, parameter);
+}
+
+HWND CreateControlLike(HWND old_control, int id, const char* class_name, DWORD ex_style, DWORD style,
+                       const RECT& place, HINSTANCE instance) {
+  HWND parent = GetParent(old_control);
+  HMENU menu = reinterpret_cast<HMENU>(static_cast<INT_PTR>(id));
+  const int width = place.right - place.left, height = place.bottom - place.top;
+  const WideCalls* wide = Wide();
+  if (wide && wide->is_unicode_window(old_control)) {
+    std::vector<wchar_t> text(static_cast<size_t>(wide->window_text_length(old_control)) + 1, L'\0');
+    wide->window_text(old_control, text.data(), static_cast<int>(text.size()));
+    return wide->create_window(ex_style, Widen(CP_ACP, class_name).c_str(), text.data(), style, place.left, place.top,
+                               width, height, parent, menu, instance, nullptr);
+  }
+  std::vector<char> text(static_cast<size_t>(GetWindowTextLengthA(old_control)) + 1, '\0');
+  GetWindowTextA(old_control, text.data(), static_cast<int>(text.size()));
+  return CreateWindowExA(ex_style, class_name, text.data(), style, place.left, place.top, width, height, parent, menu,
+                         instance, nullptr);
+}
+
+std::string ProgramFileName() {
+  // The last unit stays 0: a path that fills the buffer comes back without
+  // its terminating zero on Windows XP and older.
+  if (const WideCalls* wide = Wide()) {
+    wchar_t path[MAX_PATH + 1] = {};
+    wide->module_file_name(nullptr, path, MAX_PATH);
+    return NameFromWide(path);
+  }
+  char path[MAX_PATH + 1] = {};
+  GetModuleFileNameA(nullptr, path, MAX_PATH);
+  return path;
+}
+
+namespace {
+
+// The text in the ANSI code page, or empty when the code page lacks a
+// character of it (no best fit: a look-alike would name another file).
+std::string InCodePage(const wchar_t* wide) {
+  BOOL replaced = FALSE;
+  const int bytes = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, nullptr, 0, nullptr, &replaced);
+  if (bytes <= 0 || replaced) return std::string();
+  std::string text(static_cast<size_t>(bytes), '\0');
+  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, &text[0], bytes, nullptr, nullptr);
+  text.resize(static_cast<size_t>(bytes) - 1);
+  return text;
+}
+
+}  // namespace
+
+BOOL ShowHelpNamed(HWND window, const char* name, UINT command) {
+  const WideCalls* wide = Wide();
+  if (!wide) return WinHelpA(window, name, command, 0);
+  // The help program takes names in the ANSI code page only (WinHelpW hands
+  // them on so): a name the code page cannot hold goes by its short form.
+  const std::wstring path = WideName(name);
+  std::string in_code_page = InCodePage(path.c_str());
+  if (in_code_page.empty()) {
+    wchar_t short_path[MAX_PATH] = {};
+    const DWORD length = wide->short_path(path.c_str(), short_path, MAX_PATH);
+    if (length > 0 && length < MAX_PATH) in_code_page = InCodePage(short_path);
+  }
+  // No short form (a volume that makes none, or no file): as the code page
+  // shows it, and the help program says it found nothing.
+  if (in_code_page.empty()) in_code_page = Narrow(CP_ACP, path.c_str());
+  return WinHelpA(window, in_code_page.c_str(), command, 0);
+}
+
+std::string EnvironmentName(const char* variable) {
+  if (const WideCalls* wide = Wide()) {
+    const std::wstring key = Widen(CP_ACP, variable);
+    const DWORD size = wide->environment_variable(key.c_str(), nullptr, 0);
+    if (size == 0) return std::string();
+    std::vector<wchar_t> value(size, L'\0');
+    const DWORD length = wide->environment_variable(key.c_str(), value.data(), size);
+    return length == 0 || length >= size ? std::string() : NameFromWide(value.data());
+  }
+  const DWORD size = GetEnvironmentVariableA(variable, nullptr, 0);
+  if (size == 0) return std::string();
+  std::vector<char> value(size, '\0');
+  const DWORD length = GetEnvironmentVariableA(variable, value.data(), size);
+  return length == 0 || length >= size ? std::string() : std::string(value.data());
+}
+
+std::string ProfileTextNamed(const char* file, const char* section, const char* key, const char* default_text,
+                             size_t capacity) {
+  if (const WideCalls* wide = Wide()) {
+    std::vector<wchar_t> value(capacity, L'\0');
+    wide->profile_string(Widen(CP_ACP, section).c_str(), Widen(CP_ACP, key).c_str(),
+                         Widen(CP_ACP, default_text).c_str(), value.data(), static_cast<DWORD>(capacity),
+                         WideName(file).c_str());
+    return Narrow(CP_ACP, value.data());
+  }
+  std::vector<char> value(capacity, '\0');
+  GetPrivateProfileStringA(section, key, default_text, value.data(), static_cast<DWORD>(capacity), file);
+  return value.data();
+}
+
+bool WriteProfileTextNamed(const char* file, const char* section, const char* key, const char* value) {
+  if (const WideCalls* wide = Wide())
+    return wide->write_profile_string(Widen(CP_ACP, section).c_str(), Widen(CP_ACP, key).c_str(),
+                                      Widen(CP_ACP, value).c_str(), WideName(file).c_str()) != 0;
+  return WritePrivateProfileStringA(section, key, value, file) != 0;
 }

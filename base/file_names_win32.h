@@ -1,7 +1,8 @@
 // File names where they meet the system. Inside the program a name is char
 // text in the name code page: UTF-8 on Windows NT, whose file systems and
-// window texts hold Unicode, so that a name in any script opens; the ANSI
-// code page on Windows 95/98/Me, which has nothing wider. Every call below
+// window texts hold Unicode, so that a name in any script opens (WTF-8 in
+// fact: a surrogate without its partner, which NTFS allows, is kept); the
+// ANSI code page on Windows 95/98/Me, which has nothing wider. Every call below
 // takes such a name and hands it on in UTF-16 to the wide function on NT
 // (loaded at run time: the program still starts where they do not exist) and
 // unchanged to the ANSI function elsewhere. The program's own texts stay in
@@ -55,6 +56,35 @@ bool DiskFreeSpaceNamed(const char* root, DWORD& sectors_per_cluster, DWORD& byt
 void SetNameText(HWND control, const char* text);
 std::string NameTextOf(HWND control);
 void SetNameTitle(HWND window, const char* text);
+
+// A modal dialog that holds a name (DialogBoxParam): on Windows NT a Unicode
+// window, whose edits keep their texts in UTF-16. (Made with the ANSI
+// function, an edit keeps its text in the code page on Windows, and loses
+// what the code page lacks; Wine's keeps UTF-16 either way.) The procedure
+// handles no message that carries text; the program's texts still reach the
+// controls through the ANSI functions, in the code page.
+INT_PTR NameDialogBox(HINSTANCE instance, const char* template_name, HWND owner, DLGPROC procedure,
+                      LPARAM parameter);
+// A control of the same dialog made again in place of old_control (which
+// stays) with the styles and place given (the dialog's client coordinates):
+// of class_name, with old_control's whole text, and a Unicode window where
+// old_control is one, so that a name in it survives. Null when it cannot be
+// made.
+HWND CreateControlLike(HWND old_control, int id, const char* class_name, DWORD ex_style, DWORD style,
+                       const RECT& place, HINSTANCE instance);
+
+// The program's own file (empty when it cannot be had).
+std::string ProgramFileName();
+// WinHelp with the help file of that name; true when the help program took
+// the request.
+BOOL ShowHelpNamed(HWND window, const char* name, UINT command);
+// The value of an environment variable that holds a name; empty without one.
+std::string EnvironmentName(const char* variable);
+// The profile functions with a file by name; section, key, value and default
+// are the program's texts. At most capacity - 1 characters are read.
+std::string ProfileTextNamed(const char* file, const char* section, const char* key, const char* default_text,
+                             size_t capacity);
+bool WriteProfileTextNamed(const char* file, const char* section, const char* key, const char* value);
 
 // The number of files dropped, and the name of one of them (never cut).
 UINT DroppedFileCount(HDROP drop);

@@ -136,12 +136,16 @@ bool LeadsToFile(const char* rest) {
 
 bool IsDeviceName(const char* path) {
   if (path == nullptr) return false;
-  if (IsSlash(path[0]) && IsSlash(path[1]) && path[2] == '.' && IsSlash(path[3])) return true;
-  // The names the system passes on unread: a file, or a device (a port, a
-  // pipe, a volume) by its own name.
-  if ((IsSlash(path[0]) && IsSlash(path[1]) && path[2] == '?' && IsSlash(path[3])) ||
-      (IsSlash(path[0]) && path[1] == '?' && path[2] == '?' && IsSlash(path[3])))
-    return !LeadsToFile(path + 4);
+  // Passed on unread: only these two prefixes exactly as written.
+  if (strncmp(path, "\\\\?\\", 4) == 0 || strncmp(path, "\\??\\", 4) == 0) return !LeadsToFile(path + 4);
+  if (IsSlash(path[0]) && IsSlash(path[1])) {
+    const bool local_device = path[2] == '.' || path[2] == '?';
+    // The namespace's own root ("\\." or "\\?") is no file either.
+    if (local_device && path[3] == '\0') return true;
+    // A share: no device name is read in it.
+    if (!local_device || !IsSlash(path[3])) return false;
+    return path[2] == '.' || !LeadsToFile(path + 4);
+  }
 
   const unsigned char* raw = reinterpret_cast<const unsigned char*>(path);
   const size_t length = strlen(path);
@@ -166,9 +170,93 @@ bool IsDeviceName(const char* path) {
   for (const char* device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"}) {
     if (strcmp(name, device) == 0) return true;
   }
+  const bool port = memcmp(name, "COM", 3) == 0 || memcmp(name, "LPT", 3) == 0;
   // COM0 and LPT0 are no devices.
-  return name_length == 4 && (memcmp(name, "COM", 3) == 0 || memcmp(name, "LPT", 3) == 0) && name[3] >= '1' &&
-         name[3] <= '9';
+  if (port && name_length == 4) return name[3] >= '1' && name[3] <= '9';
+  // U+00B9, U+00B2 and U+00B3: digits to Windows NT, which alone holds names
+  // in UTF-8 here.
+  return port && name_length == 5 && active.utf8 && raw[start + 3] == 0xC2 &&
+         (raw[start + 4] == 0xB9 || raw[start + 4] == 0xB2 || raw[start + 4] == 0xB3);
+}
+
+namespace {
+
+void AppendUtf8(std::string& out, uint32_t code_point) {
+  if (code_point < 0x80) {
+    out += static_cast<char>(code_point);
+  } else if (code_point < 0x800) {
+    out += static_cast<char>(0xC0 | (code_point >> 6));
+    out += static_cast<char>(0x80 | (code_point & 0x3F));
+  } else if (code_point < 0x10000) {
+    out += static_cast<char>(0xE0 | (code_point >> 12));
+    out += static_cast<char>(0x80 | ((code_point >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code_point & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (code_point >> 18));
+    out += static_cast<char>(0x80 | ((code_point >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((code_point >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code_point & 0x3F));
+  }
+}
+
+bool IsHighSurrogate(uint32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+bool IsLowSurrogate(uint32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+
+void AppendUtf16(std::u16string& out, uint32_t code_point) {
+  if (code_point < 0x10000) {
+    out += static_cast<char16_t>(code_point);
+  } else {
+    out += static_cast<char16_t>(0xD800 + ((code_point - 0x10000) >> 10));
+    out += static_cast<char16_t>(0xDC00 + ((code_point - 0x10000) & 0x3FF));
+  }
+}
+
+}  // namespace
+
+std::string Wtf8FromUtf16(const std::u16string& text) {
+  std::string out;
+  out.reserve(text.size() * 3);
+  for (size_t k = 0; k < text.size(); ++k) {
+    const uint32_t unit = text[k];
+    if (IsHighSurrogate(unit) && k + 1 < text.size() && IsLowSurrogate(text[k + 1])) {
+      AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (text[k + 1] - 0xDC00u));
+      ++k;
+    } else {
+      AppendUtf8(out, unit);  // a lone surrogate too, as its own code point
+    }
+  }
+  return out;
+}
+
+std::u16string Utf16FromWtf8(const std::string& text) {
+  std::u16string out;
+  out.reserve(text.size());
+  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const size_t size = text.size();
+  size_t k = 0;
+  while (k < size) {
+    const unsigned char lead = bytes[k];
+    const size_t count = lead < 0x80 ? 1 : lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3
+                                         : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
+    uint32_t code_point = count == 1 ? lead : count == 2 ? lead & 0x1F : count == 3 ? lead & 0x0F : lead & 0x07;
+    bool whole = count > 0 && k + count <= size;
+    for (size_t j = 1; whole && j < count; ++j) {
+      whole = (bytes[k + j] & 0xC0) == 0x80;
+      code_point = (code_point << 6) | (bytes[k + j] & 0x3Fu);
+    }
+    // No overlong form and nothing past U+10FFFF. (The surrogates' own three
+    // bytes are what WTF-8 adds to UTF-8.)
+    static const uint32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+    whole = whole && code_point >= kLeast[count] && code_point <= 0x10FFFF;
+    if (!whole) {
+      out += u'\xFFFD';
+      ++k;
+      continue;
+    }
+    AppendUtf16(out, code_point);
+    k += count;
+  }
+  return out;
 }
 
 bool PadText(char* buffer, size_t size) {

@@ -48,17 +48,33 @@ const char* FindNoCase(const char* text, const char* pattern);
 void SplitPath(const char* path, char* directory, char* name, size_t directory_size = 260,
                size_t name_size = 260);
 
-// True when the path names a device rather than a file: a path in the device
-// namespace ("\\.\", either slash); a last part whose name before any
-// extension is CON, PRN, AUX, NUL, COM1..COM9, LPT1..LPT9, CONIN$ or CONOUT$
-// (any case, with or without extension, drive or trailing blanks, as the
-// system reads it); or a "\\?\" or "\??\" path that leads to no drive
-// ("X:\"), share ("UNC\") or volume ("Volume{"), such as "\\?\COM1" or
-// "\\?\pipe\x". A "\\?\" path to a file is a file whatever its last part
-// (the system reads no device name there). Such a name opens the device: a
-// recording into "NUL.WAV" would be lost, a read from a port or a pipe could
-// block.
+// True when the path names a device rather than a file, read as Windows
+// reads it:
+// - exactly "\\?\" or "\??\" before it (backslashes only): passed on unread,
+//   a file where it leads to a drive ("X:\"), a share ("UNC\") or a volume
+//   ("Volume{"), else a device ("\\?\COM1", "\\?\pipe\x"); a file whatever
+//   its last part ("\\?\C:\NUL.wav");
+// - two slashes of either kind and "." or "?" and a slash: the device
+//   namespace, "\\.\" always a device and "//?/" read as "\\?\" above;
+// - two slashes and anything else: a share ("\\server\share\NUL.wav"), where
+//   the system reads no device name;
+// - any other path ("/??/C:/COM1" too: a forward slash makes "\??\" an
+//   ordinary folder): a device when its last part's name before any extension
+//   is CON, PRN, AUX, NUL, COM1..COM9, LPT1..LPT9, CONIN$ or CONOUT$ (any
+//   case, with a drive or trailing blanks), and in UTF-8 names COM or LPT
+//   followed by a superscript one, two or three, which Windows NT counts as
+//   digits.
+// Such a name opens the device: a recording into "NUL.WAV" would be lost, a
+// read from a port or a pipe could block.
 bool IsDeviceName(const char* path);
+
+// Names as the program holds them on Windows NT: the system's UTF-16 in
+// WTF-8, which is UTF-8 wherever the UTF-16 is well formed and keeps a
+// surrogate without its partner (NTFS takes such names) as the three bytes
+// of its own code point, so that every name the system hands over reaches it
+// again unchanged. Bytes that are not WTF-8 become U+FFFD.
+std::string Wtf8FromUtf16(const std::u16string& text);
+std::u16string Utf16FromWtf8(const std::string& text);
 
 // Pads the text in buffer with blanks to exactly size - 1 characters. Returns
 // false when the text was already size bytes or longer (it is cut then).

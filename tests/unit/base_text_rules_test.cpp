@@ -72,13 +72,21 @@ TEST_F(TextRules, NameRulesDevicesLengthsAndUnicodeNames) {
   for (const char* device :
        {"NUL", "nul.wav", "NUL.WAV", "C:\\rec\\Con.Txt", "d:/x/aux", "PRN .wav", "COM1", "com9.mp3", "LPT1:",
         "lpt9.wav", "C:NUL", "conout$", "CONIN$.wav", "NUL.tar.gz", "\\\\.\\COM1", "//./pipe/x", "\\\\.\\C:\\a.wav",
-        "\\\\?\\COM1", "\\\\?\\pipe\\x", "\\??\\CON", "\\\\?\\GLOBALROOT\\Device\\Null", "\\\\?\\C:"}) {
+        "\\\\?\\COM1", "\\\\?\\pipe\\x", "\\??\\CON", "\\\\?\\GLOBALROOT\\Device\\Null", "\\\\?\\C:",
+        // Only "\??\" and "\\?\" exactly are passed on unread: with a forward
+        // slash "??" is an ordinary folder and the last part is read. (Split
+        // where "??/" would be a trigraph.)
+        "/?" "?/C:/COM1", "\\?" "?/C:\\NUL.wav", "/??\\C:\\CON", "//?/COM1", "\\\\?/pipe/x", "\\\\.", "//?"}) {
     EXPECT_TRUE(IsDeviceName(device)) << device;
   }
   for (const char* file : {"", "a.wav", "NULL.wav", "CONSOLE", "COM10", "COM", "LPT", "xNUL", "C:\\NUL\\a.wav",
                            "C:\\music\\con2.wav", "\\\\server\\share\\nul_take.wav", "COMA", "com0.wav", "lpt0.wav",
                            "clock$.wav", "\\\\?\\C:\\dir\\a.wav", "\\??\\C:\\a.wav", "\\\\?\\unc\\server\\share\\a.wav",
-                           "\\\\?\\Volume{0b1e}\\a.wav", "\\\\?\\C:\\dir\\NUL.wav"}) {
+                           "\\\\?\\Volume{0b1e}\\a.wav", "\\\\?\\C:\\dir\\NUL.wav", "//?/C:/dir/NUL.wav",
+                           // A share: the system reads no device name there.
+                           "\\\\server\\share\\NUL.wav", "//server/share/com1", "\\\\.host\\s\\CON",
+                           // Superscript digits in a code page: names only, to Windows 95/98/Me.
+                           "COM\xB9.wav", "LPT\xB2"}) {
     EXPECT_FALSE(IsDeviceName(file)) << file;
   }
   // A Shift-JIS name whose trail byte looks like "\" is not split there: the
@@ -109,6 +117,33 @@ TEST_F(TextRules, NameRulesDevicesLengthsAndUnicodeNames) {
   EXPECT_STREQ(name, "NUL.wav");
   EXPECT_TRUE(IsDeviceName("C:\\\xE3\x81\x82\\NUL.wav"));
   EXPECT_FALSE(IsDeviceName("C:\\\xCE\x95\xCE\xBB.wav"));  // "Ελ.wav"
+  // Windows NT counts the superscripts one to three as digits: COM¹, LPT³.
+  EXPECT_TRUE(IsDeviceName("C:\\d\\COM\xC2\xB9"));
+  EXPECT_TRUE(IsDeviceName("lpt\xC2\xB3.wav"));
+  EXPECT_TRUE(IsDeviceName("/?" "?/C:/LPT\xC2\xB2"));
+  EXPECT_FALSE(IsDeviceName("COM\xC2\xB4.wav"));  // an acute accent
+  EXPECT_FALSE(IsDeviceName("COM\xC2\xB9\xC2\xB9"));
+}
+
+// Every UTF-16 name the system can hand over comes back unchanged, surrogates
+// without their partners included, and well-formed text is plain UTF-8.
+TEST_F(TextRules, NamesKeepEveryUtf16UnitThroughWtf8) {
+  const std::u16string names[] = {u"a.wav", u"\uD55C\uAD6D\uC5B4.wav", u"\U0001F3B5.wav",
+                                  std::u16string(u"a\xD800.wav"), std::u16string(u"\xDC00"),
+                                  std::u16string(u"x\xDBFF"), std::u16string(u"\xDC00\xD800"),  // reversed pair
+                                  std::u16string(u"\xD800\xD800\xDC00")};
+  for (const std::u16string& name : names) EXPECT_EQ(Utf16FromWtf8(Wtf8FromUtf16(name)), name);
+  EXPECT_EQ(Wtf8FromUtf16(u"\uD55C\U0001F3B5"), "\xED\x95\x9C\xF0\x9F\x8E\xB5");
+  EXPECT_EQ(Wtf8FromUtf16(std::u16string(u"\xD800.")), "\xED\xA0\x80.");
+  SetActiveCodePage(Utf8Bytes());
+  EXPECT_EQ(NameLength(Wtf8FromUtf16(std::u16string(u"a\xDFFF")).c_str()), 2u);
+  // What is not WTF-8 (cut, overlong, past U+10FFFF, a stray continuation
+  // byte) becomes U+FFFD, never a character it does not say.
+  EXPECT_EQ(Utf16FromWtf8("\xE3\x81"), u"\xFFFD\xFFFD");
+  EXPECT_EQ(Utf16FromWtf8("\xC0\xAF/"), u"\xFFFD\xFFFD/");
+  EXPECT_EQ(Utf16FromWtf8("\xE0\x80\xAF"), u"\xFFFD\xFFFD\xFFFD");
+  EXPECT_EQ(Utf16FromWtf8("\xF4\x90\x80\x80"), u"\xFFFD\xFFFD\xFFFD\xFFFD");
+  EXPECT_EQ(Utf16FromWtf8("\x80" "a"), u"\xFFFD" u"a");
 }
 
 TEST_F(TextRules, PadTextFillsToSizeMinusOne) {

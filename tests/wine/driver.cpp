@@ -413,52 +413,57 @@ std::vector<MenuItem> MenuPopups(const std::vector<MenuItem>& items) {
 
 std::unique_ptr<Tapeon> Launch(const TempDir& dir, const std::string& arguments, LaunchOptions options) {
   options.arguments = arguments;
-  options.profile_dir = dir.path();
+  if (options.profile_dir.empty()) options.profile_dir = dir.path();
   auto app = std::make_unique<Tapeon>(options);
   if (app->started()) app->WaitForMainWindow();
   return app;
 }
 
 Tapeon::Tapeon(const LaunchOptions& options) {
-  std::string program = options.program.empty() ? TapeonPath() : options.program;
+  const UINT paths = options.utf8_paths ? CP_UTF8 : CP_ACP;
+  const std::wstring program = options.program.empty() ? Widen(CP_ACP, TapeonPath()) : Widen(paths, options.program);
 
-  // The environment block: ours with USERPROFILE and the given variables
-  // replaced, sorted by name as Windows expects.
-  std::vector<std::string> variables;
+  // The environment block, in UTF-16: ours with USERPROFILE and the given
+  // variables replaced, sorted by name as Windows expects.
+  std::vector<std::wstring> variables;
   std::vector<std::pair<std::string, std::string>> replaced = options.environment;
   if (!options.without_profile && !options.profile_dir.empty()) {
     replaced.emplace_back("USERPROFILE", options.profile_dir);
   }
-  LPCH current = GetEnvironmentStringsA();
-  for (const char* entry = current; *entry; entry += strlen(entry) + 1) {
-    std::string text = entry;
-    size_t equals = text.find('=', 1);
-    std::string name = Lower(text.substr(0, equals));
-    bool drop = options.without_profile && name == "userprofile";
-    for (const auto& [key, value] : replaced) drop = drop || Lower(key) == name;
+  auto lower = [](std::wstring text) {
+    for (wchar_t& c : text) c = static_cast<wchar_t>(towlower(c));
+    return text;
+  };
+  LPWCH current = GetEnvironmentStringsW();
+  for (const wchar_t* entry = current; *entry; entry += wcslen(entry) + 1) {
+    std::wstring text = entry;
+    std::wstring name = lower(text.substr(0, text.find(L'=', 1)));
+    bool drop = options.without_profile && name == L"userprofile";
+    for (const auto& [key, value] : replaced) drop = drop || lower(Widen(CP_ACP, key)) == name;
     if (!drop) variables.push_back(text);
   }
-  FreeEnvironmentStringsA(current);
-  for (const auto& [key, value] : replaced) variables.push_back(key + "=" + value);
+  FreeEnvironmentStringsW(current);
+  for (const auto& [key, value] : replaced) variables.push_back(Widen(CP_ACP, key) + L"=" + Widen(paths, value));
   std::sort(variables.begin(), variables.end(),
-            [](const std::string& a, const std::string& b) { return Lower(a) < Lower(b); });
-  std::string block;
-  for (const std::string& variable : variables) block += variable + '\0';
-  block += '\0';
+            [&](const std::wstring& a, const std::wstring& b) { return lower(a) < lower(b); });
+  std::wstring block;
+  for (const std::wstring& variable : variables) block += variable + L'\0';
+  block += L'\0';
 
-  // The wide call, so that arguments in UTF-8 reach the program whole; the
-  // program's path and the directory are in the code page.
-  std::wstring command = L"\"" + Widen(CP_ACP, program) + L"\"";
+  // The wide call, so that arguments and paths in UTF-8 reach the program
+  // whole.
+  std::wstring command = L"\"" + program + L"\"";
   if (!options.arguments.empty())
     command += L" " + Widen(options.utf8_arguments ? CP_UTF8 : CP_ACP, options.arguments);
   command.push_back(L'\0');
   const std::wstring working_dir =
-      Widen(CP_ACP, options.working_dir.empty() ? options.profile_dir : options.working_dir);
+      Widen(paths, options.working_dir.empty() ? options.profile_dir : options.working_dir);
 
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info{};
-  if (CreateProcessW(Widen(CP_ACP, program).c_str(), command.data(), nullptr, nullptr, FALSE, 0, &block[0],
+  if (CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE,
+                     CREATE_UNICODE_ENVIRONMENT, &block[0],
                      working_dir.empty() ? nullptr : working_dir.c_str(), &startup, &info)) {
     process_ = info.hProcess;
     pid_ = info.dwProcessId;

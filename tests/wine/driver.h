@@ -156,7 +156,8 @@ struct LaunchOptions {
   std::string arguments;    // command line after the program path
   bool utf8_arguments = false;  // arguments in UTF-8 (names outside the run's code page)
   std::string working_dir;  // default: profile_dir
-  std::string profile_dir;  // USERPROFILE of the program (TAPEON.INI lands here)
+  std::string profile_dir;  // USERPROFILE of the program (TAPEON.INI lands here); Launch: its dir by default
+  bool utf8_paths = false;  // program, working_dir, profile_dir and environment values in UTF-8
   bool without_profile = false;  // start with USERPROFILE removed
   std::vector<std::pair<std::string, std::string>> environment;  // added or replaced
   std::string program;      // default TapeonPath()
@@ -164,8 +165,9 @@ struct LaunchOptions {
 
 class Tapeon;
 // The one way the tests start TAPEON: with dir as its profile and working
-// directory and these arguments (options may name another program or add to
-// the environment); waits until its window is up, unless it does not start.
+// directory (unless options name others) and these arguments (options may
+// name another program or add to the environment); waits until its window is
+// up, unless it does not start.
 std::unique_ptr<Tapeon> Launch(const TempDir& dir, const std::string& arguments, LaunchOptions options = {});
 
 class Tapeon {

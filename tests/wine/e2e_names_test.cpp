@@ -73,6 +73,15 @@ bool SetTextW(HWND control, const std::wstring& text) {
                                         SMTO_ABORTIFHUNG, kTimeoutMs, &result) && result;
 }
 
+std::wstring TextW(HWND control) {
+  wchar_t text[1024] = {};
+  DWORD_PTR result = 0;
+  if (!control || !SendMessageTimeoutW(control, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
+                                       kTimeoutMs, &result))
+    return L"";
+  return text;
+}
+
 std::wstring FileTitle(const std::wstring& path) { return path.substr(path.find_last_of(L'\\') + 1); }
 
 // The paths under test in dir: three names, and a path of 200 characters
@@ -144,6 +153,7 @@ void RecordRepairShowPlayAndChooseAgain(const TempDir& dir, const std::wstring& 
   ASSERT_TRUE(app->PostCommand(IDM_OPEN));
   HWND open = app->WaitForDialog(Pick("Play Open", ja::kPlayOpen));
   ASSERT_NE(open, nullptr);
+  EXPECT_TRUE(IsWindowUnicode(FileNameField(open)));
   ASSERT_TRUE(SetTextW(FileNameField(open), path));
   ASSERT_TRUE(PressButton(open, IDOK));
   ASSERT_TRUE(WaitGone(open));
@@ -178,12 +188,25 @@ void RecordRepairShowPlayAndChooseAgain(const TempDir& dir, const std::wstring& 
   ASSERT_TRUE(engine_test::WaitForIdle(*app, engine_test::PlayText()));
   EXPECT_TRUE(ReadFileBytes(watched) == damaged.substr(44)) << "the device did not get the file's sound";
 
-  // Chosen again in the New dialog: the overwrite question shows the name as
-  // the code page can; closing before a recording removes the empty file.
+  // Chosen again in the New dialog, whose name field is a Unicode window
+  // (on Windows an ANSI one keeps the code page's bytes), also when a change
+  // of look makes it again; the overwrite question shows the name as the
+  // code page can; closing before a recording removes the empty file.
   ASSERT_TRUE(app->PostCommand(IDM_NEW));
   HWND create = app->WaitForDialog();
   ASSERT_NE(create, nullptr);
+  EXPECT_TRUE(IsWindowUnicode(create));
   ASSERT_TRUE(SetTextW(Control(create, IDC_NEW_NAME), path));
+  auto expect_name_field = [&](const char* when) {
+    HWND field = Control(create, IDC_NEW_NAME);
+    EXPECT_TRUE(IsWindowUnicode(field)) << when;
+    EXPECT_TRUE(TextW(field) == path) << when;
+  };
+  expect_name_field("as opened");
+  for (bool three_d : {false, true}) {
+    ASSERT_TRUE(SwitchThreeD(*app, create, three_d));
+    expect_name_field(three_d ? "three-dimension look again" : "flat look");
+  }
   ASSERT_TRUE(PressButton(create, IDOK));
   std::optional<MessageBoxInfo> overwrite = AnswerBoxOver(*app, create, IDYES);
   ASSERT_TRUE(overwrite);
@@ -202,6 +225,95 @@ TEST(Names, AnyScriptIsRecordedRepairedShownAndPlayed) {
     SCOPED_TRACE(Utf8(path.substr(dir.path().size())));
     RecordRepairShowPlayAndChooseAgain(dir, path);
   }
+}
+
+// The help program's window as Wine's WinHelp finds it (dlls/user32/winhelp.c:
+// a top-level window of class "MS_WINHELP", sent WM_COPYDATA tagged 0xA1DE505
+// with this record and the help file's name in the code page after it), so
+// the test sees the name TAPEON asks for and no help program is started.
+struct WinHelpRecord {
+  WORD size, command;
+  LONG data, reserved;
+  WORD file_name_offset, data_offset;
+};
+std::string help_request;
+
+LRESULT CALLBACK FakeHelpWindow(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_COPYDATA) {
+    const auto* copy = reinterpret_cast<const COPYDATASTRUCT*>(lparam);
+    const auto* record = static_cast<const WinHelpRecord*>(copy->lpData);
+    if (copy->dwData == 0xA1DE505 && copy->cbData >= sizeof *record && record->file_name_offset)
+      help_request = reinterpret_cast<const char*>(record) + record->file_name_offset;
+    return TRUE;
+  }
+  return DefWindowProcA(window, message, wparam, lparam);
+}
+
+// The program, its profile and its working directory in a folder outside the
+// code page: kanji, two bytes each in the Japanese code page (the path is
+// longer than MAX_PATH there), and a Korean syllable, which neither code page
+// holds. The settings are read and written there, the New dialog's free
+// space is the working directory's drive's, and the help file beside the
+// program is asked for by a name the help program (which reads names in the
+// code page) can open.
+TEST(Names, SettingsHelpAndFreeSpaceInAFolderOutsideTheCodePage) {
+  if (!SoundSession()) GTEST_SKIP() << "needs wave devices";
+  TempDir dir;
+  std::wstring folder = Widen(dir.path());
+  for (const wchar_t* pair : {L"音楽", L"録音"}) {
+    folder += L'\\';
+    for (int k = 0; k < 40; ++k) folder += pair;
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+  }
+  folder += L"\\한";
+  ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+  ASSERT_TRUE(CopyFileW(Widen(TapeonPath()).c_str(), (folder + L"\\TAPEON.EXE").c_str(), FALSE));
+  const std::string help_bytes = "help file " + std::to_string(GetTickCount());
+  ASSERT_TRUE(WriteWide(folder + L"\\TAPEON.HLP", help_bytes));
+  ASSERT_TRUE(WriteWide(folder + L"\\TAPEON.INI", "[TAPEON]\r\nlevelwarning=0\r\nfreq=22050\r\nchannel=1\r\n"));
+
+  WNDCLASSA help_class = {};
+  help_class.lpfnWndProc = FakeHelpWindow;
+  help_class.hInstance = GetModuleHandleA(nullptr);
+  help_class.lpszClassName = "MS_WINHELP";
+  RegisterClassA(&help_class);
+  std::unique_ptr<HWND__, decltype(&DestroyWindow)> help_window(
+      CreateWindowExA(0, "MS_WINHELP", "", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, help_class.hInstance,
+                      nullptr),
+      &DestroyWindow);
+  ASSERT_TRUE(help_window);
+
+  LaunchOptions options;
+  options.utf8_paths = true;
+  options.program = Utf8(folder + L"\\TAPEON.EXE");
+  options.profile_dir = Utf8(folder);
+  auto app = Launch(dir, "", options);
+  ASSERT_NE(app->main_window(), nullptr);
+
+  ASSERT_TRUE(app->PostCommand(IDM_NEW));
+  HWND create = app->WaitForDialog();
+  ASSERT_NE(create, nullptr);
+  EXPECT_EQ(CheckState(create, IDC_NEW_22K), BST_CHECKED) << "the settings were not read";
+  EXPECT_EQ(CheckState(create, IDC_NEW_MONO), BST_CHECKED) << "the settings were not read";
+  const std::string free_space = ControlText(create, IDC_NEW_FREESPACE);
+  EXPECT_EQ(toupper(static_cast<unsigned char>(free_space[0])), toupper(static_cast<unsigned char>(dir.path()[0])))
+      << free_space;
+  ASSERT_TRUE(PressButton(create, IDCANCEL));
+  ASSERT_TRUE(WaitGone(create));
+
+  help_request.clear();
+  ASSERT_TRUE(app->PostCommand(IDM_HELP));
+  ASSERT_TRUE(WaitUntil([] {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+    return !help_request.empty();
+  })) << "no help asked for";
+  EXPECT_EQ(ReadFileBytes(help_request), help_bytes) << help_request;
+
+  EXPECT_EQ(CloseExpectingSuccess(*app), "");
+  std::optional<std::string> settings = ReadWide(folder + L"\\TAPEON.INI");
+  ASSERT_TRUE(settings);
+  EXPECT_NE(settings->find("dialog3d=1"), std::string::npos) << "the settings were not written: " << *settings;
 }
 
 // A device is no file: neither the open nor Info -> Detail opens it. A pipe
