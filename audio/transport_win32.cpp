@@ -383,7 +383,8 @@ void EndRun(const RunEnding& ending) {
   const bool levels = had_run && app.settings.levelwarning && ending.report != RunReport::kNone;
   if (dropouts.count != 0) RedrawNameLine();
   if (levels || (dropouts.count != 0 && !ending.program_ends)) {
-    ShowLevelReport(ending.report == RunReport::kNoOwner ? nullptr : app.main_window, levels, dropouts, current_file.format);
+    ShowLevelReport(ending.report == RunReport::kNoOwner ? nullptr : app.main_window, levels, dropouts, current_file.format,
+                    !ending.program_ends);
   }
   if (had_run && ending.next_in_play_list && app.play_at_start) {
     PostMessageA(app.main_window, kPlayListNextMessage, 0, 0);

@@ -8,7 +8,8 @@
 #include "meter/level_report.h"
 #include "meter/meter_record_win32.h"
 
-void ShowLevelReport(HWND owner, bool levels, const DropoutTally& dropouts, const CurrentFormat& format) {
+void ShowLevelReport(HWND owner, bool levels, const DropoutTally& dropouts, const CurrentFormat& format,
+                     bool dropouts_alone) {
   const MeterState& meter = level_meter;
   LevelReport report =
       ComposeLevelReport(meter.max_level, meter.over_count, format.sample_class, format.format_tag, app.japanese_ui != 0);
@@ -23,7 +24,7 @@ void ShowLevelReport(HWND owner, bool levels, const DropoutTally& dropouts, cons
     if (report.verdict == LEVEL_OVER) style = MB_ICONEXCLAMATION;
     if (report.verdict == LEVEL_UNDER) style = MB_ICONINFORMATION;
   }
-  if (!lost.empty()) {
+  if (!lost.empty() && (dropouts_alone || !text.empty())) {
     text += (text.empty() ? "" : "\n") + lost;
     style = MB_ICONEXCLAMATION;  // sound was lost, whatever the levels
   }

@@ -10,12 +10,13 @@ repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 work=$(mktemp -d "${TMPDIR:-/tmp}/tapeon-first.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 failures=0
+# Each case, setup and build included (done by the steps before it in test.sh).
+CASE_TIMEOUT=${TAPEON_FIRST_COMMAND_TIMEOUT:-600}
 
 # Processes still running with this mark in their environment: whatever a
 # case's run.sh started (display, sound server, Wine) inherited it.
-left_behind() {
-  grep -lsz "^TAPEON_FIRST_COMMAND_CASE=$1\$" /proc/[0-9]*/environ | cut -d/ -f3 | xargs -r ps -o comm= -p | xargs
-}
+marked() { grep -lsz "^TAPEON_FIRST_COMMAND_CASE=$1\$" /proc/[0-9]*/environ | cut -d/ -f3; }
+left_behind() { marked "$1" | xargs -r ps -o comm= -p | xargs; }
 
 # check_wave FILE MIN_SECONDS: header sizes match the file, 44.1 kHz 16-bit
 # stereo PCM in the program's 44-byte layout, at least MIN_SECONDS of data.
@@ -48,11 +49,36 @@ run_case() {
   shift
   mkdir -p "$dir"
   local mark=$RANDOM$RANDOM status result left
-  (cd "$dir" && env -u DISPLAY -u PULSE_SERVER -u TAPEON_WINE_ENV_ACTIVE TAPEON_FIRST_COMMAND_CASE=$mark \
-     "${vars[@]}" "$repo/run.sh" "$@") >"$work/run.log" 2>&1
-  status=$?
+  # A run that never ends (a box nobody answers) is a failure, not a hang of
+  # the whole suite: after the time-out, what is on its display is listed (a
+  # box says why) and whatever the case started is ended.
+  (cd "$dir" && exec env -u DISPLAY -u PULSE_SERVER -u TAPEON_WINE_ENV_ACTIVE TAPEON_FIRST_COMMAND_CASE=$mark \
+     "${vars[@]}" "$repo/run.sh" "$@") >"$work/run.log" 2>&1 &
+  local runner=$! waited=0 pid display=
+  while kill -0 "$runner" 2>/dev/null && [ "$waited" -lt "$CASE_TIMEOUT" ]; do
+    sleep 1
+    waited=$((waited + 1))
+  done
+  if kill -0 "$runner" 2>/dev/null; then
+    for pid in $(marked "$mark"); do
+      display=$(tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | sed -n 's/^DISPLAY=//p')
+      [ -n "$display" ] && break
+    done
+    [ -n "$display" ] && DISPLAY=$display xdotool search --name '' getwindowname %@ >"$work/windows.log" 2>&1
+    marked "$mark" | xargs -r kill -9 2>/dev/null
+    status=124
+  fi
+  wait "$runner" 2>/dev/null
+  local ended=$?
+  if [ "${status:-}" = 124 ]; then
+    sleep 1
+  else
+    status=$ended
+  fi
   left=$(left_behind "$mark")
-  if [ "$status" -ne 0 ]; then
+  if [ "$status" -eq 124 ]; then
+    result="did not end within $CASE_TIMEOUT s; its windows: $(grep -v '^$' "$work/windows.log" 2>/dev/null | sort -u | xargs)"
+  elif [ "$status" -ne 0 ]; then
     result="exit code $status"
   elif ! result=$(check_wave "$dir/$file" "$least" 2>&1); then
     :

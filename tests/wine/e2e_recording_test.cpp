@@ -305,21 +305,27 @@ TEST_F(Recording, TimeLimitPausesAndMovesOn) {
   EXPECT_EQ(app->CloseAndWait(), std::optional<DWORD>(0));
 }
 
-// The fault build holds the input back for a moment: the dropouts, the level
-// report off, show no box that would keep the program from ending.
+// The fault build holds the input back for a moment: the dropouts show no box
+// that would keep the program from ending, with the level report off, and
+// with it on (as by default) when nothing was measured, so that it has
+// nothing to say.
 TEST_F(Recording, TimeLimitWithRecordOptionStopsAndExits) {
-  ASSERT_TRUE(WriteSettings(dir_, {{"OnMem", "0"}, {"levelwarning", "0"}}));
-  ASSERT_NO_FATAL_FAILURE(StartSignal());
-  const std::string path = dir_.File("limit.wav");
-  auto app = Launch(dir_, path + " /R/S/H/44/T0.05", FaultBuild("TAPEON_FAULT_WITHHOLD_INPUT", "6,1500"));
-  ASSERT_TRUE(app->WaitForExit(kTimeoutMs)) << "TAPEON must end at the limit";
-  EXPECT_EQ(app->ExitCode(), 0u);
-  std::optional<Wave> w = ReadWave(path);
-  ASSERT_TRUE(w);
-  ExpectHeader(*w, 2, 16);
-  EXPECT_GE(w->data_size, 3u * 176400);
-  EXPECT_LT(w->data_size, 3u * 176400 + 3 * 65536);
-  ExpectTheSignal(*w);
+  // Silence first: nothing plays into the sound card before the signal starts.
+  for (const bool signal : {false, true}) {
+    SCOPED_TRACE(signal ? "a signal, the level report off" : "silence, the level report on");
+    ASSERT_TRUE(WriteSettings(dir_, {{"OnMem", "0"}, {"levelwarning", signal ? "0" : "1"}}));
+    if (signal) ASSERT_NO_FATAL_FAILURE(StartSignal());
+    const std::string path = dir_.File(signal ? "limit.wav" : "quiet.wav");
+    auto app = Launch(dir_, path + " /R/S/H/44/T0.05", FaultBuild("TAPEON_FAULT_WITHHOLD_INPUT", "6,1500"));
+    ASSERT_TRUE(app->WaitForExit(kTimeoutMs)) << "TAPEON must end at the limit";
+    EXPECT_EQ(app->ExitCode(), 0u);
+    std::optional<Wave> w = ReadWave(path);
+    ASSERT_TRUE(w);
+    ExpectHeader(*w, 2, 16);
+    EXPECT_GE(w->data_size, 3u * 176400);
+    EXPECT_LT(w->data_size, 3u * 176400 + 3 * 65536);
+    if (signal) ExpectTheSignal(*w);
+  }
 }
 
 TEST_F(Recording, FullMemoryBlockEndsTheRunWithTheReport) {
