@@ -146,7 +146,7 @@ std::string ContinueInNextFile() {
   OwnedCurrentFile().data_count = 0;
   MeasureDiskSpace(current_file.file_name);
   RefreshFileCapacity(true);
-  return nullptr;
+  return {};
 }
 
 bool StepBackInSeries() {
