@@ -37,7 +37,7 @@ inline constexpr char kCantCreateData[] = "データチャンクを作成でき�
 // A recording whose next file of its series could not be made: that file,
 // and the file that holds the end of the recording.
 inline constexpr char kSeriesStopped[] =
-    "続きのファイルを作成できないため、録音を停止しました。\n%s\n\n録音の最後はこのファイルにあります。\n%s";
+    "録音を停止しました。\n続きのファイルを作成できません:\n%s\n\n録音の最後はこのファイルにあります:\n%s";
 
 // Results of asking the input device whether it records the format.
 inline constexpr char kInBadId[] = "デバイスIDがおかしい";
@@ -54,5 +54,5 @@ inline constexpr char kInUnknown[] = "不明なエラー";
 namespace en::files {
 inline constexpr char kRecoverTail[] = "The recording in this file was cut off.\nRecover the %.1f sec after its end?";
 inline constexpr char kSeriesStopped[] =
-    "Recording stopped: the next file cannot be made.\n%s\n\nThe end of the recording is in\n%s";
+    "Recording stopped.\nThe next file cannot be made:\n%s\n\nThe end of the recording is in:\n%s";
 }  // namespace en::files
