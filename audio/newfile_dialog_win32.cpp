@@ -19,6 +19,7 @@
 #include "resources/resource_ids.h"
 #include "sound_files/current_file_win32.h"
 #include "sound_files/disk_space_win32.h"
+#include "sound_files/file_series.h"
 #include "sound_files/wave_create.h"
 
 namespace {
@@ -234,6 +235,23 @@ bool MayOverwrite(HWND dialog, const char* name) {
   return ShowMessageBox(dialog, question, Pick("RecOpen", ja::kNewFileTitle), MB_YESNO | MB_ICONEXCLAMATION) == IDYES;
 }
 
+// Recording over the first file of a series whose numbered files are there
+// (TAKE.WAV beside last night's TAKE (2).WAV, ...): the user keeps them (the
+// new series takes the numbers that are free, as it always does) or names
+// the recording otherwise. Nothing is deleted.
+bool MayKeepEarlierSeries(HWND dialog, const char* name) {
+  std::string lowest;
+  const unsigned found =
+      EarlierSeriesFiles(name, [](const std::string& n) { return FileKind(n.c_str()) != KIND_NONE; }, lowest);
+  if (found == 0) return true;
+  std::vector<char> directory(lowest.size() + 1), part(lowest.size() + 1);
+  SplitPath(lowest.c_str(), directory.data(), part.data(), directory.size(), part.size());
+  char question[3 * RECORD_NAME_SIZE + 384];
+  snprintf(question, sizeof question, Pick(en::dialogs::kEarlierSeries, ja::kEarlierSeries),
+           NameForDisplay(name).c_str(), NameForDisplay(part.data()).c_str(), found > 1 ? ", ..." : "");
+  return ShowMessageBox(dialog, question, Pick("RecOpen", ja::kNewFileTitle), MB_YESNO | MB_ICONEXCLAMATION) == IDYES;
+}
+
 // Creating the file once proves that the name can be written.
 bool CreateEmptyFile(const char* name) {
   HMMIO file = OpenMmioNamed(name, MMIO_CREATE | MMIO_WRITE);
@@ -263,12 +281,16 @@ void OnNewFileOk(HWND dialog) {
     Browse(dialog, resolved.browse);
     return;
   }
-  // A device name ("NUL.WAV") would "create" without a file.
-  if (resolved.outcome == RecordNameOutcome::TOO_LONG || IsDeviceName(name)) {
+  std::string full;
+  if (!FullPathNamed(name, full) || !FitsNameLength(full.c_str())) full = name;
+  // A device name ("NUL.WAV") would "create" without a file; a name whose
+  // next files of a long recording would not fit is refused now, not hours
+  // into the recording.
+  if (resolved.outcome == RecordNameOutcome::TOO_LONG || IsDeviceName(name) || !SeriesNamesFit(full)) {
     SayCannotCreate(dialog);
     return;
   }
-  if (resolved.kind == KIND_FILE && !MayOverwrite(dialog, name)) return;
+  if (resolved.kind == KIND_FILE && (!MayOverwrite(dialog, name) || !MayKeepEarlierSeries(dialog, name))) return;
   if (!CreateEmptyFile(name)) {
     SayCannotCreate(dialog);
     return;
@@ -277,8 +299,6 @@ void OnNewFileOk(HWND dialog) {
     ShowMessageBox(dialog, PickId(IDS_NO_SUPPORT, ja::kNoSupportFormat), nullptr, MB_ICONEXCLAMATION | MB_OK);
     return;
   }
-  std::string full;
-  if (!FullPathNamed(name, full) || !FitsNameLength(full.c_str())) full = name;
   lstrcpynA(choice.file_name, full.c_str(), sizeof choice.file_name);
 
   char minutes[MINUTES_LIMIT + 1] = {};

@@ -37,10 +37,8 @@ SoundWrite WriteRecordedSound(const char* data, DWORD bytes) {
   SoundWrite result;
   const uint32_t limit = TAPEON_RECORDING_FILE_LIMIT;
   if (Streaming() && current_file.data_count > 0 && FitIntoWaveFile(current_file.data_count, bytes, current_file.format.blockalign, limit) < bytes) {
-    if (const char* failure = ContinueInNextFile()) {
-      result.failure = failure;
-      return result;
-    }
+    result.failure = ContinueInNextFile();
+    if (!result.failure.empty()) return result;
     RedrawNameLine();
   }
   // A block larger than a whole file can hold keeps what fits (only a
@@ -54,15 +52,17 @@ SoundWrite WriteRecordedSound(const char* data, DWORD bytes) {
   }
   CountSoundWritten(result.written);
   run_bytes += result.written;
+  // A header that cannot be kept true is an I/O error as a short write is.
+  bool header_kept = true;
   if (Streaming() && result.written > 0) {
-    UpdateRecordingHeader();
+    header_kept = UpdateRecordingHeader();
     const DWORD now = timeGetTime();
     if (now - last_flush >= kFlushIntervalMs) {
       FlushRecordingFile();
       last_flush = now;
     }
   }
-  result.whole = result.written == bytes;
+  result.whole = result.written == bytes && header_kept;
   if (!result.whole) result.failure = PickId(IDS_DISK_FULL, ja::audio::kDiskFull);
   return result;
 }

@@ -26,7 +26,7 @@ void BeginRecordedSound(uint32_t frames_per_second);
 
 struct SoundWrite {
   DWORD written = 0;      // whole frames that went into the file
-  bool whole = false;     // all of them
+  bool whole = false;     // all of them, with the file's header kept true
   std::string failure;    // when not: the text to show (disk full, or no next file)
 };
 // Writes `bytes` of recorded sound: a streaming block that would take the

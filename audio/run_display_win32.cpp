@@ -87,7 +87,7 @@ CapacityFigures CapacityNow() {
   CapacityFigures figures;
   figures.BytesPerSec = current_file.format.BytesPerSec;
   figures.recording = transport.mode == MODE_REC;
-  figures.free_bytes = current_file.free_bytes;
+  figures.free_room = current_file.free_room;
   figures.data_total = current_file.data_total;
   return figures;
 }

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <optional>
+#include <string>
 
 #include "audio/converted_output_win32.h"
 #include "audio/recorded_sound_win32.h"
@@ -106,9 +107,11 @@ void CloseInputDevice() { CloseWaveDevice(OwnedTransport().wave_in, waveInReset,
 // will not handle (handed back by a stop's reset, or kept by a lost device),
 // oldest first, whole frames only, on into the next file of the series as
 // any block; none that was queued while paused or on standby. The reset
-// first makes the device hand back what it still fills.
-void WriteHeldInputBlocks() {
-  if (!transport.wave_in || !current_file.file_mmio) return;
+// first makes the device hand back what it still fills. A write that fails
+// (or a next file that cannot be made) ends the writing: its text to show.
+std::string WriteHeldInputBlocks() {
+  std::string failure;
+  if (!transport.wave_in || !current_file.file_mmio) return failure;
   waveInReset(transport.wave_in);
   std::optional<WaitCursor> wait;
   if (transport.buffer_count == ON_MEMORY) wait.emplace();
@@ -118,10 +121,15 @@ void WriteHeldInputBlocks() {
     if (IsPausedBlock(static_cast<uint32_t>(header->dwUser))) continue;
     // On memory only the memory block is sound to keep, not the monitor block.
     if (transport.buffer_count == ON_MEMORY && header->lpData != transport.block_data[kMemoryBlock]) continue;
-    if (!WriteRecordedSound(header->lpData, header->dwBytesRecorded).whole) break;
+    SoundWrite write = WriteRecordedSound(header->lpData, header->dwBytesRecorded);
+    if (!write.whole) {
+      failure = write.failure;
+      break;
+    }
   }
   MainWindowDc dc;
   ShowRunPosition(dc.get());
+  return failure;
 }
 
 // Closes the current file; a recording's chunks are closed first, which
@@ -349,7 +357,8 @@ void EndRun(const RunEnding& ending) {
   }
   if (had_run) SetRunControls(false);
   SetRunPriority(RunPriority::kNormal);
-  if (had_run && transport.mode == MODE_REC && ending.write_held_blocks) WriteHeldInputBlocks();
+  std::string held_failure;
+  if (had_run && transport.mode == MODE_REC && ending.write_held_blocks) held_failure = WriteHeldInputBlocks();
   CloseInputDevice();
   CloseOutputDevice();
   CloseDecodedLevels();
@@ -375,6 +384,13 @@ void EndRun(const RunEnding& ending) {
   }
   if (ending.repair) RepairWave();
   if (idle_controls_off) SetIdleControls(true);
+  // What the blocks a stop handed back could not keep is said once the run
+  // has ended and its last file is the current one (with no owner when the
+  // window is going, as the report).
+  if (!held_failure.empty()) {
+    ShowMessageBox(ending.report == RunReport::kNoOwner ? nullptr : app.main_window, held_failure.c_str(), nullptr,
+                   MB_ICONEXCLAMATION | MB_OK);
+  }
   // The level report, with the dropouts of a recording; with the report off
   // (or after a failure's own message), the dropouts alone, unless the
   // program is ending by itself.

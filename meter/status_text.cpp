@@ -98,13 +98,35 @@ StatusText FormatTickPositionText(double position_ms, uint32_t BytesPerSec) {
   return out;
 }
 
-StatusText FormatCapacityText(uint32_t BytesPerSec, bool recording, uint32_t free_bytes, uint32_t data_total) {
+StatusText FormatCapacityText(uint32_t BytesPerSec, bool recording, uint64_t free_room, uint32_t data_total) {
   if (BytesPerSec == 0) {
     StatusText out;
     snprintf(out.text, sizeof out.text, "Total:      0 KB      0 sec");
     return out;
   }
-  if (recording) return SizeAndSeconds("Free: %7ld KB %6.0f sec", free_bytes, BytesPerSec);
+  if (recording) {
+    // The fields' widths of the 2 GB the line once stopped at; larger figures
+    // take a larger unit, never more room.
+    static const char* const kSizeUnits[] = {"KB", "MB", "GB"};
+    static const char* const kTimeUnits[] = {"sec", "min", "hrs"};
+    static const double kTimeSteps[] = {60.0, 60.0};
+    uint64_t size = free_room >> 10;
+    size_t size_unit = 0;
+    while (size > 9999999 && size_unit + 1 < sizeof kSizeUnits / sizeof *kSizeUnits) {
+      size >>= 10;
+      ++size_unit;
+    }
+    double time = static_cast<double>(free_room) / BytesPerSec;
+    size_t time_unit = 0;
+    while (time >= 999999.5 && time_unit + 1 < sizeof kTimeUnits / sizeof *kTimeUnits) {
+      time /= kTimeSteps[time_unit];
+      ++time_unit;
+    }
+    StatusText out;
+    snprintf(out.text, sizeof out.text, "Free: %7lu %s %6.0f %s", static_cast<unsigned long>(size),
+             kSizeUnits[size_unit], time, kTimeUnits[time_unit]);
+    return out;
+  }
   return SizeAndSeconds("Total:%7ld KB %6.0f sec", data_total, BytesPerSec);
 }
 

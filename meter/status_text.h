@@ -46,8 +46,11 @@ StatusText FormatPositionText(const PositionInputs& in);
 StatusText FormatTickPositionText(double position_ms, uint32_t BytesPerSec);
 
 // The capacity line: free space while a recording is prepared or running, the
-// file's size otherwise.
-StatusText FormatCapacityText(uint32_t BytesPerSec, bool recording, uint32_t free_bytes, uint32_t data_total);
+// file's size otherwise. The free space is the drive's whole room (a series
+// of files fills it): in KB up to 7 digits, then in MB, then in GB, and its
+// time in seconds up to 6 digits, then in minutes, then in hours, so that the
+// line keeps its width.
+StatusText FormatCapacityText(uint32_t BytesPerSec, bool recording, uint64_t free_room, uint32_t data_total);
 
 // The dropouts of the recording under way, shown at the right end of the file
 // name line once there is one; at most kDropoutStatusCells characters (a

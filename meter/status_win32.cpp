@@ -53,7 +53,7 @@ void ShowFormatLine(HDC dc, const CurrentFormat& format) {
 
 void ShowCapacity(HDC dc, const CapacityFigures& figures) {
   Write(dc, 9 * W(), 10 * H(),
-        FormatCapacityText(figures.BytesPerSec, figures.recording, figures.free_bytes, figures.data_total));
+        FormatCapacityText(figures.BytesPerSec, figures.recording, figures.free_room, figures.data_total));
 }
 
 void ShowPosition(HDC dc, const PositionInputs& in) { Write(dc, 9 * W(), 7 * H(), FormatPositionText(in)); }

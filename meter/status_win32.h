@@ -15,7 +15,7 @@
 struct CapacityFigures {
   uint32_t BytesPerSec = 0;
   bool recording = false;  // a recording is prepared or running: the free space
-  uint32_t free_bytes = 0;
+  uint64_t free_room = 0;  // the drive's free bytes, uncapped
   uint32_t data_total = 0;
 };
 

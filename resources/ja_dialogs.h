@@ -68,9 +68,21 @@ inline constexpr char kFreeSpaceOnlyFormat[] = "%c:ドライブの残り容量 %
 inline constexpr char kPoint[] = "点";
 inline constexpr char kOverwrite[] = "%s\nこのファイルはすでに存在します。\n\n上書きしますか？";
 inline constexpr char kCannotCreate[] = "ファイルを作成できません。\nファイル名は正しいですか？";
+// The file to record over begins a series whose numbered files are there:
+// the file, the lowest numbered one, and ", ..." when there are more.
+inline constexpr char kEarlierSeries[] =
+    "%s\n以前の録音の番号付きファイルがあります:\n%s%s\n\nそれらを残しますか？\n"
+    "新しい録音は空いている番号を使います。\n［いいえ］: 別の名前を付けます。";
 inline constexpr char kNoSupportFormat[] = "サウンドドライバは、この形式を録音できません。";
 inline constexpr char kSoundFilter[] = "ｻｳﾝﾄﾞ(*.WAV)";
 inline constexpr char kAllFilesFilter[] = "全ファイル(*.*)";
 inline constexpr char kBrowseTitle[] = "参照";
 
 }  // namespace ja
+
+// English texts that are not in the string table.
+namespace en::dialogs {
+inline constexpr char kEarlierSeries[] =
+    "%s\nNumbered files of an earlier recording:\n%s%s\n\nKeep them? The new files take free numbers.\n"
+    "No: give the recording another name.";
+}  // namespace en::dialogs

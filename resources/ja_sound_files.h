@@ -34,6 +34,10 @@ inline constexpr char kCantCreateRiff[] = "RIFFチャンクが作成できませ
 inline constexpr char kCantCreateFmt[] = "FMTチャンクが作成できません";
 inline constexpr char kCantWriteFmt[] = "形式チャンクに書き込めません";
 inline constexpr char kCantCreateData[] = "データチャンクを作成できません";
+// A recording whose next file of its series could not be made: that file,
+// and the file that holds the end of the recording.
+inline constexpr char kSeriesStopped[] =
+    "録音を停止しました。\n続きのファイルを作成できません:\n%s\n\n録音の最後はこのファイルにあります:\n%s";
 
 // Results of asking the input device whether it records the format.
 inline constexpr char kInBadId[] = "デバイスIDがおかしい";
@@ -49,4 +53,6 @@ inline constexpr char kInUnknown[] = "不明なエラー";
 // English texts that are not in the string table.
 namespace en::files {
 inline constexpr char kRecoverTail[] = "The recording in this file was cut off.\nRecover the %.1f sec after its end?";
+inline constexpr char kSeriesStopped[] =
+    "Recording stopped.\nThe next file cannot be made:\n%s\n\nThe end of the recording is in:\n%s";
 }  // namespace en::files

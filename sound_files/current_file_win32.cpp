@@ -87,7 +87,7 @@ void RefreshFileCapacity(bool recording) {
   CapacityFigures figures;
   figures.BytesPerSec = state.format.BytesPerSec;
   figures.recording = recording;
-  figures.free_bytes = state.free_bytes;
+  figures.free_room = state.free_room;
   figures.data_total = state.data_total;
   RefreshCapacity(figures, state.format.sample_class);
 }

@@ -6,6 +6,8 @@
 #include <windows.h>
 #include <mmsystem.h>
 
+#include <cstdint>
+
 #include "base/format_record.h"
 #include "base/text_rules.h"
 #include "meter/current_format.h"
@@ -20,8 +22,10 @@ struct CurrentFile {
   FormatRecord* pFormat = nullptr;  // as read from the file; never changed after
   WORD format_size = 0;             // bytes of the format record
   CurrentFormat format;             // parsed from pFormat by TakeCurrentFormat
-  // Drive figures of the last measurement, capped at 2^31.
+  // Drive figures of the last measurement, capped at 2^31, and the free bytes
+  // uncapped (the "Free:" line of a recording).
   DWORD free_bytes = 0, disk_bytes = 0, cluster_bytes = 0;
+  uint64_t free_room = 0;
 };
 
 extern const CurrentFile& current_file;

@@ -22,5 +22,6 @@ DriveFigures ComputeDriveFigures(uint32_t sectors_per_cluster, uint32_t bytes_pe
   figures.cluster_bytes = capped(cluster);
   figures.disk_bytes = capped(total_clusters * cluster);
   figures.free_bytes = capped(free_clusters * cluster);
+  figures.free_room = free_clusters * cluster;
   return figures;
 }

@@ -1,5 +1,5 @@
 // The drive measurement's arithmetic: which root to ask about, and the free
-// and total bytes capped at 2 GB.
+// and total bytes capped at 2 GB (and the free bytes as they are).
 #pragma once
 #include <cstdint>
 #include <string>
@@ -10,6 +10,9 @@ struct DriveFigures {
   uint32_t free_bytes = 0;
   uint32_t disk_bytes = 0;
   uint32_t cluster_bytes = 0;
+  // The free bytes uncapped: the room a streaming recording can fill, as it
+  // goes on into the next files of its series past the size of one file.
+  uint64_t free_room = 0;
 };
 
 // The root handed to the free-space query. From Windows 4.0 on: "X:\" for a

@@ -28,5 +28,6 @@ DWORD MeasureDiskSpace(const char* path) {
   OwnedCurrentFile().free_bytes = figures.free_bytes;
   OwnedCurrentFile().disk_bytes = figures.disk_bytes;
   OwnedCurrentFile().cluster_bytes = figures.cluster_bytes;
+  OwnedCurrentFile().free_room = figures.free_room;
   return current_file.free_bytes;
 }

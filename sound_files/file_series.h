@@ -59,3 +59,33 @@ std::basic_string<Char> NextFreeSeriesName(const std::basic_string<Char>& first,
   }
   return {};
 }
+
+// The numbers a series' names are judged up to when its first name is chosen
+// (99 files are two weeks of CD stereo): a name whose next files could not
+// be made is refused then, not when its first file is full hours later.
+constexpr unsigned kSeriesNumbersChecked = 99;
+// The longest last part of a path the file systems take (NTFS, and FAT's long
+// names): 255 UTF-16 units.
+constexpr size_t MAX_NAME_PART_LENGTH = 255;
+// True when the series that begins with `first` (a full path in the name
+// code page) has names the system takes up to " (99)": the whole path within
+// MAX_NAME_LENGTH and its last part within MAX_NAME_PART_LENGTH.
+inline bool SeriesNamesFit(const std::string& first) {
+  const std::string last = SeriesFileName(first, kSeriesNumbersChecked);
+  return last.size() < NAME_BUFFER_SIZE && FitsNameLength(last.c_str()) &&
+         NameLength(last.c_str() + series_detail::NameStart(last)) <= MAX_NAME_PART_LENGTH;
+}
+
+// The numbered files of an earlier series that begins with `first`, numbers 2
+// to kSeriesNumbersChecked, as `exists(name)` finds them: how many there are,
+// and the name of the lowest-numbered one in `lowest`.
+template <typename Exists>
+unsigned EarlierSeriesFiles(const std::string& first, Exists exists, std::string& lowest) {
+  unsigned found = 0;
+  for (unsigned number = 2; number <= kSeriesNumbersChecked; ++number) {
+    const std::string name = SeriesFileName(first, number);
+    if (!exists(name)) continue;
+    if (found++ == 0) lowest = name;
+  }
+  return found;
+}

@@ -5,6 +5,8 @@
 
 #include <mmsystem.h>
 
+#include <cstdio>
+#include <memory>
 #include <string>
 
 #include "base/app_state_win32.h"
@@ -34,9 +36,25 @@ DWORD previous_bytes = 0;
 // 1 while a flush runs on its thread.
 volatile LONG flushing = 0;
 
-DWORD WINAPI FlushThread(void* file) {
-  FlushFileBuffers(static_cast<HANDLE>(file));
-  CloseHandle(static_cast<HANDLE>(file));
+// Flushes the file named by `name` (a std::string it takes over) through a
+// handle of its own. On Windows the I/O of a file object opened for
+// synchronous I/O, as the multimedia file functions open it, is serialized:
+// a flush through the recording's own handle, or a duplicate of it (the same
+// file object), would hold the next block's seek and write on the main
+// thread for as long as the disk takes (seconds on a memory card or a
+// network drive). A second open of the file is a file object of its own;
+// flushing it flushes the file's cache all the same. (Wine serializes
+// nothing here: its writes and flushes go to the file's Unix descriptor.)
+DWORD WINAPI FlushThread(void* name) {
+  const std::unique_ptr<std::string> file_name(static_cast<std::string*>(name));
+  // Windows 95/98/Me take no FILE_SHARE_DELETE; on NT it lets the file be
+  // removed while the flush still runs.
+  const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | (UnicodeNames() ? FILE_SHARE_DELETE : 0);
+  const HANDLE file = OpenFileNamed(file_name->c_str(), GENERIC_WRITE, share, OPEN_EXISTING);
+  if (file != INVALID_HANDLE_VALUE) {
+    FlushFileBuffers(file);
+    CloseHandle(file);
+  }
   InterlockedExchange(&flushing, 0);
   return 0;
 }
@@ -54,6 +72,15 @@ bool ReserveName(const std::string& name) {
   const DWORD error = GetLastError();
   return error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS &&
          FileAttributeBits(name.c_str()) == INVALID_FILE_ATTRIBUTES;
+}
+
+// The run ends: the next file of the series (`next`) could not be made, and
+// `last` holds the end of the recording.
+std::string SeriesStoppedText(const std::string& next, const std::string& last) {
+  char text[2 * NAME_BUFFER_SIZE + 256];
+  snprintf(text, sizeof text, Pick(en::files::kSeriesStopped, jf::kSeriesStopped), NameForDisplay(next.c_str()).c_str(),
+           NameForDisplay(last.c_str()).c_str());
+  return text;
 }
 
 }  // namespace
@@ -90,7 +117,7 @@ void BeginRecordingSeries(const std::vector<uint8_t>& record) {
   previous_bytes = 0;
 }
 
-const char* ContinueInNextFile() {
+std::string ContinueInNextFile() {
   if (!current_file.file_mmio || series_record.empty()) return PickId(IDS_CANT_OPEN_FILE, jf::kCantOpenFile);
   CloseFileChunks();
   CloseSoundFile();
@@ -98,21 +125,19 @@ const char* ContinueInNextFile() {
   const std::string name = NextFreeSeriesName(series_first, number, [](const std::string& n) {
     return IsDeviceName(n.c_str()) || !ReserveName(n);
   });
-  const char* failure = nullptr;
+  bool made = false;
   if (!name.empty() && name.size() < sizeof current_file.file_name && FitsNameLength(name.c_str())) {
     OwnedCurrentFile().file_mmio = OpenMmioNamed(name.c_str(), MMIO_CREATE | MMIO_WRITE);
+    made = current_file.file_mmio && !CreateRecordingChunks() &&
+           mmioWrite(current_file.file_mmio, reinterpret_cast<const char*>(series_record.data()),
+                     RECORDING_FORMAT_SIZE) == RECORDING_FORMAT_SIZE &&
+           !CreateDataChunk();
   }
-  if (!current_file.file_mmio) failure = PickId(IDS_CANT_OPEN_FILE, jf::kCantOpenFile);
-  if (!failure) failure = CreateRecordingChunks();
-  if (!failure && mmioWrite(current_file.file_mmio, reinterpret_cast<const char*>(series_record.data()),
-                            RECORDING_FORMAT_SIZE) != RECORDING_FORMAT_SIZE)
-    failure = PickId(IDS_CANT_WRITE_FMT, jf::kCantWriteFmt);
-  if (!failure) failure = CreateDataChunk();
-  if (failure) {
+  if (!made) {
     // The file before stays the recording's last; the new one goes.
     CloseSoundFile();
     if (!name.empty()) DeleteFileNamed(name.c_str());
-    return failure;
+    return SeriesStoppedText(name.empty() ? SeriesFileName(series_first, number) : name, current_file.file_name);
   }
   series_number = number;
   previous_name = current_file.file_name;
@@ -121,7 +146,7 @@ const char* ContinueInNextFile() {
   OwnedCurrentFile().data_count = 0;
   MeasureDiskSpace(current_file.file_name);
   RefreshFileCapacity(true);
-  return nullptr;
+  return {};
 }
 
 bool StepBackInSeries() {
@@ -145,21 +170,14 @@ bool UpdateRecordingHeader() {
 
 void FlushRecordingFile() {
   if (!current_file.file_mmio || InterlockedCompareExchange(&flushing, 1, 0) != 0) return;
-  // The multimedia file functions keep the file's handle in adwInfo[0]. The
-  // thread flushes a copy of it, which stays valid when the recording closes
-  // its file meanwhile.
-  MMIOINFO info = {};
-  HANDLE copy = nullptr;
-  HANDLE thread = nullptr;
-  if (mmioGetInfo(current_file.file_mmio, &info, 0) == MMSYSERR_NOERROR &&
-      DuplicateHandle(GetCurrentProcess(), reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(info.adwInfo[0])),
-                      GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
-    thread = CreateThread(nullptr, 0, FlushThread, copy, 0, nullptr);
-  }
+  // The thread opens the file by its name, so that even the open (slow on a
+  // network drive) keeps off this thread.
+  std::string* name = new std::string(current_file.file_name);
+  const HANDLE thread = CreateThread(nullptr, 0, FlushThread, name, 0, nullptr);
   if (thread) {
     CloseHandle(thread);  // it ends by itself
     return;
   }
-  if (copy) CloseHandle(copy);
+  delete name;
   InterlockedExchange(&flushing, 0);
 }

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 // Creates the RIFF chunk ("WAVE") and the header of the 16-byte format chunk
@@ -23,9 +24,10 @@ void BeginRecordingSeries(const std::vector<uint8_t>& record);
 // a file that exists) as the current file, empty and positioned at its data.
 // The name is the current file's name (file_name) from then on. When no file
 // can be made: the text to show (the caller shows it once the input device
-// is stopped), the file before closed whole and still named by file_name;
-// nullptr on success.
-const char* ContinueInNextFile();
+// is stopped), which says that the recording stopped, the file that could
+// not be made and the one that holds the end of the recording, which is
+// closed whole and still named by file_name; empty on success.
+std::string ContinueInNextFile();
 // True when a file of the series was closed to go on into the one now
 // current: file_name names the closed one again and data_count is its data
 // (the current file, empty, was not kept). For a run that ends before
@@ -37,7 +39,8 @@ bool StepBackInSeries();
 // what it holds. False when the write failed.
 bool UpdateRecordingHeader();
 // Asks the system to put what was written to the recording file on the disk.
-// This runs on a thread of its own (a slow disk may take seconds, and the
-// input must be taken back meanwhile); a request while the last one is still
-// running is dropped.
+// This runs on a thread of its own, through a handle of its own (a slow disk
+// may take seconds, and the input must be taken back meanwhile: nothing the
+// recording writes through waits for it); a request while the last one is
+// still running is dropped.
 void FlushRecordingFile();

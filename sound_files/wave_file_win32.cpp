@@ -21,6 +21,7 @@
 #include "sound_files/current_file_win32.h"
 #include "sound_files/device_pcm_win32.h"
 #include "sound_files/disk_space_win32.h"
+#include "sound_files/file_series.h"
 #include "sound_files/mmio_riff_file_win32.h"
 #include "sound_files/recording_file_win32.h"
 #include "sound_files/repair_win32.h"
@@ -221,6 +222,12 @@ bool FailCreate(const char* message, bool free_record) {
 }  // namespace
 
 bool CreateForRecord() {
+  // A name whose next files of the series would not fit is refused now, not
+  // when its first file is full hours later.
+  if (current_file.file_name[0] && !SeriesNamesFit(current_file.file_name)) {
+    ShowCannotOpenFile();
+    return false;
+  }
   if (!OpenCurrentFile(MMIO_CREATE | MMIO_WRITE)) return false;
   // Nothing recorded yet: a failure below leaves an empty file for the
   // transport clean-up to remove.

@@ -1,6 +1,8 @@
 // Status line texts, byte for byte, and the display fields of a format.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "meter/levels.h"
 #include "meter/status_text.h"
 
@@ -92,6 +94,29 @@ TEST(MeterStatusCapacity, FreeOrTotal) {
   EXPECT_STREQ(FormatCapacityText(176400, true, 104857600, 7).text, "Free:  102400 KB    594 sec");
   EXPECT_STREQ(FormatCapacityText(176400, false, 7, 10584000).text, "Total:  10335 KB     60 sec");
   EXPECT_STREQ(FormatCapacityText(1, false, 0, 0xFFFFFFFFu).text, "Total:4194303 KB 4294967295 sec");
+}
+
+// A series of files fills the whole drive: its room as it is, past 2 GB, in
+// larger units where the figures would widen the line.
+TEST(MeterStatusCapacity, FreeRoomPastTwoGigabytesKeepsTheLineWidth) {
+  const struct {
+    uint64_t room;
+    uint32_t rate;
+    const char* line;
+  } cases[] = {
+      {5000000000u, 176400, "Free: 4882812 KB  28345 sec"},
+      {10239998976u, 176400, "Free: 9999999 KB  58050 sec"},
+      {10240000000u, 176400, "Free:    9765 MB  58050 sec"},
+      {176399823600u, 176400, "Free:  168227 MB 999999 sec"},
+      {176399911800u, 176400, "Free:  168228 MB  16667 min"},
+      {500000000000u, 176400, "Free:  476837 MB  47241 min"},
+      {20000000000000u, 8000, "Free:   18626 GB 694444 hrs"},
+  };
+  for (const auto& c : cases) {
+    const StatusText text = FormatCapacityText(c.rate, true, c.room, 0);
+    EXPECT_STREQ(text.text, c.line);
+    EXPECT_EQ(strlen(text.text), strlen("Free:  102400 KB    594 sec"));
+  }
 }
 
 }  // namespace

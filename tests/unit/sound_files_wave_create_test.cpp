@@ -66,6 +66,36 @@ TEST(SoundFilesSeries, NamesOfTheNextFiles) {
   number = 1;
   EXPECT_EQ(NextFreeSeriesName(std::string("TAKE.WAV"), number, [](const std::string&) { return true; }), "");
   EXPECT_EQ(number, kMaxSeriesFiles);
+
+  // Numbered files of an earlier series: counted up to " (99)", the lowest
+  // named.
+  taken = {"TAKE (5).WAV", "TAKE (3).WAV", "TAKE (99).WAV", "TAKE (100).WAV", "TAKE.WAV"};
+  std::string lowest;
+  EXPECT_EQ(EarlierSeriesFiles("TAKE.WAV", exists, lowest), 3u);
+  EXPECT_EQ(lowest, "TAKE (3).WAV");
+  EXPECT_EQ(EarlierSeriesFiles("OTHER.WAV", exists, lowest), 0u);
+}
+
+// A name is judged by its 99th file when it is chosen: the whole path within
+// 259 UTF-16 units, its last part within 255.
+TEST(SoundFilesSeries, NamesFitUpToTheNinetyNinthFile) {
+  SetActiveCodePage(Utf8Bytes());
+  auto path_of = [](size_t units, const std::string& unit) {
+    std::string path = "C:\\";
+    while (path.size() < 100) path += "d\\";
+    for (size_t n = path.size() + 4; n < units; ++n) path += unit;
+    return path + ".WAV";
+  };
+  EXPECT_TRUE(SeriesNamesFit(path_of(254, "n")));   // "... (99).WAV": 259
+  EXPECT_FALSE(SeriesNamesFit(path_of(255, "n")));  // 260
+  EXPECT_FALSE(SeriesNamesFit(path_of(259, "n")));  // fits alone, not its series
+  // Counted in UTF-16 units, not bytes: a Korean syllable is one unit.
+  EXPECT_TRUE(SeriesNamesFit(path_of(254, "\xEA\xB0\x80")));
+  EXPECT_FALSE(SeriesNamesFit(path_of(255, "\xEA\xB0\x80")));
+  // The last part: 250 units of it give " (99)" 255, 251 give 256.
+  EXPECT_TRUE(SeriesNamesFit("C:\\" + std::string(246, 'n') + ".WAV"));
+  EXPECT_FALSE(SeriesNamesFit("C:\\" + std::string(247, 'n') + ".WAV"));
+  SetActiveCodePage(ShiftJisBytes());  // the default of every other test
 }
 
 TEST(SoundFilesCreate, CapacityIsFreeBytesPlusAClusterMinusTheHeader) {
@@ -121,9 +151,11 @@ TEST(SoundFilesDiskSpace, FiguresAreCappedAtTwoGigabytes) {
   f = ComputeDriveFigures(8, 512, 1000, 0xFFFFFFFFu);
   EXPECT_EQ(f.free_bytes, 4096000u);
   EXPECT_EQ(f.disk_bytes, DRIVE_BYTES_CAP);
-  // More than 2 GB free shows 2097152.0 KB.
+  // More than 2 GB free shows 2097152.0 KB; the room itself is kept.
   f = ComputeDriveFigures(64, 512, 10000000, 20000000);
   EXPECT_DOUBLE_EQ(f.free_bytes / 1024.0, 2097152.0);
+  EXPECT_EQ(f.free_room, 327680000000u);
+  EXPECT_EQ(ComputeDriveFigures(128, 512, 0xFFFFFFFFu, 0xFFFFFFFFu).free_room, 0xFFFFFFFFull * 65536);
 }
 
 TEST(SoundFilesDiskSpace, ZeroClusterGivesNoRoomInsteadOfEndingTheProgram) {

@@ -3,6 +3,7 @@
 // of the run.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
 #include <optional>
 #include <string>
@@ -12,6 +13,7 @@
 #include "e2e_helpers.h"
 // after windows.h
 #include <mmsystem.h>
+#include "resources/ja_dialogs.h"
 #include "resources/resource_ids.h"
 
 using namespace e2e;
@@ -326,9 +328,14 @@ TEST_F(DialogsNewFile, EmptyNameCreatesTheFirstFreeNumberedFile) {
   EXPECT_EQ(CloseExpectingSuccess(*app), "");
 }
 
+// Recording over the first file of an earlier series (last night's take
+// (2).WAV and (3).WAV beside it) says so: No keeps the dialog open for
+// another name, Yes keeps them; nothing of them is deleted.
 TEST_F(DialogsNewFile, ExistingFileIsOverwrittenOnlyAfterYes) {
   TempDir dir;
   ASSERT_TRUE(WriteFileBytes(dir.File("take.WAV"), "keep me"));
+  ASSERT_TRUE(WriteFileBytes(dir.File("take (2).WAV"), "second"));
+  ASSERT_TRUE(WriteFileBytes(dir.File("take (3).WAV"), "third"));
   auto app = Start(dir);
   HWND dialog = OpenDialog(*app, IDM_NEW, NewFileTitle());
   ASSERT_NE(dialog, nullptr);
@@ -344,22 +351,42 @@ TEST_F(DialogsNewFile, ExistingFileIsOverwrittenOnlyAfterYes) {
   EXPECT_TRUE(IsWindowVisible(dialog)) << "No keeps the dialog open";
   EXPECT_EQ(ReadFileBytes(dir.File("take.WAV")), "keep me");
 
+  char series[512];
+  snprintf(series, sizeof series, Pick(en::dialogs::kEarlierSeries, ja::kEarlierSeries).c_str(), "take.WAV",
+           "take (2).WAV", ", ...");
   ASSERT_TRUE(PressButton(dialog, IDOK));
+  ASSERT_TRUE(AnswerBoxOver(*app, dialog, IDYES));
+  box = AnswerBoxOver(*app, dialog, IDNO);
+  ASSERT_TRUE(box) << "nothing said of the numbered files";
+  EXPECT_EQ(box->text, series);
+  EXPECT_TRUE(IsWindowVisible(dialog)) << "No keeps the dialog open";
+  EXPECT_EQ(ReadFileBytes(dir.File("take.WAV")), "keep me");
+
+  ASSERT_TRUE(PressButton(dialog, IDOK));
+  ASSERT_TRUE(AnswerBoxOver(*app, dialog, IDYES));
   ASSERT_TRUE(AnswerBoxOver(*app, dialog, IDYES));
   ASSERT_TRUE(WaitGone(dialog));
   EXPECT_NE(ReadFileBytes(dir.File("take.WAV")), "keep me");
+  EXPECT_EQ(ReadFileBytes(dir.File("take (2).WAV")), "second");
+  EXPECT_EQ(ReadFileBytes(dir.File("take (3).WAV")), "third");
   EXPECT_TRUE(WaitUntil([&] { return app->ButtonText(IDM_START) == Pick("Rec.", "録音"); }));
   EXPECT_EQ(CloseExpectingSuccess(*app), "");
   EXPECT_EQ(IniValue(dir.File("TAPEON.INI"), "AutoExtention"), "1");
 }
 
+// Among them a full path of 256 characters: the system takes it, but not
+// the names of its series (" (2)" and on), which a long recording would need
+// hours later.
 TEST_F(DialogsNewFile, NamesThatCannotBeCreatedKeepTheDialogOpen) {
   TempDir dir;
+  const std::string series_too_long = dir.File(std::string(256 - dir.path().size() - 5, 'n') + ".wav");
+  ASSERT_TRUE(WriteFileBytes(series_too_long, "")) << "the system takes the name itself";
+  ASSERT_TRUE(DeleteFileA(series_too_long.c_str()));
   auto app = Start(dir);
   HWND dialog = OpenDialog(*app, IDM_NEW, NewFileTitle());
   ASSERT_NE(dialog, nullptr);
   for (const std::string& name : {dir.File("missing\\take.wav"), std::string("a<b>.wav"), std::string("a|b.wav"),
-                                  std::string(258, 'n')}) {
+                                  std::string(258, 'n'), series_too_long}) {
     SCOPED_TRACE(name.substr(0, 40));
     ASSERT_TRUE(SetControlText(dialog, IDC_NEW_NAME, name));
     ASSERT_TRUE(PressButton(dialog, IDOK));
@@ -367,6 +394,7 @@ TEST_F(DialogsNewFile, NamesThatCannotBeCreatedKeepTheDialogOpen) {
     ASSERT_TRUE(box);
     EXPECT_EQ(box->text, Pick("File cannot create.\nfile name ?", "ファイルを作成できません。\nファイル名は正しいですか？"));
     EXPECT_TRUE(IsWindowVisible(dialog));
+    EXPECT_FALSE(FileExists(name));
   }
   // A pattern opens the browse dialog instead; cancelling it returns here.
   ASSERT_TRUE(SetControlText(dialog, IDC_NEW_NAME, "*.wav"));

@@ -8,6 +8,7 @@
 // makes the null sink's monitor skip or repeat a few hundred milliseconds.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -506,6 +507,60 @@ TEST_F(Recording, LongRecordingGoesOnInNumberedFiles) {
   ExpectTheSignal(*ReadWave(first));
 }
 
+// A night's recording asks the system every 5 s to put its file on the
+// disk, which can take seconds. The fault build holds each flush for 5 s and
+// makes the program's writes through the same file object wait for it, as
+// Windows does: the input must not wait with them (four blocks hold 1.5 s).
+// Every frame delivered is in the file, and no second of the ramp is
+// missing. The "Free:" line shows the drive's room as it is, past 2 GB.
+TEST_F(Recording, HeldFlushHoldsUpNothing) {
+  ASSERT_TRUE(WriteSettings(dir_, {{"OnMem", "0"}, {"levelwarning", "0"}}));
+  ASSERT_NO_FATAL_FAILURE(StartSignal());
+  const std::string path = dir_.File("night.wav"), texts = dir_.File("texts.txt");
+  LaunchOptions options = FaultBuild("TAPEON_FAULT_SLOW_FLUSH", "5000");
+  options.environment.push_back({"TAPEON_FAULT_TEXT_LOG", texts});
+  ULARGE_INTEGER room_before{}, room_after{};
+  ASSERT_TRUE(GetDiskFreeSpaceExA(dir_.path().c_str(), &room_before, nullptr, nullptr));
+  auto app = Launch(dir_, "", options);
+  ASSERT_NO_FATAL_FAILURE(PrepareWithDialog(*app, path));
+  ASSERT_TRUE(app->WatchRecording(delivered_));
+  ASSERT_TRUE(app->PostCommand(IDM_START));
+  auto flushes_held = [&] { return reinterpret_cast<ULONG_PTR>(GetPropA(app->main_window(), "TapeonFlushesHeld")); };
+  ASSERT_TRUE(WaitUntil([&] { return flushes_held() >= 1; }, kRunTimeoutMs)) << "no flush was held";
+  ASSERT_NO_FATAL_FAILURE(LetRecord(6, false));  // the whole hold falls within the run
+  ASSERT_TRUE(app->PostCommand(IDM_STOP));
+  ASSERT_TRUE(WaitForIdle(*app, PlayText(), kRunTimeoutMs));
+  EXPECT_EQ(app->CloseAndWait(), std::optional<DWORD>(0));
+  ASSERT_TRUE(GetDiskFreeSpaceExA(dir_.path().c_str(), &room_after, nullptr, nullptr));
+
+  std::optional<Wave> w = ReadWave(path);
+  ASSERT_TRUE(w);
+  ExpectHeader(*w, 2, 16);
+  EXPECT_EQ(SplicedFrom(Data(*w), Delivered()), 0) << "the file must hold what the device delivered, all of it";
+  long longest = 0;
+  for (const Break& b : RampBreaks(RampIndices(w->data(), w->data_size))) {
+    if (b.before >= 0 && b.after > b.before) longest = std::max(longest, b.after - b.before - 1);
+  }
+  std::printf("%zu bytes recorded, longest stretch of the ramp missing: %ld frames\n", Data(*w).size(), longest);
+  EXPECT_LT(longest, 44100) << "the input waited for the flush";
+
+  // The last "Free:" line drawn, against the drive's room before and after.
+  const std::string log = ReadFileBytes(texts).value_or("");
+  const size_t line = log.rfind("Free:");
+  ASSERT_NE(line, std::string::npos) << "no free space shown";
+  unsigned long size = 0;
+  char unit[3] = "";
+  ASSERT_EQ(std::sscanf(log.c_str() + line, "Free: %lu %2s", &size, unit), 2) << log.substr(line, 40);
+  const double shown = size * (std::string(unit) == "GB" ? 1073741824.0 : std::string(unit) == "MB" ? 1048576.0 : 1024.0);
+  const double low = static_cast<double>(std::min(room_before.QuadPart, room_after.QuadPart));
+  const double high = static_cast<double>(std::max(room_before.QuadPart, room_after.QuadPart));
+  std::printf("%s; the drive had %.0f to %.0f bytes free\n", log.substr(line, log.find('\n', line) - line).c_str(),
+              low, high);
+  if (low < 4.0 * 1073741824) GTEST_SKIP() << "the drive has too little room to tell the line from one stopped at 2 GB";
+  EXPECT_GT(shown, low * 0.9) << "the room shown is less than the drive's";
+  EXPECT_LT(shown, high * 1.1) << "the room shown is more than the drive's";
+}
+
 // Input the device could not deliver (its buffers held back for 3 s by the
 // fault build, as when the program is held up) is a dropout: shown on the
 // status line while recording, and at the end, the level report off, as
@@ -559,8 +614,9 @@ class RecordingDiskFull : public Recording {
     unmount.Wait(kTimeoutMs);
   }
 
-  // Mounts `kilobytes` of tmpfs with `filler` bytes taken; returns the drive root.
-  std::string MountSmallDrive(int kilobytes, long filler) {
+  // Mounts `kilobytes` of tmpfs with `filler` bytes taken (and the mount
+  // options `more`); returns the drive root.
+  std::string MountSmallDrive(int kilobytes, long filler, const std::string& more = "") {
     DWORD used = GetLogicalDrives();
     char letter = 0;
     for (char c = 'Q'; c <= 'Y' && !letter; ++c)
@@ -570,9 +626,11 @@ class RecordingDiskFull : public Recording {
     CreateDirectoryA(mount_.c_str(), nullptr);
     const std::string where = HostPath(mount_);
     HostScript mount(dir_, "mount",
-                     "mount -t tmpfs -o size=" + std::to_string(kilobytes) + "k tmpfs '" + where +
-                         "' && head -c " + std::to_string(filler) + " /dev/zero > '" + where +
-                         "/filler' && ln -sfn '" + where + "' \"$WINEPREFIX/dosdevices/" +
+                     "mount -t tmpfs -o size=" + std::to_string(kilobytes) + "k" + more + " tmpfs '" + where +
+                         "' && " +
+                         (filler > 0 ? "head -c " + std::to_string(filler) + " /dev/zero > '" + where + "/filler' && "
+                                     : std::string()) +
+                         "ln -sfn '" + where + "' \"$WINEPREFIX/dosdevices/" +
                          static_cast<char>(tolower(letter)) + ":\"");
     if (!mount.Wait(kTimeoutMs) || mount.Status() != 0) return "";
     letter_ = letter;
@@ -624,5 +682,40 @@ class RecordingDiskFull : public Recording {
 
 TEST_F(RecordingDiskFull, StreamingKeepsEverySampleWritten) { RecordUntilFull(false); }
 TEST_F(RecordingDiskFull, OnMemoryKeepsEverySampleWritten) { RecordUntilFull(true); }
+
+// A series whose next file cannot be made (the drive takes no more files:
+// its file system has one inode left, for the first file) stops with a
+// message that says so and names the file that holds the end of the
+// recording: whole, and every frame delivered up to the seam.
+TEST_F(RecordingDiskFull, SeriesThatCannotGoOnSaysWhereItsSoundIs) {
+  constexpr uint32_t kBlocksPerFile = 3;
+  const std::string root = MountSmallDrive(8192, 0, ",nr_inodes=2");
+  if (root.empty()) GTEST_SKIP() << "cannot mount a small file system here";
+  ASSERT_TRUE(WriteSettings(dir_, {{"OnMem", "0"}, {"levelwarning", "0"}}));
+  ASSERT_NO_FATAL_FAILURE(StartSignal());
+  const std::string first = root + "TAKE.WAV";
+  auto app = Launch(dir_, "", FaultBuild("TAPEON_FAULT_FILE_LIMIT", std::to_string(44 + kBlocksPerFile * 65536)));
+  ASSERT_NO_FATAL_FAILURE(PrepareWithDialog(*app, first));
+  ASSERT_TRUE(app->WatchRecording(delivered_));
+  ASSERT_TRUE(app->PostCommand(IDM_START));
+  std::optional<MessageBoxInfo> box = app->AnswerMessageBox(IDOK, kRunTimeoutMs);
+  ASSERT_TRUE(box) << "no word when the series could not go on";
+  char expected[1024];
+  snprintf(expected, sizeof expected, Pick(en::files::kSeriesStopped, ja::files::kSeriesStopped).c_str(),
+           SeriesFileName(first, 2).c_str(), first.c_str());
+  EXPECT_EQ(box->text, expected);
+  ASSERT_TRUE(WaitForIdle(*app, PlayText(), kRunTimeoutMs)) << "the recording must become the current file";
+  EXPECT_NE(app->Title().find("TAKE.WAV"), std::string::npos) << app->Title();
+  EXPECT_EQ(app->CloseAndWait(), std::optional<DWORD>(0));
+
+  EXPECT_FALSE(FileExists(SeriesFileName(first, 2)));
+  std::optional<Wave> w = ReadWave(first);
+  ASSERT_TRUE(w);
+  ExpectHeader(*w, 2, 16);
+  EXPECT_EQ(w->data_size, kBlocksPerFile * 65536);
+  size_t at = 0;
+  EXPECT_GE(SplicedFrom(Data(*w), Delivered(), &at), 0);
+  EXPECT_EQ(at, Data(*w).size()) << "the file must be the first blocks delivered, in order";
+}
 
 }  // namespace

@@ -189,13 +189,15 @@ TEST_F(SoundFilesE2E, RefusedFilesGetTheirMessage) {
 // Names that name no file to play or to record into are refused with the
 // open message before anything is opened or created: devices (a recording
 // into "NUL.WAV" would be lost, a read from a port could block), and names
-// longer than a path may be, which must not be cut to another name. A path
+// longer than a path may be, which must not be cut to another name, or whose
+// next files of a long recording would be ("NAME (2).WAV" past 259). A path
 // written with slashes splits into a directory and "options" ("/Temp",
 // "/take.wav"): the directory cannot be opened, and the saved limit and
 // recording format stay as they were.
 TEST_F(SoundFilesE2E, NamesOfNoFileAreRefusedWithTheOpenMessage) {
   const std::string cant_open = Pick("cant open file", ja::files::kCantOpenFile);
   const std::string long_name = dir_.File(std::string(280 - dir_.path().size(), 'n') + ".wav");
+  const std::string series_too_long = dir_.File(std::string(256 - dir_.path().size() - 5, 'n') + ".wav");
   const std::string kept = "[TAPEON]\r\nEndTime=600\r\nseigen=1\r\nchannel=1\r\nbits=8\r\n";
   const std::string cases[] = {"NUL.WAV /R",
                                "nul /P",
@@ -203,6 +205,7 @@ TEST_F(SoundFilesE2E, NamesOfNoFileAreRefusedWithTheOpenMessage) {
                                "\"" + dir_.File("Con.mp3") + "\"",
                                "\"" + long_name + "\" /R",
                                "\"" + long_name + "\"",
+                               "\"" + series_too_long + "\" /R",
                                dir_.path() + "/Temp/Sounds/Home/take.wav"};
   for (const std::string& arguments : cases) {
     ASSERT_TRUE(WriteFileBytes(dir_.File("TAPEON.INI"), kept));
@@ -214,6 +217,7 @@ TEST_F(SoundFilesE2E, NamesOfNoFileAreRefusedWithTheOpenMessage) {
     ExpectFailureBox(arguments, cant_open);
     EXPECT_EQ(app_->CloseAndWait(), std::optional<DWORD>(0)) << arguments;
     EXPECT_FALSE(FileExists(long_name.substr(0, 259))) << "a recording under the cut name";
+    EXPECT_FALSE(FileExists(series_too_long)) << "a recording whose series cannot go on";
     ExpectIniValues(dir_.File("TAPEON.INI"), {{"EndTime", "600"}, {"seigen", "1"}, {"channel", "1"}, {"bits", "8"}});
   }
 }

@@ -11,6 +11,9 @@
 #undef KillTimer
 #undef waveInAddBuffer
 #undef TextOutA
+#undef FlushFileBuffers
+#undef mmioWrite
+#undef mmioSeek
 
 namespace {
 
@@ -57,6 +60,32 @@ VOID CALLBACK HandOverHeldBuffers(HWND, UINT, UINT_PTR id, DWORD) {
       waveInAddBuffer(buffer.device, buffer.header, buffer.size);
   }
   held.clear();
+}
+
+// The file handle a held flush works on (null when none), and the event
+// set when it ends.
+HANDLE volatile held_flush_file = nullptr;
+HANDLE flush_done = nullptr;
+LONG flushes_held = 0;
+
+BOOL CALLBACK FindOwnProgramWindow(HWND window, LPARAM found) {
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  if (process != GetCurrentProcessId()) return TRUE;
+  return FindProgramWindow(window, found);
+}
+
+// Waits while a held flush works on the file object of `mmio`'s file.
+void WaitForHeldFlush(HMMIO mmio) {
+  const HANDLE held = held_flush_file;
+  if (!held || !mmio) return;
+  using CompareFn = BOOL(WINAPI*)(HANDLE, HANDLE);
+  static const CompareFn compare = reinterpret_cast<CompareFn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernelbase.dll"), "CompareObjectHandles")));
+  MMIOINFO info = {};
+  if (!compare || mmioGetInfo(mmio, &info, 0) != MMSYSERR_NOERROR) return;
+  if (compare(reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(info.adwInfo[0])), held))
+    WaitForSingleObject(flush_done, INFINITE);
 }
 
 }  // namespace
@@ -129,4 +158,30 @@ BOOL WINAPI LoggedTextOutA(HDC dc, int x, int y, LPCSTR text, int length) {
     }
   }
   return TextOutA(dc, x, y, text, length);
+}
+
+BOOL WINAPI SlowFlushFileBuffers(HANDLE file) {
+  const unsigned ms = FaultSetting("TAPEON_FAULT_SLOW_FLUSH");
+  if (ms == 0) return FlushFileBuffers(file);
+  if (!flush_done) flush_done = CreateEventA(nullptr, TRUE, TRUE, nullptr);
+  ResetEvent(flush_done);
+  held_flush_file = file;
+  HWND window = nullptr;
+  EnumWindows(FindOwnProgramWindow, reinterpret_cast<LPARAM>(&window));
+  if (window) SetPropA(window, kFlushesHeldProperty, reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(++flushes_held)));
+  Sleep(ms);
+  const BOOL flushed = FlushFileBuffers(file);
+  held_flush_file = nullptr;
+  SetEvent(flush_done);
+  return flushed;
+}
+
+LONG WINAPI SerializedMmioWrite(HMMIO mmio, const char* data, LONG bytes) {
+  WaitForHeldFlush(mmio);
+  return mmioWrite(mmio, data, bytes);
+}
+
+LONG WINAPI SerializedMmioSeek(HMMIO mmio, LONG offset, int origin) {
+  WaitForHeldFlush(mmio);
+  return mmioSeek(mmio, offset, origin);
 }

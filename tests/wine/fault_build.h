@@ -15,7 +15,15 @@
 //   as when the program is held up;
 // - every text drawn with TextOutA is added as a line to the file
 //   TAPEON_FAULT_TEXT_LOG names, when that is set (what the status lines
-//   showed).
+//   showed);
+// - FlushFileBuffers takes MS milliseconds more when TAPEON_FAULT_SLOW_FLUSH
+//   is MS (a memory card, a network drive), and meanwhile the program's
+//   mmioWrite and mmioSeek through the same file object wait for it, as
+//   Windows serializes the I/O of a file object opened for synchronous I/O
+//   (Wine does not: there a flush holds up nothing). CompareObjectHandles
+//   tells the file objects apart: a duplicated handle is the same one, a
+//   second open another. The window property kFlushesHeldProperty counts the
+//   flushes held.
 #pragma once
 #include <windows.h>
 #include <mmsystem.h>
@@ -23,6 +31,7 @@
 #include <cstdint>
 
 inline constexpr char kDisplayTimerProperty[] = "TapeonDisplayTimer";
+inline constexpr char kFlushesHeldProperty[] = "TapeonFlushesHeld";
 
 MMRESULT WINAPI DroppingWaveOutWrite(HWAVEOUT device, LPWAVEHDR header, UINT size);
 MMRESULT WINAPI FailingWaveInStart(HWAVEIN device);
@@ -32,6 +41,9 @@ BOOL WINAPI WatchedKillTimer(HWND window, UINT_PTR id);
 uint32_t FaultFileLimit();
 MMRESULT WINAPI WithholdingWaveInAddBuffer(HWAVEIN device, LPWAVEHDR header, UINT size);
 BOOL WINAPI LoggedTextOutA(HDC dc, int x, int y, LPCSTR text, int length);
+BOOL WINAPI SlowFlushFileBuffers(HANDLE file);
+LONG WINAPI SerializedMmioWrite(HMMIO mmio, const char* data, LONG bytes);
+LONG WINAPI SerializedMmioSeek(HMMIO mmio, LONG offset, int origin);
 #define waveOutWrite DroppingWaveOutWrite
 #define waveInStart FailingWaveInStart
 #define GlobalAlloc FailingGlobalAlloc
@@ -39,4 +51,7 @@ BOOL WINAPI LoggedTextOutA(HDC dc, int x, int y, LPCSTR text, int length);
 #define KillTimer WatchedKillTimer
 #define waveInAddBuffer WithholdingWaveInAddBuffer
 #define TextOutA LoggedTextOutA
+#define FlushFileBuffers SlowFlushFileBuffers
+#define mmioWrite SerializedMmioWrite
+#define mmioSeek SerializedMmioSeek
 #define TAPEON_RECORDING_FILE_LIMIT FaultFileLimit()
