@@ -14,7 +14,9 @@
 //   arming when less has passed, or where the previous event ended: events
 //   never overlap, so no frame is written twice, in one file or in two).
 // - It ends `hang_ms` after the end of the last window above the stop level
-//   (a window ending by then continues it). Any window above the stop level
+//   (a window ending by then continues it; one still open then does not: the
+//   end is decided at its own frame, so nothing handed out is taken back,
+//   and that window may begin the next event). Any window above the stop level
 //   continues the event, a new onset included: sound that fades below the
 //   start level but not to silence (the end of a word, a quiet passage) is
 //   what people mean to keep, and the stop level below the start level is
@@ -27,7 +29,7 @@
 //     taken += step.frames_taken;
 //     if (step.began) ...a new numbered file, when each event has its own
 //     BytePieces pieces = ring.Pieces(step.write_first, step.write_end, block, block_first, frames);
-//     ...write pieces.piece[0 .. pieces.count) in order
+//     ...write pieces.data[k], pieces.size[k] bytes, for k < pieces.count, in order
 //     if (step.ended) ...close the event's file (or go on in the one file)
 //   }
 //   ring.Push(block, frames);
