@@ -65,11 +65,12 @@ std::vector<uint8_t> device_record;
 
 FormatRecord* DeviceFormat() { return reinterpret_cast<FormatRecord*>(device_record.data()); }
 
-// The device record starts as the file's, at least as long as the fields a
-// reader may look at (zeroed past the file's).
+// The device record starts as the file's (an extensible one as a device
+// takes it), at least as long as the fields a reader may look at (zeroed
+// past the file's).
 void TakeDeviceRecord() {
   const uint8_t* bytes = reinterpret_cast<const uint8_t*>(current_file.pFormat);
-  device_record.assign(bytes, bytes + current_file.format_size);
+  device_record = DeviceRecordOf(bytes, current_file.format_size);
   if (device_record.size() < sizeof(FormatRecord)) device_record.resize(sizeof(FormatRecord), 0);
 }
 

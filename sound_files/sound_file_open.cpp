@@ -44,7 +44,7 @@ void IdentifyRawStream(RiffFile& file, SoundFileIdentity& id) {
   id.analysed_data_total = length;
   file.Seek(0);
   MpegEdges edges;
-  if (AnalyzeMpeg(file, length, id.report, id.format, &edges) == ANALYSIS_OK) {
+  if (AnalyzeMpeg(file, length, id.report, id.format, &edges, MpegSearch::ANYWHERE) == ANALYSIS_OK) {
     id.kind = SoundKind::RAW_MPEG;
     TakeEdges(id, edges, length);
     return;
@@ -55,7 +55,8 @@ void IdentifyRawStream(RiffFile& file, SoundFileIdentity& id) {
     return;
   }
   id.report.Clear();
-  id.failure = OpenFailure::NOT_RIFF;
+  // Ogg of another codec: no codec of the system plays it as Ogg Vorbis.
+  id.failure = IsOggStream(file, 0) ? OpenFailure::UNSUPPORTED : OpenFailure::NOT_RIFF;
 }
 
 void IdentifyWrappedStream(RiffFile& file, SoundFileIdentity& id) {

@@ -25,7 +25,8 @@ enum class OpenFailure {
   NO_FMT,           // WAVE without a "fmt " chunk (1)
   SHORT_FMT,        // the "fmt " chunk cannot be read whole, or cannot be a format (17)
   UNSUPPORTED,      // a format no device can be run with: no channels, no block size,
-                    // a byte rate above 2^31 - 1, a rate below 500 Hz or above 1 MHz (33)
+                    // a byte rate above 2^31 - 1, a rate below 500 Hz or above 1 MHz;
+                    // an Ogg stream that is not Vorbis (33)
   NO_DATA_IN_WAVE,  // RIFF file without a data chunk after the query (49, WAVE wording)
   DATA_EMPTY,       // data length 0 (65)
 };

@@ -163,6 +163,7 @@ TEST(SoundFilesOpen, RefusedFilesGetTheirFailure) {
       {"rmp3 without data", rmp3_no_data, OpenFailure::NO_DATA_IN_RIFF},
       {"rmp3 of ogg", rmp3_ogg, OpenFailure::NOT_WAVE},
       {"rmp3 of noise", Riff("RMP3", Chunk("data", Pattern(900))), OpenFailure::NOT_WAVE},
+      {"ogg of opus", OggFirstPage(ToBytes("OpusHead") + Pattern(11)) + Pattern(4000), OpenFailure::UNSUPPORTED},
       {"no fmt", no_fmt, OpenFailure::NO_FMT},
       {"short fmt", short_fmt, OpenFailure::SHORT_FMT},
       {"fmt of 0 bytes", fmt_zero, OpenFailure::SHORT_FMT},
