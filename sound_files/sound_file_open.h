@@ -86,6 +86,13 @@ struct FailureText {
 };
 FailureText OpenFailureText(OpenFailure failure);
 
+// Whether a device result refuses the format: WAVERR_BADFORMAT, or
+// MMSYSERR_INVALPARAM, which Wine's driver answers where Windows' drivers
+// refuse the format (64-bit float, an extensible extension longer than 22
+// bytes). A format refused so is tried as the PCM it converts to, and
+// where nothing plays it the message says so, not that the device failed.
+bool FormatRefused(unsigned result);
+
 // The output device query and its fallbacks. After a refusal with `result`,
 // the next step: try again at 44100 Hz (a 48000 Hz format), try again in mono
 // (a stereo non-PCM format on Windows 3.11 or older), or give up.

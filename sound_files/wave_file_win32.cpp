@@ -34,6 +34,7 @@ namespace jf = ja::files;
 // The portable texts tell the device results apart by these numbers.
 static_assert(kDeviceBadId == MMSYSERR_BADDEVICEID && kDeviceAllocated == MMSYSERR_ALLOCATED &&
                   kDeviceNoDriver == MMSYSERR_NODRIVER && kDeviceNoMemory == MMSYSERR_NOMEM &&
+                  kDeviceInvalidParam == MMSYSERR_INVALPARAM &&
                   kDeviceBadFormat == WAVERR_BADFORMAT && kDeviceSync == WAVERR_SYNC,
               "device results as the system numbers them");
 
@@ -116,7 +117,7 @@ bool QueryOutputDevice() {
     // A compressed format the mapper cannot convert plays as the PCM its
     // codec suggests, wide PCM as 24 or 16 bits, converted by the playback.
     const auto* record = reinterpret_cast<const uint8_t*>(current_file.pFormat);
-    if (result == WAVERR_BADFORMAT && !DevicePcmFor(record, current_file.format_size).empty()) return true;
+    if (FormatRefused(result) && !DevicePcmFor(record, current_file.format_size).empty()) return true;
     RefreshFileCapacity(false);
     switch (NextPlayQueryStep(result, query, app.windows_version)) {
       case QueryStep::RETRY_44100:

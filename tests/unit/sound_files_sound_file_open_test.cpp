@@ -316,7 +316,8 @@ TEST(SoundFilesOpen, OutputQueryFallbacksAndTexts) {
       {4, IDS_CANT_OPEN_WAVEOUT, "他のソフトが再生回路を使っています。"},
       {7, IDS_NO_MEMORY, "メモリの割り当てができません。"},
       {32, IDS_NO_SUPPORT, "この形式を再生できるドライバがありません。"},
-      {11, IDS_CANT_OPEN_WAVEOUT, "音声出力デバイスを開けません。"},
+      {11, IDS_NO_SUPPORT, "この形式を再生できるドライバがありません。"},  // Wine's refusal of a format
+      {1, IDS_CANT_OPEN_WAVEOUT, "音声出力デバイスを開けません。"},
   };
   for (const Case& c : cases) {
     FailureText text = PlayQueryFailureText(c.result);
