@@ -92,10 +92,12 @@ TEST(SoundFilesOgg, NotOggOrCutShort) {
   short_packet[27] = 29;
   Bytes no_segments = OggIdentification(2, 44100, 128000);
   no_segments[26] = 0;
+  Bytes not_vorbis = OggIdentification(2, 44100, 128000);
+  not_vorbis[34] = 'z';
   const Bytes others[] = {OggFirstPage(ToBytes("OpusHead") + Bytes{1, 2, 0x38, 1, 0x80, 0xBB, 0, 0, 0, 0, 0}),
                           OggFirstPage(Bytes{0x7F, 'F', 'L', 'A', 'C', 1, 0, 0, 1} + ToBytes("fLaC") + Pattern(38)),
                           OggFirstPage(ToBytes("Speex   1.2") + Pattern(69)),
-                          comment_first, version1, short_packet, no_segments};
+                          comment_first, version1, short_packet, no_segments, not_vorbis};
   for (const Bytes& stream : others) {
     MemorySource source(stream);
     AnalysisReport report;

@@ -180,6 +180,7 @@ TEST(SoundFilesRepair, TailAfterTheLastHeaderUpdate) {
   EXPECT_TRUE(no_tail(WaveFile(format, kept) + Pattern(60, 3) + ToBytes("APETAGEX") + Pattern(24)));
   EXPECT_TRUE(no_tail(WaveFile(format, kept) + bext));
   EXPECT_TRUE(no_tail(WaveFile(format, Pattern(3998)) + tail));
+  EXPECT_TRUE(no_tail(WaveFile(CodecFormat(2, 1, 8000, 4096, 256, 4), Pattern(1002)) + Pattern(512, 9)));
   // An 8-bit file's pad byte after odd data, not counted in the RIFF size.
   Bytes padded = WaveFile(PcmFormat(1, 11025, 8), Pattern(101));
   ASSERT_EQ(padded.size(), 44u + 102);
