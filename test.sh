@@ -345,7 +345,7 @@ trap - EXIT
 WIN64_TESTS="Shell.MainWindowStartsIdleWithFixedLayout:Shell.ExitCommandEndsWithCodeZero"
 WIN64_TESTS+=":Shell.FirstRunWritesEveryKeyWithItsDefault:DialogsOption.OkStoresEveryChangeAndTheRateStays"
 WIN64_TESTS+=":DialogsAbout.*:TextFit.*:Recording.StreamingStereo16IsTheSignal:Recording.OnMemoryMono8IsTheSignal"
-WIN64_TESTS+=":*PlaybackModes.PcmReachesTheDeviceSampleForSample/Streaming:Playback.ThirtyTwoBitPcmReachesTheDeviceRounded"
+WIN64_TESTS+=":*PlaybackModes.PcmReachesTheDeviceSampleForSample/Streaming:Playback.WidePcmAndExtensibleRecordsReachTheDevice"
 WIN64_TESTS+=":Playback.Mp3PlaysThroughTheSystemCodec:*OggTones.ToneComesBackWholeAtItsPitch/Stereo44kStreaming"
 WIN64_TESTS+=":OggPlayback.SixChannelsReachTheDeviceWhole:InfoDialogs.PcmWave:InfoDialogs.AdpcmWithFact"
 WIN64_TESTS+=":InfoDialogs.Rmp3:InfoDialogs.OggWithAndWithoutNominalBitrate"

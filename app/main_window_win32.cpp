@@ -237,6 +237,7 @@ void OnInfo() {
   request.values.format_tag = current_file.format.format_tag;
   request.values.bytes_per_sec = current_file.format.BytesPerSec;
   request.values.data_total = current_file.data_total;
+  request.values.has_format = HasCurrentFormat();
   request.file_name = current_file.file_name;
   request.mode = {app.japanese_ui != 0, app.settings.levelwarning != 0};
   OpenInfoDialogs(app.main_window, request);
@@ -370,8 +371,10 @@ bool PrepareForPlay() {
   SelectMode(MODE_PLAY);
   SetStartButtonText("Play", ja::kPlay);
   EnableStartButton();
-  EnableMenuItem(app.main_menu, IDM_INFO, MF_BYCOMMAND | MF_ENABLED);
-  return OpenForPlay();
+  // A refused file has nothing for Info to describe.
+  const bool opened = OpenForPlay();
+  EnableMenuItem(app.main_menu, IDM_INFO, MF_BYCOMMAND | (opened ? MF_ENABLED : MF_GRAYED));
+  return opened;
 }
 
 bool PrepareForRecord() {

@@ -65,11 +65,12 @@ std::vector<uint8_t> device_record;
 
 FormatRecord* DeviceFormat() { return reinterpret_cast<FormatRecord*>(device_record.data()); }
 
-// The device record starts as the file's, at least as long as the fields a
-// reader may look at (zeroed past the file's).
+// The device record starts as the file's (an extensible one as a device
+// takes it), at least as long as the fields a reader may look at (zeroed
+// past the file's).
 void TakeDeviceRecord() {
   const uint8_t* bytes = reinterpret_cast<const uint8_t*>(current_file.pFormat);
-  device_record.assign(bytes, bytes + current_file.format_size);
+  device_record = DeviceRecordOf(bytes, current_file.format_size);
   if (device_record.size() < sizeof(FormatRecord)) device_record.resize(sizeof(FormatRecord), 0);
 }
 
@@ -100,7 +101,7 @@ MMRESULT OpenOutputDevice(const std::vector<uint8_t>& file_record) {
     const MMRESULT result =
         waveOutOpen(&OwnedTransport().wave_out, WAVE_MAPPER, reinterpret_cast<const WAVEFORMATEX*>(DeviceFormat()),
                     reinterpret_cast<DWORD_PTR>(app.main_window), 0, CALLBACK_WINDOW | direct);
-    if (result == WAVERR_BADFORMAT) {
+    if (FormatRefused(result)) {
       // Opened so, or the device's own failure (in use, no memory) is the
       // answer; only a format no codec converts tries the next rate.
       const MMRESULT converted = OpenConvertedOutput(file_record, DeviceFormat()->wf.nSamplesPerSec);
@@ -316,7 +317,11 @@ void StartPlayback() {
   if (!AllocateHeaderBlocks()) return;
   if (!current_file.file_mmio || !current_file.pFormat) {
     CloseSoundFile();
-    if (!OpenForPlay()) return;  // the open has cleaned up after itself
+    if (!OpenForPlay()) {
+      // The open has cleaned up after itself; Info has nothing left to show.
+      SetIdleControls(true);
+      return;
+    }
   }
   // The meter (and a playback that converts the file itself) converts the
   // file's own format; the rate changes the record.

@@ -322,7 +322,7 @@ void SetIdleControls(bool enable) {
   EnableCommand(IDM_OPEN, enable && can_play);
   if (app.main_window) DragAcceptFiles(app.main_window, (enable && can_play) ? TRUE : FALSE);
   EnableCommand(IDM_NEW, enable && app.wave_in_devices > 0);
-  if (transport.mode == MODE_PLAY) EnableCommand(IDM_INFO, enable);
+  if (transport.mode == MODE_PLAY) EnableCommand(IDM_INFO, enable && HasCurrentFormat());
 }
 
 void SetRunPriority(RunPriority priority) {

@@ -7,5 +7,6 @@ constexpr unsigned kDeviceBadId = 2;        // MMSYSERR_BADDEVICEID
 constexpr unsigned kDeviceAllocated = 4;    // MMSYSERR_ALLOCATED
 constexpr unsigned kDeviceNoDriver = 6;     // MMSYSERR_NODRIVER
 constexpr unsigned kDeviceNoMemory = 7;     // MMSYSERR_NOMEM
+constexpr unsigned kDeviceInvalidParam = 11;  // MMSYSERR_INVALPARAM
 constexpr unsigned kDeviceBadFormat = 32;   // WAVERR_BADFORMAT
 constexpr unsigned kDeviceSync = 35;        // WAVERR_SYNC

@@ -2,6 +2,7 @@
 
 #include "base/format_record.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 #include <limits>
@@ -237,6 +238,11 @@ inline float FloatAt(const uint8_t* p) {
   memcpy(&v, p, sizeof v);
   return v;
 }
+inline double DoubleAt(const uint8_t* p) {
+  double v;
+  memcpy(&v, p, sizeof v);
+  return v;
+}
 inline int32_t Int16At(const uint8_t* p) {
   int16_t v;
   memcpy(&v, p, sizeof v);
@@ -294,7 +300,7 @@ PcmLayout PcmLayoutOf(const uint8_t* record, size_t size) {
   if (bits > 8 * container) return layout;
   if (tag == WAVE_TAG_PCM && container >= 1 && container <= 4) {
     layout.direct = true;
-  } else if (tag == WAVE_TAG_IEEE_FLOAT && container == 4) {
+  } else if (tag == WAVE_TAG_IEEE_FLOAT && (container == 4 || container == 8)) {
     layout.direct = true;
     layout.is_float = true;
   }
@@ -341,6 +347,16 @@ ChannelPeaks ScanPcmPeaks(const PcmLayout& layout, const uint8_t* data, long byt
     if (grouped > 0) AddLaneExtremes<LongVector>(data, grouped, stereo, e);
     peaks.left = IntegerLevel(e.high[0], e.low[0], 16);
     if (stereo) peaks.right = IntegerLevel(e.high[1], e.low[1], 16);
+    return peaks;
+  }
+  if (layout.is_float && width == 8) {
+    const Extremes<double> e = FrameExtremes<double, DoubleAt>(data, frames, frame_bytes, second, step, 0.0, 0.0);
+    // Beyond twice full scale (and past what a float holds) the level is 2.0's.
+    auto level = [](double high, double low) {
+      return FloatLevel(static_cast<float>(std::min(high, 2.0)), static_cast<float>(std::max(low, -2.0)));
+    };
+    peaks.left = level(e.high[0], e.low[0]);
+    if (stereo) peaks.right = level(e.high[1], e.low[1]);
     return peaks;
   }
   if (layout.is_float) {

@@ -67,13 +67,13 @@ uint32_t UpdatedHold(uint32_t hold, uint32_t level, uint32_t delta, int peak_hol
 struct PcmLayout {
   bool direct = false;
   unsigned channels = 0;
-  unsigned bytes_per_sample = 0;  // container: 1, 2, 3 or 4
-  bool is_float = false;          // 32-bit IEEE float, full scale 1.0
+  unsigned bytes_per_sample = 0;  // container: 1, 2, 3 or 4; 4 or 8 for float
+  bool is_float = false;          // IEEE float of 32 or 64 bits, full scale 1.0
 };
 
 // The layout of a format record (the bytes of a "fmt " chunk body, `size` of
-// them): tag 1 with 1 to 4 byte containers, tag 3 with 4-byte floats, and tag
-// 0xFFFE whose sub-format is one of those two. Anything else, or a record
+// them): tag 1 with 1 to 4 byte containers, tag 3 with 4- or 8-byte floats,
+// and tag 0xFFFE whose sub-format is one of those two. Anything else, or a record
 // whose block size is not channels times the container (of 1 to 4 bytes),
 // or whose bits do not fit in it, is not direct.
 PcmLayout PcmLayoutOf(const uint8_t* record, size_t size);

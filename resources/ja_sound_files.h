@@ -14,6 +14,8 @@ inline constexpr char kCantRecover[] = "修復失敗";
 // A recording cut off after the last update of its header: the seconds after
 // the end the header gives.
 inline constexpr char kRecoverTail[] = "このファイルの録音は途中で終わっています。\n終わりの後の%.1f秒を修復しますか？";
+// ... a tail shorter than 0.1 s, in milliseconds.
+inline constexpr char kRecoverTailMs[] = "このファイルの録音は途中で終わっています。\n終わりの後の%luミリ秒を修復しますか？";
 inline constexpr char kNoDataInRiff[] = "RIFFファイルにデータ チャンクがありません。";
 inline constexpr char kFileDestroyed[] = "WAVEファイルが壊れています。";
 inline constexpr char kCantReadFmt[] = "形式チャンクを読み取れません。";
@@ -55,4 +57,5 @@ namespace en::files {
 inline constexpr char kRecoverTail[] = "The recording in this file was cut off.\nRecover the %.1f sec after its end?";
 inline constexpr char kSeriesStopped[] =
     "Recording stopped.\nThe next file cannot be made:\n%s\n\nThe end of the recording is in:\n%s";
+inline constexpr char kRecoverTailMs[] = "The recording in this file was cut off.\nRecover the %lu msec after its end?";
 }  // namespace en::files

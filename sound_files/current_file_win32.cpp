@@ -30,6 +30,13 @@ void TakeCurrentFormat() {
   ShowNewFormat(state.format);
 }
 
+bool HasCurrentFormat() { return state.format.rate != 0; }
+
+void ForgetCurrentFormat() {
+  state.format = CurrentFormat();
+  ShowNewFormat(state.format);
+}
+
 void CloseSoundFile() {
   if (current_file.file_mmio) mmioClose(current_file.file_mmio, 0);
   OwnedCurrentFile().file_mmio = nullptr;

@@ -49,6 +49,12 @@ void EndSoundData();
 void CountSoundWritten(DWORD bytes);
 void SetRecordingCapacity(DWORD bytes);
 void TakeRecordingForPlay();
+// Whether a file opened for playing (or created for recording) gave the
+// current format; false before any file, and after a file was refused.
+bool HasCurrentFormat();
+// Forgets the current format of a file that was refused: the format line
+// shows none, and Info has nothing to describe, as before any file.
+void ForgetCurrentFormat();
 // Closes the data and RIFF chunks of the current file, which writes their
 // sizes (a recording's end), leaving the file open.
 void CloseFileChunks();

@@ -147,6 +147,11 @@ DialogTexts InfoBoxTexts(const InfoBoxValues& v, const InfoTextMode& mode) {
     t.Set(IDC_INFO_TIME_LABEL, ja::kInfoTotalTime);
     t.Set(IDC_INFO_DETAIL, ja::kInfoDetail);
   }
+  // Without a format, the values stay empty: never a format of nothing.
+  if (!v.has_format) {
+    for (int id : {IDC_INFO_FREQ, IDC_INFO_CHAN, IDC_INFO_RATE, IDC_INFO_TIME}) t.Set(id, "");
+    return t;
+  }
   t.Set(IDC_INFO_FREQ, FormatText("%dkHz", v.khz));
   t.Set(IDC_INFO_CHAN, FormatText("%d", v.channels));
 
@@ -310,7 +315,9 @@ AnalysisResult AnalyseStream(ByteSource& file, DetailFields& detail, int64_t fil
     // A raw stream's data is the whole file.
     if (detail.kind == KIND_RAW) data_size = file.Size();
     MpegEdges edges;
-    if (file.Seek(start) && AnalyzeMpeg(file, data_size, report, record, &edges) == ANALYSIS_OK) {
+    // Searched as the open searches it.
+    const MpegSearch search = detail.kind == KIND_RAW ? MpegSearch::ANYWHERE : MpegSearch::AFTER_TAGS;
+    if (file.Seek(start) && AnalyzeMpeg(file, data_size, report, record, &edges, search) == ANALYSIS_OK) {
       ShowMpegAnalysis(detail.texts, detail.kind, ReadFormatFields(record), file_size, mode,
                        static_cast<uint64_t>(edges.head) + edges.tail);
       return ANALYSIS_OK;

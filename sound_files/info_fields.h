@@ -39,6 +39,7 @@ struct InfoBoxValues {
   uint16_t format_tag = 0;
   uint32_t bytes_per_sec = 0;  // BytesPerSec
   uint32_t data_total = 0;
+  bool has_format = true;      // false: no file, or one refused; no values are shown
 };
 
 // The texts of the information dialog: the four values and, where they

@@ -35,10 +35,18 @@ constexpr unsigned kSampleRates[3][3] = {{44100, 48000, 32000}, {22050, 24000, 1
 // MPEG-2.5).
 constexpr unsigned kLongestFrame = 144000u * 160u / 8000u + 1u;
 
-// The search for the first frame after ID3v2 tags looks this far past them
-// (padding, junk of a cut or joined file, the rest of a tag whose size was
-// misread); a stream without a frame that soon is not taken for MPEG audio.
+// The search for the first frame looks this far past ID3v2 tags, or past
+// the start of a raw file (padding, junk of a cut or joined file, the rest
+// of a tag whose size was misread); a stream without a frame that soon is
+// not taken for MPEG audio.
 constexpr uint32_t kSearchBytes = 256 * 1024;
+// Headers after a candidate that must go on its stream before it counts as
+// the first frame: after tags one; after junk, where any bytes of any file
+// may stand, two (random bytes pass one such check at about one offset in
+// 10^9, a quarter of a million offsets searched: too often for every file
+// that is not MPEG audio at all).
+constexpr int kConfirmAfterTags = 1;
+constexpr int kConfirmAfterJunk = 2;
 // More ID3v2 tags in a row than any tagger writes: the chain ends there.
 constexpr int kMostLeadingTags = 64;
 // Tags appended at the end, in any order: ID3v1, APEv2 and ID3v2 at most
@@ -52,6 +60,12 @@ constexpr uint32_t kId3FooterFlag = 0x10;
 constexpr uint32_t kId3v1Bytes = 128;
 constexpr uint32_t kApeFooterBytes = 32;  // also its header
 constexpr uint32_t kApeHasHeader = 0x80000000u;
+
+// A protected frame (protection bit 0) has a 16-bit CRC after its header.
+constexpr unsigned kCrcBytes = 2;
+// The flags of a Xing header: which of its fields are there.
+constexpr uint32_t kXingFrames = 1;
+constexpr uint32_t kXingBytes = 2;
 
 constexpr uint32_t kPaddingBit = 1u << 9;
 constexpr uint32_t kBit5 = 1u << 5;
@@ -187,26 +201,34 @@ bool DecodeFirstFrame(uint32_t raw, FirstFrame& f) {
   return f.bitrate != 0 && f.length >= 4 && f.length <= kLongestFrame;
 }
 
-// The frame search after ID3v2 tags, within the stream's sound.
+// A header that goes on the stream of `frame`: the same version, layer and
+// sample rate.
+bool GoesOn(const FirstFrame& frame, const MpegHeader& next) {
+  return MpegVersionOf(next) == frame.version && next.layer == frame.header.layer &&
+         next.rate_index == frame.header.rate_index;
+}
+
+// The search for the first frame, within the stream's sound.
 class FrameSearch {
  public:
   FrameSearch(BlockReader& reader, uint64_t sound_end) : reader_(reader), sound_end_(sound_end) {}
 
-  // A frame at offset: its header decodes, and the next header, at the
-  // length this one gives, decodes with the same version, layer and sample
-  // rate, or the frame ends where the sound does.
-  bool FrameAt(uint64_t offset) {
-    if (offset >= sound_end_) return false;
-    const uint8_t* bytes = nullptr;
-    const uint64_t available = std::min<uint64_t>(reader_.View(offset, kLongestFrame + 4, &bytes), sound_end_ - offset);
-    if (available < 4 || bytes[0] != 0xFF) return false;
+  // A frame at offset: its header decodes, and each of the next `confirm`
+  // headers, at the length the frame before it gives, goes on its stream
+  // (or a frame ends where the sound does).
+  bool FrameAt(uint64_t offset, int confirm = kConfirmAfterTags) {
     FirstFrame frame;
-    if (!DecodeFirstFrame(BigEndian(bytes), frame)) return false;
-    if (offset + frame.length == sound_end_) return true;
-    MpegHeader next;
-    return frame.length + 4 <= available && DecodeMpegHeader(BigEndian(bytes + frame.length), next) &&
-           MpegVersionOf(next) == frame.version && next.layer == frame.header.layer &&
-           next.rate_index == frame.header.rate_index;
+    if (!FirstFrameAt(offset, frame)) return false;
+    FirstFrame at = frame;
+    for (int k = 0; k < confirm; ++k) {
+      offset += at.length;
+      if (offset == sound_end_) return true;
+      MpegHeader next;
+      if (!HeaderAt(offset, next) || !GoesOn(frame, next)) return false;
+      // A header further on is found by this one's length.
+      if (k + 1 < confirm && !FirstFrameAt(offset, at)) return false;
+    }
+    return true;
   }
 
   // Another ID3v2 tag, or a frame.
@@ -229,10 +251,10 @@ class FrameSearch {
   }
 
   // The first frame from offset on, within kSearchBytes.
-  bool Find(uint64_t from, uint64_t& frame_start) {
+  bool Find(uint64_t from, int confirm, uint64_t& frame_start) {
     const uint64_t last = std::min<uint64_t>(from + kSearchBytes, sound_end_);
     for (uint64_t offset = from; offset < last; ++offset) {
-      if (FrameAt(offset)) {
+      if (FrameAt(offset, confirm)) {
         frame_start = offset;
         return true;
       }
@@ -241,9 +263,142 @@ class FrameSearch {
   }
 
  private:
+  // The four bytes at offset, inside the sound, as a header whose sync,
+  // layer and sample rate can be a frame's.
+  bool HeaderAt(uint64_t offset, MpegHeader& header) {
+    uint8_t bytes[4];
+    return offset + 4 <= sound_end_ && reader_.Read(offset, bytes, 4) && DecodeMpegHeader(BigEndian(bytes), header);
+  }
+  bool FirstFrameAt(uint64_t offset, FirstFrame& frame) {
+    if (offset >= sound_end_) return false;
+    const uint8_t* bytes = nullptr;
+    const uint64_t available = std::min<uint64_t>(reader_.View(offset, kLongestFrame + 4, &bytes), sound_end_ - offset);
+    // Most bytes are no sync: the one comparison the search makes at them.
+    return available >= 4 && bytes[0] == 0xFF && DecodeFirstFrame(BigEndian(bytes), frame);
+  }
+
   BlockReader& reader_;
   uint64_t sound_end_;
 };
+
+// Where the sound of a stream lies: its first frame, and the end of its
+// sound (before the tags at its end).
+struct SoundSpan {
+  uint64_t frame_start = 0;
+  uint64_t sound_end = 0;
+};
+
+// Finds the first frame of the stream [start, end): at its start, or after
+// ID3v2 tags there, or, when `search` allows, after junk. False when the
+// stream is not MPEG audio.
+bool FindFirstFrame(BlockReader& reader, uint64_t start, uint64_t end, MpegSearch search, SoundSpan& span) {
+  span.sound_end = SoundEnd(reader, start, end);
+  span.frame_start = start;
+  uint8_t bytes[kId3HeaderBytes];
+  if (!reader.Read(start, bytes, 4)) return false;
+  FirstFrame first;
+  FrameSearch frames(reader, span.sound_end);
+  if (bytes[0] == 'I' && bytes[1] == 'D' && bytes[2] == '3') {
+    uint64_t offset = start;
+    for (int tags = 0; tags < kMostLeadingTags; ++tags) {
+      if (!reader.Read(offset, bytes, kId3HeaderBytes)) {
+        if (tags == 0) return false;
+        break;
+      }
+      if (std::memcmp(bytes, "ID3", 3) != 0) break;
+      offset = frames.TagEnd(offset, bytes);
+    }
+    if (!frames.Find(offset, kConfirmAfterTags, span.frame_start)) return false;
+  } else if (!DecodeFirstFrame(BigEndian(bytes), first)) {
+    // Junk before the first frame of a raw file; the bytes of the other
+    // kinds of file it may be are never searched.
+    if (search != MpegSearch::ANYWHERE || std::memcmp(bytes, "OggS", 4) == 0 || std::memcmp(bytes, "RIFF", 4) == 0)
+      return false;
+    if (!frames.Find(start, kConfirmAfterJunk, span.frame_start)) return false;
+  }
+  // Tags "at the end" that reach into the first frame's header are frames.
+  if (span.sound_end < span.frame_start + 4) span.sound_end = end;
+  return true;
+}
+
+// The second frame's header, where the sound goes on after the first: read,
+// compared with the first (constant or variable rate), and the duration of
+// a frame it gives in seconds (0 when it has none). A missing or broken
+// header is reported in a box and leaves the first frame's values.
+double CheckNextHeader(ByteSource& source, const FirstFrame& frame, bool inside_sound, AnalysisReport& report,
+                       MpegRecordFields& r) {
+  uint8_t bytes[4];
+  if (!inside_sound || !ReadRawHeader(source, bytes)) {
+    report.Box("read");
+    return 0.0;
+  }
+  const MpegHeader& first = frame.header;
+  MpegHeader second;
+  DecodeMpegHeader(BigEndian(bytes), second);
+  // The reserved version (sync 0xFFE with the MPEG-1 bit) is no sync.
+  if ((second.sync != 0xFFF && second.sync != 0xFFE) || (second.sync == 0xFFE && second.id)) {
+    report.Box("fff");
+    return 0.0;
+  }
+  if (second.layer == 0) {
+    report.Box("layer");
+    return 0.0;
+  }
+  if (second.rate_index == 3) {
+    report.Box("rate");
+    return 0.0;
+  }
+  const unsigned second_bitrate = MpegBitrate(frame.version, second.layer, second.bitrate_index);
+  const uint32_t second_byte_rate = second_bitrate * 125u;
+  if ((first.value ^ second.value) & ~(kPaddingBit | kBit5)) {
+    report.Text("VBR\r\n");
+    report.Text(HeaderFieldsText(second));
+    report.Text(FormatText("%8lx\r\n", static_cast<unsigned long>(first.value ^ second.value)));
+    report.Text(FormatText("avg=%ld\r\n", AsLong(second_byte_rate)));
+    if (second_byte_rate > r.byte_rate) r.byte_rate = second_byte_rate;
+  } else {
+    report.Text("CBR\r\n");
+  }
+  // A second frame without a bitrate has no duration.
+  if (second_byte_rate == 0) return 0.0;
+  const unsigned second_length =
+      MpegFrameLength(frame.version, first.layer, second_bitrate, frame.sample_rate, second.padding);
+  return static_cast<double>(second_length) / second_byte_rate;
+}
+
+// The Xing header inside the first frame's body (after the two bytes of its
+// CRC when the frame has one): its frame count, when its flag says it is
+// there, gives the stream's duration, and the sound's bytes over it the
+// average byte rate. A rate that no frame of the version and layer could
+// have (a count that lies) leaves the frames' rate.
+void ReadVbrHeader(const uint8_t* body, uint32_t body_read, const FirstFrame& frame, double frame_seconds,
+                   uint32_t audio_bytes, AnalysisReport& report, MpegRecordFields& r) {
+  const MpegHeader& first = frame.header;
+  const unsigned crc = first.protection == 0 ? kCrcBytes : 0;
+  ByteCursor cursor(body, body_read);
+  cursor.SeekTo(crc + XingOffset(frame.version, first.channel_mode == 3));
+  const bool tagged = cursor.Tag("Xing");
+  const uint32_t flags = cursor.U32BE();
+  if (!tagged || !cursor.ok()) return;
+  if (!(flags & kXingFrames)) report.UnownedBox("FLAG ERROR", "Xing");
+  if (!(flags & kXingBytes)) report.UnownedBox("FLAG ERROR", "Xing");
+  if (!(flags & kXingFrames)) return;
+  const uint32_t frames = cursor.U32BE();
+  if (!cursor.ok()) return;
+
+  const double duration = frames * frame_seconds;
+  report.Text(FormatText("Xing\r\ntime=%f\r\n", duration));
+  // A frame count of 0 (or a second frame without a duration) leaves the
+  // byte rate of the frames.
+  if (!(duration > 0.0)) return;
+  const double average = audio_bytes / duration;
+  const double lowest = MpegBitrate(frame.version, first.layer, 1) * 125.0;
+  const double highest = MpegBitrate(frame.version, first.layer, 14) * 125.0;
+  if (average < lowest || average > highest) return;
+  const uint32_t average_rate = static_cast<uint32_t>(average);
+  report.Text(FormatText("avg=%ld data=%ld time=%f", AsLong(average_rate), AsLong(audio_bytes), duration));
+  r.byte_rate = average_rate;
+}
 
 }  // namespace
 
@@ -284,7 +439,9 @@ bool DecodeMpegHeader(uint32_t raw, MpegHeader& h) {
   // Layer code 3 is Layer I, code 1 Layer III.
   h.layer = layer_code == 0 ? 0 : 4 - layer_code;
   h.value = (raw & ~(3u << 17)) | h.layer << 17;
-  return (h.sync == 0xFFF || h.sync == 0xFFE) && layer_code != 0 && h.rate_index != 3;
+  // Sync 0xFFE with the MPEG-1 bit is the reserved version: no frame.
+  const bool version_known = h.sync == 0xFFF || (h.sync == 0xFFE && h.id == 0);
+  return version_known && layer_code != 0 && h.rate_index != 3;
 }
 
 MpegVersion MpegVersionOf(const MpegHeader& h) {
@@ -317,56 +474,33 @@ unsigned XingOffset(MpegVersion version, bool single_channel) {
 }
 
 AnalysisResult AnalyzeMpeg(ByteSource& source, uint32_t data_total, AnalysisReport& report, std::vector<uint8_t>& record,
-                           MpegEdges* edges) {
+                           MpegEdges* edges, MpegSearch search) {
   record.clear();
   const uint64_t stream_start = source.Position();
   const uint64_t source_end = std::max<uint64_t>(source.Size(), stream_start);
   const uint64_t stream_end = std::min<uint64_t>(stream_start + data_total, source_end);
   BlockReader reader(source, source_end);
-  uint64_t sound_end = SoundEnd(reader, stream_start, stream_end);
-  uint64_t frame_start = stream_start;
-
-  // The first header, or ID3v2 tags before it.
-  uint8_t bytes[kId3HeaderBytes];
-  if (!reader.Read(stream_start, bytes, 4)) return ANALYSIS_NOT_MINE;
-  if (bytes[0] == 'I' && bytes[1] == 'D' && bytes[2] == '3') {
-    FrameSearch search(reader, sound_end);
-    uint64_t offset = stream_start;
-    for (int tags = 0; tags < kMostLeadingTags; ++tags) {
-      if (!reader.Read(offset, bytes, kId3HeaderBytes)) {
-        if (tags == 0) return ANALYSIS_NOT_MINE;
-        break;
-      }
-      if (std::memcmp(bytes, "ID3", 3) != 0) break;
-      offset = search.TagEnd(offset, bytes);
-    }
-    if (!search.Find(offset, frame_start) || !reader.Read(frame_start, bytes, 4)) return ANALYSIS_NOT_MINE;
-  }
-  // Tags "at the end" that reach into the first frame's header are frames.
-  if (sound_end < frame_start + 4) sound_end = stream_end;
+  SoundSpan span;
+  if (!FindFirstFrame(reader, stream_start, stream_end, search, span)) return ANALYSIS_NOT_MINE;
+  uint8_t bytes[4];
+  FirstFrame frame;
+  if (!reader.Read(span.frame_start, bytes, 4) || !DecodeFirstFrame(BigEndian(bytes), frame)) return ANALYSIS_NOT_MINE;
   // The search kept to 32-bit offsets at or after the start.
-  const uint32_t head = static_cast<uint32_t>(frame_start - stream_start);
-  const uint32_t tail = static_cast<uint32_t>(stream_end - sound_end);
+  const uint32_t head = static_cast<uint32_t>(span.frame_start - stream_start);
+  const uint32_t tail = static_cast<uint32_t>(stream_end - span.sound_end);
   // The stream's sound: what lies between the tags.
   const uint64_t not_sound = static_cast<uint64_t>(head) + tail;
   const uint32_t audio_bytes = data_total > not_sound ? static_cast<uint32_t>(data_total - not_sound) : 0;
 
-  FirstFrame frame;
-  if (!DecodeFirstFrame(BigEndian(bytes), frame)) return ANALYSIS_NOT_MINE;
   const MpegHeader& first = frame.header;
-  const MpegVersion version = frame.version;
-  const unsigned bitrate = frame.bitrate;
-  const unsigned sample_rate = frame.sample_rate;
-  const unsigned frame_length = frame.length;
-
   report.Text(HeaderFieldsText(first));
   report.Allocate(MPEG_RECORD_SIZE);
   MpegRecordFields r;
   r.channels = first.channel_mode == 3 ? 1 : 2;
-  r.sample_rate = sample_rate;
-  r.byte_rate = bitrate * 125u;
+  r.sample_rate = frame.sample_rate;
+  r.byte_rate = frame.bitrate * 125u;
   r.padding_flag = first.padding;
-  r.block_size = static_cast<uint16_t>(frame_length);
+  r.block_size = static_cast<uint16_t>(frame.length);
   report.Text(FormatText("ID=%hu\r\nFlags=%lu\r\nBlock=%hu\r\nFrame=%hu\r\nDelay=%hu\r\n", static_cast<unsigned short>(1),
                          static_cast<unsigned long>(r.padding_flag), static_cast<unsigned short>(r.block_size),
                          static_cast<unsigned short>(1), static_cast<unsigned short>(MPEG_CODEC_DELAY)));
@@ -374,73 +508,13 @@ AnalysisResult AnalyzeMpeg(ByteSource& source, uint32_t data_total, AnalysisRepo
   // The rest of the first frame: the Xing header is looked for in it.
   uint8_t body[kLongestFrame];
   uint32_t body_read = 0;
-  if (source.Seek(static_cast<uint32_t>(frame_start + 4))) body_read = source.Read(body, frame_length - 4);
+  if (source.Seek(static_cast<uint32_t>(span.frame_start + 4))) body_read = source.Read(body, frame.length - 4);
 
-  auto finish = [&]() {
-    record = MakeMpegRecord(r);
-    if (edges) *edges = {head, tail};
-    return ANALYSIS_OK;
-  };
+  const bool inside_sound = span.frame_start + frame.length + 4 <= span.sound_end;
+  const double frame_seconds = CheckNextHeader(source, frame, inside_sound, report, r);
+  if (frame_seconds > 0.0) ReadVbrHeader(body, body_read, frame, frame_seconds, audio_bytes, report, r);
 
-  // The second frame's header, where the sound goes on after the first.
-  if (frame_start + frame_length + 4 > sound_end || !ReadRawHeader(source, bytes)) {
-    report.Box("read");
-    return finish();
-  }
-  MpegHeader second;
-  DecodeMpegHeader(BigEndian(bytes), second);
-  if (second.sync != 0xFFF && second.sync != 0xFFE) {
-    report.Box("fff");
-    return finish();
-  }
-  if (second.layer == 0) {
-    report.Box("layer");
-    return finish();
-  }
-  if (second.rate_index == 3) {
-    report.Box("rate");
-    return finish();
-  }
-
-  const unsigned second_bitrate = MpegBitrate(version, second.layer, second.bitrate_index);
-  const uint32_t second_byte_rate = second_bitrate * 125u;
-  if ((first.value ^ second.value) & ~(kPaddingBit | kBit5)) {
-    report.Text("VBR\r\n");
-    report.Text(HeaderFieldsText(second));
-    report.Text(FormatText("%8lx\r\n", static_cast<unsigned long>(first.value ^ second.value)));
-    report.Text(FormatText("avg=%ld\r\n", AsLong(second_byte_rate)));
-    if (second_byte_rate > r.byte_rate) r.byte_rate = second_byte_rate;
-  } else {
-    report.Text("CBR\r\n");
-  }
-  // A second frame without a bitrate has no duration; the Xing frame count
-  // cannot be turned into a time then.
-  if (second_byte_rate == 0) return finish();
-  const unsigned second_length = MpegFrameLength(version, first.layer, second_bitrate, sample_rate, second.padding);
-  const double frame_seconds = static_cast<double>(second_length) / second_byte_rate;
-
-  // The Xing header: "Xing", flags and frame count, inside the first frame.
-  const unsigned xing = XingOffset(version, first.channel_mode == 3);
-  ByteCursor cursor(body, body_read);
-  cursor.SeekTo(xing);
-  const bool tagged = cursor.Tag("Xing");
-  const uint32_t flags = cursor.U32BE();
-  const uint32_t frames = cursor.U32BE();
-  if (!tagged || !cursor.ok()) return finish();
-  if (!(flags & 1u)) report.UnownedBox("FLAG ERROR", "Xing");
-  if (!(flags & 2u)) report.UnownedBox("FLAG ERROR", "Xing");
-
-  const double duration = frames * frame_seconds;
-  report.Text(FormatText("Xing\r\ntime=%f\r\n", duration));
-  // A frame count of 0, or one so small that the rate would not fit, leaves
-  // the byte rate of the frames.
-  if (duration > 0.0) {
-    const double average = audio_bytes / duration;
-    if (average < 2147483648.0) {
-      const uint32_t average_rate = static_cast<uint32_t>(average);
-      report.Text(FormatText("avg=%ld data=%ld time=%f", AsLong(average_rate), AsLong(audio_bytes), duration));
-      if (average_rate != 0) r.byte_rate = average_rate;
-    }
-  }
-  return finish();
+  record = MakeMpegRecord(r);
+  if (edges) *edges = {head, tail};
+  return ANALYSIS_OK;
 }

@@ -32,6 +32,13 @@ struct MpegEdges {
   uint32_t tail = 0;
 };
 
+// Where the first frame is looked for: at the stream's start or within
+// 256 KB after ID3v2 tags there (the data chunk of a RIFF file), and in a raw
+// file also within 256 KB of its start when it begins with neither (junk
+// before the first frame). A raw file that begins as Ogg or RIFF is not
+// searched.
+enum class MpegSearch { AFTER_TAGS, ANYWHERE };
+
 // Analyses the stream at the source's present position (the first byte of a
 // raw file, or of the data chunk of a RIFF-wrapped one), leaving the position
 // after the bytes read. The stream runs data_total bytes from there (as far
@@ -40,8 +47,14 @@ struct MpegEdges {
 // A stream that begins with an ID3v2 tag is searched: every tag in a row is
 // skipped, and the first frame is the first header within 256 KB after them
 // whose next header, at the length it gives, agrees in version, layer and
-// sample rate (or whose frame ends where the sound ends). Any other stream
-// must begin with a frame header.
+// sample rate (or whose frame ends where the sound ends). A stream that
+// begins with neither a tag nor a frame header is searched so from its start
+// when `search` is ANYWHERE, two headers after the first agreeing; otherwise
+// it is not MPEG audio.
+// The second frame's header tells constant from variable rate; a Xing
+// header in the first frame, with its frame count, gives a variable-rate
+// stream's average byte rate, where the frames of its version and layer
+// could have it.
 // Returns ANALYSIS_OK with `record` holding the 30-byte record, or
 // ANALYSIS_NOT_MINE when the stream is not MPEG audio (record left empty).
 // `report` receives the description texts, the message boxes and the
@@ -49,7 +62,7 @@ struct MpegEdges {
 // bytes before the first frame and after the sound; the average byte rate of
 // a Xing stream counts only the data_total - head - tail bytes between them.
 AnalysisResult AnalyzeMpeg(ByteSource& source, uint32_t data_total, AnalysisReport& report, std::vector<uint8_t>& record,
-                           MpegEdges* edges = nullptr);
+                           MpegEdges* edges = nullptr, MpegSearch search = MpegSearch::AFTER_TAGS);
 
 // One decoded frame header. `value` is the 32-bit header with the layer code
 // already turned into the layer number (code 3 -> 1, 1 -> 3), the form shown
@@ -74,7 +87,8 @@ struct MpegHeader {
 enum MpegVersion { MPEG_1 = 0, MPEG_2 = 1, MPEG_25 = 2 };
 
 // Decodes the four bytes of a header (most significant first). False when the
-// sync, layer code or sample-rate index rules it out as a frame header.
+// sync (the reserved version among them), layer code or sample-rate index
+// rules it out as a frame header.
 bool DecodeMpegHeader(uint32_t raw, MpegHeader& header);
 MpegVersion MpegVersionOf(const MpegHeader& header);
 // kbit/s; 0 for index 0 and 15.

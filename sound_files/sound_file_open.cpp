@@ -44,7 +44,7 @@ void IdentifyRawStream(RiffFile& file, SoundFileIdentity& id) {
   id.analysed_data_total = length;
   file.Seek(0);
   MpegEdges edges;
-  if (AnalyzeMpeg(file, length, id.report, id.format, &edges) == ANALYSIS_OK) {
+  if (AnalyzeMpeg(file, length, id.report, id.format, &edges, MpegSearch::ANYWHERE) == ANALYSIS_OK) {
     id.kind = SoundKind::RAW_MPEG;
     TakeEdges(id, edges, length);
     return;
@@ -55,7 +55,8 @@ void IdentifyRawStream(RiffFile& file, SoundFileIdentity& id) {
     return;
   }
   id.report.Clear();
-  id.failure = OpenFailure::NOT_RIFF;
+  // Ogg of another codec: no codec of the system plays it as Ogg Vorbis.
+  id.failure = IsOggStream(file, 0) ? OpenFailure::UNSUPPORTED : OpenFailure::NOT_RIFF;
 }
 
 void IdentifyWrappedStream(RiffFile& file, SoundFileIdentity& id) {
@@ -206,8 +207,10 @@ FailureText OpenFailureText(OpenFailure failure) {
   return {-1, "", ""};
 }
 
+bool FormatRefused(unsigned result) { return result == kDeviceBadFormat || result == kDeviceInvalidParam; }
+
 QueryStep NextPlayQueryStep(unsigned result, const std::vector<uint8_t>& format, unsigned windows_version) {
-  if (result != kDeviceBadFormat || format.size() < kSmallestFormat) return QueryStep::GIVE_UP;
+  if (!FormatRefused(result) || format.size() < kSmallestFormat) return QueryStep::GIVE_UP;
   const FormatFields f = ReadFormatFields(format);
   if (f.nSamplesPerSec == 48000) return QueryStep::RETRY_44100;
   if (windows_version > kWindows311 || f.wFormatTag == WAVE_TAG_PCM || f.nChannels == 1) return QueryStep::GIVE_UP;
@@ -224,6 +227,7 @@ FailureText PlayQueryFailureText(unsigned result) {
     case kDeviceNoMemory:
       return {IDS_NO_MEMORY, nullptr, jf::kQueryNoMemory};
     case kDeviceBadFormat:
+    case kDeviceInvalidParam:
       return {IDS_NO_SUPPORT, nullptr, jf::kNoPlayDriver};
     default:
       return {IDS_CANT_OPEN_WAVEOUT, nullptr, jf::kCantOpenOutput};

@@ -25,7 +25,8 @@ enum class OpenFailure {
   NO_FMT,           // WAVE without a "fmt " chunk (1)
   SHORT_FMT,        // the "fmt " chunk cannot be read whole, or cannot be a format (17)
   UNSUPPORTED,      // a format no device can be run with: no channels, no block size,
-                    // a byte rate above 2^31 - 1, a rate below 500 Hz or above 1 MHz (33)
+                    // a byte rate above 2^31 - 1, a rate below 500 Hz or above 1 MHz;
+                    // an Ogg stream that is not Vorbis (33)
   NO_DATA_IN_WAVE,  // RIFF file without a data chunk after the query (49, WAVE wording)
   DATA_EMPTY,       // data length 0 (65)
 };
@@ -84,6 +85,13 @@ struct FailureText {
   const char* japanese;
 };
 FailureText OpenFailureText(OpenFailure failure);
+
+// Whether a device result refuses the format: WAVERR_BADFORMAT, or
+// MMSYSERR_INVALPARAM, which Wine's driver answers where Windows' drivers
+// refuse the format (64-bit float, an extensible extension longer than 22
+// bytes). A format refused so is tried as the PCM it converts to, and
+// where nothing plays it the message says so, not that the device failed.
+bool FormatRefused(unsigned result);
 
 // The output device query and its fallbacks. After a refusal with `result`,
 // the next step: try again at 44100 Hz (a 48000 Hz format), try again in mono

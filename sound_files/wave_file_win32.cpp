@@ -28,12 +28,14 @@
 #include "sound_files/sound_file_open.h"
 #include "sound_files/wave_create.h"
 #include "sound_files/wave_repair.h"
+#include "sound_files/wide_pcm.h"
 
 namespace jf = ja::files;
 
 // The portable texts tell the device results apart by these numbers.
 static_assert(kDeviceBadId == MMSYSERR_BADDEVICEID && kDeviceAllocated == MMSYSERR_ALLOCATED &&
                   kDeviceNoDriver == MMSYSERR_NODRIVER && kDeviceNoMemory == MMSYSERR_NOMEM &&
+                  kDeviceInvalidParam == MMSYSERR_INVALPARAM &&
                   kDeviceBadFormat == WAVERR_BADFORMAT && kDeviceSync == WAVERR_SYNC,
               "device results as the system numbers them");
 
@@ -79,8 +81,11 @@ uint32_t declined_tail_length = 0;
 bool OfferTailRecovery(const RecordingTail& tail, uint32_t length) {
   if (declined_tail_name == current_file.file_name && declined_tail_length == length) return false;
   char text[300];
-  const double seconds = tail.bytes_per_sec ? static_cast<double>(tail.bytes) / tail.bytes_per_sec : 0.0;
-  snprintf(text, sizeof text, Pick(en::files::kRecoverTail, jf::kRecoverTail), seconds);
+  const TailLength shown = TailLengthShown(tail);
+  if (shown.in_milliseconds)
+    snprintf(text, sizeof text, Pick(en::files::kRecoverTailMs, jf::kRecoverTailMs), shown.milliseconds);
+  else
+    snprintf(text, sizeof text, Pick(en::files::kRecoverTail, jf::kRecoverTail), shown.seconds);
   const int answer = ShowMessageBox(app.main_window, text, nullptr, MB_YESNO | MB_ICONQUESTION);
   if (answer != IDYES) {
     declined_tail_name = current_file.file_name;
@@ -99,9 +104,11 @@ bool OfferTailRecovery(const RecordingTail& tail, uint32_t length) {
 // The output device query with its 48000-to-44100 and mono fallbacks. False
 // after the failure message (record and file still to be released).
 bool QueryOutputDevice() {
-  // The query's steps change a copy: the record stays the file's, and the
-  // playback start makes the same steps when it opens the device.
-  std::vector<uint8_t> query = CurrentRecord();
+  // The query's steps change the device's own record: the record stays the
+  // file's, and the playback start makes the same steps when it opens the
+  // device.
+  const std::vector<uint8_t> file_record = CurrentRecord();
+  std::vector<uint8_t> query = DeviceRecordOf(file_record.data(), file_record.size());
   if (query.size() < sizeof(FormatRecord)) query.resize(sizeof(FormatRecord), 0);
   FormatRecord* asked = reinterpret_cast<FormatRecord*>(query.data());
   for (;;) {
@@ -111,7 +118,7 @@ bool QueryOutputDevice() {
     // A compressed format the mapper cannot convert plays as the PCM its
     // codec suggests, wide PCM as 24 or 16 bits, converted by the playback.
     const auto* record = reinterpret_cast<const uint8_t*>(current_file.pFormat);
-    if (result == WAVERR_BADFORMAT && !DevicePcmFor(record, current_file.format_size).empty()) return true;
+    if (FormatRefused(result) && !DevicePcmFor(record, current_file.format_size).empty()) return true;
     RefreshFileCapacity(false);
     switch (NextPlayQueryStep(result, query, app.windows_version)) {
       case QueryStep::RETRY_44100:
@@ -153,9 +160,8 @@ bool FailAfterRecord(const FailureText& text) {
   return false;
 }
 
-}  // namespace
-
-bool OpenForPlay() {
+// OpenForPlay's steps; false after the failure message.
+bool OpenFileForPlay() {
   for (;;) {
     if (!OpenCurrentFile(MMIO_ALLOCBUF | MMIO_READ)) return false;
     OwnedCurrentFile().data_total = 0;
@@ -207,6 +213,15 @@ bool OpenForPlay() {
     RefreshFileCapacity(false);
     return true;
   }
+}
+
+}  // namespace
+
+bool OpenForPlay() {
+  if (OpenFileForPlay()) return true;
+  // Nothing of a refused file, nor of the file before it, is current.
+  ForgetCurrentFormat();
+  return false;
 }
 
 namespace {

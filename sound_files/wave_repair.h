@@ -21,17 +21,34 @@ RepairPlan PlanWaveRepair(ByteSource& file, uint64_t length);
 
 // A recording whose sizes were kept true while it ran, cut off after it had
 // written sound past its last update (the process ended, the power went):
-// `bytes` of whole blocks after the declared data that the repair would add,
-// at the format's byte rate. 0 bytes when the file is not of that kind: a
-// RIFF size of 0 (the repair's own case), a data chunk that does not end the
-// RIFF chunk exactly, less than a block after it, or after it something
-// another program put there (a chunk header that fits in the rest of the
-// file, an "ID3" or "TAG" tag).
+// `bytes` of whole frames after the declared data that the repair would add,
+// at the format's byte rate. What follows the data is taken for such a tail
+// only when
+// 1. the repair can plan the file, its RIFF size is not 0 (a size of 0 is
+//    the repair's own case) and its data chunk ends the RIFF chunk exactly;
+// 2. the format gives a frame size and a byte rate, the declared data is
+//    whole frames and at least one whole frame more follows;
+// 3. it is nothing another program puts after a WAVE file's data: no ID3v2,
+//    ID3v1 or APEv2 tag at its start or at the end of the file, no chunk of a
+//    known kind (whole or cut short: "LIST", "bext", ...), no other chunk
+//    header whose size fits in it;
+// 4. it is not all zeros (sector padding, space a program reserved, the pad
+//    byte after odd data; judged on its first 16 MB).
+// Otherwise 0 bytes.
 struct RecordingTail {
   uint32_t bytes = 0;
   uint32_t bytes_per_sec = 0;
 };
 RecordingTail FindRecordingTail(ByteSource& file, uint64_t length);
+
+// How the offer shows a tail's length: in seconds from 0.1 s on, a shorter
+// one in whole milliseconds rounded up, so that no tail shows as 0.0 s.
+struct TailLength {
+  bool in_milliseconds = false;
+  double seconds = 0.0;
+  unsigned long milliseconds = 0;
+};
+TailLength TailLengthShown(const RecordingTail& tail);
 
 // Writes the two sizes. True when the file was repaired, false when it cannot
 // be (the file is then unchanged, unless a write itself failed).

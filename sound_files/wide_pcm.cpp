@@ -57,18 +57,31 @@ int64_t LeftAligned(const uint8_t* p, unsigned width) {
   return static_cast<int32_t>(v);
 }
 
+// A float sample of 4 or 8 bytes.
+double FloatSample(const uint8_t* p, unsigned width) {
+  if (width == 8) {
+    double d;
+    memcpy(&d, p, sizeof d);
+    return d;
+  }
+  float f;
+  memcpy(&f, p, sizeof f);
+  return f;
+}
+
 // One sample rounded to `to_bytes` bytes: to the nearest value, halves
 // upward, clipped at full scale (NaN is silence).
 int32_t Narrowed(const uint8_t* p, const PcmLayout& from, unsigned to_bytes) {
   const int shift = 32 - 8 * static_cast<int>(to_bytes);
   const int64_t top = (int64_t{1} << (8 * to_bytes - 1)) - 1;
   if (from.is_float) {
-    float f;
-    memcpy(&f, p, sizeof f);
-    if (std::isnan(f)) return 0;
-    const double scaled = std::floor(static_cast<double>(f) * static_cast<double>(top + 1) + 0.5);
-    if (scaled > static_cast<double>(top)) return static_cast<int32_t>(top);
-    if (scaled < static_cast<double>(-top - 1)) return static_cast<int32_t>(-top - 1);
+    const double v = FloatSample(p, from.bytes_per_sample);
+    if (std::isnan(v)) return 0;
+    const double scaled = std::floor(v * static_cast<double>(top + 1) + 0.5);
+    // Only a value inside the range reaches the conversion (one outside it
+    // has no integer value): what is not below the top clips.
+    if (!(scaled <= static_cast<double>(top))) return static_cast<int32_t>(top);
+    if (!(scaled >= static_cast<double>(-top - 1))) return static_cast<int32_t>(-top - 1);
     return static_cast<int32_t>(scaled);
   }
   // Floor division by a power of two; the rounding can only overshoot the top.
@@ -76,9 +89,41 @@ int32_t Narrowed(const uint8_t* p, const PcmLayout& from, unsigned to_bytes) {
   return static_cast<int32_t>(rounded > top ? top : rounded);
 }
 
+// The speaker mask a device is handed for `channels`: the file's when it
+// names as many speakers; when it names more, the first `channels` of them
+// (the ones its channels play on); when fewer, the common layout's.
+uint32_t DeviceMask(uint32_t mask, unsigned channels) {
+  unsigned named = 0;
+  uint32_t kept = 0;
+  for (uint32_t bit = 1; bit != 0 && named < channels; bit <<= 1) {
+    if (mask & bit) {
+      kept |= bit;
+      ++named;
+    }
+  }
+  return named == channels ? kept : StandardMask(channels);
+}
+
 }  // namespace
 
 bool IsWidePcm(const uint8_t* record, size_t size) { return IsWide(PcmLayoutOf(record, size)); }
+
+std::vector<uint8_t> DeviceRecordOf(const uint8_t* record, size_t size) {
+  if (record == nullptr) return {};
+  std::vector<uint8_t> device(record, record + size);
+  // Only a whole extensible record of a plain wave tag is made so; any
+  // other goes as the file has it.
+  if (size < EXTENSIBLE_RECORD_BYTES || (record[0] | record[1] << 8) != WAVE_TAG_EXTENSIBLE ||
+      EffectiveWaveTag(record, size) == 0)
+    return device;
+  device.resize(EXTENSIBLE_RECORD_BYTES);
+  device[16] = static_cast<uint8_t>(EXTENSIBLE_EXTENSION_BYTES);
+  device[17] = 0;
+  const unsigned channels = static_cast<unsigned>(record[2] | record[3] << 8);
+  const uint32_t mask = DeviceMask(U32At(record + EXTENSIBLE_MASK_OFFSET), channels);
+  for (int k = 0; k < 4; ++k) device[EXTENSIBLE_MASK_OFFSET + k] = static_cast<uint8_t>(mask >> (8 * k));
+  return device;
+}
 
 std::vector<std::vector<uint8_t>> NarrowerPcmRecords(const uint8_t* record, size_t size) {
   const PcmLayout layout = PcmLayoutOf(record, size);
@@ -86,7 +131,8 @@ std::vector<std::vector<uint8_t>> NarrowerPcmRecords(const uint8_t* record, size
   const uint32_t rate = U32At(record + 4);
   // PcmLayoutOf takes an extensible record only when it is whole.
   const bool file_extensible = (record[0] | record[1] << 8) == WAVE_TAG_EXTENSIBLE;
-  const uint32_t mask = file_extensible ? U32At(record + EXTENSIBLE_MASK_OFFSET) : StandardMask(layout.channels);
+  const uint32_t mask = file_extensible ? DeviceMask(U32At(record + EXTENSIBLE_MASK_OFFSET), layout.channels)
+                                        : StandardMask(layout.channels);
   std::vector<std::vector<uint8_t>> records;
   for (unsigned bytes : {3u, 2u}) {
     const bool extensible_first = bytes > 2 || layout.channels > 2;

@@ -1,4 +1,4 @@
-// Wide PCM (24- and 32-bit integer samples, 32-bit float) played as a
+// Wide PCM (24- and 32-bit integer samples, 32- and 64-bit float) played as a
 // narrower PCM where the output device and the wave mapper refuse it: the
 // device records to ask for, and the conversion of the samples. Every sample
 // is rounded to the nearest value of the narrower width (halves upward) and
@@ -17,16 +17,27 @@ struct PcmNarrowing {
   bool valid() const { return to_bytes != 0; }
 };
 
-// A record of wide PCM: tag 1, 3 or extensible of those, with 3- or 4-byte
-// containers, as the meter reads it.
+// A record of wide PCM: tag 1 with 3- or 4-byte containers, tag 3 with 4- or
+// 8-byte ones, or extensible of those, as the meter reads it.
 bool IsWidePcm(const uint8_t* record, size_t size);
+
+// The record the output device is asked for and opened with, for a file's
+// format record: the file's own, but for an extensible record of a plain
+// wave tag 40 bytes with an extension of exactly 22 (a longer one, which
+// files may have, is refused by drivers) and a speaker mask that names as
+// many speakers as there are channels (a file's that names more keeps the
+// first of them; one that names fewer gives the common layout of the count,
+// or none beyond eight). The file's record stays as it is for the
+// information dialogs.
+std::vector<uint8_t> DeviceRecordOf(const uint8_t* record, size_t size);
 
 // The PCM records a wide PCM record may be played as, most wanted first: 24 bits,
 // then 16 bits, at the file's channels and rate. At each width extensible
 // comes first where Windows asks for it (beyond 16 bits or two channels; a
 // sound driver may refuse plain PCM there, as Wine's does), then the other
-// kind. Extensible records keep an extensible file's speaker mask (a plain
-// file gets the common one of its channel count). Empty for any other
+// kind. Extensible records keep an extensible file's speaker mask as
+// DeviceRecordOf gives it (a plain file gets the common one of its channel
+// count). Empty for any other
 // record: 8- and 16-bit PCM, or anything compressed.
 std::vector<std::vector<uint8_t>> NarrowerPcmRecords(const uint8_t* record, size_t size);
 

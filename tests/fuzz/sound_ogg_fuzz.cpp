@@ -13,7 +13,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     AnalysisReport report;
     std::vector<uint8_t> record;
     const int result = AnalyzeOgg(source, offset, report, record);
-    if (result == ANALYSIS_OK && (record.size() != OGG_RECORD_SIZE || offset + 52ull > size)) __builtin_trap();
+    // A recognised stream holds a page header, a lacing value and the 30
+    // bytes of the identification header, and is an Ogg stream.
+    if (result == ANALYSIS_OK &&
+        (record.size() != OGG_RECORD_SIZE || offset + 58ull > size || !IsOggStream(source, offset)))
+      __builtin_trap();
     if (result == ANALYSIS_NOT_MINE && !record.empty()) __builtin_trap();
   }
   return 0;

@@ -1,7 +1,7 @@
 // The repair of unfinished recordings on arbitrary bytes: it never reads or
 // writes outside the file, writes only the two size fields, and a repaired
 // file's sizes fit inside it; a recording's tail found after its declared
-// data is what the repair then adds to it.
+// data is what the repair then adds to it, whole frames and not all zeros.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -34,6 +34,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (tail.bytes != 0 && (!plan.repairable || tail.bytes > plan.data_size ||
                           GetU32(file.bytes, plan.data_size_offset) + static_cast<uint64_t>(tail.bytes) != plan.data_size))
     __builtin_trap();
+  if (tail.bytes != 0) {
+    const uint16_t block_align = GetU16(file.bytes, 32);
+    const size_t tail_start = plan.data_size_offset + 4 + GetU32(file.bytes, plan.data_size_offset);
+    bool zeros = true;
+    for (size_t k = tail_start; k < tail_start + tail.bytes; ++k) zeros = zeros && data[k] == 0;
+    if (block_align == 0 || tail.bytes % block_align != 0 || zeros || tail.bytes_per_sec == 0) __builtin_trap();
+  }
   if (!RepairWaveFile(file, size)) {
     if (file.writes != 0 || std::memcmp(file.bytes.data(), data, size) != 0) __builtin_trap();
     return 0;

@@ -218,6 +218,7 @@ TEST(MeterWidePcm, LayoutsTheScanReadsItself) {
   EXPECT_EQ(ScanClassOf(float32), CLASS_16BIT_MONO);
   EXPECT_TRUE(LayoutOf(Record(0xFFFE, 2, 4, 16, 1)).direct);
   EXPECT_TRUE(LayoutOf(Record(0xFFFE, 6, 24, 32, 3)).is_float);
+  EXPECT_EQ(LayoutOf(Record(3, 2, 16, 64)).bytes_per_sample, 8u);
   EXPECT_EQ(LayoutOf(Record(1, 6, 12, 16)).channels, 6u);
   EXPECT_EQ(LayoutOf(Record(1, 2, 8, 20)).bytes_per_sample, 4u);  // 20 bits in 32-bit containers
 
@@ -227,7 +228,7 @@ TEST(MeterWidePcm, LayoutsTheScanReadsItself) {
   cut.resize(39);
   for (const std::vector<uint8_t>& record :
        {Record(0x55, 2, 1, 0), Record(0x11, 2, 2048, 4), Record(0xFFFE, 2, 4, 16, 0x55), wrong_guid, cut,
-        Record(3, 2, 4, 16), Record(3, 2, 16, 64), Record(1, 2, 5, 16), Record(1, 0, 4, 16),
+        Record(3, 2, 4, 16), Record(3, 2, 12, 48), Record(1, 2, 5, 16), Record(1, 0, 4, 16),
         Record(1, 1, 8, 64)}) {
     EXPECT_FALSE(LayoutOf(record).direct) << "tag " << GetU16(record, 0) << " size " << record.size();
   }
@@ -274,6 +275,14 @@ TEST(MeterWidePcm, ScaledToSixteenBitFullScale) {
   EXPECT_TRUE(BlockClips(CLASS_16BIT_STEREO, p));
   EXPECT_EQ(ScanPcmPeaks(f32, df.data(), 24, 1).left, 65536u);  // far beyond full scale: twice it
   EXPECT_FALSE(BlockClips(CLASS_16BIT_STEREO, ScanPcmPeaks(f32, df.data(), 8, 1)));
+  // The same frames in 64-bit float.
+  PcmLayout f64 = LayoutOf(Record(3, 2, 16, 64));
+  std::vector<uint8_t> dd;
+  for (float s : {0.5f, -0.1f, -1.0f, std::numeric_limits<float>::quiet_NaN(), 7.0f, 0.0f}) Append(dd, double{s});
+  p = ScanPcmPeaks(f64, dd.data(), 32, 1);
+  EXPECT_EQ(p.left, 32768u);
+  EXPECT_EQ(p.right, 3276u);
+  EXPECT_EQ(ScanPcmPeaks(f64, dd.data(), 48, 1).left, 65536u);
 
   // Six 16-bit channels: loud third to sixth channels are not read; a
   // trailing partial frame neither.

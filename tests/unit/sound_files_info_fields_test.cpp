@@ -494,13 +494,7 @@ Bytes MpegFrames() {
 
 // The first page of an Ogg Vorbis stream as far as it is read.
 Bytes OggHead(uint32_t nominal_bitrate) {
-  Bytes b = {'O', 'g', 'g', 'S'};
-  b.resize(39);
-  b.push_back(2);
-  PutU32(b, 44100);
-  PutU32(b, 0xFFFFFFFF);
-  PutU32(b, nominal_bitrate);
-  PutU32(b, 0xFFFFFFFF);
+  Bytes b = OggIdentification(2, 44100, static_cast<int32_t>(nominal_bitrate));
   b.resize(4000);
   return b;
 }

@@ -15,11 +15,11 @@ struct Analysis {
   AnalysisReport report;
 };
 
-Analysis Analyze(const Bytes& stream, uint32_t data_total = 0) {
+Analysis Analyze(const Bytes& stream, uint32_t data_total = 0, MpegSearch search = MpegSearch::AFTER_TAGS) {
   MemorySource source(stream);
   Analysis a;
   a.result = AnalyzeMpeg(source, data_total ? data_total : static_cast<uint32_t>(stream.size()), a.report,
-                               a.record);
+                         a.record, nullptr, search);
   return a;
 }
 
@@ -165,19 +165,22 @@ TEST(SoundFilesMpeg, HeadersDifferingOnlyInPaddingAndBit5AreConstantRate) {
   EXPECT_EQ(a.report.AllText().find("VBR"), std::string::npos);
 }
 
-TEST(SoundFilesMpeg, XingExampleGivesTheAverageByteRate) {
+// The Xing frame count gives the average byte rate, where frames of the
+// version and layer could have it; a count that lies, or one without its
+// flag, leaves the frames' rate.
+TEST(SoundFilesMpeg, XingCountGivesTheAverageByteRateFramesCouldHave) {
   FrameSpec first, second;
   first.bitrate_index = 5;  // 64 kbit/s Xing frame
   second.bitrate_index = 9;  // 128 kbit/s, no padding: 417 / 16000 s per frame
-  Analysis a = Analyze(TwoFrames(first, second, XingBody(32, 0x0F, 1000)), 4000000);
+  Analysis a = Analyze(TwoFrames(first, second, XingBody(32, 0x0F, 1000)), 400000);
   ASSERT_EQ(a.result, ANALYSIS_OK);
-  EXPECT_EQ(Fields(a.record).avg, 153477u);
+  EXPECT_EQ(Fields(a.record).avg, 15347u);
   std::string second_fields = kDefaultFields;
   std::string first_fields = second_fields;
   first_fields.replace(first_fields.find("BitRate=9"), 9, "BitRate=5");
   EXPECT_EQ(a.report.AllText(), first_fields + "ID=1\r\nFlags=0\r\nBlock=208\r\nFrame=1\r\nDelay=1393\r\n" + "VBR\r\n" +
                                     second_fields + "    c000\r\n" + "avg=16000\r\n" + "Xing\r\ntime=26.062500\r\n" +
-                                    "avg=153477 data=4000000 time=26.062500");
+                                    "avg=15347 data=400000 time=26.062500");
   EXPECT_TRUE(Boxes(a.report).empty());
 
   // Behind an ID3v2 tag the same stream has the same rate: the tag's bytes
@@ -188,9 +191,22 @@ TEST(SoundFilesMpeg, XingExampleGivesTheAverageByteRate) {
   AnalysisReport report;
   Bytes record;
   MpegEdges edges;
-  ASSERT_EQ(AnalyzeMpeg(source, 4000000 + 200010, report, record, &edges), ANALYSIS_OK);
+  ASSERT_EQ(AnalyzeMpeg(source, 400000 + 200010, report, record, &edges), ANALYSIS_OK);
   EXPECT_EQ(edges.head, 200010u);
-  EXPECT_EQ(Fields(record).avg, 153477u);
+  EXPECT_EQ(Fields(record).avg, 15347u);
+
+  // 1000 frames over 4 MB, or 1 frame over 400 KB: more than 320 kbit/s,
+  // which no MPEG-1 Layer III frame has; 100000 frames: less than 32.
+  for (auto [frames, data] : {std::pair<uint32_t, uint32_t>{1000, 4000000}, {1, 400000}, {100000, 400000}}) {
+    a = Analyze(TwoFrames(first, second, XingBody(32, 0x0F, frames)), data);
+    ASSERT_EQ(a.result, ANALYSIS_OK);
+    EXPECT_EQ(Fields(a.record).avg, 16000u) << frames << " frames, " << data << " bytes";
+    EXPECT_EQ(a.report.AllText().find("data="), std::string::npos);
+  }
+  // Without its flag the count is no count.
+  a = Analyze(TwoFrames(first, second, XingBody(32, 0x0E, 1000)), 400000);
+  EXPECT_EQ(Fields(a.record).avg, 16000u);
+  EXPECT_EQ(a.report.AllText().find("time="), std::string::npos);
 }
 
 TEST(SoundFilesMpeg, VariableRateRaisesTheByteRateToTheSecondFrames) {
@@ -210,15 +226,20 @@ TEST(SoundFilesMpeg, XingPositionsFollowVersionAndChannels) {
     unsigned id, sync, mode, offset;
   } cases[] = {{1, 0xFFF, 3, 17}, {1, 0xFFF, 0, 32}, {0, 0xFFF, 3, 9}, {0, 0xFFE, 1, 17}};
   for (const Case& c : cases) {
-    FrameSpec f;
-    f.id = c.id;
-    f.sync = c.sync;
-    f.channel_mode = c.mode;
-    Analysis a = Analyze(TwoFrames(f, f, XingBody(c.offset, 3, 10)));
-    EXPECT_NE(a.report.AllText().find("Xing\r\ntime="), std::string::npos) << c.offset;
-    // One byte off, the tag is not seen.
-    a = Analyze(TwoFrames(f, f, XingBody(c.offset + 1, 3, 10)));
-    EXPECT_EQ(a.report.AllText().find("Xing"), std::string::npos) << c.offset;
+    for (unsigned protection : {1u, 0u}) {
+      FrameSpec f;
+      f.id = c.id;
+      f.sync = c.sync;
+      f.channel_mode = c.mode;
+      f.protection = protection;
+      // A protected frame has two bytes of CRC before the side information.
+      const unsigned offset = c.offset + (protection ? 0 : 2);
+      Analysis a = Analyze(TwoFrames(f, f, XingBody(offset, 3, 10)));
+      EXPECT_NE(a.report.AllText().find("Xing\r\ntime="), std::string::npos) << offset;
+      // One byte off, the tag is not seen.
+      a = Analyze(TwoFrames(f, f, XingBody(offset + 1, 3, 10)));
+      EXPECT_EQ(a.report.AllText().find("Xing"), std::string::npos) << offset;
+    }
   }
 }
 
@@ -237,7 +258,7 @@ TEST(SoundFilesMpeg, MissingXingFlagsAreReportedOnceEachWithoutOwner) {
   }
   a = Analyze(TwoFrames(f, f, XingBody(32, 1, 100)));
   EXPECT_EQ(Boxes(a.report).size(), 1u);
-  // The frame count is read regardless: 100 frames of 417/16000 s.
+  // The frame count, with its flag: 100 frames of 417/16000 s.
   EXPECT_NE(a.report.AllText().find("time=2.606250"), std::string::npos);
 }
 
@@ -252,6 +273,7 @@ TEST(SoundFilesMpeg, BadOrMissingSecondFrameKeepsTheFirstFramesRecord) {
       {{0xFE, 0xFB, 0x90, 0x04}, "fff"},
       {{0x12, 0x34, 0x56, 0x78}, "fff"},
       {{0xFF, 0xF9, 0x90, 0x04}, "layer"},
+      {{0xFF, 0xEB, 0x90, 0x64}, "fff"},  // the reserved version
       {{0xFF, 0xFB, 0x9C, 0x04}, "rate"},
   };
   for (const Case& c : cases) {
@@ -266,6 +288,19 @@ TEST(SoundFilesMpeg, BadOrMissingSecondFrameKeepsTheFirstFramesRecord) {
 }
 
 TEST(SoundFilesMpeg, Id3TagIsSkippedAndTheSearchStartsAfterIt) {
+  // A single frame after a tag: it ends where the sound does.
+  FrameSpec one;
+  const Bytes single = Id3Tag(20) + Frame(one);
+  MemorySource single_source(single);
+  AnalysisReport single_report;
+  Bytes single_record;
+  MpegEdges single_edges;
+  ASSERT_EQ(AnalyzeMpeg(single_source, static_cast<uint32_t>(single.size()), single_report, single_record,
+                        &single_edges),
+            ANALYSIS_OK);
+  EXPECT_EQ(single_edges.head, 30u);
+  EXPECT_EQ(Boxes(single_report), std::vector<std::string>{"read"});
+
   FrameSpec f;
   Bytes stream = Id3Tag(2035);
   ASSERT_EQ(stream.size(), 2045u);
@@ -355,7 +390,7 @@ Bytes Id3v1() {
 // hand the codec the frames and nothing else.
 TEST(SoundFilesMpeg, FrameSearchFindsTheSoundBetweenTags) {
   FrameSpec f;
-  const Bytes frames = Frame(f, XingBody(32, 3, 400)) + Frame(f) + Frame(f) + Frame(f);
+  const Bytes frames = Frame(f, XingBody(32, 3, 3)) + Frame(f) + Frame(f) + Frame(f);
   // A JPEG's start, its markers and entropy-coded bytes.
   const Bytes picture = Bytes{0xFF, 0xD8, 0xFF, 0xE0, 0, 16} + ToBytes("JFIF") + Junk(3000, 7);
 
@@ -384,6 +419,9 @@ TEST(SoundFilesMpeg, FrameSearchFindsTheSoundBetweenTags) {
       {"APEv2 with a picture at the end", {}, Apev2WithPicture(picture)},
       {"ID3v1 at the end", {}, Id3v1()},
       {"ID3v2 and ID3v1 at the end", Id3Tag(20), appended_id3 + Id3v1()},
+      {"215 bytes of junk and no tag", Junk(215, 5), {}},
+      {"7 bytes of junk and no tag, an ID3v1 tag at the end", Junk(7, 11), Id3v1()},
+      {"junk with a sync of one frame and a header in it", Junk(60, 13) + Frame(f) + syncs[0] + Junk(60, 17), {}},
   };
   for (const Case& c : cases) {
     const Bytes file = c.before + frames + c.after;
@@ -400,21 +438,29 @@ TEST(SoundFilesMpeg, FrameSearchFindsTheSoundBetweenTags) {
     EXPECT_EQ(text.find(kDefaultFields), 0u) << c.name << "\n" << text;
     EXPECT_NE(text.find("CBR\r\n"), std::string::npos) << c.name;
     // The Xing frame count's time: the tags' bytes are no sound.
-    EXPECT_EQ(Fields(id.format).avg, static_cast<uint32_t>(frames.size() / (400 * (417.0 / 16000)))) << c.name;
+    EXPECT_EQ(Fields(id.format).avg, static_cast<uint32_t>(frames.size() / (3 * (417.0 / 16000)))) << c.name;
   }
 }
 
-// The search after a tag reads the file in blocks and looks 256 KB far.
+// The search after a tag, or from the start of a raw file, reads the file
+// in blocks and looks 256 KB far: a frame 262,143 bytes on is found, one
+// 262,144 bytes on is not.
 TEST(SoundFilesMpeg, FrameSearchIsBoundedAndBuffered) {
   FrameSpec f;
-  for (size_t zeros : {250u * 1024, 300u * 1024}) {
-    const Bytes file = Id3Tag(20) + Bytes(zeros, 0) + TwoFrames(f, f);
-    SeekSpy spy(file);
-    AnalysisReport report;
-    Bytes record;
-    const AnalysisResult result = AnalyzeMpeg(spy, static_cast<uint32_t>(file.size()), report, record);
-    EXPECT_EQ(result, zeros < 256 * 1024 ? ANALYSIS_OK : ANALYSIS_NOT_MINE) << zeros;
-    EXPECT_LT(spy.seeks.size(), 12u) << zeros;
+  const Bytes frames = TwoFrames(f, f) + Frame(f);
+  for (size_t zeros : {262143u, 262144u}) {
+    for (const Bytes& before : {Id3Tag(20), Bytes{}}) {
+      const Bytes file = before + Bytes(zeros, 0) + frames;
+      SeekSpy spy(file);
+      AnalysisReport report;
+      Bytes record;
+      MpegEdges edges;
+      const AnalysisResult result =
+          AnalyzeMpeg(spy, static_cast<uint32_t>(file.size()), report, record, &edges, MpegSearch::ANYWHERE);
+      EXPECT_EQ(result, zeros < 262144 ? ANALYSIS_OK : ANALYSIS_NOT_MINE) << zeros << " after " << before.size();
+      if (result == ANALYSIS_OK) EXPECT_EQ(edges.head, before.size() + zeros);
+      EXPECT_LT(spy.seeks.size(), 12u) << zeros;
+    }
   }
 }
 
@@ -432,23 +478,41 @@ TEST(SoundFilesMpeg, ThingsThatAreNotMpegAudio) {
   Bytes id3_only_ff_late = Id3Tag(20);
   Append(id3_only_ff_late, {0, 0, 0, 0, 0xFF, 0x00, 0x00, 0x00});  // 0xFF, but no header
 
-  const Bytes streams[] = {{},
-                           {0xFF, 0xFB},
-                           later,
-                           TwoFrames(free_format, f),
-                           TwoFrames(forbidden, f),
-                           TwoFrames(bad_layer, f),
-                           TwoFrames(bad_rate, f),
-                           id3_past_end,
-                           {'I', 'D', '3', 4, 0},
-                           id3_only_ff_late,
-                           Pattern(500, 0)};
-  for (size_t i = 0; i < std::size(streams); ++i) {
-    Analysis a = Analyze(streams[i]);
+  FrameSpec reserved = f;  // sync 0xFFE with the MPEG-1 bit: the reserved version
+  reserved.sync = 0xFFE;
+  MpegHeader header;
+  EXPECT_FALSE(DecodeMpegHeader(0xFFEB9064, header));
+
+  // In the data of a RIFF file none is MPEG audio; a raw file is searched
+  // from its start, and where a good frame follows junk (or a bad first
+  // header) it is.
+  struct Case {
+    Bytes stream;
+    bool frame_later;
+  } cases[] = {{{}, false},
+               {{0xFF, 0xFB}, false},
+               {later, true},
+               {TwoFrames(reserved, reserved), false},
+               {TwoFrames(free_format, f), true},
+               {TwoFrames(forbidden, f), true},
+               {TwoFrames(bad_layer, f), true},
+               {TwoFrames(bad_rate, f), true},
+               {id3_past_end, false},
+               {{'I', 'D', '3', 4, 0}, false},
+               {id3_only_ff_late, false},
+               {Pattern(500, 0), false}};
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    Analysis a = Analyze(cases[i].stream);
     EXPECT_EQ(a.result, ANALYSIS_NOT_MINE) << "stream " << i;
     EXPECT_TRUE(a.record.empty());
     EXPECT_TRUE(a.report.notes().empty()) << "stream " << i;
+    EXPECT_EQ(Analyze(cases[i].stream, 0, MpegSearch::ANYWHERE).result,
+              cases[i].frame_later ? ANALYSIS_OK : ANALYSIS_NOT_MINE)
+        << "stream " << i;
   }
+  // Nor is a raw file that begins as Ogg or RIFF searched.
+  for (const char* kind : {"OggS", "RIFF"})
+    EXPECT_EQ(Analyze(ToBytes(kind) + later, 0, MpegSearch::ANYWHERE).result, ANALYSIS_NOT_MINE) << kind;
 }
 
 TEST(SoundFilesMpeg, ReadsFromThePresentPositionAndStopsAfterTheSecondHeader) {

@@ -45,16 +45,16 @@ TEST(SoundFilesOgg, BitrateIsDividedAsASignedNumber) {
   }
 }
 
-TEST(SoundFilesOgg, FixedOffsetsAreReadWhateverThePageHolds) {
-  // Two segments shift the packet by a byte; the fields are still taken at
-  // 39, 40 and 48, and only the capture pattern is checked.
+TEST(SoundFilesOgg, FieldsComeFromTheIdentificationPacketWhereverItBegins) {
+  // Two lacing values put the packet a byte later.
   const Bytes stream = OggIdentification(2, 44100, 128000, 2);
   MemorySource source(stream);
   AnalysisReport report;
   Bytes record;
   ASSERT_EQ(AnalyzeOgg(source, 0, report, record), ANALYSIS_OK);
-  EXPECT_EQ(Fields(record).channels, stream[39]);
-  EXPECT_EQ(Fields(record).rate, GetU32(stream, 40));
+  EXPECT_EQ(Fields(record).channels, 2);
+  EXPECT_EQ(Fields(record).rate, 44100u);
+  EXPECT_EQ(Fields(record).avg, 16000u);
 }
 
 TEST(SoundFilesOgg, StreamAtAnOffset) {
@@ -81,6 +81,30 @@ TEST(SoundFilesOgg, NotOggOrCutShort) {
     EXPECT_EQ(AnalyzeOgg(source, 0, report, record), ANALYSIS_NOT_MINE);
     EXPECT_TRUE(report.notes().empty());
     EXPECT_TRUE(record.empty());
+  }
+  // Ogg, but not Vorbis: other codecs' first packets, and Vorbis headers
+  // that are not a whole identification header of version 0.
+  Bytes comment_first = OggIdentification(2, 44100, 128000);
+  comment_first[28] = 3;
+  Bytes version1 = OggIdentification(2, 44100, 128000);
+  version1[35] = 1;
+  Bytes short_packet = OggIdentification(2, 44100, 128000);
+  short_packet[27] = 29;
+  Bytes no_segments = OggIdentification(2, 44100, 128000);
+  no_segments[26] = 0;
+  Bytes not_vorbis = OggIdentification(2, 44100, 128000);
+  not_vorbis[34] = 'z';
+  const Bytes others[] = {OggFirstPage(ToBytes("OpusHead") + Bytes{1, 2, 0x38, 1, 0x80, 0xBB, 0, 0, 0, 0, 0}),
+                          OggFirstPage(Bytes{0x7F, 'F', 'L', 'A', 'C', 1, 0, 0, 1} + ToBytes("fLaC") + Pattern(38)),
+                          OggFirstPage(ToBytes("Speex   1.2") + Pattern(69)),
+                          comment_first, version1, short_packet, no_segments, not_vorbis};
+  for (const Bytes& stream : others) {
+    MemorySource source(stream);
+    AnalysisReport report;
+    Bytes record;
+    EXPECT_EQ(AnalyzeOgg(source, 0, report, record), ANALYSIS_NOT_MINE) << ToText(Bytes(stream.begin() + 28, stream.begin() + 36));
+    EXPECT_TRUE(record.empty());
+    EXPECT_TRUE(IsOggStream(source, 0));
   }
   MemorySource source(cut);
   AnalysisReport report;

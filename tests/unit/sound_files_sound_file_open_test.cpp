@@ -163,6 +163,7 @@ TEST(SoundFilesOpen, RefusedFilesGetTheirFailure) {
       {"rmp3 without data", rmp3_no_data, OpenFailure::NO_DATA_IN_RIFF},
       {"rmp3 of ogg", rmp3_ogg, OpenFailure::NOT_WAVE},
       {"rmp3 of noise", Riff("RMP3", Chunk("data", Pattern(900))), OpenFailure::NOT_WAVE},
+      {"ogg of opus", OggFirstPage(ToBytes("OpusHead") + Pattern(11)) + Pattern(4000), OpenFailure::UNSUPPORTED},
       {"no fmt", no_fmt, OpenFailure::NO_FMT},
       {"short fmt", short_fmt, OpenFailure::SHORT_FMT},
       {"fmt of 0 bytes", fmt_zero, OpenFailure::SHORT_FMT},
@@ -315,7 +316,8 @@ TEST(SoundFilesOpen, OutputQueryFallbacksAndTexts) {
       {4, IDS_CANT_OPEN_WAVEOUT, "他のソフトが再生回路を使っています。"},
       {7, IDS_NO_MEMORY, "メモリの割り当てができません。"},
       {32, IDS_NO_SUPPORT, "この形式を再生できるドライバがありません。"},
-      {11, IDS_CANT_OPEN_WAVEOUT, "音声出力デバイスを開けません。"},
+      {11, IDS_NO_SUPPORT, "この形式を再生できるドライバがありません。"},  // Wine's refusal of a format
+      {1, IDS_CANT_OPEN_WAVEOUT, "音声出力デバイスを開けません。"},
   };
   for (const Case& c : cases) {
     FailureText text = PlayQueryFailureText(c.result);

@@ -163,6 +163,17 @@ inline Bytes OggIdentification(uint8_t channels, uint32_t rate, int32_t nominal,
   return b;
 }
 
+// The first Ogg page of a stream whose first packet is `packet` (another
+// codec's identification header).
+inline Bytes OggFirstPage(const Bytes& packet) {
+  Bytes b = OggIdentification(1, 8000, 0);
+  b.resize(26);
+  b.push_back(1);
+  b.push_back(static_cast<uint8_t>(packet.size()));
+  Append(b, packet);
+  return b;
+}
+
 // A MemorySource that notes every offset it is moved to.
 class SeekSpy : public ByteSource {
  public:

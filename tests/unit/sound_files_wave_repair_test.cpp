@@ -169,6 +169,39 @@ TEST(SoundFilesRepair, TailAfterTheLastHeaderUpdate) {
   EXPECT_TRUE(no_tail(WaveFile(format, kept) + ToBytes("TAG") + Pattern(125)));
   // The data chunk does not end the RIFF chunk (something follows inside it).
   EXPECT_TRUE(no_tail(Riff("WAVE", Chunk("fmt ", format) + Chunk("data", kept) + Chunk("LIST", Pattern(8))) + tail));
+
+  // What other programs leave after the data: zeros (sector padding, space
+  // reserved), tags, chunks cut short; and data that is no whole frames.
+  Bytes ape = ToBytes("APETAGEX") + Pattern(24) + Pattern(60, 3);
+  Bytes bext = ToBytes("bext") + ToBytes(riff_bytes::Le32(602)) + Pattern(100, 5);
+  EXPECT_TRUE(no_tail(WaveFile(format, kept) + Bytes(512, 0)));
+  EXPECT_TRUE(no_tail(WaveFile(format, kept) + Bytes(32768, 0)));
+  EXPECT_TRUE(no_tail(WaveFile(format, kept) + ape));
+  EXPECT_TRUE(no_tail(WaveFile(format, kept) + Pattern(60, 3) + ToBytes("APETAGEX") + Pattern(24)));
+  EXPECT_TRUE(no_tail(WaveFile(format, kept) + bext));
+  EXPECT_TRUE(no_tail(WaveFile(format, Pattern(3998)) + tail));
+  EXPECT_TRUE(no_tail(WaveFile(CodecFormat(2, 1, 8000, 4096, 256, 4), Pattern(1002)) + Pattern(512, 9)));
+  // An 8-bit file's pad byte after odd data, not counted in the RIFF size.
+  Bytes padded = WaveFile(PcmFormat(1, 11025, 8), Pattern(101));
+  ASSERT_EQ(padded.size(), 44u + 102);
+  padded[4] = static_cast<uint8_t>(padded.size() - 9);
+  EXPECT_TRUE(no_tail(padded));
+  // The same byte of sound is one.
+  padded.back() = 0x80;
+  MemoryFile one_frame(padded);
+  EXPECT_EQ(FindRecordingTail(one_frame, padded.size()).bytes, 1u);
+
+  // The offer shows even one frame as more than nothing: a tail under 0.1 s
+  // in milliseconds, rounded up.
+  const TailLength frame = TailLengthShown({4, 176400});
+  EXPECT_TRUE(frame.in_milliseconds);
+  EXPECT_EQ(frame.milliseconds, 1u);
+  const TailLength short_tail = TailLengthShown({10584, 176400});  // 60 ms
+  EXPECT_TRUE(short_tail.in_milliseconds);
+  EXPECT_EQ(short_tail.milliseconds, 60u);
+  const TailLength long_tail = TailLengthShown({17640, 176400});
+  EXPECT_FALSE(long_tail.in_milliseconds);
+  EXPECT_DOUBLE_EQ(long_tail.seconds, 0.1);
 }
 
 // A recording cut off at any byte repairs to a file that opens and holds every

@@ -16,6 +16,7 @@
 #include "e2e_helpers.h"
 #include "tests/riff_bytes.h"
 #include "resources/ja_info.h"
+#include "resources/ja_sound_files.h"
 #include "resources/resource_ids.h"
 
 using namespace e2e;
@@ -454,6 +455,32 @@ TEST_F(InfoDialogs, DamagedFilesNeverEndTheProgram) {
     EXPECT_EQ(TextBox(detail) != nullptr, c.bytes.size() < 4);
     CloseDetail(detail);
   }
+}
+
+// A file refused after one that played leaves Info nothing to describe: the
+// item is grey, as before any file, and the dialog (asked for all the same)
+// shows no format rather than one of nothing ("0kHz").
+TEST_F(InfoDialogs, RefusedFileLeavesInfoGreyWithoutAFormat) {
+  if (!SoundSession()) GTEST_SKIP() << "the first file is played: no wave output device in this run";
+  const std::string refused = dir_.File("refused.wav");
+  ASSERT_TRUE(WriteFileBytes(refused, "RIF"));
+  ASSERT_TRUE(WriteFileBytes(dir_.File("TAPEON.INI"), "[TAPEON]\r\nlevelwarning=0\r\n"));
+  app_ = Start(dir_, "\"" + FixturePath("info_pcm.wav") + "\" /P \"" + refused + "\"");
+  ASSERT_NE(app_->main_window(), nullptr);
+  std::optional<MessageBoxInfo> box = app_->AnswerMessageBox(IDOK, 60000);
+  ASSERT_TRUE(box) << "the second file of the list was not refused";
+  EXPECT_EQ(box->text, Pick("This file is not WAVE file", ja::files::kNotRiffFile));
+  ASSERT_TRUE(app_->WaitForNoDialog());
+  std::optional<MenuItem> item = FindMenuItem(app_->MainMenu(), IDM_INFO);
+  ASSERT_TRUE(item);
+  EXPECT_TRUE(item->grey());
+  app_->PostCommand(IDM_INFO);
+  HWND info = app_->WaitForDialog("Wave Information");
+  ASSERT_NE(info, nullptr);
+  ExpectControlTexts(info, {{IDC_INFO_FREQ, ""}, {IDC_INFO_CHAN, ""}, {IDC_INFO_RATE, ""}, {IDC_INFO_TIME, ""}});
+  PressButton(info, IDOK);
+  ASSERT_TRUE(app_->WaitForNoDialog());
+  EXPECT_EQ(CloseExpectingSuccess(*app_), "");
 }
 
 // Info closes the current file first; the next Start opens it again and plays.

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -315,30 +316,55 @@ TEST_F(Playback, StalledDeviceEndsTheRunAndTheListGoesOn) {
   EXPECT_EQ(app->ExitCode(), 0u);
 }
 
-// 32-bit integer PCM, which neither the wave mapper nor Wine's device takes,
-// reaches the device to its end as every sample rounded to 24 bits (16 where
-// the device takes no 24), in order, streaming and on memory.
-TEST_F(Playback, ThirtyTwoBitPcmReachesTheDeviceRounded) {
-  const std::string file = FixturePath("engine_s32.wav");
-  if (!FileExists(file)) GTEST_SKIP() << "make the fixtures with tests/fixtures/engine.sh";
-  const std::optional<Wave> wave = ReadWave(file);
-  ASSERT_TRUE(wave && wave->tag == 1 && wave->bits == 32);
-  const size_t samples = wave->data_size / 4;
-  for (const char* on_memory : {"0", "1"}) {
-    ASSERT_TRUE(WriteSettings(dir_, {{"OnMem", on_memory}, {"levelwarning", "0"}}));
-    const std::string handed = PlayWatched(file);
-    const unsigned width = handed.size() == samples * 2 ? 2 : 3;
-    ASSERT_EQ(handed.size(), samples * width) << "OnMem=" << on_memory;
-    const int shift = 32 - 8 * static_cast<int>(width);
-    const int64_t top = (int64_t{1} << (8 * width - 1)) - 1;
-    for (size_t k = 0; k < samples; ++k) {
-      int32_t sample;
-      std::memcpy(&sample, wave->data() + 4 * k, 4);
-      const int64_t expected = std::min(top, (int64_t{sample} + (int64_t{1} << (shift - 1))) >> shift);
-      uint32_t got = 0;
-      std::memcpy(&got, handed.data() + width * k, width);
-      const int64_t value = static_cast<int32_t>(got << shift) >> shift;
-      ASSERT_EQ(value, expected) << "sample " << k << ", OnMem=" << on_memory;
+// Records that neither the wave mapper nor Wine's device takes as they are
+// reach the device to their end, in order, streaming and on memory: 32-bit
+// integer and 64-bit float PCM (plain, and extensible in three channels with
+// a longer extension and a speaker mask of fewer speakers) as every sample
+// rounded to 24 bits (16 where the device takes no 24); 16-bit PCM in an
+// extensible record with a longer extension and a mask of more speakers as
+// it is.
+TEST_F(Playback, WidePcmAndExtensibleRecordsReachTheDevice) {
+  struct Case {
+    const char* name;
+    uint16_t bits;
+  } cases[] = {{"engine_s32.wav", 32}, {"engine_f64.wav", 64}, {"engine_f64_ext3.wav", 64}, {"engine_s16_ext.wav", 16}};
+  for (const Case& c : cases) {
+    const std::string file = FixturePath(c.name);
+    if (!FileExists(file)) GTEST_SKIP() << "make the fixtures with tests/fixtures/engine.sh";
+    const std::optional<Wave> wave = ReadWave(file);
+    ASSERT_TRUE(wave && wave->bits == c.bits) << c.name;
+    const bool is_float = c.bits == 64;
+    const unsigned from = c.bits / 8;
+    const size_t samples = wave->data_size / from;
+    for (const char* on_memory : {"0", "1"}) {
+      SCOPED_TRACE(std::string(c.name) + ", OnMem=" + on_memory);
+      ASSERT_TRUE(WriteSettings(dir_, {{"OnMem", on_memory}, {"levelwarning", "0"}}));
+      const std::string handed = PlayWatched(file);
+      if (from == 2) {
+        EXPECT_TRUE(handed == std::string(reinterpret_cast<const char*>(wave->data()), wave->data_size))
+            << "the file's samples as they are";
+        continue;
+      }
+      const unsigned width = handed.size() == samples * 2 ? 2 : 3;
+      ASSERT_EQ(handed.size(), samples * width);
+      const int shift = 32 - 8 * static_cast<int>(width);
+      const int64_t top = (int64_t{1} << (8 * width - 1)) - 1;
+      for (size_t k = 0; k < samples; ++k) {
+        int64_t expected;
+        if (is_float) {
+          double sample;
+          std::memcpy(&sample, wave->data() + 8 * k, 8);
+          expected = std::clamp(static_cast<int64_t>(std::floor(sample * (top + 1) + 0.5)), -top - 1, top);
+        } else {
+          int32_t sample;
+          std::memcpy(&sample, wave->data() + 4 * k, 4);
+          expected = std::min(top, (int64_t{sample} + (int64_t{1} << (shift - 1))) >> shift);
+        }
+        uint32_t got = 0;
+        std::memcpy(&got, handed.data() + width * k, width);
+        const int64_t value = static_cast<int32_t>(got << shift) >> shift;
+        ASSERT_EQ(value, expected) << "sample " << k;
+      }
     }
   }
 }
@@ -453,22 +479,28 @@ TEST_F(Playback, Mp3WithCoverArtPlaysFromItsFirstFrame) {
 }
 
 // The tone behind two ID3v2 tags (the second in UTF-16, whose FF FE reads as
-// a Layer I header at 48 kHz), and as MPEG-2 Layer II at 22.05 kHz (frames of
-// 1152 samples): Info shows the stream's format and size, the device is
-// handed its frames from the first to the last, and the tone is heard.
+// a Layer I header at 48 kHz), as MPEG-2 Layer II at 22.05 kHz (frames of
+// 1152 samples), and after junk and no tag (215 bytes before MPEG-1 Layer
+// III, 7 before MPEG-2.5 Layer III at 8 kHz): Info shows the stream's format
+// and size, the device is handed its frames from the first to the last, and
+// the tone is heard.
 TEST_F(Playback, TaggedMp3AndMpeg2LayerIIPlayWithTheirFormat) {
   struct Case {
     const char* name;
     const char* khz;
     const char* rate;
-  } cases[] = {{"engine_two_tags.mp3", "44kHz", "  128 kbps"}, {"engine_layer2_22k.mp2", "22kHz", "   64 kbps"}};
+    size_t junk;
+  } cases[] = {{"engine_two_tags.mp3", "44kHz", "  128 kbps", 0},
+               {"engine_layer2_22k.mp2", "22kHz", "   64 kbps", 0},
+               {"engine_junk215.mp3", "44kHz", "  128 kbps", 215},
+               {"engine_mpeg25_junk7.mp3", "8kHz", "   32 kbps", 7}};
   ASSERT_TRUE(WriteSettings(dir_, {{"OnMem", "0"}, {"levelwarning", "0"}}));
   for (const Case& c : cases) {
     const std::string path = FixturePath(c.name);
     if (!FileExists(path)) GTEST_SKIP() << "make the fixtures with tests/fixtures/engine.sh";
     const std::optional<std::string> file = ReadFileBytes(path);
     ASSERT_TRUE(file && file->size() > 10);
-    size_t first_frame = 0;  // after the tags in a row, each 10 bytes and its syncsafe size
+    size_t first_frame = c.junk;  // after the junk, or the tags in a row, each 10 bytes and its syncsafe size
     while (file->compare(first_frame, 3, "ID3") == 0) {
       const auto* size = reinterpret_cast<const unsigned char*>(file->data() + first_frame + 6);
       first_frame += 10 + (size[0] << 21 | size[1] << 14 | size[2] << 7 | size[3]);

@@ -175,6 +175,11 @@ TEST_F(SoundFilesE2E, RefusedFilesGetTheirMessage) {
       {"files_short_fmt.wav", "cant read FMT", ja::files::kCantReadFmt, false},
       {"files_no_data.wav", "no data", ja::files::kNoDataInWave, true},
       {"files_empty_data.wav", "data empty", ja::files::kDataEmpty, true},
+      // Formats nothing plays: Ogg of another codec (at the open), PCM of
+      // 64-bit integers (which the device refuses): never that the device
+      // failed.
+      {"files_opus.ogg", "No support this format", ja::files::kNoPlayDriver, false},
+      {"files_s64.wav", "No support this format", ja::files::kNoPlayDriver, true},
   };
   for (const Case& c : cases) {
     if (c.after_query && !SoundSession()) continue;
