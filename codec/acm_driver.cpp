@@ -355,9 +355,12 @@ LRESULT OnStreamConvert(const ACMDRVSTREAMINSTANCE* instance, ACMDRVSTREAMHEADER
   header->cbDstLengthUsed = 0;
   // ACM_STREAMCONVERTF_START: the caller has moved in the stream (or is at
   // its start again); the headers read so far stay. BLOCKALIGN needs
-  // nothing: the source is always taken whole and the output is whole
-  // frames; what the destination cannot take waits, decoded or not, for the
-  // next call. END (or an empty source) hands out everything held.
+  // nothing: the output is whole frames, and what the destination cannot
+  // take waits, decoded or not, for the next call, up to a megabyte of the
+  // source; cbSrcLengthUsed says how much was taken, and the caller hands
+  // the rest again. (Wine's wave mapper never does, but its blocks, TAPEON's
+  // at most 1 MB, fit whole into the destination it sizes by the estimate.)
+  // END (or an empty source) hands out everything held.
   if (header->fdwConvert & ACM_STREAMCONVERTF_START) {
     decoder.Restart();
     stream->sound_begun = false;

@@ -15,3 +15,7 @@ StreamBudget* CurrentStream();
 // thread cannot hold it (the system has no slot or no memory for it), and
 // then nothing changed.
 bool SetCurrentStream(StreamBudget* budget);
+// Native builds only (current_stream.cpp), for the tests: while `refuse`,
+// the thread cannot hold a current stream, as when the system has no slot
+// or no memory for it.
+void RefuseCurrentStream(bool refuse);

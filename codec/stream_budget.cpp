@@ -42,7 +42,7 @@ void StreamBudget::Leave(StreamBudget* outer) {
 void StreamBudget::Refuse() { std::longjmp(*exit_, 1); }
 
 void StreamBudget::Charge(size_t size) {
-  if (size > limit_ - used_) Refuse();
+  if (allocations_++ == refused_ || size > limit_ - used_) Refuse();
   used_ += size;
   if (used_ > peak_) peak_ = used_;
 }

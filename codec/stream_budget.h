@@ -29,17 +29,20 @@ class StreamBudget {
   StreamBudget& operator=(const StreamBudget&) = delete;
 
   // Runs `work` with this budget as the thread's current one. False when
-  // the budget was spent (or the system refused memory): everything of the
-  // stream has then been released and `work` did not finish; also when the
-  // thread cannot be told which budget is current (nothing is released). `work` may not
-  // hold objects with destructors across an allocation (the jump back skips
-  // them): the decoder's code between here and the libraries holds none.
-  // Runs do not nest.
+  // the budget was spent (or the system refused memory), and when the
+  // thread cannot be told which budget is current (nothing could be decoded
+  // then): everything of the stream has been released, at once, and `work`
+  // did not finish. `work` may not hold objects with destructors across an
+  // allocation (the jump back skips them): the decoder's code between here
+  // and the libraries holds none. Runs do not nest.
   template <class Work>
   bool Run(Work&& work) {
     std::jmp_buf exit;
     StreamBudget* outer = nullptr;
-    if (!Enter(&exit, &outer)) return false;
+    if (!Enter(&exit, &outer)) {
+      Release();
+      return false;
+    }
     if (setjmp(exit) != 0) {
       Leave(outer);
       Release();
@@ -58,6 +61,12 @@ class StreamBudget {
   // Ends the Run under way as a refused allocation does (for a demand
   // known to be past any budget before it is made).
   [[noreturn]] void Refuse();
+
+  // Tests: the allocation of this number (counted from 0 since the budget
+  // was made) is refused as a system out of memory refuses one, wherever it
+  // falls. allocations() is how many were made.
+  void RefuseAllocation(size_t ordinal) { refused_ = ordinal; }
+  size_t allocations() const { return allocations_; }
 
   size_t limit() const { return limit_; }
   size_t used() const { return used_; }
@@ -83,12 +92,15 @@ class StreamBudget {
   // false when the thread cannot hold it (the Run then fails at once).
   bool Enter(std::jmp_buf* exit, StreamBudget** outer);
   void Leave(StreamBudget* outer);
-  // Counts `size` more bytes in use; jumps out when they do not fit.
+  // Counts `size` more bytes in use, a new block (or a larger one) from
+  // the system; jumps out when they do not fit or the block is refused.
   void Charge(size_t size);
 
   size_t limit_;
   size_t used_ = 0;
   size_t peak_ = 0;
+  size_t allocations_ = 0;
+  size_t refused_ = static_cast<size_t>(-1);
   Header* first_ = nullptr;
   std::jmp_buf* exit_ = nullptr;
 };

@@ -38,14 +38,112 @@ constexpr size_t kKeptFrames = 64;
 // Input is handed to libogg in pieces of this size while there is room to
 // decode into, so that a large source does not sit in libogg's buffer whole.
 constexpr size_t kFeedPiece = 64 * 1024;
+// Without room, stream bytes wait in libogg only up to this many; the caller
+// is told how much it took and hands the rest again. Blocks that Wine's
+// wave mapper (which never hands the rest again) and TAPEON convert, at most
+// 1 MB and 16 KB, fit whole while the destination is the estimate.
+constexpr size_t kMostWaiting = 1u << 20;
 
 // A comment header with no vendor and no comments, given to libvorbis in
 // place of the stream's own: the driver uses no comments, and a stream's
 // comment header may hold millions of them.
 constexpr unsigned char kEmptyComment[] = {3, 'v', 'o', 'r', 'b', 'i', 's', 0, 0, 0, 0, 0, 0, 0, 0, 1};
 
-bool IsCommentHeader(const ogg_packet& packet) {
-  return packet.bytes >= 7 && packet.packet[0] == 3 && std::memcmp(packet.packet + 1, "vorbis", 6) == 0;
+bool IsCommentHeader(const unsigned char* bytes, long size) {
+  return size >= 7 && bytes[0] == 3 && std::memcmp(bytes + 1, "vorbis", 6) == 0;
+}
+
+// No packet ends in the page: the one under way goes on in the next.
+bool EndsNoPacket(const ogg_page& page) {
+  const int segments = page.header[26];
+  for (int k = 0; k < segments; ++k)
+    if (page.header[27 + k] < 255) return false;
+  return true;
+}
+
+// The page begins a comment header that goes on past it.
+bool BeginsLongComment(const ogg_page& page) {
+  return !ogg_page_continued(&page) && page.header[26] > 0 && EndsNoPacket(page) &&
+         IsCommentHeader(page.body, page.body_len);
+}
+
+}  // namespace
+
+// A node of a balanced search tree (AVL) whose nodes are blocks of the
+// stream's budget (the links by serial number, the headers kept by their
+// bytes): finding and adding take logarithmic time whatever the stream's
+// serial numbers or headers, with no memory beyond the nodes.
+struct VorbisTreeNode {
+  VorbisTreeNode* less;
+  VorbisTreeNode* more;
+  int height;
+};
+
+namespace {
+
+
+int HeightOf(const VorbisTreeNode* node) { return node != nullptr ? node->height : 0; }
+
+void Measure(VorbisTreeNode* node) { node->height = 1 + std::max(HeightOf(node->less), HeightOf(node->more)); }
+
+VorbisTreeNode* RotateToMore(VorbisTreeNode* node) {
+  VorbisTreeNode* top = node->less;
+  node->less = top->more;
+  top->more = node;
+  Measure(node);
+  Measure(top);
+  return top;
+}
+
+VorbisTreeNode* RotateToLess(VorbisTreeNode* node) {
+  VorbisTreeNode* top = node->more;
+  node->more = top->less;
+  top->less = node;
+  Measure(node);
+  Measure(top);
+  return top;
+}
+
+VorbisTreeNode* Rebalance(VorbisTreeNode* node) {
+  Measure(node);
+  const int lean = HeightOf(node->less) - HeightOf(node->more);
+  if (lean > 1) {
+    if (HeightOf(node->less->less) < HeightOf(node->less->more)) node->less = RotateToLess(node->less);
+    return RotateToMore(node);
+  }
+  if (lean < -1) {
+    if (HeightOf(node->more->more) < HeightOf(node->more->less)) node->more = RotateToMore(node->more);
+    return RotateToLess(node);
+  }
+  return node;
+}
+
+// Adds `node` (not in the tree, with no equal there) below `root`; the new
+// root. `order(a, b)` is negative, zero or positive as a is less, equal or more.
+template <class Order>
+VorbisTreeNode* Insert(VorbisTreeNode* root, VorbisTreeNode* node, Order order) {
+  if (root == nullptr) {
+    node->less = node->more = nullptr;
+    node->height = 1;
+    return node;
+  }
+  if (order(node, root) < 0)
+    root->less = Insert(root->less, node, order);
+  else
+    root->more = Insert(root->more, node, order);
+  return Rebalance(root);
+}
+
+// The node `compare` finds equal (compare(node) is negative, zero or
+// positive as what is sought is less, equal or more), or nullptr.
+template <class Compare>
+VorbisTreeNode* Find(VorbisTreeNode* root, Compare compare) {
+  while (root != nullptr) {
+    const int c = compare(root);
+    if (c == 0) return root;
+    root = c < 0 ? root->less : root->more;
+  }
+  return nullptr;
 }
 
 // What the codebooks of one setup header may declare in all: entries, and
@@ -192,19 +290,26 @@ bool SetupWithinBounds(const uint8_t* packet, size_t size) {
 }  // namespace
 
 
-// The packet of a header, kept for a seek into its link.
+// The packet of a header, kept for a seek into its link; once its link is
+// known, in the tree of kept headers (one copy of each).
 struct VorbisDecoder::Packet {
+  VorbisTreeNode node;
   size_t size;
   const unsigned char* bytes() const { return reinterpret_cast<const unsigned char*>(this + 1); }
-  bool Equals(const Packet& other) const {
-    return size == other.size && std::memcmp(bytes(), other.bytes(), size) == 0;
+  // Orders packets by size, then by their bytes.
+  static int Order(const VorbisTreeNode* a, const VorbisTreeNode* b) {
+    const auto& p = reinterpret_cast<const Packet&>(*a);
+    const auto& q = reinterpret_cast<const Packet&>(*b);
+    if (p.size != q.size) return p.size < q.size ? -1 : 1;
+    return std::memcmp(p.bytes(), q.bytes(), p.size);
   }
 };
 
-// A playable link whose headers were read: a seek that lands in one of its
-// pages decodes with its headers. Links with the same headers share them.
+// A playable link whose headers were read, in the tree of links by serial
+// number: a seek that lands in one of its pages decodes with its headers.
+// Links with the same headers share them.
 struct VorbisDecoder::KnownLink {
-  KnownLink* next;
+  VorbisTreeNode node;
   int serial;
   const Packet* ident;
   const Packet* setup;
@@ -223,6 +328,7 @@ struct VorbisDecoder::Libs {
   vorbis_block block;
   bool dsp_open;
   int headers;
+  bool skipping_comment;  // the pages of a comment header are passed over
 
   void ClearVorbis() {
     if (dsp_open) {
@@ -243,6 +349,7 @@ struct VorbisDecoder::Libs {
   void CloseStream() {
     if (stream_open) ogg_stream_clear(&stream);
     stream_open = false;
+    skipping_comment = false;
   }
   void OpenStream(int serial) {
     if (stream_open) {
@@ -282,6 +389,7 @@ void VorbisDecoder::Forget() {
   held_at_ = held_end_ = held_capacity_ = 0;
   ident_ = setup_ = nullptr;
   links_ = nullptr;
+  packets_ = nullptr;
   playing_ = nullptr;
 }
 
@@ -306,6 +414,7 @@ void VorbisDecoder::RestartWithin() {
   Libs& l = *libs_;
   ogg_sync_reset(&l.sync);
   if (l.stream_open) ogg_stream_reset(&l.stream);
+  l.skipping_comment = false;
   held_at_ = held_end_ = 0;
   state_ = State::kSeeking;
 }
@@ -315,9 +424,10 @@ DecodeResult VorbisDecoder::Convert(const uint8_t* input, size_t input_size, uin
   DecodeResult result;
   result.consumed = input_size;
   if (exhausted_) return result;
-  size_t produced = 0;
-  if (budget_.Run([&] { produced = ConvertWithin(input, input_size, output, output_size, last); })) {
+  size_t produced = 0, consumed = 0;
+  if (budget_.Run([&] { produced = ConvertWithin(input, input_size, output, output_size, last, &consumed); })) {
     result.produced = produced;
+    result.consumed = consumed;
   } else {
     Exhaust();
   }
@@ -334,33 +444,40 @@ void VorbisDecoder::StartLibs() {
 }
 
 size_t VorbisDecoder::ConvertWithin(const uint8_t* input, size_t input_size, uint8_t* output, size_t output_size,
-                                    bool last) {
+                                    bool last, size_t* consumed) {
   if (libs_ == nullptr) StartLibs();
   const size_t frame = static_cast<size_t>(channels_) * kBytesPerSample;
   const size_t keep = last || input_size == 0 ? 0 : kKeptFrames * frame;
   size_t written = HandOut(output, output_size, keep);
   size_t at = 0;
-  do {
-    if (at < input_size && state_ != State::kFailed) {
-      // A piece while there is room to decode into; without room the rest
-      // waits in libogg's buffer, taken in at once.
-      const bool room = output_size - written >= frame;
-      const size_t n = room ? std::min(kFeedPiece, input_size - at) : input_size - at;
-      if (n > budget_.limit()) budget_.Refuse();
-      char* buffer = ogg_sync_buffer(&libs_->sync, static_cast<long>(n));
-      if (buffer == nullptr) {
-        state_ = State::kFailed;
-      } else {
-        std::memcpy(buffer, input + at, n);
-        ogg_sync_wrote(&libs_->sync, static_cast<long>(n));
-      }
-      at += n;
-    } else {
-      at = input_size;
-    }
+  for (;;) {
     while (output_size - written >= frame && state_ != State::kFailed && DecodeNextPacket())
       written += HandOut(output + written, output_size - written, keep);
-  } while (at < input_size);
+    // A stream that cannot be decoded takes everything: none of it will be.
+    if (state_ == State::kFailed) at = input_size;
+    if (at == input_size) break;
+    // A piece while there is room to decode into; without room the rest
+    // when it fits beside what waits, and otherwise a top-up once half of
+    // what may wait has been decoded (each top-up moves what waits to the
+    // front of libogg's buffer: a host that converts a large source into a
+    // small destination would have the megabyte moved at every call).
+    const size_t rest = input_size - at;
+    size_t n = std::min(kFeedPiece, rest);
+    if (output_size - written < frame) {
+      const size_t waiting = UndecodedBytes();
+      n = waiting + rest <= kMostWaiting ? rest : waiting <= kMostWaiting / 2 ? kMostWaiting - waiting : 0;
+      if (n == 0) break;
+    }
+    char* buffer = ogg_sync_buffer(&libs_->sync, static_cast<long>(n));
+    if (buffer == nullptr) {
+      state_ = State::kFailed;
+    } else {
+      std::memcpy(buffer, input + at, n);
+      ogg_sync_wrote(&libs_->sync, static_cast<long>(n));
+    }
+    at += n;
+  }
+  *consumed = at;
   // Nothing else to give: one of the frames kept back.
   if (written == 0) written = HandOut(output, std::min(output_size, frame), 0);
   return written;
@@ -437,9 +554,39 @@ bool VorbisDecoder::NextPage() {
     } else if (serial != l.stream.serialno) {
       continue;
     }
+    if (PassesOverComment(&page)) continue;
     ogg_stream_pagein(&l.stream, &page);
     return true;
   }
+}
+
+// A comment header that spans pages (cover art makes one of tens of
+// megabytes) is passed over without being put together, which libogg would
+// do whole, holding it twice for a moment while its buffer grows: its pages
+// but the last are left out, and libogg, finding them missing, drops what
+// is left of it from the last (a continued packet after a gap). libvorbis
+// is given the empty comment in its place.
+bool VorbisDecoder::PassesOverComment(const void* page_ptr) {
+  Libs& l = *libs_;
+  const auto& page = *static_cast<const ogg_page*>(page_ptr);
+  if (l.skipping_comment) {
+    l.skipping_comment = EndsNoPacket(page);
+    return l.skipping_comment;
+  }
+  const bool awaited = state_ == State::kAudio || (state_ == State::kHeaders && l.headers == 1);
+  if (!awaited || !BeginsLongComment(page)) return false;
+  if (state_ == State::kHeaders) {
+    ogg_packet packet = {};
+    packet.packet = const_cast<unsigned char*>(kEmptyComment);
+    packet.bytes = sizeof kEmptyComment;
+    if (vorbis_synthesis_headerin(&l.info, &l.comment, &packet) != 0) {
+      LeaveLink();
+      return true;
+    }
+    l.headers = 2;
+  }
+  l.skipping_comment = true;
+  return true;
 }
 
 void VorbisDecoder::HeaderPacket(void* packet_ptr) {
@@ -447,7 +594,7 @@ void VorbisDecoder::HeaderPacket(void* packet_ptr) {
   auto* packet = static_cast<ogg_packet*>(packet_ptr);
   // libvorbis is given an empty comment header in place of the stream's.
   ogg_packet given = *packet;
-  if (l.headers == 1 && IsCommentHeader(*packet)) {
+  if (l.headers == 1 && IsCommentHeader(packet->packet, packet->bytes)) {
     given.packet = const_cast<unsigned char*>(kEmptyComment);
     given.bytes = sizeof kEmptyComment;
   }
@@ -547,37 +694,43 @@ const VorbisDecoder::Packet* VorbisDecoder::Keep(const uint8_t* bytes, size_t si
 // The link now playing becomes known by its serial number, with the
 // headers just read (those of an earlier link when they are the same).
 void VorbisDecoder::RememberLink(int serial) {
-  const Packet* ident = ident_;
-  const Packet* setup = setup_;
+  const Packet* ident = Share(ident_);
+  const Packet* setup = Share(setup_);
   ident_ = setup_ = nullptr;
   if (ident == nullptr || setup == nullptr) return;
-  for (KnownLink* k = links_; k != nullptr; k = k->next) {
-    if (k->setup != setup && k->setup->Equals(*setup)) {
-      StreamBudget::Free(const_cast<Packet*>(setup));
-      setup = k->setup;
-    }
-    if (k->ident != ident && k->ident->Equals(*ident)) {
-      StreamBudget::Free(const_cast<Packet*>(ident));
-      ident = k->ident;
-    }
-    if (k->setup == setup && k->ident == ident) break;
-  }
   auto* link = const_cast<KnownLink*>(FindLink(serial));
   if (link == nullptr) {
     link = static_cast<KnownLink*>(budget_.Allocate(sizeof(KnownLink), true));
-    link->next = links_;
     link->serial = serial;
-    links_ = link;
+    links_ = Insert(links_, &link->node, [](const VorbisTreeNode* a, const VorbisTreeNode* b) {
+      const int p = reinterpret_cast<const KnownLink*>(a)->serial, q = reinterpret_cast<const KnownLink*>(b)->serial;
+      return p < q ? -1 : p > q ? 1 : 0;
+    });
   }
   link->ident = ident;
   link->setup = setup;
   playing_ = link;
 }
 
+// The kept copy of `packet` (a header just read): an equal one kept
+// before, `packet` then freed, or `packet` itself, kept from now on.
+const VorbisDecoder::Packet* VorbisDecoder::Share(const Packet* packet) {
+  if (packet == nullptr) return nullptr;
+  VorbisTreeNode* const equal =
+      Find(packets_, [&](const VorbisTreeNode* node) { return Packet::Order(&packet->node, node); });
+  if (equal != nullptr) {
+    StreamBudget::Free(const_cast<Packet*>(packet));
+    return reinterpret_cast<const Packet*>(equal);
+  }
+  packets_ = Insert(packets_, const_cast<VorbisTreeNode*>(&packet->node), Packet::Order);
+  return packet;
+}
+
 const VorbisDecoder::KnownLink* VorbisDecoder::FindLink(int serial) const {
-  for (const KnownLink* k = links_; k != nullptr; k = k->next)
-    if (k->serial == serial) return k;
-  return nullptr;
+  return reinterpret_cast<const KnownLink*>(Find(links_, [serial](const VorbisTreeNode* node) {
+    const int k = reinterpret_cast<const KnownLink*>(node)->serial;
+    return serial < k ? -1 : serial > k ? 1 : 0;
+  }));
 }
 
 void VorbisDecoder::AudioPacket(void* packet_ptr) {

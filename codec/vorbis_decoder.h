@@ -11,8 +11,10 @@
 
 #include "codec/stream_budget.h"
 
+struct VorbisTreeNode;  // a node of the decoder's search trees
+
 struct DecodeResult {
-  size_t consumed = 0;  // input bytes taken (always all of them)
+  size_t consumed = 0;  // input bytes taken (the rest is to be handed again)
   size_t produced = 0;  // output bytes written (whole frames)
 };
 
@@ -32,8 +34,11 @@ class VorbisDecoder {
   VorbisDecoder(const VorbisDecoder&) = delete;
   VorbisDecoder& operator=(const VorbisDecoder&) = delete;
 
-  // Takes all of `input` and writes as much PCM as fits into `output`. PCM
-  // that does not fit, and pages not decoded yet, wait for the next call.
+  // Takes `input` and writes as much PCM as fits into `output`. PCM that
+  // does not fit, and pages not decoded yet, wait for the next call; with
+  // the output full, at most a megabyte of the stream waits, and the rest
+  // of `input` is not taken (`consumed` says how much was: the caller hands
+  // the rest again).
   // A few decoded frames are kept back so that a call with input gives at
   // least one frame once the sound has begun, even when its input completes
   // no page (some callers take an empty answer for a failure); a call
@@ -71,6 +76,9 @@ class VorbisDecoder {
   // Bytes of PCM decoded but not handed out yet.
   size_t held_bytes() const { return held_end_ - held_at_; }
   const StreamBudget& budget() const { return budget_; }
+  // Tests: the budget refuses the allocation of this number
+  // (StreamBudget::RefuseAllocation).
+  void RefuseAllocation(size_t ordinal) { budget_.RefuseAllocation(ordinal); }
 
   static constexpr size_t kMaxSearchBytes = 256 * 1024;
   static constexpr double kMaxRatio = 256.0;
@@ -91,13 +99,15 @@ class VorbisDecoder {
   struct KnownLink;  // a link whose headers were read, by serial number
 
   // The steps of the public calls, inside the budget's Run.
-  size_t ConvertWithin(const uint8_t* input, size_t input_size, uint8_t* output, size_t output_size, bool last);
+  size_t ConvertWithin(const uint8_t* input, size_t input_size, uint8_t* output, size_t output_size, bool last,
+                       size_t* consumed);
   void RestartWithin();
   void Forget();
   void Exhaust();
   void StartLibs();
 
   bool NextPage();
+  bool PassesOverComment(const void* page);
   bool DecodeNextPacket();
   void HeaderPacket(void* packet);
   void LinkReady();
@@ -108,6 +118,7 @@ class VorbisDecoder {
   size_t HandOut(uint8_t* output, size_t room, size_t keep);
   const Packet* Keep(const uint8_t* bytes, size_t size);
   void RememberLink(int serial);
+  const Packet* Share(const Packet* packet);
   const KnownLink* FindLink(int serial) const;
   size_t UndecodedBytes() const;
   double Ratio() const;
@@ -131,7 +142,8 @@ class VorbisDecoder {
   // The headers of the link being read, kept once it is ready.
   const Packet* ident_ = nullptr;
   const Packet* setup_ = nullptr;
-  KnownLink* links_ = nullptr;
+  VorbisTreeNode* links_ = nullptr;    // the known links, by serial number
+  VorbisTreeNode* packets_ = nullptr;  // their headers, one copy of each
   const KnownLink* playing_ = nullptr;  // the link whose headers libvorbis has
   size_t searched_ = 0;        // bytes passed over before the first page
   uint64_t audio_in_ = 0;      // bytes of decoded audio packets

@@ -2,9 +2,10 @@
 // and into destinations whose sizes the first bytes choose, for 1 to 8
 // channels, with restarts and resets between pieces. libogg and libvorbis
 // are built with the same instrumentation (codec/build_libs.sh --fuzz).
-// Properties: all input is taken, the output is whole frames within the room
-// given, a decoder that failed gives nothing more, and every size estimate
-// is whole frames, within its bound and no less than what is held.
+// Properties: no more input is taken than given, the output is whole frames
+// within the room given, a decoder that failed gives nothing more, and every
+// size estimate is whole frames, within its bound and no less than what is
+// held. What a call does not take is handed again at the front of the next.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -36,19 +37,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       __builtin_trap();
     if (decoder.EstimateInput(room) > room) __builtin_trap();
     DecodeResult r = decoder.Convert(input, n, out.data(), out.size(), last);
-    if (r.consumed != n || r.produced > room || r.produced % frame != 0) __builtin_trap();
+    if (r.consumed > n || r.produced > room || r.produced % frame != 0) __builtin_trap();
     if (failed_before && r.produced > held) __builtin_trap();
     ++calls;
     if (restart_every != 0 && calls % restart_every == 0) decoder.Restart();
     if (reset_every != 0 && calls % (reset_every * 3) == 0) decoder.Reset();
-    return r.produced;
+    return r;
   };
-  for (size_t at = 0; at < size; at += piece) {
+  for (size_t at = 0; at < size;) {
     const size_t n = std::min(piece, size - at);
-    convert(data + at, n, last_flag && at + n == size);
+    const DecodeResult r = convert(data + at, n, last_flag && at + n == size);
+    if (r.consumed == 0 && r.produced == 0) break;  // a room of less than a frame, full
+    at += r.consumed;
   }
   // What is held comes out in turn.
-  for (int k = 0; k < 1000 && convert(nullptr, 0, false) > 0; ++k) {
+  for (int k = 0; k < 1000 && convert(nullptr, 0, false).produced > 0; ++k) {
   }
   return 0;
 }
