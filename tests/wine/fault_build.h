@@ -13,9 +13,15 @@
 //   for MS milliseconds when TAPEON_FAULT_WITHHOLD_INPUT is "N,MS", then
 //   hands them to the device in order: the input runs with nothing to fill,
 //   as when the program is held up;
+// - waveInStart answers success without starting the device at its Nth call
+//   and the COUNT-1 calls after it (all from the Nth on when COUNT is 0) when
+//   TAPEON_FAULT_DEAF_START is "N,COUNT": the input stops, as a device whose
+//   restart after a reset did not take;
 // - every text drawn with TextOutA is added as a line to the file
 //   TAPEON_FAULT_TEXT_LOG names, when that is set (what the status lines
-//   showed).
+//   showed), and with them the calls to the input device (reset, start,
+//   add, a block taken back, its position) with the time, so that a run can
+//   be followed block by block.
 #pragma once
 #include <windows.h>
 #include <mmsystem.h>
@@ -32,6 +38,9 @@ BOOL WINAPI WatchedKillTimer(HWND window, UINT_PTR id);
 uint32_t FaultFileLimit();
 MMRESULT WINAPI WithholdingWaveInAddBuffer(HWAVEIN device, LPWAVEHDR header, UINT size);
 BOOL WINAPI LoggedTextOutA(HDC dc, int x, int y, LPCSTR text, int length);
+MMRESULT WINAPI LoggedWaveInReset(HWAVEIN device);
+MMRESULT WINAPI LoggedWaveInUnprepareHeader(HWAVEIN device, LPWAVEHDR header, UINT size);
+MMRESULT WINAPI LoggedWaveInGetPosition(HWAVEIN device, LPMMTIME time, UINT size);
 #define waveOutWrite DroppingWaveOutWrite
 #define waveInStart FailingWaveInStart
 #define GlobalAlloc FailingGlobalAlloc
@@ -39,4 +48,7 @@ BOOL WINAPI LoggedTextOutA(HDC dc, int x, int y, LPCSTR text, int length);
 #define KillTimer WatchedKillTimer
 #define waveInAddBuffer WithholdingWaveInAddBuffer
 #define TextOutA LoggedTextOutA
+#define waveInReset LoggedWaveInReset
+#define waveInUnprepareHeader LoggedWaveInUnprepareHeader
+#define waveInGetPosition LoggedWaveInGetPosition
 #define TAPEON_RECORDING_FILE_LIMIT FaultFileLimit()
