@@ -75,6 +75,7 @@ unsigned input_adds = 0;
 VOID CALLBACK HandOverHeldBuffers(HWND, UINT, UINT_PTR id, DWORD) {
   KillTimer(nullptr, id);
   withholding = false;
+  LogDeviceCall("held buffers handed over", nullptr, static_cast<long>(held.size()));
   // A buffer the program took back meanwhile (a stop) is not handed over.
   for (const HeldBuffer& buffer : held) {
     if ((buffer.header->dwFlags & WHDR_PREPARED) && !(buffer.header->dwFlags & (WHDR_INQUEUE | WHDR_DONE)))
