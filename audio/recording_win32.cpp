@@ -474,6 +474,7 @@ void WatchRecordingRun() {
   stall_limit_ms = RecordStallLimitMs(block, current_file.format.BytesPerSec);
   last_sign_of_life = timeGetTime();
   last_position = InputPosition();
+  restarted_by_watch = false;
   SetTimer(app.main_window, kRecordWatchTimer, kPlayWatchMs, nullptr);
 }
 
