@@ -408,8 +408,8 @@ void DrawFileName(HDC dc) {
   DrawNameLine(dc, 4 * H(), file_title);
   // The dropouts of the recording under way, at the line's right end (over
   // the end of a name too long for it).
-  if (const uint32_t dropouts = LiveDropoutCount()) {
-    const StatusText text = FormatDropoutStatus(dropouts, app.japanese_ui != 0);
+  if (const DropoutTally& dropouts = LiveDropouts(); dropouts.count != 0) {
+    const StatusText text = FormatDropoutStatus(dropouts.count, dropouts.frames, current_file.format.rate, app.japanese_ui != 0);
     const int cells = static_cast<int>(strlen(text.text));
     TextOutA(dc, (36 - cells) * W(), 4 * H(), text.text, cells);
   }

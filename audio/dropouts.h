@@ -12,7 +12,9 @@
 //   still queued can hold, by what it lost;
 // - a block handed back with no other queued behind it: the device ran with
 //   nothing to fill, so the next observation is judged at once.
-// Without a device position the blocks handed back stand in for it. Portable.
+// Without a device position the blocks handed back stand in for it. A
+// dropout is a stretch of judgements, one after the other, in which the lag
+// rose; all it lost is counted, however little each judgement lost. Portable.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -34,38 +36,51 @@ class DropoutCounter {
  public:
   // Places kept in at_seconds.
   static constexpr size_t kMaxPlaces = 8;
-  // Observations a lag must last to count (a lag of one or two is the
+  // Observations a lag must last to be judged (a lag of one or two is the
   // device or the program late, not sound lost).
   static constexpr size_t kWindow = 3;
-  // The least loss counted: less is within what a device's delivery varies
-  // by on a busy machine (Wine's, in packets of 10 ms, late by one or two).
-  static constexpr double kLeastLossMs = 20.0;
+  // The least lag counted: a lag up to this that comes and goes (the
+  // device's delivery late on a busy machine, up to 30 ms) or stays (its
+  // latency moved, by 10 ms) is not sound lost. More is counted, whether it
+  // came in one step or in several small ones, each judgement after the
+  // other (a machine that loses a few ms at every block).
+  static constexpr double kLeastLossMs = 40.0;
+  // A lag that grows no faster than this share of the time is the sound
+  // card's clock against the system's (a slow creep), never sound lost.
+  static constexpr double kCreep = 0.001;
 
   // A new run at this rate: nothing counted.
   void Reset(uint32_t frames_per_second);
   // The device was reset (pause, continue) or the run was paused: position
   // and clock are taken afresh at the next observation.
   void Restart();
-  // True when this observation counted a dropout.
+  // True when this observation counted a dropout or added to one.
   bool Observe(const DropoutObservation& seen);
+  // The input delivered nothing for a while (it stopped and was started
+  // again): `frames` of it are lost, at this run position; one dropout, or
+  // more of the last one (`continues`). The next observation is taken afresh.
+  void CountSilence(uint64_t frames, uint64_t run_frames, bool continues = false);
 
   const DropoutTally& tally() const { return tally_; }
 
  private:
   // A measure that stays at its floor while nothing is lost, up to some lag
-  // that passes, and steps up by what is lost: judged by the least of its
-  // last kWindow values against the floor.
+  // that passes, and rises by what is lost: its level is the least of its
+  // last kWindow values. The floor follows the level down at once, and up
+  // by the creep a judgement allows; a level above the floor by more than a
+  // threshold is sound lost, and the floor is moved up to it.
   class Lag {
    public:
-    void Clear() {
-      window_.clear();
-      floor_ = 0.0;
-    }
-    // The frames lost when the least recent value is above the floor by more
-    // than `threshold` (0: none); `at` is then the run position of the first
-    // value of the window. Whatever the least value is, it is the floor from
-    // then on. `now`: judged on this value alone.
-    double Judge(double value, uint64_t run_frames, double threshold, bool now, uint64_t* at);
+    void Clear();
+    // What one judgement found.
+    struct Loss {
+      double frames = 0.0;     // to add to what was lost (less than 0: to take back)
+      bool starts = false;     // they begin a new dropout
+      uint64_t at = 0;         // the run position of the first value judged
+    };
+    // `creep`: the rise this judgement allows as creep (frames); `now`:
+    // judged on this value alone (the device ran with nothing to fill).
+    Loss Judge(double value, uint64_t run_frames, double threshold, double creep, bool now);
 
    private:
     struct Value {
@@ -74,12 +89,23 @@ class DropoutCounter {
     };
     std::vector<Value> window_;
     double floor_ = 0.0;
+    double level_ = 0.0;       // at the last judgement (the first value of a window is 0)
+    double earlier_level_ = 0.0;  // at the one before
+    bool rising_ = false;      // the last judgement's level rose: a stretch is under way
+    bool counted_ = false;     // the dropout it belongs to has been counted
+    double crept_ = 0.0;       // creep the floor took while the level stayed above it
+    // What the last count added that a fall of the level soon after may
+    // take back: a count is judged at a level that holds the jitter of that
+    // moment, and the jitter passes.
+    double takeable_ = 0.0;
+    size_t since_count_ = 0;   // judgements since the last count
   };
 
-  void Count(double frames, uint64_t run_frames);
+  void Count(const Lag::Loss& loss);
 
   uint32_t rate_ = 0;
   DropoutTally tally_;
+  double lost_frames_ = 0.0;
   // Since the last restart.
   bool anchored_ = false;
   bool had_position_ = false;

@@ -71,8 +71,9 @@ uint64_t RunRecordedBytes() { return run_bytes; }
 
 DropoutCounter& RunDropouts() { return dropouts; }
 
-uint32_t LiveDropoutCount() {
-  return transport.mode == MODE_REC && transport.run.active() ? dropouts.tally().count : 0;
+const DropoutTally& LiveDropouts() {
+  static const DropoutTally none;
+  return transport.mode == MODE_REC && transport.run.active() ? dropouts.tally() : none;
 }
 
 void RedrawNameLine() {

@@ -39,7 +39,8 @@ SoundWrite WriteRecordedSound(const char* data, DWORD bytes);
 uint64_t RunRecordedBytes();
 // The dropouts of the run (restarted by each pause and continue).
 DropoutCounter& RunDropouts();
-// The dropouts the file name line shows: those of the recording under way.
-uint32_t LiveDropoutCount();
+// The dropouts the file name line shows: those of the recording under way
+// (none otherwise).
+const DropoutTally& LiveDropouts();
 // The file name line changed (kNameLineMessage).
 void RedrawNameLine();

@@ -38,6 +38,14 @@ DWORD pacing_wait = 0;
 // A recording started from the command line reached its time limit: the
 // stop it asked for ends the program.
 bool stop_ends_program = false;
+// The watch for an input that stops (WatchRecordingRun): when the input last
+// showed it was delivering (a block back, its position moved, the run
+// started, paused or continued), its position then, how long it may go
+// without, and whether the watch has started it again since.
+DWORD last_sign_of_life = 0;
+uint64_t last_position = 0;
+DWORD stall_limit_ms = 0;
+bool restarted_by_watch = false;
 
 bool OnMemory() { return transport.buffer_count == ON_MEMORY; }
 
@@ -51,6 +59,19 @@ bool AnotherBlockWaiting(const WAVEHDR* header) {
   }
   return false;
 }
+
+// Where the input device stands in what it delivered (in whatever unit it
+// answers in), or ~0 when it does not say.
+uint64_t InputPosition() {
+  MMTIME time = {};
+  time.wType = TIME_SAMPLES;
+  if (!transport.wave_in || waveInGetPosition(transport.wave_in, &time, sizeof time) != MMSYSERR_NOERROR) return ~0ull;
+  return static_cast<uint64_t>(time.wType) << 32 | time.u.sample;
+}
+
+// A block the device has handed back whose notice the handler has not yet
+// taken (the handler is behind, the input is not).
+bool AnyBlockWaiting() { return AnotherBlockWaiting(nullptr); }
 
 bool QueueBlock(WAVEHDR* header) {
   if (waveInPrepareHeader(transport.wave_in, header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
@@ -398,7 +419,10 @@ void StartRecording(bool standby) {
   record_mark_ms = 0.0;
   OwnedTransport().position_ms = 0.0;  // no tick of this run has run yet
   if (OnMemory()) ShowMeterMessage(standby ? nullptr : Pick(en::audio::kRecording, ja::audio::kRecording));
-  if (StartInput()) ShowRunStarted(standby);
+  if (StartInput()) {
+    ShowRunStarted(standby);
+    WatchRecordingRun();
+  }
 }
 
 void OnRecordBlockFilled(WAVEHDR* header) {
@@ -408,6 +432,11 @@ void OnRecordBlockFilled(WAVEHDR* header) {
   // After a stop the first block back is kept and ends the run; the rest the
   // reset hands back are not handled.
   if (transport.run.state() == RunState::kStopping) OwnedTransport().run.Close();
+  // A block with sound is a sign of life; a full one shows the input
+  // delivers again after the watch started it (a reset hands back partial
+  // ones).
+  if (header->dwBytesRecorded > 0) last_sign_of_life = timeGetTime();
+  if (header->dwBytesRecorded > 0 && header->dwBytesRecorded >= header->dwBufferLength) restarted_by_watch = false;
   ++handler_depth;
   HandleFilledBlock(header);
   --handler_depth;
@@ -435,4 +464,66 @@ void StopRecording() {
 
 void EndStoppedRecording() {
   if (transport.mode == MODE_REC && transport.run.state() == RunState::kStopping) EndRun(pending_ending);
+}
+
+void WatchRecordingRun() {
+  // On memory no block comes back until the end: the position, which moves
+  // as the device fills the memory block, is the sign of life; a unit of it
+  // is the block whose time counts.
+  const DWORD block = OnMemory() && transport.unit_size > 0 ? transport.unit_size : transport.buffer_size;
+  stall_limit_ms = RecordStallLimitMs(block, current_file.format.BytesPerSec);
+  last_sign_of_life = timeGetTime();
+  last_position = InputPosition();
+  restarted_by_watch = false;
+  SetTimer(app.main_window, kRecordWatchTimer, kPlayWatchMs, nullptr);
+}
+
+void OnRecordingWatchTimer() {
+  if (transport.mode != MODE_REC || !transport.run.under_way() || !transport.wave_in) {
+    KillTimer(app.main_window, kRecordWatchTimer);
+    return;
+  }
+  const DWORD now = timeGetTime();
+  const uint64_t position = InputPosition();
+  if ((position != last_position && position != ~0ull) || AnyBlockWaiting()) {
+    last_sign_of_life = now;
+    restarted_by_watch = false;
+  }
+  last_position = position;
+  if (now - last_sign_of_life <= stall_limit_ms) return;
+  // What the input did not deliver meanwhile is lost while recording: a
+  // dropout at the place the recording had reached (the same one when the
+  // input stays silent after the watch started it again).
+  if (transport.run.state() == RunState::kRunning) {
+    const uint32_t frame = current_file.format.blockalign > 0 ? static_cast<uint32_t>(current_file.format.blockalign) : 1;
+    const uint64_t silent = static_cast<uint64_t>(now - last_sign_of_life) * current_file.format.rate / 1000;
+    RunDropouts().CountSilence(silent, RunRecordedBytes() / frame, restarted_by_watch);
+    RedrawNameLine();
+  }
+  last_sign_of_life = now;
+  if (!restarted_by_watch) {
+    // Started again once: the reset hands the blocks back (the handler
+    // writes what they hold and queues them again), the start takes them.
+    restarted_by_watch = true;
+    waveInReset(transport.wave_in);
+    if (waveInStart(transport.wave_in) == MMSYSERR_NOERROR) {
+      last_position = InputPosition();
+      return;
+    }
+  }
+  // Still nothing: the run ends with the device's message. The device is
+  // reset first, so nothing it does while the message shows counts; what its
+  // blocks hold is written (EndRun).
+  KillTimer(app.main_window, kRecordWatchTimer);
+  {
+    MainWindowDc dc;
+    ShowRunPosition(dc.get());
+  }
+  OwnedTransport().run.Close();
+  SetRunPriority(RunPriority::kNormal);
+  waveInReset(transport.wave_in);
+  ShowFailure(Pick(en::audio::kRecordingStalled, ja::audio::kRecordingStalled));
+  RunEnding ending;
+  ending.report = RunReport::kNone;
+  EndRun(ending);
 }

@@ -15,3 +15,10 @@ void ApplyTimeLimit(double recorded_ms, double margin);
 // Ends a stopped recording whose device has not handed its buffers back in
 // time (it was lost): what they captured is written and the run ends.
 void EndStoppedRecording();
+// Watches the recording run for an input that stops delivering, from now (a
+// start, or the input started again by a pause or a continue).
+void WatchRecordingRun();
+// The watch's timer (kRecordWatchTimer): an input without a sign of life for
+// too long is started again once; still silent, the run ends with the
+// device's message, everything written kept. The silence is a dropout.
+void OnRecordingWatchTimer();

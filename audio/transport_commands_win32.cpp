@@ -28,7 +28,11 @@ bool input_lost = false;
 // that cannot start (it was lost) ends the recording with its message, as a
 // stop would.
 bool RestartInput() {
-  if (waveInStart(transport.wave_in) == MMSYSERR_NOERROR) return true;
+  if (waveInStart(transport.wave_in) == MMSYSERR_NOERROR) {
+    // The reset took the position back: the watch takes it afresh.
+    WatchRecordingRun();
+    return true;
+  }
   ShowFailure(PickId(IDS_REC_FAILED, ja::audio::kRecFailed));
   // Neither paused nor continuing: the run ends here, unless it ended while
   // the message showed.
@@ -129,6 +133,10 @@ void OnStopCommand() {
 void OnTransportTimer(UINT_PTR id) {
   if (id == kPlayWatchTimer) {
     OnPlaybackWatchTimer();
+    return;
+  }
+  if (id == kRecordWatchTimer) {
+    OnRecordingWatchTimer();
     return;
   }
   if (id == kStopWaitTimer) {

@@ -14,6 +14,9 @@ constexpr UINT kStopWaitMs = 3000;
 // its blocks back (PlaybackStallLimitMs), and its period.
 constexpr UINT_PTR kPlayWatchTimer = 3;
 constexpr UINT kPlayWatchMs = 1000;
+// The window timer that watches a recording for an input that stops
+// delivering (RecordStallLimitMs); its period is kPlayWatchMs.
+constexpr UINT_PTR kRecordWatchTimer = 4;
 
 // True when header is one of the four wave headers of the main window.
 bool IsOwnHeader(const WAVEHDR* header);

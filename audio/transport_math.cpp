@@ -131,6 +131,13 @@ uint32_t PlaybackStallLimitMs(uint32_t block_bytes, uint32_t bytes_per_sec, int 
   return limit < 4294967295.0 ? static_cast<uint32_t>(limit) : 0xFFFFFFFFu;
 }
 
+uint32_t RecordStallLimitMs(uint32_t block_bytes, uint32_t bytes_per_sec) {
+  constexpr double kBlocks = 4.0;
+  constexpr double kSlackMs = 4000.0;
+  const double limit = kBlocks * block_bytes * 1000.0 / (bytes_per_sec != 0 ? bytes_per_sec : 1) + kSlackMs;
+  return limit < 4294967295.0 ? static_cast<uint32_t>(limit) : 0xFFFFFFFFu;
+}
+
 uint32_t DisplayTimerInterval(uint32_t deltatime, uint32_t rate) {
   if (!In11025Family(rate)) return deltatime / 8;
   return static_cast<uint32_t>(static_cast<uint64_t>(deltatime) * 1000 / 11025);

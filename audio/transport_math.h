@@ -87,6 +87,10 @@ inline bool WorthPacing(uint32_t wait_ms) { return wait_ms > 33; }
 // what the device consumes; 0 (a stream without a byte rate) counts as the
 // slowest compressed stream, 8 kbit/s.
 uint32_t PlaybackStallLimitMs(uint32_t block_bytes, uint32_t bytes_per_sec, int rate_steps);
+// How long a recording's input may go without a sign of life (a block handed
+// back, its position moved) before it counts as stopped: four times what one
+// block (`block_bytes`) takes to fill, and 4 s more for a busy machine.
+uint32_t RecordStallLimitMs(uint32_t block_bytes, uint32_t bytes_per_sec);
 
 // Period of the display timer of on-memory runs.
 uint32_t DisplayTimerInterval(uint32_t deltatime, uint32_t rate);

@@ -354,6 +354,7 @@ void EndRun(const RunEnding& ending) {
     KillTimer(app.main_window, kDisplayTimer);
     KillTimer(app.main_window, kStopWaitTimer);
     KillTimer(app.main_window, kPlayWatchTimer);
+    KillTimer(app.main_window, kRecordWatchTimer);
   }
   if (had_run) SetRunControls(false);
   SetRunPriority(RunPriority::kNormal);

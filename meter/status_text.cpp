@@ -1,6 +1,7 @@
 #include "meter/status_text.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "base/format_record.h"
 #include "meter/levels.h"
@@ -130,8 +131,21 @@ StatusText FormatCapacityText(uint32_t BytesPerSec, bool recording, uint64_t fre
   return SizeAndSeconds("Total:%7ld KB %6.0f sec", data_total, BytesPerSec);
 }
 
-StatusText FormatDropoutStatus(uint32_t count, bool japanese) {
+StatusText FormatDropoutStatus(uint32_t count, uint64_t frames, uint32_t frames_per_second, bool japanese) {
   StatusText out;
   snprintf(out.text, sizeof out.text, japanese ? ja::kDropoutStatus : "Dropouts %lu", static_cast<unsigned long>(count));
+  if (frames == 0 || frames_per_second == 0) return out;
+  // Under a second in ms, up to 100 s in tenths, then whole seconds.
+  const double seconds = static_cast<double>(frames) / frames_per_second;
+  char lost[32];
+  if (seconds < 0.9995) {
+    snprintf(lost, sizeof lost, "%.0f ms", seconds * 1000.0);
+  } else {
+    snprintf(lost, sizeof lost, japanese ? ja::kDropoutSeconds : "%.1f s", seconds);
+    if (seconds >= 99.95) snprintf(lost, sizeof lost, japanese ? ja::kDropoutWholeSeconds : "%.0f s", seconds);
+  }
+  char line[sizeof out.text];
+  snprintf(line, sizeof line, "%s: %s", out.text, lost);
+  if (strlen(line) <= kDropoutStatusCells) snprintf(out.text, sizeof out.text, "%s", line);
   return out;
 }

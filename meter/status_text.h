@@ -53,7 +53,9 @@ StatusText FormatTickPositionText(double position_ms, uint32_t BytesPerSec);
 StatusText FormatCapacityText(uint32_t BytesPerSec, bool recording, uint64_t free_room, uint32_t data_total);
 
 // The dropouts of the recording under way, shown at the right end of the file
-// name line once there is one; at most kDropoutStatusCells characters (a
-// double-byte character takes two).
+// name line once there is one: the count and the time the frames lost last
+// ("Dropouts 2: 51 ms"; the count alone without frames or a rate, or when
+// both do not fit); at most kDropoutStatusCells characters (a double-byte
+// character takes two).
 constexpr size_t kDropoutStatusCells = 20;
-StatusText FormatDropoutStatus(uint32_t count, bool japanese);
+StatusText FormatDropoutStatus(uint32_t count, uint64_t frames, uint32_t frames_per_second, bool japanese);

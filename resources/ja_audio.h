@@ -24,6 +24,8 @@ inline constexpr char kRecFailed[] = "録音失敗";
 inline constexpr char kDiskFull[] = "Disk Full or I/O Error!\n録音を中止しました";
 inline constexpr char kReentered[] = "再入";
 inline constexpr char kCantRecordFormat[] = "サウンドドライバは、この形式を録音できません。";
+// A recording ended because the input delivered nothing, even started again.
+inline constexpr char kRecordingStalled[] = "サウンドデバイスが応答しないため、録音を終了しました。";
 
 // Playback.
 // The open names a device in use differently from the format query.
@@ -45,6 +47,7 @@ namespace en::audio {
 inline constexpr char kRecording[] = "Recording...";
 inline constexpr char kBadDeltatime[] = "deltatime setting cannot be used";
 inline constexpr char kPlaybackStalled[] = "sound device does not respond; playback ended";
+inline constexpr char kRecordingStalled[] = "sound device does not respond; recording ended";
 inline constexpr char kCont[] = "Cont";
 inline constexpr char kPause[] = "Pause";
 inline constexpr char kPlay[] = "Play";

@@ -23,6 +23,8 @@ inline constexpr char kReportPlusWord[] = "ﾌﾟﾗｽ";
 inline constexpr char kReportPointWord[] = "点";
 // The dropouts of a recording: count, frames, seconds, then where they are.
 inline constexpr char kDropoutLine[] = "音飛び %lu回: %sフレーム欠落 (%.1f秒)\n位置 %s秒";
-// The status line while recording: the count so far.
+// The status line while recording: the count so far, then the time lost.
 inline constexpr char kDropoutStatus[] = "音飛び %lu回";
+inline constexpr char kDropoutSeconds[] = "%.1f秒";
+inline constexpr char kDropoutWholeSeconds[] = "%.0f秒";
 }  // namespace ja

@@ -61,7 +61,8 @@ PY
 
 # Lost samples: the frames missing at each forward jump of the ramp; repeated:
 # those at each backward jump. The first and last frames are not judged. The
-# breaks of 20 ms or more are counted apart: TAPEON counts no shorter loss.
+# breaks of 40 ms or more are counted apart: TAPEON counts no lone shorter
+# loss (shorter ones at consecutive blocks add up).
 lost() {
   python3 - "$1" <<'PY'
 import struct, sys, wave
@@ -73,10 +74,10 @@ for l, r in struct.iter_unpack('<hh', d):
         breaks += 1
         if v > prev:
             lost += v - prev - 1
-            if v - prev - 1 >= 882: long_breaks += 1; long_lost += v - prev - 1
+            if v - prev - 1 >= 1764: long_breaks += 1; long_lost += v - prev - 1
         else: repeated += prev - v + 1
     prev = v
-print("%d frames (%.1f s), %d breaks, %d samples lost, %d repeated; %d breaks of 20 ms or more: %d lost"
+print("%d frames (%.1f s), %d breaks, %d samples lost, %d repeated; %d breaks of 40 ms or more: %d lost"
       % (n, n / 44100.0, breaks, lost, repeated, long_breaks, long_lost))
 PY
 }

@@ -74,8 +74,13 @@ TEST(MeterReport, DropoutTexts) {
   EXPECT_EQ(ComposeDropoutText(many, 44100, false),
             "Dropouts 12: 441000 frames lost (10.0 sec)\nat 1, 2, 3, 4, 5, 6, 7, 8, ... sec");
   for (bool japanese : {false, true}) {
-    EXPECT_STREQ(FormatDropoutStatus(3, japanese).text, japanese ? "音飛び 3回" : "Dropouts 3");
-    EXPECT_LE(std::strlen(FormatDropoutStatus(0xFFFFFFFFu, japanese).text), kDropoutStatusCells);
+    EXPECT_STREQ(FormatDropoutStatus(3, 2249, 44100, japanese).text, japanese ? "音飛び 3回: 51 ms" : "Dropouts 3: 51 ms");
+    EXPECT_STREQ(FormatDropoutStatus(3, 79380, 44100, japanese).text, japanese ? "音飛び 3回: 1.8秒" : "Dropouts 3: 1.8 s");
+    EXPECT_STREQ(FormatDropoutStatus(123, 65000000, 44100, japanese).text,
+                 japanese ? "音飛び 123回: 1474秒" : "Dropouts 123: 1474 s");
+    EXPECT_STREQ(FormatDropoutStatus(3, 0, 44100, japanese).text, japanese ? "音飛び 3回" : "Dropouts 3");
+    for (uint32_t count : {999u, 0xFFFFFFFFu})
+      EXPECT_LE(std::strlen(FormatDropoutStatus(count, 0xFFFFFFFFFFull, 8000, japanese).text), kDropoutStatusCells);
   }
 }
 

@@ -83,6 +83,7 @@ class DeviceLoss : public ::testing::TestWithParam<RunKind> {
         Pick("can't open WaveOut device", "音声出力デバイスを開けません。"),
         Pick("failed WaveOutWrite", ja::audio::kWaveOutWriteFailed),
         Pick(en::audio::kPlaybackStalled, ja::audio::kPlaybackStalled),
+        Pick(en::audio::kRecordingStalled, ja::audio::kRecordingStalled),
         "waveInAddBuffer", "waveInPrepareHeader", "waveInUnprepareHeader"};
     return WaitUntil(
         [&] {

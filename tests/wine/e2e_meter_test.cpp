@@ -620,22 +620,27 @@ void CheckReportOfRecording(double left_amplitude, const std::string& expected_c
   ASSERT_GT(peak, 0);
   const double file_db = 20 * std::log10(peak / 32767.0);
   EXPECT_EQ(box->caption, expected_caption) << box->text << " (file " << file_db << " dB)";
-  EXPECT_EQ(icon_shown, expected_caption != "Level") << box->caption;
+  // Input a busy machine lost ends the report with its dropouts, and the
+  // icon is then that of sound lost, whatever the level.
+  std::string levels = box->text;
+  const size_t lost = levels.find(std::string("\n") + Pick("Dropouts ", "音飛び "));
+  if (lost != std::string::npos) levels.erase(lost);
+  EXPECT_EQ(icon_shown, lost != std::string::npos || expected_caption != "Level") << box->caption;
   if (JapaneseSession()) return;  // the Japanese words are checked natively
   double shown = 0.0;
-  ASSERT_EQ(sscanf(box->text.c_str(), "Max level %lfdb", &shown), 1) << box->text;
+  ASSERT_EQ(sscanf(levels.c_str(), "Max level %lfdb", &shown), 1) << box->text;
   char expected[96];
   snprintf(expected, sizeof expected, "Max level %+.1fdb", shown);
   std::string text = expected;
   if (shown >= 0.0) {
     long over = -1;
-    const size_t line = box->text.find('\n');
+    const size_t line = levels.find('\n');
     ASSERT_NE(line, std::string::npos) << box->text;
-    ASSERT_EQ(sscanf(box->text.c_str() + line, "\nLevel over times %ld", &over), 1) << box->text;
+    ASSERT_EQ(sscanf(levels.c_str() + line, "\nLevel over times %ld", &over), 1) << box->text;
     EXPECT_GT(over, 0);
     text += "\nLevel over times " + std::to_string(over);
   }
-  EXPECT_EQ(box->text, text);
+  EXPECT_EQ(levels, text);
   // The report covers the blocks measured before the stop; the file holds one
   // more of the same steady tone.
   EXPECT_NEAR(shown, file_db, 0.15) << box->text;

@@ -14,6 +14,9 @@
 #undef FlushFileBuffers
 #undef mmioWrite
 #undef mmioSeek
+#undef waveInReset
+#undef waveInUnprepareHeader
+#undef waveInGetPosition
 
 namespace {
 
@@ -38,6 +41,27 @@ unsigned FaultSetting(const char* name) {
   return static_cast<unsigned>(strtoul(text, nullptr, 10));
 }
 
+// Adds a line to the text log, when there is one.
+void LogLine(const char* text, int length) {
+  char path[MAX_PATH] = "";
+  if (length <= 0 || !GetEnvironmentVariableA("TAPEON_FAULT_TEXT_LOG", path, sizeof path)) return;
+  HANDLE log = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (log == INVALID_HANDLE_VALUE) return;
+  DWORD written = 0;
+  WriteFile(log, text, static_cast<DWORD>(length), &written, nullptr);
+  WriteFile(log, "\n", 1, &written, nullptr);
+  CloseHandle(log);
+}
+
+// A call to the input device, with the ms clock: "@123456 waveInStart 0".
+void LogDeviceCall(const char* call, const WAVEHDR* header, long value) {
+  char line[160];
+  const int length = header ? wsprintfA(line, "@%lu %s %p %ld flags %lx", timeGetTime(), call, header, value, header->dwFlags)
+                            : wsprintfA(line, "@%lu %s %ld", timeGetTime(), call, value);
+  LogLine(line, length);
+}
+
 unsigned wave_in_starts = 0;
 unsigned header_allocs = 0;
 
@@ -54,6 +78,7 @@ unsigned input_adds = 0;
 VOID CALLBACK HandOverHeldBuffers(HWND, UINT, UINT_PTR id, DWORD) {
   KillTimer(nullptr, id);
   withholding = false;
+  LogDeviceCall("held buffers handed over", nullptr, static_cast<long>(held.size()));
   // A buffer the program took back meanwhile (a stop) is not handed over.
   for (const HeldBuffer& buffer : held) {
     if ((buffer.header->dwFlags & WHDR_PREPARED) && !(buffer.header->dwFlags & (WHDR_INQUEUE | WHDR_DONE)))
@@ -101,9 +126,42 @@ MMRESULT WINAPI DroppingWaveOutWrite(HWAVEOUT device, LPWAVEHDR header, UINT siz
   return MMSYSERR_NOERROR;
 }
 
+// The Nth and COUNT from "N,COUNT" in an environment variable (0, 0 without it).
+void FaultPair(const char* name, unsigned* n, unsigned* count) {
+  char text[32] = "";
+  GetEnvironmentVariableA(name, text, sizeof text);
+  char* rest = nullptr;
+  *n = static_cast<unsigned>(strtoul(text, &rest, 10));
+  *count = rest && *rest == ',' ? static_cast<unsigned>(strtoul(rest + 1, nullptr, 10)) : 0;
+}
+
 MMRESULT WINAPI FailingWaveInStart(HWAVEIN device) {
-  if (++wave_in_starts == FaultSetting("TAPEON_FAULT_WAVEIN_START")) return MMSYSERR_ERROR;
-  return waveInStart(device);
+  ++wave_in_starts;
+  unsigned deaf_from = 0, deaf_count = 0;
+  FaultPair("TAPEON_FAULT_DEAF_START", &deaf_from, &deaf_count);
+  const bool deaf = deaf_from != 0 && wave_in_starts >= deaf_from && (deaf_count == 0 || wave_in_starts < deaf_from + deaf_count);
+  const MMRESULT result = wave_in_starts == FaultSetting("TAPEON_FAULT_WAVEIN_START") ? MMSYSERR_ERROR
+                          : deaf                                                       ? MMSYSERR_NOERROR
+                                                                                       : waveInStart(device);
+  LogDeviceCall(deaf ? "waveInStart (deaf)" : "waveInStart", nullptr, static_cast<long>(result));
+  return result;
+}
+
+MMRESULT WINAPI LoggedWaveInReset(HWAVEIN device) {
+  const MMRESULT result = waveInReset(device);
+  LogDeviceCall("waveInReset", nullptr, static_cast<long>(result));
+  return result;
+}
+
+MMRESULT WINAPI LoggedWaveInUnprepareHeader(HWAVEIN device, LPWAVEHDR header, UINT size) {
+  LogDeviceCall("taken back", header, static_cast<long>(header->dwBytesRecorded));
+  return waveInUnprepareHeader(device, header, size);
+}
+
+MMRESULT WINAPI LoggedWaveInGetPosition(HWAVEIN device, LPMMTIME time, UINT size) {
+  const MMRESULT result = waveInGetPosition(device, time, size);
+  LogDeviceCall("position", nullptr, result == MMSYSERR_NOERROR ? static_cast<long>(time->u.sample) : -1);
+  return result;
 }
 
 HGLOBAL WINAPI FailingGlobalAlloc(UINT flags, SIZE_T bytes) {
@@ -131,32 +189,24 @@ uint32_t FaultFileLimit() {
 }
 
 MMRESULT WINAPI WithholdingWaveInAddBuffer(HWAVEIN device, LPWAVEHDR header, UINT size) {
-  char text[32] = "";
-  GetEnvironmentVariableA("TAPEON_FAULT_WITHHOLD_INPUT", text, sizeof text);
-  char* rest = nullptr;
-  const unsigned from = static_cast<unsigned>(strtoul(text, &rest, 10));
-  const unsigned ms = rest && *rest == ',' ? static_cast<unsigned>(strtoul(rest + 1, nullptr, 10)) : 0;
+  unsigned from = 0, ms = 0;
+  FaultPair("TAPEON_FAULT_WITHHOLD_INPUT", &from, &ms);
   if (from != 0 && ++input_adds == from && ms != 0) {
     withholding = true;
     SetTimer(nullptr, 0, ms, HandOverHeldBuffers);
   }
-  if (!withholding) return waveInAddBuffer(device, header, size);
+  if (!withholding) {
+    const MMRESULT result = waveInAddBuffer(device, header, size);
+    LogDeviceCall("waveInAddBuffer", header, static_cast<long>(result));
+    return result;
+  }
+  LogDeviceCall("waveInAddBuffer (held back)", header, 0);
   held.push_back({device, header, size});
   return MMSYSERR_NOERROR;
 }
 
 BOOL WINAPI LoggedTextOutA(HDC dc, int x, int y, LPCSTR text, int length) {
-  char path[MAX_PATH] = "";
-  if (length > 0 && GetEnvironmentVariableA("TAPEON_FAULT_TEXT_LOG", path, sizeof path)) {
-    HANDLE log = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (log != INVALID_HANDLE_VALUE) {
-      DWORD written = 0;
-      WriteFile(log, text, static_cast<DWORD>(length), &written, nullptr);
-      WriteFile(log, "\n", 1, &written, nullptr);
-      CloseHandle(log);
-    }
-  }
+  LogLine(text, length);
   return TextOutA(dc, x, y, text, length);
 }
 

@@ -13,9 +13,15 @@
 //   for MS milliseconds when TAPEON_FAULT_WITHHOLD_INPUT is "N,MS", then
 //   hands them to the device in order: the input runs with nothing to fill,
 //   as when the program is held up;
+// - waveInStart answers success without starting the device at its Nth call
+//   and the COUNT-1 calls after it (all from the Nth on when COUNT is 0) when
+//   TAPEON_FAULT_DEAF_START is "N,COUNT": the input stops, as a device whose
+//   restart after a reset did not take;
 // - every text drawn with TextOutA is added as a line to the file
 //   TAPEON_FAULT_TEXT_LOG names, when that is set (what the status lines
-//   showed);
+//   showed), and with them the calls to the input device (reset, start,
+//   add, a block taken back, its position) with the time, so that a run can
+//   be followed block by block;
 // - FlushFileBuffers takes MS milliseconds more when TAPEON_FAULT_SLOW_FLUSH
 //   is MS (a memory card, a network drive), and meanwhile the program's
 //   mmioWrite and mmioSeek through the same file object wait for it, as
@@ -44,6 +50,9 @@ BOOL WINAPI LoggedTextOutA(HDC dc, int x, int y, LPCSTR text, int length);
 BOOL WINAPI SlowFlushFileBuffers(HANDLE file);
 LONG WINAPI SerializedMmioWrite(HMMIO mmio, const char* data, LONG bytes);
 LONG WINAPI SerializedMmioSeek(HMMIO mmio, LONG offset, int origin);
+MMRESULT WINAPI LoggedWaveInReset(HWAVEIN device);
+MMRESULT WINAPI LoggedWaveInUnprepareHeader(HWAVEIN device, LPWAVEHDR header, UINT size);
+MMRESULT WINAPI LoggedWaveInGetPosition(HWAVEIN device, LPMMTIME time, UINT size);
 #define waveOutWrite DroppingWaveOutWrite
 #define waveInStart FailingWaveInStart
 #define GlobalAlloc FailingGlobalAlloc
@@ -54,4 +63,7 @@ LONG WINAPI SerializedMmioSeek(HMMIO mmio, LONG offset, int origin);
 #define FlushFileBuffers SlowFlushFileBuffers
 #define mmioWrite SerializedMmioWrite
 #define mmioSeek SerializedMmioSeek
+#define waveInReset LoggedWaveInReset
+#define waveInUnprepareHeader LoggedWaveInUnprepareHeader
+#define waveInGetPosition LoggedWaveInGetPosition
 #define TAPEON_RECORDING_FILE_LIMIT FaultFileLimit()
