@@ -11,7 +11,6 @@
 #include "audio/codec_probe_win32.h"
 #include "audio/newfile_dialog_win32.h"
 #include "audio/playback_win32.h"
-#include "audio/recorded_sound_win32.h"
 #include "audio/recording_win32.h"
 #include "audio/run_display_win32.h"
 #include "audio/transport_commands_win32.h"
