@@ -11,7 +11,6 @@
 #include "audio/codec_probe_win32.h"
 #include "audio/newfile_dialog_win32.h"
 #include "audio/playback_win32.h"
-#include "audio/recorded_sound_win32.h"
 #include "audio/recording_win32.h"
 #include "audio/run_display_win32.h"
 #include "audio/transport_commands_win32.h"
@@ -37,10 +36,11 @@
 
 namespace {
 
+// The main window's, one for the program's whole life: its system menu, the
+// buttons' font and the buttons' own procedures (subclassed).
 HMENU system_menu = nullptr;
-char file_title[NAME_BUFFER_SIZE] = {};  // the file name without its directory
 HFONT button_font = nullptr;
-::WNDPROC button_procs[3] = {};  // former procedures of the subclassed buttons
+::WNDPROC button_procs[3] = {};
 
 int W() { return app.cell_width; }
 int H() { return app.cell_height; }
@@ -157,44 +157,38 @@ bool ChooseFileToPlay(HWND owner, std::string* chosen) {
 // A file of the command line has played to its end: the next file argument
 // is played, and after the last one the program closes.
 void OnPlayListNext() {
-  const int next = FindFileArgument(app.args, app.arg_count, app.next_arg);
+  AppState& owned = OwnedApp();
+  const int next = FindFileArgument(owned.args, owned.arg_count, owned.next_arg);
   if (next < 0) {
-    OwnedApp().next_arg = app.arg_count;
-    SendMessageA(app.main_window, WM_CLOSE, 0, 0);
+    owned.next_arg = owned.arg_count;
+    SendMessageA(owned.main_window, WM_CLOSE, 0, 0);
     return;
   }
-  OwnedApp().next_arg = next + 1;
+  owned.next_arg = next + 1;
   // A name too long for a path ends the list as a file that cannot be opened does.
-  if (!FitsFileName(app.args[next])) {
+  if (!FitsFileName(owned.args[next])) {
     ShowCannotOpenFile();
     return;
   }
-  NameCurrentFile(app.args[next]);
+  NameCurrentFile(owned.args[next]);
   RefreshFileName();
-  PostMessageA(app.main_window, WM_COMMAND, IDM_START, 0);
+  PostMessageA(owned.main_window, WM_COMMAND, IDM_START, 0);
 }
 
 void OnNew() {
   AbandonTransport();
-  Settings& s = OwnedApp().settings;
+  AppState& owned = OwnedApp();
+  Settings& s = owned.settings;
   RecordChoice shown;
-  shown.rec_freq = s.rec_freq;
-  shown.rec_channel = s.rec_channel;
-  shown.rec_bits = s.rec_bits;
+  shown.recording = s.recording();
   shown.AutoExtention = s.AutoExtention;
-  shown.EndTime = s.EndTime;
-  shown.time_limit = s.time_limit;
-  shown.input_formats = app.input_formats;
+  shown.input_formats = owned.input_formats;
   shown.levelwarning = s.levelwarning;
   RecordChoice chosen;
-  const bool ok = OpenNewFileDialog(app.main_window, shown, &chosen);
+  const bool ok = OpenNewFileDialog(owned.main_window, shown, &chosen);
   s.AutoExtention = chosen.AutoExtention;
   if (ok) {
-    s.rec_freq = chosen.rec_freq;
-    s.rec_channel = chosen.rec_channel;
-    s.rec_bits = chosen.rec_bits;
-    s.EndTime = chosen.EndTime;
-    s.time_limit = chosen.time_limit;
+    s.recording() = chosen.recording;
     NameCurrentFile(chosen.file_name);
   }
   RefreshFileName();
@@ -244,24 +238,24 @@ void OnInfo() {
 }
 
 void OnOption() {
+  AppState& owned = OwnedApp();
+  const OptionChoice shown{owned.settings.options(), owned.settings.recording(), owned.rate_steps};
   OptionChoice chosen;
-  if (!OpenOptionDialog(app.main_window, OptionChoice{app.settings, app.rate_steps}, &chosen)) return;
-  Settings& s = OwnedApp().settings;
-  s.PeakHold = chosen.settings.PeakHold;
-  s.smooth = chosen.settings.smooth;
-  s.display = chosen.settings.display;
-  s.monochrome = chosen.settings.monochrome;
-  s.levelwarning = chosen.settings.levelwarning;
-  s.deltatime = chosen.settings.deltatime;
-  s.OnMem = chosen.settings.OnMem;
-  s.MemSize = chosen.settings.MemSize;
-  OwnedApp().rate_steps = chosen.rate_steps;
+  if (!OpenOptionDialog(owned.main_window, shown, &chosen)) return;
+  owned.settings.options() = chosen.options;
+  owned.rate_steps = chosen.rate_steps;
   AbandonTransport();
 }
 
 void OnHelp() {
   const std::string module = app.windows_version >= kWindows400 ? ProgramFileName() : std::string();
   ShowHelpNamed(app.main_window, HelpFilePath(module, app.windows_version).c_str(), HELP_CONTENTS);
+}
+
+// A dialog's system menu turned the look of dialogs over.
+void OnThreeDToggle() {
+  Settings& settings = OwnedApp().settings;
+  settings.dialog3d = !settings.dialog3d;
 }
 
 void MoveButton(HWND button, int x) { MoveWindow(button, x, 19 * H(), 11 * W(), 4 * H(), TRUE); }
@@ -325,7 +319,7 @@ LRESULT CALLBACK tapeon::WNDPROC(HWND window, UINT message, WPARAM wparam, LPARA
       RefreshFileName();
       return 0;
     case kThreeDToggleMessage:
-      OwnedApp().settings.dialog3d = !app.settings.dialog3d;
+      OnThreeDToggle();
       return 0;
   }
   return DefWindowProcA(window, message, wparam, lparam);
@@ -354,6 +348,7 @@ void OnCommand(HWND window, int id, LPARAM, int code) {
 
 // Pads the text to size - 1 characters; "bugbug!!" when it was too long.
 static void PadWithSpaces(char* buffer, size_t size) {
+  // "bugbug!!" is deliberate: the program's own word for this, kept as it always was.
   if (!PadText(buffer, size)) ShowMessageBox(app.main_window, "bugbug!!", nullptr, MB_ICONWARNING);
 }
 
@@ -403,6 +398,7 @@ static void DrawNameLine(HDC dc, int y, const char* text) {
 void DrawFileName(HDC dc) {
   HFONT previous = SelectStatusFont(dc);
   char directory[NAME_BUFFER_SIZE];
+  char file_title[NAME_BUFFER_SIZE];  // the file name without its directory
   SplitPath(current_file.file_name, directory, file_title, sizeof directory, sizeof file_title);
   DrawNameLine(dc, H(), directory);
   DrawNameLine(dc, 4 * H(), file_title);
@@ -428,7 +424,8 @@ void RefreshFileName() {
 // ---- set-up routines ----
 
 void LayoutMainWindow() {
-  if (app.windows_version >= kWindows395) {
+  AppState& owned = OwnedApp();
+  if (owned.windows_version >= kWindows395) {
     NONCLIENTMETRICSA metrics;
     memset(&metrics, 0, sizeof metrics);
     metrics.cbSize = 340;
@@ -438,28 +435,28 @@ void LayoutMainWindow() {
       if (-metrics.lfMenuFont.lfHeight > large) large = -metrics.lfMenuFont.lfHeight;
     }
     TEXTMETRICA text;
-    HDC dc = GetDC(app.main_window);
+    HDC dc = GetDC(owned.main_window);
     GetTextMetricsA(dc, &text);
-    ReleaseDC(app.main_window, dc);
+    ReleaseDC(owned.main_window, dc);
     if (large >= text.tmAscent * 3 / 2) {
-      OwnedApp().ui_scale = 2;
-      OwnedApp().cell_height = app.japanese_ui ? text.tmAscent : text.tmHeight;
-      OwnedApp().cell_width = 2 * text.tmAveCharWidth;
+      owned.ui_scale = 2;
+      owned.cell_height = owned.japanese_ui ? text.tmAscent : text.tmHeight;
+      owned.cell_width = 2 * text.tmAveCharWidth;
     } else {
-      OwnedApp().ui_scale = 1;
-      OwnedApp().cell_height = app.japanese_ui ? text.tmAscent / 2 : text.tmHeight / 2;
-      OwnedApp().cell_width = text.tmAveCharWidth;
+      owned.ui_scale = 1;
+      owned.cell_height = owned.japanese_ui ? text.tmAscent / 2 : text.tmHeight / 2;
+      owned.cell_width = text.tmAveCharWidth;
     }
   }
   RECT outer, client;
-  GetWindowRect(app.main_window, &outer);
-  GetClientRect(app.main_window, &client);
+  GetWindowRect(owned.main_window, &outer);
+  GetClientRect(owned.main_window, &client);
   int frame = (outer.bottom - outer.top) - (client.bottom - client.top);
-  SetWindowPos(app.main_window, nullptr, 0, 0, 37 * W(), frame + 24 * H(),
+  SetWindowPos(owned.main_window, nullptr, 0, 0, 37 * W(), frame + 24 * H(),
                SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
-  MoveButton(app.play_button, W());
-  MoveButton(app.stop_button, 13 * W());
-  MoveButton(app.pause_button, 25 * W());
+  MoveButton(owned.play_button, W());
+  MoveButton(owned.stop_button, 13 * W());
+  MoveButton(owned.pause_button, 25 * W());
   CreateButtonFont();
 }
 
@@ -480,19 +477,20 @@ void UpdateDarkBackground() {
 }
 
 void LocalizeMenu(HWND window) {
-  OwnedApp().main_menu = GetMenu(window);
+  AppState& owned = OwnedApp();
+  owned.main_menu = GetMenu(window);
   system_menu = GetSystemMenu(window, FALSE);
-  if (!app.japanese_ui) return;
-  bool modern = app.windows_version >= kWindows395;
+  if (!owned.japanese_ui) return;
+  bool modern = owned.windows_version >= kWindows395;
   const auto& popups = modern ? ja::kMenuPopups : ja::kOldMenuPopups;
   const auto& items = modern ? ja::kMenuItems : ja::kOldMenuItems;
   for (const auto& popup : popups) {
-    HMENU handle = GetSubMenu(app.main_menu, popup.id);
-    ModifyMenuA(app.main_menu, popup.id, MF_BYPOSITION | MF_POPUP, reinterpret_cast<UINT_PTR>(handle), popup.text);
+    HMENU handle = GetSubMenu(owned.main_menu, popup.id);
+    ModifyMenuA(owned.main_menu, popup.id, MF_BYPOSITION | MF_POPUP, reinterpret_cast<UINT_PTR>(handle), popup.text);
   }
   for (const auto& item : items) {
     bool grey = item.id == IDM_INFO || item.id == IDM_START || item.id == IDM_STOP || item.id == IDM_PAUSE;
-    ModifyMenuA(app.main_menu, item.id, MF_BYCOMMAND | (grey ? MF_GRAYED : 0), item.id, item.text);
+    ModifyMenuA(owned.main_menu, item.id, MF_BYCOMMAND | (grey ? MF_GRAYED : 0), item.id, item.text);
   }
   DrawMenuBar(window);
 }

@@ -37,7 +37,7 @@ void ShowRateTexts(HWND dialog) {
   char text[32];
   FormatRatePercent(c.rate_steps, text, sizeof text);
   SetDlgItemTextA(dialog, IDC_OPT_PERCENT, text);
-  FormatRatePitch(c.rate_steps, app.japanese_ui, c.settings.levelwarning, text, sizeof text);
+  FormatRatePitch(c.rate_steps, app.japanese_ui, c.options.levelwarning, text, sizeof text);
   SetDlgItemTextA(dialog, IDC_OPT_PITCH, text);
 }
 
@@ -86,7 +86,7 @@ int ReadMemSizeField(HWND dialog) {
 }
 
 void ShowMemoryTime(HWND dialog) {
-  const Settings& s = StateOf(dialog).choice.settings;
+  const RecordingSettings& s = StateOf(dialog).choice.recording;
   char text[128];
   FormatMemoryTime(ReadMemSizeField(dialog), s.rec_freq, s.rec_channel, s.rec_bits, app.japanese_ui, text,
                    sizeof text);
@@ -122,7 +122,7 @@ void OnRateScroll(HWND dialog, int code, int thumb) {
 
 BOOL OnOptionInit(HWND dialog, OptionDialog& state) {
   SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(&state));
-  const Settings& s = state.choice.settings;
+  const OptionSettings& s = state.choice.options;
   if (app.windows_version >= kWindows395) LayoutOptionDialog(dialog);
   SetUpThreeD(dialog, RecreateOptionControls);
   if (app.japanese_ui)
@@ -159,7 +159,7 @@ BOOL OnOptionInit(HWND dialog, OptionDialog& state) {
 }
 
 void OnOptionOk(HWND dialog) {
-  Settings& s = StateOf(dialog).choice.settings;
+  OptionSettings& s = StateOf(dialog).choice.options;
   s.PeakHold = IsChecked(dialog, IDC_OPT_HOLD_DECAY) ? 1 : IsChecked(dialog, IDC_OPT_HOLD_CONST) ? 2 : 0;
   s.levelwarning = IsChecked(dialog, IDC_OPT_LEVELWARNING);
   s.smooth = IsChecked(dialog, IDC_OPT_SMOOTH);

@@ -4,12 +4,13 @@
 
 #include "base/settings.h"
 
-// What the Option dialog shows and what the user chose: the playing rate and
-// the settings. Of the settings it changes PeakHold, smooth, display,
-// monochrome, levelwarning, deltatime, OnMem and MemSize; the recording
-// format it only shows (the time the memory holds).
+// What the Option dialog shows and what the user chose: the settings it
+// changes (PeakHold, smooth, display, monochrome, levelwarning, deltatime,
+// OnMem and MemSize) and the playing rate; the recording format it only
+// shows (the time the memory holds).
 struct OptionChoice {
-  Settings settings;
+  OptionSettings options;
+  RecordingSettings recording;
   int rate_steps = 0;
 };
 

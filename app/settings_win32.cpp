@@ -29,7 +29,8 @@ std::string IniPath() {
 
 void ReadSettings() {
   std::string path = IniPath();
-  ParseSettings(OwnedApp().settings, app.windows_version, ReadKey, &path);
+  AppState& owned = OwnedApp();
+  ParseSettings(owned.settings, owned.windows_version, ReadKey, &path);
 }
 
 void SaveSettings() {

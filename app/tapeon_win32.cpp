@@ -30,56 +30,62 @@ namespace {
 // The command-line tokens, each in its own block for the whole run. An
 // allocation failure keeps the tokens stored so far.
 void StoreArguments(const std::vector<std::string>& tokens) {
-  OwnedApp().arg_count = 0;
+  AppState& owned = OwnedApp();
+  owned.arg_count = 0;
   for (const std::string& token : tokens) {
-    if (app.arg_count >= MAX_ARGS - 1) break;
+    if (owned.arg_count >= MAX_ARGS - 1) break;
     char* copy = static_cast<char*>(malloc(token.size() + 1));
     if (!copy) break;
     memcpy(copy, token.c_str(), token.size() + 1);
-    OwnedApp().args[OwnedApp().arg_count++] = copy;
+    owned.args[owned.arg_count++] = copy;
   }
 }
 
-// /E: the English interface on any system.
-bool force_english = false;
-// The file argument of the command line was longer than a path may be.
-bool file_argument_too_long = false;
+// What the command line says beyond the program's record.
+struct CommandLineFindings {
+  bool force_english = false;           // /E: the English interface on any system
+  bool file_argument_too_long = false;  // the file argument is longer than a path may be
+};
 
-void ReadCommandLine() {
+CommandLineFindings ReadCommandLine() {
+  AppState& owned = OwnedApp();
+  CommandLineFindings found;
   std::vector<std::string> tokens = SplitCommandLine(CommandLineText().c_str());
   StoreArguments(tokens);
-  tokens.resize(static_cast<size_t>(app.arg_count));  // only the stored tokens count
+  tokens.resize(static_cast<size_t>(owned.arg_count));  // only the stored tokens count
   StartOptions options;
-  ApplyOptions(tokens, OwnedApp().settings, options);
-  OwnedApp().play_at_start = options.play_at_start;
-  OwnedApp().record_at_start = options.record_at_start;
-  force_english = options.force_english;
-  int file = FindFileArgument(app.args, app.arg_count, 1);
+  ApplyOptions(tokens, owned.settings, options);
+  owned.play_at_start = options.play_at_start;
+  owned.record_at_start = options.record_at_start;
+  found.force_english = options.force_english;
+  int file = FindFileArgument(owned.args, owned.arg_count, 1);
   if (file >= 0) {
     // A name too long for the current file is refused at the start action,
     // never cut to another name.
-    file_argument_too_long = !FitsFileName(app.args[file]);
-    if (!file_argument_too_long) NameCurrentFile(app.args[file]);
-    OwnedApp().next_arg = file + 1;
+    found.file_argument_too_long = !FitsFileName(owned.args[file]);
+    if (!found.file_argument_too_long) NameCurrentFile(owned.args[file]);
+    owned.next_arg = file + 1;
   } else {
-    OwnedApp().next_arg = app.arg_count > 1 ? app.arg_count : 1;
+    owned.next_arg = owned.arg_count > 1 ? owned.arg_count : 1;
   }
+  return found;
 }
 
 // The interface language from the OEM font's character set, and the layout
 // cells from its metrics.
-void ChooseLanguageAndCells() {
+void ChooseLanguageAndCells(bool force_english) {
   HDC screen = GetDC(nullptr);
   HGDIOBJ previous = SelectObject(screen, GetStockObject(OEM_FIXED_FONT));
   TEXTMETRICA text;
   GetTextMetricsA(screen, &text);
   SelectObject(screen, previous);
   ReleaseDC(nullptr, screen);
-  OwnedApp().japanese_ui = (text.tmCharSet == SHIFTJIS_CHARSET && !force_english) ? 1 : 0;
-  OwnedApp().cell_height = app.japanese_ui ? text.tmAscent / 2 : text.tmHeight / 2;
-  OwnedApp().cell_width = text.tmAveCharWidth;
-  if (app.cell_height <= 0) OwnedApp().cell_height = 1;
-  if (app.cell_width <= 0) OwnedApp().cell_width = 1;
+  AppState& owned = OwnedApp();
+  owned.japanese_ui = (text.tmCharSet == SHIFTJIS_CHARSET && !force_english) ? 1 : 0;
+  owned.cell_height = owned.japanese_ui ? text.tmAscent / 2 : text.tmHeight / 2;
+  owned.cell_width = text.tmAveCharWidth;
+  if (owned.cell_height <= 0) owned.cell_height = 1;
+  if (owned.cell_width <= 0) owned.cell_width = 1;
 }
 
 // The text rules follow the code page names are held in: UTF-8, or the
@@ -113,25 +119,26 @@ HWND CreateButton(const char* text, int id, int x, const char* caption) {
 
 // The wave devices and the recording format the input can take.
 void CheckDevices() {
+  AppState& owned = OwnedApp();
   if (waveOutGetNumDevs() == 0) {
-    EnableMenuItem(app.main_menu, IDM_OPEN, MF_BYCOMMAND | MF_GRAYED);
-    DragAcceptFiles(app.main_window, FALSE);
+    EnableMenuItem(owned.main_menu, IDM_OPEN, MF_BYCOMMAND | MF_GRAYED);
+    DragAcceptFiles(owned.main_window, FALSE);
   }
-  OwnedApp().wave_in_devices = static_cast<int>(waveInGetNumDevs());
-  OwnedApp().input_formats = 0;
-  if (app.wave_in_devices == 0) {
-    EnableMenuItem(app.main_menu, IDM_NEW, MF_BYCOMMAND | MF_GRAYED);
+  owned.wave_in_devices = static_cast<int>(waveInGetNumDevs());
+  owned.input_formats = 0;
+  if (owned.wave_in_devices == 0) {
+    EnableMenuItem(owned.main_menu, IDM_NEW, MF_BYCOMMAND | MF_GRAYED);
   } else {
     WAVEINCAPSA caps;
     memset(&caps, 0, sizeof caps);
     if (waveInGetDevCapsA(WAVE_MAPPER, &caps, sizeof caps) == MMSYSERR_NOERROR ||
         waveInGetDevCapsA(0, &caps, sizeof caps) == MMSYSERR_NOERROR)
-      OwnedApp().input_formats = caps.dwFormats;
+      owned.input_formats = caps.dwFormats;
   }
-  FitFormatToDevice(app.input_formats, OwnedApp().settings);
+  FitFormatToDevice(owned.input_formats, owned.settings);
 }
 
-void PerformStartAction() {
+void PerformStartAction(bool file_argument_too_long) {
   if (file_argument_too_long) {
     ShowCannotOpenFile();
     return;
@@ -175,37 +182,38 @@ bool RegisterMainClass(HINSTANCE instance) {
 }
 
 bool InitInstance(HINSTANCE instance, int show) {
-  OwnedApp().instance = instance;
+  AppState& owned = OwnedApp();
+  owned.instance = instance;
   DWORD version = GetVersion();
-  OwnedApp().windows_version = static_cast<WORD>((version & 0xFF) * 256 + ((version >> 8) & 0xFF));
-  OwnedApp().time_limit_margin = app.windows_version < kWindows395 ? 0.1 : 0.0;
+  owned.windows_version = static_cast<WORD>((version & 0xFF) * 256 + ((version >> 8) & 0xFF));
+  owned.time_limit_margin = owned.windows_version < kWindows395 ? 0.1 : 0.0;
   FollowSystemCodePage();
   ReadSettings();
-  ReadCommandLine();
-  ChooseLanguageAndCells();
+  const CommandLineFindings command_line = ReadCommandLine();
+  ChooseLanguageAndCells(command_line.force_english);
 
-  OwnedApp().main_window = CreateWindowExA(
+  owned.main_window = CreateWindowExA(
       0, "TAPEON", "TAPEON", WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, CW_USEDEFAULT, CW_USEDEFAULT,
-      app.cell_width * 37, GetSystemMetrics(SM_CYCAPTION) + GetSystemMetrics(SM_CYMENU) + app.cell_height * 24,
+      owned.cell_width * 37, GetSystemMetrics(SM_CYCAPTION) + GetSystemMetrics(SM_CYMENU) + owned.cell_height * 24,
       nullptr, nullptr, instance, nullptr);
-  if (!app.main_window) {
+  if (!owned.main_window) {
     ShowMessageBox(nullptr, "CreateWindow failed", "TAPEON", MB_OK);
     return false;
   }
-  ShowWindow(app.main_window, show);
+  ShowWindow(owned.main_window, show);
 
-  OwnedApp().play_button = CreateButton(Pick("Play", ja::kPlay), IDM_START, app.cell_width, "play");
-  if (!app.play_button) return false;
-  OwnedApp().stop_button = CreateButton(Pick("Stop", ja::kStop), IDM_STOP, app.cell_width * 13, "stop");
-  if (!app.stop_button) return false;
-  OwnedApp().pause_button = CreateButton("Pause", IDM_PAUSE, app.cell_width * 25, "pause");
-  if (!app.pause_button) return false;
+  owned.play_button = CreateButton(Pick("Play", ja::kPlay), IDM_START, owned.cell_width, "play");
+  if (!owned.play_button) return false;
+  owned.stop_button = CreateButton(Pick("Stop", ja::kStop), IDM_STOP, owned.cell_width * 13, "stop");
+  if (!owned.stop_button) return false;
+  owned.pause_button = CreateButton("Pause", IDM_PAUSE, owned.cell_width * 25, "pause");
+  if (!owned.pause_button) return false;
   SubclassButtons();
   LayoutMainWindow();
-  UpdateWindow(app.main_window);
+  UpdateWindow(owned.main_window);
 
   CheckDevices();
-  PerformStartAction();
+  PerformStartAction(command_line.file_argument_too_long);
   return true;
 }
 
@@ -234,6 +242,7 @@ bool FilterKey(HWND window, const MSG& message) {
   return true;
 }
 
+// The boxes' terse capitals are deliberate: the program has always said exactly these.
 void CheckHeap(const char* caption) {
   _HEAPINFO entry;
   entry._pentry = nullptr;
@@ -258,6 +267,7 @@ void CheckHeap(const char* caption) {
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR, int show) {
   SetErrorMode(SEM_NOOPENFILEERRORBOX);
+  // "time": deliberately this one word, as the program has always said it.
   if (timeBeginPeriod(1) != TIMERR_NOERROR) ShowMessageBox(nullptr, "time", nullptr, MB_OK);
   CheckHeap("begin");
   if (!previous && !RegisterMainClass(instance)) return 0;

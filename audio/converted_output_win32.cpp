@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "audio/transport_math.h"
 #include "audio/transport_state_win32.h"
@@ -15,19 +16,7 @@ namespace {
 // Source bytes per conversion call.
 constexpr DWORD kSourcePiece = 16384;
 
-// The PCM of one block, for as long as the device holds it.
-struct Slot {
-  uint8_t* data = nullptr;
-  size_t capacity = 0;
-  size_t used = 0;
-  const WAVEHDR* header = nullptr;  // the header last prepared with it
-};
-
-AcmStream stream;
-// Wide PCM is narrowed here instead, sample by sample (valid while it is).
-PcmNarrowing narrowing;
-Slot slots[kBlockCount];
-bool converting = false;
+using Slot = ConvertedOutput::Slot;
 
 int SlotOf(const WAVEHDR* header) {
   for (int i = 0; i < kBlockCount; ++i) {
@@ -60,63 +49,72 @@ bool Append(Slot& slot, const uint8_t* bytes, DWORD count) {
 
 MMRESULT OpenConvertedOutput(const std::vector<uint8_t>& file_record, DWORD device_rate) {
   CloseConvertedOutput();
+  RunRecord& run = OwnedRun();
+  ConvertedOutput& converted = run.playback.converted;
   std::vector<uint8_t> pcm = DevicePcmFor(file_record.data(), file_record.size());
   if (pcm.empty() || device_rate == 0) return WAVERR_BADFORMAT;
   std::vector<uint8_t> device_pcm = pcm;
   auto* played = reinterpret_cast<WAVEFORMATEX*>(device_pcm.data());
   played->nSamplesPerSec = device_rate;
   played->nAvgBytesPerSec = device_rate * played->nBlockAlign;
-  const MMRESULT opened = waveOutOpen(&OwnedTransport().wave_out, WAVE_MAPPER, played,
+  const MMRESULT opened = waveOutOpen(&run.wave_out, WAVE_MAPPER, played,
                                       reinterpret_cast<DWORD_PTR>(app.main_window), 0, CALLBACK_WINDOW);
   if (opened != MMSYSERR_NOERROR) {
-    OwnedTransport().wave_out = nullptr;
+    run.wave_out = nullptr;
     return opened;
   }
-  narrowing = PcmNarrowingOf(file_record.data(), file_record.size(), pcm.data(), pcm.size());
+  converted.narrowing = PcmNarrowingOf(file_record.data(), file_record.size(), pcm.data(), pcm.size());
   const std::vector<uint8_t> source = AcmSourceRecord(file_record.data(), file_record.size());
-  if (!narrowing.valid() && !stream.Open(reinterpret_cast<const WAVEFORMATEX*>(source.data()),
-                                         reinterpret_cast<const WAVEFORMATEX*>(pcm.data()), kSourcePiece,
-                                         ACM_LARGEST_DESTINATION)) {
-    waveOutClose(transport.wave_out);
-    OwnedTransport().wave_out = nullptr;
-    return WAVERR_BADFORMAT;
+  if (!converted.narrowing.valid()) {
+    converted.stream = std::make_unique<AcmStream>();
+    if (!converted.stream->Open(reinterpret_cast<const WAVEFORMATEX*>(source.data()),
+                                reinterpret_cast<const WAVEFORMATEX*>(pcm.data()), kSourcePiece,
+                                ACM_LARGEST_DESTINATION)) {
+      converted.stream.reset();
+      waveOutClose(run.wave_out);
+      run.wave_out = nullptr;
+      return WAVERR_BADFORMAT;
+    }
   }
-  converting = true;
+  converted.converting = true;
   return MMSYSERR_NOERROR;
 }
 
 MMRESULT PrepareOutputHeader(WAVEHDR* header) {
-  if (!converting) return waveOutPrepareHeader(transport.wave_out, header, sizeof(WAVEHDR));
+  RunRecord& run = OwnedRun();
+  ConvertedOutput& converted = run.playback.converted;
+  if (!converted.converting) return waveOutPrepareHeader(run.wave_out, header, sizeof(WAVEHDR));
   const int index = SlotOf(header);
   if (index < 0 || !header->lpData) return MMSYSERR_INVALPARAM;
-  Slot& slot = slots[index];
+  Slot& slot = converted.slots[index];
   slot.used = 0;
   bool room = Reserve(slot, 0);
   const bool end = IsLastBlock(static_cast<uint32_t>(header->dwUser));
   const auto* bytes_in = reinterpret_cast<const uint8_t*>(header->lpData);
-  bool converted = true;
-  if (narrowing.valid()) {
-    room = room && Reserve(slot, NarrowedBytes(narrowing, header->dwBufferLength));
-    if (room) slot.used = NarrowPcm(narrowing, bytes_in, header->dwBufferLength, slot.data);
+  bool whole = true;
+  if (converted.narrowing.valid()) {
+    room = room && Reserve(slot, NarrowedBytes(converted.narrowing, header->dwBufferLength));
+    if (room) slot.used = NarrowPcm(converted.narrowing, bytes_in, header->dwBufferLength, slot.data);
   } else {
-    converted = stream.Convert(bytes_in, header->dwBufferLength, end, [&](const uint8_t* pcm, DWORD bytes) {
+    whole = converted.stream->Convert(bytes_in, header->dwBufferLength, end, [&](const uint8_t* pcm, DWORD bytes) {
       room = room && Append(slot, pcm, bytes);
     });
   }
   if (!room) return MMSYSERR_NOMEM;
-  if (!converted) return MMSYSERR_ERROR;
+  if (!whole) return MMSYSERR_ERROR;
   header->lpData = reinterpret_cast<LPSTR>(slot.data);
   header->dwBufferLength = static_cast<DWORD>(slot.used);
   slot.header = header;
-  return waveOutPrepareHeader(transport.wave_out, header, sizeof(WAVEHDR));
+  return waveOutPrepareHeader(run.wave_out, header, sizeof(WAVEHDR));
 }
 
 void CloseConvertedOutput() {
-  if (!converting) return;
-  converting = false;
-  narrowing = PcmNarrowing();
-  stream.Close();
-  for (Slot& slot : slots) {
+  ConvertedOutput& converted = OwnedRun().playback.converted;
+  if (!converted.converting) return;
+  converted.converting = false;
+  converted.narrowing = PcmNarrowing();
+  converted.stream.reset();
+  for (Slot& slot : converted.slots) {
     // A device lost before it handed a block back keeps it queued.
     const bool held = slot.header && (slot.header->dwFlags & WHDR_INQUEUE) &&
                       slot.header->lpData == reinterpret_cast<LPSTR>(slot.data);

@@ -11,50 +11,56 @@
 
 namespace {
 
-bool active = false;
-DWORD total_bytes = 0;
-DWORD next_offset = 0;  // the first byte not yet handed over
-DWORD piece_bytes = 0;
-int in_flight = 0;
-
 // Gives the header the next piece and writes it; false when the converter
 // or the device refuses it. A piece once handed to the converter counts as
 // handed over whatever follows (it is never converted twice).
 bool QueueNextPiece(WAVEHDR* header, int index) {
-  if (!transport.wave_out) return false;
-  const DWORD length = total_bytes - next_offset < piece_bytes ? total_bytes - next_offset : piece_bytes;
+  RunRecord& run = OwnedRun();
+  MemoryPieces& pieces = run.playback.pieces;
+  if (!run.wave_out) return false;
+  const DWORD left = pieces.total_bytes - pieces.next_offset;
+  const DWORD length = left < pieces.piece_bytes ? left : pieces.piece_bytes;
   ZeroMemory(header, sizeof(WAVEHDR));
-  header->lpData = transport.block_data[kMemoryBlock] + next_offset;
+  header->lpData = run.block_data[kMemoryBlock] + pieces.next_offset;
   header->dwBufferLength = length;
-  header->dwUser = MakeUserWord(index, next_offset + length >= total_bytes);
-  next_offset += length;
+  header->dwUser = MakeUserWord(index, pieces.next_offset + length >= pieces.total_bytes);
+  pieces.next_offset += length;
   if (PrepareOutputHeader(header) != MMSYSERR_NOERROR) {
     header->lpData = nullptr;
     return false;
   }
-  if (waveOutWrite(transport.wave_out, header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
-    waveOutUnprepareHeader(transport.wave_out, header, sizeof(WAVEHDR));
+  if (waveOutWrite(run.wave_out, header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
+    waveOutUnprepareHeader(run.wave_out, header, sizeof(WAVEHDR));
     header->lpData = nullptr;
     return false;
   }
-  ++in_flight;
+  ++pieces.in_flight;
   return true;
 }
 
 }  // namespace
 
 DWORD BeginMemoryPieces(DWORD total) {
-  total_bytes = total;
-  piece_bytes = MemoryPieceBytes(current_file.format.BytesPerSec, MemoryPieceAlign(), current_file.format.format_tag == WAVE_TAG_MPEGLAYER3);
-  active = current_file.format.format_tag != WAVE_TAG_PCM && total > piece_bytes;
-  in_flight = active ? 1 : 0;
-  next_offset = active ? piece_bytes : total;
-  return next_offset;
+  RunRecord& run = OwnedRun();
+  MemoryPieces& pieces = run.playback.pieces;
+  const CurrentFormat& format = current_file.format;
+  pieces.total_bytes = total;
+  pieces.piece_bytes = MemoryPieceBytes(format.BytesPerSec, run.piece_align, format.format_tag == WAVE_TAG_MPEGLAYER3);
+  pieces.active = format.format_tag != WAVE_TAG_PCM && total > pieces.piece_bytes;
+  pieces.in_flight = pieces.active ? 1 : 0;
+  pieces.next_offset = pieces.active ? pieces.piece_bytes : total;
+  return pieces.next_offset;
 }
 
-bool MemoryPiecesLeft() { return active && next_offset < total_bytes; }
+bool MemoryPiecesLeft() {
+  const MemoryPieces& pieces = transport.run.playback.pieces;
+  return pieces.active && pieces.next_offset < pieces.total_bytes;
+}
 
-DWORD MemoryPieceSize() { return active ? piece_bytes : 0; }
+DWORD MemoryPieceSize() {
+  const MemoryPieces& pieces = transport.run.playback.pieces;
+  return pieces.active ? pieces.piece_bytes : 0;
+}
 
 bool QueueFurtherMemoryPieces() {
   for (int i = 1; i < kBlockCount && MemoryPiecesLeft(); ++i) {
@@ -64,15 +70,17 @@ bool QueueFurtherMemoryPieces() {
 }
 
 PieceReturn MemoryPieceReturned(WAVEHDR* header) {
-  if (!active) return PieceReturn::kEnded;
-  if (in_flight > 0) --in_flight;
+  RunRecord& run = OwnedRun();
+  MemoryPieces& pieces = run.playback.pieces;
+  if (!pieces.active) return PieceReturn::kEnded;
+  if (pieces.in_flight > 0) --pieces.in_flight;
   if (IsLastBlock(static_cast<uint32_t>(header->dwUser))) return PieceReturn::kEnded;
-  if (transport.wave_out) waveOutUnprepareHeader(transport.wave_out, header, sizeof(WAVEHDR));
+  if (run.wave_out) waveOutUnprepareHeader(run.wave_out, header, sizeof(WAVEHDR));
   header->lpData = nullptr;
   if (MemoryPiecesLeft() && !QueueNextPiece(header, BlockIndexOf(static_cast<uint32_t>(header->dwUser)))) {
     return PieceReturn::kFailed;
   }
   // Pieces without the end mark all back and none left: the device lost
   // one on the way (it never comes back); the run ends as with one block.
-  return in_flight > 0 ? PieceReturn::kPlaying : PieceReturn::kEnded;
+  return pieces.in_flight > 0 ? PieceReturn::kPlaying : PieceReturn::kEnded;
 }

@@ -114,7 +114,7 @@ int RateButton(uint32_t rate) {
 }
 
 void ShowFormatButtons(HWND dialog, RecordChoice& c) {
-  FormatButtons buttons = FitFormatToDevice(c.input_formats, c.rec_freq, c.rec_channel, c.rec_bits);
+  FormatButtons buttons = FitFormatToDevice(c.input_formats, c.recording);
   CheckInGroup(dialog, kChannelButtons,
                buttons.checked_channels == 2 ? IDC_NEW_STEREO : buttons.checked_channels == 1 ? IDC_NEW_MONO : 0);
   for (int id : {IDC_NEW_CHANGROUP, IDC_NEW_STEREO, IDC_NEW_MONO}) Enable(dialog, id, buttons.channels_enabled);
@@ -138,8 +138,9 @@ void ShowFreeSpace(HWND dialog, char* buffer) {
   const std::string current = CurrentDirectoryName();
   const NewFileDialog& state = StateOf(dialog);
   const RecordChoice& c = state.choice;
-  FormatFreeSpace(FreeSpaceDriveLetter(state.record_drive, current.c_str()), current_file.free_bytes, c.rec_freq,
-                  c.rec_channel, c.rec_bits, app.japanese_ui, c.levelwarning, buffer, FREE_SPACE_TEXT_SIZE);
+  const RecordingSettings& r = c.recording;
+  FormatFreeSpace(FreeSpaceDriveLetter(state.record_drive, current.c_str()), current_file.free_bytes, r.rec_freq,
+                  r.rec_channel, r.rec_bits, app.japanese_ui, c.levelwarning, buffer, FREE_SPACE_TEXT_SIZE);
   SetDlgItemTextA(dialog, IDC_NEW_FREESPACE, buffer);
 }
 
@@ -155,11 +156,11 @@ BOOL OnNewFileInit(HWND dialog, NewFileDialog& state) {
   if (app.japanese_ui) LocalizeNewFileDialog(dialog, state);
 
   char minutes[32];
-  FormatLimitMinutes(s.EndTime, minutes, sizeof minutes);
+  FormatLimitMinutes(s.recording.EndTime, minutes, sizeof minutes);
   SendDlgItemMessageA(dialog, IDC_NEW_MINUTES, EM_LIMITTEXT, MINUTES_LIMIT, 0);
   SetDlgItemTextA(dialog, IDC_NEW_MINUTES, minutes);
-  CheckInGroup(dialog, kLimitButtons, s.time_limit ? IDC_NEW_LIMIT_YES : IDC_NEW_LIMIT_NO);
-  if (!s.time_limit) EnableLimitField(dialog, false);
+  CheckInGroup(dialog, kLimitButtons, s.recording.time_limit ? IDC_NEW_LIMIT_YES : IDC_NEW_LIMIT_NO);
+  if (!s.recording.time_limit) EnableLimitField(dialog, false);
 
   ShowFormatButtons(dialog, state.choice);
 
@@ -260,7 +261,7 @@ bool CreateEmptyFile(const char* name) {
   return true;
 }
 
-bool InputTakesFormat(const RecordChoice& s) {
+bool InputTakesFormat(const RecordingSettings& s) {
   // Only a hand-edited settings file holds these; some drivers accept the
   // query anyway, but no buffer can be sized for them.
   if (!IsUsableRecordingFormat(s.rec_freq, s.rec_channel, s.rec_bits)) return false;
@@ -295,7 +296,7 @@ void OnNewFileOk(HWND dialog) {
     SayCannotCreate(dialog);
     return;
   }
-  if (!InputTakesFormat(choice)) {
+  if (!InputTakesFormat(choice.recording)) {
     ShowMessageBox(dialog, PickId(IDS_NO_SUPPORT, ja::kNoSupportFormat), nullptr, MB_ICONEXCLAMATION | MB_OK);
     return;
   }
@@ -303,13 +304,13 @@ void OnNewFileOk(HWND dialog) {
 
   char minutes[MINUTES_LIMIT + 1] = {};
   GetDlgItemTextA(dialog, IDC_NEW_MINUTES, minutes, sizeof minutes);
-  choice.EndTime = ParseLimitMinutes(minutes);
-  choice.time_limit = IsChecked(dialog, IDC_NEW_LIMIT_YES) ? choice.EndTime : 0;
+  choice.recording.EndTime = ParseLimitMinutes(minutes);
+  choice.recording.time_limit = IsChecked(dialog, IDC_NEW_LIMIT_YES) ? choice.recording.EndTime : 0;
   EndDialog(dialog, 1);
 }
 
 void ChooseFormat(HWND dialog, RadioGroup group, int id) {
-  RecordChoice& s = StateOf(dialog).choice;
+  RecordingSettings& s = StateOf(dialog).choice.recording;
   switch (id) {
     case IDC_NEW_44K: s.rec_freq = 44100; break;
     case IDC_NEW_22K: s.rec_freq = 22050; break;

@@ -181,12 +181,13 @@ void FitButtonPair(bool device_takes_larger, int16_t larger, int16_t smaller, in
 
 }  // namespace
 
-FormatButtons FitFormatToDevice(uint32_t input_formats, uint32_t& rec_freq, int16_t& rec_channel, int16_t& rec_bits) {
+FormatButtons FitFormatToDevice(uint32_t input_formats, RecordingSettings& recording) {
   FormatButtons buttons{};
-  FitButtonPair((input_formats & FORMATS_STEREO) != 0, 2, 1, rec_channel, buttons.channels_enabled,
+  FitButtonPair((input_formats & FORMATS_STEREO) != 0, 2, 1, recording.rec_channel, buttons.channels_enabled,
                 buttons.checked_channels);
-  FitButtonPair((input_formats & FORMATS_16BIT) != 0, 16, 8, rec_bits, buttons.bits_enabled, buttons.checked_bits);
-  uint32_t& rate = rec_freq;
+  FitButtonPair((input_formats & FORMATS_16BIT) != 0, 16, 8, recording.rec_bits, buttons.bits_enabled,
+                buttons.checked_bits);
+  uint32_t& rate = recording.rec_freq;
   if (!IsStoredRecordingRate(rate)) {
     // A rate from the command line: none of the buttons stands for it.
   } else if (!(input_formats & FORMATS_22K_OR_44K)) {

@@ -98,19 +98,12 @@ struct FormatButtons {
 // formats 22050 Hz for 44100. A rate no button stands for (typed on the
 // command line) is kept: the device's format bits speak only of 11, 22 and
 // 44 kHz, and the device itself is asked when the recording starts.
-FormatButtons FitFormatToDevice(uint32_t input_formats, uint32_t& rec_freq, int16_t& rec_channel, int16_t& rec_bits);
-inline FormatButtons FitFormatToDevice(uint32_t input_formats, Settings& settings) {
-  return FitFormatToDevice(input_formats, settings.rec_freq, settings.rec_channel, settings.rec_bits);
-}
+FormatButtons FitFormatToDevice(uint32_t input_formats, RecordingSettings& recording);
 
 // What the "New file for recording" dialog shows and what the user chose.
 struct RecordChoice {
-  uint32_t rec_freq = 44100;
-  int16_t rec_channel = 2;
-  int16_t rec_bits = 16;
+  RecordingSettings recording;            // the format and the time limit
   int AutoExtention = 0;
-  uint32_t EndTime = 3600;
-  uint32_t time_limit = 0;                // EndTime when the limit is on, else 0
   char file_name[RECORD_NAME_SIZE] = {};  // chosen: the full path of the file created
   // Shown, not chosen: the input device's format bits and the level report
   // switch (which, in Japanese, changes the points of the free-space line).

@@ -31,22 +31,7 @@
 
 namespace {
 
-// Buffers written to the output device and not yet returned. When a file
-// turns out shorter than its data chunk said, no block carries the end mark,
-// and the run ends when the last queued block is back.
-int queued_blocks = 0;
-// Data bytes queued in each block.
-DWORD block_length[kBlockCount] = {};
-// The pause before a returned block is refilled, fixed for the run (0: none).
-DWORD pacing_wait = 0;
-// When the device last showed it was playing (handed a block back, moved
-// its position, or the run started or was paused), its position then, and
-// how long it may go without before the run counts as stalled.
-DWORD last_sign_of_life = 0;
-uint64_t last_position = 0;
-DWORD stall_limit_ms = 0;
-
-bool OnMemory() { return transport.buffer_count == ON_MEMORY; }
+bool OnMemory() { return transport.run.buffer_count == ON_MEMORY; }
 
 DWORD Elapsed(DWORD since) { return timeGetTime() - since; }
 
@@ -58,20 +43,17 @@ void ReportOpenFailure(MMRESULT result) {
   ShowFailure(FailureMessage(text));
 }
 
-// What the output device is opened with: the file's format record at the
-// playing rate, and the steps a device may need (48000 -> 44100 Hz, mono on
-// old systems). The transport's own: the file's record stays as it was read.
-std::vector<uint8_t> device_record;
-
-FormatRecord* DeviceFormat() { return reinterpret_cast<FormatRecord*>(device_record.data()); }
+// The run's device record (PlaybackRun::device_record) as a format record.
+FormatRecord* DeviceFormat() { return reinterpret_cast<FormatRecord*>(OwnedRun().playback.device_record.data()); }
 
 // The device record starts as the file's (an extensible one as a device
 // takes it), at least as long as the fields a reader may look at (zeroed
 // past the file's).
 void TakeDeviceRecord() {
+  std::vector<uint8_t>& record = OwnedRun().playback.device_record;
   const uint8_t* bytes = reinterpret_cast<const uint8_t*>(current_file.pFormat);
-  device_record = DeviceRecordOf(bytes, current_file.format_size);
-  if (device_record.size() < sizeof(FormatRecord)) device_record.resize(sizeof(FormatRecord), 0);
+  record = DeviceRecordOf(bytes, current_file.format_size);
+  if (record.size() < sizeof(FormatRecord)) record.resize(sizeof(FormatRecord), 0);
 }
 
 // Applies the playing rate to the device record; false when the format
@@ -93,13 +75,14 @@ bool ApplyRateToFormat() {
 // compressed format, with the PCM the file converts to, converted here.
 // file_record: the format record as read from the file.
 MMRESULT OpenOutputDevice(const std::vector<uint8_t>& file_record) {
+  RunRecord& run = OwnedRun();
   // Wide PCM goes to a device that takes it as it is, else narrowed here, not
   // through the mapper's conversions: Wine's narrows plain 24-bit PCM to 16
   // bits, and tries for several seconds before it refuses 32-bit PCM.
   const DWORD direct = IsWidePcm(file_record.data(), file_record.size()) ? WAVE_FORMAT_DIRECT : 0;
   for (;;) {
     const MMRESULT result =
-        waveOutOpen(&OwnedTransport().wave_out, WAVE_MAPPER, reinterpret_cast<const WAVEFORMATEX*>(DeviceFormat()),
+        waveOutOpen(&run.wave_out, WAVE_MAPPER, reinterpret_cast<const WAVEFORMATEX*>(DeviceFormat()),
                     reinterpret_cast<DWORD_PTR>(app.main_window), 0, CALLBACK_WINDOW | direct);
     if (FormatRefused(result)) {
       // Opened so, or the device's own failure (in use, no memory) is the
@@ -108,7 +91,7 @@ MMRESULT OpenOutputDevice(const std::vector<uint8_t>& file_record) {
       if (converted != WAVERR_BADFORMAT) return converted;
     }
     // The steps the open of the file made when it asked the device.
-    const QueryStep step = NextPlayQueryStep(result, device_record, app.windows_version);
+    const QueryStep step = NextPlayQueryStep(result, run.playback.device_record, app.windows_version);
     if (step == QueryStep::RETRY_44100) {
       DeviceFormat()->wf.nSamplesPerSec = 44100;
       continue;
@@ -117,7 +100,7 @@ MMRESULT OpenOutputDevice(const std::vector<uint8_t>& file_record) {
       DeviceFormat()->wf.nChannels = 1;
       continue;
     }
-    if (result != MMSYSERR_NOERROR) OwnedTransport().wave_out = nullptr;
+    if (result != MMSYSERR_NOERROR) run.wave_out = nullptr;
     return result;
   }
 }
@@ -126,36 +109,39 @@ MMRESULT OpenOutputDevice(const std::vector<uint8_t>& file_record) {
 // comes up short means the file is shorter than its data chunk: what was read
 // is played and nothing more is read.
 void RefillBlock(WAVEHDR* header, int index, DWORD bytes) {
-  const LONG got = mmioRead(current_file.file_mmio, transport.block_data[index], static_cast<LONG>(bytes));
+  RunRecord& run = OwnedRun();
+  DWORD& length = run.playback.block_length[index];
+  const LONG got = ReadSoundData(run.block_data[index], static_cast<LONG>(bytes));
   if (got < static_cast<LONG>(bytes)) {
     EndSoundData();
     bytes = got > 0 ? static_cast<DWORD>(got) : 0;
     if (current_file.format.format_tag == WAVE_TAG_PCM) bytes = WholeBlocks(bytes, current_file.format.blockalign);
-    block_length[index] = bytes;
+    length = bytes;
     if (bytes == 0) return;
   }
-  header->lpData = transport.block_data[index];
-  header->dwBufferLength = block_length[index];
+  header->lpData = run.block_data[index];
+  header->dwBufferLength = length;
   header->dwFlags = 0;
   if (current_file.data_count == 0) header->dwUser |= END_MARK;
   if (PrepareOutputHeader(header) != MMSYSERR_NOERROR) {
     header->lpData = nullptr;
     return;
   }
-  if (waveOutWrite(transport.wave_out, header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
-    waveOutUnprepareHeader(transport.wave_out, header, sizeof(WAVEHDR));
+  if (waveOutWrite(run.wave_out, header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
+    waveOutUnprepareHeader(run.wave_out, header, sizeof(WAVEHDR));
     header->lpData = nullptr;
     return;
   }
-  ++queued_blocks;
+  ++run.queued_blocks;
 }
 
 // Where the output device stands in what it was given (in whatever unit it
 // answers in), or ~0 when it does not say.
 uint64_t DevicePosition() {
+  const HWAVEOUT device = transport.run.wave_out;
   MMTIME time = {};
   time.wType = TIME_BYTES;
-  if (!transport.wave_out || waveOutGetPosition(transport.wave_out, &time, sizeof time) != MMSYSERR_NOERROR) return ~0ull;
+  if (!device || waveOutGetPosition(device, &time, sizeof time) != MMSYSERR_NOERROR) return ~0ull;
   return static_cast<uint64_t>(time.wType) << 32 | time.u.cb;
 }
 
@@ -167,12 +153,13 @@ uint64_t DevicePosition() {
 // The device consumes a PCM format at its sample rate (whatever byte rate
 // the file claims), a compressed one at about its byte rate.
 void WatchPlaybackRun() {
-  const DWORD consumed = current_file.format.format_tag == WAVE_TAG_PCM ? current_file.format.rate * current_file.format.blockalign
-                                                        : current_file.format.BytesPerSec;
-  const DWORD block = OnMemory() && MemoryPieceSize() > 0 ? MemoryPieceSize() : transport.buffer_size;
-  stall_limit_ms = PlaybackStallLimitMs(block, consumed, app.rate_steps);
-  last_sign_of_life = timeGetTime();
-  last_position = DevicePosition();
+  RunRecord& run = OwnedRun();
+  const CurrentFormat& format = current_file.format;
+  const DWORD consumed = format.format_tag == WAVE_TAG_PCM ? format.rate * format.blockalign : format.BytesPerSec;
+  const DWORD block = OnMemory() && MemoryPieceSize() > 0 ? MemoryPieceSize() : run.buffer_size;
+  run.watch.stall_limit_ms = PlaybackStallLimitMs(block, consumed, app.rate_steps);
+  run.watch.last_sign_of_life = timeGetTime();
+  run.watch.last_position = DevicePosition();
   SetTimer(app.main_window, kPlayWatchTimer, kPlayWatchMs, nullptr);
 }
 
@@ -194,7 +181,7 @@ void EndRunOnRefusedPiece() {
 // block it holds comes back while the failure shows; the controls and the
 // meter the start had taken over come back.
 void AbandonPlaybackStart() {
-  if (transport.wave_out && OnMemory()) ShowMeterMessage(nullptr);  // "Reading file"
+  if (transport.run.wave_out && OnMemory()) ShowMeterMessage(nullptr);  // "Reading file"
   RunEnding ending;
   ending.report = RunReport::kNone;
   EndRun(ending);
@@ -202,8 +189,7 @@ void AbandonPlaybackStart() {
 
 // Sizes the run's buffers and puts the playing rate into the format record.
 bool PreparePlaybackRun() {
-  OwnedTransport().buffer_count = ChooseBufferCount(app.settings.OnMem, current_file.disk_bytes);
-  OwnedTransport().played_bytes = 0;
+  OwnedRun().buffer_count = ChooseBufferCount(app.settings.OnMem, current_file.disk_bytes);
   bool ready = ComputeBufferSizes(current_file.pFormat);
   TakeDeviceRecord();
   if (ready && !ApplyRateToFormat()) {
@@ -227,18 +213,20 @@ bool OpenPlaybackDevice(const std::vector<uint8_t>& file_record) {
 // Reads the first blocks of the file (on memory the whole of it). The text
 // of the failure, or nullptr.
 const char* ReadFirstBlocks(FirstBlockCosts& costs, char* failure, size_t size) {
+  RunRecord& run = OwnedRun();
+  DWORD* block_length = run.playback.block_length;
   std::optional<WaitCursor> wait;
   if (OnMemory()) wait.emplace();
   const DWORD t0 = timeGetTime();
-  for (int i = 0; i < transport.buffer_count; ++i) {
+  for (int i = 0; i < run.buffer_count; ++i) {
     block_length[i] = 0;
     transport.block_header[i]->lpData = nullptr;
   }
-  for (int i = 0; i < transport.buffer_count; ++i) {
-    const DWORD bytes = current_file.data_count <= transport.buffer_size ? current_file.data_count : transport.buffer_size;
+  for (int i = 0; i < run.buffer_count; ++i) {
+    const DWORD bytes = current_file.data_count <= run.buffer_size ? current_file.data_count : run.buffer_size;
     CountSoundTaken(bytes);
     block_length[i] = bytes;
-    const LONG got = bytes > 0 ? mmioRead(current_file.file_mmio, transport.block_data[i], static_cast<LONG>(bytes)) : 0;
+    const LONG got = bytes > 0 ? ReadSoundData(run.block_data[i], static_cast<LONG>(bytes)) : 0;
     if (got != static_cast<LONG>(bytes)) {
       char format[256];
       lstrcpynA(format, PickId(IDS_CANT_READ_DATA, ja::audio::kCantReadData), sizeof format);
@@ -255,19 +243,20 @@ const char* ReadFirstBlocks(FirstBlockCosts& costs, char* failure, size_t size) 
 // streaming the first block is measured to choose the meter's stride (mark:
 // when its header was prepared).
 void MeterQueuedBlock(HDC dc, int i, DWORD mark, FirstBlockCosts& costs) {
+  RunRecord& run = OwnedRun();
   if (OnMemory()) {
-    OwnedTransport().timer_interval = DisplayTimerInterval(app.settings.deltatime, current_file.format.rate);
-    OwnedTransport().run_start_time = OwnedTransport().pause_time = timeGetTime();
+    run.timer_interval = DisplayTimerInterval(app.settings.deltatime, current_file.format.rate);
+    run.run_start_time = run.pause_time = timeGetTime();
     ShowMeterMessage(nullptr);
     RestartMeterWindow();
     SetMeterStride(1);
-    RunDisplayTick(dc, transport.run_start_time);
+    RunDisplayTick(dc, run.run_start_time);
     DrawRunLabels(dc);
   } else if (i == 0) {
     SetMeterStride(1);
     const DWORD before = timeGetTime();
     costs.other = before - mark;
-    MeasureBlock(dc, 0, static_cast<long>(block_length[0]));
+    MeasureBlock(dc, 0, static_cast<long>(run.playback.block_length[0]));
     costs.meter = Elapsed(before);
   }
 }
@@ -275,13 +264,15 @@ void MeterQueuedBlock(HDC dc, int i, DWORD mark, FirstBlockCosts& costs) {
 // Hands the blocks read to the device, the last one marked. The text of the
 // failure, or nullptr.
 const char* QueueFirstBlocks(FirstBlockCosts& costs) {
+  RunRecord& run = OwnedRun();
+  const DWORD* block_length = run.playback.block_length;
   const DWORD t1 = timeGetTime();
   MainWindowDc window_dc;
   HDC dc = window_dc.get();
-  for (int i = 0; i < transport.buffer_count && block_length[i] > 0; ++i) {
+  for (int i = 0; i < run.buffer_count && block_length[i] > 0; ++i) {
     WAVEHDR* header = transport.block_header[i];
     ZeroMemory(header, sizeof(WAVEHDR));
-    header->lpData = transport.block_data[i];
+    header->lpData = run.block_data[i];
     header->dwBufferLength = OnMemory() ? BeginMemoryPieces(block_length[0]) : block_length[i];
     const bool last =
         ((i < 3 && block_length[i + 1] == 0) || (i == 3 && current_file.data_count == 0)) && !MemoryPiecesLeft();
@@ -293,16 +284,16 @@ const char* QueueFirstBlocks(FirstBlockCosts& costs) {
     MeterQueuedBlock(dc, i, timeGetTime(), costs);
 
     const DWORD before_write = timeGetTime();
-    if (waveOutWrite(transport.wave_out, header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
+    if (waveOutWrite(run.wave_out, header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
       return PickId(IDS_WAVEOUTWRITE_FAILED, ja::audio::kWaveOutWriteFailed);
     }
-    ++queued_blocks;
+    ++run.queued_blocks;
     costs.write = Elapsed(before_write);
 
     if (OnMemory()) {
       if (!QueueFurtherMemoryPieces()) return PickId(IDS_WAVEOUTWRITE_FAILED, ja::audio::kWaveOutWriteFailed);
-      SetTimer(app.main_window, kDisplayTimer, transport.timer_interval, nullptr);
-      OwnedTransport().run_start_time = OwnedTransport().pause_time = timeGetTime();
+      SetTimer(app.main_window, kDisplayTimer, run.timer_interval, nullptr);
+      run.run_start_time = run.pause_time = timeGetTime();
     } else if (i == 0) {
       SetMeterStride(InitialPlayStride(app.settings.deltatime, current_file.format.rate, app.rate_steps, costs));
     }
@@ -313,6 +304,7 @@ const char* QueueFirstBlocks(FirstBlockCosts& costs) {
 }  // namespace
 
 void StartPlayback() {
+  BeginRunRecord();
   ResetRunLevels();
   if (!AllocateHeaderBlocks()) return;
   if (!current_file.file_mmio || !current_file.pFormat) {
@@ -339,11 +331,10 @@ void StartPlayback() {
     AbandonPlaybackStart();
     return;
   }
-  OwnedTransport().current_block = 0;
-  queued_blocks = 0;
+  RunRecord& run = OwnedRun();
   // Layer-3 blocks are not paced: the codec asks for them at its own pace.
-  pacing_wait = PlayPacingWait(app.settings.deltatime, current_file.format.rate, app.rate_steps, app.windows_version);
-  if (!WorthPacing(pacing_wait) || current_file.format.format_tag == WAVE_TAG_MPEGLAYER3) pacing_wait = 0;
+  run.pacing_wait = PlayPacingWait(app.settings.deltatime, current_file.format.rate, app.rate_steps, app.windows_version);
+  if (!WorthPacing(run.pacing_wait) || current_file.format.format_tag == WAVE_TAG_MPEGLAYER3) run.pacing_wait = 0;
   if (!current_file.format.layout.direct && app.windows_version >= kWindows395) {
     OpenMixerMeter();
     ForgetMixerNotices();
@@ -353,7 +344,7 @@ void StartPlayback() {
   char read_failure[300];
   const char* failure = ReadFirstBlocks(costs, read_failure, sizeof read_failure);
   if (!failure) {
-    OwnedTransport().run.Start(false);
+    run.Start(false);
     SetRunPriority(RunPriority::kRaised);
     failure = QueueFirstBlocks(costs);
   }
@@ -367,9 +358,10 @@ void StartPlayback() {
 }
 
 void OnPlayBlockDone(WAVEHDR* header) {
-  if (!transport.run.takes_blocks()) return;
+  RunRecord& run = OwnedRun();
+  if (!run.takes_blocks()) return;
   if (!IsOwnHeader(header)) return;
-  last_sign_of_life = timeGetTime();
+  run.watch.last_sign_of_life = timeGetTime();
   if (OnMemory()) {
     switch (MemoryPieceReturned(header)) {
       case PieceReturn::kPlaying:
@@ -382,21 +374,22 @@ void OnPlayBlockDone(WAVEHDR* header) {
     }
   }
 
-  if (pacing_wait != 0) PaceBuffer(pacing_wait);
+  if (run.pacing_wait != 0) PaceBuffer(run.pacing_wait);
   const DWORD start = timeGetTime();
 
   const int index = BlockIndexOf(static_cast<uint32_t>(header->dwUser));
   if (index >= kBlockCount) return;
+  DWORD* block_length = run.playback.block_length;
   const bool last = IsLastBlock(static_cast<uint32_t>(header->dwUser)) || OnMemory();
-  OwnedTransport().current_block = (transport.current_block + 1) % kBlockCount;
-  OwnedTransport().played_bytes += block_length[index];
-  if (queued_blocks > 0) --queued_blocks;
+  run.current_block = (run.current_block + 1) % kBlockCount;
+  run.played_bytes += block_length[index];
+  if (run.queued_blocks > 0) --run.queued_blocks;
 
-  const DWORD bytes = current_file.data_count < transport.buffer_size ? current_file.data_count : transport.buffer_size;
+  const DWORD bytes = current_file.data_count < run.buffer_size ? current_file.data_count : run.buffer_size;
   block_length[index] = bytes;
 
-  if (!transport.wave_out) return;
-  waveOutUnprepareHeader(transport.wave_out, header, sizeof(WAVEHDR));
+  if (!run.wave_out) return;
+  waveOutUnprepareHeader(run.wave_out, header, sizeof(WAVEHDR));
   header->lpData = nullptr;
 
   {
@@ -404,7 +397,7 @@ void OnPlayBlockDone(WAVEHDR* header) {
     HDC dc = window_dc.get();
     if (OnMemory()) {
       char text[64];
-      FormatMemoryPlayPosition(text, sizeof text, current_file.format.blockalign, transport.buffer_size, current_file.format.BytesPerSec);
+      FormatMemoryPlayPosition(text, sizeof text, current_file.format.blockalign, run.buffer_size, current_file.format.BytesPerSec);
       TextOutA(dc, 9 * app.cell_width, 7 * app.cell_height, text, lstrlenA(text));
     } else {
       ShowRunPosition(dc);
@@ -412,12 +405,12 @@ void OnPlayBlockDone(WAVEHDR* header) {
     CountSoundTaken(bytes);
 
     if (!last) {
-      MeasureBlock(dc, transport.current_block, static_cast<long>(block_length[transport.current_block]));
+      MeasureBlock(dc, run.current_block, static_cast<long>(block_length[run.current_block]));
       if (bytes > 0) {
         RefillBlock(header, index, bytes);
         AdaptRunStride(start);
       }
-      if (queued_blocks > 0) return;
+      if (run.queued_blocks > 0) return;
     }
   }
   RunEnding ending;
@@ -430,17 +423,19 @@ void StopPlayback() {
 }
 
 void OnPlaybackWatchTimer() {
-  if (transport.mode != MODE_PLAY || !transport.run.under_way() || !transport.wave_out) {
+  RunRecord& run = OwnedRun();
+  if (transport.mode != MODE_PLAY || !run.under_way() || !run.wave_out) {
     KillTimer(app.main_window, kPlayWatchTimer);
     return;
   }
+  DeviceWatch& watch = run.watch;
   const DWORD now = timeGetTime();
   // A paused device holds its blocks by right; a device whose position
   // moves is playing them.
   const uint64_t position = DevicePosition();
-  if (transport.run.paused() || (position != last_position && position != ~0ull)) last_sign_of_life = now;
-  last_position = position;
-  if (now - last_sign_of_life <= stall_limit_ms) return;
+  if (run.paused() || (position != watch.last_position && position != ~0ull)) watch.last_sign_of_life = now;
+  watch.last_position = position;
+  if (now - watch.last_sign_of_life <= watch.stall_limit_ms) return;
   KillTimer(app.main_window, kPlayWatchTimer);
   if (OnMemory()) KillTimer(app.main_window, kDisplayTimer);
   // Closed first, so that nothing the device does while the message shows

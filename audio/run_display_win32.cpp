@@ -11,23 +11,23 @@ namespace {
 
 // The device's position as the portable tick wants it.
 TickPosition QueryDevicePosition(DWORD now) {
+  const RunRecord& run = transport.run;
   const bool recording = transport.mode == MODE_REC;
   MMTIME time = {};
   time.wType = TIME_MS;
   // Systems before 4.00 know the shorter record.
   UINT size = app.windows_version >= kWindows400 ? sizeof time : 10;
-  MMRESULT result = recording ? waveInGetPosition(transport.wave_in, &time, size)
-                              : waveOutGetPosition(transport.wave_out, &time, size);
+  MMRESULT result = recording ? waveInGetPosition(run.wave_in, &time, size) : waveOutGetPosition(run.wave_out, &time, size);
   DWORD value = time.wType == TIME_SAMPLES ? time.u.sample : time.wType == TIME_BYTES ? time.u.cb : time.u.ms;
-  return ConvertDevicePosition(result == MMSYSERR_NOERROR, time.wType, value, now, transport.run_start_time,
+  return ConvertDevicePosition(result == MMSYSERR_NOERROR, time.wType, value, now, run.run_start_time,
                                current_file.format.BytesPerSec, current_file.format.rate);
 }
 
 void Tick(HDC dc, DWORD now, DWORD start) {
-  static StalledPositionState stalled;
+  RunRecord& run = OwnedRun();
   const CurrentFormat& format = current_file.format;
   TickPosition position = QueryDevicePosition(now);
-  if (app.windows_version < kWindows312) position.ms = CompensateStalledPosition(stalled, position.ms, now);
+  if (app.windows_version < kWindows312) position.ms = CompensateStalledPosition(run.display.stalled, position.ms, now);
 
   TickInputs in;
   in.recording = transport.mode == MODE_REC;
@@ -36,17 +36,17 @@ void Tick(HDC dc, DWORD now, DWORD start) {
   in.BytesPerSec = format.BytesPerSec;
   in.rate = format.rate;
   in.blockalign = format.blockalign;
-  in.unit_size = transport.unit_size;
-  in.buffer_size = transport.buffer_size;
+  in.unit_size = run.unit_size;
+  in.buffer_size = run.buffer_size;
   in.data_total = current_file.data_total;
   in.free_bytes = current_file.free_bytes;
   const TickFrame frame = ComputeTickFrame(in, position);
-  OwnedTransport().position_ms = frame.position_ms;
+  run.position_ms = frame.position_ms;
 
   TickBlock block;
-  block.data = transport.block_data[kMemoryBlock];
+  block.data = run.block_data[kMemoryBlock];
   block.data_total = current_file.data_total;
-  block.buffer_size = transport.buffer_size;
+  block.buffer_size = run.buffer_size;
   block.blockalign = format.blockalign;
   block.BytesPerSec = format.BytesPerSec;
   DrawTick(dc, frame, block, MeterRunNow(), start);
@@ -59,25 +59,26 @@ MeterRun MeterRunNow() {
   MeterRun run;
   run.layout = format.layout;
   run.sample_class = format.sample_class;
-  run.unit_size = transport.unit_size;
+  run.unit_size = transport.run.unit_size;
   run.levelwarning = app.settings.levelwarning != 0;
   run.period.deltatime = app.settings.deltatime;
   run.period.rate = format.rate;
   run.period.recording = transport.mode == MODE_REC;
   run.period.rate_steps = app.rate_steps;
-  run.period.on_memory = transport.buffer_count == ON_MEMORY;
+  run.period.on_memory = transport.run.buffer_count == ON_MEMORY;
   return run;
 }
 
 PositionInputs PositionNow() {
+  const RunRecord& run = transport.run;
   PositionInputs in;
-  in.running = transport.run.active();
+  in.running = run.active();
   in.recording = transport.mode == MODE_REC;
-  in.on_memory = transport.buffer_count == ON_MEMORY;
+  in.on_memory = run.buffer_count == ON_MEMORY;
   in.data_count = current_file.data_count;
-  in.played_bytes = transport.played_bytes;
-  in.run_start_time = transport.run_start_time;
-  in.pause_time = transport.pause_time;
+  in.played_bytes = run.played_bytes;
+  in.run_start_time = run.run_start_time;
+  in.pause_time = run.pause_time;
   in.BytesPerSec = current_file.format.BytesPerSec;
   in.rate_steps = app.rate_steps;
   return in;
@@ -93,13 +94,13 @@ CapacityFigures CapacityNow() {
 }
 
 void MeasureBlock(HDC dc, int block, long bytes) {
-  const char* data = block >= 0 && block < kBlockCount ? transport.block_data[block] : nullptr;
+  const char* data = block >= 0 && block < kBlockCount ? transport.run.block_data[block] : nullptr;
   MeasureLevelsOf(dc, data, bytes, MeterRunNow());
 }
 
 void FillBlockSilence(int block, DWORD bytes) {
   if (block < 0 || block >= kBlockCount) return;
-  FillSilence(transport.block_data[block], bytes, current_file.format.sample_bits);
+  FillSilence(transport.run.block_data[block], bytes, current_file.format.sample_bits);
 }
 
 void AdaptRunStride(DWORD start) { AdaptStride(start, MeterRunNow().period); }
@@ -110,11 +111,21 @@ void DrawRunLabels(HDC dc) {
   if (transport.mode != 0) DrawMeterLabels(dc, current_file.format.sample_class);
 }
 
+const DropoutTally& LiveDropouts() {
+  static const DropoutTally none;
+  const RunRecord& run = transport.run;
+  return transport.mode == MODE_REC && run.active() ? run.recording.dropouts.tally() : none;
+}
+
+void RedrawNameLine() {
+  if (app.main_window) PostMessageA(app.main_window, kNameLineMessage, 0, 0);
+}
+
 void RunDisplayTick(HDC dc, DWORD now) {
-  static int reentry_guard = 1;
+  RunRecord& run = OwnedRun();
   DWORD start = timeGetTime();
-  if (!transport.run.active() || reentry_guard != 1) return;
-  ++reentry_guard;
+  if (!run.active() || run.display.tick_depth != 0) return;
+  ++run.display.tick_depth;
   Tick(dc, now, start);
-  --reentry_guard;
+  --run.display.tick_depth;
 }

@@ -4,7 +4,6 @@
 #include "audio/transport_commands_win32.h"
 
 #include "audio/playback_win32.h"
-#include "audio/recorded_sound_win32.h"
 #include "audio/recording_win32.h"
 #include "audio/transport_internal_win32.h"
 #include "audio/transport_math.h"
@@ -21,76 +20,85 @@
 
 namespace {
 
-// A pause or a continue could not start the input again and stopped the run.
-bool input_lost = false;
+// What starting the input again after the reset of a pause or a continue
+// came to.
+enum class Restart {
+  kStarted,
+  kStopped,  // the device could not start (it was lost): the recording was
+             // stopped, as a stop of the user's would have
+  kEnded,    // the device could not start, and the run ended while the
+             // message showed
+};
 
-// Starts the input again after the reset of a pause or a continue. A device
-// that cannot start (it was lost) ends the recording with its message, as a
-// stop would.
-bool RestartInput() {
-  if (waveInStart(transport.wave_in) == MMSYSERR_NOERROR) {
+Restart RestartInput() {
+  if (waveInStart(transport.run.wave_in) == MMSYSERR_NOERROR) {
     // The reset took the position back: the watch takes it afresh.
     WatchRecordingRun();
-    return true;
+    return Restart::kStarted;
   }
   ShowFailure(PickId(IDS_REC_FAILED, ja::audio::kRecFailed));
   // Neither paused nor continuing: the run ends here, unless it ended while
   // the message showed.
   SetPauseButtonText(en::audio::kPause);
-  if (transport.run.under_way()) {
-    input_lost = true;
-    StopRecording();
-  }
-  return false;
+  if (!transport.run.under_way()) return Restart::kEnded;
+  StopRecording();
+  return Restart::kStopped;
 }
 
 }  // namespace
 
-void PauseTransport() {
-  if (transport.buffer_count == ON_MEMORY) {
+bool PauseTransport() {
+  RunRecord& run = OwnedRun();
+  if (run.buffer_count == ON_MEMORY) {
     KillTimer(app.main_window, kDisplayTimer);
-    OwnedTransport().pause_time = timeGetTime();
+    run.pause_time = timeGetTime();
   }
   SetPauseButtonText(en::audio::kCont);
   SetRunPriority(RunPriority::kNormal);
   if (transport.mode == MODE_PLAY) {
-    waveOutPause(transport.wave_out);
+    waveOutPause(run.wave_out);
   } else {
     // The input starts again: its position and the clock are taken afresh.
-    RunDropouts().Restart();
-    waveInReset(transport.wave_in);
-    if (!RestartInput()) return;
+    run.recording.dropouts.Restart();
+    waveInReset(run.wave_in);
+    const Restart restart = RestartInput();
+    if (restart != Restart::kStarted) return restart == Restart::kStopped;
   }
-  OwnedTransport().run.Pause();
+  run.Pause();
   SetFocus(app.main_window);
   if (app.pause_button) SetFocus(app.pause_button);
+  return false;
 }
 
-void ResumeTransport() {
-  if (transport.buffer_count == ON_MEMORY) {
-    SetTimer(app.main_window, kDisplayTimer, transport.timer_interval, nullptr);
+bool ResumeTransport() {
+  RunRecord& run = OwnedRun();
+  if (run.buffer_count == ON_MEMORY) {
+    SetTimer(app.main_window, kDisplayTimer, run.timer_interval, nullptr);
     const DWORD now = timeGetTime();
     if (transport.mode == MODE_PLAY) {
-      OwnedTransport().run_start_time = ResumePlayStartTime(now, transport.run_start_time, transport.pause_time, app.windows_version);
+      run.run_start_time = ResumePlayStartTime(now, run.run_start_time, run.pause_time, app.windows_version);
     } else {
       RestartMeterWindow();
       // A run never starts with a zero byte rate (ComputeBufferSizes).
-      if (current_file.format.BytesPerSec != 0) {
-        OwnedTransport().run_start_time = ResumeRecordStartTime(now, current_file.data_total, transport.buffer_size, current_file.format.BytesPerSec);
+      const CurrentFormat& format = current_file.format;
+      if (format.BytesPerSec != 0) {
+        run.run_start_time = ResumeRecordStartTime(now, current_file.data_total, run.buffer_size, format.BytesPerSec);
       }
     }
   }
   if (transport.mode == MODE_PLAY) {
     SetRunPriority(RunPriority::kRaised);
-    waveOutRestart(transport.wave_out);
+    waveOutRestart(run.wave_out);
   } else {
-    RunDropouts().Restart();
-    waveInReset(transport.wave_in);
+    run.recording.dropouts.Restart();
+    waveInReset(run.wave_in);
     SetRunPriority(RunPriority::kRaised);
-    if (!RestartInput()) return;
+    const Restart restart = RestartInput();
+    if (restart != Restart::kStarted) return restart == Restart::kStopped;
   }
   SetPauseButtonText(en::audio::kPause);
-  OwnedTransport().run.Resume();
+  run.Resume();
+  return false;
 }
 
 void OnStartCommand() {
@@ -111,13 +119,7 @@ bool OnPauseCommand() {
     return false;
   }
   if (!transport.run.under_way()) return false;  // the run is ending
-  input_lost = false;
-  if (transport.run.paused()) {
-    ResumeTransport();
-  } else {
-    PauseTransport();
-  }
-  return input_lost;
+  return transport.run.paused() ? ResumeTransport() : PauseTransport();
 }
 
 void OnStopCommand() {
@@ -149,5 +151,5 @@ void OnTransportTimer(UINT_PTR id) {
     MainWindowDc dc;
     RunDisplayTick(dc.get(), timeGetTime());
   }
-  if (transport.mode == MODE_REC) ApplyTimeLimit(transport.position_ms, app.time_limit_margin);
+  if (transport.mode == MODE_REC) ApplyTimeLimit(transport.run.position_ms, app.time_limit_margin);
 }

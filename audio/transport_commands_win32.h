@@ -2,8 +2,10 @@
 #pragma once
 #include <windows.h>
 
-void PauseTransport();
-void ResumeTransport();
+// Pause and continue of a run under way. True when the input could not start
+// again and the recording was stopped (as a stop of the user's would have).
+bool PauseTransport();
+bool ResumeTransport();
 // Command entry points of the main window (IDM_START, IDM_PAUSE, IDM_STOP).
 void OnStartCommand();
 // True when the input could not start again and the recording was stopped,

@@ -204,19 +204,6 @@ double RecordedMs(uint64_t bytes, uint32_t bytes_per_sec) {
   return bytes_per_sec == 0 ? 0.0 : static_cast<double>(bytes) * 1000.0 / bytes_per_sec;
 }
 
-uint32_t FitIntoWaveFile(uint32_t data_count, uint32_t bytes, int16_t blockalign, uint32_t file_limit) {
-  const uint64_t end = static_cast<uint64_t>(data_count) + bytes + WAVE_HEADER_SIZE;
-  if (end <= file_limit) return bytes;
-  const uint64_t used = static_cast<uint64_t>(data_count) + WAVE_HEADER_SIZE;
-  uint32_t room = used >= file_limit ? 0 : static_cast<uint32_t>(file_limit - used);
-  return WholeBlocks(room, blockalign);
-}
-
-uint32_t WholeBlocks(uint32_t bytes, int16_t blockalign) {
-  if (blockalign <= 1) return bytes;
-  return bytes - bytes % static_cast<uint32_t>(blockalign);
-}
-
 uint32_t EstimateRecordedBytes(double position_ms, double mark_ms, uint32_t bytes_per_sec, int16_t blockalign) {
   if (!(position_ms > mark_ms)) return 0;
   const double bytes = (position_ms - mark_ms) * bytes_per_sec / 1000.0;

@@ -13,7 +13,6 @@
 #include "sound_files/wave_create.h"
 
 constexpr uint32_t SMALL_DRIVE_LIMIT = 0x163E00;  // drives this small record and play on memory
-constexpr uint32_t kWaveFileLimit = 0x7FFFFFFF;   // largest WAVE file a recording may write
 constexpr uint32_t END_MARK = 0x10000000;         // user-word bit of the last block with data
 constexpr uint32_t PAUSED_MARK = 0x20000000;      // user-word bit of an input block queued while paused
 constexpr uint32_t kMinimumDeltatime = 8;         // shorter buffers cannot be kept up with
@@ -129,13 +128,6 @@ TimeLimitAction TimeLimitActionAt(double recorded_ms, uint32_t time_limit, doubl
                                   bool paused);
 // How long `bytes` of sound last, in ms; 0 without a byte rate.
 double RecordedMs(uint64_t bytes, uint32_t bytes_per_sec);
-// Bytes of a recorded buffer that still fit into a WAVE file of at most
-// file_limit bytes; a cut count is a multiple of blockalign.
-uint32_t FitIntoWaveFile(uint32_t data_count, uint32_t bytes, int16_t blockalign,
-                         uint32_t file_limit = kWaveFileLimit);
-// The part of a short write that forms whole blocks (a partial block is
-// stepped back over, so the data chunk ends on a block boundary).
-uint32_t WholeBlocks(uint32_t bytes, int16_t blockalign);
 
 // On-memory recording whose memory block came back empty: bytes recorded since
 // mark_ms according to the position, as whole blocks.

@@ -8,4 +8,6 @@ const TransportState& transport = state;
 
 TransportState& OwnedTransport() { return state; }
 
+RunRecord& OwnedRun() { return state.run; }
+
 bool IsRecordingLive() { return transport.run.live() && transport.mode == MODE_REC; }

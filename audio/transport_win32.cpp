@@ -7,7 +7,6 @@
 #include <string>
 
 #include "audio/converted_output_win32.h"
-#include "audio/recorded_sound_win32.h"
 #include "audio/transport_internal_win32.h"
 #include "audio/transport_math.h"
 #include "audio/run_display_win32.h"
@@ -30,19 +29,6 @@ namespace {
 
 constexpr UINT kShareableMemory = GMEM_MOVEABLE | GMEM_DDESHARE;  // 0x2002
 
-// The global handles of the data areas in block_data.
-HGLOBAL data_handle[kBlockCount] = {};
-// The screen saver's state before a recording switched it off.
-BOOL saved_screensaver = FALSE;
-bool screensaver_switched_off = false;
-// End of the last pacing wait (the first wait after start-up never waits).
-DWORD pacing_mark = 0;
-// A start took the idle controls (SetIdleControls(false)); the end of its
-// run gives them back.
-bool idle_controls_off = false;
-// What on-memory pieces of the run's format are cut into.
-uint32_t piece_align = 1;
-
 bool Active() { return GetActiveWindow() == app.main_window; }
 
 void EnableCommand(UINT id, bool enable) {
@@ -55,11 +41,12 @@ void EnableButton(HWND button, bool enable) {
 
 // Unlocks and frees data area i and forgets it.
 void ReleaseDataBlock(int i) {
-  if (!data_handle[i]) return;
-  if (transport.block_data[i] && GlobalUnlock(data_handle[i])) ShowBare("GlobalUnlock");
-  if (GlobalFree(data_handle[i])) ShowBare("GlobalFree");
-  data_handle[i] = nullptr;
-  OwnedTransport().block_data[i] = nullptr;
+  RunRecord& run = OwnedRun();
+  if (!run.data_handle[i]) return;
+  if (run.block_data[i] && GlobalUnlock(run.data_handle[i])) ShowBare("GlobalUnlock");
+  if (GlobalFree(run.data_handle[i])) ShowBare("GlobalFree");
+  run.data_handle[i] = nullptr;
+  run.block_data[i] = nullptr;
 }
 
 // A device that was lost before it handed its headers back (Wine: the sound
@@ -68,19 +55,21 @@ void ReleaseDataBlock(int i) {
 // freed or used again; the next start makes a fresh header in its place
 // (AllocateHeaderBlocks), and tries again at every start until it has one.
 void LeaveHeldBlocksToDevice() {
+  TransportState& owned = OwnedTransport();
+  RunRecord& run = owned.run;
   for (int i = 0; i < kBlockCount; ++i) {
-    WAVEHDR* header = transport.block_header[i];
+    WAVEHDR* header = owned.block_header[i];
     if (!header || !(header->dwFlags & WHDR_INQUEUE)) continue;
     for (int k = 0; k < kBlockCount; ++k) {
       // On memory a compressed file's pieces point inside the memory block.
-      if (transport.block_data[k] && header->lpData >= transport.block_data[k] &&
-          static_cast<SIZE_T>(header->lpData - transport.block_data[k]) < GlobalSize(data_handle[k])) {
-        OwnedTransport().block_data[k] = nullptr;
-        data_handle[k] = nullptr;
+      if (run.block_data[k] && header->lpData >= run.block_data[k] &&
+          static_cast<SIZE_T>(header->lpData - run.block_data[k]) < GlobalSize(run.data_handle[k])) {
+        run.block_data[k] = nullptr;
+        run.data_handle[k] = nullptr;
       }
     }
-    OwnedTransport().header_handle[i] = nullptr;
-    OwnedTransport().block_header[i] = nullptr;
+    owned.header_handle[i] = nullptr;
+    owned.block_header[i] = nullptr;
   }
 }
 
@@ -91,7 +80,7 @@ template <typename Device>
 void CloseWaveDevice(Device& device, MMRESULT(WINAPI* reset)(Device),
                      MMRESULT(WINAPI* unprepare)(Device, LPWAVEHDR, UINT), MMRESULT(WINAPI* close)(Device)) {
   if (!device) return;
-  OwnedTransport().run.Close();  // the notices of the reset are not handled
+  OwnedRun().Close();  // the notices of the reset are not handled
   reset(device);
   for (WAVEHDR* header : transport.block_header) {
     if (header && (header->dwFlags & WHDR_PREPARED)) unprepare(device, header, sizeof(WAVEHDR));
@@ -101,7 +90,7 @@ void CloseWaveDevice(Device& device, MMRESULT(WINAPI* reset)(Device),
   LeaveHeldBlocksToDevice();
 }
 
-void CloseInputDevice() { CloseWaveDevice(OwnedTransport().wave_in, waveInReset, waveInUnprepareHeader, waveInClose); }
+void CloseInputDevice() { CloseWaveDevice(OwnedRun().wave_in, waveInReset, waveInUnprepareHeader, waveInClose); }
 
 // Writes what the input device captured into blocks whose notices the run
 // will not handle (handed back by a stop's reset, or kept by a lost device),
@@ -111,17 +100,18 @@ void CloseInputDevice() { CloseWaveDevice(OwnedTransport().wave_in, waveInReset,
 // (or a next file that cannot be made) ends the writing: its text to show.
 std::string WriteHeldInputBlocks() {
   std::string failure;
-  if (!transport.wave_in || !current_file.file_mmio) return failure;
-  waveInReset(transport.wave_in);
+  const RunRecord& run = transport.run;
+  if (!run.wave_in || !current_file.file_mmio) return failure;
+  waveInReset(run.wave_in);
   std::optional<WaitCursor> wait;
-  if (transport.buffer_count == ON_MEMORY) wait.emplace();
+  if (run.buffer_count == ON_MEMORY) wait.emplace();
   for (int k = 0; k < kBlockCount; ++k) {
-    WAVEHDR* header = transport.block_header[(transport.current_block + k) % kBlockCount];
+    WAVEHDR* header = transport.block_header[(run.current_block + k) % kBlockCount];
     if (!header || !header->lpData || !(header->dwFlags & WHDR_PREPARED) || header->dwBytesRecorded == 0) continue;
     if (IsPausedBlock(static_cast<uint32_t>(header->dwUser))) continue;
     // On memory only the memory block is sound to keep, not the monitor block.
-    if (transport.buffer_count == ON_MEMORY && header->lpData != transport.block_data[kMemoryBlock]) continue;
-    SoundWrite write = WriteRecordedSound(header->lpData, header->dwBytesRecorded);
+    if (run.buffer_count == ON_MEMORY && header->lpData != run.block_data[kMemoryBlock]) continue;
+    RecordingWrite write = WriteRecordedSound(header->lpData, header->dwBytesRecorded);
     if (!write.whole) {
       failure = write.failure;
       break;
@@ -143,23 +133,25 @@ void CloseRunFile() {
 }
 
 void RestoreScreenSaver() {
-  if (!screensaver_switched_off) return;
-  SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, static_cast<UINT>(saved_screensaver), nullptr, 0);
-  screensaver_switched_off = false;
+  RunRecord& run = OwnedRun();
+  if (!run.screensaver_switched_off) return;
+  SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, static_cast<UINT>(run.saved_screensaver), nullptr, 0);
+  run.screensaver_switched_off = false;
 }
 
 }  // namespace
 
 void CloseOutputDevice() {
-  CloseWaveDevice(OwnedTransport().wave_out, waveOutReset, waveOutUnprepareHeader, waveOutClose);
+  CloseWaveDevice(OwnedRun().wave_out, waveOutReset, waveOutUnprepareHeader, waveOutClose);
   CloseConvertedOutput();
 }
 
 // ---- shared pieces ----
 
 bool AllocateHeaderBlocks() {
+  TransportState& owned = OwnedTransport();
   for (int i = 0; i < kBlockCount; ++i) {
-    if (transport.block_header[i]) continue;
+    if (owned.block_header[i]) continue;
     HGLOBAL handle = GlobalAlloc(kShareableMemory, sizeof(WAVEHDR));
     if (!handle) {
       ShowFailure(PickId(IDS_HEADER_ALLOC_FAILED, ja::audio::kHeaderAllocFailed));
@@ -172,20 +164,21 @@ bool AllocateHeaderBlocks() {
       return false;
     }
     ZeroMemory(header, sizeof(WAVEHDR));
-    OwnedTransport().header_handle[i] = handle;
-    OwnedTransport().block_header[i] = header;
+    owned.header_handle[i] = handle;
+    owned.block_header[i] = header;
   }
   return true;
 }
 
 void FreeHeaderBlocks() {
+  TransportState& owned = OwnedTransport();
   for (int i = 0; i < kBlockCount; ++i) {
-    if (transport.header_handle[i]) {
-      if (transport.block_header[i]) GlobalUnlock(transport.header_handle[i]);
-      GlobalFree(transport.header_handle[i]);
+    if (owned.header_handle[i]) {
+      if (owned.block_header[i]) GlobalUnlock(owned.header_handle[i]);
+      GlobalFree(owned.header_handle[i]);
     }
-    OwnedTransport().header_handle[i] = nullptr;
-    OwnedTransport().block_header[i] = nullptr;
+    owned.header_handle[i] = nullptr;
+    owned.block_header[i] = nullptr;
   }
 }
 
@@ -202,16 +195,18 @@ void SetPauseButtonText(const char* text) {
 }
 
 void SwitchScreenSaverOff() {
+  RunRecord& run = OwnedRun();
   BOOL active = FALSE;
   SystemParametersInfoA(SPI_GETSCREENSAVEACTIVE, 0, &active, 0);
-  saved_screensaver = active;
+  run.saved_screensaver = active;
   SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, FALSE, nullptr, 0);
-  screensaver_switched_off = true;
+  run.screensaver_switched_off = true;
 }
 
 // ---- interface ----
 
 bool ComputeBufferSizes(const FormatRecord* format) {
+  RunRecord& run = OwnedRun();
   BufferSizingInput in;
   in.format_tag = format->wf.wFormatTag;
   in.samples_per_sec = format->wf.nSamplesPerSec;
@@ -224,7 +219,7 @@ bool ComputeBufferSizes(const FormatRecord* format) {
   }
   in.shift_down = (GetKeyState(VK_SHIFT) & 0x8000) != 0;
   in.control_down = (GetKeyState(VK_CONTROL) & 0x8000) != 0;
-  in.buffer_count = transport.buffer_count;
+  in.buffer_count = run.buffer_count;
   in.deltatime = app.settings.deltatime;
   in.data_total = current_file.data_total;
   in.mem_size = app.settings.MemSize;
@@ -253,21 +248,20 @@ bool ComputeBufferSizes(const FormatRecord* format) {
   }
   // The block size an MPEG stream is cut into (sizing.blockalign) is the
   // buffers' own; the current format keeps the file's.
-  OwnedTransport().unit_size = sizing.unit_size;
-  OwnedTransport().buffer_size = sizing.buffer_size;
-  piece_align = sizing.piece_align;
+  run.unit_size = sizing.unit_size;
+  run.buffer_size = sizing.buffer_size;
+  run.piece_align = sizing.piece_align;
   return true;
 }
 
-uint32_t MemoryPieceAlign() { return piece_align; }
-
 bool AllocateDataBlocks() {
-  const bool on_memory = transport.buffer_count == ON_MEMORY;
+  RunRecord& run = OwnedRun();
+  const bool on_memory = run.buffer_count == ON_MEMORY;
   const int count = on_memory ? 2 : kBlockCount;
   std::optional<WaitCursor> wait;
   if (on_memory) wait.emplace();
   for (int i = 0; i < count; ++i) {
-    const DWORD size = (on_memory && i == kMonitorBlock) ? transport.unit_size : transport.buffer_size;
+    const DWORD size = (on_memory && i == kMonitorBlock) ? run.unit_size : run.buffer_size;
     HGLOBAL handle = GlobalAlloc(kShareableMemory, size);
     char* data = handle ? static_cast<char*>(GlobalLock(handle)) : nullptr;
     if (!data) {
@@ -277,15 +271,15 @@ bool AllocateDataBlocks() {
         char format[256];
         lstrcpynA(format, PickId(IDS_DATA_LOCK_FAILED, ja::audio::kDataLockFailed), sizeof format);
         char text[300];
-        snprintf(text, sizeof text, format, i, static_cast<long>(transport.buffer_size));
+        snprintf(text, sizeof text, format, i, static_cast<long>(run.buffer_size));
         ShowFailure(text);
         GlobalFree(handle);
       }
       for (int k = i - 1; k >= 0; --k) ReleaseDataBlock(k);
       return false;
     }
-    data_handle[i] = handle;
-    OwnedTransport().block_data[i] = data;
+    run.data_handle[i] = handle;
+    run.block_data[i] = data;
     FillBlockSilence(i, size);
   }
   return true;
@@ -304,7 +298,7 @@ void SetRunControls(bool enable) {
 }
 
 void SetIdleControls(bool enable) {
-  idle_controls_off = !enable;
+  OwnedRun().idle_controls_off = !enable;
   if (enable) {
     if (transport.mode == MODE_PLAY) {
       if (app.play_button) SetWindowTextA(app.play_button, Pick(en::audio::kPlay, ja::audio::kPlay));
@@ -331,24 +325,40 @@ void SetRunPriority(RunPriority priority) {
 }
 
 void PaceBuffer(DWORD minimum_ms) {
+  RunRecord& run = OwnedRun();
   DWORD now = timeGetTime();
-  while (now - pacing_mark < minimum_ms) {
+  while (now - run.pacing_mark < minimum_ms) {
     Sleep(1);
     now = timeGetTime();
   }
-  pacing_mark = now;
+  run.pacing_mark = now;
 }
 
 void StartDisplayTimer() {
-  OwnedTransport().timer_interval = DisplayTimerInterval(app.settings.deltatime, current_file.format.rate);
-  SetTimer(app.main_window, kDisplayTimer, transport.timer_interval, nullptr);
-  OwnedTransport().run_start_time = OwnedTransport().pause_time = timeGetTime();
+  RunRecord& run = OwnedRun();
+  run.timer_interval = DisplayTimerInterval(app.settings.deltatime, current_file.format.rate);
+  SetTimer(app.main_window, kDisplayTimer, run.timer_interval, nullptr);
+  run.run_start_time = run.pause_time = timeGetTime();
 }
 
-void EndRun(const RunEnding& ending) {
-  const bool had_run = transport.run.active();
+RecordingWrite WriteRecordedSound(const char* data, DWORD bytes) {
+  const RecordingWrite write = AppendRecording(data, bytes);
+  OwnedRun().recording.recorded_bytes += write.written;
+  if (write.next_file) RedrawNameLine();
+  return write;
+}
+
+void BeginRunRecord() {
+  RunRecord& run = OwnedRun();
+  if (!run.active()) run = RunRecord();
+}
+
+void EndRun(RunEnding ending) {
+  TransportState& owned = OwnedTransport();
+  RunRecord& run = owned.run;
+  const bool had_run = run.active();
   const bool had_file = current_file.file_mmio != nullptr;
-  const bool recorded = had_run && transport.mode == MODE_REC;
+  const bool recorded = had_run && owned.mode == MODE_REC;
   // No tick and no bounded stop wait outlives the run.
   if (app.main_window) {
     KillTimer(app.main_window, kDisplayTimer);
@@ -359,18 +369,22 @@ void EndRun(const RunEnding& ending) {
   if (had_run) SetRunControls(false);
   SetRunPriority(RunPriority::kNormal);
   std::string held_failure;
-  if (had_run && transport.mode == MODE_REC && ending.write_held_blocks) held_failure = WriteHeldInputBlocks();
+  if (had_run && owned.mode == MODE_REC && ending.write_held_blocks) held_failure = WriteHeldInputBlocks();
   CloseInputDevice();
   CloseOutputDevice();
   CloseDecodedLevels();
-  OwnedTransport().run.Close();
+  run.Close();
   CloseRunFile();
   RestoreScreenSaver();
   FreeDataBlocks();
-  OwnedTransport().run.End();
+  run.End();
+  // What the run leaves to the steps below; then nothing of it is kept.
+  const bool give_back_idle_controls = run.idle_controls_off;
+  const DropoutTally dropouts = recorded ? run.recording.dropouts.tally() : DropoutTally();
+  run = RunRecord();
   // A run that ended while paused leaves no "Cont" behind for the next one.
   if (had_run) SetPauseButtonText(en::audio::kPause);
-  if (transport.mode == MODE_REC && (had_run || had_file)) {
+  if (owned.mode == MODE_REC && (had_run || had_file)) {
     if (current_file.data_count == 0) {
       RemoveEmptyFile();
       // The last file of a series that got nothing went: the one before is
@@ -379,12 +393,12 @@ void EndRun(const RunEnding& ending) {
     }
     if (current_file.data_count != 0) {
       // The recording just made is the current file for playing.
-      OwnedTransport().mode = MODE_PLAY;
+      owned.mode = MODE_PLAY;
       TakeRecordingForPlay();
     }
   }
   if (ending.repair) RepairWave();
-  if (idle_controls_off) SetIdleControls(true);
+  if (give_back_idle_controls) SetIdleControls(true);
   // What the blocks a stop handed back could not keep is said once the run
   // has ended and its last file is the current one (with no owner when the
   // window is going, as the report).
@@ -395,8 +409,6 @@ void EndRun(const RunEnding& ending) {
   // The level report, with the dropouts of a recording; with the report off
   // (or after a failure's own message), the dropouts alone, unless the
   // program is ending by itself.
-  const DropoutTally none;
-  const DropoutTally& dropouts = recorded ? RunDropouts().tally() : none;
   const bool levels = had_run && app.settings.levelwarning && ending.report != RunReport::kNone;
   if (dropouts.count != 0) RedrawNameLine();
   if (levels || (dropouts.count != 0 && !ending.program_ends)) {

@@ -33,6 +33,7 @@ struct Library {
   AcmFormatTagDetailsFn tag_details = nullptr;
 };
 
+// Per process: loaded once, at the first use, and kept (Loaded).
 Library library;
 
 template <class Function>

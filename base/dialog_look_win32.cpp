@@ -12,7 +12,8 @@
 
 namespace {
 
-// The procedure that makes the controls of the dialog with the 3-D look again.
+// The procedure that makes the controls of the dialog with the 3-D look again
+// (of the open dialog: one is open at a time).
 RecreateControls recreate_controls = nullptr;
 
 void ApplyThreeDStyle(HWND dialog) {

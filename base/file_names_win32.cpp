@@ -46,7 +46,7 @@ void Find(HMODULE module, const char* name, Function& function, bool& all) {
 
 const WideCalls* LoadWideCalls() {
   if (GetVersion() & 0x80000000u) return nullptr;  // Windows 95/98/Me
-  static WideCalls calls;
+  static WideCalls calls;  // per process: looked up once, at the first use
   const HMODULE kernel = GetModuleHandleA("kernel32.dll");
   const HMODULE user = LoadLibraryA("user32.dll");
   const HMODULE shell = LoadLibraryA("shell32.dll");

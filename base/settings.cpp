@@ -20,7 +20,7 @@ std::string Format(const char* format, long long value) {
 
 }  // namespace
 
-void ClampMemSize(Settings& settings, unsigned windows_version) {
+void ClampMemSize(OptionSettings& settings, unsigned windows_version) {
   if (settings.MemSize < 2) settings.MemSize = 2;
   if (settings.MemSize > 255) settings.MemSize = 255;
   if (windows_version <= kWindows311 && settings.MemSize > 15) settings.MemSize = 15;

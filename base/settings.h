@@ -7,22 +7,38 @@
 #include <utility>
 #include <vector>
 
-struct Settings {
+// What the Option dialog changes: the meter, its timing, on-memory operation
+// and the level report. The dialog hands them back as one record.
+struct OptionSettings {
   int smooth = 0;
   int monochrome = 0;
   int PeakHold = 1;
   uint32_t deltatime = 4096;
   int OnMem = 0;
   int MemSize = 15;
-  int dialog3d = 1;
+  int display = 1;
+  int levelwarning = 1;
+};
+
+// What the New dialog chooses besides the file's name: the recording format
+// and the time limit. The dialog hands them back as one record.
+struct RecordingSettings {
   int16_t rec_bits = 16;
   int16_t rec_channel = 2;
   uint32_t rec_freq = 44100;
-  int display = 1;
-  int AutoExtention = 0;
   uint32_t EndTime = 3600;
   uint32_t time_limit = 0;  // "seigen": EndTime when switched on, else 0
-  int levelwarning = 1;
+};
+
+struct Settings : OptionSettings, RecordingSettings {
+  int dialog3d = 1;
+  int AutoExtention = 0;
+
+  // The parts the dialogs show and change, each as a whole.
+  OptionSettings& options() { return *this; }
+  const OptionSettings& options() const { return *this; }
+  RecordingSettings& recording() { return *this; }
+  const RecordingSettings& recording() const { return *this; }
 };
 
 // Looks up the text of a key; returns the default text when the key is missing.
@@ -35,7 +51,7 @@ using SettingsLookup = std::string (*)(const char* key, const char* default_text
 void ParseSettings(Settings& settings, unsigned windows_version, SettingsLookup lookup, void* context);
 
 // MemSize into 2..255 megabytes, 2..15 on Windows 3.11 and earlier.
-void ClampMemSize(Settings& settings, unsigned windows_version);
+void ClampMemSize(OptionSettings& settings, unsigned windows_version);
 
 // The key/text pairs written at exit, in writing order.
 std::vector<std::pair<std::string, std::string>> SettingsToWrite(const Settings& settings, unsigned windows_version);

@@ -15,6 +15,8 @@ CodePageBytes MakeShiftJis() {
   return bytes;
 }
 
+// Per process: the code page names are held in, the system's for the whole
+// run (SetActiveCodePage at start-up; tests set others).
 CodePageBytes active = MakeShiftJis();
 
 // Whether the byte at index really leads a double-byte character: the run of

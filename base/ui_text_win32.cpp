@@ -7,7 +7,7 @@
 #include "resources/ja_app.h"
 
 const char* LoadText(UINT id) {
-  static char buffer[256];
+  static char buffer[256];  // what it returns, valid until the next call
   buffer[0] = '\0';
   LoadStringA(app.instance, id, buffer, sizeof buffer);
   return buffer;
@@ -41,19 +41,21 @@ namespace {
 
 // The large layout's status font, made once for its cell height: it is
 // selected for every buffer and every display tick.
-HFONT large_status_font = nullptr;
-int large_status_font_height = 0;
+struct StatusFont {
+  HFONT font = nullptr;
+  int height = 0;  // the cell height it was made for
+};
+StatusFont large_status_font;
 
 HFONT LargeStatusFont() {
-  if (large_status_font && large_status_font_height == app.cell_height) return large_status_font;
+  if (large_status_font.font && large_status_font.height == app.cell_height) return large_status_font.font;
   ReleaseStatusFont();
   LOGFONTA font = {};
   font.lfHeight = -2 * app.cell_height;
   font.lfCharSet = SHIFTJIS_CHARSET;
   font.lfPitchAndFamily = FIXED_PITCH;
-  large_status_font = CreateFontIndirectA(&font);
-  large_status_font_height = app.cell_height;
-  return large_status_font;
+  large_status_font = StatusFont{CreateFontIndirectA(&font), app.cell_height};
+  return large_status_font.font;
 }
 
 }  // namespace
@@ -67,8 +69,8 @@ HFONT SelectStatusFont(HDC dc) {
 void RestoreStatusFont(HDC dc, HFONT previous) { SelectObject(dc, previous); }
 
 void ReleaseStatusFont() {
-  if (large_status_font) DeleteObject(large_status_font);
-  large_status_font = nullptr;
+  if (large_status_font.font) DeleteObject(large_status_font.font);
+  large_status_font.font = nullptr;
 }
 
 void ApplyTextColours(HDC dc) {

@@ -2,7 +2,9 @@
 
 namespace {
 
+// Per thread, as the driver's TLS slot: the stream the thread works on.
 thread_local StreamBudget* current = nullptr;
+// Per process: the tests' switch that refuses a stream, as a slot that cannot be had.
 bool refused = false;
 
 }  // namespace

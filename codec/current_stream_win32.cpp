@@ -6,6 +6,7 @@
 
 namespace {
 
+// Per process: the driver's one TLS slot, taken when it is loaded.
 DWORD slot = TLS_OUT_OF_INDEXES;
 
 }  // namespace

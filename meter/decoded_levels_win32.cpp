@@ -6,6 +6,7 @@
 
 #include "base/acm_stream_win32.h"
 #include "base/format_record.h"
+#include "meter/meter_record_win32.h"
 
 namespace {
 
@@ -15,19 +16,6 @@ constexpr DWORD kLeastSilentSource = 8192;
 // Fewer frames than this from one measurement are not a level: a converter
 // may answer bytes that complete nothing with a frame or two of silence.
 constexpr DWORD kLeastFrames = 64;
-
-struct Converter {
-  AcmStream stream;
-  bool gave_sound = false;    // some PCM has come out since the open
-  DWORD silent_source = 0;    // source bytes converted since the last PCM
-  DWORD silent_limit = kLeastSilentSource;
-  unsigned channels = 1;
-  DWORD frame_bytes = 2;
-  DWORD rate = 0;
-  unsigned long long frames_out = 0;  // PCM frames converted since the open
-};
-
-Converter converter;
 
 }  // namespace
 
@@ -47,6 +35,7 @@ void OpenDecodedLevels(const uint8_t* record, size_t size) {
   to.wBitsPerSample = 16;
   to.nBlockAlign = static_cast<WORD>(to.nChannels * 2);
   to.nAvgBytesPerSec = to.nSamplesPerSec * to.nBlockAlign;
+  DecodedSource& converter = OwnedMeter().decoded;
   if (!converter.stream.Open(from, &to, DECODED_SOURCE_PIECE, ACM_LARGEST_DESTINATION)) return;
 
   converter.gave_sound = false;
@@ -59,14 +48,15 @@ void OpenDecodedLevels(const uint8_t* record, size_t size) {
   converter.frames_out = 0;
 }
 
-void CloseDecodedLevels() { converter.stream.Close(); }
+void CloseDecodedLevels() { OwnedMeter().decoded.stream.Close(); }
 
-bool DecodedLevelsOpen() { return converter.stream.is_open(); }
+bool DecodedLevelsOpen() { return level_meter.decoded.stream.is_open(); }
 
 DecodedResult MeasureDecoded(const uint8_t* data, long bytes, ChannelPeaks& peaks) {
   peaks = ChannelPeaks();
   if (!DecodedLevelsOpen()) return DECODED_NONE;
   if (data == nullptr || bytes <= 0) return DECODED_PENDING;
+  DecodedSource& converter = OwnedMeter().decoded;
   DWORD frames = 0;
   PcmLayout pcm;
   pcm.direct = true;
@@ -96,6 +86,7 @@ DecodedResult MeasureDecoded(const uint8_t* data, long bytes, ChannelPeaks& peak
 }
 
 double DecodedMilliseconds() {
+  const DecodedSource& converter = level_meter.decoded;
   return converter.rate ? static_cast<double>(converter.frames_out) * 1000.0 / converter.rate : 0.0;
 }
 

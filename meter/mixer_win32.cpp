@@ -18,17 +18,6 @@ static_assert(sizeof(MIXERCONTROLA) == 148, "mixer control record");
 
 namespace {
 
-// The mixer functions the meter looks up besides the one it reads levels with
-// (level_meter.mixer_get_control_details).
-typedef MMRESULT(WINAPI* MixerOpenFn)(LPHMIXER, UINT, DWORD_PTR, DWORD_PTR, DWORD);
-typedef MMRESULT(WINAPI* MixerGetLineInfoFn)(HMIXEROBJ, LPMIXERLINEA, DWORD);
-typedef MMRESULT(WINAPI* MixerGetLineControlsFn)(HMIXEROBJ, LPMIXERLINECONTROLSA, DWORD);
-typedef MMRESULT(WINAPI* MixerCloseFn)(HMIXER);
-MixerOpenFn mixer_open = nullptr;
-MixerGetLineInfoFn mixer_get_line_info = nullptr;
-MixerGetLineControlsFn mixer_get_line_controls = nullptr;
-MixerCloseFn mixer_close = nullptr;
-
 // Writes a notice into the main window with its default colours and font.
 void WriteNotice(int x, int y, const char* text) {
   if (!app.main_window) return;
@@ -38,8 +27,9 @@ void WriteNotice(int x, int y, const char* text) {
 }
 
 void CloseMixerHandle() {
-  if (level_meter.mixer_handle && mixer_close) mixer_close(level_meter.mixer_handle);
-  OwnedMeter().mixer_handle = nullptr;
+  MeterRecord& meter = OwnedMeter();
+  if (meter.mixer_handle && meter.mixer_close) meter.mixer_close(meter.mixer_handle);
+  meter.mixer_handle = nullptr;
 }
 
 template <class Function>
@@ -53,61 +43,63 @@ void OpenMixerMeter() {
   // Each compressed playback opens the mixer afresh; the previous handle and
   // library reference go first.
   CloseMixerMeter();
+  MeterRecord& meter = OwnedMeter();
   const int w = app.cell_width, h = app.cell_height;
   HMODULE library = LoadLibraryA("winmm.DLL");
   if (reinterpret_cast<UINT_PTR>(library) < 32) {
     WriteNotice(0, 0, "LoadLibrary Error");
-    OwnedMeter().mixer_library = nullptr;
+    meter.mixer_library = nullptr;
     return;
   }
-  OwnedMeter().mixer_library = library;
-  mixer_open = Find<MixerOpenFn>("mixerOpen");
-  mixer_get_line_info = Find<MixerGetLineInfoFn>("mixerGetLineInfoA");
-  mixer_get_line_controls = Find<MixerGetLineControlsFn>("mixerGetLineControlsA");
-  OwnedMeter().mixer_get_control_details = Find<MixerGetControlDetailsFn>("mixerGetControlDetailsA");
-  mixer_close = Find<MixerCloseFn>("mixerClose");
-  const bool found[5] = {mixer_open != nullptr, mixer_get_line_info != nullptr,
-                         mixer_get_line_controls != nullptr, level_meter.mixer_get_control_details != nullptr,
-                         mixer_close != nullptr};
+  meter.mixer_library = library;
+  meter.mixer_open = Find<MixerOpenFn>("mixerOpen");
+  meter.mixer_get_line_info = Find<MixerGetLineInfoFn>("mixerGetLineInfoA");
+  meter.mixer_get_line_controls = Find<MixerGetLineControlsFn>("mixerGetLineControlsA");
+  meter.mixer_get_control_details = Find<MixerGetControlDetailsFn>("mixerGetControlDetailsA");
+  meter.mixer_close = Find<MixerCloseFn>("mixerClose");
+  const bool found[5] = {meter.mixer_open != nullptr, meter.mixer_get_line_info != nullptr,
+                         meter.mixer_get_line_controls != nullptr, meter.mixer_get_control_details != nullptr,
+                         meter.mixer_close != nullptr};
   if (!found[0] || !found[1] || !found[2] || !found[3]) {
     for (int i = 0; i < 5; ++i) {
       if (found[i]) continue;
       char text[16];
+      // "mixerfuncN" is deliberate: the program's own terse notice, kept as it always was.
       snprintf(text, sizeof text, "mixerfunc%d", i + 1);
       WriteNotice(0, 0, text);
     }
-    OwnedMeter().mixer_handle = nullptr;
+    meter.mixer_handle = nullptr;
     return;
   }
 
   HMIXER handle = nullptr;
-  if (mixer_open(&handle, 0, 0, 0, 0) != MMSYSERR_NOERROR) {
+  if (meter.mixer_open(&handle, 0, 0, 0, 0) != MMSYSERR_NOERROR) {
     WriteNotice(0, 0, PickId(IDS_CANT_OPEN_MIXER, ja::kMixerCantOpen));
-    OwnedMeter().mixer_handle = nullptr;
+    meter.mixer_handle = nullptr;
     return;
   }
-  OwnedMeter().mixer_handle = handle;
+  meter.mixer_handle = handle;
 
   MIXERLINEA line = {};
   line.cbStruct = sizeof line;
   line.dwComponentType = MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT;
-  if (mixer_get_line_info(reinterpret_cast<HMIXEROBJ>(handle), &line, MIXER_GETLINEINFOF_COMPONENTTYPE) !=
+  if (meter.mixer_get_line_info(reinterpret_cast<HMIXEROBJ>(handle), &line, MIXER_GETLINEINFOF_COMPONENTTYPE) !=
       MMSYSERR_NOERROR) {
     WriteNotice(0, 0, PickId(IDS_CANT_GET_MIXER, ja::kMixerCantGetLine));
     CloseMixerHandle();
     return;
   }
 
-  OwnedMeter().peak_control = {};
-  OwnedMeter().peak_control.cbStruct = sizeof level_meter.peak_control;
+  meter.peak_control = {};
+  meter.peak_control.cbStruct = sizeof meter.peak_control;
   MIXERLINECONTROLSA controls = {};
   controls.cbStruct = sizeof controls;
   controls.dwLineID = line.dwLineID;
   controls.dwControlType = MIXERCONTROL_CONTROLTYPE_PEAKMETER;
   controls.cControls = 1;
-  controls.cbmxctrl = sizeof level_meter.peak_control;
-  controls.pamxctrl = &OwnedMeter().peak_control;
-  MMRESULT result = mixer_get_line_controls(reinterpret_cast<HMIXEROBJ>(handle), &controls,
+  controls.cbmxctrl = sizeof meter.peak_control;
+  controls.pamxctrl = &meter.peak_control;
+  MMRESULT result = meter.mixer_get_line_controls(reinterpret_cast<HMIXEROBJ>(handle), &controls,
                                                 MIXER_GETLINECONTROLSF_ONEBYTYPE);
   if (result != MMSYSERR_NOERROR) {
     WriteNotice(w, h, PickId(IDS_CANT_GET_CONTROL, ja::kMixerCantGetControl));
@@ -118,11 +110,12 @@ void OpenMixerMeter() {
 
 void CloseMixerMeter() {
   CloseMixerHandle();
-  if (level_meter.mixer_library) FreeLibrary(level_meter.mixer_library);
-  OwnedMeter().mixer_library = nullptr;
-  mixer_open = nullptr;
-  mixer_get_line_info = nullptr;
-  mixer_get_line_controls = nullptr;
-  OwnedMeter().mixer_get_control_details = nullptr;
-  mixer_close = nullptr;
+  MeterRecord& meter = OwnedMeter();
+  if (meter.mixer_library) FreeLibrary(meter.mixer_library);
+  meter.mixer_library = nullptr;
+  meter.mixer_open = nullptr;
+  meter.mixer_get_line_info = nullptr;
+  meter.mixer_get_line_controls = nullptr;
+  meter.mixer_get_control_details = nullptr;
+  meter.mixer_close = nullptr;
 }

@@ -38,12 +38,13 @@ void DrawTick(HDC dc, const TickFrame& frame, const TickBlock& block, const Mete
     AdaptStride(start, run.period);
     return;
   }
+  MeterRecord& meter = OwnedMeter();
   LevelWindow window = ComputeLevelWindow(frame.offset, block.buffer_size, run.unit_size, block.blockalign,
-                                          run.layout.direct, level_meter.metered_end);
+                                          run.layout.direct, meter.metered_end);
   if (!window.measure) return;
   MeasureLevelsOf(dc, block.data + window.start, static_cast<long>(window.end - window.start), run);
   AdaptStride(start, run.period);
-  OwnedMeter().metered_end = static_cast<long>(window.end);
+  meter.metered_end = static_cast<long>(window.end);
 }
 
 void ShowFormatLine(HDC dc, const CurrentFormat& format) {

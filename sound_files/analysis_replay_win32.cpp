@@ -29,7 +29,8 @@ ReplayResult ReplayAnalysis(const AnalysisReport& report, HWND output, const std
     allocated = true;
   }
   if (!allocated) return ReplayResult::NO_RECORD;
-  const size_t bytes = record.size() < current_file.format_size ? record.size() : current_file.format_size;
-  if (bytes) std::memcpy(current_file.pFormat, record.data(), bytes);
+  CurrentFile& file = OwnedCurrentFile();
+  const size_t bytes = record.size() < file.format_size ? record.size() : file.format_size;
+  if (bytes) std::memcpy(file.pFormat, record.data(), bytes);
   return ReplayResult::RECORD;
 }

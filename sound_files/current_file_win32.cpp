@@ -11,10 +11,11 @@ namespace jf = ja::files;
 
 namespace {
 
-// The memory of the format record pFormat.
-HLOCAL format_handle = nullptr;
-
 CurrentFile state;
+
+// The one place the current format is written (TakeCurrentFormat,
+// ForgetCurrentFormat and WithholdByteRate come here).
+void WriteCurrentFormat(const CurrentFormat& format) { state.format = format; }
 
 }  // namespace
 
@@ -26,20 +27,28 @@ void NameCurrentFile(const char* name) { lstrcpynA(state.file_name, name, sizeof
 
 void TakeCurrentFormat() {
   if (state.pFormat == nullptr) return;
-  state.format = CurrentFormatOf(reinterpret_cast<const uint8_t*>(state.pFormat), state.format_size);
+  WriteCurrentFormat(CurrentFormatOf(reinterpret_cast<const uint8_t*>(state.pFormat), state.format_size));
   ShowNewFormat(state.format);
 }
 
 bool HasCurrentFormat() { return state.format.rate != 0; }
 
 void ForgetCurrentFormat() {
-  state.format = CurrentFormat();
+  WriteCurrentFormat(CurrentFormat());
   ShowNewFormat(state.format);
 }
 
+void WithholdByteRate() {
+  CurrentFormat opening = state.format;
+  opening.BytesPerSec = 0;
+  WriteCurrentFormat(opening);
+}
+
+LONG ReadSoundData(char* into, LONG bytes) { return mmioRead(state.file_mmio, into, bytes); }
+
 void CloseSoundFile() {
-  if (current_file.file_mmio) mmioClose(current_file.file_mmio, 0);
-  OwnedCurrentFile().file_mmio = nullptr;
+  if (state.file_mmio) mmioClose(state.file_mmio, 0);
+  state.file_mmio = nullptr;
 }
 
 WORD AllocFormatRecord(WORD size) {
@@ -47,39 +56,37 @@ WORD AllocFormatRecord(WORD size) {
   // The block is never shorter than the fields every reader may look at, and
   // zeroed, so a short chunk's missing fields (bits, cbSize) read as 0.
   const UINT bytes = size < sizeof(FormatRecord) ? sizeof(FormatRecord) : size;
-  format_handle = LocalAlloc(LMEM_MOVEABLE | LMEM_ZEROINIT, bytes);
-  if (!format_handle) {
+  state.format_handle = LocalAlloc(LMEM_MOVEABLE | LMEM_ZEROINIT, bytes);
+  if (!state.format_handle) {
     ShowFailure(PickId(IDS_NO_MEMORY, jf::kRecordNoMemory));
     CloseSoundFile();
     return 0;
   }
-  OwnedCurrentFile().pFormat = static_cast<FormatRecord*>(LocalLock(format_handle));
-  if (!current_file.pFormat) {
-    LocalFree(format_handle);
-    format_handle = nullptr;
+  state.pFormat = static_cast<FormatRecord*>(LocalLock(state.format_handle));
+  if (!state.pFormat) {
+    LocalFree(state.format_handle);
+    state.format_handle = nullptr;
     ShowFailure(PickId(IDS_MEMORY_LOCK_FAILED, jf::kRecordLockFailed));
     CloseSoundFile();
     return 0;
   }
-  OwnedCurrentFile().format_size = size;
+  state.format_size = size;
   return size;
 }
 
 void FreeFormatRecord() {
-  if (format_handle) {
-    LocalUnlock(format_handle);
-    LocalFree(format_handle);
+  if (state.format_handle) {
+    LocalUnlock(state.format_handle);
+    LocalFree(state.format_handle);
   }
-  format_handle = nullptr;
-  OwnedCurrentFile().pFormat = nullptr;
-  OwnedCurrentFile().format_size = 0;
+  state.format_handle = nullptr;
+  state.pFormat = nullptr;
+  state.format_size = 0;
 }
 
 void CountSoundTaken(DWORD bytes) { state.data_count -= bytes; }
 
 void EndSoundData() { state.data_count = 0; }
-
-void CountSoundWritten(DWORD bytes) { state.data_count += bytes; }
 
 void SetRecordingCapacity(DWORD bytes) { state.data_total = bytes; }
 

@@ -21,6 +21,7 @@ struct CurrentFile {
   DWORD data_count = 0;
   FormatRecord* pFormat = nullptr;  // as read from the file; never changed after
   WORD format_size = 0;             // bytes of the format record
+  HLOCAL format_handle = nullptr;   // the memory pFormat is locked in
   CurrentFormat format;             // parsed from pFormat by TakeCurrentFormat
   // Drive figures of the last measurement, capped at 2^31, and the free bytes
   // uncapped (the "Free:" line of a recording).
@@ -34,19 +35,19 @@ CurrentFile& OwnedCurrentFile();
 // Names the current file (a name that fits NAME_BUFFER_SIZE; longer ones are
 // cut, as the callers have checked them).
 void NameCurrentFile(const char* name);
+// The current format is written by these three alone; the meter, the
+// transport and the rest of sound_files/ only read it.
 // Takes the format record of a file just opened for playing or created for
-// recording as the current format, and shows it. The only writer of the
-// current format; the meter and the transport only read it.
+// recording as the current format, and shows it.
 void TakeCurrentFormat();
 // The counts of the data, changed as the transport moves sound:
 // playback takes `bytes` more of the data from the file (data_count falls),
 // or finds the file ends early (nothing more to read);
 void CountSoundTaken(DWORD bytes);
 void EndSoundData();
-// recording wrote `bytes` more (data_count rises), into a run whose memory
-// block holds `bytes` (data_total), and a recording just ended becomes the
-// current file for playing (its data_total is what was written).
-void CountSoundWritten(DWORD bytes);
+// a recording runs with a memory block that holds `bytes` (data_total; what
+// it writes is counted by the recording file), and a recording just ended
+// becomes the current file for playing (its data_total is what was written).
 void SetRecordingCapacity(DWORD bytes);
 void TakeRecordingForPlay();
 // Whether a file opened for playing (or created for recording) gave the
@@ -55,12 +56,19 @@ bool HasCurrentFormat();
 // Forgets the current format of a file that was refused: the format line
 // shows none, and Info has nothing to describe, as before any file.
 void ForgetCurrentFormat();
+// A file is being opened: the current format keeps no byte rate until the
+// new file's is taken, so the capacity line of an open that fails shows no
+// time.
+void WithholdByteRate();
 // Closes the data and RIFF chunks of the current file, which writes their
 // sizes (a recording's end), leaving the file open.
 void CloseFileChunks();
 // Shows the current file's capacity line and the meter's labels: its size
 // when opened for playing, the drive's free space when made for recording.
 void RefreshFileCapacity(bool recording);
+// Reads the next `bytes` of the sound of the file open for playing into
+// `into`: the bytes read, fewer at the end of the file, -1 after an error.
+LONG ReadSoundData(char* into, LONG bytes);
 // Closes the current file without closing its chunks.
 void CloseSoundFile();
 // Replaces the format record by a new one of size bytes; size on success,

@@ -25,9 +25,10 @@ DWORD MeasureDiskSpace(const char* path) {
     sectors_per_cluster = bytes_per_sector = free_clusters = total_clusters = 0;
   const DriveFigures figures =
       ComputeDriveFigures(sectors_per_cluster, bytes_per_sector, free_clusters, total_clusters);
-  OwnedCurrentFile().free_bytes = figures.free_bytes;
-  OwnedCurrentFile().disk_bytes = figures.disk_bytes;
-  OwnedCurrentFile().cluster_bytes = figures.cluster_bytes;
-  OwnedCurrentFile().free_room = figures.free_room;
-  return current_file.free_bytes;
+  CurrentFile& file = OwnedCurrentFile();
+  file.free_bytes = figures.free_bytes;
+  file.disk_bytes = figures.disk_bytes;
+  file.cluster_bytes = figures.cluster_bytes;
+  file.free_room = figures.free_room;
+  return file.free_bytes;
 }

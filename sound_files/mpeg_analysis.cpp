@@ -327,6 +327,7 @@ bool FindFirstFrame(BlockReader& reader, uint64_t start, uint64_t end, MpegSearc
 // header is reported in a box and leaves the first frame's values.
 double CheckNextHeader(ByteSource& source, const FirstFrame& frame, bool inside_sound, AnalysisReport& report,
                        MpegRecordFields& r) {
+  // The boxes' one-word texts ("read", "fff", "layer", "rate") are deliberate, kept as they always were.
   uint8_t bytes[4];
   if (!inside_sound || !ReadRawHeader(source, bytes)) {
     report.Box("read");
@@ -380,6 +381,7 @@ void ReadVbrHeader(const uint8_t* body, uint32_t body_read, const FirstFrame& fr
   const bool tagged = cursor.Tag("Xing");
   const uint32_t flags = cursor.U32BE();
   if (!tagged || !cursor.ok()) return;
+  // "FLAG ERROR" is deliberate, kept as it always was.
   if (!(flags & kXingFrames)) report.UnownedBox("FLAG ERROR", "Xing");
   if (!(flags & kXingBytes)) report.UnownedBox("FLAG ERROR", "Xing");
   if (!(flags & kXingFrames)) return;

@@ -38,6 +38,19 @@ std::vector<uint8_t> MakeRecordingHeader(const std::vector<uint8_t>& record, uin
   return header;
 }
 
+uint32_t FitIntoWaveFile(uint32_t data_count, uint32_t bytes, int16_t blockalign, uint32_t file_limit) {
+  const uint64_t end = static_cast<uint64_t>(data_count) + bytes + WAVE_HEADER_SIZE;
+  if (end <= file_limit) return bytes;
+  const uint64_t used = static_cast<uint64_t>(data_count) + WAVE_HEADER_SIZE;
+  uint32_t room = used >= file_limit ? 0 : static_cast<uint32_t>(file_limit - used);
+  return WholeBlocks(room, blockalign);
+}
+
+uint32_t WholeBlocks(uint32_t bytes, int16_t blockalign) {
+  if (blockalign <= 1) return bytes;
+  return bytes - bytes % static_cast<uint32_t>(blockalign);
+}
+
 uint32_t RecordingCapacity(uint32_t free_bytes, uint32_t cluster_bytes) {
   const uint64_t room = static_cast<uint64_t>(free_bytes) + cluster_bytes;
   if (room <= WAVE_HEADER_SIZE) return 0;

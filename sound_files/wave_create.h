@@ -1,6 +1,6 @@
 // Creating a recording file, apart from the Windows calls: the 16-byte PCM
-// format record, the capacity left on the drive, and the texts for the input
-// device's answer to the format query.
+// format record, its header, what fits into a file, the capacity left on the
+// drive, and the texts for the input device's answer to the format query.
 #pragma once
 #include <cstdint>
 #include <vector>
@@ -22,6 +22,17 @@ std::vector<uint8_t> MakeRecordingFormat(uint32_t rec_freq, uint16_t rec_channel
 // what has been written at any moment (a pad byte after odd data is written
 // only when the recording closes).
 std::vector<uint8_t> MakeRecordingHeader(const std::vector<uint8_t>& record, uint32_t data_bytes);
+
+// The largest WAVE file a recording may write (its series goes on in a next
+// file).
+constexpr uint32_t kWaveFileLimit = 0x7FFFFFFF;
+// Bytes of a recorded buffer that still fit into a WAVE file of at most
+// file_limit bytes; a cut count is a multiple of blockalign.
+uint32_t FitIntoWaveFile(uint32_t data_count, uint32_t bytes, int16_t blockalign,
+                         uint32_t file_limit = kWaveFileLimit);
+// The part of a short write that forms whole blocks (a partial block is
+// stepped back over, so the data chunk ends on a block boundary).
+uint32_t WholeBlocks(uint32_t bytes, int16_t blockalign);
 
 // The most sound data the drive can take after the 44-byte header: free bytes
 // plus one cluster (the last one is partly used by the header) minus 44; 0

@@ -73,13 +73,17 @@ RepairOutcome OfferRepair() {
 // A recording cut off after the last update of its header (the process
 // ended, the power went) still has the sound it wrote after it. Offered once
 // per file: declined, the file plays as its header says until it changes.
-std::string declined_tail_name;
-uint32_t declined_tail_length = 0;
+struct DeclinedTail {
+  std::string name;
+  uint32_t length = 0;
+};
+// Per process: the user's answer holds for as long as the program runs.
+DeclinedTail declined_tail;
 
 // Asks whether the sound after a cut-off recording's end should be taken in.
 // True when the file was closed for the repair: the open starts again.
 bool OfferTailRecovery(const RecordingTail& tail, uint32_t length) {
-  if (declined_tail_name == current_file.file_name && declined_tail_length == length) return false;
+  if (declined_tail.name == current_file.file_name && declined_tail.length == length) return false;
   char text[300];
   const TailLength shown = TailLengthShown(tail);
   if (shown.in_milliseconds)
@@ -88,15 +92,13 @@ bool OfferTailRecovery(const RecordingTail& tail, uint32_t length) {
     snprintf(text, sizeof text, Pick(en::files::kRecoverTail, jf::kRecoverTail), shown.seconds);
   const int answer = ShowMessageBox(app.main_window, text, nullptr, MB_YESNO | MB_ICONQUESTION);
   if (answer != IDYES) {
-    declined_tail_name = current_file.file_name;
-    declined_tail_length = length;
+    declined_tail = DeclinedTail{current_file.file_name, length};
     return false;
   }
   CloseSoundFile();
   if (!RepairWave()) {
     ShowFailure(Pick("cant recover", jf::kCantRecover));
-    declined_tail_name = current_file.file_name;
-    declined_tail_length = length;
+    declined_tail = DeclinedTail{current_file.file_name, length};
   }
   return true;
 }
@@ -138,15 +140,16 @@ bool QueryOutputDevice() {
 // file open before (there is only ever one sound file open). False after the
 // failure message.
 bool OpenCurrentFile(DWORD flags) {
-  if (!current_file.file_name[0]) {
+  CurrentFile& file = OwnedCurrentFile();
+  if (!file.file_name[0]) {
     ShowFailure(PickId(IDS_FILE_NAME, jf::kFileNameMissing));
     return false;
   }
   CloseSoundFile();
   // No device ("NUL.WAV", "COM1", "\\.\..."): a recording into it would be
   // lost, a read from it might never return.
-  OwnedCurrentFile().file_mmio = OpenMmioNamed(current_file.file_name, flags);
-  if (!current_file.file_mmio) {
+  file.file_mmio = OpenMmioNamed(file.file_name, flags);
+  if (!file.file_mmio) {
     ShowCannotOpenFile();
     return false;
   }
@@ -162,22 +165,17 @@ bool FailAfterRecord(const FailureText& text) {
 
 // OpenForPlay's steps; false after the failure message.
 bool OpenFileForPlay() {
+  CurrentFile& file = OwnedCurrentFile();
   for (;;) {
     if (!OpenCurrentFile(MMIO_ALLOCBUF | MMIO_READ)) return false;
-    OwnedCurrentFile().data_total = 0;
-    {
-      // No byte rate until the new file's format is taken: the capacity line
-      // of a failed open shows no time.
-      CurrentFormat opening = current_file.format;
-      opening.BytesPerSec = 0;
-      OwnedCurrentFile().format = opening;
-    }
-    MmioRiffFile file(current_file.file_mmio, current_file.file_name);
+    file.data_total = 0;
+    WithholdByteRate();
+    MmioRiffFile riff(file.file_mmio, file.file_name);
     // A file of 4 GB or more has no length a 32-bit header can be judged by.
-    const uint32_t length = file.Size();
-    const RecordingTail tail = length != 0xFFFFFFFFu ? FindRecordingTail(file, length) : RecordingTail();
+    const uint32_t length = riff.Size();
+    const RecordingTail tail = length != 0xFFFFFFFFu ? FindRecordingTail(riff, length) : RecordingTail();
     if (tail.bytes != 0 && OfferTailRecovery(tail, length)) continue;  // open the repaired file afresh
-    SoundFileIdentity id = IdentifySoundFile(file);
+    SoundFileIdentity id = IdentifySoundFile(riff);
 
     if (id.failure == OpenFailure::DAMAGED) {
       const RepairOutcome outcome = OfferRepair();
@@ -186,7 +184,7 @@ bool OpenFileForPlay() {
     }
     // A stream's analysis worked with its length (the whole file, or the data
     // chunk of a wrapped one).
-    if (!id.riff || id.kind == SoundKind::RIFF_MPEG) OwnedCurrentFile().data_total = OwnedCurrentFile().data_count = id.analysed_data_total;
+    if (!id.riff || id.kind == SoundKind::RIFF_MPEG) file.data_total = file.data_count = id.analysed_data_total;
 
     const ReplayResult replay = ReplayAnalysis(id.report, nullptr, id.format);
     if (replay == ReplayResult::ABORTED) return false;
@@ -205,10 +203,10 @@ bool OpenFileForPlay() {
       return false;
     }
     uint32_t data_total = 0;
-    const OpenFailure located = LocateSoundData(file, id, data_total);
+    const OpenFailure located = LocateSoundData(riff, id, data_total);
     if (located == OpenFailure::NO_DATA_IN_WAVE) return FailAfterRecord(OpenFailureText(located));
-    OwnedCurrentFile().data_total = OwnedCurrentFile().data_count = data_total;
-    MeasureDiskSpace(current_file.file_name);
+    file.data_total = file.data_count = data_total;
+    MeasureDiskSpace(file.file_name);
     if (located == OpenFailure::DATA_EMPTY) return FailAfterRecord(OpenFailureText(located));
     RefreshFileCapacity(false);
     return true;
@@ -237,39 +235,40 @@ bool FailCreate(const char* message, bool free_record) {
 }  // namespace
 
 bool CreateForRecord() {
+  CurrentFile& file = OwnedCurrentFile();
   // A name whose next files of the series would not fit is refused now, not
   // when its first file is full hours later.
-  if (current_file.file_name[0] && !SeriesNamesFit(current_file.file_name)) {
+  if (file.file_name[0] && !SeriesNamesFit(file.file_name)) {
     ShowCannotOpenFile();
     return false;
   }
   if (!OpenCurrentFile(MMIO_CREATE | MMIO_WRITE)) return false;
   // Nothing recorded yet: a failure below leaves an empty file for the
   // transport clean-up to remove.
-  OwnedCurrentFile().data_count = 0;
+  file.data_count = 0;
   if (const char* failure = CreateRecordingChunks()) return FailCreate(failure, false);
 
   if (!AllocFormatRecord(RECORDING_FORMAT_SIZE)) return false;
   const Settings& s = app.settings;
   const std::vector<uint8_t> record =
       MakeRecordingFormat(s.rec_freq, static_cast<uint16_t>(s.rec_channel), static_cast<uint16_t>(s.rec_bits));
-  std::memcpy(current_file.pFormat, record.data(), record.size());
+  std::memcpy(file.pFormat, record.data(), record.size());
 
-  if (mmioWrite(current_file.file_mmio, reinterpret_cast<const char*>(current_file.pFormat), RECORDING_FORMAT_SIZE) !=
+  if (mmioWrite(file.file_mmio, reinterpret_cast<const char*>(file.pFormat), RECORDING_FORMAT_SIZE) !=
       RECORDING_FORMAT_SIZE)
     return FailCreate(PickId(IDS_CANT_WRITE_FMT, jf::kCantWriteFmt), true);
 
   TakeCurrentFormat();
   const MMRESULT query =
-      waveInOpen(nullptr, WAVE_MAPPER, reinterpret_cast<LPCWAVEFORMATEX>(current_file.pFormat), 0, 0, WAVE_FORMAT_QUERY);
+      waveInOpen(nullptr, WAVE_MAPPER, reinterpret_cast<LPCWAVEFORMATEX>(file.pFormat), 0, 0, WAVE_FORMAT_QUERY);
   if (query != MMSYSERR_NOERROR) return FailCreate(FailureMessage(RecordQueryFailureText(query)), true);
 
   if (const char* failure = CreateDataChunk()) return FailCreate(failure, true);
   BeginRecordingSeries(record);
 
-  MeasureDiskSpace(current_file.file_name);
-  OwnedCurrentFile().data_total = RecordingCapacity(current_file.free_bytes, current_file.cluster_bytes);
+  MeasureDiskSpace(file.file_name);
+  file.data_total = RecordingCapacity(file.free_bytes, file.cluster_bytes);
   RefreshFileCapacity(true);
-  OwnedCurrentFile().data_count = 0;
+  file.data_count = 0;
   return true;
 }
